@@ -1,0 +1,29 @@
+// Win32 error codes that the seam returns, with their Windows values. Portable code uses these
+// names; Win32 code may equally use the <windows.h> macros, which have the same values.
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+using ErrorCode = long;  // 0 = success, otherwise a Win32 error code
+
+inline constexpr ErrorCode kErrorSuccess = 0;
+inline constexpr ErrorCode kErrorFileNotFound = 2;
+inline constexpr ErrorCode kErrorPathNotFound = 3;
+inline constexpr ErrorCode kErrorAccessDenied = 5;
+inline constexpr ErrorCode kErrorInvalidHandle = 6;
+inline constexpr ErrorCode kErrorNotEnoughMemory = 8;
+inline constexpr ErrorCode kErrorInvalidData = 13;
+inline constexpr ErrorCode kErrorSharingViolation = 32;
+inline constexpr ErrorCode kErrorFileExists = 80;
+inline constexpr ErrorCode kErrorInvalidParameter = 87;
+inline constexpr ErrorCode kErrorInsufficientBuffer = 122;
+inline constexpr ErrorCode kErrorDirNotEmpty = 145;
+inline constexpr ErrorCode kErrorAlreadyExists = 183;
+inline constexpr ErrorCode kErrorMoreData = 234;
+inline constexpr ErrorCode kErrorNoMoreItems = 259;
+inline constexpr ErrorCode kErrorKeyDeleted = 1018;
+inline constexpr ErrorCode kErrorKeyHasChildren = 1020;
+
+}  // namespace qv

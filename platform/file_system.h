@@ -1,0 +1,79 @@
+// The file system as the engine sees it. Paths are Windows paths (drive letter, backslashes);
+// names compare without case. Two implementations: platform/win32 and platform/memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace qv {
+
+struct CFindData {
+  std::wstring name;  // the entry's own name, without its folder
+  bool directory = false;
+  std::uint64_t size = 0;
+};
+
+enum class FileOpenMode {
+  kCreateAlways,  // create or truncate, then write (the runtime's "w+")
+  kAppend,        // create when missing, never truncate, write at the end
+  kRead,          // existing file, read only
+};
+
+enum class FileShareMode {
+  kDenyWrite,  // other writers are refused while the file is open
+  kShareAll,
+};
+
+// An open file. Bytes are written as given: text conversion and CR LF belong to CTextWriter.
+class IFile {
+ public:
+  virtual ~IFile() = default;
+  [[nodiscard]] virtual ErrorCode Write(const void* data, std::size_t bytes) = 0;
+  // Pushes what was written so far to the disk (FlushFileBuffers).
+  [[nodiscard]] virtual ErrorCode Flush() = 0;
+  // Reads the rest of the file.
+  [[nodiscard]] virtual ErrorCode ReadAll(std::string* bytes) = 0;
+};
+
+class IFileSystem {
+ public:
+  virtual ~IFileSystem() = default;
+
+  // PathFileExistsW: a file or a folder exists at the path.
+  [[nodiscard]] virtual bool FileExists(std::wstring_view path) = 0;
+  // PathIsRootW: "C:\", "C:", "\", "\\server\share"...
+  [[nodiscard]] virtual bool IsRoot(std::wstring_view path) = 0;
+  // PathFindOnPathW with no extra folders: a bare file name found in the current folder, the
+  // system folders or the PATH; on success *path becomes the full path.
+  [[nodiscard]] virtual bool FindOnPath(std::wstring* path) = 0;
+  [[nodiscard]] virtual bool IsDirectory(std::wstring_view path) = 0;
+
+  // FindFirstFileW/FindNextFileW: the entries of a folder that match the pattern's last
+  // element ("C:\dir\*.*", "C:\dir\*", or an exact name), including "." and ".." for a wildcard
+  // listing of a folder that is not a drive root, in the platform's order.
+  // kErrorFileNotFound (or kErrorPathNotFound) when nothing matches.
+  [[nodiscard]] virtual ErrorCode FindFiles(std::wstring_view pattern,
+                                            std::vector<CFindData>* entries) = 0;
+
+  [[nodiscard]] virtual ErrorCode MovePath(std::wstring_view from, std::wstring_view to) = 0;
+  [[nodiscard]] virtual ErrorCode RemoveFile(std::wstring_view path) = 0;
+  [[nodiscard]] virtual ErrorCode MakeDirectory(std::wstring_view path) = 0;  // one level
+  [[nodiscard]] virtual ErrorCode RemoveFolder(std::wstring_view path) = 0;   // must be empty
+  // Renames over an existing file in one step (MoveFileExW with MOVEFILE_REPLACE_EXISTING).
+  [[nodiscard]] virtual ErrorCode ReplaceFile(std::wstring_view from, std::wstring_view to) = 0;
+
+  [[nodiscard]] virtual ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode,
+                                           FileShareMode share, std::unique_ptr<IFile>* file) = 0;
+
+  // The system's 8-bit code page (the runtime locale of the files we write). *lossless (may be
+  // null) tells whether every character had a form of its own in the code page.
+  [[nodiscard]] virtual std::string ToCodePage(std::wstring_view text, bool* lossless) = 0;
+  [[nodiscard]] virtual std::wstring FromCodePage(std::string_view bytes) = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,89 @@
+#include "platform/registry.h"
+
+#include "platform/utf16.h"
+
+namespace qv {
+
+ErrorCode CRegKey::Open(RegHandle parent, std::wstring_view subkey, std::uint32_t access) {
+  IRegistry* reg = registry();
+  if (reg == nullptr) return kErrorInvalidHandle;
+  RegHandle handle = kNullRegHandle;
+  const ErrorCode rc = reg->OpenKey(parent, subkey, access, &handle);
+  if (rc == kErrorSuccess) m_key.reset(handle);
+  return rc;
+}
+
+ErrorCode CRegKey::Create(RegHandle parent, std::wstring_view subkey, std::uint32_t access,
+                          bool* created) {
+  IRegistry* reg = registry();
+  if (reg == nullptr) return kErrorInvalidHandle;
+  RegHandle handle = kNullRegHandle;
+  const ErrorCode rc = reg->CreateKey(parent, subkey, access, &handle, created);
+  if (rc == kErrorSuccess) m_key.reset(handle);
+  return rc;
+}
+
+ErrorCode CRegKey::EnumKeyName(std::uint32_t index, std::uint32_t maxChars,
+                               std::wstring* name) const {
+  if (!valid()) return kErrorInvalidHandle;
+  std::wstring buffer(maxChars + 1, L'\0');
+  std::uint32_t chars = maxChars;
+  const ErrorCode rc = registry()->EnumKey(get(), index, buffer.data(), &chars);
+  if (rc != kErrorSuccess) return rc;
+  buffer.resize(chars);
+  *name = std::move(buffer);
+  return kErrorSuccess;
+}
+
+ErrorCode CRegKey::QueryString(std::wstring_view valueName, std::uint32_t maxBytes,
+                               std::wstring* text, std::uint32_t* type) const {
+  if (!valid()) return kErrorInvalidHandle;
+  std::vector<std::uint8_t> buffer(maxBytes + 2, 0);
+  std::uint32_t bytes = maxBytes;
+  std::uint32_t valueType = kRegNone;
+  const ErrorCode rc = registry()->QueryValue(get(), valueName, &valueType, buffer.data(), &bytes);
+  if (rc != kErrorSuccess) return rc;
+  // Unterminated data that fills the buffer loses its last character to the terminator, as a
+  // fixed wchar_t buffer terminated at its end would.
+  std::wstring value = FromUtf16LeBytes(buffer.data(), bytes);
+  const std::size_t capacityChars = maxBytes / 2;
+  if (capacityChars > 0 && value.find(L'\0') == std::wstring::npos &&
+      Utf16Length(value) >= capacityChars) {
+    std::u16string units = ToUtf16(value);
+    units.resize(capacityChars - 1);
+    value = FromUtf16(units);
+  }
+  *text = std::wstring(TruncateAtNul(value));
+  if (type != nullptr) *type = valueType;
+  return kErrorSuccess;
+}
+
+ErrorCode CRegKey::QueryRaw(std::wstring_view valueName, std::uint32_t* type,
+                            std::vector<std::uint8_t>* data) const {
+  if (!valid()) return kErrorInvalidHandle;
+  // The value may grow between the size query and the read; ask again until it fits.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::uint32_t bytes = 0;
+    std::uint32_t valueType = kRegNone;
+    ErrorCode rc = registry()->QueryValue(get(), valueName, &valueType, nullptr, &bytes);
+    if (rc != kErrorSuccess) return rc;
+    std::vector<std::uint8_t> buffer(bytes);
+    rc = registry()->QueryValue(get(), valueName, &valueType, buffer.data(), &bytes);
+    if (rc == kErrorMoreData) continue;
+    if (rc != kErrorSuccess) return rc;
+    buffer.resize(bytes);
+    *data = std::move(buffer);
+    if (type != nullptr) *type = valueType;
+    return kErrorSuccess;
+  }
+  return kErrorMoreData;
+}
+
+ErrorCode CRegKey::SetString(std::wstring_view valueName, std::wstring_view text) const {
+  if (!valid()) return kErrorInvalidHandle;
+  const std::vector<std::uint8_t> bytes = ToUtf16LeBytes(text, true);
+  return registry()->SetValue(get(), valueName, kRegSz, bytes.data(),
+                              static_cast<std::uint32_t>(bytes.size()));
+}
+
+}  // namespace qv

@@ -1,0 +1,150 @@
+// The registry as the engine sees it: the Win32 registry operations with their Windows meaning,
+// error codes and buffer rules. Two implementations: platform/win32 (the real registry) and
+// platform/memory (an in-memory tree with the same observable behaviour, for unit tests).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/unique_handle.h"
+
+namespace qv {
+
+// An open key or a predefined root. Predefined roots carry their Windows handle values; other
+// handles are opaque values given out by the implementation (HKEY values in the Win32 one).
+using RegHandle = std::uintptr_t;
+
+inline constexpr RegHandle kHkeyClassesRoot = 0x80000000u;
+inline constexpr RegHandle kHkeyCurrentUser = 0x80000001u;
+inline constexpr RegHandle kHkeyLocalMachine = 0x80000002u;
+inline constexpr RegHandle kHkeyUsers = 0x80000003u;
+inline constexpr RegHandle kHkeyPerformanceData = 0x80000004u;
+inline constexpr RegHandle kHkeyCurrentConfig = 0x80000005u;
+inline constexpr RegHandle kHkeyDynData = 0x80000006u;
+inline constexpr RegHandle kNullRegHandle = 0;
+
+// Access masks (Windows values).
+inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
+inline constexpr std::uint32_t kKeySetValue = 0x0002;
+inline constexpr std::uint32_t kKeyCreateSubKey = 0x0004;
+inline constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
+inline constexpr std::uint32_t kKeyRead = 0x20019;
+inline constexpr std::uint32_t kKeyReadWriteCreate = 0x2001F;  // read + set value + create subkey
+inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+
+// Value types (Windows values).
+inline constexpr std::uint32_t kRegNone = 0;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegDwordBigEndian = 5;
+inline constexpr std::uint32_t kRegLink = 6;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+inline constexpr std::uint32_t kRegResourceList = 8;
+inline constexpr std::uint32_t kRegFullResourceDescriptor = 9;
+inline constexpr std::uint32_t kRegResourceRequirementsList = 10;
+inline constexpr std::uint32_t kRegQword = 11;
+
+// Registry operations. Every operation returns a Win32 error code (0 = success). Unless stated,
+// on failure the out-parameters are unchanged. String data is stored as UTF-16LE bytes exactly as
+// given (no terminator is added or required), so both builds see the same bytes.
+class IRegistry {
+ public:
+  virtual ~IRegistry() = default;
+
+  // RegOpenKeyExW: an empty subkey opens (a new handle to) the parent itself.
+  [[nodiscard]] virtual ErrorCode OpenKey(RegHandle parent, std::wstring_view subkey,
+                                          std::uint32_t access, RegHandle* result) = 0;
+  // RegCreateKeyExW: opens or creates every missing level; *created tells which (may be null).
+  [[nodiscard]] virtual ErrorCode CreateKey(RegHandle parent, std::wstring_view subkey,
+                                            std::uint32_t access, RegHandle* result,
+                                            bool* created) = 0;
+  // RegCloseKey. Closing a predefined root is a no-op success.
+  virtual ErrorCode CloseKey(RegHandle key) = 0;
+
+  // RegEnumKeyExW: *nameChars is the buffer size in characters, including room for the NUL.
+  // On success the name is written NUL-terminated and *nameChars is set to its length without
+  // the NUL. A name that does not fit fails with kErrorMoreData. Past the end: kErrorNoMoreItems.
+  [[nodiscard]] virtual ErrorCode EnumKey(RegHandle key, std::uint32_t index, wchar_t* name,
+                                          std::uint32_t* nameChars) = 0;
+
+  // RegEnumValueW: name buffer as for EnumKey; data may be null (then only *dataBytes is set to
+  // the size needed); type and dataBytes may be null. A name or data that does not fit fails with
+  // kErrorMoreData (with *dataBytes set to the size needed when the data was the reason).
+  [[nodiscard]] virtual ErrorCode EnumValue(RegHandle key, std::uint32_t index, wchar_t* name,
+                                            std::uint32_t* nameChars, std::uint32_t* type,
+                                            std::uint8_t* data, std::uint32_t* dataBytes) = 0;
+
+  // RegQueryValueExW: the empty name is the default value. data null: only the size is returned.
+  // A buffer too small fails with kErrorMoreData and *dataBytes set to the size needed.
+  [[nodiscard]] virtual ErrorCode QueryValue(RegHandle key, std::wstring_view name,
+                                             std::uint32_t* type, std::uint8_t* data,
+                                             std::uint32_t* dataBytes) = 0;
+
+  // RegSetValueExW.
+  [[nodiscard]] virtual ErrorCode SetValue(RegHandle key, std::wstring_view name, std::uint32_t type,
+                                           const std::uint8_t* data, std::uint32_t dataBytes) = 0;
+
+  // RegDeleteKeyW: fails (kErrorAccessDenied, as Windows does) when the key still has subkeys.
+  [[nodiscard]] virtual ErrorCode DeleteKey(RegHandle parent, std::wstring_view subkey) = 0;
+  // SHDeleteKeyW: deletes the key and its whole subtree.
+  [[nodiscard]] virtual ErrorCode DeleteTree(RegHandle parent, std::wstring_view subkey) = 0;
+  // RegDeleteValueW.
+  [[nodiscard]] virtual ErrorCode DeleteValue(RegHandle key, std::wstring_view name) = 0;
+
+  // RegQueryInfoKeyW, the counts only (either pointer may be null).
+  [[nodiscard]] virtual ErrorCode QueryInfoKey(RegHandle key, std::uint32_t* subkeys,
+                                               std::uint32_t* values) = 0;
+};
+
+struct CRegKeyTraits {
+  using Handle = RegHandle;
+  IRegistry* registry = nullptr;
+  static constexpr Handle Invalid() { return kNullRegHandle; }
+  void Close(Handle h) noexcept {
+    if (registry != nullptr) static_cast<void>(registry->CloseKey(h));
+  }
+};
+
+// A move-only open key: closed when it goes out of scope. Convenience readers keep the Win32
+// buffer limits of the caller (a name or data item that does not fit fails with kErrorMoreData).
+class CRegKey {
+ public:
+  CRegKey() = default;
+  explicit CRegKey(IRegistry& registry) : m_key(kNullRegHandle, CRegKeyTraits{&registry}) {}
+
+  [[nodiscard]] ErrorCode Open(RegHandle parent, std::wstring_view subkey, std::uint32_t access);
+  [[nodiscard]] ErrorCode Create(RegHandle parent, std::wstring_view subkey, std::uint32_t access,
+                                 bool* created = nullptr);
+  void Close() { m_key.reset(); }
+
+  [[nodiscard]] RegHandle get() const { return m_key.get(); }
+  [[nodiscard]] bool valid() const { return m_key.valid(); }
+  [[nodiscard]] IRegistry* registry() const { return m_key.traits().registry; }
+
+  // The index-th subkey name, read with a buffer of maxChars characters (including the NUL).
+  [[nodiscard]] ErrorCode EnumKeyName(std::uint32_t index, std::uint32_t maxChars,
+                                      std::wstring* name) const;
+
+  // A value read as text with a buffer of maxBytes bytes, the way the checks read registry
+  // strings: any type is accepted, the data is taken up to its first NUL, and data that fills the
+  // buffer without a NUL is cut at the buffer end (the last character gives way to the NUL).
+  [[nodiscard]] ErrorCode QueryString(std::wstring_view valueName, std::uint32_t maxBytes,
+                                      std::wstring* text, std::uint32_t* type = nullptr) const;
+
+  // A whole value of any size: type and raw bytes.
+  [[nodiscard]] ErrorCode QueryRaw(std::wstring_view valueName, std::uint32_t* type,
+                                   std::vector<std::uint8_t>* data) const;
+
+  // Sets a REG_SZ value to the text with its terminating NUL.
+  [[nodiscard]] ErrorCode SetString(std::wstring_view valueName, std::wstring_view text) const;
+
+ private:
+  CUniqueHandle<CRegKeyTraits> m_key;
+};
+
+}  // namespace qv

@@ -1,0 +1,62 @@
+// Shell services: special folders, environment expansion, the running program and its version,
+// the system version.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/errors.h"
+
+namespace qv {
+
+// CSIDL values (Windows values).
+inline constexpr int kCsidlPrograms = 0x02;
+inline constexpr int kCsidlFavorites = 0x06;
+inline constexpr int kCsidlStartup = 0x07;
+inline constexpr int kCsidlStartMenu = 0x0B;
+inline constexpr int kCsidlDesktopDirectory = 0x10;
+inline constexpr int kCsidlCommonStartMenu = 0x16;
+inline constexpr int kCsidlCommonPrograms = 0x17;
+inline constexpr int kCsidlCommonStartup = 0x18;
+inline constexpr int kCsidlAppData = 0x1A;
+inline constexpr int kCsidlCookies = 0x21;
+inline constexpr int kCsidlCommonAppData = 0x23;
+inline constexpr int kCsidlWindows = 0x24;
+inline constexpr int kCsidlSystem = 0x25;
+inline constexpr int kCsidlProgramFiles = 0x26;
+inline constexpr int kCsidlProfile = 0x28;
+inline constexpr int kCsidlProgramFilesCommon = 0x2B;
+inline constexpr int kCsidlFlagCreate = 0x8000;
+
+struct CFileVersion {
+  std::array<std::uint16_t, 4> parts{};  // major, minor, build, revision
+};
+
+class IShell {
+ public:
+  virtual ~IShell() = default;
+
+  // SHGetFolderPathW(no window, csidl, no token, flag 0): 0 on success, otherwise a failure code;
+  // csidl may carry kCsidlFlagCreate.
+  [[nodiscard]] virtual ErrorCode GetFolderPath(int csidl, std::wstring* path) = 0;
+  // SHGetSpecialFolderPathW(no window, path, csidl, create).
+  [[nodiscard]] virtual bool GetSpecialFolderPath(int csidl, bool create, std::wstring* path) = 0;
+
+  // ExpandEnvironmentStringsW into a buffer of `capacity` characters: returns the number of
+  // characters the expansion needs including its terminator (0 on failure). *expanded is set only
+  // when that number is at most `capacity`. Unknown variables stay as written.
+  [[nodiscard]] virtual std::uint32_t ExpandEnvironment(std::wstring_view text,
+                                                        std::uint32_t capacity,
+                                                        std::wstring* expanded) = 0;
+
+  // Full path of the running program's executable (GetModuleFileNameW(NULL)).
+  [[nodiscard]] virtual std::wstring ModuleFileName() = 0;
+  // The fixed file version of a file's version resource; false when it has none.
+  [[nodiscard]] virtual bool GetFileVersion(std::wstring_view path, CFileVersion* version) = 0;
+  // GetVersionExW: major and minor version of the operating system.
+  virtual void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) = 0;
+};
+
+}  // namespace qv
