@@ -1,0 +1,60 @@
+// The fixed texts of the persistent state: the product name, the names of the values kept under
+// the product key, the data-folder names, and the formats of the log and of the last-scan text.
+// Every one is spelled exactly as stored on disk or in the registry; change none of them.
+#pragma once
+
+namespace qv {
+
+// The product's key name under SOFTWARE in HKEY_LOCAL_MACHINE; also the data folder's name and
+// the caption of every message box.
+inline constexpr wchar_t kProductName[] = L"Quarvelo";
+inline constexpr wchar_t kSoftwareKey[] = L"SOFTWARE\\";
+inline constexpr wchar_t kLocalMachineName[] = L"HKEY_LOCAL_MACHINE\\";
+
+// Values under the product key (all REG_SZ holding decimal text unless stated).
+inline constexpr wchar_t kValueCloseAfter[] = L"CLOSEAFTER";
+inline constexpr wchar_t kValueAutoRepair[] = L"AUTOREPAIR";
+inline constexpr wchar_t kValueRestorePoint[] = L"RESTOREPOINT";
+inline constexpr wchar_t kValueAutoUpdates[] = L"AUTOUPDATES";
+inline constexpr wchar_t kValueAutoUpdatesAlias[] = L"AutoUpdates";  // the same value
+inline constexpr wchar_t kValuePrompt[] = L"PROMPT";
+inline constexpr wchar_t kValueSplash[] = L"Splash";
+inline constexpr wchar_t kValueLastScan[] = L"lastScan";       // written by the scan driver
+inline constexpr wchar_t kValueLastScanRead[] = L"LastScan";   // the same value, as read back
+inline constexpr wchar_t kValueEntriesScanned[] = L"itscanned";
+inline constexpr wchar_t kValueTotalFixed[] = L"TFixed";
+// Per category: the category's name is the enabled switch, these letters prefix the counts.
+inline constexpr wchar_t kFoundCountPrefix[] = L"E";
+inline constexpr wchar_t kFixedCountPrefix[] = L"F";
+
+// Defaults of the values above when absent or unreadable.
+inline constexpr int kDefaultCloseAfter = 0;
+inline constexpr int kDefaultAutoRepair = 0;
+inline constexpr int kDefaultRestorePoint = 1;
+inline constexpr int kDefaultAutoUpdates = 1;
+inline constexpr int kDefaultPrompt = 1;
+inline constexpr int kDefaultSplash = 1;
+inline constexpr int kDefaultEntriesScanned = 0;
+inline constexpr int kDefaultCategoryEnabled = 1;
+inline constexpr int kDefaultCategoryFound = 0;
+inline constexpr int kDefaultCategoryFixed = 0;
+
+// The scan start time as stored in "lastScan", and the text stored when there was none.
+inline constexpr wchar_t kLastScanFormat[] = L"%d-%m-%Y %H:%M:%S";
+inline constexpr wchar_t kNoLastScan[] = L"-1";
+inline constexpr wchar_t kNeverScanned[] = L"Never scanned";
+inline constexpr wchar_t kAm[] = L"AM";
+inline constexpr wchar_t kPm[] = L"PM";
+
+// The product data folder: common application data, the product name, then one of these.
+inline constexpr wchar_t kBackupSubfolder[] = L"Backup";
+inline constexpr wchar_t kLogSubfolder[] = L"LOGS";
+
+// The activity log: one file per run, named from the local time of the first log call.
+inline constexpr wchar_t kLogFilePrefix[] = L"\\LOGS_";
+inline constexpr wchar_t kLogFileTimeFormat[] = L"%m_%d_%Y_%H_%M_%S_%p";
+inline constexpr wchar_t kLogFileExtension[] = L".log";
+// Each line: this prefix (24-hour hour and the AM/PM marker both), then the message.
+inline constexpr wchar_t kLogLineTimeFormat[] = L"%m/%d/%Y %H:%M:%S %p:";
+
+}  // namespace qv
