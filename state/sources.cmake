@@ -3,6 +3,8 @@ list(APPEND QV_SOURCES
   state/text_file.cpp
   state/time_format.cpp
   state/data_folder.cpp
+  state/settings.cpp
+  state/activity_log.cpp
 )
 list(APPEND QV_WIN32_SOURCES
 )
