@@ -1,0 +1,83 @@
+// The eleven scan categories: their problem kinds, fixed texts, run order, progress weights and
+// risk levels, the category value names of the blocked store, and the category settings records
+// that the application object keeps for the whole run (loaded from and saved to the product key
+// by the state store).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// The kind of a problem. The numeric value is the category index: the position of the
+// category's flags and counters in every per-category array and the argument of the
+// per-category progress calls.
+enum REGPROBLEM_TYPE : std::int32_t {
+  REGPROBLEM_COM = 0,
+  REGPROBLEM_UNINSTALL = 1,
+  REGPROBLEM_FONT = 2,
+  REGPROBLEM_SHARED_DLL = 3,
+  REGPROBLEM_APP_PATH = 4,
+  REGPROBLEM_HELP_FILE = 5,
+  REGPROBLEM_STARTUP = 6,
+  REGPROBLEM_FILE_PATH = 7,
+  REGPROBLEM_SHORTCUT = 8,
+  REGPROBLEM_EMPTY_KEY = 9,
+  REGPROBLEM_FILE_ASSOCIATION = 10,
+};
+
+inline constexpr int kCategoryCount = 11;
+
+// The category indices in the order the scan runs them (Help Files before Windows Startups,
+// Program Paths after them).
+inline constexpr std::array<REGPROBLEM_TYPE, kCategoryCount> kCategoryRunOrder = {
+    REGPROBLEM_COM,         REGPROBLEM_UNINSTALL, REGPROBLEM_FONT,
+    REGPROBLEM_SHARED_DLL,  REGPROBLEM_HELP_FILE, REGPROBLEM_STARTUP,
+    REGPROBLEM_APP_PATH,    REGPROBLEM_FILE_PATH, REGPROBLEM_SHORTCUT,
+    REGPROBLEM_EMPTY_KEY,   REGPROBLEM_FILE_ASSOCIATION,
+};
+
+// True for 0..10.
+[[nodiscard]] constexpr bool IsValidCategory(int index) {
+  return index >= 0 && index < kCategoryCount;
+}
+
+// Display name ("ActiveX/COM Objects"...), also the settings value name of the category.
+// An index outside 0..10 gives the empty text.
+[[nodiscard]] std::wstring_view CategoryDisplayName(int index);
+// The category's description text; empty outside 0..10.
+[[nodiscard]] std::wstring_view CategoryDescription(int index);
+// Name of the category's subkey in the blocked store ("ComErrors"...); empty outside 0..10.
+[[nodiscard]] std::wstring_view BlockedCategoryValueName(int index);
+
+// Progress-bar steps and risk weight of a category, looked up by display name: the name is
+// trimmed of white space at both ends and compared exactly, case included. An empty or unknown
+// name gives 0.
+[[nodiscard]] int CategoryWeight(std::wstring_view displayName);
+[[nodiscard]] int CategorySeverity(std::wstring_view displayName);
+
+// Risk label of a severity: below 100 "LOW", 100 to 199 "MEDIUM", 200 and above "HIGH".
+[[nodiscard]] std::wstring_view SeverityLabel(int severity);
+
+inline constexpr std::wstring_view kSeverityLow = L"LOW";
+inline constexpr std::wstring_view kSeverityMedium = L"MEDIUM";
+inline constexpr std::wstring_view kSeverityHigh = L"HIGH";
+
+// One category settings record.
+struct CATEGORY_SETTINGS {
+  std::wstring name;         // display name; also the settings value name
+  std::wstring description;  // description text
+  std::int32_t enabled = 1;  // nonzero: selected for scanning
+  std::int32_t found = 0;    // problems found in this category (running statistic)
+  std::int32_t fixed = 0;    // problems repaired in this category (running statistic)
+};
+
+using CATEGORY_TABLE = std::array<CATEGORY_SETTINGS, kCategoryCount>;
+
+// The eleven records in index order with their names and descriptions, every category enabled
+// and both counts 0 (the values the settings store falls back to when nothing is stored).
+[[nodiscard]] CATEGORY_TABLE BuildDefaultCategoryTable();
+
+}  // namespace qv

@@ -1,0 +1,275 @@
+#include "engine/path_references.h"
+
+#include <cstdint>
+
+#include "engine/text_case.h"
+#include "platform/utf16.h"
+
+namespace qv {
+
+namespace {
+
+// A CSIDL for each folder in resolution order; -1 marks Temp.
+constexpr std::array<int, kEngineFolderCount> kFolderCsidls = {
+    kCsidlAppData,       kCsidlStartup,         kCsidlProgramFilesCommon,
+    kCsidlDesktopDirectory, kCsidlFavorites,    kCsidlProgramFiles,
+    kCsidlPrograms,      kCsidlStartMenu,       kCsidlCommonStartMenu,
+    kCsidlCommonStartup, kCsidlSystem,          -1,
+    kCsidlProfile,       kCsidlWindows,         kCsidlCookies,
+};
+
+constexpr std::wstring_view kTempVariable = L"%temp%";
+
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The number of leading characters of the text that fit into `units` UTF-16 code units without
+// splitting a surrogate pair, so a cut lands in the same place in both builds.
+std::size_t FittingPrefix(std::wstring_view text, std::size_t units) {
+  std::size_t used = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t width = 1;   // code units
+    std::size_t chars = 1;   // characters of the text
+    if constexpr (kWideIsUtf16) {
+      if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        width = 2;
+        chars = 2;
+      }
+    } else {
+      // Above U+FFFF a character takes a surrogate pair in UTF-16 (only reachable with a 32-bit
+      // wchar_t; the comparison is made on a 32-bit copy so the 16-bit build compiles it too).
+      const std::uint32_t codePoint = static_cast<std::uint32_t>(text[i]);
+      if (codePoint > 0xFFFFu) width = 2;
+    }
+    if (used + width > units) break;
+    used += width;
+    i += chars;
+  }
+  return i;
+}
+
+std::wstring_view Prefix(std::wstring_view text, std::size_t units) {
+  return text.substr(0, FittingPrefix(text, units));
+}
+
+void ReplaceAll(std::wstring* text, std::wstring_view from, std::wstring_view to) {
+  std::size_t position = 0;
+  while ((position = text->find(from, position)) != std::wstring::npos) {
+    text->replace(position, from.size(), to);
+    position += to.size();
+  }
+}
+
+// Tokens separated by runs of delimiters, left to right; empty tokens are never produced.
+class CTokenizer {
+ public:
+  CTokenizer(std::wstring_view text, std::wstring_view delimiters)
+      : m_text(text), m_delimiters(delimiters) {}
+
+  bool Next(std::wstring_view* token) {
+    while (m_position < m_text.size() && IsDelimiter(m_text[m_position])) ++m_position;
+    if (m_position >= m_text.size()) return false;
+    const std::size_t start = m_position;
+    while (m_position < m_text.size() && !IsDelimiter(m_text[m_position])) ++m_position;
+    *token = m_text.substr(start, m_position - start);
+    return true;
+  }
+
+ private:
+  bool IsDelimiter(wchar_t c) const { return m_delimiters.find(c) != std::wstring_view::npos; }
+
+  std::wstring_view m_text;
+  std::wstring_view m_delimiters;
+  std::size_t m_position = 0;
+};
+
+constexpr std::wstring_view kRundllDelimiters = L"/ ";
+constexpr std::wstring_view kReferenceDelimiters = L"/*?<>|;=,-\"%";
+constexpr std::wstring_view kUnjudgedPathCharacters = L"/*?<>|";
+
+}  // namespace
+
+const std::array<PLACEHOLDER, 18> kPlaceholders = {{
+    {L"%systemroot%", FOLDER_WINDOWS},
+    {L"%profile%", FOLDER_PROFILE},
+    {L"%temp%", FOLDER_TEMP},
+    {L"%windir%", FOLDER_WINDOWS},
+    {L"%window%", FOLDER_WINDOWS},
+    {L"%program_files%", FOLDER_PROGRAM_FILES},
+    {L"%common_programs%", FOLDER_COMMON_FILES},
+    {L"%autostart%", FOLDER_STARTUP},
+    {L"%desktopdirectory%", FOLDER_DESKTOP_DIRECTORY},
+    {L"%appdata%", FOLDER_APPDATA},
+    {L"%startup%", FOLDER_PROGRAMS},
+    {L"%common_startup%", FOLDER_COMMON_STARTUP},
+    {L"%startmenu%", FOLDER_START_MENU},
+    {L"%common_startmenu%", FOLDER_COMMON_START_MENU},
+    {L"%cookie%", FOLDER_COOKIES},
+    {L"%system%", FOLDER_SYSTEM},
+    {L"%windows%", FOLDER_WINDOWS},
+    {L"%favoriztes%", FOLDER_FAVORITES},
+}};
+
+int FolderCsidl(ENGINE_FOLDER folder) {
+  const int index = static_cast<int>(folder);
+  if (index < 0 || index >= kEngineFolderCount) return -1;
+  return kFolderCsidls[static_cast<std::size_t>(index)];
+}
+
+CFolderTable CFolderTable::Resolve(IShell& shell) {
+  CFolderTable table;
+  for (int i = 0; i < kEngineFolderCount; ++i) {
+    const auto folder = static_cast<ENGINE_FOLDER>(i);
+    std::wstring path;
+    if (folder == FOLDER_TEMP) {
+      const std::uint32_t needed =
+          shell.ExpandEnvironment(kTempVariable, static_cast<std::uint32_t>(kMaxPathChars), &path);
+      // A variable that is not set comes back as written; that is no folder.
+      if (needed == 0 || needed > kMaxPathChars || ToLower(path) == kTempVariable) path.clear();
+    } else if (shell.GetFolderPath(FolderCsidl(folder), &path) != kErrorSuccess) {
+      path.clear();
+    }
+    // The folder must fit a buffer of 260 characters with its terminator.
+    if (Utf16Length(path) >= kMaxPathChars) path.clear();
+    table.m_paths[static_cast<std::size_t>(i)] = std::move(path);
+  }
+  return table;
+}
+
+const std::wstring& CFolderTable::Path(ENGINE_FOLDER folder) const {
+  static const std::wstring kNone;
+  const int index = static_cast<int>(folder);
+  if (index < 0 || index >= kEngineFolderCount) return kNone;
+  return m_paths[static_cast<std::size_t>(index)];
+}
+
+void CFolderTable::SetPath(ENGINE_FOLDER folder, std::wstring path) {
+  const int index = static_cast<int>(folder);
+  if (index < 0 || index >= kEngineFolderCount) return;
+  m_paths[static_cast<std::size_t>(index)] = std::move(path);
+}
+
+std::wstring ExpandPlaceholders(std::wstring_view text, const CFolderTable& folders) {
+  std::wstring result = ToLower(text);
+  for (const PLACEHOLDER& placeholder : kPlaceholders) {
+    ReplaceAll(&result, placeholder.marker, folders.Path(placeholder.folder));
+  }
+  return result;
+}
+
+std::wstring ExtractCommandPath(std::wstring_view text) {
+  std::wstring_view path = text;
+  bool unquote = false;
+  if (text.find(L"Folder:") != std::wstring_view::npos) {
+    // "Folder:" contains a colon, so there is always a first colon.
+    path = text.substr(text.find(L':') + 1);
+    unquote = true;
+  } else if (text.find(L"regsvr32") != std::wstring_view::npos) {
+    const std::size_t programEnd = text.find_first_not_of(L"regsv32");
+    path = programEnd == std::wstring_view::npos ? std::wstring_view() : text.substr(programEnd);
+    const std::size_t quote = path.find(L'"');
+    if (quote != std::wstring_view::npos) path = path.substr(quote + 1);
+    unquote = true;
+  }
+  if (unquote) {
+    while (!path.empty() && path.back() == L'"') path.remove_suffix(1);
+    while (!path.empty() && path.front() == L'"') path.remove_prefix(1);
+  }
+  return std::wstring(Prefix(path, kMaxPathChars));
+}
+
+std::wstring CleanPath(std::wstring_view source, IShell& shell) {
+  std::wstring_view path = source;
+  while (!path.empty() && path.front() == L'"') path.remove_prefix(1);
+  const std::size_t closingQuote = path.find(L'"');
+  if (closingQuote != std::wstring_view::npos) path = path.substr(0, closingQuote);
+
+  // The arguments after the program name go: the text ends right after the earliest program
+  // extension found in the first 260 characters. Case conversion keeps every position.
+  const std::wstring upper = ToUpper(Prefix(path, kMaxPathChars));
+  for (std::wstring_view extension : {L".EXE", L".DLL", L".OCX"}) {
+    const std::size_t found = upper.find(extension);
+    if (found != std::wstring::npos && found + extension.size() < path.size()) {
+      path = path.substr(0, found + extension.size());
+    }
+  }
+
+  std::wstring expanded;
+  const std::uint32_t needed =
+      shell.ExpandEnvironment(path, static_cast<std::uint32_t>(kCleanPathExpandChars), &expanded);
+  if (needed == 0 || needed > kCleanPathExpandChars) {
+    return std::wstring(Prefix(path, kCleanPathExpandChars - 1));
+  }
+  return expanded;
+}
+
+bool PathTokenExists(std::wstring_view token, const CPlatform& platform) {
+  std::wstring_view trimmed = token;
+  while (!trimmed.empty() && IsWhiteSpace(trimmed.front())) trimmed.remove_prefix(1);
+  while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L' ')) {
+    trimmed.remove_suffix(1);
+  }
+  trimmed = TrimWhiteSpace(trimmed);
+
+  if (trimmed.empty() || trimmed.front() == L'\\' || Utf16Length(trimmed) >= kMaxPathChars ||
+      trimmed.find_first_of(kUnjudgedPathCharacters) != std::wstring_view::npos) {
+    return true;
+  }
+
+  std::wstring path(trimmed);
+  ReplaceAll(&path, L"\\\\", L"\\");
+
+  std::wstring expanded;
+  const std::uint32_t needed = platform.shell.ExpandEnvironment(
+      path, static_cast<std::uint32_t>(kMaxPathChars + 1), &expanded);
+  if (needed == 0 || needed >= kMaxPathChars) return true;
+
+  const std::wstring lower = ToLower(expanded);
+  if (lower.starts_with(L'0') || lower.find(L'?') != std::wstring::npos ||
+      lower.find(L"-k") != std::wstring::npos || lower.find(L"file:/") != std::wstring::npos) {
+    return true;
+  }
+  // Only absolute local paths (c:\...) are judged.
+  if (lower.size() < 3 || lower[1] != L':' || lower[2] != L'\\') return true;
+
+  if (platform.files.FileExists(lower) || platform.files.IsRoot(lower)) return true;
+  std::wstring onPath = lower;
+  return platform.files.FindOnPath(&onPath);
+}
+
+bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
+                      const CPlatform& platform) {
+  const std::wstring upper = ToUpper(ExpandPlaceholders(text, folders));
+  std::wstring_view reference = upper;
+
+  if (reference.starts_with(L'"')) {
+    reference.remove_prefix(1);
+    const std::size_t closingQuote = reference.find(L'"');
+    if (closingQuote != std::wstring_view::npos) reference = reference.substr(0, closingQuote);
+    if (Utf16Length(reference) < 4) return true;
+  }
+
+  const std::size_t rundll = reference.find(L"RUNDLL");
+  if (rundll != std::wstring_view::npos) {
+    CTokenizer tokens(reference.substr(rundll + 1), kRundllDelimiters);
+    std::wstring_view program;
+    std::wstring_view argument;
+    if (!tokens.Next(&program) || !tokens.Next(&argument)) return true;
+    if (PathTokenExists(argument, platform)) return true;
+  }
+
+  CTokenizer tokens(reference, kReferenceDelimiters);
+  std::wstring_view token;
+  bool judged = false;
+  while (tokens.Next(&token)) {
+    if (PathTokenExists(token, platform)) return true;
+    judged = true;
+  }
+  // Text without a single path-like token names nothing that could be missing.
+  return !judged;
+}
+
+}  // namespace qv

@@ -1,0 +1,105 @@
+// Path references in registry data: the engine's folder table, the expansion of the product's
+// folder placeholders, the two command-line cleaning steps, and the two existence tests that
+// decide whether a registry entry points at something that is gone.
+//
+// Registry data rarely holds a clean path: it holds command lines with quotes and arguments,
+// rundll/regsvr32 invocations, environment variables and folder placeholders. The existence
+// tests err towards "exists": text that cannot be judged counts as valid, so only clearly
+// missing local paths become problems.
+//
+// Lengths are counted in UTF-16 code units in both builds (MAX_PATH is 260).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace qv {
+
+inline constexpr std::size_t kMaxPathChars = 260;
+// Limit of CleanPath's environment expansion, terminator included.
+inline constexpr std::size_t kCleanPathExpandChars = 1024;
+
+// The fifteen folders the engine resolves once, in resolution order.
+enum ENGINE_FOLDER : int {
+  FOLDER_APPDATA = 0,
+  FOLDER_STARTUP,
+  FOLDER_COMMON_FILES,
+  FOLDER_DESKTOP_DIRECTORY,
+  FOLDER_FAVORITES,
+  FOLDER_PROGRAM_FILES,
+  FOLDER_PROGRAMS,
+  FOLDER_START_MENU,
+  FOLDER_COMMON_START_MENU,
+  FOLDER_COMMON_STARTUP,
+  FOLDER_SYSTEM,
+  FOLDER_TEMP,
+  FOLDER_PROFILE,
+  FOLDER_WINDOWS,
+  FOLDER_COOKIES,
+};
+inline constexpr int kEngineFolderCount = 15;
+
+class CFolderTable {
+ public:
+  // Every folder empty.
+  CFolderTable() = default;
+
+  // Resolves the fifteen folders in order through the shell: the special folders with
+  // SHGetFolderPathW semantics (no window, no token, current path), Temp by expanding "%temp%"
+  // into 260 characters. A folder that cannot be resolved, does not fit 260 characters, or (Temp)
+  // stays an unexpanded variable is the empty text.
+  [[nodiscard]] static CFolderTable Resolve(IShell& shell);
+
+  [[nodiscard]] const std::wstring& Path(ENGINE_FOLDER folder) const;
+  void SetPath(ENGINE_FOLDER folder, std::wstring path);
+
+ private:
+  std::array<std::wstring, kEngineFolderCount> m_paths;
+};
+
+// The CSIDL a folder is resolved with; -1 for Temp, which comes from the environment.
+[[nodiscard]] int FolderCsidl(ENGINE_FOLDER folder);
+
+struct PLACEHOLDER {
+  std::wstring_view marker;  // lower case
+  ENGINE_FOLDER folder;
+};
+// The placeholders in replacement order. Some markers differ from their folder's wording:
+// "%common_programs%" is the Common Files folder, "%autostart%" the user's Startup folder and
+// "%startup%" the user's Programs menu folder.
+extern const std::array<PLACEHOLDER, 18> kPlaceholders;
+
+// Lower-cases the whole text, then replaces every occurrence of each placeholder, in table
+// order, by its folder's path. Inserted paths keep their own case and are not searched again
+// for the same placeholder.
+[[nodiscard]] std::wstring ExpandPlaceholders(std::wstring_view text, const CFolderTable& folders);
+
+// The path part of a command held in registry data (all matches case-sensitive):
+//  - text containing "Folder:": the part after the first colon of the text;
+//  - else text containing "regsvr32": the leading run of the characters r e g s v 3 2 removed,
+//    then the part after the first double quote (the whole rest when there is none);
+//  in both cases trailing, then leading double quotes removed. Then at most 260 characters.
+[[nodiscard]] std::wstring ExtractCommandPath(std::wstring_view text);
+
+// A command cut down to its program path: leading double quotes skipped and the text cut at the
+// next double quote; then cut right after the earliest ".EXE", ".DLL" or ".OCX" (any case) that
+// lies wholly within the first 260 characters; then environment variables expanded (limit 1,024
+// characters with the terminator). When the expansion fails or does not fit, the unexpanded text
+// (at most 1,023 characters) is the result.
+[[nodiscard]] std::wstring CleanPath(std::wstring_view source, IShell& shell);
+
+// True when the text refers to something that exists or cannot be judged; false only when it
+// names local files or folders that are all missing. Text in which no path-like token can be
+// found counts as valid.
+[[nodiscard]] bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
+                                    const CPlatform& platform);
+
+// The same judgement for one path-like token: false only for an absolute local path (x:\...)
+// that names no existing file or folder, is not a root, and is not found on the search path.
+[[nodiscard]] bool PathTokenExists(std::wstring_view token, const CPlatform& platform);
+
+}  // namespace qv

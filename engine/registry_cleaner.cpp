@@ -1,0 +1,111 @@
+#include "engine/registry_cleaner.h"
+
+#include <utility>
+
+namespace qv {
+
+CRegistryCleaner::CRegistryCleaner(const CPlatform& platform, CProblemList& problems,
+                                   IProblemFilter* filter, IActivityLog* log)
+    : m_platform(platform),
+      m_folders(CFolderTable::Resolve(platform.shell)),
+      m_problems(problems),
+      m_filter(filter),
+      m_log(log) {}
+
+void CRegistryCleaner::Prepare(const CATEGORY_TABLE& table) {
+  for (std::size_t i = 0; i < table.size(); ++i) m_scanCategory[i] = table[i].enabled != 0;
+  m_found.fill(0);
+  m_fixed.fill(0);
+  m_totalFound = 0;
+  m_totalFixed = 0;
+  m_running.store(true);
+}
+
+bool CRegistryCleaner::AddProblem(std::unique_ptr<CRegistryProblem> problem) {
+  if (!problem || !IsValidCategory(problem->type)) return false;
+  if (m_filter != nullptr && m_filter->IsProblemExcluded(*problem)) return false;
+
+  CRegistryProblem* stored = m_problems.Add(std::move(problem));
+  if (m_log != nullptr) static_cast<void>(m_log->WriteLog(FormatProblemLogLine(*stored)));
+
+  const auto index = static_cast<std::size_t>(stored->type);
+  ++m_found[index];
+  ++m_totalFound;
+
+  if (m_sink != nullptr) m_sink->OnProblemFound(*stored);
+  return true;
+}
+
+void CRegistryCleaner::ReportScanStarted() {
+  if (m_sink != nullptr) m_sink->OnScanStarted(*this);
+}
+
+void CRegistryCleaner::ReportEntryExamined(const std::wstring& text) {
+  if (m_sink != nullptr) m_sink->OnEntryExamined(text);
+}
+
+void CRegistryCleaner::ReportCategoryStarted(int index) {
+  if (m_sink != nullptr) m_sink->OnCategoryStarted(index);
+}
+
+void CRegistryCleaner::ReportCategoryFinished(int index) {
+  if (m_sink != nullptr) m_sink->OnCategoryFinished(index);
+}
+
+void CRegistryCleaner::ReportCategorySkipped(int index) {
+  if (m_sink != nullptr) m_sink->OnCategorySkipped(index);
+}
+
+void CRegistryCleaner::ReportScanEnded() {
+  if (m_sink != nullptr) m_sink->OnScanEnded();
+}
+
+bool CRegistryCleaner::ScanCategory(int index) const {
+  return IsValidCategory(index) && m_scanCategory[static_cast<std::size_t>(index)];
+}
+
+void CRegistryCleaner::SetScanCategory(int index, bool scan) {
+  if (IsValidCategory(index)) m_scanCategory[static_cast<std::size_t>(index)] = scan;
+}
+
+std::int32_t CRegistryCleaner::Found(int index) const {
+  return IsValidCategory(index) ? m_found[static_cast<std::size_t>(index)] : 0;
+}
+
+std::int32_t CRegistryCleaner::Fixed(int index) const {
+  return IsValidCategory(index) ? m_fixed[static_cast<std::size_t>(index)] : 0;
+}
+
+void CRegistryCleaner::CountFixed(int index) {
+  if (!IsValidCategory(index)) return;
+  ++m_fixed[static_cast<std::size_t>(index)];
+  ++m_totalFixed;
+}
+
+std::wstring CRegistryCleaner::ExpandPlaceholders(std::wstring_view text) const {
+  return qv::ExpandPlaceholders(text, m_folders);
+}
+
+std::wstring CRegistryCleaner::CleanPath(std::wstring_view source) const {
+  return qv::CleanPath(source, m_platform.shell);
+}
+
+bool CRegistryCleaner::IsValidReference(std::wstring_view text) const {
+  return qv::IsValidReference(text, m_folders, m_platform);
+}
+
+bool CRegistryCleaner::PathTokenExists(std::wstring_view token) const {
+  return qv::PathTokenExists(token, m_platform);
+}
+
+std::wstring FormatProblemLogLine(const CRegistryProblem& problem) {
+  std::wstring line = L"Error at ";
+  line += problem.key;
+  line += L'\\';
+  line += problem.name;
+  line += L"=\n";
+  line += problem.data;
+  return line;
+}
+
+}  // namespace qv

@@ -1,0 +1,127 @@
+// The engine object: one scan's state from the options page through the scan thread to the
+// repair. A new engine is made for every scan; the application object owns the problem list the
+// engine appends to, the activity log and the exclusion lists, and hands them in by reference.
+//
+// Threads: the scan thread appends problems, counts and reports; the user-interface thread sets
+// the notify sink, running and cancel before the thread starts and reads the counters and the list
+// between synchronous progress calls and after the scan. Cancel, running and current step are
+// atomics because each is written by one thread while the other reads it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/categories.h"
+#include "engine/log_interface.h"
+#include "engine/path_references.h"
+#include "engine/problem_filter.h"
+#include "engine/registry_problem.h"
+#include "engine/scan_sink.h"
+#include "platform/platform.h"
+
+namespace qv {
+
+class CRegistryCleaner {
+ public:
+  // Resolves the folder table through the platform's shell. filter and log may be null (nothing
+  // is excluded, nothing is logged). The platform, the list, the filter and the log must outlive
+  // the engine.
+  CRegistryCleaner(const CPlatform& platform, CProblemList& problems,
+                   IProblemFilter* filter = nullptr, IActivityLog* log = nullptr);
+  ~CRegistryCleaner() = default;
+
+  CRegistryCleaner(const CRegistryCleaner&) = delete;
+  CRegistryCleaner& operator=(const CRegistryCleaner&) = delete;
+
+  // Prepares the engine for its scan from the category table: scan category[i] = enabled != 0,
+  // every found and fixed counter and both totals zeroed, running set.
+  void Prepare(const CATEGORY_TABLE& table);
+
+  // Takes ownership of a problem a check has found and reports it, in this order:
+  //  1. asks the filter; an excluded problem is deleted and false returned, nothing else happens;
+  //  2. appends it to the problem list;
+  //  3. logs "Error at <key>\<name>=" and, on the next line, the data;
+  //  4. counts it for its category and in the total;
+  //  5. reports it to the notify sink.
+  // Returns true when the problem was kept. A null problem, or one whose type is not a category
+  // index, is not kept and changes nothing.
+  bool AddProblem(std::unique_ptr<CRegistryProblem> problem);
+
+  // The progress reports of the scan, each forwarded to the notify sink when there is one.
+  void ReportScanStarted();
+  void ReportEntryExamined(const std::wstring& text);
+  void ReportCategoryStarted(int index);
+  void ReportCategoryFinished(int index);
+  void ReportCategorySkipped(int index);
+  void ReportScanEnded();
+
+  // Notify sink (the scan page, later the repair dialog); null for none.
+  void SetNotifySink(IScanSink* sink) { m_sink = sink; }
+  [[nodiscard]] IScanSink* NotifySink() const { return m_sink; }
+
+  // 0 = run; nonzero = stop as soon as possible.
+  void SetCancel(int value) { m_cancel.store(value); }
+  [[nodiscard]] int Cancel() const { return m_cancel.load(); }
+  [[nodiscard]] bool IsCancelled() const { return m_cancel.load() != 0; }
+
+  void SetRunning(bool running) { m_running.store(running); }
+  [[nodiscard]] bool IsRunning() const { return m_running.load(); }
+
+  // 1-based index of the category being scanned; 0 before the first.
+  void SetCurrentStep(int step) { m_currentStep.store(step); }
+  [[nodiscard]] int CurrentStep() const { return m_currentStep.load(); }
+
+  // Whether this scan runs the category; false for an index outside 0..10.
+  [[nodiscard]] bool ScanCategory(int index) const;
+  void SetScanCategory(int index, bool scan);
+
+  // Counters. Indices outside 0..10 read as 0 and are not counted.
+  [[nodiscard]] std::int32_t Found(int index) const;
+  [[nodiscard]] std::int32_t Fixed(int index) const;
+  [[nodiscard]] std::int32_t TotalFound() const { return m_totalFound; }
+  [[nodiscard]] std::int32_t TotalFixed() const { return m_totalFixed; }
+  // One problem of the category repaired (the repair counts with this).
+  void CountFixed(int index);
+
+  [[nodiscard]] const CFolderTable& Folders() const { return m_folders; }
+  [[nodiscard]] const std::wstring& FolderPath(ENGINE_FOLDER folder) const {
+    return m_folders.Path(folder);
+  }
+  [[nodiscard]] const CPlatform& Platform() const { return m_platform; }
+  [[nodiscard]] CProblemList& Problems() const { return m_problems; }
+  [[nodiscard]] IActivityLog* Log() const { return m_log; }
+  [[nodiscard]] IProblemFilter* Filter() const { return m_filter; }
+
+  // The path operations on this engine's folder table and platform.
+  [[nodiscard]] std::wstring ExpandPlaceholders(std::wstring_view text) const;
+  [[nodiscard]] std::wstring CleanPath(std::wstring_view source) const;
+  [[nodiscard]] bool IsValidReference(std::wstring_view text) const;
+  [[nodiscard]] bool PathTokenExists(std::wstring_view token) const;
+
+ private:
+  CPlatform m_platform;
+  CFolderTable m_folders;
+  CProblemList& m_problems;
+  IProblemFilter* m_filter;
+  IActivityLog* m_log;
+  IScanSink* m_sink = nullptr;
+
+  std::atomic<int> m_cancel{0};
+  std::atomic<bool> m_running{false};
+  std::atomic<int> m_currentStep{0};
+
+  std::array<bool, kCategoryCount> m_scanCategory{};
+  std::array<std::int32_t, kCategoryCount> m_found{};
+  std::array<std::int32_t, kCategoryCount> m_fixed{};
+  std::int32_t m_totalFound = 0;
+  std::int32_t m_totalFixed = 0;
+};
+
+// The log entry of a problem: "Error at <key>\<name>=", a line feed, then the data.
+[[nodiscard]] std::wstring FormatProblemLogLine(const CRegistryProblem& problem);
+
+}  // namespace qv
