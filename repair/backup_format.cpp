@@ -1,0 +1,165 @@
+#include "repair/backup_format.h"
+
+#include <vector>
+
+#include "platform/registry.h"
+#include "platform/utf16.h"
+#include "repair/backup_texts.h"
+
+namespace qv {
+namespace {
+
+constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
+
+void AppendHexByte(std::wstring* out, std::uint8_t byte) {
+  out->push_back(kHexDigits[byte >> 4]);
+  out->push_back(kHexDigits[byte & 0x0F]);
+}
+
+std::wstring HexNumber(std::uint32_t value) {
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), kHexDigits[value & 0x0F]);
+    value >>= 4;
+  } while (value != 0);
+  return digits;
+}
+
+// The text of string data up to its first NUL (unterminated data simply ends with its bytes).
+std::wstring StringText(const std::uint8_t* data, std::size_t bytes) {
+  if (data == nullptr || bytes == 0) return {};
+  return std::wstring(TruncateAtNul(FromUtf16LeBytes(data, bytes)));
+}
+
+bool HasLineBreak(std::wstring_view text) {
+  return text.find_first_of(L"\r\n") != std::wstring_view::npos;
+}
+
+bool IsStringType(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// Whether the value's data goes out as string bytes in a hex(1), hex(2) or hex(7) list.
+bool WrittenAsStringBytes(std::uint32_t type, const std::uint8_t* data, std::size_t bytes) {
+  if (type == kRegSz) return HasLineBreak(StringText(data, bytes));
+  return type == kRegExpandSz || type == kRegMultiSz;
+}
+
+std::wstring TypedHexPrefix(std::uint32_t type) {
+  return std::wstring(kTypedHexPrefixOpen) + HexNumber(type) + kTypedHexPrefixClose;
+}
+
+}  // namespace
+
+std::wstring FormatWithStrings(std::wstring_view format,
+                               std::initializer_list<std::wstring_view> args) {
+  std::wstring out;
+  out.reserve(format.size() + 64);
+  auto next = args.begin();
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == L'%' && i + 1 < format.size()) {
+      if (format[i + 1] == L's') {
+        if (next != args.end()) out += *next++;
+        ++i;
+        continue;
+      }
+      if (format[i + 1] == L'%') {
+        out.push_back(L'%');
+        ++i;
+        continue;
+      }
+    }
+    out.push_back(format[i]);
+  }
+  return out;
+}
+
+std::wstring FormatByteList(std::wstring_view prefix, const std::uint8_t* data,
+                            std::size_t bytes) {
+  std::wstring out(prefix);
+  out.reserve(prefix.size() + bytes * 3 + (bytes / kByteListLaterLines + 1) * 3 + 1);
+  std::size_t line = 0;       // index of the current line
+  std::size_t onLine = 0;     // bytes on the current line so far
+  for (std::size_t i = 0; i < bytes; ++i) {
+    const std::size_t capacity = line == 0   ? kByteListFirstLine
+                                 : line == 1 ? kByteListSecondLine
+                                             : kByteListLaterLines;
+    if (onLine == capacity) {
+      // Only between two bytes: a list ending in a continuation loses the value on merging.
+      out += kByteListContinuation;
+      ++line;
+      onLine = 0;
+    }
+    AppendHexByte(&out, data[i]);
+    out.push_back(L',');
+    ++onLine;
+  }
+  if (!out.empty() && out.back() == L',') out.pop_back();
+  out.push_back(L'\n');
+  return out;
+}
+
+std::wstring EscapeRegText(std::wstring_view text) {
+  std::wstring out;
+  out.reserve(text.size() + 8);
+  for (const wchar_t c : text) {
+    if (c == L'\\' || c == L'"') out.push_back(L'\\');
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::wstring FormatValueData(std::uint32_t type, const std::uint8_t* data, std::size_t bytes) {
+  if (data == nullptr) bytes = 0;
+  if (type == kRegSz && !WrittenAsStringBytes(type, data, bytes)) {
+    return L"\"" + EscapeRegText(StringText(data, bytes)) + L"\"\n";
+  }
+  if (type == kRegDword && bytes == 4) {
+    const std::uint32_t value = static_cast<std::uint32_t>(data[0]) |
+                                (static_cast<std::uint32_t>(data[1]) << 8) |
+                                (static_cast<std::uint32_t>(data[2]) << 16) |
+                                (static_cast<std::uint32_t>(data[3]) << 24);
+    std::wstring digits = HexNumber(value);
+    return kDwordPrefix + std::wstring(8 - digits.size(), L'0') + digits + L"\n";
+  }
+  if (type == kRegBinary) return FormatByteList(kBinaryPrefix, data, bytes);
+  if (IsStringType(type) && bytes % 2 == 1) {
+    // The editor's Unicode form reads string bytes as whole UTF-16 units: give the odd last
+    // byte a zero partner so it survives as the low byte of a last character.
+    std::vector<std::uint8_t> padded(data, data + bytes);
+    padded.push_back(0);
+    return FormatByteList(TypedHexPrefix(type), padded.data(), padded.size());
+  }
+  return FormatByteList(TypedHexPrefix(type), data, bytes);
+}
+
+bool ValueDataNeedsUnicode(std::uint32_t type, const std::uint8_t* data, std::size_t bytes) {
+  if (data == nullptr || bytes == 0) return false;
+  return WrittenAsStringBytes(type, data, bytes);
+}
+
+std::wstring FormatValueLine(std::wstring_view name, std::wstring_view dataText) {
+  if (name.empty()) return kDefaultValuePrefix + std::wstring(dataText);
+  return FormatWithStrings(kNamedValueFormat, {EscapeRegText(name), dataText});
+}
+
+std::wstring FormatSectionHead(std::wstring_view fullKey) {
+  return FormatWithStrings(kSectionHeadFormat, {fullKey});
+}
+
+std::wstring FormatValueSection(std::wstring_view fullKey, std::wstring_view valueLine) {
+  return FormatWithStrings(kValueSectionFormat, {fullKey, valueLine});
+}
+
+std::wstring FormatDeleteValueSection(std::wstring_view fullKey, std::wstring_view valueName) {
+  return FormatSectionHead(fullKey) +
+         FormatWithStrings(kNamedValueFormat, {EscapeRegText(valueName), kDeleteValueData}) +
+         L"\n";
+}
+
+std::wstring_view RegFileHeader(std::uint32_t major, std::uint32_t minor) {
+  if (major == 5 && minor <= 2) return kRegHeaderVersion5;
+  return kRegHeaderVersion4;
+}
+
+}  // namespace qv
