@@ -1,0 +1,460 @@
+#include "repair/backup_file.h"
+
+#include <utility>
+#include <vector>
+
+#include "engine/key_naming.h"
+#include "platform/utf16.h"
+#include "repair/backup_format.h"
+#include "repair/backup_texts.h"
+#include "state/data_folder.h"
+#include "state/state_texts.h"
+#include "state/time_format.h"
+
+namespace qv {
+
+// The Unicode form of a backup file: UTF-16LE, every "\n" written as CR LF. Buffered like
+// CTextWriter; the first failed write closes it for good.
+class CUtf16FileWriter {
+ public:
+  explicit CUtf16FileWriter(std::unique_ptr<IFile> file) : m_file(std::move(file)) {}
+  ~CUtf16FileWriter() { static_cast<void>(Close()); }
+  CUtf16FileWriter(const CUtf16FileWriter&) = delete;
+  CUtf16FileWriter& operator=(const CUtf16FileWriter&) = delete;
+
+  // Text as it is (no line-end conversion): for content that already has its CR LF.
+  ErrorCode WriteVerbatim(std::wstring_view text) {
+    if (m_file == nullptr) return m_error != kErrorSuccess ? m_error : kErrorInvalidHandle;
+    if (m_error != kErrorSuccess) return m_error;
+    for (const char16_t unit : ToUtf16(text)) {
+      m_buffer.push_back(static_cast<char>(unit & 0xFF));
+      m_buffer.push_back(static_cast<char>(unit >> 8));
+    }
+    return m_buffer.size() >= kBufferBytes ? Push() : kErrorSuccess;
+  }
+  ErrorCode Write(std::wstring_view text) {
+    std::wstring crlf;
+    crlf.reserve(text.size() + text.size() / 16 + 2);
+    for (const wchar_t c : text) {
+      if (c == L'\n') crlf.push_back(L'\r');
+      crlf.push_back(c);
+    }
+    return WriteVerbatim(crlf);
+  }
+  ErrorCode Flush() {
+    const ErrorCode rc = Push();
+    if (rc != kErrorSuccess) return rc;
+    const ErrorCode flushed = m_file->Flush();
+    if (flushed != kErrorSuccess) m_error = flushed;
+    return flushed;
+  }
+  ErrorCode Close() {
+    if (m_file == nullptr) return m_error;
+    static_cast<void>(Push());
+    m_file.reset();
+    return m_error;
+  }
+
+ private:
+  static constexpr std::size_t kBufferBytes = 64 * 1024;
+  ErrorCode Push() {
+    if (m_file == nullptr) return m_error != kErrorSuccess ? m_error : kErrorInvalidHandle;
+    if (m_error != kErrorSuccess) return m_error;
+    if (m_buffer.empty()) return kErrorSuccess;
+    const ErrorCode rc = m_file->Write(m_buffer.data(), m_buffer.size());
+    if (rc != kErrorSuccess) {
+      m_error = rc;
+      return rc;
+    }
+    m_buffer.clear();
+    return kErrorSuccess;
+  }
+
+  std::unique_ptr<IFile> m_file;
+  std::string m_buffer;
+  ErrorCode m_error = kErrorSuccess;
+};
+
+namespace {
+
+constexpr wchar_t kByteOrderMark[] = L"\uFEFF";
+constexpr wchar_t kTemporarySuffix[] = L".tmp";
+
+// Buffer limits of the registry walk. Value names have at most 16,383 characters and key names
+// 255, so these buffers hold every name; data buffers grow to what a value needs.
+constexpr std::uint32_t kValueNameChars = 16384;
+constexpr std::uint32_t kKeyNameChars = 1024;
+constexpr std::size_t kInitialDataBytes = 4096;
+// A value that keeps growing while it is read is given up after this many attempts.
+constexpr int kReadAttempts = 8;
+constexpr std::uint32_t kBackupKeyAccess = kKeyQueryValue | kKeyEnumerateSubKeys;
+
+bool IsAscii(std::wstring_view text) {
+  for (const wchar_t c : text) {
+    if (static_cast<std::uint32_t>(c) > 0x7F) return false;
+  }
+  return true;
+}
+
+std::wstring FullKeyName(std::wstring_view rootName, std::wstring_view path) {
+  std::wstring full(rootName);
+  if (!path.empty()) {
+    full += L'\\';
+    full += path;
+  }
+  return full;
+}
+
+void KeepFirst(ErrorCode* first, ErrorCode rc) {
+  if (*first == kErrorSuccess) *first = rc;
+}
+
+// The registry walk of BackupKey, with its buffers shared by every level.
+class CKeyWalker {
+ public:
+  CKeyWalker(IRegistry& registry, CBackupFile& file)
+      : m_registry(registry), m_file(file), m_name(kValueNameChars + 1, L'\0') {}
+
+  // Writes the section of (parent, path) named `fullName` and then those of its subkeys.
+  // Returns the open's error when the key cannot be opened; other failures go to m_firstError.
+  ErrorCode Walk(RegHandle parent, std::wstring_view path, const std::wstring& fullName) {
+    CRegKey key(m_registry);
+    const ErrorCode opened = key.Open(parent, path, kBackupKeyAccess);
+    if (opened != kErrorSuccess) return opened;
+
+    std::wstring section = FormatSectionHead(fullName);
+    bool needsUnicode = false;
+    for (std::uint32_t index = 0;; ++index) {
+      std::uint32_t type = kRegNone;
+      std::wstring name;
+      std::size_t bytes = 0;
+      const ErrorCode rc = ReadValue(key.get(), index, &name, &type, &bytes);
+      if (rc == kErrorNoMoreItems) break;
+      if (rc != kErrorSuccess) {
+        KeepFirst(&m_firstError, rc);
+        continue;
+      }
+      section += FormatValueLine(name, FormatValueData(type, m_data.data(), bytes));
+      needsUnicode = needsUnicode || ValueDataNeedsUnicode(type, m_data.data(), bytes);
+    }
+    const ErrorCode written = m_file.Write(section, needsUnicode);
+    if (written != kErrorSuccess) KeepFirst(&m_firstError, written);
+
+    for (std::uint32_t index = 0;; ++index) {
+      std::wstring subkey;
+      const ErrorCode rc = key.EnumKeyName(index, kKeyNameChars, &subkey);
+      if (rc == kErrorNoMoreItems) break;
+      if (rc != kErrorSuccess) {
+        KeepFirst(&m_firstError, rc);
+        continue;
+      }
+      const ErrorCode child = Walk(key.get(), subkey, FullKeyName(fullName, subkey));
+      if (child != kErrorSuccess) KeepFirst(&m_firstError, child);
+    }
+    return kErrorSuccess;
+  }
+
+  [[nodiscard]] ErrorCode FirstError() const { return m_firstError; }
+
+ private:
+  // The index-th value into m_name/m_data, the data buffer grown to what the value needs.
+  ErrorCode ReadValue(RegHandle key, std::uint32_t index, std::wstring* name, std::uint32_t* type,
+                      std::size_t* bytes) {
+    if (m_data.empty()) m_data.resize(kInitialDataBytes);
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+      std::uint32_t nameChars = kValueNameChars;
+      std::uint32_t dataBytes = static_cast<std::uint32_t>(m_data.size());
+      const ErrorCode rc =
+          m_registry.EnumValue(key, index, m_name.data(), &nameChars, type, m_data.data(),
+                               &dataBytes);
+      if (rc == kErrorMoreData) {
+        if (dataBytes <= m_data.size()) return rc;  // the name did not fit: nothing to grow
+        m_data.resize(dataBytes);
+        continue;
+      }
+      if (rc != kErrorSuccess) return rc;
+      name->assign(m_name.data(), nameChars);
+      *bytes = dataBytes;
+      return kErrorSuccess;
+    }
+    return kErrorMoreData;
+  }
+
+  IRegistry& m_registry;
+  CBackupFile& m_file;
+  std::wstring m_name;
+  std::vector<std::uint8_t> m_data;
+  ErrorCode m_firstError = kErrorSuccess;
+};
+
+// The part of a path from its last backslash on ("\\name.lnk"); a bare name gets a backslash.
+std::wstring LastElement(std::wstring_view path) {
+  const std::size_t slash = path.rfind(L'\\');
+  if (slash == std::wstring_view::npos) return L"\\" + std::wstring(path);
+  return std::wstring(path.substr(slash));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CBackupFile
+
+CBackupFile::CBackupFile(IFileSystem& files, std::wstring path, std::wstring unicodeFirstLine)
+    : m_files(files), m_path(std::move(path)), m_unicodeFirstLine(std::move(unicodeFirstLine)) {}
+
+CBackupFile::~CBackupFile() { static_cast<void>(Close()); }
+
+ErrorCode CBackupFile::Create(IFileSystem& files, std::wstring path, std::wstring unicodeFirstLine,
+                              std::unique_ptr<CBackupFile>* file) {
+  std::unique_ptr<CBackupFile> created(
+      new CBackupFile(files, std::move(path), std::move(unicodeFirstLine)));
+  const ErrorCode rc = OpenTextWriter(files, created->m_path, FileOpenMode::kCreateAlways,
+                                      FileShareMode::kDenyWrite, &created->m_text);
+  if (rc != kErrorSuccess) return rc;
+  *file = std::move(created);
+  return kErrorSuccess;
+}
+
+ErrorCode CBackupFile::Write(std::wstring_view text, bool needsUnicode) {
+  if (!IsOpen()) return m_error != kErrorSuccess ? m_error : kErrorInvalidHandle;
+  if (m_unicode == nullptr) {
+    if (!needsUnicode && !IsAscii(text)) {
+      bool lossless = true;
+      static_cast<void>(EncodeText(m_files, text, &lossless));
+      needsUnicode = !lossless;
+    }
+    if (needsUnicode) {
+      const ErrorCode rc = SwitchToUnicode();
+      if (rc != kErrorSuccess) return rc;
+    }
+  }
+  if (m_unicode != nullptr) return m_unicode->Write(text);
+  return m_text->Write(text);
+}
+
+ErrorCode CBackupFile::Flush() {
+  if (m_unicode != nullptr) return m_unicode->Flush();
+  if (m_text != nullptr) return m_text->Flush();
+  return m_error != kErrorSuccess ? m_error : kErrorInvalidHandle;
+}
+
+ErrorCode CBackupFile::Close() {
+  ErrorCode rc = m_error;
+  if (m_unicode != nullptr) {
+    rc = m_unicode->Close();
+    m_unicode.reset();
+  } else if (m_text != nullptr) {
+    rc = m_text->Close();
+    m_text.reset();
+  }
+  if (m_error == kErrorSuccess) m_error = rc;
+  return rc;
+}
+
+ErrorCode CBackupFile::SwitchToUnicode() {
+  // Everything written so far goes to the disk and is read back from there.
+  ErrorCode rc = m_text->Close();
+  m_text.reset();
+  if (rc != kErrorSuccess) {
+    m_error = rc;
+    return rc;
+  }
+  const std::wstring temporary = m_path + kTemporarySuffix;
+  rc = RewriteAsUnicode(temporary);
+  if (rc != kErrorSuccess) {
+    static_cast<void>(m_files.RemoveFile(temporary));
+    // The 8-bit file is untouched: go on with it.
+    const ErrorCode reopened = OpenTextWriter(m_files, m_path, FileOpenMode::kAppend,
+                                              FileShareMode::kDenyWrite, &m_text);
+    if (reopened != kErrorSuccess) m_error = reopened;
+    return rc;
+  }
+  std::unique_ptr<IFile> file;
+  rc = m_files.OpenFile(m_path, FileOpenMode::kAppend, FileShareMode::kDenyWrite, &file);
+  if (rc != kErrorSuccess) {
+    m_error = rc;
+    return rc;
+  }
+  m_unicode = std::make_unique<CUtf16FileWriter>(std::move(file));
+  return kErrorSuccess;
+}
+
+ErrorCode CBackupFile::RewriteAsUnicode(const std::wstring& temporaryPath) {
+  std::wstring content;
+  ErrorCode rc = ReadTextFile(m_files, m_path, &content);
+  if (rc != kErrorSuccess) return rc;
+  if (!m_unicodeFirstLine.empty()) {
+    const std::size_t lineEnd = content.find(L"\r\n");
+    content = m_unicodeFirstLine +
+              (lineEnd == std::wstring::npos ? std::wstring(L"\r\n") : content.substr(lineEnd));
+  }
+  std::unique_ptr<IFile> file;
+  rc = m_files.OpenFile(temporaryPath, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite,
+                        &file);
+  if (rc != kErrorSuccess) return rc;
+  CUtf16FileWriter writer(std::move(file));
+  rc = writer.WriteVerbatim(kByteOrderMark + content);
+  if (rc == kErrorSuccess) rc = writer.Flush();
+  const ErrorCode closed = writer.Close();
+  if (rc == kErrorSuccess) rc = closed;
+  if (rc != kErrorSuccess) return rc;
+  return m_files.ReplaceFile(temporaryPath, m_path);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registry sections
+
+ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPath,
+                    CBackupFile* file) {
+  const std::wstring_view rootName = RootKeyName(root);
+  if (rootName.empty() || root == kNullRegHandle) return kErrorInvalidHandle;
+  if (file == nullptr) return kErrorSuccess;
+  CKeyWalker walker(registry, *file);
+  const ErrorCode opened = walker.Walk(root, keyPath, FullKeyName(rootName, keyPath));
+  if (opened != kErrorSuccess) return opened;
+  const ErrorCode flushed = file->Flush();
+  return walker.FirstError() != kErrorSuccess ? walker.FirstError() : flushed;
+}
+
+ErrorCode BackupValue(IRegistry& registry, RegHandle root, std::wstring_view keyPath,
+                      std::wstring_view valueName, CBackupFile* file) {
+  const std::wstring_view rootName = RootKeyName(root);
+  if (rootName.empty() || root == kNullRegHandle) return kErrorInvalidHandle;
+  if (file == nullptr) return kErrorSuccess;
+  CRegKey key(registry);
+  ErrorCode rc = key.Open(root, keyPath, kKeyQueryValue);
+  if (rc != kErrorSuccess) return rc;
+  std::uint32_t type = kRegNone;
+  std::vector<std::uint8_t> data;
+  rc = key.QueryRaw(valueName, &type, &data);
+  if (rc != kErrorSuccess) return rc;
+  const std::wstring line =
+      FormatValueLine(valueName, FormatValueData(type, data.data(), data.size()));
+  rc = file->Write(FormatValueSection(FullKeyName(rootName, keyPath), line),
+                   ValueDataNeedsUnicode(type, data.data(), data.size()));
+  if (rc != kErrorSuccess) return rc;
+  return file->Flush();
+}
+
+ErrorCode AppendDeleteValueSection(CBackupFile& file, std::wstring_view fullKey,
+                                   std::wstring_view valueName) {
+  const ErrorCode rc = file.Write(FormatDeleteValueSection(fullKey, valueName));
+  if (rc != kErrorSuccess) return rc;
+  return file.Flush();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shortcut backups
+
+CShortcutBackup::CShortcutBackup(std::wstring folder, std::unique_ptr<CBackupFile> list)
+    : m_folder(std::move(folder)), m_list(std::move(list)) {}
+
+ErrorCode CShortcutBackup::Create(IFileSystem& files, std::wstring folderPath,
+                                  std::unique_ptr<CShortcutBackup>* backup) {
+  if (!files.IsDirectory(folderPath)) {
+    const ErrorCode made = files.MakeDirectory(folderPath);
+    if (made != kErrorSuccess && made != kErrorAlreadyExists) return made;
+  }
+  std::unique_ptr<CBackupFile> list;
+  const ErrorCode rc = CBackupFile::Create(files, folderPath + kShortcutListExtension, L"", &list);
+  if (rc != kErrorSuccess) return rc;
+  backup->reset(new CShortcutBackup(std::move(folderPath), std::move(list)));
+  return kErrorSuccess;
+}
+
+ErrorCode MoveShortcutToBackup(IFileSystem& files, std::wstring_view shortcutPath,
+                               CShortcutBackup& backup) {
+  const std::wstring target = backup.FolderPath() + LastElement(shortcutPath);
+  ErrorCode rc =
+      backup.List().Write(FormatWithStrings(kShortcutListLineFormat, {shortcutPath, target}));
+  if (rc == kErrorSuccess) rc = backup.List().Flush();
+  if (rc != kErrorSuccess) return rc;
+  rc = files.MovePath(shortcutPath, target);
+  if (rc == kErrorSuccess) backup.CountMove();
+  return rc;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CRepairBackups
+
+std::wstring CRepairBackups::BackupFolder() {
+  return ProductDataFolder(m_platform.shell, m_platform.files, kBackupSubfolder);
+}
+
+ErrorCode CRepairBackups::OpenBackUpRegistryFile() {
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  m_platform.shell.GetSystemVersion(&major, &minor);
+  const std::wstring header = std::wstring(RegFileHeader(major, minor)) + L"\n";
+  ErrorCode rc = kErrorSuccess;
+  for (int attempt = 0; attempt < kBackupCreateAttempts; ++attempt) {
+    if (attempt > 0) m_platform.clock.Sleep(kBackupRetryMilliseconds);
+    const std::tm now = m_platform.clock.ToLocalTime(m_platform.clock.Now());
+    m_registryPath = BackupFolder() + L"\\" + FormatTime(kRegBackupNameFormat, now);
+    if (m_platform.files.FileExists(m_registryPath)) {
+      rc = kErrorFileExists;
+      continue;
+    }
+    std::unique_ptr<CBackupFile> file;
+    rc = CBackupFile::Create(m_platform.files, m_registryPath, kRegHeaderVersion5, &file);
+    if (rc != kErrorSuccess) continue;
+    rc = file->Write(header);
+    if (rc == kErrorSuccess) rc = file->Flush();
+    if (rc != kErrorSuccess) {
+      static_cast<void>(file->Close());
+      static_cast<void>(m_platform.files.RemoveFile(m_registryPath));
+      continue;
+    }
+    m_registry = std::move(file);
+    return kErrorSuccess;
+  }
+  return rc;
+}
+
+ErrorCode CRepairBackups::OpenBackUpShrtctFile() {
+  ErrorCode rc = kErrorSuccess;
+  for (int attempt = 0; attempt < kBackupCreateAttempts; ++attempt) {
+    if (attempt > 0) m_platform.clock.Sleep(kBackupRetryMilliseconds);
+    const std::tm now = m_platform.clock.ToLocalTime(m_platform.clock.Now());
+    const std::wstring folder = BackupFolder();
+    const std::wstring stamp = FormatTime(kShortcutStampFormat, now);
+    m_shortcutFolder = FormatWithStrings(kShortcutFolderFormat, {folder, stamp});
+    m_shortcutList = FormatWithStrings(kShortcutListFormat, {folder, stamp});
+    if (m_platform.files.FileExists(m_shortcutList) ||
+        m_platform.files.FileExists(m_shortcutFolder)) {
+      rc = kErrorFileExists;
+      continue;
+    }
+    std::unique_ptr<CShortcutBackup> backup;
+    rc = CShortcutBackup::Create(m_platform.files, m_shortcutFolder, &backup);
+    if (rc != kErrorSuccess) continue;
+    m_shortcuts = std::move(backup);
+    return kErrorSuccess;
+  }
+  return rc;
+}
+
+ErrorCode CRepairBackups::EndShortcutBackup() {
+  if (m_shortcuts == nullptr) return kErrorSuccess;
+  ErrorCode rc = m_shortcuts->List().Close();
+  if (m_shortcuts->MovedCount() == 0) {
+    const ErrorCode removed = m_platform.files.RemoveFolder(m_shortcutFolder);
+    const ErrorCode deleted = m_platform.files.RemoveFile(m_shortcutList);
+    if (rc == kErrorSuccess) rc = removed != kErrorSuccess ? removed : deleted;
+  }
+  m_shortcuts.reset();
+  return rc;
+}
+
+ErrorCode CRepairBackups::EndRegistryBackup(std::size_t registryRepairedCount) {
+  if (m_registry == nullptr) return kErrorSuccess;
+  ErrorCode rc = m_registry->Close();
+  m_registry.reset();
+  if (registryRepairedCount == 0) {
+    const ErrorCode deleted = m_platform.files.RemoveFile(m_registryPath);
+    if (rc == kErrorSuccess) rc = deleted;
+  }
+  return rc;
+}
+
+}  // namespace qv
