@@ -5,6 +5,7 @@ list(APPEND QV_SOURCES
   state/data_folder.cpp
   state/settings.cpp
   state/activity_log.cpp
+  state/category_settings.cpp
 )
 list(APPEND QV_WIN32_SOURCES
 )
