@@ -56,7 +56,8 @@ class IRegistry {
  public:
   virtual ~IRegistry() = default;
 
-  // RegOpenKeyExW: an empty subkey opens (a new handle to) the parent itself.
+  // RegOpenKeyExW: an empty subkey opens (a new handle to) the parent itself. On failure
+  // *result is kNullRegHandle (OpenKey and CreateKey), as Windows leaves it.
   [[nodiscard]] virtual ErrorCode OpenKey(RegHandle parent, std::wstring_view subkey,
                                           std::uint32_t access, RegHandle* result) = 0;
   // RegCreateKeyExW: opens or creates every missing level; *created tells which (may be null).

@@ -2,6 +2,13 @@
 list(APPEND QV_SOURCES
   platform/utf16.cpp
   platform/registry.cpp
+  platform/memory/text_case.cpp
+  platform/memory/memory_registry.cpp
+  platform/memory/memory_file_system.cpp
+  platform/memory/memory_shell.cpp
+  platform/memory/fake_clock.cpp
+  platform/memory/memory_platform.cpp
 )
 list(APPEND QV_WIN32_SOURCES
+  platform/win32/registry_editor_win32.cpp
 )

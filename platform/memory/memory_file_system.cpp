@@ -1,0 +1,603 @@
+#include "platform/memory/memory_file_system.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/memory/text_case.h"
+#include "platform/utf16.h"
+
+namespace qv {
+
+struct CMemoryFileSystem::CEntry {
+  std::wstring name;
+  std::u16string folded;
+  bool directory = false;
+  std::string content;
+  std::vector<std::shared_ptr<CEntry>> children;  // sorted by folded name
+  CEntry* parent = nullptr;
+  int openCount = 0;
+  int writers = 0;      // open with write access
+  int denyWriters = 0;  // open with writing denied to others
+  int flushes = 0;
+
+  std::size_t LowerBound(const std::u16string& key) const {
+    const auto it = std::lower_bound(
+        children.begin(), children.end(), key,
+        [](const std::shared_ptr<CEntry>& e, const std::u16string& k) { return e->folded < k; });
+    return static_cast<std::size_t>(it - children.begin());
+  }
+  std::shared_ptr<CEntry> Child(std::wstring_view childName) const {
+    const std::u16string key = FoldCase(childName);
+    const std::size_t i = LowerBound(key);
+    return (i < children.size() && children[i]->folded == key) ? children[i] : nullptr;
+  }
+  void Attach(const std::shared_ptr<CEntry>& child) {
+    child->parent = this;
+    children.insert(children.begin() + static_cast<std::ptrdiff_t>(LowerBound(child->folded)),
+                    child);
+  }
+  std::shared_ptr<CEntry> AddChild(std::wstring_view childName, bool isDirectory) {
+    auto child = std::make_shared<CEntry>();
+    child->name = std::wstring(childName);
+    child->folded = FoldCase(childName);
+    child->directory = isDirectory;
+    Attach(child);
+    return child;
+  }
+  std::shared_ptr<CEntry> Detach(const CEntry* child) {
+    for (auto it = children.begin(); it != children.end(); ++it) {
+      if (it->get() == child) {
+        std::shared_ptr<CEntry> kept = *it;
+        children.erase(it);
+        kept->parent = nullptr;
+        return kept;
+      }
+    }
+    return nullptr;
+  }
+  bool AnythingOpen() const {
+    if (openCount > 0) return true;
+    return std::any_of(children.begin(), children.end(),
+                       [](const std::shared_ptr<CEntry>& c) { return c->AnythingOpen(); });
+  }
+};
+
+namespace {
+
+using CEntry = CMemoryFileSystem::CEntry;
+
+struct CParsedPath {
+  wchar_t drive = L'C';
+  std::vector<std::wstring> parts;
+  bool trailingSlash = false;
+};
+
+wchar_t UpperDrive(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+bool IsDriveLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+
+// Parses a Windows path into drive and components ("." and ".." resolved). UNC paths and
+// text that is not a path fail.
+bool ParsePath(std::wstring_view input, std::wstring_view current, CParsedPath* out) {
+  std::wstring path(input);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  if (path.empty()) return false;
+  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return false;
+  std::wstring_view rest;
+  if (path.size() >= 2 && path[1] == L':' && IsDriveLetter(path[0])) {
+    *out = CParsedPath{};
+    out->drive = UpperDrive(path[0]);
+    rest = std::wstring_view(path).substr(2);
+  } else if (path[0] == L'\\') {
+    *out = CParsedPath{};
+    out->drive = current.empty() ? L'C' : UpperDrive(current[0]);
+    rest = path;
+  } else {
+    if (current.empty() || !ParsePath(current, {}, out)) return false;
+    rest = path;
+  }
+  if (rest.find_first_of(L"*?\"<>|:") != std::wstring_view::npos) return false;
+  out->trailingSlash = !rest.empty() && rest.back() == L'\\';
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = rest.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = rest.size();
+    const std::wstring_view part = rest.substr(start, end - start);
+    if (part == L"..") {
+      if (!out->parts.empty()) out->parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      out->parts.emplace_back(part);
+    }
+    start = end + 1;
+  }
+  if (out->parts.empty()) out->trailingSlash = false;
+  return true;
+}
+
+// Wildcard match without case: '*' any run, '?' exactly one character.
+bool Glob(std::u16string_view pattern, std::u16string_view name) {
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t starP = std::u16string_view::npos;
+  std::size_t starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == u'*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::u16string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
+}
+
+// FindFirstFileW's matching: as Glob, and a pattern ending in ".*" also matches the names that
+// match it without that ending ("*.*" matches every name, "app.*" matches "app").
+bool MatchesPattern(const std::u16string& pattern, const std::u16string& name) {
+  if (Glob(pattern, name)) return true;
+  if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, u".*") == 0) {
+    return Glob(std::u16string_view(pattern).substr(0, pattern.size() - 2), name);
+  }
+  return false;
+}
+
+// Windows-1252: the characters of bytes 0x80-0x9F (the five undefined bytes map to the C1
+// control of the same value, as Windows converts them).
+constexpr std::array<char16_t, 32> kCp1252High{{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+}};
+
+[[noreturn]] void Fail(std::wstring_view path, const char* what, ErrorCode rc) {
+  throw std::invalid_argument(std::string("CMemoryFileSystem: ") + what + " failed (" +
+                              std::to_string(rc) + ") for " + ToUtf8(path));
+}
+
+}  // namespace
+
+// Where a path leads: its folder, and the entry itself when it exists.
+struct CMemoryFileSystem::CLocation {
+  std::shared_ptr<CEntry> parent;  // null for a drive root
+  std::shared_ptr<CEntry> entry;   // null when the last element does not exist
+  std::wstring name;               // the last element as written
+  bool trailingSlash = false;
+};
+
+class CMemoryFileSystem::CMemoryFile final : public IFile {
+ public:
+  CMemoryFile(std::shared_ptr<std::mutex> lock, std::shared_ptr<std::size_t> openFiles,
+              std::shared_ptr<CEntry> entry, FileOpenMode mode, FileShareMode share)
+      : m_lock(std::move(lock)),
+        m_openFiles(std::move(openFiles)),
+        m_entry(std::move(entry)),
+        m_write(mode != FileOpenMode::kRead),
+        m_append(mode == FileOpenMode::kAppend),
+        m_denyWrite(share == FileShareMode::kDenyWrite) {
+    ++m_entry->openCount;
+    if (m_write) ++m_entry->writers;
+    if (m_denyWrite) ++m_entry->denyWriters;
+    ++*m_openFiles;
+  }
+  ~CMemoryFile() override {
+    std::lock_guard lock(*m_lock);
+    --m_entry->openCount;
+    if (m_write) --m_entry->writers;
+    if (m_denyWrite) --m_entry->denyWriters;
+    --*m_openFiles;
+  }
+  CMemoryFile(const CMemoryFile&) = delete;
+  CMemoryFile& operator=(const CMemoryFile&) = delete;
+
+  ErrorCode Write(const void* data, std::size_t bytes) override {
+    std::lock_guard lock(*m_lock);
+    if (!m_write) return kErrorAccessDenied;
+    if (bytes == 0) return kErrorSuccess;
+    if (data == nullptr) return kErrorInvalidParameter;
+    std::string& content = m_entry->content;
+    if (m_append) m_position = content.size();
+    if (m_position + bytes > content.size()) content.resize(m_position + bytes);
+    std::memcpy(content.data() + m_position, data, bytes);
+    m_position += bytes;
+    return kErrorSuccess;
+  }
+  ErrorCode Flush() override {
+    std::lock_guard lock(*m_lock);
+    if (!m_write) return kErrorAccessDenied;
+    ++m_entry->flushes;
+    return kErrorSuccess;
+  }
+  ErrorCode ReadAll(std::string* bytes) override {
+    std::lock_guard lock(*m_lock);
+    if (bytes == nullptr) return kErrorInvalidParameter;
+    const std::string& content = m_entry->content;
+    *bytes = m_position < content.size() ? content.substr(m_position) : std::string();
+    m_position = content.size();
+    return kErrorSuccess;
+  }
+
+ private:
+  std::shared_ptr<std::mutex> m_lock;
+  std::shared_ptr<std::size_t> m_openFiles;
+  std::shared_ptr<CEntry> m_entry;
+  bool m_write;
+  bool m_append;
+  bool m_denyWrite;
+  std::size_t m_position = 0;
+};
+
+CMemoryFileSystem::CMemoryFileSystem()
+    : m_lock(std::make_shared<std::mutex>()),
+      m_searchFolders{L"C:\\Windows\\system32", L"C:\\Windows\\system", L"C:\\Windows"},
+      m_openFiles(std::make_shared<std::size_t>(0)) {
+  AddDrive(L'C');
+}
+
+CMemoryFileSystem::~CMemoryFileSystem() = default;
+
+ErrorCode CMemoryFileSystem::LocateLocked(std::wstring_view path, CLocation* where) {
+  *where = CLocation{};
+  CParsedPath parsed;
+  if (!ParsePath(path, m_currentFolder, &parsed)) return kErrorPathNotFound;
+  const auto drive = m_drives.find(parsed.drive);
+  if (drive == m_drives.end()) return kErrorPathNotFound;
+  where->trailingSlash = parsed.trailingSlash;
+  if (parsed.parts.empty()) {
+    where->entry = drive->second;
+    return kErrorSuccess;
+  }
+  std::shared_ptr<CEntry> folder = drive->second;
+  for (std::size_t i = 0; i + 1 < parsed.parts.size(); ++i) {
+    folder = folder->Child(parsed.parts[i]);
+    if (!folder || !folder->directory) return kErrorPathNotFound;
+  }
+  where->parent = folder;
+  where->name = parsed.parts.back();
+  where->entry = folder->Child(where->name);
+  return kErrorSuccess;
+}
+
+bool CMemoryFileSystem::FileExists(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry) return false;
+  return !(where.trailingSlash && !where.entry->directory);
+}
+
+bool CMemoryFileSystem::IsDirectory(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry) return false;
+  return where.entry->directory;
+}
+
+bool CMemoryFileSystem::IsRoot(std::wstring_view path) {
+  // PathIsRootW, character for character.
+  if (path.empty()) return false;
+  if (path[0] == L'\\') {
+    if (path.size() == 1) return true;  // "\"
+    if (path[1] == L'\\') {             // "\\server" or "\\server\share"
+      bool seenSlash = false;
+      for (std::size_t i = 2; i < path.size(); ++i) {
+        if (path[i] == L'\\') {
+          if (seenSlash) return false;
+          seenSlash = true;
+        }
+      }
+      return true;
+    }
+    return false;
+  }
+  return path.size() == 3 && path[1] == L':' && path[2] == L'\\';  // "X:\"
+}
+
+bool CMemoryFileSystem::FindOnPath(std::wstring* path) {
+  if (path == nullptr || path->empty()) return false;
+  if (path->find_first_of(L"\\:") != std::wstring::npos) return false;  // not a bare file name
+  std::vector<std::wstring> folders;
+  {
+    std::lock_guard lock(*m_lock);
+    folders = m_searchFolders;
+  }
+  for (const std::wstring& folder : folders) {
+    std::wstring candidate = folder;
+    if (!candidate.empty() && candidate.back() != L'\\') candidate += L'\\';
+    candidate += *path;
+    if (FileExists(candidate)) {
+      *path = std::move(candidate);
+      return true;
+    }
+  }
+  return false;
+}
+
+ErrorCode CMemoryFileSystem::FindFiles(std::wstring_view pattern,
+                                       std::vector<CFindData>* entries) {
+  if (entries == nullptr) return kErrorInvalidParameter;
+  std::lock_guard lock(*m_lock);
+  std::wstring text(pattern);
+  std::replace(text.begin(), text.end(), L'/', L'\\');
+  const std::size_t slash = text.find_last_of(L'\\');
+  std::wstring folderPath;
+  std::wstring last;
+  if (slash == std::wstring::npos) {
+    if (text.size() >= 2 && text[1] == L':') {
+      folderPath = text.substr(0, 2) + L"\\";
+      last = text.substr(2);
+    } else {
+      folderPath = m_currentFolder;
+      last = text;
+    }
+  } else {
+    folderPath = text.substr(0, slash + 1);
+    last = text.substr(slash + 1);
+  }
+  if (last.empty()) return kErrorFileNotFound;
+  CLocation where;
+  if (LocateLocked(folderPath, &where) != kErrorSuccess || !where.entry ||
+      !where.entry->directory) {
+    return kErrorPathNotFound;
+  }
+  const std::u16string folded = FoldCase(last);
+  std::vector<CFindData> found;
+  if (where.parent) {  // not a drive root: the folder's own "." and ".."
+    for (const wchar_t* dots : {L".", L".."}) {
+      if (MatchesPattern(folded, FoldCase(dots))) found.push_back(CFindData{dots, true, 0});
+    }
+  }
+  for (const auto& child : where.entry->children) {
+    if (MatchesPattern(folded, child->folded)) {
+      found.push_back(CFindData{child->name, child->directory,
+                                child->directory ? 0 : child->content.size()});
+    }
+  }
+  if (found.empty()) return kErrorFileNotFound;
+  *entries = std::move(found);
+  return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::MovePath(std::wstring_view from, std::wstring_view to) {
+  std::lock_guard lock(*m_lock);
+  CLocation source;
+  ErrorCode rc = LocateLocked(from, &source);
+  if (rc != kErrorSuccess) return rc;
+  if (!source.entry) return kErrorFileNotFound;
+  if (!source.parent) return kErrorAccessDenied;  // a drive root
+  CLocation target;
+  rc = LocateLocked(to, &target);
+  if (rc != kErrorSuccess) return rc;
+  if (!target.parent) return kErrorAlreadyExists;
+  if (target.entry && target.entry != source.entry) return kErrorAlreadyExists;
+  if (source.entry->AnythingOpen()) return kErrorSharingViolation;
+  for (const CEntry* up = target.parent.get(); up != nullptr; up = up->parent) {
+    if (up == source.entry.get()) return kErrorAccessDenied;  // into its own subtree
+  }
+  std::shared_ptr<CEntry> moved = source.parent->Detach(source.entry.get());
+  moved->name = target.name;
+  moved->folded = FoldCase(target.name);
+  target.parent->Attach(moved);
+  return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::ReplaceFile(std::wstring_view from, std::wstring_view to) {
+  std::lock_guard lock(*m_lock);
+  CLocation source;
+  ErrorCode rc = LocateLocked(from, &source);
+  if (rc != kErrorSuccess) return rc;
+  if (!source.entry) return kErrorFileNotFound;
+  if (!source.parent) return kErrorAccessDenied;
+  CLocation target;
+  rc = LocateLocked(to, &target);
+  if (rc != kErrorSuccess) return rc;
+  if (!target.parent) return kErrorAccessDenied;
+  if (target.entry && target.entry != source.entry) {
+    if (target.entry->directory || source.entry->directory) return kErrorAccessDenied;
+    if (target.entry->openCount > 0) return kErrorSharingViolation;
+  }
+  if (source.entry->AnythingOpen()) return kErrorSharingViolation;
+  if (target.entry && target.entry != source.entry) target.parent->Detach(target.entry.get());
+  std::shared_ptr<CEntry> moved = source.parent->Detach(source.entry.get());
+  moved->name = target.name;
+  moved->folded = FoldCase(target.name);
+  target.parent->Attach(moved);
+  return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::RemoveFile(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess) return rc;
+  if (!where.entry) return kErrorFileNotFound;
+  if (where.entry->directory) return kErrorAccessDenied;
+  if (where.entry->openCount > 0) return kErrorSharingViolation;
+  where.parent->Detach(where.entry.get());
+  return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::MakeDirectory(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess) return rc;
+  if (where.entry) return kErrorAlreadyExists;
+  where.parent->AddChild(where.name, true);
+  return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::RemoveFolder(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess) return rc;
+  if (!where.entry) return kErrorFileNotFound;
+  if (!where.parent) return kErrorAccessDenied;  // a drive root
+  if (!where.entry->directory) return kErrorDirectory;
+  if (!where.entry->children.empty()) return kErrorDirNotEmpty;
+  where.parent->Detach(where.entry.get());
+  return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
+                                      FileShareMode share, std::unique_ptr<IFile>* file) {
+  if (file == nullptr) return kErrorInvalidParameter;
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess) return rc;
+  std::shared_ptr<CEntry> entry = where.entry;
+  if (entry && (entry->directory || !where.parent)) return kErrorAccessDenied;
+  if (!entry && mode == FileOpenMode::kRead) return kErrorFileNotFound;
+  const bool writes = mode != FileOpenMode::kRead;
+  if (entry) {
+    if (writes && entry->denyWriters > 0) return kErrorSharingViolation;
+    if (share == FileShareMode::kDenyWrite && entry->writers > 0) return kErrorSharingViolation;
+  } else {
+    entry = where.parent->AddChild(where.name, false);
+  }
+  if (mode == FileOpenMode::kCreateAlways) entry->content.clear();
+  *file = std::make_unique<CMemoryFile>(m_lock, m_openFiles, entry, mode, share);
+  return kErrorSuccess;
+}
+
+std::string CMemoryFileSystem::ToCodePage(std::wstring_view text, bool* lossless) {
+  std::string bytes;
+  bool exact = true;
+  for (char16_t u : ToUtf16(text)) {
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+      bytes.push_back(static_cast<char>(u));
+      continue;
+    }
+    const auto it = std::find(kCp1252High.begin(), kCp1252High.end(), u);
+    if (it != kCp1252High.end()) {
+      bytes.push_back(static_cast<char>(0x80 + (it - kCp1252High.begin())));
+    } else {
+      bytes.push_back('?');
+      exact = false;
+    }
+  }
+  if (lossless != nullptr) *lossless = exact;
+  return bytes;
+}
+
+std::wstring CMemoryFileSystem::FromCodePage(std::string_view bytes) {
+  std::u16string units;
+  units.reserve(bytes.size());
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    units.push_back((b >= 0x80 && b <= 0x9F) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b));
+  }
+  return FromUtf16(units);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Configuration and test helpers.
+
+void CMemoryFileSystem::AddDrive(wchar_t letter) {
+  if (!IsDriveLetter(letter)) {
+    Fail(std::wstring(1, letter), "AddDrive", kErrorInvalidParameter);
+  }
+  std::lock_guard lock(*m_lock);
+  auto& root = m_drives[UpperDrive(letter)];
+  if (!root) {
+    root = std::make_shared<CEntry>();
+    root->name = std::wstring{UpperDrive(letter), L':', L'\\'};
+    root->directory = true;
+  }
+}
+
+void CMemoryFileSystem::AddFolder(std::wstring_view path) {
+  CParsedPath parsed;
+  {
+    std::lock_guard lock(*m_lock);
+    if (!ParsePath(path, m_currentFolder, &parsed)) Fail(path, "AddFolder", kErrorPathNotFound);
+  }
+  AddDrive(parsed.drive);
+  std::lock_guard lock(*m_lock);
+  std::shared_ptr<CEntry> folder = m_drives[parsed.drive];
+  for (const std::wstring& part : parsed.parts) {
+    std::shared_ptr<CEntry> child = folder->Child(part);
+    if (child && !child->directory) Fail(path, "AddFolder (a file is in the way)", kErrorDirectory);
+    folder = child ? child : folder->AddChild(part, true);
+  }
+}
+
+void CMemoryFileSystem::AddFile(std::wstring_view path, std::string_view content) {
+  CParsedPath parsed;
+  {
+    std::lock_guard lock(*m_lock);
+    if (!ParsePath(path, m_currentFolder, &parsed) || parsed.parts.empty()) {
+      Fail(path, "AddFile", kErrorPathNotFound);
+    }
+  }
+  const std::wstring fileName = parsed.parts.back();
+  std::wstring folderPath{parsed.drive, L':', L'\\'};
+  for (std::size_t i = 0; i + 1 < parsed.parts.size(); ++i) folderPath += parsed.parts[i] + L"\\";
+  AddFolder(folderPath);
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  if (LocateLocked(path, &where) != kErrorSuccess) Fail(path, "AddFile", kErrorPathNotFound);
+  if (where.entry && where.entry->directory) Fail(path, "AddFile (a folder)", kErrorAccessDenied);
+  std::shared_ptr<CEntry> entry = where.entry ? where.entry : where.parent->AddChild(fileName, false);
+  entry->content = std::string(content);
+}
+
+std::optional<std::string> CMemoryFileSystem::ReadFile(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry || where.entry->directory) {
+    return std::nullopt;
+  }
+  return where.entry->content;
+}
+
+std::vector<std::wstring> CMemoryFileSystem::ListFolder(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry || !where.entry->directory) {
+    Fail(path, "ListFolder", kErrorPathNotFound);
+  }
+  std::vector<std::wstring> names;
+  for (const auto& child : where.entry->children) names.push_back(child->name);
+  return names;
+}
+
+void CMemoryFileSystem::SetSearchFolders(std::vector<std::wstring> folders) {
+  std::lock_guard lock(*m_lock);
+  m_searchFolders = std::move(folders);
+}
+
+void CMemoryFileSystem::SetCurrentFolder(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CParsedPath parsed;
+  if (!ParsePath(path, m_currentFolder, &parsed)) Fail(path, "SetCurrentFolder", kErrorPathNotFound);
+  std::wstring folder{parsed.drive, L':', L'\\'};
+  for (std::size_t i = 0; i < parsed.parts.size(); ++i) {
+    if (i > 0) folder += L'\\';
+    folder += parsed.parts[i];
+  }
+  m_currentFolder = folder;
+}
+
+std::size_t CMemoryFileSystem::OpenFileCount() {
+  std::lock_guard lock(*m_lock);
+  return *m_openFiles;
+}
+
+int CMemoryFileSystem::FlushCount(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry) return 0;
+  return where.entry->flushes;
+}
+
+}  // namespace qv

@@ -1,0 +1,104 @@
+// An in-memory file system with the observable behaviour of the Win32 one, for unit tests.
+//
+// What it keeps as Windows does:
+//  - drive letters ("C:\..."), names compared without case and kept in the case they were created
+//    with; "/" works like "\", "." and ".." are resolved, a relative path starts at the current
+//    folder (SetCurrentFolder, default C:\); UNC paths name nothing;
+//  - the Win32 error codes: kErrorFileNotFound for a missing last element, kErrorPathNotFound for a
+//    missing folder on the way, kErrorAlreadyExists, kErrorDirNotEmpty, kErrorDirectory (a folder
+//    operation on a file), kErrorAccessDenied (a file operation on a folder);
+//  - FindFiles: "*", "*.*" (which also matches names without a dot), "?" (exactly one
+//    character) and exact names, "." and ".." in a wildcard listing of a folder that is not a
+//    drive root; entries come sorted without case;
+//  - IsRoot follows PathIsRootW exactly ("X:\", "\", "\\server", "\\server\share" are roots;
+//    "C:" and "C:\dir" are not); FindOnPath follows PathFindOnPathW (a bare file name, searched in
+//    SetSearchFolders' list, by default C:\Windows\system32, C:\Windows\system, C:\Windows);
+//  - sharing: a file opened kDenyWrite refuses any open for writing, and a file open for writing
+//    refuses an open that denies writing (kErrorSharingViolation); an open file cannot be removed,
+//    moved or replaced;
+//  - the code page is Windows-1252 as WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS) and
+//    MultiByteToWideChar convert it: the five undefined bytes map to U+0081, U+008D, U+008F,
+//    U+0090, U+009D and back; any other character without a byte becomes '?' per UTF-16 unit
+//    and clears *lossless.
+//
+// Test helpers throw std::invalid_argument when they cannot do what they are asked:
+//
+//   CMemoryFileSystem fs;                       // drive C: only
+//   fs.AddFile(L"C:\\App\\app.exe");            // creates C:\App on the way
+//   fs.AddFolder(L"D:\\Data");                  // creates drive D: on the way
+//   std::optional<std::string> bytes = fs.ReadFile(L"C:\\App\\log.txt");
+//
+// All operations are safe to call from several threads (one lock).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace qv {
+
+class CMemoryFileSystem final : public IFileSystem {
+ public:
+  CMemoryFileSystem();
+  ~CMemoryFileSystem() override;
+  CMemoryFileSystem(const CMemoryFileSystem&) = delete;
+  CMemoryFileSystem& operator=(const CMemoryFileSystem&) = delete;
+
+  // IFileSystem
+  [[nodiscard]] bool FileExists(std::wstring_view path) override;
+  [[nodiscard]] bool IsRoot(std::wstring_view path) override;
+  [[nodiscard]] bool FindOnPath(std::wstring* path) override;
+  [[nodiscard]] bool IsDirectory(std::wstring_view path) override;
+  [[nodiscard]] ErrorCode FindFiles(std::wstring_view pattern,
+                                    std::vector<CFindData>* entries) override;
+  [[nodiscard]] ErrorCode MovePath(std::wstring_view from, std::wstring_view to) override;
+  [[nodiscard]] ErrorCode RemoveFile(std::wstring_view path) override;
+  [[nodiscard]] ErrorCode MakeDirectory(std::wstring_view path) override;
+  [[nodiscard]] ErrorCode RemoveFolder(std::wstring_view path) override;
+  [[nodiscard]] ErrorCode ReplaceFile(std::wstring_view from, std::wstring_view to) override;
+  [[nodiscard]] ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode, FileShareMode share,
+                                   std::unique_ptr<IFile>* file) override;
+  [[nodiscard]] std::string ToCodePage(std::wstring_view text, bool* lossless) override;
+  [[nodiscard]] std::wstring FromCodePage(std::string_view bytes) override;
+
+  // ---- Configuration and test helpers ----
+  void AddDrive(wchar_t letter);
+  // Creates the folder and every missing level (and its drive).
+  void AddFolder(std::wstring_view path);
+  // Creates or overwrites the file with the bytes, creating missing folders.
+  void AddFile(std::wstring_view path, std::string_view content = {});
+  // The file's bytes; nullopt when there is no such file.
+  [[nodiscard]] std::optional<std::string> ReadFile(std::wstring_view path);
+  // Names in a folder (no "." or ".."), sorted without case; throws when it is not a folder.
+  [[nodiscard]] std::vector<std::wstring> ListFolder(std::wstring_view path);
+  // Folders FindOnPath searches, in order.
+  void SetSearchFolders(std::vector<std::wstring> folders);
+  void SetCurrentFolder(std::wstring_view path);
+  // Files open right now (tests check that every file was closed).
+  [[nodiscard]] std::size_t OpenFileCount();
+  // How many times Flush was called on files at this path.
+  [[nodiscard]] int FlushCount(std::wstring_view path);
+
+  struct CEntry;  // a file or folder (internal)
+
+ private:
+  struct CLocation;
+  class CMemoryFile;
+
+  [[nodiscard]] ErrorCode LocateLocked(std::wstring_view path, CLocation* where);
+
+  std::shared_ptr<std::mutex> m_lock;
+  std::map<wchar_t, std::shared_ptr<CEntry>> m_drives;  // upper-case letter -> root folder
+  std::vector<std::wstring> m_searchFolders;
+  std::wstring m_currentFolder = L"C:\\";
+  std::shared_ptr<std::size_t> m_openFiles;
+};
+
+}  // namespace qv

@@ -1,0 +1,146 @@
+#include "platform/memory/memory_shell.h"
+
+#include "platform/memory/text_case.h"
+#include "platform/utf16.h"
+
+namespace qv {
+
+CMemoryShell::CMemoryShell() = default;
+
+bool CMemoryShell::LookupFolder(int csidl, bool create, std::wstring* path) {
+  std::wstring folder;
+  IFileSystem* files = nullptr;
+  {
+    std::lock_guard lock(m_lock);
+    const auto it = m_folders.find(csidl & ~kCsidlFlagCreate);
+    if (it == m_folders.end()) return false;
+    folder = it->second;
+    files = m_files;
+  }
+  if ((create || (csidl & kCsidlFlagCreate) != 0) && files != nullptr &&
+      !files->IsDirectory(folder)) {
+    // Each missing level from the drive down.
+    for (std::size_t pos = folder.find(L'\\', 3);; pos = folder.find(L'\\', pos + 1)) {
+      const std::wstring level = folder.substr(0, pos);
+      if (!files->IsDirectory(level)) static_cast<void>(files->MakeDirectory(level));
+      if (pos == std::wstring::npos) break;
+    }
+  }
+  *path = std::move(folder);
+  return true;
+}
+
+ErrorCode CMemoryShell::GetFolderPath(int csidl, std::wstring* path) {
+  if (path == nullptr) return kFolderNotKnown;
+  return LookupFolder(csidl, false, path) ? kErrorSuccess : kFolderNotKnown;
+}
+
+bool CMemoryShell::GetSpecialFolderPath(int csidl, bool create, std::wstring* path) {
+  return path != nullptr && LookupFolder(csidl, create, path);
+}
+
+std::uint32_t CMemoryShell::ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
+                                              std::wstring* expanded) {
+  // ExpandEnvironmentStringsW: "%name%" of a known variable becomes its value; an unknown name
+  // is copied with both percent signs and the scan goes on after the second one; a percent sign
+  // without a partner is copied as it is.
+  std::wstring result;
+  {
+    std::lock_guard lock(m_lock);
+    std::size_t i = 0;
+    while (i < text.size()) {
+      if (text[i] != L'%') {
+        const std::size_t next = text.find(L'%', i);
+        const std::size_t end = next == std::wstring_view::npos ? text.size() : next;
+        result.append(text.substr(i, end - i));
+        i = end;
+        continue;
+      }
+      const std::size_t close = text.find(L'%', i + 1);
+      if (close == std::wstring_view::npos) {
+        result.append(text.substr(i));
+        break;
+      }
+      const std::wstring_view name = text.substr(i + 1, close - i - 1);
+      const auto it = name.empty() ? m_environment.end() : m_environment.find(FoldCase(name));
+      if (it != m_environment.end()) {
+        result += it->second.second;
+      } else {
+        result.append(text.substr(i, close - i + 1));
+      }
+      i = close + 1;
+    }
+  }
+  const auto needed = static_cast<std::uint32_t>(Utf16Length(result) + 1);
+  if (needed <= capacity && expanded != nullptr) *expanded = std::move(result);
+  return needed;
+}
+
+std::wstring CMemoryShell::ModuleFileName() {
+  std::lock_guard lock(m_lock);
+  return m_moduleFileName;
+}
+
+bool CMemoryShell::GetFileVersion(std::wstring_view path, CFileVersion* version) {
+  std::lock_guard lock(m_lock);
+  const auto it = m_versions.find(FoldCase(path));
+  if (it == m_versions.end()) return false;
+  if (version != nullptr) *version = it->second;
+  return true;
+}
+
+void CMemoryShell::GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) {
+  std::lock_guard lock(m_lock);
+  if (major != nullptr) *major = m_major;
+  if (minor != nullptr) *minor = m_minor;
+}
+
+void CMemoryShell::SetFolder(int csidl, std::wstring_view path) {
+  std::lock_guard lock(m_lock);
+  m_folders[csidl & ~kCsidlFlagCreate] = std::wstring(path);
+}
+
+void CMemoryShell::RemoveFolder(int csidl) {
+  std::lock_guard lock(m_lock);
+  m_folders.erase(csidl & ~kCsidlFlagCreate);
+}
+
+void CMemoryShell::SetFileSystem(IFileSystem* files) {
+  std::lock_guard lock(m_lock);
+  m_files = files;
+}
+
+void CMemoryShell::SetEnvironment(std::wstring_view name, std::wstring_view value) {
+  std::lock_guard lock(m_lock);
+  m_environment[FoldCase(name)] = {std::wstring(name), std::wstring(value)};
+}
+
+void CMemoryShell::RemoveEnvironment(std::wstring_view name) {
+  std::lock_guard lock(m_lock);
+  m_environment.erase(FoldCase(name));
+}
+
+std::optional<std::wstring> CMemoryShell::GetEnvironment(std::wstring_view name) {
+  std::lock_guard lock(m_lock);
+  const auto it = m_environment.find(FoldCase(name));
+  if (it == m_environment.end()) return std::nullopt;
+  return it->second.second;
+}
+
+void CMemoryShell::SetModuleFileName(std::wstring_view path) {
+  std::lock_guard lock(m_lock);
+  m_moduleFileName = std::wstring(path);
+}
+
+void CMemoryShell::SetFileVersion(std::wstring_view path, CFileVersion version) {
+  std::lock_guard lock(m_lock);
+  m_versions[FoldCase(path)] = version;
+}
+
+void CMemoryShell::SetSystemVersion(std::uint32_t major, std::uint32_t minor) {
+  std::lock_guard lock(m_lock);
+  m_major = major;
+  m_minor = minor;
+}
+
+}  // namespace qv

@@ -1,0 +1,125 @@
+// Behaviour of the in-memory file system beyond the shared contract: test helpers, drives,
+// relative paths, the search list, renames and bookkeeping of open files.
+#include "platform/memory/memory_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace qv {
+namespace {
+
+TEST(MemoryFileSystem, HelpersCreateFoldersFilesAndDrives) {
+  CMemoryFileSystem fs;
+  fs.AddFile(L"C:\\App\\Sub\\app.exe", "MZ");
+  fs.AddFolder(L"D:\\Data\\Empty");
+  EXPECT_TRUE(fs.IsDirectory(L"c:\\app\\sub"));
+  EXPECT_EQ(fs.ReadFile(L"C:\\APP\\SUB\\APP.EXE"), "MZ");
+  EXPECT_FALSE(fs.ReadFile(L"C:\\App").has_value());  // a folder
+  EXPECT_FALSE(fs.ReadFile(L"C:\\App\\none").has_value());
+  EXPECT_TRUE(fs.FileExists(L"D:\\Data\\Empty"));
+  EXPECT_FALSE(fs.FileExists(L"E:\\"));
+  fs.AddFile(L"C:\\App\\Sub\\app.exe", "new");
+  EXPECT_EQ(fs.ReadFile(L"C:\\App\\Sub\\app.exe"), "new");
+  fs.AddFile(L"C:\\App\\b.txt");
+  fs.AddFile(L"C:\\App\\A.txt");
+  EXPECT_EQ(fs.ListFolder(L"C:\\App"), (std::vector<std::wstring>{L"A.txt", L"b.txt", L"Sub"}));
+  EXPECT_THROW(fs.AddFile(L"C:\\App\\b.txt\\x"), std::invalid_argument);  // a file in the way
+  EXPECT_THROW(fs.AddFile(L"C:\\App"), std::invalid_argument);           // a folder
+  EXPECT_THROW(fs.ListFolder(L"C:\\App\\b.txt"), std::invalid_argument);
+  EXPECT_THROW(fs.AddDrive(L'1'), std::invalid_argument);
+}
+
+TEST(MemoryFileSystem, RelativePathsStartAtTheCurrentFolderAndUncPathsNameNothing) {
+  CMemoryFileSystem fs;
+  fs.AddFile(L"C:\\Work\\here.txt");
+  fs.AddFile(L"C:\\top.txt");
+  fs.SetCurrentFolder(L"C:\\Work");
+  EXPECT_TRUE(fs.FileExists(L"here.txt"));
+  EXPECT_TRUE(fs.FileExists(L"..\\top.txt"));
+  EXPECT_TRUE(fs.FileExists(L"\\top.txt"));
+  EXPECT_TRUE(fs.FileExists(L"C:..\\..\\..\\top.txt"));  // ".." stops at the root
+  EXPECT_FALSE(fs.FileExists(L"\\\\server\\share\\top.txt"));
+  EXPECT_FALSE(fs.FileExists(L"C:\\*.txt"));
+  EXPECT_FALSE(fs.FileExists(L""));
+}
+
+TEST(MemoryFileSystem, FindOnPathSearchesTheConfiguredFoldersInOrder) {
+  CMemoryFileSystem fs;
+  fs.AddFile(L"C:\\First\\tool.exe");
+  fs.AddFile(L"C:\\Second\\tool.exe");
+  fs.AddFile(L"C:\\Second\\other.exe");
+  fs.SetSearchFolders({L"C:\\First", L"C:\\Second\\"});
+  std::wstring path = L"tool.exe";
+  ASSERT_TRUE(fs.FindOnPath(&path));
+  EXPECT_EQ(path, L"C:\\First\\tool.exe");
+  path = L"other.exe";
+  ASSERT_TRUE(fs.FindOnPath(&path));
+  EXPECT_EQ(path, L"C:\\Second\\other.exe");
+  path = L"";
+  EXPECT_FALSE(fs.FindOnPath(&path));
+  EXPECT_FALSE(fs.FindOnPath(nullptr));
+}
+
+TEST(MemoryFileSystem, RenamesAndMovesKeepContentAndRefuseLoops) {
+  CMemoryFileSystem fs;
+  fs.AddFile(L"C:\\d\\a.txt", "text");
+  EXPECT_EQ(fs.MovePath(L"C:\\d\\a.txt", L"C:\\d\\A.TXT"), kErrorSuccess);  // case only
+  EXPECT_EQ(fs.ListFolder(L"C:\\d"), std::vector<std::wstring>{L"A.TXT"});
+  EXPECT_EQ(fs.MovePath(L"C:\\d", L"C:\\d\\inner"), kErrorAccessDenied);
+  EXPECT_EQ(fs.MovePath(L"C:\\", L"C:\\x"), kErrorAccessDenied);
+  EXPECT_EQ(fs.RemoveFolder(L"C:\\"), kErrorAccessDenied);
+  fs.AddFolder(L"D:\\");
+  EXPECT_EQ(fs.MovePath(L"C:\\d", L"D:\\d"), kErrorSuccess);
+  EXPECT_EQ(fs.ReadFile(L"D:\\d\\a.txt"), "text");
+}
+
+TEST(MemoryFileSystem, OpenFilesAreCountedFlushesRecordedAndFoldersWithOpenFilesStay) {
+  CMemoryFileSystem fs;
+  fs.AddFolder(L"C:\\logs");
+  std::unique_ptr<IFile> file;
+  ASSERT_EQ(fs.OpenFile(L"C:\\logs\\a.log", FileOpenMode::kCreateAlways,
+                        FileShareMode::kDenyWrite, &file),
+            kErrorSuccess);
+  EXPECT_EQ(fs.OpenFileCount(), 1u);
+  ASSERT_EQ(file->Write("x", 1), kErrorSuccess);
+  ASSERT_EQ(file->Flush(), kErrorSuccess);
+  ASSERT_EQ(file->Flush(), kErrorSuccess);
+  EXPECT_EQ(fs.FlushCount(L"C:\\logs\\a.log"), 2);
+  EXPECT_EQ(fs.MovePath(L"C:\\logs", L"C:\\old"), kErrorSharingViolation);
+  fs.AddFile(L"C:\\other.log", "o");
+  EXPECT_EQ(fs.ReplaceFile(L"C:\\other.log", L"C:\\logs\\a.log"), kErrorSharingViolation);
+  file.reset();
+  EXPECT_EQ(fs.OpenFileCount(), 0u);
+  EXPECT_EQ(fs.ReplaceFile(L"C:\\other.log", L"C:\\logs\\a.log"), kErrorSuccess);
+  EXPECT_EQ(fs.ReadFile(L"C:\\logs\\a.log"), "o");
+}
+
+TEST(MemoryFileSystem, AnOpenFileMayOutliveItsFileSystem) {
+  std::unique_ptr<IFile> file;
+  {
+    CMemoryFileSystem fs;
+    ASSERT_EQ(fs.OpenFile(L"C:\\f.txt", FileOpenMode::kAppend, FileShareMode::kShareAll, &file),
+              kErrorSuccess);
+  }
+  EXPECT_EQ(file->Write("late", 4), kErrorSuccess);
+  std::string rest;
+  EXPECT_EQ(file->ReadAll(&rest), kErrorSuccess);
+  EXPECT_EQ(rest, "");
+}
+
+TEST(MemoryFileSystem, ListingsComeSortedWithoutCase) {
+  CMemoryFileSystem fs;
+  for (const wchar_t* name : {L"b.txt", L"A_b.txt", L"ab.txt", L"C.txt"}) {
+    fs.AddFile(std::wstring(L"C:\\s\\") + name);
+  }
+  std::vector<CFindData> entries;
+  ASSERT_EQ(fs.FindFiles(L"C:\\s\\*.txt", &entries), kErrorSuccess);
+  std::vector<std::wstring> names;
+  for (const auto& e : entries) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"ab.txt", L"A_b.txt", L"b.txt", L"C.txt"}));
+  EXPECT_EQ(fs.FindFiles(L"C:\\s\\*.txt", nullptr), kErrorInvalidParameter);
+}
+
+}  // namespace
+}  // namespace qv
