@@ -30,9 +30,8 @@ std::vector<std::uint8_t> Sequence(std::size_t count) {
   return out;
 }
 
-bool HasBom(const std::string& bytes) {
-  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-         static_cast<unsigned char>(bytes[1]) == 0xFE;
+bool HasBom(std::string_view bytes) {
+  return bytes.substr(0, 2) == std::string_view("\xFF\xFE", 2);
 }
 
 // The file's text with CR LF turned into "\n": UTF-16LE after a byte-order mark, otherwise the

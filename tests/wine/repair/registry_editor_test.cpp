@@ -1,0 +1,178 @@
+// The registry editor seam on the real regedit.exe (under Wine): merges are confirmed by reading
+// the registry back, never by the editor's exit status.
+#include "platform/win32/registry_editor_win32.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+const std::wstring kScratch = L"Software\\QuarveloEditorTest";
+
+std::wstring TempFile(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetTempPathW(MAX_PATH, folder);
+  EXPECT_GT(length, 0u);
+  return std::wstring(folder) + name;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+  CloseHandle(file);
+}
+
+// UTF-16LE with a byte-order mark, "\n" written as CR LF.
+std::string Utf16File(const std::wstring& text) {
+  std::string bytes = "\xFF\xFE";
+  for (const wchar_t c : text) {
+    if (c == L'\n') bytes.append("\r\0", 2);
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+  }
+  return bytes;
+}
+
+std::string AnsiFile(const std::string& text) {
+  std::string bytes;
+  for (const char c : text) {
+    if (c == '\n') bytes.push_back('\r');
+    bytes.push_back(c);
+  }
+  return bytes;
+}
+
+bool KeyExists(const std::wstring& subkey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+std::wstring ReadString(const std::wstring& subkey, const wchar_t* name) {
+  wchar_t buffer[256] = {};
+  DWORD bytes = sizeof buffer - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
+                   &bytes) != ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  return buffer;
+}
+
+class RegistryEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str()); }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str()); }
+  CWin32RegistryEditor m_editor;
+};
+
+TEST_F(RegistryEditorTest, MergesBothFormsAndConfirmsTheKeys) {
+  const std::wstring ansi = TempFile(L"qv_editor_ansi.reg");
+  WriteBytes(ansi, AnsiFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\A]\n"
+                            "\"v\"=\"caf\xE9\"\n\n"
+                            "[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\A\\B]\n"));
+  EXPECT_EQ(m_editor.MergeFile(ansi), kErrorSuccess);
+  EXPECT_TRUE(KeyExists(kScratch + L"\\A\\B"));
+  EXPECT_EQ(ReadString(kScratch + L"\\A", L"v"), L"caf\u00e9");
+
+  const std::wstring unicode = TempFile(L"qv_editor unicode.reg");  // a blank in the path
+  WriteBytes(unicode, Utf16File(L"Windows Registry Editor Version 5.00\n\n"
+                                L"[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\\u041a]\n"
+                                L"\"\u03c0\"=\"\u2603\"\n\n"
+                                L"[-HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\A\\B]\n"));
+  EXPECT_EQ(m_editor.MergeFile(unicode), kErrorSuccess);
+  EXPECT_EQ(ReadString(kScratch + L"\\\u041a", L"\u03c0"), L"\u2603");
+  EXPECT_FALSE(KeyExists(kScratch + L"\\A\\B"));
+  EXPECT_TRUE(KeyExists(kScratch + L"\\A"));
+  DeleteFileW(ansi.c_str());
+  DeleteFileW(unicode.c_str());
+}
+
+TEST_F(RegistryEditorTest, ReportsWhatDidNotArrive) {
+  struct CASE {
+    const char* what;
+    std::string bytes;
+    ErrorCode expected;
+    bool nothingImported;
+  };
+  const std::vector<CASE> cases = {
+      {"no header", AnsiFile("[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\X]\n"),
+       kErrorInvalidData, true},
+      {"lower-case header", AnsiFile("regedit4\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\X]\n"),
+       kErrorInvalidData, true},
+      {"UTF-8 byte-order mark",
+       "\xEF\xBB\xBF" + AnsiFile("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\X]\n"),
+       kErrorInvalidData, true},
+      {"empty file", "", kErrorInvalidData, true},
+      {"unknown root", AnsiFile("REGEDIT4\n\n[HKEY_NOWHERE\\Software\\QuarveloEditorTest\\X]\n"),
+       ERROR_CANTWRITE, true},
+      // The editor makes the levels above the long name before it gives up.
+      {"key name longer than 255 characters",
+       AnsiFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\X\\" +
+                std::string(300, 'k') + "]\n"),
+       ERROR_CANTWRITE, false},
+  };
+  const std::wstring path = TempFile(L"qv_editor_bad.reg");
+  for (const CASE& c : cases) {
+    WriteBytes(path, c.bytes);
+    EXPECT_EQ(m_editor.MergeFile(path), c.expected) << c.what;
+    if (c.nothingImported) {
+      EXPECT_FALSE(KeyExists(kScratch + L"\\X")) << c.what;
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, (kScratch + L"\\X").c_str());
+  }
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(m_editor.MergeFile(TempFile(L"qv_editor_missing.reg")), kErrorFileNotFound);
+}
+
+TEST(RegFileSections, ReadsHeadsOfBothForms) {
+  const std::wstring path = TempFile(L"qv_sections.reg");
+  WriteBytes(path, Utf16File(L"Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\a]\n"
+                             L"\"x\"=hex:01,\\\n  02\n\n[-HKEY_USERS\\b]\n  [HKCU\\c]]\n"
+                             L"\"[not a head]\"=\"\"\n"));
+  std::vector<REG_FILE_SECTION> sections;
+  ASSERT_EQ(ReadRegFileSections(path, &sections), kErrorSuccess);
+  ASSERT_EQ(sections.size(), 3u);
+  EXPECT_EQ(sections[0].key, L"HKEY_USERS\\a");
+  EXPECT_FALSE(sections[0].deletion);
+  EXPECT_EQ(sections[1].key, L"HKEY_USERS\\b");
+  EXPECT_TRUE(sections[1].deletion);
+  EXPECT_EQ(sections[2].key, L"HKCU\\c]");  // the last bracket closes the name
+  DeleteFileW(path.c_str());
+}
+
+TEST_F(RegistryEditorTest, ExportsTheRegistry) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (kScratch + L"\\Exported").c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  const std::wstring path = TempFile(L"qv_export.reg");
+  DeleteFileW(path.c_str());
+  ASSERT_EQ(m_editor.ExportRegistry(path), kErrorSuccess);
+  std::vector<REG_FILE_SECTION> sections;
+  ASSERT_EQ(ReadRegFileSections(path, &sections), kErrorSuccess);
+  bool found = false;
+  for (const REG_FILE_SECTION& s : sections) {
+    // The whole registry is exported from HKEY_LOCAL_MACHINE and HKEY_USERS, where the current
+    // user's keys are found under the user's own subkey.
+    const std::wstring_view tail = L"\\Software\\QuarveloEditorTest\\Exported";
+    found = found || (s.key.size() > tail.size() &&
+                      s.key.compare(s.key.size() - tail.size(), tail.size(), tail) == 0);
+  }
+  EXPECT_TRUE(found) << sections.size() << " sections";
+  DeleteFileW(path.c_str());
+}
+
+}  // namespace
+}  // namespace qv
