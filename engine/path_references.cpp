@@ -20,8 +20,6 @@ constexpr std::array<int, kEngineFolderCount> kFolderCsidls = {
 
 constexpr std::wstring_view kTempVariable = L"%temp%";
 
-constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
-
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -31,18 +29,16 @@ std::size_t FittingPrefix(std::wstring_view text, std::size_t units) {
   std::size_t used = 0;
   std::size_t i = 0;
   while (i < text.size()) {
-    std::size_t width = 1;   // code units
-    std::size_t chars = 1;   // characters of the text
-    if constexpr (kWideIsUtf16) {
-      if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-        width = 2;
-        chars = 2;
-      }
-    } else {
-      // Above U+FFFF a character takes a surrogate pair in UTF-16 (only reachable with a 32-bit
-      // wchar_t; the comparison is made on a 32-bit copy so the 16-bit build compiles it too).
-      const std::uint32_t codePoint = static_cast<std::uint32_t>(text[i]);
-      if (codePoint > 0xFFFFu) width = 2;
+    std::size_t width = 1;  // code units
+    std::size_t chars = 1;  // characters of the text
+    // Above U+FFFF a character takes a surrogate pair in UTF-16 (only a 32-bit wchar_t holds
+    // one; the comparison is made on a 32-bit copy so the 16-bit build compiles it too).
+    const auto codePoint = static_cast<std::uint32_t>(text[i]);
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      width = 2;
+      chars = 2;
+    } else if (codePoint > 0xFFFFu) {
+      width = 2;
     }
     if (used + width > units) break;
     used += width;

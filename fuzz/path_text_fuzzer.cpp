@@ -1,0 +1,60 @@
+// Key-path parsing and the path-reference functions must accept any text: no crash, no read out
+// of bounds, and the length limits they promise hold. The input bytes are UTF-16LE code units.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "engine/key_naming.h"
+#include "engine/path_references.h"
+#include "engine/text_case.h"
+#include "platform/memory/memory_platform.h"
+#include "platform/utf16.h"
+
+namespace {
+
+using namespace qv;
+
+struct CFuzzMachine {
+  CMemoryPlatform memory;
+  CFolderTable folders;
+
+  CFuzzMachine() {
+    memory.files().AddFile(L"C:\\App\\present.exe");
+    memory.files().AddFile(L"C:\\Windows\\system32\\x.dll");
+    memory.files().AddFolder(L"C:\\Data");
+    memory.shell().SetEnvironment(L"QV_APP", L"C:\\App");
+    memory.shell().SetEnvironment(L"QV_LONG", std::wstring(1100, L'l'));
+    memory.shell().SetEnvironment(L"QV_SELF", L"%QV_SELF%");
+    folders = CFolderTable::Resolve(memory.shell());
+  }
+};
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static CFuzzMachine machine;
+  const CPlatform platform = machine.memory.platform();
+  const std::wstring text = FromUtf16LeBytes(data, size);
+
+  const PARSED_KEY_PATH parsed = ParseRootKey(text);
+  Check(parsed.subkeyOffset <= text.size());
+  Check(parsed.root == kNullRegHandle || !RootKeyName(parsed.root).empty());
+  Check(parsed.root != kNullRegHandle || parsed.subkeyOffset == 0);
+  static_cast<void>(SubkeyPath(text, parsed));
+  static_cast<void>(AbbreviateRootNames(text));
+
+  Check(ToUpper(text).size() == text.size());
+  Check(ToLower(text).size() == text.size());
+
+  static_cast<void>(ExpandPlaceholders(text, machine.folders));
+  Check(Utf16Length(ExtractCommandPath(text)) <= kMaxPathChars);
+  Check(Utf16Length(CleanPath(text, platform.shell)) < kCleanPathExpandChars);
+  static_cast<void>(IsValidReference(text, machine.folders, platform));
+  static_cast<void>(PathTokenExists(text, platform));
+  return 0;
+}
