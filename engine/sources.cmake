@@ -15,3 +15,7 @@ list(APPEND QV_SOURCES
   engine/checks_com.cpp
   engine/checks_software.cpp
 )
+# The scan driver (neutral) and its Win32 sink.
+list(APPEND QV_SOURCES
+  engine/scan_driver.cpp
+)
