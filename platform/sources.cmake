@@ -11,4 +11,8 @@ list(APPEND QV_SOURCES
 )
 list(APPEND QV_WIN32_SOURCES
   platform/win32/registry_editor_win32.cpp
+  platform/win32/win32_registry.cpp
+  platform/win32/win32_file_system.cpp
+  platform/win32/win32_shell.cpp
+  platform/win32/win32_clock.cpp
 )

@@ -6,6 +6,7 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/memory/memory_shell.h"
 #include "platform/utf16.h"
+#include "tests/unit/platform/expand_cases.h"
 
 namespace qv {
 namespace {
@@ -14,25 +15,7 @@ TEST(MemoryShell, ExpandsEnvironmentLikeExpandEnvironmentStrings) {
   CMemoryShell shell;
   shell.SetEnvironment(L"QA", L"1");
   shell.SetEnvironment(L"SystemRoot", L"C:\\Windows");
-  // Results measured with ExpandEnvironmentStringsW under Wine.
-  struct {
-    const wchar_t* text;
-    const wchar_t* expanded;
-  } cases[] = {
-      {L"%QA%", L"1"},
-      {L"%qa%x", L"1x"},
-      {L"%SYSTEMROOT%\\system32", L"C:\\Windows\\system32"},
-      {L"%UNKNOWN%", L"%UNKNOWN%"},
-      {L"%UNKNOWN%QA%", L"%UNKNOWN%QA%"},  // the scan goes on after the unknown name
-      {L"50%", L"50%"},
-      {L"%%", L"%%"},
-      {L"a%QA", L"a%QA"},
-      {L"%QA%%QA%", L"11"},
-      {L"%", L"%"},
-      {L"%%QA%", L"%%QA%"},
-      {L"", L""},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : test::kExpandCases) {
     std::wstring out = L"unchanged";
     const std::uint32_t needed = shell.ExpandEnvironment(c.text, 260, &out);
     EXPECT_EQ(out, c.expanded) << ToUtf8(c.text);

@@ -1,0 +1,203 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "platform/win32/win32_handles.h"
+
+// <windows.h> maps ReplaceFile to ReplaceFileW; the seam's method keeps its own name.
+#undef ReplaceFile
+
+namespace qv {
+namespace {
+
+ErrorCode LastError(BOOL ok) { return ok ? ERROR_SUCCESS : static_cast<ErrorCode>(::GetLastError()); }
+
+class CWin32File final : public IFile {
+ public:
+  CWin32File(HANDLE handle, bool append) : m_file(handle), m_append(append) {}
+
+  ErrorCode Write(const void* data, std::size_t bytes) override {
+    if (bytes == 0) return ERROR_SUCCESS;
+    if (data == nullptr) return ERROR_INVALID_PARAMETER;
+    if (m_append) {
+      LARGE_INTEGER zero{};
+      if (!::SetFilePointerEx(m_file.get(), zero, nullptr, FILE_END)) {
+        return static_cast<ErrorCode>(::GetLastError());
+      }
+    }
+    const auto* next = static_cast<const std::uint8_t*>(data);
+    while (bytes > 0) {
+      const DWORD chunk =
+          static_cast<DWORD>(std::min<std::size_t>(bytes, std::numeric_limits<DWORD>::max()));
+      DWORD written = 0;
+      if (!::WriteFile(m_file.get(), next, chunk, &written, nullptr)) {
+        return static_cast<ErrorCode>(::GetLastError());
+      }
+      if (written == 0) return ERROR_WRITE_FAULT;
+      next += written;
+      bytes -= written;
+    }
+    return ERROR_SUCCESS;
+  }
+
+  ErrorCode Flush() override { return LastError(::FlushFileBuffers(m_file.get())); }
+
+  ErrorCode ReadAll(std::string* bytes) override {
+    if (bytes == nullptr) return ERROR_INVALID_PARAMETER;
+    std::string result;
+    char buffer[16384];
+    while (true) {
+      DWORD read = 0;
+      if (!::ReadFile(m_file.get(), buffer, sizeof buffer, &read, nullptr)) {
+        return static_cast<ErrorCode>(::GetLastError());
+      }
+      if (read == 0) break;
+      result.append(buffer, read);
+    }
+    *bytes = std::move(result);
+    return ERROR_SUCCESS;
+  }
+
+ private:
+  CUniqueHandle<CWin32FileTraits> m_file;
+  bool m_append;
+};
+
+}  // namespace
+
+bool CWin32FileSystem::FileExists(std::wstring_view path) {
+  const std::wstring text(path);
+  return !text.empty() && ::PathFileExistsW(text.c_str()) != FALSE;
+}
+
+bool CWin32FileSystem::IsRoot(std::wstring_view path) {
+  const std::wstring text(path);
+  return ::PathIsRootW(text.c_str()) != FALSE;
+}
+
+bool CWin32FileSystem::FindOnPath(std::wstring* path) {
+  if (path == nullptr || path->empty() || path->size() >= MAX_PATH) return false;
+  wchar_t buffer[MAX_PATH] = {};
+  std::copy(path->begin(), path->end(), buffer);
+  if (!::PathFindOnPathW(buffer, nullptr)) return false;
+  *path = buffer;
+  return true;
+}
+
+bool CWin32FileSystem::IsDirectory(std::wstring_view path) {
+  const std::wstring text(path);
+  const DWORD attributes = ::GetFileAttributesW(text.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+ErrorCode CWin32FileSystem::FindFiles(std::wstring_view pattern,
+                                      std::vector<CFindData>* entries) {
+  if (entries == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::wstring text(pattern);
+  WIN32_FIND_DATAW data{};
+  CUniqueHandle<CWin32FindTraits> search(::FindFirstFileW(text.c_str(), &data));
+  if (!search.valid()) return static_cast<ErrorCode>(::GetLastError());
+  std::vector<CFindData> found;
+  do {
+    CFindData entry;
+    entry.name = data.cFileName;
+    entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    found.push_back(std::move(entry));
+  } while (::FindNextFileW(search.get(), &data));
+  const DWORD rc = ::GetLastError();
+  if (rc != ERROR_NO_MORE_FILES) return static_cast<ErrorCode>(rc);
+  *entries = std::move(found);
+  return ERROR_SUCCESS;
+}
+
+ErrorCode CWin32FileSystem::MovePath(std::wstring_view from, std::wstring_view to) {
+  const std::wstring source(from);
+  const std::wstring target(to);
+  return LastError(::MoveFileW(source.c_str(), target.c_str()));
+}
+
+ErrorCode CWin32FileSystem::RemoveFile(std::wstring_view path) {
+  const std::wstring text(path);
+  return LastError(::DeleteFileW(text.c_str()));
+}
+
+ErrorCode CWin32FileSystem::MakeDirectory(std::wstring_view path) {
+  const std::wstring text(path);
+  return LastError(::CreateDirectoryW(text.c_str(), nullptr));
+}
+
+ErrorCode CWin32FileSystem::RemoveFolder(std::wstring_view path) {
+  const std::wstring text(path);
+  return LastError(::RemoveDirectoryW(text.c_str()));
+}
+
+ErrorCode CWin32FileSystem::ReplaceFile(std::wstring_view from, std::wstring_view to) {
+  const std::wstring source(from);
+  const std::wstring target(to);
+  return LastError(::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+}
+
+ErrorCode CWin32FileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
+                                     FileShareMode share, std::unique_ptr<IFile>* file) {
+  if (file == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::wstring text(path);
+  DWORD access = GENERIC_READ;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case FileOpenMode::kCreateAlways:
+      access = GENERIC_READ | GENERIC_WRITE;
+      disposition = CREATE_ALWAYS;
+      break;
+    case FileOpenMode::kAppend:
+      access = GENERIC_READ | GENERIC_WRITE;
+      disposition = OPEN_ALWAYS;
+      break;
+    case FileOpenMode::kRead:
+      break;
+  }
+  const DWORD shareMode =
+      share == FileShareMode::kDenyWrite ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE handle = ::CreateFileW(text.c_str(), access, shareMode, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(::GetLastError());
+  *file = std::make_unique<CWin32File>(handle, mode == FileOpenMode::kAppend);
+  return ERROR_SUCCESS;
+}
+
+std::string CWin32FileSystem::ToCodePage(std::wstring_view text, bool* lossless) {
+  if (lossless != nullptr) *lossless = true;
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
+                                          nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) {
+    if (lossless != nullptr) *lossless = false;
+    return {};
+  }
+  std::string result(static_cast<std::size_t>(bytes), '\0');
+  const int written = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
+                                            result.data(), bytes, nullptr, &usedDefault);
+  result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  if (lossless != nullptr) *lossless = written > 0 && !usedDefault;
+  return result;
+}
+
+std::wstring CWin32FileSystem::FromCodePage(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int length = static_cast<int>(bytes.size());
+  const int chars = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+  if (chars <= 0) return {};
+  std::wstring result(static_cast<std::size_t>(chars), L'\0');
+  const int written = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, result.data(), chars);
+  result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return result;
+}
+
+}  // namespace qv

@@ -1,0 +1,42 @@
+// The real registry through ADVAPI32 (and SHDeleteKeyW for DeleteTree). RegHandle values are
+// HKEY values; the predefined roots keep the 32-bit values of platform/registry.h on the way in
+// and out, so callers never see Windows' sign-extended spelling of them.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/registry.h"
+
+namespace qv {
+
+class CWin32Registry final : public IRegistry {
+ public:
+  // Converts between the seam's handle values and HKEY.
+  [[nodiscard]] static HKEY ToHkey(RegHandle handle);
+  [[nodiscard]] static RegHandle FromHkey(HKEY key);
+
+  [[nodiscard]] ErrorCode OpenKey(RegHandle parent, std::wstring_view subkey, std::uint32_t access,
+                                  RegHandle* result) override;
+  [[nodiscard]] ErrorCode CreateKey(RegHandle parent, std::wstring_view subkey,
+                                    std::uint32_t access, RegHandle* result,
+                                    bool* created) override;
+  ErrorCode CloseKey(RegHandle key) override;
+  [[nodiscard]] ErrorCode EnumKey(RegHandle key, std::uint32_t index, wchar_t* name,
+                                  std::uint32_t* nameChars) override;
+  [[nodiscard]] ErrorCode EnumValue(RegHandle key, std::uint32_t index, wchar_t* name,
+                                    std::uint32_t* nameChars, std::uint32_t* type,
+                                    std::uint8_t* data, std::uint32_t* dataBytes) override;
+  [[nodiscard]] ErrorCode QueryValue(RegHandle key, std::wstring_view name, std::uint32_t* type,
+                                     std::uint8_t* data, std::uint32_t* dataBytes) override;
+  // String data is passed so that RegSetValueExW stores exactly the bytes given: left alone,
+  // it adds a terminator to the count when the character after the data happens to be a NUL.
+  [[nodiscard]] ErrorCode SetValue(RegHandle key, std::wstring_view name, std::uint32_t type,
+                                   const std::uint8_t* data, std::uint32_t dataBytes) override;
+  [[nodiscard]] ErrorCode DeleteKey(RegHandle parent, std::wstring_view subkey) override;
+  [[nodiscard]] ErrorCode DeleteTree(RegHandle parent, std::wstring_view subkey) override;
+  [[nodiscard]] ErrorCode DeleteValue(RegHandle key, std::wstring_view name) override;
+  [[nodiscard]] ErrorCode QueryInfoKey(RegHandle key, std::uint32_t* subkeys,
+                                       std::uint32_t* values) override;
+};
+
+}  // namespace qv

@@ -1,0 +1,82 @@
+#include "platform/win32/win32_shell.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace qv {
+
+ErrorCode CWin32Shell::GetFolderPath(int csidl, std::wstring* path) {
+  if (path == nullptr) return static_cast<std::int32_t>(E_INVALIDARG);
+  wchar_t buffer[MAX_PATH] = {};
+  const HRESULT hr = ::SHGetFolderPathW(nullptr, csidl, nullptr, 0, buffer);
+  if (hr != S_OK) return static_cast<std::int32_t>(hr == S_FALSE ? E_FAIL : hr);
+  *path = buffer;
+  return ERROR_SUCCESS;
+}
+
+bool CWin32Shell::GetSpecialFolderPath(int csidl, bool create, std::wstring* path) {
+  if (path == nullptr) return false;
+  wchar_t buffer[MAX_PATH] = {};
+  if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, create ? TRUE : FALSE)) return false;
+  *path = buffer;
+  return true;
+}
+
+std::uint32_t CWin32Shell::ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
+                                             std::wstring* expanded) {
+  const std::wstring source(text);
+  std::vector<wchar_t> buffer(capacity > 0 ? capacity : 1, L'\0');
+  const DWORD needed =
+      ::ExpandEnvironmentStringsW(source.c_str(), capacity > 0 ? buffer.data() : nullptr, capacity);
+  if (needed != 0 && needed <= capacity && expanded != nullptr) {
+    *expanded = std::wstring(buffer.data());
+  }
+  return needed;
+}
+
+std::wstring CWin32Shell::ModuleFileName() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  while (true) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);  // cut: try again with more room
+    if (buffer.size() > 32768) return {};
+  }
+}
+
+bool CWin32Shell::GetFileVersion(std::wstring_view path, CFileVersion* version) {
+  const std::wstring file(path);
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
+  if (size == 0) return false;
+  std::vector<std::uint8_t> block(size);
+  if (!::GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return false;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+      fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  if (version != nullptr) {
+    version->parts = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                      HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+  }
+  return true;
+}
+
+void CWin32Shell::GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) {
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!::GetVersionExW(&info)) {
+    info.dwMajorVersion = 0;
+    info.dwMinorVersion = 0;
+  }
+  if (major != nullptr) *major = info.dwMajorVersion;
+  if (minor != nullptr) *minor = info.dwMinorVersion;
+}
+
+}  // namespace qv
