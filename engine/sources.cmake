@@ -19,3 +19,6 @@ list(APPEND QV_SOURCES
 list(APPEND QV_SOURCES
   engine/scan_driver.cpp
 )
+list(APPEND QV_WIN32_SOURCES
+  engine/win32/scan_sink_win32.cpp
+)
