@@ -291,22 +291,31 @@ TEST_P(CRegistryContract, SubkeysEnumerateSortedWithoutCaseByUpperCaseCodeUnits)
   for (const wchar_t* name : {L"b", L"A_b", L"ab", L"C", L"a", L"\u00e9t\u00e9", L"Z"}) {
     static_cast<void>(Make(std::wstring(L"order\\") + name));
   }
-  // Upper-cased, "AB" sorts before "A_B" ('B' < '_'), the opposite of a lower-case sort;
-  // U+00C9 sorts after 'Z'.
-  EXPECT_EQ(SubkeyNames(parent),
-            (std::vector<std::wstring>{L"a", L"ab", L"A_b", L"b", L"C", L"Z", L"\u00e9t\u00e9"}));
+  if (Quirks().sortsByLowerCase) {
+    // Wine: lower-cased, "a_b" sorts before "ab" ('_' < 'b').
+    EXPECT_EQ(SubkeyNames(parent), (std::vector<std::wstring>{L"a", L"A_b", L"ab", L"b", L"C",
+                                                              L"Z", L"\u00e9t\u00e9"}));
+  } else {
+    // Windows: upper-cased, "AB" sorts before "A_B" ('B' < '_'); U+00C9 sorts after 'Z'.
+    EXPECT_EQ(SubkeyNames(parent), (std::vector<std::wstring>{L"a", L"ab", L"A_b", L"b", L"C",
+                                                              L"Z", L"\u00e9t\u00e9"}));
+  }
 }
 
 TEST_P(CRegistryContract, ValuesEnumerateInCreationOrderOnWindows) {
   const RegHandle key = Make(L"values");
-  for (const wchar_t* name : {L"zeta", L"Alpha", L"mid", L"", L"beta"}) SetText(key, name, L"v");
+  for (const wchar_t* name : {L"zeta", L"Alpha", L"mid", L"", L"beta", L"m_x", L"MX"}) {
+    SetText(key, name, L"v");
+  }
   SetText(key, L"ALPHA", L"again");  // rewriting keeps the place and the first spelling
   const std::vector<std::wstring> names = ValueNames(key);
   if (Quirks().valuesSorted) {
-    // Wine keeps values sorted without case.
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"", L"Alpha", L"beta", L"mid", L"zeta"}));
+    // Wine keeps values sorted without case (lower-cased: "m_x" before "mid" and "MX").
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"", L"Alpha", L"beta", L"m_x", L"mid", L"MX",
+                                                L"zeta"}));
   } else {
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"zeta", L"Alpha", L"mid", L"", L"beta"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"zeta", L"Alpha", L"mid", L"", L"beta", L"m_x",
+                                                L"MX"}));
   }
 }
 

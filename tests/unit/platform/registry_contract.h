@@ -25,6 +25,9 @@ class CRegistryUnderTest {
   struct CQuirks {
     // Wine enumerates values sorted without case; Windows in creation order.
     bool valuesSorted = false;
+    // Wine compares names for its order in lower case ("A_b" before "ab"); Windows compares the
+    // upper-cased names ("ab" before "A_b", since 'B' < '_').
+    bool sortsByLowerCase = false;
     // Wine's HKEY_CLASSES_ROOT is HKLM\Software\Classes alone; Windows merges the user's classes.
     bool classesRootMerged = true;
     // Wine answers RegQueryInfoKeyW on a handle without KEY_QUERY_VALUE; Windows refuses it.

@@ -18,6 +18,7 @@ class CWin32RegistryUnderTest final : public CRegistryUnderTest {
     CQuirks quirks;
     if (IsRunningOnWine()) {
       quirks.valuesSorted = true;
+      quirks.sortsByLowerCase = true;
       quirks.classesRootMerged = false;
       quirks.queryInfoNeedsQueryRight = false;
     }
