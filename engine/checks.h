@@ -24,6 +24,7 @@ class CRegistryCleaner;
 // ---- Registry locations, names and formats the checks use ----
 inline constexpr std::wstring_view kClsidKey = L"CLSID";
 inline constexpr std::wstring_view kAppIdValue = L"AppID";
+inline constexpr std::wstring_view kAppIdKey = L"AppID";
 inline constexpr std::wstring_view kDefaultValueProblemName = L"{Default}";
 inline constexpr std::wstring_view kUninstallKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -33,6 +34,9 @@ inline constexpr std::wstring_view kUserShellFoldersKey =
 inline constexpr std::wstring_view kShellFoldersKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 inline constexpr std::wstring_view kFontsValue = L"Fonts";
+// The fonts folder under the Windows folder, where fonts are looked for when the user's Shell
+// Folders key has no Fonts value.
+inline constexpr std::wstring_view kWindowsFontsFolder = L"Fonts";
 inline constexpr std::wstring_view kFontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 inline constexpr std::wstring_view kSharedDllsKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";

@@ -1,9 +1,91 @@
-#include "engine/checks.h"
+// Category 0: dangling COM references under HKEY_CLASSES_ROOT. The check looks only at registry
+// structure; it does not test server files.
+#include <memory>
+#include <string>
 
+#include "engine/check_support.h"
+#include "engine/checks.h"
+#include "engine/key_naming.h"
 #include "engine/registry_cleaner.h"
 
 namespace qv {
+namespace {
 
-void CheckComObjects(CRegistryCleaner& /*engine*/) {}
+std::wstring Joined(std::wstring_view first, std::wstring_view second) {
+  std::wstring text(first);
+  text += L'\\';
+  text += second;
+  return text;
+}
+
+// Pass 1: every class whose AppID value names an application identifier that is not registered.
+void CheckClassAppIds(CRegistryCleaner& engine) {
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey classes(registry);
+  if (classes.Open(kHkeyClassesRoot, kClsidKey, kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (engine.IsCancelled()) return;
+
+  std::wstring classId;
+  for (std::uint32_t index = 0;
+       classes.EnumKeyName(index, kCheckKeyNameChars, &classId) == kErrorSuccess; ++index) {
+    {
+      CRegKey classKey(registry);
+      std::wstring appId;
+      if (classKey.Open(kHkeyClassesRoot, Joined(kClsidKey, classId), kKeyReadWriteCreate) ==
+              kErrorSuccess &&
+          classKey.QueryString(kAppIdValue, kComValueBytes, &appId) == kErrorSuccess) {
+        const std::wstring appIdPath = Joined(kAppIdKey, appId);
+        engine.ReportEntryExamined(appIdPath);
+        if (!ReferencedKeyExists(registry, kHkeyClassesRoot, appIdPath)) {
+          engine.AddProblem(std::make_unique<CRegistryProblem>(
+              Joined(Joined(kHkeyClassesRootName, kClsidKey), classId), std::wstring(kAppIdValue),
+              appId, REGPROBLEM_COM));
+        }
+      }
+    }
+    // Tested after every class, whether it was judged or passed over, so a cancel ends the pass
+    // after the class at hand.
+    if (engine.IsCancelled()) return;
+  }
+}
+
+// Pass 2: every ProgID whose CLSID default value names a class that is not registered. File-name
+// extensions (keys beginning with a full stop) are not ProgIDs and are not looked at.
+void CheckProgIdClasses(CRegistryCleaner& engine) {
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey root(registry);
+  if (root.Open(kHkeyClassesRoot, L"", kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (engine.IsCancelled()) return;
+
+  std::wstring progId;
+  for (std::uint32_t index = 0;
+       root.EnumKeyName(index, kProgIdKeyNameChars, &progId) == kErrorSuccess; ++index) {
+    if (!progId.starts_with(L'.')) {
+      const std::wstring classIdKey = Joined(progId, kClsidKey);
+      engine.ReportEntryExamined(classIdKey);
+      CRegKey progIdClass(registry);
+      std::wstring classId;
+      if (progIdClass.Open(kHkeyClassesRoot, classIdKey, kKeyReadWriteCreate) == kErrorSuccess &&
+          progIdClass.QueryString(L"", kComValueBytes, &classId) == kErrorSuccess) {
+        const std::wstring classPath = Joined(kClsidKey, classId);
+        engine.ReportEntryExamined(classPath);
+        if (classId.starts_with(L'{') &&
+            !ReferencedKeyExists(registry, kHkeyClassesRoot, classPath)) {
+          engine.AddProblem(std::make_unique<CRegistryProblem>(
+              Joined(kHkeyClassesRootName, classIdKey), std::wstring(kDefaultValueProblemName),
+              classId, REGPROBLEM_COM));
+        }
+      }
+    }
+    if (engine.IsCancelled()) return;
+  }
+}
+
+}  // namespace
+
+void CheckComObjects(CRegistryCleaner& engine) {
+  CheckClassAppIds(engine);
+  CheckProgIdClasses(engine);
+}
 
 }  // namespace qv

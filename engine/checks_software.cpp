@@ -1,15 +1,204 @@
-#include "engine/checks.h"
+// Categories 1-5: the well-known lists of installed software (uninstall commands, fonts, shared
+// DLLs, application paths, help folders) and the value-reference check they share with the
+// startup check. Each entry is judged by whether the file or folder it names still exists.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "engine/check_support.h"
+#include "engine/checks.h"
+#include "engine/key_naming.h"
 #include "engine/registry_cleaner.h"
+#include "engine/text_case.h"
 
 namespace qv {
+namespace {
 
-void CheckUninstallEntries(CRegistryCleaner& /*engine*/) {}
-void CheckFonts(CRegistryCleaner& /*engine*/) {}
-void CheckSharedDlls(CRegistryCleaner& /*engine*/) {}
-void CheckAppPaths(CRegistryCleaner& /*engine*/) {}
-void CheckHelpFiles(CRegistryCleaner& /*engine*/) {}
-void CheckValueReferences(CRegistryCleaner& /*engine*/, RegHandle /*root*/,
-                          std::wstring_view /*subkey*/, REGPROBLEM_TYPE /*type*/) {}
+// Uninstall commands that are never judged: they name a system program with arguments that
+// the path cleaning cannot take apart. Compared against a lower-cased copy of the command.
+constexpr std::wstring_view kUnjudgedUninstallers[] = {L"rundll", L"msiexec.exe",
+                                                       L"s3uninst.exe"};
+
+std::wstring Joined(std::wstring_view first, std::wstring_view second) {
+  std::wstring text(first);
+  text += L'\\';
+  text += second;
+  return text;
+}
+
+std::wstring MachineKeyText(std::wstring_view subkey) {
+  return Joined(kHkeyLocalMachineName, subkey);
+}
+
+void AddProblem(CRegistryCleaner& engine, std::wstring key, std::wstring name, std::wstring data,
+                REGPROBLEM_TYPE type) {
+  engine.AddProblem(std::make_unique<CRegistryProblem>(std::move(key), std::move(name),
+                                                       std::move(data), type));
+}
+
+// The Fonts folder value of one of the user's shell-folder keys, as read (not expanded).
+std::optional<std::wstring> ReadFontsFolder(CRegistryCleaner& engine, std::wstring_view subkey) {
+  engine.ReportEntryExamined(std::wstring(subkey));
+  CRegKey key(engine.Platform().registry);
+  std::wstring folder;
+  if (key.Open(kHkeyCurrentUser, subkey, kKeyReadWriteCreate) != kErrorSuccess ||
+      key.QueryString(kFontsValue, kNamedValueBytes, &folder) != kErrorSuccess) {
+    return std::nullopt;
+  }
+  return folder;
+}
+
+// FindFirstFileW on the font's file: the data itself when it holds a colon (an absolute path),
+// otherwise the data appended to the folder.
+bool FontFileFound(CRegistryCleaner& engine, std::wstring_view folder, std::wstring_view font) {
+  std::wstring path;
+  if (font.find(L':') != std::wstring_view::npos) {
+    path = font;
+  } else if (!AppendPath(folder, font, &path)) {
+    return false;
+  }
+  std::vector<CFindData> entries;
+  return engine.Platform().files.FindFiles(path, &entries) == kErrorSuccess;
+}
+
+}  // namespace
+
+void CheckUninstallEntries(CRegistryCleaner& engine) {
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey uninstall(registry);
+  if (uninstall.Open(kHkeyLocalMachine, kUninstallKey, kKeyReadWriteCreate) != kErrorSuccess) {
+    return;
+  }
+  std::wstring entry;
+  for (std::uint32_t index = 0;
+       uninstall.EnumKeyName(index, kCheckKeyNameChars, &entry) == kErrorSuccess; ++index) {
+    if (engine.IsCancelled()) return;
+    const std::wstring entryPath = Joined(kUninstallKey, entry);
+    engine.ReportEntryExamined(entryPath);
+    CRegKey entryKey(registry);
+    std::wstring command;
+    if (entryKey.Open(kHkeyLocalMachine, entryPath, kKeyReadWriteCreate) != kErrorSuccess ||
+        entryKey.QueryString(kUninstallStringValue, kNamedValueBytes, &command) !=
+            kErrorSuccess) {
+      continue;
+    }
+    const std::wstring lower = ToLower(command);
+    bool judged = true;
+    for (std::wstring_view program : kUnjudgedUninstallers) {
+      if (lower.find(program) != std::wstring::npos) judged = false;
+    }
+    if (!judged) continue;
+
+    std::wstring path = engine.CleanPath(ExtractCommandPath(command));
+    if (engine.Platform().files.FileExists(path)) continue;
+    // Only a missing file on a local drive is reported (not a share, not a bare name).
+    if (path.size() > 1 && path[1] == L':' && !TrimWhiteSpace(path).empty()) {
+      AddProblem(engine, MachineKeyText(kUninstallKey), entry, std::move(path),
+                 REGPROBLEM_UNINSTALL);
+    }
+  }
+}
+
+void CheckFonts(CRegistryCleaner& engine) {
+  const std::optional<std::wstring> userFolder = ReadFontsFolder(engine, kUserShellFoldersKey);
+  std::optional<std::wstring> shellFolder = ReadFontsFolder(engine, kShellFoldersKey);
+  // Without the Shell Folders value the fonts are looked for where Windows keeps them, the
+  // Fonts folder of the Windows folder; the User Shell Folders value is usually stored
+  // unexpanded and cannot stand in for it. When even the Windows folder is unknown, a font
+  // given by a bare file name cannot be located and is not judged.
+  if (!shellFolder && !engine.FolderPath(FOLDER_WINDOWS).empty()) {
+    shellFolder = Joined(engine.FolderPath(FOLDER_WINDOWS), kWindowsFontsFolder);
+  }
+
+  engine.ReportEntryExamined(std::wstring(kFontsKey));
+  CRegKey fonts(engine.Platform().registry);
+  if (fonts.Open(kHkeyLocalMachine, kFontsKey, kKeyReadWriteCreate) != kErrorSuccess) return;
+
+  std::wstring name;
+  std::wstring file;
+  for (std::uint32_t index = 0;
+       EnumValueText(fonts, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &file) ==
+       kErrorSuccess;
+       ++index) {
+    if (engine.IsCancelled()) return;
+    bool found = false;
+    if (file.find(L':') != std::wstring::npos) {
+      // An absolute path is looked for at that path only.
+      found = FontFileFound(engine, L"", file);
+    } else if (shellFolder || userFolder) {
+      found = (shellFolder && FontFileFound(engine, *shellFolder, file)) ||
+              (userFolder && FontFileFound(engine, *userFolder, file));
+    } else {
+      continue;
+    }
+    if (found) continue;
+    AddProblem(engine, MachineKeyText(kFontsKey), name, file, REGPROBLEM_FONT);
+  }
+}
+
+void CheckSharedDlls(CRegistryCleaner& engine) {
+  CRegKey sharedDlls(engine.Platform().registry);
+  if (sharedDlls.Open(kHkeyLocalMachine, kSharedDllsKey, kKeyReadWriteCreate) != kErrorSuccess) {
+    return;
+  }
+  std::wstring dll;
+  // The data (the reference count) is not looked at, so it is not read either.
+  for (std::uint32_t index = 0;
+       EnumValueText(sharedDlls, index, kCheckValueNameChars, 0, &dll, nullptr) == kErrorSuccess;
+       ++index) {
+    if (engine.IsCancelled()) return;
+    engine.ReportEntryExamined(dll);
+    if (!engine.Platform().files.FileExists(dll)) {
+      AddProblem(engine, MachineKeyText(kSharedDllsKey), dll, std::wstring(),
+                 REGPROBLEM_SHARED_DLL);
+    }
+  }
+}
+
+void CheckAppPaths(CRegistryCleaner& engine) {
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey appPaths(registry);
+  if (appPaths.Open(kHkeyLocalMachine, kAppPathsKey, kKeyReadWriteCreate) != kErrorSuccess) return;
+  std::wstring program;
+  for (std::uint32_t index = 0;
+       appPaths.EnumKeyName(index, kCheckKeyNameChars, &program) == kErrorSuccess; ++index) {
+    if (engine.IsCancelled()) return;
+    const std::wstring programPath = Joined(kAppPathsKey, program);
+    engine.ReportEntryExamined(programPath);
+    CRegKey programKey(registry);
+    std::wstring command;
+    if (programKey.Open(kHkeyLocalMachine, programPath, kKeyReadWriteCreate) != kErrorSuccess ||
+        programKey.QueryString(L"", kNamedValueBytes, &command) != kErrorSuccess) {
+      continue;
+    }
+    if (!engine.IsValidReference(engine.CleanPath(ExtractCommandPath(command)))) {
+      AddProblem(engine, MachineKeyText(kAppPathsKey), program, command, REGPROBLEM_APP_PATH);
+    }
+  }
+}
+
+void CheckHelpFiles(CRegistryCleaner& engine) {
+  CheckValueReferences(engine, kHkeyLocalMachine, kHelpKey, REGPROBLEM_HELP_FILE);
+  CheckValueReferences(engine, kHkeyLocalMachine, kHtmlHelpKey, REGPROBLEM_HELP_FILE);
+}
+
+void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
+                          REGPROBLEM_TYPE type) {
+  engine.ReportEntryExamined(std::wstring(subkey));
+  CRegKey key(engine.Platform().registry);
+  if (key.Open(root, subkey, kKeyReadWriteCreate) != kErrorSuccess) return;
+  std::wstring name;
+  std::wstring data;
+  for (std::uint32_t index = 0;
+       EnumValueText(key, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &data) ==
+       kErrorSuccess;
+       ++index) {
+    if (engine.IsCancelled()) return;
+    engine.ReportEntryExamined(data);
+    if (engine.Platform().files.FileExists(data) || engine.IsValidReference(data)) continue;
+    AddProblem(engine, Joined(RootKeyName(root), subkey), name, data, type);
+  }
+}
 
 }  // namespace qv

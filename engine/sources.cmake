@@ -11,6 +11,7 @@ list(APPEND QV_WIN32_SOURCES
 )
 # The category checks 0-5 and the shared value-reference check.
 list(APPEND QV_SOURCES
+  engine/check_support.cpp
   engine/checks.cpp
   engine/checks_com.cpp
   engine/checks_software.cpp

@@ -1,0 +1,80 @@
+#include "engine/check_support.h"
+
+#include <vector>
+
+#include "engine/path_references.h"
+#include "platform/utf16.h"
+
+namespace qv {
+
+std::wstring RegistryDataText(const std::uint8_t* data, std::uint32_t bytes,
+                              std::uint32_t capacityBytes) {
+  if (data == nullptr || bytes == 0) return std::wstring();
+  const std::wstring text = FromUtf16LeBytes(data, bytes);
+  const std::wstring_view terminated = TruncateAtNul(text);
+  const std::size_t capacityUnits = capacityBytes / 2;
+  if (terminated.size() == text.size() && capacityUnits > 0 &&
+      Utf16Length(text) >= capacityUnits) {
+    std::u16string units = ToUtf16(text);
+    units.resize(capacityUnits - 1);
+    return FromUtf16(units);
+  }
+  return std::wstring(terminated);
+}
+
+ErrorCode EnumValueText(const CRegKey& key, std::uint32_t index, std::uint32_t nameChars,
+                        std::uint32_t dataBytes, std::wstring* name, std::wstring* data) {
+  IRegistry* registry = key.registry();
+  if (registry == nullptr || !key.valid()) return kErrorInvalidHandle;
+  // One spare unit beyond the limit, so a native 32-bit wchar_t name of nameChars UTF-16 units
+  // always has room for its terminator.
+  std::wstring nameBuffer(static_cast<std::size_t>(nameChars) + 1, L'\0');
+  std::uint32_t nameLength = nameChars;
+  std::vector<std::uint8_t> dataBuffer(static_cast<std::size_t>(dataBytes) + 2, 0);
+  std::uint32_t dataLength = dataBytes;
+  const ErrorCode rc =
+      registry->EnumValue(key.get(), index, nameBuffer.data(), &nameLength, nullptr,
+                          dataBytes > 0 ? dataBuffer.data() : nullptr,
+                          dataBytes > 0 ? &dataLength : nullptr);
+  if (rc != kErrorSuccess) return rc;
+  nameBuffer.resize(nameLength);
+  if (name != nullptr) *name = std::move(nameBuffer);
+  if (data != nullptr) {
+    *data = dataBytes > 0 ? RegistryDataText(dataBuffer.data(), dataLength, dataBytes)
+                          : std::wstring();
+  }
+  return kErrorSuccess;
+}
+
+bool ReferencedKeyExists(IRegistry& registry, RegHandle root, std::wstring_view subkey) {
+  CRegKey key(registry);
+  const ErrorCode rc = key.Open(root, subkey, kKeyReadWriteCreate);
+  return rc == kErrorSuccess || rc == kErrorAccessDenied;
+}
+
+namespace {
+
+bool IsUncPath(std::wstring_view path) { return path.starts_with(L"\\\\"); }
+
+}  // namespace
+
+bool AppendPath(std::wstring_view path, std::wstring_view more, std::wstring* result) {
+  if (!IsUncPath(more)) {
+    while (more.starts_with(L'\\')) more.remove_prefix(1);
+  }
+  std::wstring combined;
+  if (more.empty()) {
+    combined = path;
+  } else if (path.empty() || IsUncPath(more) || (more.size() >= 2 && more[1] == L':')) {
+    combined = more;
+  } else {
+    combined = path;
+    if (!combined.ends_with(L'\\')) combined += L'\\';
+    combined += more;
+  }
+  if (Utf16Length(combined) >= kMaxPathChars) return false;
+  *result = std::move(combined);
+  return true;
+}
+
+}  // namespace qv

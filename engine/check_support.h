@@ -1,0 +1,41 @@
+// Registry and path operations the category checks share: reading an enumerated value as text
+// within the check's buffer limits, the existence test of a key another key refers to, and the
+// shell's path append.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/errors.h"
+#include "platform/registry.h"
+
+namespace qv {
+
+// Registry data as the checks use it: a terminated string held in a buffer of capacityBytes
+// bytes. The text ends at its first NUL; data that fills the buffer without one loses its last
+// UTF-16 unit to the terminator. Data of any type is read this way.
+[[nodiscard]] std::wstring RegistryDataText(const std::uint8_t* data, std::uint32_t bytes,
+                                            std::uint32_t capacityBytes);
+
+// RegEnumValueW on an open key with a name buffer of nameChars characters (NUL included) and a
+// data buffer of dataBytes bytes (0: no data buffer, the data is neither read nor limited).
+// On success *name and *data (may be null) hold the value's name and its data as text; a name or
+// data that does not fit fails with kErrorMoreData, past the end with kErrorNoMoreItems. On
+// failure the out-parameters are unchanged.
+[[nodiscard]] ErrorCode EnumValueText(const CRegKey& key, std::uint32_t index,
+                                      std::uint32_t nameChars, std::uint32_t dataBytes,
+                                      std::wstring* name, std::wstring* data);
+
+// Whether the key that a registry entry refers to is there. The key is opened with the checks'
+// access (0x2001F); a key that exists but refuses that access counts as there.
+[[nodiscard]] bool ReferencedKeyExists(IRegistry& registry, RegHandle root,
+                                       std::wstring_view subkey);
+
+// PathAppendW: more is appended to path with one backslash between them. Leading backslashes of
+// more are dropped unless it is a UNC path (\\server...); a more that is itself absolute (a UNC
+// path or x:...) replaces path; an empty more leaves path alone. A result of 260 characters or
+// more does not fit a path buffer: *result stays unchanged and false is returned.
+[[nodiscard]] bool AppendPath(std::wstring_view path, std::wstring_view more, std::wstring* result);
+
+}  // namespace qv
