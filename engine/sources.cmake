@@ -23,3 +23,8 @@ list(APPEND QV_SOURCES
 list(APPEND QV_WIN32_SOURCES
   engine/win32/scan_sink_win32.cpp
 )
+# Safe list and ignore list.
+list(APPEND QV_SOURCES
+  engine/safe_list_rows.cpp
+  engine/exclusion_lists.cpp
+)

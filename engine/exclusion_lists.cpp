@@ -1,0 +1,644 @@
+#include "engine/exclusion_lists.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <utility>
+
+#include "engine/safe_list_rows.h"
+#include "engine/text_case.h"
+#include "platform/registry.h"
+#include "platform/utf16.h"
+#include "repair/backup_file.h"
+#include "repair/backup_format.h"
+#include "state/data_folder.h"
+#include "state/settings.h"
+#include "state/text_file.h"
+
+namespace qv {
+namespace {
+
+constexpr char16_t kEscapeIntroducer[] = u"&#x";
+constexpr std::size_t kEscapeIntroducerLength = 3;
+constexpr std::size_t kEscapeMaxDigits = 4;
+constexpr char16_t kEscapeEnd = u';';
+
+bool IsAsciiUpper(char16_t c) { return c >= u'A' && c <= u'Z'; }
+
+char16_t LowerAsciiUnit(char16_t c) {
+  return IsAsciiUpper(c) ? static_cast<char16_t>(c + 0x20) : c;
+}
+
+bool IsWhiteSpaceUnit(char16_t c) {
+  return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+int HexDigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  return -1;
+}
+
+// The code units that an escape may stand for: what the writer escapes, and nothing else, so
+// that any other "&#x...;" in a file reads as written.
+bool IsEscapedUnit(std::uint32_t value) {
+  return value == u'&' || value >= 0x80 || IsWhiteSpaceUnit(static_cast<char16_t>(value));
+}
+
+// Whether the units from `pos` (already lower-cased) are an escape the reader decodes; on
+// success *value is the code unit and *length the number of units the escape takes.
+bool MatchEscape(std::u16string_view lowered, std::size_t pos, char16_t* value,
+                 std::size_t* length) {
+  if (lowered.substr(pos, kEscapeIntroducerLength) != kEscapeIntroducer) return false;
+  std::size_t i = pos + kEscapeIntroducerLength;
+  std::uint32_t number = 0;
+  std::size_t digits = 0;
+  while (i < lowered.size() && digits < kEscapeMaxDigits) {
+    const int digit = HexDigitValue(lowered[i]);
+    if (digit < 0) break;
+    number = number * 16 + static_cast<std::uint32_t>(digit);
+    ++digits;
+    ++i;
+  }
+  if (digits == 0 || i >= lowered.size() || lowered[i] != kEscapeEnd) return false;
+  if (!IsEscapedUnit(number)) return false;
+  *value = static_cast<char16_t>(number);
+  *length = i + 1 - pos;
+  return true;
+}
+
+void AppendEscape(char16_t unit, std::wstring* out) {
+  static constexpr wchar_t kHex[] = L"0123456789abcdef";
+  out->append(L"&#x");
+  bool started = false;
+  for (int shift = 12; shift >= 0; shift -= 4) {
+    const unsigned digit = (static_cast<unsigned>(unit) >> shift) & 0xF;
+    if (digit == 0 && !started && shift != 0) continue;
+    started = true;
+    out->push_back(kHex[digit]);
+  }
+  out->push_back(L';');
+}
+
+// A leading decimal integer: optional sign, then as many digits as follow (none: 0); saturates.
+int LeadingInteger(std::wstring_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+    negative = text[i] == L'-';
+    ++i;
+  }
+  long long value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    value = value * 10 + (text[i] - L'0');
+    if (value > INT_MAX) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) return static_cast<int>(-value);
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+// A .wls line's bytes as characters: each byte is the code point it holds.
+std::wstring BytesAsCodePoints(std::string_view bytes) {
+  std::wstring text;
+  text.reserve(bytes.size());
+  for (const char c : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::vector<CExclusionLists::CSafeRow> BuiltInRows() {
+  std::vector<CExclusionLists::CSafeRow> rows;
+  rows.reserve(kBuiltInSafeRows.size());
+  for (const std::wstring_view row : kBuiltInSafeRows) {
+    std::wstring trimmed(TrimWhiteSpace(row));
+    std::wstring folded = ToLowerAscii(trimmed);
+    rows.push_back({std::move(trimmed), std::move(folded)});
+  }
+  return rows;
+}
+
+void AppendRows(const std::vector<std::wstring>& rows,
+                std::vector<CExclusionLists::CSafeRow>* list) {
+  for (const std::wstring& row : rows) list->push_back({row, ToLowerAscii(row)});
+}
+
+CExclusionLists::CStoredEntry Stored(int category, std::wstring identity) {
+  std::wstring folded = ToLowerAscii(identity);
+  return {{category, std::move(identity)}, std::move(folded)};
+}
+
+void AppendEntries(const std::vector<EXCLUSION_ENTRY>& entries,
+                   std::vector<CExclusionLists::CStoredEntry>* list) {
+  for (const EXCLUSION_ENTRY& entry : entries) list->push_back(Stored(entry.category, entry.identity));
+}
+
+bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, std::wstring_view subject,
+              bool folded) {
+  for (const CExclusionLists::CSafeRow& row : rows) {
+    const std::wstring& text = folded ? row.folded : row.row;
+    if (subject.find(text) != std::wstring_view::npos) return true;
+  }
+  return false;
+}
+
+bool AnyEntryEquals(const std::vector<CExclusionLists::CStoredEntry>& entries,
+                    std::wstring_view folded) {
+  for (const CExclusionLists::CStoredEntry& entry : entries) {
+    if (entry.folded == folded) return true;
+  }
+  return false;
+}
+
+std::vector<EXCLUSION_ENTRY> Plain(const std::vector<CExclusionLists::CStoredEntry>& entries,
+                                   std::size_t from = 0) {
+  std::vector<EXCLUSION_ENTRY> plain;
+  if (from >= entries.size()) return plain;
+  plain.reserve(entries.size() - from);
+  for (std::size_t i = from; i < entries.size(); ++i) plain.push_back(entries[i].entry);
+  return plain;
+}
+
+std::vector<std::wstring> RowTexts(const std::vector<CExclusionLists::CSafeRow>& rows) {
+  std::vector<std::wstring> texts;
+  texts.reserve(rows.size());
+  for (const CExclusionLists::CSafeRow& row : rows) texts.push_back(row.row);
+  return texts;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Identities and text
+
+std::wstring ProblemIdentity(const CRegistryProblem& problem) {
+  return FormatWithStrings(kIdentityFormat, {problem.key, problem.name, problem.data});
+}
+
+std::int32_t IdentityHash(std::wstring_view identity) {
+  std::uint32_t hash = 0;
+  for (const char16_t unit : ToUtf16(identity)) hash = hash * 33u + unit;
+  return static_cast<std::int32_t>(hash);
+}
+
+std::wstring IdentityHashText(std::wstring_view identity) {
+  return std::to_wstring(IdentityHash(identity));
+}
+
+std::wstring ToLowerAscii(std::wstring_view text) {
+  std::wstring lowered(text);
+  for (wchar_t& c : lowered) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 0x20);
+  }
+  return lowered;
+}
+
+bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    wchar_t x = a[i];
+    wchar_t y = b[i];
+    if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x + 0x20);
+    if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y + 0x20);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The .wls format
+
+std::wstring DecodeWlsText(std::wstring_view line) {
+  const std::u16string units = ToUtf16(line);
+  std::u16string out;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size();) {
+    char16_t value = 0;
+    std::size_t length = 0;
+    if (units[i] == u'&' && MatchEscape(units, i, &value, &length)) {
+      out.push_back(value);
+      i += length;
+    } else {
+      out.push_back(units[i]);
+      ++i;
+    }
+  }
+  return FromUtf16(out);
+}
+
+std::wstring ReadWlsTextLine(std::wstring_view line) {
+  return DecodeWlsText(ToLowerAscii(TrimWhiteSpace(line)));
+}
+
+std::wstring EncodeWlsText(std::wstring_view identity, const std::vector<bool>& byteRoundTrips) {
+  const std::u16string units = ToUtf16(identity);
+  std::u16string lowered(units);
+  for (char16_t& c : lowered) c = LowerAsciiUnit(c);
+
+  std::wstring out;
+  out.reserve(units.size() + 8);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    bool escape = false;
+    if (unit > 0xFF || unit == u'\r' || unit == u'\n') {
+      escape = true;
+    } else if (IsWhiteSpaceUnit(unit) && (i == 0 || i + 1 == units.size())) {
+      escape = true;  // the reader trims white space at both ends
+    } else if (unit >= 0x80 && (unit >= byteRoundTrips.size() || !byteRoundTrips[unit])) {
+      escape = true;
+    } else if (unit == u'&') {
+      char16_t value = 0;
+      std::size_t length = 0;
+      escape = MatchEscape(lowered, i, &value, &length);
+    }
+    if (escape) {
+      AppendEscape(unit, &out);
+    } else {
+      out.push_back(static_cast<wchar_t>(unit));
+    }
+  }
+  return out;
+}
+
+std::vector<bool> CodePageRoundTrips(IFileSystem& files) {
+  std::vector<bool> roundTrips(256, false);
+  for (unsigned b = 0; b < 256; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    bool lossless = true;
+    roundTrips[b] = files.ToCodePage(files.FromCodePage(byte), &lossless) == byte && lossless;
+  }
+  return roundTrips;
+}
+
+void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content) {
+  const std::vector<std::wstring> lines = SplitLines(BytesAsCodePoints(bytes));
+  for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
+    const std::wstring_view typeLine = TrimWhiteSpace(lines[i]);
+    std::wstring text = ReadWlsTextLine(lines[i + 1]);
+    const int type = LeadingInteger(typeLine);
+    if (type < 0 || type >= kCategoryCount) continue;  // out of range, negative included
+    if (type > 0) {
+      content->entries.push_back({type, std::move(text)});
+      continue;
+    }
+    if (typeLine.empty()) continue;
+    switch (typeLine.front()) {
+      case L'0':
+        content->entries.push_back({0, std::move(text)});
+        break;
+      case L'K':
+      case L'k':
+        if (!text.empty()) content->kRows.push_back(std::move(text));
+        break;
+      case L'M':
+      case L'm':
+        if (!text.empty()) content->mRows.push_back(std::move(text));
+        break;
+      case L'V':
+      case L'v':
+        if (!text.empty()) content->vRows.push_back(std::move(text));
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+ErrorCode ReadWlsFile(IFileSystem& files, std::wstring_view path, WLS_CONTENT* content) {
+  std::unique_ptr<IFile> file;
+  ErrorCode rc = files.OpenFile(path, FileOpenMode::kRead, FileShareMode::kShareAll, &file);
+  if (rc != kErrorSuccess) return rc;
+  if (file == nullptr) return kErrorInvalidHandle;
+  std::string bytes;
+  rc = file->ReadAll(&bytes);
+  if (rc != kErrorSuccess) return rc;
+  ParseWlsBytes(bytes, content);
+  return kErrorSuccess;
+}
+
+ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
+                       const std::vector<EXCLUSION_ENTRY>& entries) {
+  std::unique_ptr<CTextWriter> writer;
+  ErrorCode rc = OpenTextWriter(files, path, FileOpenMode::kCreateAlways,
+                                FileShareMode::kDenyWrite, &writer);
+  if (rc != kErrorSuccess) return rc;
+  const std::vector<bool> roundTrips = CodePageRoundTrips(files);
+  for (const EXCLUSION_ENTRY& entry : entries) {
+    std::wstring record = std::to_wstring(entry.category);
+    record.push_back(L'\n');
+    // Every character of the encoded line is one byte of the file; the writer turns the text
+    // into the code page, so it is handed the characters that the code page turns into exactly
+    // those bytes (the encoding escaped every byte that would not come back unchanged).
+    const std::wstring line = EncodeWlsText(entry.identity, roundTrips);
+    std::string bytes;
+    bytes.reserve(line.size());
+    for (const wchar_t c : line) bytes.push_back(static_cast<char>(static_cast<unsigned char>(c)));
+    record += files.FromCodePage(bytes);
+    record.push_back(L'\n');
+    rc = writer->Write(record);
+    if (rc != kErrorSuccess) break;
+  }
+  if (rc == kErrorSuccess) rc = writer->Flush();
+  const ErrorCode closed = writer->Close();
+  return rc != kErrorSuccess ? rc : closed;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CExclusionLists
+
+CExclusionLists::CExclusionLists(const CPlatform& platform, IActivityLog* log,
+                                 std::wstring productName)
+    : m_platform(platform), m_log(log), m_productName(std::move(productName)) {
+  m_state.kRows = BuiltInRows();
+  m_state.mRows = m_state.kRows;
+  m_state.vRows = m_state.kRows;
+}
+
+std::wstring CExclusionLists::UserListPath() const {
+  std::wstring folder = ProductDataFolder(m_platform.shell, m_platform.files, L"");
+  folder.push_back(L'\\');
+  folder += kUserIgnoreFileName;
+  return folder;
+}
+
+std::wstring CExclusionLists::BlockedKeyPath(int category) const {
+  std::wstring path = ProductKeyPath(m_productName);
+  path.push_back(L'\\');
+  path += kBlockedSubkey;
+  path.push_back(L'\\');
+  path += BlockedCategoryValueName(category);
+  return path;
+}
+
+void CExclusionLists::ReadBlockedStore(CListState* state) {
+  IRegistry& registry = m_platform.registry;
+  CRegKey product(registry);
+  if (product.Open(kHkeyLocalMachine, ProductSubkey(m_productName), kKeyRead) != kErrorSuccess) {
+    return;
+  }
+  CRegKey blocked(registry);
+  if (blocked.Open(product.get(), kBlockedSubkey, kKeyRead) != kErrorSuccess) return;
+
+  std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
+  std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
+  for (int category = 0; category < kCategoryCount; ++category) {
+    CRegKey subkey(registry);
+    if (subkey.Open(blocked.get(), BlockedCategoryValueName(category), kKeyRead) !=
+        kErrorSuccess) {
+      continue;
+    }
+    for (std::uint32_t index = 0;; ++index) {
+      std::uint32_t nameChars = kBlockedNameMaxChars + 1;
+      std::uint32_t dataBytes = kBlockedDataMaxBytes;
+      std::uint32_t type = kRegNone;
+      const ErrorCode rc = registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type,
+                                              data.data(), &dataBytes);
+      if (rc != kErrorSuccess) break;  // the end, a name or data over the limits, or a failure
+      const std::wstring text(
+          TruncateAtNul(FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
+      if (!text.empty()) state->ignore.push_back(Stored(category, text));
+    }
+  }
+}
+
+void CExclusionLists::LoadExclusionLists() {
+  std::lock_guard storage(m_storageMutex);
+
+  CListState state;
+  state.kRows = BuiltInRows();
+  state.mRows = state.kRows;
+  state.vRows = state.kRows;
+
+  IFileSystem& files = m_platform.files;
+  const std::wstring userPath = UserListPath();
+
+  const auto addContent = [&state](const WLS_CONTENT& content) {
+    AppendEntries(content.entries, &state.ignore);
+    AppendRows(content.kRows, &state.kRows);
+    AppendRows(content.mRows, &state.mRows);
+    AppendRows(content.vRows, &state.vRows);
+  };
+
+  const std::wstring programFolder = ProgramFolder(m_platform.shell);
+  std::vector<CFindData> found;
+  std::wstring pattern = programFolder + L"\\";
+  pattern += kShippedListPattern;
+  if (files.FindFiles(pattern, &found) == kErrorSuccess) {
+    for (const CFindData& item : found) {
+      if (item.directory || item.size == 0) continue;
+      const std::wstring path = programFolder + L"\\" + item.name;
+      // When the data folder falls back to the program's folder the user's own list lies among
+      // the shipped ones; it is read once, as the user's.
+      if (EqualsIgnoringAsciiCase(path, userPath)) continue;
+      WLS_CONTENT content;
+      if (ReadWlsFile(files, path, &content) != kErrorSuccess) continue;
+      addContent(content);
+      state.shippedCount += content.entries.size();
+    }
+  }
+
+  WLS_CONTENT user;
+  if (ReadWlsFile(files, userPath, &user) == kErrorSuccess) addContent(user);
+
+  ReadBlockedStore(&state);
+
+  state.ignoreChanged = false;
+  state.blockedChanged = false;
+
+  std::unique_lock lock(m_lock);
+  m_state = std::move(state);
+}
+
+bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
+  const std::wstring lowered = ToLowerAscii(ProblemIdentity(problem));
+  const bool shortcut = problem.type == REGPROBLEM_SHORTCUT;
+  const std::wstring keyAndName =
+      FormatWithStrings(kShortcutSubjectFormat, {problem.key, problem.name});
+  const std::wstring loweredKeyAndName = ToLowerAscii(keyAndName);
+  const std::wstring loweredData = ToLowerAscii(problem.data);
+
+  std::shared_lock lock(m_lock);
+  if (AnyEntryEquals(m_state.ignore, lowered)) return true;
+  if (AnyEntryEquals(m_state.blocked, lowered)) return true;
+  if (AnyRowIn(m_state.mRows, shortcut ? loweredKeyAndName : lowered, shortcut)) return true;
+  if (AnyRowIn(m_state.kRows, shortcut ? loweredKeyAndName : keyAndName, shortcut)) return true;
+  if (AnyRowIn(m_state.vRows, shortcut ? std::wstring_view(loweredData) : problem.data, shortcut)) {
+    return true;
+  }
+  return false;
+}
+
+ErrorCode CExclusionLists::IgnoreProblem(const CRegistryProblem& problem) {
+  if (!IsValidCategory(problem.type)) return kErrorInvalidParameter;
+  if (m_log != nullptr) {
+    const std::wstring line = FormatWithStrings(
+        kIgnoredLogFormat,
+        {CategoryDisplayName(problem.type), problem.key, problem.name, problem.data});
+    static_cast<void>(m_log->WriteLog(line));  // a log that cannot be written stops nothing
+  }
+  {
+    std::unique_lock lock(m_lock);
+    m_state.ignore.push_back(Stored(problem.type, ProblemIdentity(problem)));
+    m_state.ignoreChanged = true;
+  }
+  return SaveExclusionListsIfChanged();
+}
+
+ErrorCode CExclusionLists::BlockProblem(const CRegistryProblem& problem,
+                                        CBackupFile& backupFile) {
+  if (!IsValidCategory(problem.type)) return kErrorInvalidParameter;
+  std::wstring identity = ProblemIdentity(problem);
+  const ErrorCode rc = AppendDeleteValueSection(backupFile, BlockedKeyPath(problem.type),
+                                                IdentityHashText(identity));
+  if (rc != kErrorSuccess) return rc;
+  std::unique_lock lock(m_lock);
+  m_state.blocked.push_back(Stored(problem.type, std::move(identity)));
+  m_state.blockedChanged = true;
+  return kErrorSuccess;
+}
+
+ErrorCode CExclusionLists::SaveExclusionListsIfChanged() {
+  std::lock_guard storage(m_storageMutex);
+  bool saveIgnore = false;
+  bool saveBlocked = false;
+  std::vector<EXCLUSION_ENTRY> visible;
+  std::vector<EXCLUSION_ENTRY> blocked;
+  {
+    std::unique_lock lock(m_lock);
+    saveIgnore = m_state.ignoreChanged;
+    saveBlocked = m_state.blockedChanged;
+    if (saveIgnore) visible = Plain(m_state.ignore, m_state.shippedCount);
+    if (saveBlocked) blocked = Plain(m_state.blocked);
+    m_state.ignoreChanged = false;
+    m_state.blockedChanged = false;
+  }
+  ErrorCode first = kErrorSuccess;
+  if (saveIgnore) first = SaveUserList(visible);
+  if (saveBlocked) {
+    const ErrorCode rc = SaveBlockedStore(blocked);
+    if (first == kErrorSuccess) first = rc;
+  }
+  return first;
+}
+
+ErrorCode CExclusionLists::SaveUserList(const std::vector<EXCLUSION_ENTRY>& visible) {
+  IFileSystem& files = m_platform.files;
+  const std::wstring path = UserListPath();
+  if (visible.empty()) {
+    const ErrorCode rc = files.RemoveFile(path);
+    return rc == kErrorFileNotFound ? kErrorSuccess : rc;
+  }
+  // The old list stays whole until the new one is completely on the disk.
+  const std::wstring newPath = path.substr(0, path.size() - std::char_traits<wchar_t>::length(
+                                                               kUserIgnoreFileName)) +
+                               kUserIgnoreNewFileName;
+  ErrorCode rc = WriteWlsFile(files, newPath, visible);
+  if (rc == kErrorSuccess) rc = files.ReplaceFile(newPath, path);
+  if (rc != kErrorSuccess) static_cast<void>(files.RemoveFile(newPath));  // best effort
+  return rc;
+}
+
+ErrorCode CExclusionLists::SaveBlockedStore(const std::vector<EXCLUSION_ENTRY>& blocked) {
+  IRegistry& registry = m_platform.registry;
+  CRegKey product(registry);
+  ErrorCode rc = OpenProductKey(registry, m_productName, &product);
+  if (rc != kErrorSuccess) return rc;
+  CRegKey store(registry);
+  rc = store.Create(product.get(), kBlockedSubkey, kKeyReadWriteCreate);
+  if (rc != kErrorSuccess) return rc;
+
+  std::array<CRegKey, kCategoryCount> subkeys;
+  for (const EXCLUSION_ENTRY& entry : blocked) {
+    if (!IsValidCategory(entry.category)) continue;
+    CRegKey& subkey = subkeys[static_cast<std::size_t>(entry.category)];
+    if (!subkey.valid()) {
+      subkey = CRegKey(registry);
+      rc = subkey.Create(store.get(), BlockedCategoryValueName(entry.category),
+                         kKeyReadWriteCreate);
+      if (rc != kErrorSuccess) return rc;
+    }
+    rc = subkey.SetString(IdentityHashText(entry.identity), entry.identity);
+    if (rc != kErrorSuccess) return rc;
+  }
+  return kErrorSuccess;
+}
+
+std::size_t CExclusionLists::VisibleCount() const {
+  std::shared_lock lock(m_lock);
+  return m_state.ignore.size() - std::min(m_state.shippedCount, m_state.ignore.size());
+}
+
+bool CExclusionLists::VisibleEntry(std::size_t position, EXCLUSION_ENTRY* entry) const {
+  std::shared_lock lock(m_lock);
+  const std::size_t index = m_state.shippedCount + position;
+  if (position >= m_state.ignore.size() || index >= m_state.ignore.size()) return false;
+  *entry = m_state.ignore[index].entry;
+  return true;
+}
+
+std::vector<EXCLUSION_ENTRY> CExclusionLists::VisibleEntries() const {
+  std::shared_lock lock(m_lock);
+  return Plain(m_state.ignore, m_state.shippedCount);
+}
+
+bool CExclusionLists::RemoveVisibleEntry(std::size_t position) {
+  std::unique_lock lock(m_lock);
+  const std::size_t index = m_state.shippedCount + position;
+  if (position >= m_state.ignore.size() || index >= m_state.ignore.size()) return false;
+  m_state.ignore.erase(m_state.ignore.begin() + static_cast<std::ptrdiff_t>(index));
+  m_state.ignoreChanged = true;
+  return true;
+}
+
+bool CExclusionLists::RemoveFirstVisibleMatch(std::wstring_view identity) {
+  const std::wstring folded = ToLowerAscii(identity);
+  std::unique_lock lock(m_lock);
+  for (std::size_t i = m_state.shippedCount; i < m_state.ignore.size(); ++i) {
+    if (m_state.ignore[i].folded == folded) {
+      m_state.ignore.erase(m_state.ignore.begin() + static_cast<std::ptrdiff_t>(i));
+      m_state.ignoreChanged = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::size_t CExclusionLists::ShippedCount() const {
+  std::shared_lock lock(m_lock);
+  return m_state.shippedCount;
+}
+
+std::vector<EXCLUSION_ENTRY> CExclusionLists::IgnoreList() const {
+  std::shared_lock lock(m_lock);
+  return Plain(m_state.ignore);
+}
+
+std::vector<EXCLUSION_ENTRY> CExclusionLists::BlockedList() const {
+  std::shared_lock lock(m_lock);
+  return Plain(m_state.blocked);
+}
+
+std::vector<std::wstring> CExclusionLists::KRows() const {
+  std::shared_lock lock(m_lock);
+  return RowTexts(m_state.kRows);
+}
+
+std::vector<std::wstring> CExclusionLists::MRows() const {
+  std::shared_lock lock(m_lock);
+  return RowTexts(m_state.mRows);
+}
+
+std::vector<std::wstring> CExclusionLists::VRows() const {
+  std::shared_lock lock(m_lock);
+  return RowTexts(m_state.vRows);
+}
+
+bool CExclusionLists::IgnoreListChanged() const {
+  std::shared_lock lock(m_lock);
+  return m_state.ignoreChanged;
+}
+
+bool CExclusionLists::BlockedListChanged() const {
+  std::shared_lock lock(m_lock);
+  return m_state.blockedChanged;
+}
+
+}  // namespace qv

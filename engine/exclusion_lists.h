@@ -1,0 +1,248 @@
+// The safe list and the ignore list: what the scan never reports.
+//
+// A problem is excluded when the user ignored it, when an earlier repair removed it and it came
+// back (a blocked problem), or when it touches a row of the safe lists. The lists:
+//  - K, M and V lists (the safe lists): the built-in rows (safe_list_rows.h), then the rows of
+//    that letter read from .wls files;
+//  - the ignore list: pairs (category index, identity) from the shipped .wls files beside the
+//    program, then from the user's ignore.wls in the product data folder, then from the blocked
+//    store in the registry, then the problems ignored while the program runs. The leading entries
+//    from shipped files are never shown and never written back;
+//  - the blocked list: the problems blocked since the program started.
+//
+// The identity of a problem is "<key>\<name>|<data>", kept in its case. Problems are compared
+// with every entry and row in order, stopping at the first match; ASCII letters are the only ones
+// whose case is ever ignored.
+//
+// The .wls file: 8-bit text, one byte per character holding its code point (U+0000-U+00FF),
+// CR LF line ends when written (CR LF or LF when read), a sequence of two-line records: a type
+// line (a category index 0-10 in decimal, or a letter K, M or V) and a text line. Both lines are
+// trimmed when read and the text line is lower-cased (ASCII letters only). A character that a
+// line cannot hold as one byte is written as "&#x" lower-case hex ";" of its UTF-16 code unit
+// (see EncodeWlsText for when, and DecodeWlsText for what is read back); a file without such
+// characters is plain text exactly as above.
+//
+// Threads: the scan thread asks IsProblemExcluded while the interface thread loads, ignores and
+// removes and the repair thread blocks and saves. Every list is guarded by one reader-writer
+// lock; loading and saving are serialised among themselves and do their file and registry work
+// outside that lock, so a query never waits for the disk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/categories.h"
+#include "engine/log_interface.h"
+#include "engine/problem_filter.h"
+#include "engine/registry_problem.h"
+#include "platform/errors.h"
+#include "platform/file_system.h"
+#include "platform/platform.h"
+
+namespace qv {
+
+class CBackupFile;
+
+// Fixed names and formats of the exclusion lists.
+inline constexpr wchar_t kUserIgnoreFileName[] = L"ignore.wls";
+inline constexpr wchar_t kShippedListPattern[] = L"*.wls";
+// The new user list is written under this name beside ignore.wls, then replaces it.
+inline constexpr wchar_t kUserIgnoreNewFileName[] = L"ignore.wls.new";
+inline constexpr wchar_t kBlockedSubkey[] = L"blocked";
+inline constexpr wchar_t kIdentityFormat[] = L"%s\\%s|%s";
+inline constexpr wchar_t kShortcutSubjectFormat[] = L"%s/%s";
+inline constexpr wchar_t kIgnoredLogFormat[] = L"Ignored %s problem key:%s valueName:%s value:%s";
+// Limits of one blocked-store value when the store is read: a longer name or larger data ends
+// the reading of that category's subkey.
+inline constexpr std::uint32_t kBlockedNameMaxChars = 1023;
+inline constexpr std::uint32_t kBlockedDataMaxBytes = 2048;
+
+// One ignore-list or blocked-list entry.
+struct EXCLUSION_ENTRY {
+  int category = 0;       // 0..10
+  std::wstring identity;  // "<key>\<name>|<data>"
+
+  friend bool operator==(const EXCLUSION_ENTRY&, const EXCLUSION_ENTRY&) = default;
+};
+
+// What one .wls file holds.
+struct WLS_CONTENT {
+  std::vector<EXCLUSION_ENTRY> entries;  // records with a category index, in file order
+  std::vector<std::wstring> kRows;
+  std::vector<std::wstring> mRows;
+  std::vector<std::wstring> vRows;
+};
+
+// "<key>\<name>|<data>".
+[[nodiscard]] std::wstring ProblemIdentity(const CRegistryProblem& problem);
+// hash = hash * 33 + c for every UTF-16 code unit c, from 0, wrapping at 32 bits; read signed.
+[[nodiscard]] std::int32_t IdentityHash(std::wstring_view identity);
+// The hash in signed decimal: the value name of the problem in the blocked store.
+[[nodiscard]] std::wstring IdentityHashText(std::wstring_view identity);
+
+// A-Z to a-z; every other character unchanged.
+[[nodiscard]] std::wstring ToLowerAscii(std::wstring_view text);
+[[nodiscard]] bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
+
+// Reads the records of a .wls file's bytes into *content (appending):
+//  - the type line, trimmed, is read as a leading decimal integer (optional sign; no digits: 0);
+//  - 1 to 10: (index, text) is an ignore entry; 11 or more, or below 0: the record is skipped;
+//  - 0: the first character of the trimmed type line decides: "0" an ignore entry of category 0,
+//    K/k, M/m, V/v a row of that list (an empty text adds no row), anything else skips it;
+//  - a last line without its partner is ignored.
+void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content);
+
+// A text line as read: trimmed, ASCII letters lower-cased, then the escapes decoded.
+[[nodiscard]] std::wstring ReadWlsTextLine(std::wstring_view line);
+// Decodes "&#x" + 1-4 hex digits (0-9, a-f) + ";" when its value is one that EncodeWlsText
+// escapes (white space U+0009-U+000D and U+0020, "&", U+0080 and above); every other "&" is an
+// ordinary character, so a plain file reads exactly as its bytes say.
+[[nodiscard]] std::wstring DecodeWlsText(std::wstring_view line);
+// The identity as one text line of 8-bit characters (every result character is at most U+00FF).
+// Escaped: every UTF-16 code unit above U+00FF; CR and LF anywhere; white space at either end
+// (which the reader would trim); a character U+0080-U+00FF whose byte the system code page cannot
+// carry (`byteRoundTrips[b]` false); and "&" only where the reader would otherwise take what
+// follows it for an escape. Every other character stands for itself.
+[[nodiscard]] std::wstring EncodeWlsText(std::wstring_view identity,
+                                         const std::vector<bool>& byteRoundTrips);
+// Which bytes 0x00-0xFF come back unchanged when converted from and to the system code page
+// (what CTextWriter writes). Index = byte.
+[[nodiscard]] std::vector<bool> CodePageRoundTrips(IFileSystem& files);
+
+// Reads a .wls file; a file that cannot be opened or read gives its error and adds nothing.
+[[nodiscard]] ErrorCode ReadWlsFile(IFileSystem& files, std::wstring_view path,
+                                    WLS_CONTENT* content);
+// Writes the entries as records to a new file at `path` (created or truncated): the category in
+// decimal, then the encoded identity. The result is the first failure of opening, writing,
+// flushing or closing.
+[[nodiscard]] ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
+                                     const std::vector<EXCLUSION_ENTRY>& entries);
+
+class CExclusionLists final : public IProblemFilter {
+ public:
+  // Starts with the built-in rows in the three safe lists and nothing else. The platform and the
+  // log (may be null: nothing is logged) must outlive the object. productName names the product
+  // key under HKEY_LOCAL_MACHINE\SOFTWARE.
+  CExclusionLists(const CPlatform& platform, IActivityLog* log, std::wstring productName);
+  ~CExclusionLists() override = default;
+  CExclusionLists(const CExclusionLists&) = delete;
+  CExclusionLists& operator=(const CExclusionLists&) = delete;
+
+  // Rebuilds every list from scratch, discarding what was held (unsaved changes included):
+  //  1. shipped count 0, ignore and blocked lists empty;
+  //  2. K, M, V lists = the built-in rows, each trimmed;
+  //  3. every non-empty *.wls file in the program's folder, in listing order (the user's own
+  //     file excepted, should the data folder be the program's folder): its ignore entries count
+  //     as shipped;
+  //  4. ignore.wls in the product data folder;
+  //  5. the blocked store: for each category 0-10, every value of its subkey with non-empty data
+  //     (read up to its first NUL) is an ignore entry, until a value whose name is longer than
+  //     1023 characters or whose data is larger than 2048 bytes, or the end;
+  //  6. both change flags cleared.
+  // A source that cannot be opened adds nothing.
+  void LoadExclusionLists();
+
+  // True when the problem must not be reported. With L the lower-cased identity:
+  //  1. L equals an ignore-list entry or a blocked-list entry, ignoring ASCII case;
+  //  2. M list: a row is a substring of L (category 8: of "<key>/<name>" lower-cased, the row
+  //     lower-cased);
+  //  3. K list: a row is a substring of "<key>/<name>", case-sensitive (category 8: both
+  //     lower-cased);
+  //  4. V list: the same against the data.
+  [[nodiscard]] bool IsProblemExcluded(const CRegistryProblem& problem) override;
+
+  // The results page's "Ignore": logs "Ignored <category> problem key:... valueName:...
+  // value:...", appends (category, identity) to the ignore list and saves. kErrorInvalidParameter
+  // (and nothing done) for a problem whose type is not a category; otherwise the save's result.
+  [[nodiscard]] ErrorCode IgnoreProblem(const CRegistryProblem& problem);
+
+  // Called by the repair for a removed problem that is to stay hidden: appends the undo section
+  // (an empty line, "[HKEY_LOCAL_MACHINE\SOFTWARE\<product>\blocked\<category value name>]",
+  // "\"<hash>\"=-") to the open backup file, and once it is on disk appends (category, identity)
+  // to the blocked list and marks it changed. When the section cannot be written the problem is
+  // not blocked (merging the backup could not lift the block) and the error is returned.
+  [[nodiscard]] ErrorCode BlockProblem(const CRegistryProblem& problem, CBackupFile& backupFile);
+
+  // Writes what changed. Ignore list changed: ignore.wls is deleted when no entry follows the
+  // shipped ones, otherwise the visible entries are written to ignore.wls.new beside it, which
+  // then replaces ignore.wls in one step (on any failure the old file stays as it was and the new
+  // one is removed). Blocked list changed: the product key and its "blocked" subkey are created
+  // or opened, then for each blocked entry in order the subkey of its category (opened once per
+  // save) gets the REG_SZ value named by the identity hash holding the identity; a subkey that
+  // cannot be created or a value that cannot be written ends the save. Values already in the
+  // store stay. Both flags are cleared whatever happens. Result: the first failure, 0 when all
+  // that was to be written was written.
+  [[nodiscard]] ErrorCode SaveExclusionListsIfChanged();
+
+  // The user-visible part of the ignore list (every entry after the shipped ones), for the ignore
+  // list page. Position p is ignore-list index shipped count + p.
+  [[nodiscard]] std::size_t VisibleCount() const;
+  // False (and *entry unchanged) when the position is past the end.
+  [[nodiscard]] bool VisibleEntry(std::size_t position, EXCLUSION_ENTRY* entry) const;
+  // A consistent copy of every visible entry, in order.
+  [[nodiscard]] std::vector<EXCLUSION_ENTRY> VisibleEntries() const;
+  // Removes the entry at the position (text and category) and marks the ignore list changed.
+  // False when the position is past the end.
+  [[nodiscard]] bool RemoveVisibleEntry(std::size_t position);
+  // The page's removal of a checked row in one step: removes the first visible entry whose
+  // identity equals the text ignoring ASCII case. False when none does.
+  [[nodiscard]] bool RemoveFirstVisibleMatch(std::wstring_view identity);
+
+  // Inspection.
+  [[nodiscard]] std::size_t ShippedCount() const;
+  [[nodiscard]] std::vector<EXCLUSION_ENTRY> IgnoreList() const;
+  [[nodiscard]] std::vector<EXCLUSION_ENTRY> BlockedList() const;
+  [[nodiscard]] std::vector<std::wstring> KRows() const;
+  [[nodiscard]] std::vector<std::wstring> MRows() const;
+  [[nodiscard]] std::vector<std::wstring> VRows() const;
+  [[nodiscard]] bool IgnoreListChanged() const;
+  [[nodiscard]] bool BlockedListChanged() const;
+
+  // <product data folder>\ignore.wls (the folder is created when missing).
+  [[nodiscard]] std::wstring UserListPath() const;
+  // HKEY_LOCAL_MACHINE\SOFTWARE\<product>\blocked\<category value name>.
+  [[nodiscard]] std::wstring BlockedKeyPath(int category) const;
+
+  // One ignore-list or blocked-list entry with its identity lower-cased (ASCII) for comparison.
+  struct CStoredEntry {
+    EXCLUSION_ENTRY entry;
+    std::wstring folded;
+  };
+  // One safe row, and its lower-cased form for category 8.
+  struct CSafeRow {
+    std::wstring row;
+    std::wstring folded;
+  };
+  // Everything the lists hold.
+  struct CListState {
+    std::vector<CSafeRow> kRows;
+    std::vector<CSafeRow> mRows;
+    std::vector<CSafeRow> vRows;
+    std::vector<CStoredEntry> ignore;
+    std::size_t shippedCount = 0;
+    std::vector<CStoredEntry> blocked;
+    bool ignoreChanged = false;
+    bool blockedChanged = false;
+  };
+
+ private:
+  ErrorCode SaveUserList(const std::vector<EXCLUSION_ENTRY>& visible);
+  ErrorCode SaveBlockedStore(const std::vector<EXCLUSION_ENTRY>& blocked);
+  void ReadBlockedStore(CListState* state);
+
+  CPlatform m_platform;
+  IActivityLog* m_log;
+  std::wstring m_productName;
+
+  // Serialises loads and saves (taken before m_lock, never while holding it).
+  std::mutex m_storageMutex;
+  mutable std::shared_mutex m_lock;  // guards m_state
+  CListState m_state;
+};
+
+}  // namespace qv
