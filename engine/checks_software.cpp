@@ -107,8 +107,10 @@ void CheckFonts(CRegistryCleaner& engine) {
   // Fonts folder of the Windows folder; the User Shell Folders value is usually stored
   // unexpanded and cannot stand in for it. When even the Windows folder is unknown, a font
   // given by a bare file name cannot be located and is not judged.
-  if (!shellFolder && !engine.FolderPath(FOLDER_WINDOWS).empty()) {
-    shellFolder = Joined(engine.FolderPath(FOLDER_WINDOWS), kWindowsFontsFolder);
+  std::wstring windowsFonts;
+  if (!shellFolder && !engine.FolderPath(FOLDER_WINDOWS).empty() &&
+      AppendPath(engine.FolderPath(FOLDER_WINDOWS), kWindowsFontsFolder, &windowsFonts)) {
+    shellFolder = std::move(windowsFonts);
   }
 
   engine.ReportEntryExamined(std::wstring(kFontsKey));
