@@ -294,11 +294,5 @@ TEST(CActivityLog, FirstCallsAtOnceFormOnePath) {
   }
 }
 
-TEST(TrimLogMessage, BothEnds) {
-  EXPECT_EQ(TrimLogMessage(L" \t\r\n\v\fx y\u2003\u3000"), L"x y");
-  EXPECT_EQ(TrimLogMessage(L"\u00a0"), L"");
-  EXPECT_EQ(TrimLogMessage(L"-"), L"-");
-}
-
 }  // namespace
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/memory/memory_registry.h"
+#include "platform/memory/memory_shell.h"
 #include "platform/utf16.h"
 #include "state/state_texts.h"
 
@@ -86,13 +87,6 @@ TEST(ReadSettingInt, ReadsUnderTheGivenRootAndNamesWithoutCase) {
   EXPECT_EQ(ReadSettingInt(reg, kHkeyCurrentUser, kProductName, kValueSplash, 1), 0);
   EXPECT_EQ(ReadSettingInt(reg, kHkeyLocalMachine, kProductName, kValueSplash, 1), 1);
   EXPECT_EQ(ReadSettingInt(reg, kHkeyLocalMachine, kProductName, kValueAutoUpdatesAlias, 1), 0);
-}
-
-TEST(ParseSettingNumber, SameRulesWithoutTheRegistry) {
-  EXPECT_EQ(ParseSettingNumber(L"", 3), 3);
-  EXPECT_EQ(ParseSettingNumber(L"x", 3), 0);
-  EXPECT_EQ(ParseSettingNumber(L"2147483648", 3), 3);
-  EXPECT_EQ(ParseSettingNumber(L"\t\r\n19x", 3), 19);
 }
 
 TEST(WriteSettingText, StoresTerminatedStringAndCreatesTheProductKey) {
@@ -222,6 +216,18 @@ TEST(ProductKey, PathTextAndOpeningCreatesIt) {
   }
   EXPECT_TRUE(reg.KeyExists(L"HKLM\\SOFTWARE\\Quarvelo\\blocked"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST(ProductVersionText, FourNumbersOfTheRunningProgramsVersion) {
+  CMemoryShell shell;
+  EXPECT_EQ(ProductVersionText(shell), L"") << "no version resource";
+  shell.SetFileVersion(L"C:\\Other.exe", CFileVersion{{9, 9, 9, 9}});
+  EXPECT_EQ(ProductVersionText(shell), L"");
+  shell.SetFileVersion(shell.ModuleFileName(), CFileVersion{{1, 0, 0, 1}});
+  EXPECT_EQ(ProductVersionText(shell), L"1.0.0.1");
+  shell.SetModuleFileName(L"D:\\Q\\q.exe");
+  shell.SetFileVersion(L"d:\\q\\Q.EXE", CFileVersion{{65535, 0, 12, 400}});
+  EXPECT_EQ(ProductVersionText(shell), L"65535.0.12.400");
 }
 
 }  // namespace
