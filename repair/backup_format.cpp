@@ -123,8 +123,10 @@ std::wstring FormatValueData(std::uint32_t type, const std::uint8_t* data, std::
     return kDwordPrefix + std::wstring(8 - digits.size(), L'0') + digits + L"\n";
   }
   if (type == kRegBinary) return FormatByteList(kBinaryPrefix, data, bytes);
-  if (IsStringType(type) && bytes % 2 == 1) {
-    // The editor's Unicode form reads string bytes as whole UTF-16 units: give the odd last
+  if (IsStringType(type) && bytes % 2 == 1 &&
+      (bytes == 1 || data[bytes - 3] != 0 || data[bytes - 2] != 0)) {
+    // The editor reads string bytes as whole UTF-16 units and, when the last whole unit is not
+    // a NUL, writes a terminating NUL over the odd byte (a single byte crashes it). Give the odd
     // byte a zero partner so it survives as the low byte of a last character.
     std::vector<std::uint8_t> padded(data, data + bytes);
     padded.push_back(0);

@@ -12,9 +12,11 @@
 //  - In an 8-bit file the bytes of hex(1), hex(2) and hex(7) are read as 8-bit text, which turns
 //    UTF-16LE bytes into a different string. Such data is only exact in the editor's Unicode form
 //    (UTF-16LE with a byte-order mark); ValueDataNeedsUnicode() says when a value needs it.
-//  - In the Unicode form the editor adds a terminating NUL to string data that lacks one and
-//    mishandles an odd length (one byte crashes it). String bytes of odd length are written with
-//    a zero byte added, so the last byte comes back as the low byte of a last character.
+//  - In the Unicode form the editor adds a terminating NUL character to string data whose last
+//    whole UTF-16 unit is not a NUL, writing it over an odd last byte (one byte crashes it). Such
+//    data of odd length is written with a zero byte added, so the odd byte comes back as the low
+//    byte of a last character; odd data that ends in a NUL unit and its extra byte is written as
+//    it is and comes back exactly.
 #pragma once
 
 #include <cstddef>

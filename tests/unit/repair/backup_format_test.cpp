@@ -79,6 +79,8 @@ TEST(FormatValueData, EveryTypeHasADataText) {
       {"expandable string of odd length gains a zero byte", kRegExpandSz, Bytes({0x25, 0, 0x78}),
        L"hex(2):25,00,78,00\n"},
       {"one-byte multi-string", kRegMultiSz, Bytes({0x41}), L"hex(7):41,00\n"},
+      {"odd length after a NUL unit stays as it is", kRegMultiSz, Bytes({0x41, 0, 0, 0, 0x42}),
+       L"hex(7):41,00,00,00,42\n"},
       {"empty expandable string", kRegExpandSz, {}, L"hex(2):\n"},
       {"resource list", kRegResourceList, Bytes({9}), L"hex(8):09\n"},
       {"full resource descriptor", kRegFullResourceDescriptor, Bytes({9}), L"hex(9):09\n"},
