@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/unique_handle.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/wine_detect.h"
 
 namespace qv {
@@ -16,26 +17,9 @@ namespace {
 constexpr std::wstring_view kHeaderVersion5 = L"Windows Registry Editor Version 5.00";
 constexpr std::wstring_view kHeaderVersion4 = L"REGEDIT4";
 
-struct CKernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return nullptr; }
-  void Close(Handle h) noexcept { CloseHandle(h); }
-};
-using CKernelHandle = CUniqueHandle<CKernelHandleTraits>;
-
-struct CFileHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  void Close(Handle h) noexcept { CloseHandle(h); }
-};
-using CFileHandle = CUniqueHandle<CFileHandleTraits>;
-
-struct CRegHandleTraits {
-  using Handle = HKEY;
-  static Handle Invalid() { return nullptr; }
-  void Close(Handle h) noexcept { RegCloseKey(h); }
-};
-using CHkey = CUniqueHandle<CRegHandleTraits>;
+using CKernelHandle = CUniqueHandle<CWin32HandleTraits>;
+using CFileHandle = CUniqueHandle<CWin32FileTraits>;
+using CHkey = CUniqueHandle<CWin32KeyTraits>;
 
 // COM for the shell call, undone only when this thread's call set it up.
 class CComScope {
