@@ -29,9 +29,7 @@ char16_t LowerAsciiUnit(char16_t c) {
   return IsAsciiUpper(c) ? static_cast<char16_t>(c + 0x20) : c;
 }
 
-bool IsWhiteSpaceUnit(char16_t c) {
-  return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
+bool IsWhiteSpaceUnit(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
 int HexDigitValue(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -128,7 +126,8 @@ CExclusionLists::CStoredEntry Stored(int category, std::wstring identity) {
 
 void AppendEntries(const std::vector<EXCLUSION_ENTRY>& entries,
                    std::vector<CExclusionLists::CStoredEntry>* list) {
-  for (const EXCLUSION_ENTRY& entry : entries) list->push_back(Stored(entry.category, entry.identity));
+  for (const EXCLUSION_ENTRY& entry : entries)
+    list->push_back(Stored(entry.category, entry.identity));
 }
 
 bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, std::wstring_view subject,
@@ -317,8 +316,8 @@ ErrorCode ReadWlsFile(IFileSystem& files, std::wstring_view path, WLS_CONTENT* c
 ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
                        const std::vector<EXCLUSION_ENTRY>& entries) {
   std::unique_ptr<CTextWriter> writer;
-  ErrorCode rc = OpenTextWriter(files, path, FileOpenMode::kCreateAlways,
-                                FileShareMode::kDenyWrite, &writer);
+  ErrorCode rc =
+      OpenTextWriter(files, path, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite, &writer);
   if (rc != kErrorSuccess) return rc;
   const std::vector<bool> roundTrips = CodePageRoundTrips(files);
   for (const EXCLUSION_ENTRY& entry : entries) {
@@ -381,8 +380,7 @@ void CExclusionLists::ReadBlockedStore(CListState* state) {
   std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
   for (int category = 0; category < kCategoryCount; ++category) {
     CRegKey subkey(registry);
-    if (subkey.Open(blocked.get(), BlockedCategoryValueName(category), kKeyRead) !=
-        kErrorSuccess) {
+    if (subkey.Open(blocked.get(), BlockedCategoryValueName(category), kKeyRead) != kErrorSuccess) {
       continue;
     }
     for (std::uint32_t index = 0;; ++index) {
@@ -392,8 +390,8 @@ void CExclusionLists::ReadBlockedStore(CListState* state) {
       const ErrorCode rc = registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type,
                                               data.data(), &dataBytes);
       if (rc != kErrorSuccess) break;  // the end, a name or data over the limits, or a failure
-      const std::wstring text(
-          TruncateAtNul(FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
+      const std::wstring text(TruncateAtNul(
+          FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
       if (!text.empty()) state->ignore.push_back(Stored(category, text));
     }
   }
@@ -482,8 +480,7 @@ ErrorCode CExclusionLists::IgnoreProblem(const CRegistryProblem& problem) {
   return SaveExclusionListsIfChanged();
 }
 
-ErrorCode CExclusionLists::BlockProblem(const CRegistryProblem& problem,
-                                        CBackupFile& backupFile) {
+ErrorCode CExclusionLists::BlockProblem(const CRegistryProblem& problem, CBackupFile& backupFile) {
   if (!IsValidCategory(problem.type)) return kErrorInvalidParameter;
   std::wstring identity = ProblemIdentity(problem);
   const ErrorCode rc = AppendDeleteValueSection(backupFile, BlockedKeyPath(problem.type),
@@ -527,9 +524,9 @@ ErrorCode CExclusionLists::SaveUserList(const std::vector<EXCLUSION_ENTRY>& visi
     return rc == kErrorFileNotFound ? kErrorSuccess : rc;
   }
   // The old list stays whole until the new one is completely on the disk.
-  const std::wstring newPath = path.substr(0, path.size() - std::char_traits<wchar_t>::length(
-                                                               kUserIgnoreFileName)) +
-                               kUserIgnoreNewFileName;
+  const std::wstring newPath =
+      path.substr(0, path.size() - std::char_traits<wchar_t>::length(kUserIgnoreFileName)) +
+      kUserIgnoreNewFileName;
   ErrorCode rc = WriteWlsFile(files, newPath, visible);
   if (rc == kErrorSuccess) rc = files.ReplaceFile(newPath, path);
   if (rc != kErrorSuccess) static_cast<void>(files.RemoveFile(newPath));  // best effort
@@ -551,8 +548,8 @@ ErrorCode CExclusionLists::SaveBlockedStore(const std::vector<EXCLUSION_ENTRY>& 
     CRegKey& subkey = subkeys[static_cast<std::size_t>(entry.category)];
     if (!subkey.valid()) {
       subkey = CRegKey(registry);
-      rc = subkey.Create(store.get(), BlockedCategoryValueName(entry.category),
-                         kKeyReadWriteCreate);
+      rc =
+          subkey.Create(store.get(), BlockedCategoryValueName(entry.category), kKeyReadWriteCreate);
       if (rc != kErrorSuccess) return rc;
     }
     rc = subkey.SetString(IdentityHashText(entry.identity), entry.identity);

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "engine/registry_cleaner.h"
-#include "engine/safe_list_rows.h"
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_file.h"
 
@@ -29,7 +28,8 @@ constexpr wchar_t kProgramFolder[] = L"C:\\Program Files\\Quarvelo";
 constexpr wchar_t kUserFile[] = L"C:\\ProgramData\\Quarvelo\\ignore.wls";
 constexpr wchar_t kUserNewFile[] = L"C:\\ProgramData\\Quarvelo\\ignore.wls.new";
 constexpr wchar_t kBlockedKey[] = L"HKLM\\SOFTWARE\\Quarvelo\\blocked";
-constexpr wchar_t kRunKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunKey[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr ErrorCode kErrorDiskFull = 112;
 
 class CRecordingLog final : public IActivityLog {
@@ -74,7 +74,8 @@ class CFaultyFileSystem final : public IFileSystem {
     const ErrorCode rc = m_inner.OpenFile(p, m, s, file);
     const bool faulty = !failSuffix.empty() && p.size() >= failSuffix.size() &&
                         p.substr(p.size() - failSuffix.size()) == failSuffix;
-    if (rc == kErrorSuccess && faulty) *file = std::make_unique<CFaultyFile>(std::move(*file), failAfterBytes);
+    if (rc == kErrorSuccess && faulty)
+      *file = std::make_unique<CFaultyFile>(std::move(*file), failAfterBytes);
     return rc;
   }
   std::string ToCodePage(std::wstring_view t, bool* l) override { return m_inner.ToCodePage(t, l); }
@@ -124,8 +125,8 @@ class CCountingRegistry final : public IRegistry {
   ErrorCode EnumKey(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c) override {
     return m_inner.EnumKey(k, i, n, c);
   }
-  ErrorCode EnumValue(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c,
-                      std::uint32_t* t, std::uint8_t* d, std::uint32_t* b) override {
+  ErrorCode EnumValue(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c, std::uint32_t* t,
+                      std::uint8_t* d, std::uint32_t* b) override {
     return m_inner.EnumValue(k, i, n, c, t, d, b);
   }
   ErrorCode QueryValue(RegHandle k, std::wstring_view n, std::uint32_t* t, std::uint8_t* d,
@@ -175,7 +176,9 @@ class ExclusionListsTest : public testing::Test {
  protected:
   ExclusionListsTest() { memory.files().AddFolder(kProgramFolder); }
 
-  void AddFile(std::wstring_view path, std::string_view bytes) { memory.files().AddFile(path, bytes); }
+  void AddFile(std::wstring_view path, std::string_view bytes) {
+    memory.files().AddFile(path, bytes);
+  }
   std::optional<std::string> UserFile() { return memory.files().ReadFile(kUserFile); }
   bool Excluded(const CRegistryProblem& problem) { return lists.IsProblemExcluded(problem); }
 
@@ -196,10 +199,10 @@ TEST(ExclusionIdentity, HashIsOverUtf16UnitsWrapsAndIsWrittenSigned) {
       {L"", 0, L"0"},
       {L"a", 97, L"97"},
       {L"ab", 3299, L"3299"},
-      {L"abcdef", -378943819, L"-378943819"},   // past 2^31: read as negative
-      {L"abcdefg", 379755964, L"379755964"},    // wrapped past 2^32
+      {L"abcdef", -378943819, L"-378943819"},  // past 2^31: read as negative
+      {L"abcdefg", 379755964, L"379755964"},   // wrapped past 2^32
       {L"\u00e9", 233, L"233"},
-      {L"\U0001F600", 1883613, L"1883613"},     // a surrogate pair counts as two units
+      {L"\U0001F600", 1883613, L"1883613"},  // a surrogate pair counts as two units
       {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\App|C:\\app.exe",
        -459634232, L"-459634232"},
   };
@@ -216,19 +219,6 @@ TEST(ExclusionIdentity, IsKeyBackslashNameBarData) {
   EXPECT_EQ(ProblemIdentity(Problem(REGPROBLEM_SHORTCUT, L"C:\\x.lnk", L"", L"")), L"C:\\x.lnk\\|");
 }
 
-TEST(ExclusionIdentity, BuiltInRowsAreTheHundredInOrder) {
-  ASSERT_EQ(kBuiltInSafeRows.size(), 100u);
-  EXPECT_EQ(kBuiltInSafeRows[0], L"office");
-  EXPECT_EQ(kBuiltInSafeRows[10], L"symantec");
-  EXPECT_EQ(kBuiltInSafeRows[11], L"kaspersky");
-  EXPECT_EQ(kBuiltInSafeRows[12], L"trend micro");
-  EXPECT_EQ(kBuiltInSafeRows[13], L"SourceList");
-  EXPECT_EQ(kBuiltInSafeRows[20], L"!ADOBE CLSIDS");
-  EXPECT_EQ(kBuiltInSafeRows[32], L"!network solution CLSIDS");
-  EXPECT_EQ(kBuiltInSafeRows[78], L"siteadvisor");
-  EXPECT_EQ(kBuiltInSafeRows[99], L"{ADA715A0-A2E7-41DE-AD35-1F09C801F764}");
-}
-
 // ---------------------------------------------------------------------------------------------
 // The .wls reader
 
@@ -239,27 +229,55 @@ TEST(WlsFormat, RecordsAreReadByTheirTypeLine) {
     std::vector<EXCLUSION_ENTRY> entries;
     std::vector<std::wstring> k, m, v;
   } cases[] = {
-      {"category, text lower-cased", "1\r\nHKEY_X\\Uninstall\\App|C:\\A.EXE\r\n",
-       {{1, L"hkey_x\\uninstall\\app|c:\\a.exe"}}, {}, {}, {}},
-      {"both lines trimmed, LF alone ends a line", " 7 \n\t  Text Line  \n", {{7, L"text line"}}, {}, {}, {}},
+      {"category, text lower-cased",
+       "1\r\nHKEY_X\\Uninstall\\App|C:\\A.EXE\r\n",
+       {{1, L"hkey_x\\uninstall\\app|c:\\a.exe"}},
+       {},
+       {},
+       {}},
+      {"both lines trimmed, LF alone ends a line",
+       " 7 \n\t  Text Line  \n",
+       {{7, L"text line"}},
+       {},
+       {},
+       {}},
       {"leading integer", "10abc\r\nT\r\n+5\r\nU\r\n", {{10, L"t"}, {5, L"u"}}, {}, {}, {}},
       {"11 and more skipped", "11\r\nA\r\n12\r\nB\r\n99999999999\r\nC\r\n", {}, {}, {}, {}},
       {"negative skipped, not clamped", "-3\r\nA\r\n-0\r\nB\r\n", {}, {}, {}, {}},
-      {"0 decided by its first character", "0\r\nZero\r\n00\r\nAlso\r\nx\r\nSkipped\r\n\r\nEmpty\r\n",
-       {{0, L"zero"}, {0, L"also"}}, {}, {}, {}},
-      {"letters, any case, any tail", "k\r\nRowK\r\nKeep\r\nKept\r\nM\r\nRowM\r\nvalue\r\nRowV\r\n",
-       {}, {L"rowk", L"kept"}, {L"rowm"}, {L"rowv"}},
+      {"0 decided by its first character",
+       "0\r\nZero\r\n00\r\nAlso\r\nx\r\nSkipped\r\n\r\nEmpty\r\n",
+       {{0, L"zero"}, {0, L"also"}},
+       {},
+       {},
+       {}},
+      {"letters, any case, any tail",
+       "k\r\nRowK\r\nKeep\r\nKept\r\nM\r\nRowM\r\nvalue\r\nRowV\r\n",
+       {},
+       {L"rowk", L"kept"},
+       {L"rowm"},
+       {L"rowv"}},
       {"empty text adds no row", "k\r\n   \r\nm\r\n\r\nv\r\n\r\n", {}, {}, {}, {}},
       {"empty text is still an entry", "3\r\n\r\n", {{3, L""}}, {}, {}, {}},
       {"last unpaired line ignored", "3\r\nA\r\n4", {{3, L"a"}}, {}, {}, {}},
       {"no line end at the end", "2\r\nB", {{2, L"b"}}, {}, {}, {}},
-      {"bytes are code points, only ASCII lower-cased", "1\r\nC:\\\xC9T\xC9\x80\r\n",
-       {{1, L"c:\\\u00c9t\u00c9\u0080"}}, {}, {}, {}},
-      {"escapes decoded", "1\r\nA&#x20AC;&#xd83d;&#xde00;&#x26;&#xe9;&#x20;\r\n",
-       {{1, L"a\u20ac\U0001F600&\u00e9 "}}, {}, {}, {}},
+      {"bytes are code points, only ASCII lower-cased",
+       "1\r\nC:\\\xC9T\xC9\x80\r\n",
+       {{1, L"c:\\\u00c9t\u00c9\u0080"}},
+       {},
+       {},
+       {}},
+      {"escapes decoded",
+       "1\r\nA&#x20AC;&#xd83d;&#xde00;&#x26;&#xe9;&#x20;\r\n",
+       {{1, L"a\u20ac\U0001F600&\u00e9 "}},
+       {},
+       {},
+       {}},
       {"what the writer never escapes stays literal",
        "1\r\n&#x41;&amp;&#x;&#x12345;&#x20ac&#x1f;\r\n",
-       {{1, L"&#x41;&amp;&#x;&#x12345;&#x20ac&#x1f;"}}, {}, {}, {}},
+       {{1, L"&#x41;&amp;&#x;&#x12345;&#x20ac&#x1f;"}},
+       {},
+       {},
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -353,17 +371,20 @@ TEST_F(ExclusionListsTest, SafeRowsFollowTheirCaseRules) {
       {"GUID in exact case in the key: K list",
        Problem(REGPROBLEM_COM, L"HKEY_CLASSES_ROOT\\CLSID\\" + adobe, L"AppID", L"{1}"), true},
       {"GUID in lower case in the key: no list",
-       Problem(REGPROBLEM_COM, L"HKEY_CLASSES_ROOT\\CLSID\\" + adobeLower, L"AppID", L"{1}"), false},
+       Problem(REGPROBLEM_COM, L"HKEY_CLASSES_ROOT\\CLSID\\" + adobeLower, L"AppID", L"{1}"),
+       false},
       {"GUID in exact case in the data: V list",
        Problem(REGPROBLEM_COM, L"HKEY_CLASSES_ROOT\\X\\CLSID", L"{Default}", adobe), true},
       {"GUID in lower case, shortcut: every test ignores case",
        Problem(REGPROBLEM_SHORTCUT, L"C:\\" + adobeLower + L".lnk", L"", L""), true},
-      {"FLASH in a shortcut's key", Problem(REGPROBLEM_SHORTCUT, L"C:\\Users\\FLASH.lnk", L"", L""), true},
+      {"FLASH in a shortcut's key", Problem(REGPROBLEM_SHORTCUT, L"C:\\Users\\FLASH.lnk", L"", L""),
+       true},
       {"FLASH in another category's key: the lower-cased identity holds flash",
        Problem(REGPROBLEM_FILE_PATH, L"HKEY_X\\FLASH", L"N", L"D"), true},
       {"upper-case row in other case outside category 8: never matches",
        Problem(REGPROBLEM_FILE_PATH, L"HKEY_X\\SOURCELIST", L"N", L"D"), false},
-      {"upper-case row in its case in the key", Problem(REGPROBLEM_FILE_PATH, L"HKEY_X\\SourceList", L"N", L"D"), true},
+      {"upper-case row in its case in the key",
+       Problem(REGPROBLEM_FILE_PATH, L"HKEY_X\\SourceList", L"N", L"D"), true},
       {"upper-case row in its case in the name: K subject is key/name",
        Problem(REGPROBLEM_STARTUP, kRunKey, L"McProxy", L"C:\\x.exe"), true},
       {"upper-case row in other case in the name",
@@ -398,7 +419,8 @@ TEST_F(ExclusionListsTest, IgnoredAndBlockedProblemsMatchIgnoringAsciiCaseOnly) 
                L"hkey_local_machine\\software\\microsoft\\windows\\currentversion\\RUN",
                L"TOOL\u00c9", L"c:\\gone\\tool.EXE"),
        true},
-      {"another category, same identity", Problem(REGPROBLEM_FONT, kRunKey, L"Tool\u00c9", L"C:\\Gone\\Tool.exe"), true},
+      {"another category, same identity",
+       Problem(REGPROBLEM_FONT, kRunKey, L"Tool\u00c9", L"C:\\Gone\\Tool.exe"), true},
       {"non-ASCII case differs", RunProblem(L"Tool\u00e9", L"C:\\Gone\\Tool.exe"), false},
       {"a prefix only", RunProblem(L"Tool\u00c9", L"C:\\Gone\\Tool.ex"), false},
       {"blocked, case differs", RunProblem(L"BLOCKED", L"c:\\gone\\b.exe"), true},
@@ -410,7 +432,8 @@ TEST_F(ExclusionListsTest, IgnoredAndBlockedProblemsMatchIgnoringAsciiCaseOnly) 
 }
 
 TEST_F(ExclusionListsTest, RowsReadFromFilesAreLowerCaseAndMatchOnlyLowerCaseText) {
-  AddFile(std::wstring(kProgramFolder) + L"\\vendor.wls", "K\r\nAcmeKey\r\nV\r\nAcmeData\r\nM\r\nAcmeAll\r\n");
+  AddFile(std::wstring(kProgramFolder) + L"\\vendor.wls",
+          "K\r\nAcmeKey\r\nV\r\nAcmeData\r\nM\r\nAcmeAll\r\n");
   lists.LoadExclusionLists();
   ASSERT_EQ(lists.KRows().size(), 101u);
   EXPECT_EQ(lists.KRows().back(), L"acmekey");
@@ -443,12 +466,13 @@ TEST_F(ExclusionListsTest, LoadReadsShippedFilesThenTheUserFileThenTheBlockedSto
 
   lists.LoadExclusionLists();
   const std::vector<EXCLUSION_ENTRY> expected = {
-      {1, L"shipped a1"}, {3, L"shipped a2"}, {2, L"shipped b"}, {6, L"user"},
+      {1, L"shipped a1"},  {3, L"shipped a2"},    {2, L"shipped b"},    {6, L"user"},
       {0, L"Blocked COM"}, {0, L"Blocked COM 2"}, {2, L"Blocked Font"},
   };
   EXPECT_EQ(lists.IgnoreList(), expected);
   EXPECT_EQ(lists.ShippedCount(), 3u);
-  EXPECT_EQ(lists.VisibleEntries(), std::vector<EXCLUSION_ENTRY>(expected.begin() + 3, expected.end()));
+  EXPECT_EQ(lists.VisibleEntries(),
+            std::vector<EXCLUSION_ENTRY>(expected.begin() + 3, expected.end()));
   EXPECT_EQ(lists.VisibleCount(), 4u);
   EXPECT_EQ(lists.KRows().back(), L"row");
   EXPECT_FALSE(lists.IgnoreListChanged());
@@ -466,7 +490,8 @@ TEST_F(ExclusionListsTest, BlockedStoreReadingEndsAtANameOrDataOverTheLimits) {
   memory.registry().SetString(font, L"a", std::wstring(1023, L'd'));  // 2048 bytes with its NUL
   memory.registry().SetString(font, L"b", std::wstring(1024, L'd'));
   memory.registry().SetString(font, L"c", L"never read");
-  memory.registry().SetString(std::wstring(kBlockedKey) + L"\\SharedDllErrors", L"x", L"next category");
+  memory.registry().SetString(std::wstring(kBlockedKey) + L"\\SharedDllErrors", L"x",
+                              L"next category");
 
   lists.LoadExclusionLists();
   const std::vector<EXCLUSION_ENTRY> expected = {
@@ -514,8 +539,9 @@ TEST_F(ExclusionListsTest, IgnoreLogsAppendsAndSavesTheVisibleEntriesOnly) {
                                L" valueName:App value:C:\\App.exe",
                            L"Ignored File Association References problem "
                            L"key:HKEY_CLASSES_ROOT\\.xyz valueName:(Default) value:C:\\x.exe"}));
-  EXPECT_EQ(UserFile(), "6\r\n" + Narrow(kRunKey) +
-                            "\\App|C:\\App.exe\r\n10\r\nHKEY_CLASSES_ROOT\\.xyz\\(Default)|C:\\x.exe\r\n");
+  EXPECT_EQ(UserFile(),
+            "6\r\n" + Narrow(kRunKey) +
+                "\\App|C:\\App.exe\r\n10\r\nHKEY_CLASSES_ROOT\\.xyz\\(Default)|C:\\x.exe\r\n");
   EXPECT_FALSE(lists.IgnoreListChanged());
   EXPECT_FALSE(memory.files().FileExists(kUserNewFile));
 
@@ -525,7 +551,8 @@ TEST_F(ExclusionListsTest, IgnoreLogsAppendsAndSavesTheVisibleEntriesOnly) {
   ASSERT_EQ(again.VisibleCount(), 2u);
   EXCLUSION_ENTRY first;
   ASSERT_TRUE(again.VisibleEntry(0, &first));
-  EXPECT_EQ(first, (EXCLUSION_ENTRY{6, ToLowerAscii(std::wstring(kRunKey)) + L"\\app|c:\\app.exe"}));
+  EXPECT_EQ(first,
+            (EXCLUSION_ENTRY{6, ToLowerAscii(std::wstring(kRunKey)) + L"\\app|c:\\app.exe"}));
   EXPECT_FALSE(again.VisibleEntry(2, &first));
 
   EXPECT_EQ(lists.IgnoreProblem(Problem(static_cast<REGPROBLEM_TYPE>(11), L"K", L"N", L"D")),
@@ -570,7 +597,9 @@ TEST_F(ExclusionListsTest, AFailedWriteOrReplaceLeavesTheOldFileWhole) {
     const char* name;
     std::size_t room;
     bool failReplace;
-  } cases[] = {{"disk full at once", 0, false}, {"disk full midway", 12, false}, {"replace fails", 1 << 20, true}};
+  } cases[] = {{"disk full at once", 0, false},
+               {"disk full midway", 12, false},
+               {"replace fails", 1 << 20, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     faulty.failSuffix = L".new";
@@ -584,8 +613,9 @@ TEST_F(ExclusionListsTest, AFailedWriteOrReplaceLeavesTheOldFileWhole) {
   }
   // A failed deletion of the file is reported too; the file stays.
   std::unique_ptr<IFile> holder;
-  ASSERT_EQ(memory.files().OpenFile(kUserFile, FileOpenMode::kRead, FileShareMode::kShareAll, &holder),
-            kErrorSuccess);
+  ASSERT_EQ(
+      memory.files().OpenFile(kUserFile, FileOpenMode::kRead, FileShareMode::kShareAll, &holder),
+      kErrorSuccess);
   ASSERT_TRUE(faultyLists.RemoveVisibleEntry(0));
   ASSERT_TRUE(faultyLists.RemoveVisibleEntry(0));
   EXPECT_EQ(faultyLists.SaveExclusionListsIfChanged(), kErrorSharingViolation);
@@ -599,7 +629,8 @@ TEST_F(ExclusionListsTest, AFailedWriteOrReplaceLeavesTheOldFileWhole) {
 TEST_F(ExclusionListsTest, BlockAppendsTheUndoSectionToTheBackupFile) {
   std::unique_ptr<CBackupFile> backup;
   ASSERT_EQ(CBackupFile::Create(memory.files(), L"C:\\b.reg", L"", &backup), kErrorSuccess);
-  ASSERT_EQ(lists.BlockProblem(Problem(REGPROBLEM_STARTUP, L"x", L"y", L"z"), *backup), kErrorSuccess);
+  ASSERT_EQ(lists.BlockProblem(Problem(REGPROBLEM_STARTUP, L"x", L"y", L"z"), *backup),
+            kErrorSuccess);
   ASSERT_EQ(lists.BlockProblem(Problem(REGPROBLEM_EMPTY_KEY, L"a", L"b", L"cdefg"), *backup),
             kErrorSuccess);
   EXPECT_EQ(memory.files().ReadFile(L"C:\\b.reg"),
@@ -627,7 +658,8 @@ TEST_F(ExclusionListsTest, SaveWritesTheBlockedStoreKeepingWhatIsThere) {
   ASSERT_EQ(CBackupFile::Create(memory.files(), L"C:\\b.reg", L"", &backup), kErrorSuccess);
   // The last two identities share their hash ("aB" and "b!" hash alike): the later one stays.
   for (const CRegistryProblem& p :
-       {RunProblem(L"One", L"C:\\1.exe"), Problem(REGPROBLEM_COM, L"HKEY_CLASSES_ROOT\\CLSID\\{x}", L"AppID", L"{y}"),
+       {RunProblem(L"One", L"C:\\1.exe"),
+        Problem(REGPROBLEM_COM, L"HKEY_CLASSES_ROOT\\CLSID\\{x}", L"AppID", L"{y}"),
         RunProblem(L"n", L"aB"), RunProblem(L"n", L"b!")}) {
     ASSERT_EQ(countingLists.BlockProblem(p, *backup), kErrorSuccess);
   }
@@ -646,9 +678,10 @@ TEST_F(ExclusionListsTest, SaveWritesTheBlockedStoreKeepingWhatIsThere) {
   ASSERT_TRUE(raw.has_value());
   EXPECT_EQ(raw->type, kRegSz);
   EXPECT_EQ(raw->data.size(), (one.size() + 1) * 2);  // with its terminating zero
-  EXPECT_EQ(memory.registry().GetString(std::wstring(kBlockedKey) + L"\\ComErrors",
-                                        IdentityHashText(L"HKEY_CLASSES_ROOT\\CLSID\\{x}\\AppID|{y}")),
-            L"HKEY_CLASSES_ROOT\\CLSID\\{x}\\AppID|{y}");
+  EXPECT_EQ(
+      memory.registry().GetString(std::wstring(kBlockedKey) + L"\\ComErrors",
+                                  IdentityHashText(L"HKEY_CLASSES_ROOT\\CLSID\\{x}\\AppID|{y}")),
+      L"HKEY_CLASSES_ROOT\\CLSID\\{x}\\AppID|{y}");
   // One open of each category's subkey for the whole save.
   EXPECT_EQ(counting.creates[L"WinStartUpErrors"], 1);
   EXPECT_EQ(counting.creates[L"ComErrors"], 1);
@@ -680,7 +713,8 @@ TEST_F(ExclusionListsTest, ABlockedStoreWriteThatFailsEndsTheSave) {
   // A value that cannot be written ends the save in the same way.
   memory.registry().RemovePath(kBlockedKey);
   counting.failValueName = IdentityHashText(failing);
-  CExclusionLists second({counting, memory.files(), memory.shell(), memory.clock()}, nullptr, kProduct);
+  CExclusionLists second({counting, memory.files(), memory.shell(), memory.clock()}, nullptr,
+                         kProduct);
   for (const CRegistryProblem& p : {Problem(REGPROBLEM_COM, L"K", L"first", L""),
                                     Problem(REGPROBLEM_COM, L"K", L"failing", L""),
                                     Problem(REGPROBLEM_COM, L"K", L"after", L"")}) {
@@ -752,7 +786,8 @@ TEST_F(ExclusionListsTest, TheEngineDropsExcludedProblems) {
 // Threads
 
 TEST_F(ExclusionListsTest, QueriesStayConsistentWhileOtherThreadsChangeTheLists) {
-  AddFile(std::wstring(kProgramFolder) + L"\\shipped.wls", "6\r\nshipped\\entry|x\r\nk\r\nacme\r\n");
+  AddFile(std::wstring(kProgramFolder) + L"\\shipped.wls",
+          "6\r\nshipped\\entry|x\r\nk\r\nacme\r\n");
   lists.LoadExclusionLists();
   const CRegistryProblem safe = RunProblem(L"Office", L"C:\\x.exe");
   const CRegistryProblem never = RunProblem(L"Plain", L"C:\\plain.exe");
@@ -782,7 +817,8 @@ TEST_F(ExclusionListsTest, QueriesStayConsistentWhileOtherThreadsChangeTheLists)
   });
   std::set<std::wstring> blockedIdentities;
   for (int i = 0; i < kRounds; ++i) {
-    blockedIdentities.insert(ProblemIdentity(RunProblem(L"Blocked" + std::to_wstring(i), L"C:\\b.exe")));
+    blockedIdentities.insert(
+        ProblemIdentity(RunProblem(L"Blocked" + std::to_wstring(i), L"C:\\b.exe")));
   }
   std::thread repair([&] {
     std::unique_ptr<CBackupFile> backup;

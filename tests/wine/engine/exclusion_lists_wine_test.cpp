@@ -22,7 +22,8 @@
 namespace qv {
 namespace {
 
-constexpr wchar_t kRunKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunKey[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kBlockedRun[] = L"SOFTWARE\\Quarvelo\\blocked\\WinStartUpErrors";
 
 // The real shell, except that the running program lives in a folder the test owns (so the
@@ -32,7 +33,9 @@ class CProgramFolderShell final : public IShell {
   explicit CProgramFolderShell(IShell& inner) : m_inner(inner) {}
   // Empty: the real program's path.
   void SetModuleFileName(std::wstring module) { m_module = std::move(module); }
-  ErrorCode GetFolderPath(int csidl, std::wstring* path) override { return m_inner.GetFolderPath(csidl, path); }
+  ErrorCode GetFolderPath(int csidl, std::wstring* path) override {
+    return m_inner.GetFolderPath(csidl, path);
+  }
   bool GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override {
     return m_inner.GetSpecialFolderPath(csidl, create, path);
   }
@@ -62,7 +65,8 @@ std::string ReadBytes(const std::wstring& path) {
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
   char buffer[4096];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    bytes.append(buffer, read);
   CloseHandle(file);
   return bytes;
 }
@@ -79,8 +83,8 @@ std::wstring ReadRunBlock(const std::wstring& name) {
   wchar_t data[1024] = {};
   DWORD bytes = sizeof data - sizeof(wchar_t);
   DWORD type = 0;
-  const LSTATUS rc = RegGetValueW(HKEY_LOCAL_MACHINE, kBlockedRun, name.c_str(), RRF_RT_ANY, &type,
-                                  data, &bytes);
+  const LSTATUS rc =
+      RegGetValueW(HKEY_LOCAL_MACHINE, kBlockedRun, name.c_str(), RRF_RT_ANY, &type, data, &bytes);
   if (rc != ERROR_SUCCESS) return L"<error " + std::to_wstring(rc) + L">";
   return type == REG_SZ ? std::wstring(data) : L"<type " + std::to_wstring(type) + L">";
 }
@@ -93,7 +97,9 @@ class ExclusionListsOnWindows : public testing::Test {
     m_programFolder = std::wstring(temp) + L"qv_exclusion_program";
     CreateDirectoryW(m_programFolder.c_str(), nullptr);
     wchar_t common[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, common), S_OK);
+    ASSERT_EQ(
+        SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, common),
+        S_OK);
     m_userFile = std::wstring(common) + L"\\Quarvelo\\ignore.wls";
   }
 
@@ -141,17 +147,23 @@ TEST_F(ExclusionListsOnWindows, AListHeldOpenElsewhereStaysAsItWas) {
   HANDLE reader = CreateFileW(m_userFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  EXPECT_NE(lists.IgnoreProblem(CRegistryProblem(kRunKey, L"Second", L"C:\\2.exe", REGPROBLEM_STARTUP, 0)),
+  EXPECT_NE(lists.IgnoreProblem(
+                CRegistryProblem(kRunKey, L"Second", L"C:\\2.exe", REGPROBLEM_STARTUP, 0)),
             kErrorSuccess);
   CloseHandle(reader);
   EXPECT_EQ(ReadBytes(m_userFile), old);
   EXPECT_EQ(GetFileAttributesW((m_userFile + L".new").c_str()), INVALID_FILE_ATTRIBUTES);
 
   // Once it is free, the next change replaces it whole.
-  EXPECT_EQ(lists.IgnoreProblem(CRegistryProblem(kRunKey, L"Third", L"C:\\3.exe", REGPROBLEM_STARTUP, 0)),
-            kErrorSuccess);
-  EXPECT_EQ(ReadBytes(m_userFile), "6\r\nfirst\r\n6\r\n" + std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run") +
-                                      "\\Second|C:\\2.exe\r\n6\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Third|C:\\3.exe\r\n");
+  EXPECT_EQ(
+      lists.IgnoreProblem(CRegistryProblem(kRunKey, L"Third", L"C:\\3.exe", REGPROBLEM_STARTUP, 0)),
+      kErrorSuccess);
+  EXPECT_EQ(
+      ReadBytes(m_userFile),
+      "6\r\nfirst\r\n6\r\n" +
+          std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run") +
+          "\\Second|C:\\2.exe\r\n6\r\nHKEY_LOCAL_"
+          "MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Third|C:\\3.exe\r\n");
   DeleteFileW(m_userFile.c_str());
 }
 
@@ -174,7 +186,8 @@ TEST_F(ExclusionListsOnWindows, BlockIsStoredAndMergingTheBackupLiftsIt) {
   ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
   const std::wstring backupPath = std::wstring(temp) + L"qv_exclusion_undo.reg";
   std::unique_ptr<CBackupFile> backup;
-  ASSERT_EQ(CBackupFile::Create(win32.files(), backupPath, kRegHeaderVersion5, &backup), kErrorSuccess);
+  ASSERT_EQ(CBackupFile::Create(win32.files(), backupPath, kRegHeaderVersion5, &backup),
+            kErrorSuccess);
   ASSERT_EQ(backup->Write(std::wstring(kRegHeaderVersion4) + L"\n"), kErrorSuccess);
 
   CExclusionLists lists(Platform(), nullptr, kProductName);
@@ -183,9 +196,10 @@ TEST_F(ExclusionListsOnWindows, BlockIsStoredAndMergingTheBackupLiftsIt) {
   ASSERT_EQ(backup->Close(), kErrorSuccess);
   ASSERT_EQ(lists.SaveExclusionListsIfChanged(), kErrorSuccess);
   EXPECT_EQ(ReadRunBlock(L"-628100691"), L"ab\\cd|ef");
-  EXPECT_EQ(ReadBytes(backupPath),
-            "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quarvelo\\blocked\\WinStartUpErrors]\r\n"
-            "\"-628100691\"=-\r\n");
+  EXPECT_EQ(
+      ReadBytes(backupPath),
+      "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quarvelo\\blocked\\WinStartUpErrors]\r\n"
+      "\"-628100691\"=-\r\n");
 
   CExclusionLists next(Platform(), nullptr, kProductName);
   next.LoadExclusionLists();
