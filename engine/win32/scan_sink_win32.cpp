@@ -7,9 +7,7 @@ namespace {
 
 constexpr wchar_t kRelayClassName[] = L"QuarveloScanRelay";
 
-bool IsScanMessage(UINT message) {
-  return message >= kMsgScanEnded && message <= kMsgScanStarted;
-}
+bool IsScanMessage(UINT message) { return message >= kMsgScanEnded && message <= kMsgScanStarted; }
 
 // The module this code is linked into (the program or the library), which owns the class.
 HINSTANCE ThisModule() {
@@ -25,7 +23,8 @@ HINSTANCE ThisModule() {
 
 }  // namespace
 
-CWin32ScanSink::CWin32ScanSink(HWND notify) : m_notify(notify), m_ownerThread(GetCurrentThreadId()) {}
+CWin32ScanSink::CWin32ScanSink(HWND notify)
+    : m_notify(notify), m_ownerThread(GetCurrentThreadId()) {}
 
 std::shared_ptr<CWin32ScanSink> CWin32ScanSink::Create(HWND notify, ErrorCode* error) {
   if (error != nullptr) *error = kErrorSuccess;

@@ -64,7 +64,9 @@ class CJournalSink : public IScanSink {
     startedWith = &engine;
     m_journal.Add("1587");
   }
-  void OnEntryExamined(const std::wstring& text) override { m_journal.Add("entry:" + Narrow(text)); }
+  void OnEntryExamined(const std::wstring& text) override {
+    m_journal.Add("entry:" + Narrow(text));
+  }
   void OnProblemFound(CRegistryProblem& problem) override {
     m_journal.Add("1583:" + Narrow(problem.key));
   }
@@ -209,7 +211,8 @@ TEST_F(ScanDriverTest, EverySelectionReportsEachCategoryOnceInRunOrder) {
     CProblemList list;
     CRegistryCleaner e(platform, list, nullptr, nullptr);
     CATEGORY_TABLE table = BuildDefaultCategoryTable();
-    for (int i = 0; i < kCategoryCount; ++i) table[static_cast<std::size_t>(i)].enabled = (mask >> i) & 1;
+    for (int i = 0; i < kCategoryCount; ++i)
+      table[static_cast<std::size_t>(i)].enabled = (mask >> i) & 1;
     e.Prepare(table);
     e.SetNotifySink(&localSink);
     SCAN_DRIVER_OPTIONS options;
@@ -343,7 +346,8 @@ TEST_F(ScanDriverTest, CancelBeforeStartSkipsEverythingWithoutWaiting) {
 
   EXPECT_EQ(log.entries.size(), 3u);
   EXPECT_EQ(StoredLastScan(), L"05-03-2010 09:07:03");
-  EXPECT_EQ(journal.Only({"1581", "1584", "1585", "1586", "1587", "check", "sleep"}), ExpectedReports(0));
+  EXPECT_EQ(journal.Only({"1581", "1584", "1585", "1586", "1587", "check", "sleep"}),
+            ExpectedReports(0));
   EXPECT_TRUE(memory.clock().Sleeps().empty());
 }
 
@@ -366,10 +370,10 @@ TEST_F(ScanDriverTest, OnlyProgramPathsSelected) {
   Select({REGPROBLEM_APP_PATH});
   ASSERT_EQ(ScanThreadProc(engine, StandInChecks(true)), 0);
   EXPECT_EQ(Paced(journal.Only({"1581", "1584", "1585", "1586", "1587", "check", "sleep"})),
-            (std::vector<std::string>{"1587", "sleep:1700", "1586:0", "pause", "1586:1", "pause",
-                                      "1586:2", "pause", "1586:3", "pause", "1586:5", "pause",
-                                      "1586:6", "1584:4", "check:4", "1585:4", "1586:7", "1586:8",
-                                      "1586:9", "1586:10", "1581"}));
+            (std::vector<std::string>{
+                "1587",    "sleep:1700", "1586:0", "pause",  "1586:1", "pause",   "1586:2",
+                "pause",   "1586:3",     "pause",  "1586:5", "pause",  "1586:6",  "1584:4",
+                "check:4", "1585:4",     "1586:7", "1586:8", "1586:9", "1586:10", "1581"}));
   EXPECT_EQ(engine.CurrentStep(), 5);
 }
 
@@ -387,9 +391,12 @@ TEST_F(ScanDriverTest, HeaderWithoutVersionResourceAndStampFormat) {
     const wchar_t* startedOn;
   };
   const CASE cases[] = {
-      {kMarch5th2010, L"05-03-2010 09:07:03", L"Scanning Started on: Friday, March 05, 2010 09:07:03"},
-      {1293839999, L"31-12-2010 23:59:59", L"Scanning Started on: Friday, December 31, 2010 23:59:59"},
-      {946684800, L"01-01-2000 00:00:00", L"Scanning Started on: Saturday, January 01, 2000 00:00:00"},
+      {kMarch5th2010, L"05-03-2010 09:07:03",
+       L"Scanning Started on: Friday, March 05, 2010 09:07:03"},
+      {1293839999, L"31-12-2010 23:59:59",
+       L"Scanning Started on: Friday, December 31, 2010 23:59:59"},
+      {946684800, L"01-01-2000 00:00:00",
+       L"Scanning Started on: Saturday, January 01, 2000 00:00:00"},
   };
   for (const CASE& c : cases) {
     memory.clock().SetNow(c.seconds);
@@ -465,9 +472,9 @@ TEST(ScanEngine, CancelledScanKeepsItsEngineAndStaysSilentAfterANewerScanReplace
   SCAN_DRIVER_OPTIONS options;
   options.pacing = false;
   options.runCheck = [](CRegistryCleaner& e, int index) {
-    static_cast<void>(e.AddProblem(std::make_unique<CRegistryProblem>(
-        L"HKEY_LOCAL_MACHINE\\p" + std::to_wstring(index), L"n", L"d",
-        static_cast<REGPROBLEM_TYPE>(index))));
+    static_cast<void>(e.AddProblem(
+        std::make_unique<CRegistryProblem>(L"HKEY_LOCAL_MACHINE\\p" + std::to_wstring(index), L"n",
+                                           L"d", static_cast<REGPROBLEM_TYPE>(index))));
     return true;
   };
 
@@ -508,7 +515,8 @@ TEST(ScanEngine, CancelledScanKeepsItsEngineAndStaysSilentAfterANewerScanReplace
   oldTarget.Release();
   oldThread.Join();
   EXPECT_TRUE(oldWeak.expired()) << "the engine goes with the last thread that used it";
-  EXPECT_EQ(oldJournal.Only(kProgress), (std::vector<std::string>{"1587", "1584:0", "1585:0", "1584:1"}));
+  EXPECT_EQ(oldJournal.Only(kProgress),
+            (std::vector<std::string>{"1587", "1584:0", "1585:0", "1584:1"}));
   EXPECT_EQ(newJournal.Only(kProgress), ExpectedReports(0x7FF));
   EXPECT_EQ(newEngine->Problems().size(), 11u);
   EXPECT_NE(oldList, &newEngine->Problems());

@@ -24,8 +24,8 @@ struct WINDOW_LOG {
   std::vector<std::string> messages;  // "1587", "1582:<text>", "1583:<key>", "1584:<i>" ...
   DWORD expectedThread = 0;
   CRegistryCleaner* engine = nullptr;
-  int wrongThread = 0;      // messages handled on another thread
-  int notSentByOther = 0;   // messages that did not come as a call from another thread
+  int wrongThread = 0;     // messages handled on another thread
+  int notSentByOther = 0;  // messages that did not come as a call from another thread
   int nonZeroWParam = 0;
   int countsOutOfStep = 0;  // 1583 arriving when the engine has already counted further
   int problemsSeen = 0;

@@ -1,0 +1,115 @@
+// The console scan: one run of the scan driver without the progress page's pacing, its record in
+// the product key, and its text and JSON reports. Platform-neutral: it works on whatever
+// platform it is given (the real one in QuarveloCli.exe, the in-memory one in tests).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/categories.h"
+#include "engine/registry_cleaner.h"
+#include "engine/scan_driver.h"
+#include "engine/scan_sink.h"
+#include "platform/errors.h"
+#include "platform/platform.h"
+
+namespace qv {
+
+// Exit codes of QuarveloCli.exe.
+inline constexpr int kExitNoProblems = 0;     // the scan completed and found nothing
+inline constexpr int kExitProblemsFound = 1;  // the scan completed and found problems
+inline constexpr int kExitError = 2;          // usage error, run error, or the scan was stopped
+
+using CATEGORY_SELECTION = std::array<bool, kCategoryCount>;
+
+// The categories the product key enables (a category's value missing or unreadable: enabled).
+[[nodiscard]] CATEGORY_SELECTION EnabledCategories(IRegistry& registry);
+
+// One problem as reported.
+struct REPORTED_PROBLEM {
+  int category = 0;
+  std::wstring key;
+  std::wstring name;
+  std::wstring data;
+};
+
+// What a console scan found.
+struct CONSOLE_SCAN_RESULT {
+  CATEGORY_SELECTION scanned{};  // categories that ran (selected, not cancelled)
+  CATEGORY_SELECTION checked{};  // of those, the ones this version has a check for
+  std::array<std::int32_t, kCategoryCount> found{};  // problems kept per category
+  std::vector<REPORTED_PROBLEM> problems;            // in the order they were added
+  std::uint64_t itemsScanned = 0;                    // entries the checks examined
+  bool completed = false;                            // false when the scan was cancelled
+};
+
+// Told the category being scanned and the entries examined so far; called when a category
+// starts and then at most every kProgressIntervalMs of the platform's tick count.
+using ConsoleProgress = std::function<void(int category, std::uint64_t itemsScanned)>;
+inline constexpr std::uint32_t kProgressIntervalMs = 100;
+
+// Counts what the checks examine and collects the per-category reports of a console scan.
+class CConsoleScanSink final : public IScanSink {
+ public:
+  CConsoleScanSink(IClock& clock, ConsoleProgress progress);
+
+  void OnScanStarted(CRegistryCleaner& engine) override;
+  void OnEntryExamined(const std::wstring& text) override;
+  void OnProblemFound(CRegistryProblem& problem) override;
+  void OnCategoryStarted(int index) override;
+  void OnCategoryFinished(int index) override;
+  void OnCategorySkipped(int index) override;
+  void OnScanEnded() override;
+
+  [[nodiscard]] std::uint64_t ItemsScanned() const { return m_items; }
+  [[nodiscard]] const CATEGORY_SELECTION& Finished() const { return m_finished; }
+  [[nodiscard]] bool Ended() const { return m_ended; }
+
+ private:
+  IClock& m_clock;
+  ConsoleProgress m_progress;
+  std::uint64_t m_items = 0;
+  int m_category = -1;
+  std::uint32_t m_lastProgress = 0;
+  CATEGORY_SELECTION m_finished{};
+  bool m_ended = false;
+};
+
+// Runs the scan driver on the engine (prepared here from the selection) on the calling thread,
+// without pacing, with the engine's checks (or `runCheck` when given), and collects the result.
+// Cancelling the engine from another thread stops the scan at its next item; the result then says
+// it did not complete.
+[[nodiscard]] CONSOLE_SCAN_RESULT RunConsoleScan(CRegistryCleaner& engine,
+                                                 const CATEGORY_SELECTION& selection,
+                                                 const ConsoleProgress& progress,
+                                                 const CategoryCheckRunner& runCheck = {});
+
+// Records the scan in the product key as the scan page and the main window do after a scan:
+// "E" + name = problems found, for all eleven categories (0 for those not scanned), and
+// "itscanned" = entries examined. The fixed counts and the enabled switches stay as they are
+// ("lastScan" was stored by the scan driver at the start). Every write is tried; the result is
+// the first failure, or 0.
+[[nodiscard]] ErrorCode RecordConsoleScan(IRegistry& registry, const CONSOLE_SCAN_RESULT& result);
+
+// Risk label of a category from its severity: "LOW", "MEDIUM" or "HIGH".
+[[nodiscard]] std::wstring_view CategoryRiskLabel(int category);
+
+// The text report: for each scanned category in run order a heading with its risk label and
+// count (or a note that this version has no check for it yet), then each problem's key, name and
+// data; then the totals and the entries examined.
+// Lines end with "\n".
+[[nodiscard]] std::wstring FormatTextReport(const CONSOLE_SCAN_RESULT& result);
+
+// The JSON report (UTF-8):
+//   {"completed": bool, "itemsScanned": N,
+//    "categories": [{"index", "name", "risk", "found", "checked"}...]   scanned, in run order
+//    "problems": [{"category", "key", "name", "data"}...]}   in the order they were added
+// Text that is not valid UTF-16 (a lone surrogate) is written as U+FFFD.
+[[nodiscard]] std::string FormatJsonReport(const CONSOLE_SCAN_RESULT& result);
+
+}  // namespace qv

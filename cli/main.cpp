@@ -1,0 +1,12 @@
+// QuarveloCli.exe: the console front end over the scan engine.
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::wstring> args;
+  args.reserve(static_cast<std::size_t>(argc));
+  for (int i = 0; i < argc; ++i) args.emplace_back(argv[i]);
+  return qv::RunCli(args);
+}

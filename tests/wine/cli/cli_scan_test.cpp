@@ -1,0 +1,605 @@
+// QuarveloCli.exe end to end on the real Win32 registry of a throwaway Wine prefix: scan the
+// prefix as it is (a fresh prefix has dangling entries of its own), seed healthy, broken and
+// excluded entries of categories 0-5, scan again, and require the new problems to be exactly the
+// broken entries. Then the exit codes, the default selection from the product key, what the scan
+// records, and the report forms (JSON file, JSON on standard output, text).
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "cli/console_scan.h"
+#include "engine/categories.h"
+#include "engine/exclusion_lists.h"
+#include "engine/scan_driver.h"
+#include "platform/utf16.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
+
+#ifndef QV_CLI_EXE
+#error QV_CLI_EXE must name the QuarveloCli.exe to test
+#endif
+#ifndef QV_EXPECTED_VERSION
+#error QV_EXPECTED_VERSION must give the version the program embeds
+#endif
+
+namespace qv {
+namespace {
+
+using Json = nlohmann::json;
+
+// ---- Running the program ----
+
+struct CHILD_RESULT {
+  DWORD exitCode = 0xDEADBEEF;
+  std::string out;
+  std::string err;
+};
+
+std::wstring CliPath() {
+  // The build gives the Linux path; Wine's Z: drive is the Linux root.
+  std::wstring path = L"Z:" + FromUtf8(QV_CLI_EXE);
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
+}
+
+std::string ReadAll(HANDLE pipe) {
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    bytes.append(buffer, read);
+  return bytes;
+}
+
+CHILD_RESULT RunCli(const std::wstring& arguments) {
+  CHILD_RESULT result;
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+  if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
+      !CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+    ADD_FAILURE() << "CreatePipe " << GetLastError();
+    return result;
+  }
+  CUniqueHandle<CWin32HandleTraits> outReader(outRead), outWriter(outWrite);
+  CUniqueHandle<CWin32HandleTraits> errReader(errRead), errWriter(errWrite);
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = outWrite;
+  startup.hStdError = errWrite;
+  std::wstring commandLine = L"\"" + CliPath() + L"\" " + arguments;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    ADD_FAILURE() << "CreateProcessW " << GetLastError();
+    return result;
+  }
+  CUniqueHandle<CWin32HandleTraits> processHandle(process.hProcess), threadHandle(process.hThread);
+  outWriter.reset();
+  errWriter.reset();
+  std::thread errThread([&] { result.err = ReadAll(errRead); });
+  result.out = ReadAll(outRead);
+  errThread.join();
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+  GetExitCodeProcess(process.hProcess, &result.exitCode);
+  return result;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  CUniqueHandle<CWin32FileTraits> file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  std::string bytes = ReadAll(file.get());
+  return bytes;
+}
+
+// ---- Seeding the registry and the disk ----
+
+constexpr wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr wchar_t kFonts[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+constexpr wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr wchar_t kHelp[] = L"SOFTWARE\\Microsoft\\Windows\\HELP";
+constexpr wchar_t kHtmlHelp[] = L"SOFTWARE\\Microsoft\\Windows\\HTML Help";
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quarvelo";
+#define QV_GUID(n) L"{5A17C0DE-0000-4000-8000-0000000000" n L"}"
+// A name and a path with characters outside every 8-bit code page.
+#define QV_UNICODE_NAME L"QvTest \u00dcn\u00efc\u00f8d\u00e9 \u0422\u0435\u0441\u0442"
+#define QV_UNICODE_PATH L"C:\\qvtest\\gone\\\u00fcn\u00ef-\u0442\u0435\u0441\u0442.exe"
+
+void SetValue(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD type,
+              const void* data, DWORD bytes) {
+  HKEY raw = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
+      ERROR_SUCCESS)
+      << ToUtf8(subkey);
+  CUniqueHandle<CWin32KeyTraits> key(raw);
+  ASSERT_EQ(RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes),
+            ERROR_SUCCESS)
+      << ToUtf8(name);
+}
+
+void SetString(HKEY root, const std::wstring& subkey, const std::wstring& name,
+               const std::wstring& text) {
+  SetValue(root, subkey, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+}
+
+void SetDword(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD value) {
+  SetValue(root, subkey, name, REG_DWORD, &value, sizeof(value));
+}
+
+void MakeKey(HKEY root, const std::wstring& subkey) {
+  HKEY raw = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
+      ERROR_SUCCESS);
+  RegCloseKey(raw);
+}
+
+std::wstring ReadString(HKEY root, const std::wstring& subkey, const std::wstring& name) {
+  wchar_t buffer[1024] = {};
+  DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
+  if (RegGetValueW(root, subkey.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+      ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  return buffer;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  CUniqueHandle<CWin32FileTraits> file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file.valid()) << ToUtf8(path) << " " << GetLastError();
+  DWORD written = 0;
+  ASSERT_TRUE(
+      WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+std::wstring CommonAppData() {
+  wchar_t path[MAX_PATH] = {};
+  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path), S_OK);
+  return path;
+}
+
+std::wstring WindowsFolder() {
+  wchar_t path[MAX_PATH] = {};
+  EXPECT_NE(GetWindowsDirectoryW(path, MAX_PATH), 0u);
+  return path;
+}
+
+// One problem as the JSON report gives it.
+using PROBLEM_TUPLE = std::tuple<int, std::string, std::string, std::string>;
+using PROBLEM_COUNTS = std::map<PROBLEM_TUPLE, int>;
+
+PROBLEM_TUPLE Problem(int category, std::wstring_view key, std::wstring_view name,
+                      std::wstring_view data) {
+  return {category, ToUtf8(key), ToUtf8(name), ToUtf8(data)};
+}
+
+std::wstring Hklm(std::wstring_view subkey) {
+  return L"HKEY_LOCAL_MACHINE\\" + std::wstring(subkey);
+}
+
+PROBLEM_COUNTS ProblemsOf(const Json& report) {
+  PROBLEM_COUNTS counts;
+  for (const Json& p : report.at("problems")) {
+    ++counts[{p.at("category").get<int>(), p.at("key").get<std::string>(),
+              p.at("name").get<std::string>(), p.at("data").get<std::string>()}];
+  }
+  return counts;
+}
+
+// a minus b, as multisets.
+PROBLEM_COUNTS Minus(const PROBLEM_COUNTS& a, const PROBLEM_COUNTS& b) {
+  PROBLEM_COUNTS rest;
+  for (const auto& [problem, count] : a) {
+    const auto other = b.find(problem);
+    const int left = count - (other == b.end() ? 0 : other->second);
+    if (left > 0) rest[problem] = left;
+  }
+  return rest;
+}
+
+std::string Describe(const PROBLEM_COUNTS& problems) {
+  std::string text;
+  for (const auto& [p, count] : problems) {
+    text += "  " + std::to_string(std::get<0>(p)) + " | " + std::get<1>(p) + " | " +
+            std::get<2>(p) + " | " + std::get<3>(p) + " x" + std::to_string(count) + "\n";
+  }
+  return text;
+}
+
+// Categories 0-5 scanned in this process on the real registry with no safe list or ignore list:
+// what the program would report if it excluded nothing.
+PROBLEM_COUNTS UnfilteredProblems() {
+  CWin32Platform system;
+  std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(system.platform(), nullptr, nullptr);
+  CATEGORY_SELECTION selection{};
+  for (int i = 0; i <= REGPROBLEM_HELP_FILE; ++i) selection[static_cast<std::size_t>(i)] = true;
+  const CONSOLE_SCAN_RESULT result = RunConsoleScan(*engine, selection, {});
+  PROBLEM_COUNTS counts;
+  for (const REPORTED_PROBLEM& p : result.problems) {
+    ++counts[Problem(p.category, p.key, p.name, p.data)];
+  }
+  return counts;
+}
+
+class CliScanTest : public ::testing::Test {
+ protected:
+  // Scans categories 0-5 with the JSON report in a file; returns the parsed report.
+  Json ScanToJson(const std::wstring& file, DWORD* exitCode, const std::wstring& more = L"") {
+    const CHILD_RESULT run = RunCli(
+        L"scan --category 0 --category 1 --category 2 --category 3 "
+        L"--category 4 --category 5 --quiet --json " +
+        file + more);
+    *exitCode = run.exitCode;
+    EXPECT_TRUE(run.out.empty()) << run.out;  // --quiet: no text report
+    const std::string bytes = ReadFileBytes(file);
+    EXPECT_FALSE(bytes.empty()) << run.err;
+    return Json::parse(bytes, nullptr, false);
+  }
+
+  static void SeedFiles() {
+    for (const wchar_t* folder : {L"C:\\qvtest", L"C:\\qvtest\\app", L"C:\\qvtest\\fonts",
+                                  L"C:\\qvtest\\dll", L"C:\\qvtest\\help"}) {
+      CreateDirectoryW(folder, nullptr);
+    }
+    for (const wchar_t* file :
+         {L"C:\\qvtest\\app\\healthy.exe", L"C:\\qvtest\\app\\healthy-uninst.exe",
+          L"C:\\qvtest\\fonts\\healthy.ttf", L"C:\\qvtest\\dll\\healthy.dll",
+          L"C:\\qvtest\\help\\healthy.chm"}) {
+      WriteFileBytes(file, "placeholder");
+    }
+    WriteFileBytes(WindowsFolder() + L"\\Fonts\\qvtest-healthy.ttf", "placeholder");
+  }
+
+  static void SeedRegistry() {
+    // Category 0: a class whose AppID is not registered, a ProgID whose class is not registered,
+    // and their healthy twins; an ignored class and a class on the safe list.
+    SetString(HKEY_CLASSES_ROOT, L"CLSID\\" QV_GUID("01"), L"AppID", QV_GUID("02"));
+    SetString(HKEY_CLASSES_ROOT, L"CLSID\\" QV_GUID("03"), L"AppID", QV_GUID("04"));
+    MakeKey(HKEY_CLASSES_ROOT, L"AppID\\" QV_GUID("04"));
+    SetString(HKEY_CLASSES_ROOT, L"QvTest.BrokenProgId\\CLSID", L"", QV_GUID("05"));
+    SetString(HKEY_CLASSES_ROOT, L"QvTest.HealthyProgId\\CLSID", L"", QV_GUID("03"));
+    SetString(HKEY_CLASSES_ROOT, L"CLSID\\" QV_GUID("06"), L"AppID", QV_GUID("07"));
+    SetString(HKEY_CLASSES_ROOT, L"CLSID\\{06DD38D3-D187-11CF-A80D-00C04FD74AD8}", L"AppID",
+              QV_GUID("08"));
+
+    // Category 1: uninstallers missing and present, an installer-driven one that is not judged,
+    // a vendor on the safe list, one ignored, one blocked, and a Unicode name and path.
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Broken", L"UninstallString",
+              L"\"C:\\qvtest\\gone\\uninst.exe\" /S");
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Healthy",
+              L"UninstallString", L"\"C:\\qvtest\\app\\healthy-uninst.exe\" /S");
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest MsiExec",
+              L"UninstallString", L"MsiExec.exe /X" QV_GUID("09"));
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\Adobe QvTest Viewer",
+              L"UninstallString", L"C:\\qvtest\\gone\\viewer-uninst.exe");
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Ignored",
+              L"UninstallString", L"C:\\qvtest\\gone\\ignored-uninst.exe");
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Blocked",
+              L"UninstallString", L"C:\\qvtest\\gone\\blocked-uninst.exe");
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\" QV_UNICODE_NAME,
+              L"UninstallString", QV_UNICODE_PATH);
+
+    // Category 2: fonts by absolute path and by name in the Windows fonts folder.
+    SetString(HKEY_LOCAL_MACHINE, kFonts, L"QvTest Broken (TrueType)",
+              L"C:\\qvtest\\fonts\\gone.ttf");
+    SetString(HKEY_LOCAL_MACHINE, kFonts, L"QvTest Healthy (TrueType)",
+              L"C:\\qvtest\\fonts\\healthy.ttf");
+    SetString(HKEY_LOCAL_MACHINE, kFonts, L"QvTest Missing (TrueType)", L"qvtest-missing.ttf");
+    SetString(HKEY_LOCAL_MACHINE, kFonts, L"QvTest Present (TrueType)", L"qvtest-healthy.ttf");
+
+    // Category 3: shared DLLs gone and present, and one under a folder name on the safe list.
+    SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, L"C:\\qvtest\\dll\\gone.dll", 1);
+    SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, L"C:\\qvtest\\dll\\healthy.dll", 2);
+    SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, L"C:\\qvtest\\InstallSource\\gone.dll", 1);
+
+    // Category 4: application paths to a missing and an existing program, and one whose data
+    // names a product on the safe list.
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\qvtest-broken.exe", L"",
+              L"C:\\qvtest\\gone\\broken.exe");
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\qvtest-healthy.exe", L"",
+              L"C:\\qvtest\\app\\healthy.exe");
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\qvtest-safe.exe", L"",
+              L"C:\\qvtest\\Windows Search\\gone.exe");
+
+    // Category 5: help folders gone and present, in both help keys.
+    SetString(HKEY_LOCAL_MACHINE, kHelp, L"qvtest-broken.hlp", L"C:\\qvtest\\gonehelp");
+    SetString(HKEY_LOCAL_MACHINE, kHelp, L"qvtest-healthy.hlp", L"C:\\qvtest\\help");
+    SetString(HKEY_LOCAL_MACHINE, kHtmlHelp, L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp");
+    SetString(HKEY_LOCAL_MACHINE, kHtmlHelp, L"qvtest-healthy.chm", L"C:\\qvtest\\help");
+  }
+
+  static void SeedExclusions() {
+    // The user's ignore list: a record (category, lower-case identity) per ignored problem.
+    const std::wstring folder = CommonAppData() + L"\\Quarvelo";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    WriteFileBytes(folder + L"\\ignore.wls",
+                   "0\r\nhkey_classes_root\\clsid\\{5a17c0de-0000-4000-8000-000000000006}\\appid|"
+                   "{5a17c0de-0000-4000-8000-000000000007}\r\n"
+                   "1\r\nhkey_local_machine\\software\\microsoft\\windows\\currentversion\\"
+                   "uninstall\\qvtest ignored|c:\\qvtest\\gone\\ignored-uninst.exe\r\n");
+    // The blocked store: a problem an earlier repair removed, kept under its identity's hash.
+    const std::wstring identity =
+        Hklm(kUninstall) + L"\\QvTest Blocked|C:\\qvtest\\gone\\blocked-uninst.exe";
+    SetString(HKEY_LOCAL_MACHINE,
+              std::wstring(kProductKey) + L"\\blocked\\" +
+                  std::wstring(BlockedCategoryValueName(REGPROBLEM_UNINSTALL)),
+              IdentityHashText(identity), identity);
+  }
+
+  static PROBLEM_COUNTS ExpectedNewProblems() {
+    PROBLEM_COUNTS expected;
+    for (const PROBLEM_TUPLE& p : {
+             Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\" QV_GUID("01"), L"AppID", QV_GUID("02")),
+             Problem(0, L"HKEY_CLASSES_ROOT\\QvTest.BrokenProgId\\CLSID", L"{Default}",
+                     QV_GUID("05")),
+             Problem(1, Hklm(kUninstall), L"QvTest Broken", L"C:\\qvtest\\gone\\uninst.exe"),
+             Problem(1, Hklm(kUninstall), QV_UNICODE_NAME, QV_UNICODE_PATH),
+             Problem(2, Hklm(kFonts), L"QvTest Broken (TrueType)", L"C:\\qvtest\\fonts\\gone.ttf"),
+             Problem(2, Hklm(kFonts), L"QvTest Missing (TrueType)", L"qvtest-missing.ttf"),
+             Problem(3, Hklm(kSharedDlls), L"C:\\qvtest\\dll\\gone.dll", L""),
+             Problem(4, Hklm(kAppPaths), L"qvtest-broken.exe", L"C:\\qvtest\\gone\\broken.exe"),
+             Problem(5, Hklm(kHelp), L"qvtest-broken.hlp", L"C:\\qvtest\\gonehelp"),
+             Problem(5, Hklm(kHtmlHelp), L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp"),
+         }) {
+      ++expected[p];
+    }
+    return expected;
+  }
+
+  // The broken entries that the safe list, the ignore list or the blocked store cover.
+  static PROBLEM_COUNTS ExpectedExcludedProblems() {
+    PROBLEM_COUNTS expected;
+    for (const PROBLEM_TUPLE& p : {
+             Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\" QV_GUID("06"), L"AppID", QV_GUID("07")),
+             Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\{06DD38D3-D187-11CF-A80D-00C04FD74AD8}",
+                     L"AppID", QV_GUID("08")),
+             Problem(1, Hklm(kUninstall), L"Adobe QvTest Viewer",
+                     L"C:\\qvtest\\gone\\viewer-uninst.exe"),
+             Problem(1, Hklm(kUninstall), L"QvTest Ignored",
+                     L"C:\\qvtest\\gone\\ignored-uninst.exe"),
+             Problem(1, Hklm(kUninstall), L"QvTest Blocked",
+                     L"C:\\qvtest\\gone\\blocked-uninst.exe"),
+             Problem(3, Hklm(kSharedDlls), L"C:\\qvtest\\InstallSource\\gone.dll", L""),
+             Problem(4, Hklm(kAppPaths), L"qvtest-safe.exe",
+                     L"C:\\qvtest\\Windows Search\\gone.exe"),
+         }) {
+      ++expected[p];
+    }
+    return expected;
+  }
+};
+
+TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
+  // Recorded values that the scan must overwrite (found counts) or leave alone (fixed counts and
+  // the enabled switches).
+  SetString(HKEY_LOCAL_MACHINE, kProductKey, L"EFonts", L"99");
+  SetString(HKEY_LOCAL_MACHINE, kProductKey, L"FFonts", L"7");
+  SetString(HKEY_LOCAL_MACHINE, kProductKey, L"Help Files", L"1");
+
+  const PROBLEM_COUNTS unfilteredBefore = UnfilteredProblems();
+  DWORD baselineExit = 0;
+  const Json baseline = ScanToJson(L"C:\\baseline.json", &baselineExit);
+  ASSERT_FALSE(baseline.is_discarded());
+  ASSERT_TRUE(baselineExit == 0 || baselineExit == 1) << baselineExit;
+  EXPECT_EQ(baselineExit == 1, !baseline.at("problems").empty());
+
+  SeedFiles();
+  SeedRegistry();
+  SeedExclusions();
+  // Without the lists, the excluded entries are problems like the others.
+  PROBLEM_COUNTS expectedUnfiltered = ExpectedNewProblems();
+  for (const auto& [p, count] : ExpectedExcludedProblems()) expectedUnfiltered[p] += count;
+  const PROBLEM_COUNTS unfilteredAdded = Minus(UnfilteredProblems(), unfilteredBefore);
+  EXPECT_EQ(unfilteredAdded, expectedUnfiltered)
+      << "unexpected:\n"
+      << Describe(Minus(unfilteredAdded, expectedUnfiltered)) << "missing:\n"
+      << Describe(Minus(expectedUnfiltered, unfilteredAdded));
+
+  DWORD seededExit = 0;
+  const Json seeded = ScanToJson(L"C:\\seeded.json", &seededExit);
+  ASSERT_FALSE(seeded.is_discarded());
+  EXPECT_EQ(seededExit, 1u);
+  EXPECT_TRUE(seeded.at("completed").get<bool>());
+
+  const PROBLEM_COUNTS before = ProblemsOf(baseline);
+  const PROBLEM_COUNTS after = ProblemsOf(seeded);
+  const PROBLEM_COUNTS added = Minus(after, before);
+  const PROBLEM_COUNTS expected = ExpectedNewProblems();
+  EXPECT_EQ(added, expected) << "new problems:\n"
+                             << Describe(added) << "expected:\n"
+                             << Describe(expected) << "unexpected:\n"
+                             << Describe(Minus(added, expected)) << "missing:\n"
+                             << Describe(Minus(expected, added));
+  EXPECT_TRUE(Minus(before, after).empty()) << Describe(Minus(before, after));
+  std::printf(
+      "cli scan: prefix as made %zu problems (%llu items); seeded %zu problems (%llu items); "
+      "new %zu, expected %zu; broken entries the lists exclude %zu, reported 0\n",
+      baseline.at("problems").size(),
+      static_cast<unsigned long long>(baseline.at("itemsScanned").get<std::uint64_t>()),
+      seeded.at("problems").size(),
+      static_cast<unsigned long long>(seeded.at("itemsScanned").get<std::uint64_t>()), added.size(),
+      expected.size(), ExpectedExcludedProblems().size());
+
+  // The categories, in run order, with their risk and counts; the counts match the problems.
+  std::vector<int> order;
+  std::map<int, int> perCategory;
+  for (const auto& [p, count] : after) perCategory[std::get<0>(p)] += count;
+  for (const Json& c : seeded.at("categories")) {
+    const int index = c.at("index").get<int>();
+    order.push_back(index);
+    EXPECT_EQ(c.at("name").get<std::string>(), ToUtf8(CategoryDisplayName(index)));
+    EXPECT_EQ(c.at("risk").get<std::string>(), ToUtf8(CategoryRiskLabel(index)));
+    EXPECT_EQ(c.at("found").get<int>(), perCategory[index]) << index;
+    EXPECT_TRUE(c.at("checked").get<bool>()) << index;
+  }
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 5, 4}));
+  // Problems in the order they were added, that is by category in run order.
+  std::vector<int> runPosition(kCategoryCount);
+  for (std::size_t i = 0; i < kCategoryRunOrder.size(); ++i) {
+    runPosition[static_cast<std::size_t>(kCategoryRunOrder[i])] = static_cast<int>(i);
+  }
+  int lastPosition = -1;
+  for (const Json& p : seeded.at("problems")) {
+    const int position = runPosition[static_cast<std::size_t>(p.at("category").get<int>())];
+    EXPECT_GE(position, lastPosition);
+    lastPosition = position;
+  }
+
+  // What the scan recorded under the product key.
+  const std::uint64_t items = seeded.at("itemsScanned").get<std::uint64_t>();
+  EXPECT_GT(items, baseline.at("itemsScanned").get<std::uint64_t>());
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"itscanned"), std::to_wstring(items));
+  EXPECT_TRUE(std::regex_match(ToUtf8(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"lastScan")),
+                               std::regex(R"(\d\d-\d\d-\d{4} \d\d:\d\d:\d\d)")));
+  for (int i = 0; i < kCategoryCount; ++i) {
+    EXPECT_EQ(
+        ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"E" + std::wstring(CategoryDisplayName(i))),
+        std::to_wstring(perCategory[i]))
+        << i;
+  }
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"FFonts"), L"7");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"Help Files"), L"1");
+
+  // The activity log of the runs: the header with the program's version and the problem lines.
+  std::string logText;
+  const std::wstring logFolder = CommonAppData() + L"\\Quarvelo\\LOGS\\";
+  WIN32_FIND_DATAW found{};
+  CUniqueHandle<CWin32FindTraits> search(
+      FindFirstFileW((logFolder + L"LOGS_*.log").c_str(), &found));
+  ASSERT_TRUE(search.valid());
+  do {
+    logText += ReadFileBytes(logFolder + found.cFileName);
+  } while (FindNextFileW(search.get(), &found));
+  EXPECT_NE(logText.find(std::string("Registry Cleaner ") + QV_EXPECTED_VERSION + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(logText.find("Scanning started\r\n" + std::string(76, '-')), std::string::npos);
+  EXPECT_NE(logText.find("Error at HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
+                         "\\Uninstall\\QvTest Broken=\r\nC:\\qvtest\\gone\\uninst.exe"),
+            std::string::npos);
+  EXPECT_EQ(logText.find("QvTest Ignored="), std::string::npos);
+  EXPECT_EQ(logText.find("Adobe QvTest Viewer="), std::string::npos);
+
+  // The same report on standard output, and the text report.
+  const CHILD_RESULT toStdout = RunCli(L"scan -c 0 -c 1 -c 2 -c 3 -c 4 -c 5 --json -");
+  EXPECT_EQ(toStdout.exitCode, 1u);
+  const Json fromStdout = Json::parse(toStdout.out, nullptr, false);
+  ASSERT_FALSE(fromStdout.is_discarded()) << toStdout.out;
+  EXPECT_EQ(ProblemsOf(fromStdout), after);
+
+  const CHILD_RESULT text = RunCli(L"scan --category 1 --category 4");
+  EXPECT_EQ(text.exitCode, 1u);
+  EXPECT_NE(text.out.find("Uninstalled Files (risk: MEDIUM): "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("Program Paths (risk: MEDIUM): "), std::string::npos);
+  EXPECT_EQ(text.out.find("Fonts (risk"), std::string::npos);
+  EXPECT_NE(text.out.find("name: " + ToUtf8(QV_UNICODE_NAME) + "\r\n"), std::string::npos);
+  EXPECT_NE(text.out.find("data: " + ToUtf8(QV_UNICODE_PATH) + "\r\n"), std::string::npos);
+  EXPECT_NE(text.out.find("Categories scanned: 2 of 11\r\n"), std::string::npos);
+  EXPECT_TRUE(text.err.empty()) << text.err;  // standard error is a pipe: no progress line
+}
+
+TEST_F(CliScanTest, DefaultCategoriesComeFromTheProductKey) {
+  for (int i = 0; i < kCategoryCount; ++i) {
+    SetString(HKEY_LOCAL_MACHINE, kProductKey, std::wstring(CategoryDisplayName(i)),
+              i == REGPROBLEM_SHARED_DLL || i == REGPROBLEM_HELP_FILE ? L"1" : L"0");
+  }
+  const CHILD_RESULT run = RunCli(L"scan --json -");
+  const Json report = Json::parse(run.out, nullptr, false);
+  ASSERT_FALSE(report.is_discarded()) << run.out << run.err;
+  std::vector<int> scanned;
+  for (const Json& c : report.at("categories")) scanned.push_back(c.at("index").get<int>());
+  EXPECT_EQ(scanned, (std::vector<int>{3, 5}));
+
+  // None enabled and none named: nothing to do is a usage error.
+  for (int i = 0; i < kCategoryCount; ++i) {
+    SetString(HKEY_LOCAL_MACHINE, kProductKey, std::wstring(CategoryDisplayName(i)), L"0");
+  }
+  const CHILD_RESULT none = RunCli(L"scan");
+  EXPECT_EQ(none.exitCode, 2u);
+  EXPECT_NE(none.err.find("no category to scan"), std::string::npos) << none.err;
+}
+
+TEST_F(CliScanTest, ExitCodesAndUsage) {
+  struct CASE {
+    const wchar_t* arguments;
+    DWORD exitCode;
+    const char* inOut;  // text expected on standard output, or null
+    const char* inErr;  // text expected on standard error, or null
+  };
+  const CASE cases[] = {
+      {L"scan --bogus", 2, nullptr, "--bogus"},
+      {L"scan --category 11", 2, nullptr, "11"},
+      {L"scan --category x", 2, nullptr, nullptr},
+      {L"scan --json", 2, nullptr, nullptr},
+      {L"", 2, nullptr, "subcommand"},
+      {L"frobnicate", 2, nullptr, nullptr},
+      {L"--help", 0, "Exit codes:", nullptr},
+      {L"scan --help", 0, "--category", nullptr},
+      {L"scan --json C:\\no-such-folder\\report.json --category 9", 2, nullptr, "report.json"},
+  };
+  for (const CASE& c : cases) {
+    const CHILD_RESULT run = RunCli(c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << ToUtf8(c.arguments) << "\n" << run.out << run.err;
+    if (c.inOut != nullptr) {
+      EXPECT_NE(run.out.find(c.inOut), std::string::npos) << run.out;
+    }
+    if (c.inErr != nullptr) {
+      EXPECT_NE(run.err.find(c.inErr), std::string::npos) << run.err;
+    }
+  }
+  const CHILD_RESULT help = RunCli(L"scan --help");
+  for (const char* text : {"--json", "--quiet", "0  the scan completed and found no problems",
+                           "1  the scan completed and found problems", "2  usage error",
+                           "10  File Association References", "itscanned"}) {
+    EXPECT_NE(help.out.find(text), std::string::npos) << text;
+  }
+}
+
+TEST_F(CliScanTest, CleanScanExitsWithZero) {
+  // Whatever fonts problems this prefix brings along go on the user's ignore list; then the
+  // fonts scan is clean.
+  const CHILD_RESULT first = RunCli(L"scan --category 2 --json -");
+  const Json report = Json::parse(first.out, nullptr, false);
+  ASSERT_FALSE(report.is_discarded()) << first.out << first.err;
+  EXPECT_EQ(first.exitCode, report.at("problems").empty() ? 0u : 1u);
+  std::string records;
+  for (const Json& p : report.at("problems")) {
+    std::string identity = p.at("key").get<std::string>() + "\\" + p.at("name").get<std::string>() +
+                           "|" + p.at("data").get<std::string>();
+    for (char& c : identity) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    records += "2\r\n" + identity + "\r\n";
+  }
+  const std::wstring folder = CommonAppData() + L"\\Quarvelo";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  WriteFileBytes(folder + L"\\ignore.wls", records);
+
+  const CHILD_RESULT clean = RunCli(L"scan --category 2 --json -");
+  const Json cleanReport = Json::parse(clean.out, nullptr, false);
+  ASSERT_FALSE(cleanReport.is_discarded()) << clean.out << clean.err;
+  EXPECT_EQ(clean.exitCode, 0u);
+  EXPECT_TRUE(cleanReport.at("problems").empty()) << clean.out;
+  EXPECT_EQ(cleanReport.at("categories").at(0).at("found").get<int>(), 0);
+}
+
+}  // namespace
+}  // namespace qv
