@@ -14,6 +14,7 @@
 #include "platform/memory/memory_platform.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
+#include "tests/support/engine_fixture.h"
 
 namespace qv {
 namespace {
@@ -420,6 +421,60 @@ TEST_F(ScanDriverTest, RealChecksRunOnAnEmptyRegistry) {
   ASSERT_EQ(ScanThreadProc(engine, options), 0);
   EXPECT_EQ(journal.Only(kProgress), ExpectedReports(0x7FF));
   EXPECT_TRUE(problems.empty());
+}
+
+// The driver with the engine's own checks on a small machine: each problem is reported between
+// its category's started and finished reports, the filter still decides, and a cancel inside a
+// check ends that check and skips every later category.
+TEST(ScanDriverWithChecks, ProblemsArriveInsideTheirCategory) {
+  for (bool cancelInSharedDlls : {false, true}) {
+    test::CEngineFixture fx;
+    const std::wstring sharedDlls =
+        L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const std::wstring appPaths = L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    fx.files().AddFile(L"C:\\Tools\\kept.dll");
+    fx.registry().SetDword(sharedDlls, L"C:\\Tools\\gone.dll", 1);
+    fx.registry().SetDword(sharedDlls, L"C:\\Tools\\kept.dll", 1);
+    fx.registry().SetDword(sharedDlls, L"C:\\Tools\\second-gone.dll", 1);
+    fx.registry().SetString(appPaths + L"\\gone.exe", L"", L"C:\\Tools\\gone.exe");
+    fx.registry().SetString(appPaths + L"\\hidden.exe", L"", L"C:\\Tools\\hidden.exe");
+    fx.filter().exclude = [](const CRegistryProblem& p) { return p.name == L"hidden.exe"; };
+    if (cancelInSharedDlls) fx.CancelWhenExamined(L"C:\\Tools\\gone.dll");
+    fx.engine().Prepare(BuildDefaultCategoryTable());
+    SCAN_DRIVER_OPTIONS options;
+    options.pacing = false;
+    ASSERT_EQ(ScanThreadProc(fx.engine(), options), 0);
+
+    // The reports in order, with each problem shown as "1583:<name>".
+    std::vector<std::string> reports;
+    for (const test::SCAN_EVENT& e : fx.sink().Events()) {
+      if (e.message == kMsgEntryExamined) continue;
+      std::string text = std::to_string(e.message);
+      if (e.index >= 0) text += ":" + std::to_string(e.index);
+      if (e.problem != nullptr) text += ":" + Narrow(e.problem->name);
+      reports.push_back(text);
+    }
+    std::vector<std::string> expected{"1587"};
+    for (REGPROBLEM_TYPE c : kCategoryRunOrder) {
+      const std::string i = std::to_string(static_cast<int>(c));
+      const bool runs = !cancelInSharedDlls || c == REGPROBLEM_COM || c == REGPROBLEM_UNINSTALL ||
+                        c == REGPROBLEM_FONT || c == REGPROBLEM_SHARED_DLL;
+      if (!runs) {
+        expected.push_back("1586:" + i);
+        continue;
+      }
+      expected.push_back("1584:" + i);
+      if (c == REGPROBLEM_SHARED_DLL) {
+        expected.push_back("1583:C:\\Tools\\gone.dll");
+        if (!cancelInSharedDlls) expected.push_back("1583:C:\\Tools\\second-gone.dll");
+      }
+      if (c == REGPROBLEM_APP_PATH) expected.push_back("1583:gone.exe");
+      expected.push_back("1585:" + i);
+    }
+    expected.push_back("1581");
+    EXPECT_EQ(reports, expected) << "cancel " << cancelInSharedDlls;
+    EXPECT_EQ(fx.problems().size(), cancelInSharedDlls ? 1u : 3u);
+  }
 }
 
 // ---- Engines with their own lists, and a cancelled scan replaced by a newer one ----
