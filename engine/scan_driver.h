@@ -130,6 +130,8 @@ class CScanReportGate final : public IScanSink {
 // the thread keeps both alive until it ends, whatever its starter does with its own references.
 // Join (also done by the destructor) waits for the thread; a caller that abandons a scan cancels
 // its engine and closes its sink first, then keeps this object until it can wait.
+// A thread whose sink sends window messages may be waiting for the window's thread to handle one:
+// that thread must keep handling sent messages until Finished() before it calls Join.
 class CScanThread {
  public:
   CScanThread() = default;
@@ -144,8 +146,11 @@ class CScanThread {
                            std::shared_ptr<IScanSink> sink, SCAN_DRIVER_OPTIONS options = {});
   void Join();
   [[nodiscard]] bool Joinable() const { return m_thread.joinable(); }
+  // True once the scan procedure of the last Start has returned (Join then returns at once).
+  [[nodiscard]] bool Finished() const { return m_finished.load(); }
 
  private:
+  std::atomic<bool> m_finished{false};
   std::thread m_thread;
 };
 

@@ -7,7 +7,9 @@
 // that on the interface thread itself, in the same order as the interface's own actions. So once
 // the interface has called Close() (say, because the user stopped the scan and a newer scan
 // replaces it), not a single message of this scan reaches the window any more, not even the one
-// the scan thread was already waiting in: that call returns 0 without being delivered.
+// the scan thread was already waiting in: that call returns 0 without being delivered. That
+// waiting call still needs the interface thread to handle sent messages once more, so the
+// interface thread never blocks on the scan thread without doing so (see CScanThread::Finished).
 #pragma once
 
 #include <windows.h>

@@ -543,6 +543,7 @@ TEST(ScanEngine, CancelledScanKeepsItsEngineAndStaysSilentAfterANewerScanReplace
   CScanThread oldThread;
   ASSERT_TRUE(oldThread.Start(oldEngine, oldGate, options));
   oldTarget.WaitUntilBlocked();
+  EXPECT_FALSE(oldThread.Finished());
 
   // The interface gives up on it: closes its reports, cancels it, drops its references and
   // starts a new scan on a new engine.
@@ -590,6 +591,7 @@ TEST(ScanEngine, ThreadStartRefusesANullEngineAndASecondStart) {
   ASSERT_TRUE(thread.Start(engine, nullptr, options));
   EXPECT_FALSE(thread.Start(engine, nullptr, options));
   thread.Join();
+  EXPECT_TRUE(thread.Finished());
   EXPECT_EQ(ReadLastScanText(memory.registry(), kProductName).size(), 19u);
 }
 

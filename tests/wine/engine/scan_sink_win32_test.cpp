@@ -211,8 +211,9 @@ TEST_F(Win32ScanSinkTest, ClosedSinkDropsEvenTheMessageTheScanIsWaitingIn) {
   std::weak_ptr<CRegistryCleaner> alive = engine;
   engine.reset();
   sink.reset();
-  ASSERT_TRUE(PumpUntil([&] { return alive.expired(); }));
+  ASSERT_TRUE(PumpUntil([&] { return thread.Finished(); }));
   thread.Join();
+  EXPECT_TRUE(alive.expired());
   EXPECT_TRUE(log.messages.empty()) << log.messages.front();
 }
 
