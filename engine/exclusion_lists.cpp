@@ -302,12 +302,8 @@ void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content) {
 }
 
 ErrorCode ReadWlsFile(IFileSystem& files, std::wstring_view path, WLS_CONTENT* content) {
-  std::unique_ptr<IFile> file;
-  ErrorCode rc = files.OpenFile(path, FileOpenMode::kRead, FileShareMode::kShareAll, &file);
-  if (rc != kErrorSuccess) return rc;
-  if (file == nullptr) return kErrorInvalidHandle;
   std::string bytes;
-  rc = file->ReadAll(&bytes);
+  const ErrorCode rc = ReadFileBytes(files, path, &bytes);
   if (rc != kErrorSuccess) return rc;
   ParseWlsBytes(bytes, content);
   return kErrorSuccess;

@@ -143,13 +143,17 @@ std::vector<std::wstring> SplitLines(std::wstring_view text) {
   return lines;
 }
 
-ErrorCode ReadTextFile(IFileSystem& files, std::wstring_view path, std::wstring* text) {
+ErrorCode ReadFileBytes(IFileSystem& files, std::wstring_view path, std::string* bytes) {
   std::unique_ptr<IFile> file;
-  ErrorCode rc = files.OpenFile(path, FileOpenMode::kRead, FileShareMode::kShareAll, &file);
+  const ErrorCode rc = files.OpenFile(path, FileOpenMode::kRead, FileShareMode::kShareAll, &file);
   if (rc != kErrorSuccess) return rc;
   if (file == nullptr) return kErrorInvalidHandle;
+  return file->ReadAll(bytes);
+}
+
+ErrorCode ReadTextFile(IFileSystem& files, std::wstring_view path, std::wstring* text) {
   std::string bytes;
-  rc = file->ReadAll(&bytes);
+  const ErrorCode rc = ReadFileBytes(files, path, &bytes);
   if (rc != kErrorSuccess) return rc;
   *text = files.FromCodePage(bytes);
   return kErrorSuccess;

@@ -72,6 +72,8 @@ class CTextWriter {
 // same). A last line without a line end is kept; a line end at the very end adds no empty line.
 [[nodiscard]] std::vector<std::wstring> SplitLines(std::wstring_view text);
 
+// Reads a whole file's bytes as they are on disk.
+[[nodiscard]] ErrorCode ReadFileBytes(IFileSystem& files, std::wstring_view path, std::string* bytes);
 // Reads a whole 8-bit file and converts it from the code page (no line splitting).
 [[nodiscard]] ErrorCode ReadTextFile(IFileSystem& files, std::wstring_view path,
                                      std::wstring* text);

@@ -19,6 +19,7 @@
 #include "engine/registry_cleaner.h"
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_file.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace qv {
 namespace {
@@ -44,42 +45,27 @@ class CRecordingLog final : public IActivityLog {
 // Forwards to the in-memory file system; a write to a file whose path ends in `failSuffix`
 // stores only what fits under `failAfterBytes` and then fails as a full disk would, and
 // ReplaceFile fails when asked to.
-class CFaultyFileSystem final : public IFileSystem {
+class CFaultyFileSystem final : public test::CForwardingFileSystem {
  public:
-  explicit CFaultyFileSystem(CMemoryFileSystem& inner) : m_inner(inner) {}
+  explicit CFaultyFileSystem(CMemoryFileSystem& inner) : CForwardingFileSystem(inner) {}
 
   std::wstring failSuffix;
   std::size_t failAfterBytes = 0;
   bool failReplace = false;
 
-  bool FileExists(std::wstring_view p) override { return m_inner.FileExists(p); }
-  bool IsRoot(std::wstring_view p) override { return m_inner.IsRoot(p); }
-  bool FindOnPath(std::wstring* p) override { return m_inner.FindOnPath(p); }
-  bool IsDirectory(std::wstring_view p) override { return m_inner.IsDirectory(p); }
-  ErrorCode FindFiles(std::wstring_view p, std::vector<CFindData>* e) override {
-    return m_inner.FindFiles(p, e);
-  }
-  ErrorCode MovePath(std::wstring_view f, std::wstring_view t) override {
-    return m_inner.MovePath(f, t);
-  }
-  ErrorCode RemoveFile(std::wstring_view p) override { return m_inner.RemoveFile(p); }
-  ErrorCode MakeDirectory(std::wstring_view p) override { return m_inner.MakeDirectory(p); }
-  ErrorCode RemoveFolder(std::wstring_view p) override { return m_inner.RemoveFolder(p); }
   ErrorCode ReplaceFile(std::wstring_view f, std::wstring_view t) override {
     if (failReplace) return kErrorAccessDenied;
-    return m_inner.ReplaceFile(f, t);
+    return inner().ReplaceFile(f, t);
   }
   ErrorCode OpenFile(std::wstring_view p, FileOpenMode m, FileShareMode s,
                      std::unique_ptr<IFile>* file) override {
-    const ErrorCode rc = m_inner.OpenFile(p, m, s, file);
+    const ErrorCode rc = inner().OpenFile(p, m, s, file);
     const bool faulty = !failSuffix.empty() && p.size() >= failSuffix.size() &&
                         p.substr(p.size() - failSuffix.size()) == failSuffix;
     if (rc == kErrorSuccess && faulty)
       *file = std::make_unique<CFaultyFile>(std::move(*file), failAfterBytes);
     return rc;
   }
-  std::string ToCodePage(std::wstring_view t, bool* l) override { return m_inner.ToCodePage(t, l); }
-  std::wstring FromCodePage(std::string_view b) override { return m_inner.FromCodePage(b); }
 
  private:
   class CFaultyFile final : public IFile {
@@ -100,8 +86,6 @@ class CFaultyFileSystem final : public IFileSystem {
     std::unique_ptr<IFile> m_file;
     std::size_t m_room;
   };
-
-  CMemoryFileSystem& m_inner;
 };
 
 // Forwards to the in-memory registry, counting key creations by last path element and failing

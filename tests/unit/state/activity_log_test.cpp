@@ -12,6 +12,7 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/utf16.h"
 #include "state/text_file.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace qv {
 namespace {
@@ -136,25 +137,9 @@ TEST(CActivityLog, UnwritableFolderGivesFalseAndMakesTheFolderWhenItCan) {
 
 // Forwards to the memory file system, refusing the first `busyOpens` opens of the log file as
 // another process holding it would.
-class CBusyFileSystem final : public IFileSystem {
+class CBusyFileSystem final : public test::CForwardingFileSystem {
  public:
-  CBusyFileSystem(IFileSystem& inner, int busyOpens) : m_inner(inner), m_busy(busyOpens) {}
-  bool FileExists(std::wstring_view p) override { return m_inner.FileExists(p); }
-  bool IsRoot(std::wstring_view p) override { return m_inner.IsRoot(p); }
-  bool FindOnPath(std::wstring* p) override { return m_inner.FindOnPath(p); }
-  bool IsDirectory(std::wstring_view p) override { return m_inner.IsDirectory(p); }
-  ErrorCode FindFiles(std::wstring_view p, std::vector<CFindData>* e) override {
-    return m_inner.FindFiles(p, e);
-  }
-  ErrorCode MovePath(std::wstring_view f, std::wstring_view t) override {
-    return m_inner.MovePath(f, t);
-  }
-  ErrorCode RemoveFile(std::wstring_view p) override { return m_inner.RemoveFile(p); }
-  ErrorCode MakeDirectory(std::wstring_view p) override { return m_inner.MakeDirectory(p); }
-  ErrorCode RemoveFolder(std::wstring_view p) override { return m_inner.RemoveFolder(p); }
-  ErrorCode ReplaceFile(std::wstring_view f, std::wstring_view t) override {
-    return m_inner.ReplaceFile(f, t);
-  }
+  CBusyFileSystem(IFileSystem& inner, int busyOpens) : CForwardingFileSystem(inner), m_busy(busyOpens) {}
   ErrorCode OpenFile(std::wstring_view p, FileOpenMode m, FileShareMode s,
                      std::unique_ptr<IFile>* f) override {
     ++opens;
@@ -162,14 +147,11 @@ class CBusyFileSystem final : public IFileSystem {
       --m_busy;
       return kErrorSharingViolation;
     }
-    return m_inner.OpenFile(p, m, s, f);
+    return inner().OpenFile(p, m, s, f);
   }
-  std::string ToCodePage(std::wstring_view t, bool* l) override { return m_inner.ToCodePage(t, l); }
-  std::wstring FromCodePage(std::string_view b) override { return m_inner.FromCodePage(b); }
   int opens = 0;
 
  private:
-  IFileSystem& m_inner;
   int m_busy;
 };
 

@@ -1,0 +1,48 @@
+// A file system that forwards every call to another one. Fault-injecting doubles derive from it
+// and override only the calls they disturb.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace qv::test {
+
+class CForwardingFileSystem : public IFileSystem {
+ public:
+  explicit CForwardingFileSystem(IFileSystem& inner) : m_inner(inner) {}
+
+  bool FileExists(std::wstring_view p) override { return m_inner.FileExists(p); }
+  bool IsRoot(std::wstring_view p) override { return m_inner.IsRoot(p); }
+  bool FindOnPath(std::wstring* p) override { return m_inner.FindOnPath(p); }
+  bool IsDirectory(std::wstring_view p) override { return m_inner.IsDirectory(p); }
+  ErrorCode FindFiles(std::wstring_view p, std::vector<CFindData>* e) override {
+    return m_inner.FindFiles(p, e);
+  }
+  ErrorCode MovePath(std::wstring_view f, std::wstring_view t) override {
+    return m_inner.MovePath(f, t);
+  }
+  ErrorCode RemoveFile(std::wstring_view p) override { return m_inner.RemoveFile(p); }
+  ErrorCode MakeDirectory(std::wstring_view p) override { return m_inner.MakeDirectory(p); }
+  ErrorCode RemoveFolder(std::wstring_view p) override { return m_inner.RemoveFolder(p); }
+  ErrorCode ReplaceFile(std::wstring_view f, std::wstring_view t) override {
+    return m_inner.ReplaceFile(f, t);
+  }
+  ErrorCode OpenFile(std::wstring_view p, FileOpenMode m, FileShareMode s,
+                     std::unique_ptr<IFile>* file) override {
+    return m_inner.OpenFile(p, m, s, file);
+  }
+  std::string ToCodePage(std::wstring_view t, bool* l) override { return m_inner.ToCodePage(t, l); }
+  std::wstring FromCodePage(std::string_view b) override { return m_inner.FromCodePage(b); }
+
+ protected:
+  IFileSystem& inner() { return m_inner; }
+
+ private:
+  IFileSystem& m_inner;
+};
+
+}  // namespace qv::test
