@@ -134,6 +134,10 @@ class CKeyWalker {
         KeepFirst(&m_firstError, rc);
         continue;
       }
+      if (!CanWriteRegName(name)) {
+        KeepFirst(&m_firstError, kErrorInvalidData);
+        continue;
+      }
       section += FormatValueLine(name, FormatValueData(type, m_data.data(), bytes));
       needsUnicode = needsUnicode || ValueDataNeedsUnicode(type, m_data.data(), bytes);
     }
@@ -146,6 +150,10 @@ class CKeyWalker {
       if (rc == kErrorNoMoreItems) break;
       if (rc != kErrorSuccess) {
         KeepFirst(&m_firstError, rc);
+        continue;
+      }
+      if (!CanWriteRegName(subkey)) {
+        KeepFirst(&m_firstError, kErrorInvalidData);
         continue;
       }
       const ErrorCode child = Walk(key.get(), subkey, FullKeyName(fullName, subkey));
@@ -309,6 +317,7 @@ ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPa
   const std::wstring_view rootName = RootKeyName(root);
   if (rootName.empty() || root == kNullRegHandle) return kErrorInvalidHandle;
   if (file == nullptr) return kErrorSuccess;
+  if (!CanWriteRegName(keyPath)) return kErrorInvalidData;
   CKeyWalker walker(registry, *file);
   const ErrorCode opened = walker.Walk(root, keyPath, FullKeyName(rootName, keyPath));
   if (opened != kErrorSuccess) return opened;
@@ -321,6 +330,7 @@ ErrorCode BackupValue(IRegistry& registry, RegHandle root, std::wstring_view key
   const std::wstring_view rootName = RootKeyName(root);
   if (rootName.empty() || root == kNullRegHandle) return kErrorInvalidHandle;
   if (file == nullptr) return kErrorSuccess;
+  if (!CanWriteRegName(keyPath) || !CanWriteRegName(valueName)) return kErrorInvalidData;
   CRegKey key(registry);
   ErrorCode rc = key.Open(root, keyPath, kKeyQueryValue);
   if (rc != kErrorSuccess) return rc;
@@ -338,6 +348,7 @@ ErrorCode BackupValue(IRegistry& registry, RegHandle root, std::wstring_view key
 
 ErrorCode AppendDeleteValueSection(CBackupFile& file, std::wstring_view fullKey,
                                    std::wstring_view valueName) {
+  if (!CanWriteRegName(fullKey) || !CanWriteRegName(valueName)) return kErrorInvalidData;
   const ErrorCode rc = file.Write(FormatDeleteValueSection(fullKey, valueName));
   if (rc != kErrorSuccess) return rc;
   return file.Flush();

@@ -78,20 +78,25 @@ class CBackupFile {
 // query-value and enumerate-subkey access.
 // Result: 0 when the whole subtree is on disk. kErrorInvalidHandle when the root has no name (a
 // handle that is not a predefined root), the open's error when the key cannot be opened (nothing
-// is written), otherwise the first failure to read a value or subkey or to write (what could be
-// read is written all the same). No file: nothing to do, 0.
+// is written), kErrorInvalidData when the key's path holds a line break (nothing is written),
+// otherwise the first failure to read a value or subkey or to write (what could be read is
+// written all the same). A value or subkey whose name holds a line break has no form in the file
+// (see CanWriteRegName): it is left out and the result is kErrorInvalidData, so the subtree is
+// not taken as backed up. No file: nothing to do, 0.
 [[nodiscard]] ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPath,
                                   CBackupFile* file);
 
 // Writes the value section of one value (whatever its size). Result: 0 when it is on disk (or no
-// file is given), kErrorInvalidHandle for a root without a name, otherwise the error of opening
-// the key or reading the value (nothing is written) or of writing.
+// file is given), kErrorInvalidHandle for a root without a name, kErrorInvalidData when the key
+// path or the value name holds a line break, otherwise the error of opening the key or reading
+// the value (nothing is written in these cases) or of writing.
 [[nodiscard]] ErrorCode BackupValue(IRegistry& registry, RegHandle root,
                                     std::wstring_view keyPath, std::wstring_view valueName,
                                     CBackupFile* file);
 
 // Appends a section that deletes one value when the file is merged (used to lift a block made
-// during the repair): an empty line, "[full key]", then "\"name\"=-".
+// during the repair): an empty line, "[full key]", then "\"name\"=-". kErrorInvalidData, and
+// nothing written, when the key or the name holds a line break.
 [[nodiscard]] ErrorCode AppendDeleteValueSection(CBackupFile& file, std::wstring_view fullKey,
                                                  std::wstring_view valueName);
 

@@ -52,8 +52,14 @@ inline constexpr std::size_t kByteListLaterLines = 25;
 [[nodiscard]] std::wstring FormatByteList(std::wstring_view prefix, const std::uint8_t* data,
                                           std::size_t bytes);
 
-// Backslashes doubled first, then every double quote preceded by a backslash.
+// Backslashes doubled first, then every double quote preceded by a backslash. A line break has
+// no escape that the editor reads back as one: see CanWriteRegName.
 [[nodiscard]] std::wstring EscapeRegText(std::wstring_view text);
+
+// False for a key or value name holding a carriage return or a line feed: written raw, it splits
+// the quoted name or the [key] head over two lines, and the merge loses the value or key (or
+// writes a wrong one into the key above). Such a name has no form in a .reg file.
+[[nodiscard]] bool CanWriteRegName(std::wstring_view name);
 
 // "@=" + data text for the empty name, otherwise "\"name\"=" + data text, the name escaped.
 [[nodiscard]] std::wstring FormatValueLine(std::wstring_view name, std::wstring_view dataText);

@@ -180,6 +180,61 @@ TEST_F(BackupFileTest, AnUnreadableSubkeyIsReportedAndTheRestIsWritten) {
             L"\n\n[HKEY_CURRENT_USER\\Software\\P\\open]\n\"z\"=\"3\"\n");
 }
 
+// A name with a line break has no form in a .reg file: the walk leaves it out and says so, so the
+// caller keeps the key or value; everything else still goes out in mergeable form.
+TEST_F(BackupFileTest, ANameWithALineBreakIsNotTakenAsBackedUp) {
+  struct CASE {
+    const char* what;
+    std::wstring key;    // below HKCU, backed up with BackupKey
+    std::wstring bad;    // the key or value made with a line break in its name
+    bool badIsValue;
+    std::wstring text;   // the sections expected in the file
+  };
+  const std::wstring rest = L"\n\n[HKEY_CURRENT_USER\\Software\\N]\n\"ok\"=\"1\"\n"
+                           L"\n\n[HKEY_CURRENT_USER\\Software\\N\\sub]\n\"s\"=\"2\"\n";
+  const std::vector<CASE> cases = {
+      {"value name with a line feed", L"Software\\N", L"a\nb", true, rest},
+      {"value name with a carriage return", L"Software\\N", L"\r", true, rest},
+      {"subkey name with a line feed", L"Software\\N", L"k\nx", false, rest},
+      {"the key's own name with a carriage return", L"Software\\N\\k\rx", L"k\rx", false,
+       L""},
+  };
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.what);
+    CMemoryPlatform machine;
+    CMemoryRegistry& r = machine.registry();
+    r.SetString(L"HKCU\\Software\\N", L"ok", L"1");
+    r.SetString(L"HKCU\\Software\\N\\sub", L"s", L"2");
+    if (c.badIsValue) {
+      r.SetString(L"HKCU\\Software\\N", c.bad, L"lost");
+    } else {
+      r.SetString(L"HKCU\\Software\\N\\" + c.bad, L"v", L"lost");
+      r.SetString(L"HKCU\\Software\\N\\" + c.bad + L"\\deeper", L"w", L"lost");
+    }
+    CRepairBackups backups(machine.platform());
+    ASSERT_EQ(backups.OpenBackUpRegistryFile(), kErrorSuccess);
+    EXPECT_EQ(BackupKey(r, kHkeyCurrentUser, c.key, backups.RegistryFile()), kErrorInvalidData);
+    ASSERT_EQ(backups.EndRegistryBackup(1), kErrorSuccess);
+    EXPECT_EQ(FileText(machine, kFirstRegName), L"REGEDIT4\n" + c.text);
+  }
+}
+
+TEST_F(BackupFileTest, AValueOrKeyNameWithALineBreakWritesNoValueSection) {
+  reg().SetString(L"HKCU\\Software\\V", L"two\nlines", L"x");
+  reg().SetString(L"HKCU\\Software\\V\rK", L"v", L"y");
+  CRepairBackups backups(platform());
+  ASSERT_EQ(backups.OpenBackUpRegistryFile(), kErrorSuccess);
+  CBackupFile* file = backups.RegistryFile();
+  EXPECT_EQ(BackupValue(reg(), kHkeyCurrentUser, L"Software\\V", L"two\nlines", file),
+            kErrorInvalidData);
+  EXPECT_EQ(BackupValue(reg(), kHkeyCurrentUser, L"Software\\V\rK", L"v", file),
+            kErrorInvalidData);
+  EXPECT_EQ(AppendDeleteValueSection(*file, L"HKEY_CURRENT_USER\\Software\\V", L"a\r\nb"),
+            kErrorInvalidData);
+  ASSERT_EQ(backups.EndRegistryBackup(1), kErrorSuccess);
+  EXPECT_EQ(FileText(m_machine, kFirstRegName), L"REGEDIT4\n");
+}
+
 TEST_F(BackupFileTest, NoValueIsLeftOutForItsSize) {
   // Larger than the 4094 and 1022 bytes of fixed buffers; longer than 1023-character names.
   const auto big = Sequence(10000);
