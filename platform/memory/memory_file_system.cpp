@@ -450,22 +450,28 @@ ErrorCode CMemoryFileSystem::RemoveFolder(std::wstring_view path) {
 ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
                                       FileShareMode share, std::unique_ptr<IFile>* file) {
   if (file == nullptr) return kErrorInvalidParameter;
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  const ErrorCode rc = LocateLocked(path, &where);
-  if (rc != kErrorSuccess) return rc;
-  std::shared_ptr<CEntry> entry = where.entry;
-  if (entry && (entry->directory || !where.parent)) return kErrorAccessDenied;
-  if (!entry && mode == FileOpenMode::kRead) return kErrorFileNotFound;
-  const bool writes = mode != FileOpenMode::kRead;
-  if (entry) {
-    if (writes && entry->denyWriters > 0) return kErrorSharingViolation;
-    if (share == FileShareMode::kDenyWrite && entry->writers > 0) return kErrorSharingViolation;
-  } else {
-    entry = where.parent->AddChild(where.name, false);
+  std::unique_ptr<IFile> opened;
+  {
+    std::lock_guard lock(*m_lock);
+    CLocation where;
+    const ErrorCode rc = LocateLocked(path, &where);
+    if (rc != kErrorSuccess) return rc;
+    std::shared_ptr<CEntry> entry = where.entry;
+    if (entry && (entry->directory || !where.parent)) return kErrorAccessDenied;
+    if (!entry && mode == FileOpenMode::kRead) return kErrorFileNotFound;
+    const bool writes = mode != FileOpenMode::kRead;
+    if (entry) {
+      if (writes && entry->denyWriters > 0) return kErrorSharingViolation;
+      if (share == FileShareMode::kDenyWrite && entry->writers > 0) return kErrorSharingViolation;
+    } else {
+      entry = where.parent->AddChild(where.name, false);
+    }
+    if (mode == FileOpenMode::kCreateAlways) entry->content.clear();
+    opened = std::make_unique<CMemoryFile>(m_lock, m_openFiles, entry, mode, share);
   }
-  if (mode == FileOpenMode::kCreateAlways) entry->content.clear();
-  *file = std::make_unique<CMemoryFile>(m_lock, m_openFiles, entry, mode, share);
+  // Outside the lock: a file the caller's pointer still holds closes here, and its closing takes
+  // the same lock.
+  *file = std::move(opened);
   return kErrorSuccess;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 
 namespace qv {
@@ -106,6 +107,29 @@ TEST(MemoryFileSystem, AnOpenFileMayOutliveItsFileSystem) {
   std::string rest;
   EXPECT_EQ(file->ReadAll(&rest), kErrorSuccess);
   EXPECT_EQ(rest, "");
+}
+
+TEST(MemoryFileSystem, OpeningIntoAPointerThatHoldsAFileClosesThatFile) {
+  CMemoryFileSystem fs;
+  std::unique_ptr<IFile> file;
+  ASSERT_EQ(fs.OpenFile(L"C:\\a.txt", FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite,
+                        &file),
+            kErrorSuccess);
+  ASSERT_EQ(file->Write("a", 1), kErrorSuccess);
+  // The file the pointer held is closed on the way (taking the file system's lock to do so).
+  ASSERT_EQ(fs.OpenFile(L"C:\\b.txt", FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite,
+                        &file),
+            kErrorSuccess);
+  EXPECT_EQ(fs.OpenFileCount(), 1u);
+  ASSERT_EQ(file->Write("b", 1), kErrorSuccess);
+  std::unique_ptr<IFile> again;
+  EXPECT_EQ(fs.OpenFile(L"C:\\a.txt", FileOpenMode::kAppend, FileShareMode::kDenyWrite, &again),
+            kErrorSuccess);
+  again.reset();
+  file.reset();
+  EXPECT_EQ(fs.ReadFile(L"C:\\a.txt"), "a");
+  EXPECT_EQ(fs.ReadFile(L"C:\\b.txt"), "b");
+  EXPECT_EQ(fs.OpenFileCount(), 0u);
 }
 
 TEST(MemoryFileSystem, ListingsComeSortedWithoutCase) {
