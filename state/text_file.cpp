@@ -64,6 +64,11 @@ ErrorCode CTextWriter::Write(std::wstring_view text) {
   if (text.empty()) return kErrorSuccess;
   bool lossless = true;
   const std::string bytes = EncodeText(*m_files, text, &lossless);
+  if (bytes.empty()) {
+    // The code page conversion failed: what follows would leave a gap in the file.
+    m_error = kErrorInvalidData;
+    return m_error;
+  }
   m_lossless = m_lossless && lossless;
   m_buffer += bytes;
   m_bytesWritten += bytes.size();
@@ -77,8 +82,12 @@ ErrorCode CTextWriter::PushBuffer() {
     // Nothing more will join it: the lone surrogate goes out as the code page renders it.
     bool lossless = true;
     const std::string bytes = m_files->ToCodePage(m_pending, &lossless);
-    m_lossless = m_lossless && lossless;
     m_pending.clear();
+    if (bytes.empty()) {
+      m_error = kErrorInvalidData;
+      return m_error;
+    }
+    m_lossless = m_lossless && lossless;
     m_buffer += bytes;
     m_bytesWritten += bytes.size();
   }
@@ -155,7 +164,9 @@ ErrorCode ReadTextFile(IFileSystem& files, std::wstring_view path, std::wstring*
   std::string bytes;
   const ErrorCode rc = ReadFileBytes(files, path, &bytes);
   if (rc != kErrorSuccess) return rc;
-  *text = files.FromCodePage(bytes);
+  std::wstring decoded = files.FromCodePage(bytes);
+  if (decoded.empty() && !bytes.empty()) return kErrorInvalidData;  // the conversion failed
+  *text = std::move(decoded);
   return kErrorSuccess;
 }
 

@@ -33,6 +33,8 @@ class CTextWriter {
   // "\r\r\n", as in a text-mode stream). The bytes are buffered; they reach the file when the
   // buffer fills, on Flush() and on Close(). Returns the first error met by this writer so far:
   // once a write to the file has failed every later call returns that error and writes nothing.
+  // Text that the code page conversion turns into nothing (the conversion failed) is such an
+  // error too: kErrorInvalidData, and nothing more is written.
   [[nodiscard]] ErrorCode Write(std::wstring_view text);
   // Hands everything written so far to the file and asks the system to put it on the disk.
   [[nodiscard]] ErrorCode Flush();
@@ -75,6 +77,7 @@ class CTextWriter {
 // Reads a whole file's bytes as they are on disk.
 [[nodiscard]] ErrorCode ReadFileBytes(IFileSystem& files, std::wstring_view path, std::string* bytes);
 // Reads a whole 8-bit file and converts it from the code page (no line splitting).
+// kErrorInvalidData when bytes convert to no text (the conversion failed).
 [[nodiscard]] ErrorCode ReadTextFile(IFileSystem& files, std::wstring_view path,
                                      std::wstring* text);
 // Reads a whole 8-bit file as lines (ReadTextFile, then SplitLines).

@@ -170,34 +170,68 @@ ErrorCode CWin32FileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
   return ERROR_SUCCESS;
 }
 
-std::string CWin32FileSystem::ToCodePage(std::wstring_view text, bool* lossless) {
+bool CodePageTakesNoFlags(unsigned codePage) {
+  switch (codePage) {
+    case 42:     // symbol
+    case 50220:  // ISO-2022 Japanese and Korean
+    case 50221:
+    case 50222:
+    case 50225:
+    case 50227:  // ISO-2022 Chinese
+    case 50229:
+    case 52936:  // HZ-GB2312
+    case 54936:  // GB18030
+    case 65000:  // UTF-7
+    case 65001:  // UTF-8
+      return true;
+    default:
+      return codePage >= 57002 && codePage <= 57011;  // ISCII
+  }
+}
+
+std::string WideToCodePage(unsigned codePage, std::wstring_view text, bool* lossless) {
   if (lossless != nullptr) *lossless = true;
   if (text.empty()) return {};
   const int length = static_cast<int>(text.size());
-  BOOL usedDefault = FALSE;
-  const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
-                                          nullptr, 0, nullptr, nullptr);
+  const bool noFlags = CodePageTakesNoFlags(codePage);
+  const DWORD flags = noFlags ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int bytes =
+      ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) {
     if (lossless != nullptr) *lossless = false;
     return {};
   }
   std::string result(static_cast<std::size_t>(bytes), '\0');
-  const int written = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
-                                            result.data(), bytes, nullptr, &usedDefault);
+  BOOL usedDefault = FALSE;
+  const int written = ::WideCharToMultiByte(codePage, flags, text.data(), length, result.data(),
+                                            bytes, nullptr, noFlags ? nullptr : &usedDefault);
   result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  if (lossless != nullptr) *lossless = written > 0 && !usedDefault;
+  if (lossless != nullptr) {
+    // These code pages give no word on replaced characters: a text that reads back as itself
+    // had a form of its own for every character.
+    *lossless = written > 0 && (noFlags ? CodePageToWide(codePage, result) == text : !usedDefault);
+  }
   return result;
 }
 
-std::wstring CWin32FileSystem::FromCodePage(std::string_view bytes) {
+std::wstring CodePageToWide(unsigned codePage, std::string_view bytes) {
   if (bytes.empty()) return {};
   const int length = static_cast<int>(bytes.size());
-  const int chars = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+  const int chars = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
   if (chars <= 0) return {};
   std::wstring result(static_cast<std::size_t>(chars), L'\0');
-  const int written = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, result.data(), chars);
+  const int written =
+      ::MultiByteToWideChar(codePage, 0, bytes.data(), length, result.data(), chars);
   result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return result;
+}
+
+std::string CWin32FileSystem::ToCodePage(std::wstring_view text, bool* lossless) {
+  return WideToCodePage(::GetACP(), text, lossless);
+}
+
+std::wstring CWin32FileSystem::FromCodePage(std::string_view bytes) {
+  return CodePageToWide(::GetACP(), bytes);
 }
 
 }  // namespace qv

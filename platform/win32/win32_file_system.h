@@ -21,9 +21,20 @@ class CWin32FileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode ReplaceFile(std::wstring_view from, std::wstring_view to) override;
   [[nodiscard]] ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode, FileShareMode share,
                                    std::unique_ptr<IFile>* file) override;
-  // WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS) and MultiByteToWideChar(CP_ACP).
+  // WideToCodePage and CodePageToWide with the system's ANSI code page (GetACP).
   [[nodiscard]] std::string ToCodePage(std::wstring_view text, bool* lossless) override;
   [[nodiscard]] std::wstring FromCodePage(std::string_view bytes) override;
 };
+
+// Whether the conversions of the code page refuse every flag (UTF-8, UTF-7, GB18030, the ISO-2022
+// pages, ISCII, symbol...): those are called with no flags and no default-character arguments.
+[[nodiscard]] bool CodePageTakesNoFlags(unsigned codePage);
+// WideCharToMultiByte: WC_NO_BEST_FIT_CHARS where the code page takes it, *lossless from the
+// default-character flag; for a code page that takes no flags, *lossless tells whether the bytes
+// read back as the text. "" with *lossless false when the conversion fails.
+[[nodiscard]] std::string WideToCodePage(unsigned codePage, std::wstring_view text,
+                                         bool* lossless);
+// MultiByteToWideChar with no flags; "" when the conversion fails.
+[[nodiscard]] std::wstring CodePageToWide(unsigned codePage, std::string_view bytes);
 
 }  // namespace qv

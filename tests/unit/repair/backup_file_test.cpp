@@ -8,6 +8,7 @@
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_format.h"
 #include "platform/utf16.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace qv {
 namespace {
@@ -233,6 +234,25 @@ TEST_F(BackupFileTest, AValueOrKeyNameWithALineBreakWritesNoValueSection) {
             kErrorInvalidData);
   ASSERT_EQ(backups.EndRegistryBackup(1), kErrorSuccess);
   EXPECT_EQ(FileText(m_machine, kFirstRegName), L"REGEDIT4\n");
+}
+
+// A code page whose conversion fails (flags the code page refuses): no backup file is taken as
+// written when its header could not be converted.
+TEST_F(BackupFileTest, AHeaderTheCodePageCannotConvertIsAFailure) {
+  class CNoCodePage final : public test::CForwardingFileSystem {
+   public:
+    using CForwardingFileSystem::CForwardingFileSystem;
+    std::string ToCodePage(std::wstring_view, bool* lossless) override {
+      if (lossless != nullptr) *lossless = false;
+      return {};
+    }
+  };
+  CNoCodePage noCodePage(files());
+  CRepairBackups backups(CPlatform{reg(), noCodePage, m_machine.shell(), m_machine.clock()});
+  EXPECT_EQ(backups.OpenBackUpRegistryFile(), kErrorInvalidData);
+  EXPECT_EQ(backups.RegistryFile(), nullptr);
+  EXPECT_FALSE(files().FileExists(kFirstRegName));
+  EXPECT_EQ(files().OpenFileCount(), 0u);
 }
 
 TEST_F(BackupFileTest, NoValueIsLeftOutForItsSize) {

@@ -8,6 +8,7 @@
 
 #include "platform/memory/memory_file_system.h"
 #include "platform/utf16.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace qv {
 namespace {
@@ -166,6 +167,39 @@ TEST(CTextWriter, AWriteFailureIsReportedByEveryLaterCall) {
   CTextWriter closing(fs, std::make_unique<CFailingFile>(0));
   ASSERT_EQ(closing.Write(L"x"), kErrorSuccess);
   EXPECT_EQ(closing.Close(), 112) << "the last bytes failing at close is reported";
+}
+
+// A code page whose conversions fail (as with flags the code page refuses): nothing converts.
+class CNoCodePageFileSystem final : public test::CForwardingFileSystem {
+ public:
+  using CForwardingFileSystem::CForwardingFileSystem;
+  std::string ToCodePage(std::wstring_view, bool* lossless) override {
+    if (lossless != nullptr) *lossless = false;
+    return {};
+  }
+  std::wstring FromCodePage(std::string_view) override { return {}; }
+};
+
+TEST(CTextWriter, AFailedConversionIsAnErrorAndLeavesNoGap) {
+  CMemoryFileSystem memory;
+  CNoCodePageFileSystem fs(memory);
+  std::unique_ptr<CTextWriter> writer;
+  ASSERT_EQ(OpenTextWriter(fs, kPath, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite,
+                           &writer),
+            kErrorSuccess);
+  EXPECT_EQ(writer->Write(L"REGEDIT4\n"), kErrorInvalidData);
+  EXPECT_EQ(writer->Write(L"later"), kErrorInvalidData);  // nothing after the gap either
+  EXPECT_EQ(writer->Write(L""), kErrorInvalidData);
+  EXPECT_EQ(writer->Close(), kErrorInvalidData);
+  EXPECT_EQ(memory.ReadFile(kPath), "");
+
+  memory.AddFile(L"C:\\text.txt", "some bytes");
+  std::wstring text = L"unchanged";
+  EXPECT_EQ(ReadTextFile(fs, L"C:\\text.txt", &text), kErrorInvalidData);
+  EXPECT_EQ(text, L"unchanged");
+  memory.AddFile(L"C:\\empty.txt", "");
+  EXPECT_EQ(ReadTextFile(fs, L"C:\\empty.txt", &text), kErrorSuccess);
+  EXPECT_EQ(text, L"");
 }
 
 TEST(OpenTextWriter, FailureLeavesTheWriterAlone) {

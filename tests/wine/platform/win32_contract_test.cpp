@@ -2,6 +2,9 @@
 // differs from Windows' the target says so through its quirks (measured under Wine 8).
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/wine_detect.h"
@@ -97,6 +100,49 @@ TEST(Win32Registry, SetValueStoresStringBytesExactlyWhateverFollowsThem) {
   EXPECT_EQ(seam, 8u);
   EXPECT_EQ(registry.CloseKey(key), kErrorSuccess);
   EXPECT_EQ(registry.DeleteTree(kHkeyCurrentUser, L"Software\\QuarveloExact"), kErrorSuccess);
+}
+
+// The system code page may be one whose conversions refuse WC_NO_BEST_FIT_CHARS (UTF-8 when the
+// "use Unicode UTF-8" option is on): text must still convert, and say whether it was exact.
+TEST(Win32CodePage, ConvertsInCodePagesThatRefuseFlags) {
+  struct CASE {
+    unsigned codePage;
+    std::wstring text;
+    std::string bytes;  // empty: not compared
+    bool lossless;
+  };
+  const std::vector<CASE> cases = {
+      {1252, L"REGEDIT4\r\n", "REGEDIT4\r\n", true},
+      {1252, L"caf\u00e9 \u20ac", "caf\xE9 \x80", true},
+      {1252, L"\u0416", "?", false},
+      {65001, L"REGEDIT4\r\n", "REGEDIT4\r\n", true},
+      {65001, L"caf\u00e9 \u0416 \U0001F600", "caf\xC3\xA9 \xD0\x96 \xF0\x9F\x98\x80", true},
+      {65001, std::wstring{L'a', static_cast<wchar_t>(0xD800), L'b'}, "", false},  // lone half
+      {65000, L"REGEDIT4", "", true},
+      {54936, L"\u4e2d\u6587 ok", "", true},
+      {50220, L"\u65e5\u672c ok", "", true},
+  };
+  int converted = 0;
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    if (!IsValidCodePage(c.codePage)) continue;  // not every system has the Asian code pages
+    ++converted;
+    bool lossless = !c.lossless;
+    const std::string bytes = WideToCodePage(c.codePage, c.text, &lossless);
+    ASSERT_FALSE(bytes.empty());
+    if (!c.bytes.empty()) {
+      EXPECT_EQ(bytes, c.bytes);
+    }
+    EXPECT_EQ(lossless, c.lossless);
+    if (c.lossless) {
+      EXPECT_EQ(CodePageToWide(c.codePage, bytes), c.text);
+    }
+  }
+  EXPECT_GE(converted, 6);
+  EXPECT_TRUE(CodePageTakesNoFlags(65001));
+  EXPECT_TRUE(CodePageTakesNoFlags(57005));
+  EXPECT_FALSE(CodePageTakesNoFlags(1252));
+  EXPECT_FALSE(CodePageTakesNoFlags(932));
 }
 
 }  // namespace
