@@ -202,6 +202,28 @@ std::wstring LastElement(std::wstring_view path) {
   return std::wstring(path.substr(slash));
 }
 
+// Numbered names tried for a shortcut before its move is left to fail on the name in the way.
+constexpr int kShortcutNameNumbers = 10000;
+
+// Where a shortcut goes in the backup folder: its own file name, or the first free numbered name
+// ("Old (2).lnk") when a file of that name is already there.
+std::wstring ShortcutTarget(IFileSystem& files, const std::wstring& folder,
+                            std::wstring_view shortcutPath) {
+  const std::wstring element = LastElement(shortcutPath);  // "\\name.lnk"
+  const std::wstring plain = folder + element;
+  if (!files.FileExists(plain)) return plain;
+  std::size_t dot = element.rfind(L'.');
+  if (dot == std::wstring::npos || dot <= 1) dot = element.size();  // no extension
+  const std::wstring stem = folder + element.substr(0, dot);
+  const std::wstring extension = element.substr(dot);
+  for (int number = 2; number <= kShortcutNameNumbers; ++number) {
+    std::wstring numbered =
+        FormatWithStrings(kShortcutNumberedNameFormat, {stem, std::to_wstring(number), extension});
+    if (!files.FileExists(numbered)) return numbered;
+  }
+  return plain;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -375,7 +397,7 @@ ErrorCode CShortcutBackup::Create(IFileSystem& files, std::wstring folderPath,
 
 ErrorCode MoveShortcutToBackup(IFileSystem& files, std::wstring_view shortcutPath,
                                CShortcutBackup& backup) {
-  const std::wstring target = backup.FolderPath() + LastElement(shortcutPath);
+  const std::wstring target = ShortcutTarget(files, backup.FolderPath(), shortcutPath);
   ErrorCode rc =
       backup.List().Write(FormatWithStrings(kShortcutListLineFormat, {shortcutPath, target}));
   if (rc == kErrorSuccess) rc = backup.List().Flush();

@@ -12,6 +12,9 @@ inline constexpr wchar_t kShortcutStampFormat[] = L"_%B_%d_%y_%H_%M_%S";
 inline constexpr wchar_t kShortcutFolderFormat[] = L"%s\\QuarveloBak%s";
 inline constexpr wchar_t kShortcutListFormat[] = L"%s\\QuarveloBak%s.bak";
 inline constexpr wchar_t kShortcutListExtension[] = L".bak";
+// A moved shortcut whose file name is already taken in the backup folder: name, number (2, 3...),
+// extension ("Old (2).lnk").
+inline constexpr wchar_t kShortcutNumberedNameFormat[] = L"%s (%s)%s";
 // One line of the shortcut list: source path, new path.
 inline constexpr wchar_t kShortcutListLineFormat[] = L"%s,%s\n";
 

@@ -463,24 +463,37 @@ TEST_F(BackupFileTest, EndOfRepairKeepsOnlyFilesThatHoldSomething) {
 TEST_F(BackupFileTest, MovedShortcutsAreListedBeforeTheyMove) {
   files().AddFile(L"C:\\users\\user\\Desktop\\Old.lnk", "link");
   files().AddFile(L"C:\\Other\\Old.lnk", "same name");
+  files().AddFile(L"C:\\Third\\old.lnk", "same name again");
+  files().AddFile(L"C:\\a\\NoExtension", "one");
+  files().AddFile(L"C:\\b\\NoExtension", "two");
   CRepairBackups backups(platform());
   ASSERT_EQ(backups.OpenBackUpShrtctFile(), kErrorSuccess);
   CShortcutBackup& backup = *backups.ShortcutBackup();
-  const std::wstring moved = std::wstring(kFirstShortcutFolder) + L"\\Old.lnk";
+  const std::wstring folder = kFirstShortcutFolder;
+  const std::wstring moved = folder + L"\\Old.lnk";
   EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\users\\user\\Desktop\\Old.lnk", backup),
             kErrorSuccess);
   EXPECT_EQ(*files().ReadFile(moved), "link");
   EXPECT_FALSE(files().FileExists(L"C:\\users\\user\\Desktop\\Old.lnk"));
-  // A second shortcut of the same name cannot go there: the error comes back, nothing is lost.
-  EXPECT_NE(MoveShortcutToBackup(files(), L"C:\\Other\\Old.lnk", backup), kErrorSuccess);
-  EXPECT_EQ(*files().ReadFile(L"C:\\Other\\Old.lnk"), "same name");
+  // Further shortcuts of the same name (names compare without case) get numbered names, and
+  // their list lines say where they went.
+  EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\Other\\Old.lnk", backup), kErrorSuccess);
+  EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\Third\\old.lnk", backup), kErrorSuccess);
+  EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\a\\NoExtension", backup), kErrorSuccess);
+  EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\b\\NoExtension", backup), kErrorSuccess);
   EXPECT_EQ(*files().ReadFile(moved), "link");
+  EXPECT_EQ(*files().ReadFile(folder + L"\\Old (2).lnk"), "same name");
+  EXPECT_EQ(*files().ReadFile(folder + L"\\old (3).lnk"), "same name again");
+  EXPECT_EQ(*files().ReadFile(folder + L"\\NoExtension (2)"), "two");
   EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\Gone.lnk", backup), kErrorFileNotFound);
-  EXPECT_EQ(backup.MovedCount(), 1u);
+  EXPECT_EQ(backup.MovedCount(), 5u);
   EXPECT_EQ(FileText(m_machine, backups.ShortcutListPath()),
             L"C:\\users\\user\\Desktop\\Old.lnk," + moved + L"\n" +
-                L"C:\\Other\\Old.lnk," + moved + L"\n" + L"C:\\Gone.lnk," +
-                std::wstring(kFirstShortcutFolder) + L"\\Gone.lnk\n");
+                L"C:\\Other\\Old.lnk," + folder + L"\\Old (2).lnk\n" +
+                L"C:\\Third\\old.lnk," + folder + L"\\old (3).lnk\n" +
+                L"C:\\a\\NoExtension," + folder + L"\\NoExtension\n" +
+                L"C:\\b\\NoExtension," + folder + L"\\NoExtension (2)\n" +
+                L"C:\\Gone.lnk," + folder + L"\\Gone.lnk\n");
   ASSERT_EQ(backups.EndShortcutBackup(), kErrorSuccess);
   EXPECT_FALSE(HasBom(*files().ReadFile(std::wstring(kFirstShortcutFolder) + L".bak")));
 }
