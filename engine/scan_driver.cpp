@@ -165,10 +165,10 @@ bool CScanThread::Start(std::shared_ptr<CRegistryCleaner> engine, std::shared_pt
                         SCAN_DRIVER_OPTIONS options) {
   if (m_thread.joinable() || !engine) return false;
   engine->SetNotifySink(sink.get());
-  m_finished.store(false);
+  m_finished = std::make_shared<std::atomic<bool>>(false);
   try {
     m_thread = std::thread([engine, sink = std::move(sink), options = std::move(options),
-                            finished = &m_finished]() {
+                            finished = m_finished]() {
       static_cast<void>(ScanThreadProc(*engine, options));
       finished->store(true);
     });

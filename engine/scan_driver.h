@@ -132,6 +132,8 @@ class CScanReportGate final : public IScanSink {
 // its engine and closes its sink first, then keeps this object until it can wait.
 // A thread whose sink sends window messages may be waiting for the window's thread to handle one:
 // that thread must keep handling sent messages until Finished() before it calls Join.
+// A report of the scan may destroy this object on the scan thread itself once Start has returned:
+// the thread then goes on alone (its end-of-scan flag is its own as much as this object's).
 class CScanThread {
  public:
   CScanThread() = default;
@@ -147,10 +149,12 @@ class CScanThread {
   void Join();
   [[nodiscard]] bool Joinable() const { return m_thread.joinable(); }
   // True once the scan procedure of the last Start has returned (Join then returns at once).
-  [[nodiscard]] bool Finished() const { return m_finished.load(); }
+  [[nodiscard]] bool Finished() const { return m_finished->load(); }
 
  private:
-  std::atomic<bool> m_finished{false};
+  // Shared with the thread, which sets it when the procedure returns, even after this object is
+  // gone.
+  std::shared_ptr<std::atomic<bool>> m_finished = std::make_shared<std::atomic<bool>>(false);
   std::thread m_thread;
 };
 

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -587,6 +588,95 @@ TEST(ScanEngine, ThreadStartRefusesANullEngineAndASecondStart) {
   thread.Join();
   EXPECT_TRUE(thread.Finished());
   EXPECT_EQ(ReadLastScanText(memory.registry(), kProductName).size(), 19u);
+}
+
+// ---- Destroying a CScanThread while its scan runs ----
+
+// A flag one thread sets and another waits for.
+class CLatch {
+ public:
+  void Set() {
+    std::lock_guard lock(m_lock);
+    m_set = true;
+    m_changed.notify_all();
+  }
+  void Wait() {
+    std::unique_lock lock(m_lock);
+    m_changed.wait(lock, [this] { return m_set; });
+  }
+  [[nodiscard]] bool IsSet() {
+    std::lock_guard lock(m_lock);
+    return m_set;
+  }
+
+ private:
+  std::mutex m_lock;
+  std::condition_variable m_changed;
+  bool m_set = false;
+};
+
+// A sink that only the scan thread holds: it forwards every report to its target and sets
+// `released` when the thread lets go of it at its end, after which the thread touches nothing
+// of the test's. The tests wait for that, so no scan outlives the test that started it.
+class CReleaseSignalSink final : public IScanSink {
+ public:
+  CReleaseSignalSink(IScanSink& target, CLatch& released) : m_target(target), m_released(released) {}
+  ~CReleaseSignalSink() override { m_released.Set(); }
+  CReleaseSignalSink(const CReleaseSignalSink&) = delete;
+  CReleaseSignalSink& operator=(const CReleaseSignalSink&) = delete;
+
+  void OnScanStarted(CRegistryCleaner& engine) override { m_target.OnScanStarted(engine); }
+  void OnEntryExamined(const std::wstring& text) override { m_target.OnEntryExamined(text); }
+  void OnProblemFound(CRegistryProblem& problem) override { m_target.OnProblemFound(problem); }
+  void OnCategoryStarted(int index) override { m_target.OnCategoryStarted(index); }
+  void OnCategoryFinished(int index) override { m_target.OnCategoryFinished(index); }
+  void OnCategorySkipped(int index) override { m_target.OnCategorySkipped(index); }
+  void OnScanEnded() override { m_target.OnScanEnded(); }
+
+ private:
+  IScanSink& m_target;
+  CLatch& m_released;
+};
+
+// A sink that destroys the CScanThread running it, from the scan thread, as the scan starts
+// (once the starter has returned from Start).
+class CSelfDestroyingSink final : public CJournalSink {
+ public:
+  CSelfDestroyingSink(CJournal& journal, std::unique_ptr<CScanThread>& owner, CLatch& started)
+      : CJournalSink(journal), m_owner(owner), m_started(started) {}
+  void OnScanStarted(CRegistryCleaner& engine) override {
+    CJournalSink::OnScanStarted(engine);
+    m_started.Wait();
+    m_owner.reset();
+  }
+
+ private:
+  std::unique_ptr<CScanThread>& m_owner;
+  CLatch& m_started;
+};
+
+SCAN_DRIVER_OPTIONS UnpacedNoChecks() {
+  SCAN_DRIVER_OPTIONS options;
+  options.pacing = false;
+  options.runCheck = [](CRegistryCleaner&, int) { return true; };
+  return options;
+}
+
+TEST(ScanThread, DestroyedFromItsOwnScanTheScanRunsToItsEnd) {
+  CMemoryPlatform memory;
+  std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
+  engine->Prepare(BuildDefaultCategoryTable());
+  CJournal journal;
+  CLatch started;
+  CLatch released;
+  auto thread = std::make_unique<CScanThread>();
+  CSelfDestroyingSink target(journal, thread, started);
+  ASSERT_TRUE(
+      thread->Start(engine, std::make_shared<CReleaseSignalSink>(target, released), UnpacedNoChecks()));
+  started.Set();
+  released.Wait();  // the thread has marked its end in memory of its own, not the gone object's
+  EXPECT_EQ(thread, nullptr);
+  EXPECT_EQ(journal.Only(kProgress), ExpectedReports(0x7FF));
 }
 
 }  // namespace
