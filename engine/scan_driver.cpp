@@ -179,6 +179,15 @@ bool CScanThread::Start(std::shared_ptr<CRegistryCleaner> engine, std::shared_pt
   return true;
 }
 
+CScanThread::~CScanThread() {
+  if (!m_thread.joinable()) return;
+  if (Finished()) {
+    Join();
+  } else {
+    m_thread.detach();
+  }
+}
+
 void CScanThread::Join() {
   if (!m_thread.joinable()) return;
   if (m_thread.get_id() == std::this_thread::get_id()) {

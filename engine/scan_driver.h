@@ -128,16 +128,18 @@ class CScanReportGate final : public IScanSink {
 
 // The scan thread. Start hands the engine and its sink to a new thread running ScanThreadProc;
 // the thread keeps both alive until it ends, whatever its starter does with its own references.
-// Join (also done by the destructor) waits for the thread; a caller that abandons a scan cancels
-// its engine and closes its sink first, then keeps this object until it can wait.
+// Join waits for the thread. A caller that abandons a scan cancels its engine and closes its sink.
 // A thread whose sink sends window messages may be waiting for the window's thread to handle one:
 // that thread must keep handling sent messages until Finished() before it calls Join.
-// A report of the scan may destroy this object on the scan thread itself once Start has returned:
-// the thread then goes on alone (its end-of-scan flag is its own as much as this object's).
+// The destructor never waits for a scan that is still running (it may be waiting for the very
+// thread that destroys this object, or be that thread): it lets the thread go on alone, which is
+// safe because the thread owns its engine, sink and end-of-scan flag (the platform, filter and
+// log the engine was made with must still outlive it). A finished scan's thread is joined. A
+// report of the scan may destroy this object on the scan thread itself once Start has returned.
 class CScanThread {
  public:
   CScanThread() = default;
-  ~CScanThread() { Join(); }
+  ~CScanThread();
   CScanThread(const CScanThread&) = delete;
   CScanThread& operator=(const CScanThread&) = delete;
 

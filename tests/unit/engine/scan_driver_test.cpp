@@ -679,5 +679,25 @@ TEST(ScanThread, DestroyedFromItsOwnScanTheScanRunsToItsEnd) {
   EXPECT_EQ(journal.Only(kProgress), ExpectedReports(0x7FF));
 }
 
+TEST(ScanThread, DestroyingItWhileTheScanIsBlockedReturnsAndTheScanEndsOnItsOwn) {
+  CMemoryPlatform memory;
+  std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
+  engine->Prepare(BuildDefaultCategoryTable());
+  CJournal journal;
+  CBlockingSink target(journal, REGPROBLEM_UNINSTALL);
+  CLatch released;
+  {
+    CScanThread thread;
+    ASSERT_TRUE(thread.Start(engine, std::make_shared<CReleaseSignalSink>(target, released),
+                             UnpacedNoChecks()));
+    target.WaitUntilBlocked();
+    EXPECT_FALSE(thread.Finished());
+  }  // a window thread may be what the scan waits for: the destructor must not wait for the scan
+  EXPECT_FALSE(released.IsSet());
+  target.Release();
+  released.Wait();
+  EXPECT_EQ(journal.Only(kProgress), ExpectedReports(0x7FF));
+}
+
 }  // namespace
 }  // namespace qv
