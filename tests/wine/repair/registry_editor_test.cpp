@@ -135,6 +135,143 @@ TEST_F(RegistryEditorTest, ReportsWhatDidNotArrive) {
   EXPECT_EQ(m_editor.MergeFile(TempFile(L"qv_editor_missing.reg")), kErrorFileNotFound);
 }
 
+DWORD ReadDword(const std::wstring& subkey, const wchar_t* name) {
+  DWORD value = 0;
+  DWORD bytes = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value,
+                   &bytes) != ERROR_SUCCESS) {
+    return 0xDEADBEEF;
+  }
+  return value;
+}
+
+// Value lines are confirmed one by one: a file of value sections names keys that exist anyway, so
+// a line the editor rejects must not pass for merged.
+TEST_F(RegistryEditorTest, ConfirmsEachValueLineNotOnlyItsKey) {
+  struct CASE {
+    const char* what;
+    std::string lines;  // below the section head of the scratch key V
+    ErrorCode expected;
+    DWORD after;  // "v" afterwards (0xDEADBEEF: gone)
+  };
+  const std::vector<CASE> cases = {
+      {"upper-case DWORD: is rejected", "\"v\"=DWORD:00000005\n", ERROR_CANTWRITE, 1},
+      {"upper-case HEX: is rejected", "\"v\"=HEX:05,00,00,00\n", ERROR_CANTWRITE, 1},
+      {"nine dword digits are rejected", "\"v\"=dword:000000005\n", ERROR_CANTWRITE, 1},
+      {"a blank inside a byte is rejected", "\"v\"=hex(4):0 5,00,00,00\n", ERROR_CANTWRITE, 1},
+      {"an unclosed string is rejected", "\"s\"=\"open\n", ERROR_CANTWRITE, 1},
+      {"a byte list broken off by an empty line", "\"b\"=hex:01,\\\n\n\"v\"=dword:5\n",
+       ERROR_CANTWRITE, 1},
+      {"a merged dword", "\"v\"=dword:00000005\n", kErrorSuccess, 5},
+      {"a merged byte list over lines", "\"v\"=hex(4):07,\\\n  00,\\\n ; note\n  00,00\n",
+       kErrorSuccess, 7},
+      {"a deleted value", "\"v\"=-\n", kErrorSuccess, 0xDEADBEEF},
+      {"the last line on a value counts", "\"v\"=DWORD:9\n\"v\"=dword:8 ; fixed\n", kErrorSuccess,
+       8},
+      {"string bytes in an 8-bit file", "\"e\"=hex(2):25,00,78,00,00,00\n\"v\"=dword:3\n",
+       kErrorSuccess, 3},
+      {"escapes, blanks and the default value",
+       "@ = \"d\"\n\"a\\\\b\\\"c\" = \"x\\\"y\\\\\"\n\"v\"=dword:2\n", kErrorSuccess, 2},  // checked below
+  };
+  const std::wstring key = kScratch + L"\\V";
+  const std::wstring path = TempFile(L"qv_editor_values.reg");
+  for (const CASE& c : cases) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &created, nullptr),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    RegSetValueExW(created, L"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    RegCloseKey(created);
+    WriteBytes(path, AnsiFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\V]\n" +
+                              c.lines));
+    EXPECT_EQ(m_editor.MergeFile(path), c.expected) << c.what;
+    EXPECT_EQ(ReadDword(key, L"v"), c.after) << c.what;
+  }
+  EXPECT_EQ(ReadString(key, L"a\\b\"c"), L"x\"y\\");
+  EXPECT_EQ(ReadString(key, nullptr), L"d");
+  DeleteFileW(path.c_str());
+}
+
+TEST(RegFileSections, ReadsValueLinesAsTheEditorDoesInBothForms) {
+  const std::wstring text =
+      L"Windows Registry Editor Version 5.00\n"
+      L"\"before any section\"=\"ignored\"\n"
+      L"[HKEY_USERS\\a]\n"
+      L"\"a\\\\b\\\"c\\n\\q\"=\"x\\\"y\\\\\" ; comment\n"
+      L"  @ = dword:0000010a\n"
+      L"\"bin\"=hex:01,\\\n   ; between\n  0x02,ff\n"
+      L"\"typed\"=hex(2):41,00\n"
+      L"\"q\"=hex( b):01,02,03,04,05,06,07,08\n"
+      L"\"gone\"=-\n"
+      L"\"upper\"=DWORD:1\n"
+      L"\"nul\"=\"a\\0\"\n"
+      L"\"big\"=hex:100\n"
+      L"\"lost\"=hex:01,\\\n\n\"eaten\"=\"by the empty line\"\n"
+      L"\"kept\"=\"\"\n"
+      L"[-HKEY_USERS\\b]\n"
+      L"\"in a deleted key\"=\"ignored\"\n"
+      L"[HKEY_USERS\\c]\n"
+      L"\"end\"=hex:01,\\\n";
+  struct EXPECT_VALUE {
+    std::wstring name;
+    RegValueAction action;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+  };
+  const std::vector<EXPECT_VALUE> expectedA = {
+      {L"a\\b\"c\nq", RegValueAction::kSet, REG_SZ, {'x', 0, '"', 0, 'y', 0, '\\', 0}},
+      {L"", RegValueAction::kSet, REG_DWORD, {0x0a, 0x01, 0, 0}},
+      {L"bin", RegValueAction::kSet, REG_BINARY, {1, 2, 0xff}},
+      {L"typed", RegValueAction::kSet, REG_EXPAND_SZ, {0x41, 0}},
+      {L"q", RegValueAction::kSet, REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {L"gone", RegValueAction::kDelete, 0, {}},
+      {L"upper", RegValueAction::kRejected, 0, {}},
+      {L"nul", RegValueAction::kRejected, 0, {}},
+      {L"big", RegValueAction::kRejected, 0, {}},
+      {L"lost", RegValueAction::kRejected, 0, {}},
+      {L"kept", RegValueAction::kSet, REG_SZ, {}},
+  };
+  struct FORM {
+    const char* what;
+    std::string bytes;
+    RegDataMatch stringBytes;
+  };
+  std::string ansi;
+  for (const wchar_t c : text.substr(text.find(L'\n'))) ansi.push_back(static_cast<char>(c));
+  const std::vector<FORM> forms = {
+      {"Unicode", Utf16File(text), RegDataMatch::kStringBytes},
+      {"8-bit", AnsiFile("REGEDIT4" + ansi), RegDataMatch::kTypeOnly},
+  };
+  const std::wstring path = TempFile(L"qv_values.reg");
+  for (const FORM& form : forms) {
+    SCOPED_TRACE(form.what);
+    WriteBytes(path, form.bytes);
+    std::vector<REG_FILE_SECTION> sections;
+    ASSERT_EQ(ReadRegFileSections(path, &sections), kErrorSuccess);
+    ASSERT_EQ(sections.size(), 3u);
+    const std::vector<REG_FILE_VALUE>& values = sections[0].values;
+    ASSERT_EQ(values.size(), expectedA.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(values[i].name, expectedA[i].name);
+      EXPECT_EQ(values[i].action, expectedA[i].action);
+      if (expectedA[i].action != RegValueAction::kSet) continue;
+      EXPECT_EQ(values[i].type, expectedA[i].type);
+      EXPECT_EQ(values[i].data, expectedA[i].data);
+    }
+    EXPECT_EQ(values[0].match, RegDataMatch::kString);
+    EXPECT_EQ(values[1].match, RegDataMatch::kExact);
+    EXPECT_EQ(values[3].match, form.stringBytes);
+    EXPECT_TRUE(sections[1].deletion);
+    EXPECT_TRUE(sections[1].values.empty());
+    ASSERT_EQ(sections[2].values.size(), 1u);
+    EXPECT_EQ(sections[2].values[0].action, RegValueAction::kRejected);  // broken off at the end
+  }
+  DeleteFileW(path.c_str());
+}
+
 TEST(RegFileSections, ReadsHeadsOfBothForms) {
   const std::wstring path = TempFile(L"qv_sections.reg");
   WriteBytes(path, Utf16File(L"Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\a]\n"
