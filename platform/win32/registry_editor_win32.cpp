@@ -549,9 +549,14 @@ ErrorCode CWin32RegistryEditor::MergeFile(std::wstring_view regFile) {
 }
 
 ErrorCode CWin32RegistryEditor::ExportRegistry(std::wstring_view regFile) {
+  // A file left from before would pass for the export when the editor writes nothing.
+  const std::wstring path(regFile);
+  if (!DeleteFileW(path.c_str())) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) return static_cast<ErrorCode>(error);
+  }
   const ErrorCode rc = RunRegistryEditor(Substitute(kRegistryEditorExportParameters, regFile));
   if (rc != kErrorSuccess) return rc;
-  const std::wstring path(regFile);
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ? kErrorSuccess
                                                                      : kErrorFileNotFound;
 }

@@ -82,8 +82,10 @@ class CWin32RegistryEditor final : public IRegistryEditor {
   // afterwards or a deleted key is still there, when a value does not hold its line's type and
   // data or a deleted value is still there, or when the file has a value line the editor rejects.
   [[nodiscard]] ErrorCode MergeFile(std::wstring_view regFile) override;
-  // Returns 0 once the editor has ended and the file exists; the shell's error when the editor
-  // cannot be started; kErrorFileNotFound when it wrote no file.
+  // Removes a file already at the path first (its error, other than "not found", is returned and
+  // the editor is not started), so a file found afterwards is the editor's. Returns 0 once the
+  // editor has ended and the file exists; the shell's error when the editor cannot be started;
+  // kErrorFileNotFound when it wrote no file.
   [[nodiscard]] ErrorCode ExportRegistry(std::wstring_view regFile) override;
 };
 

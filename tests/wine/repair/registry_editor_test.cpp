@@ -288,6 +288,19 @@ TEST(RegFileSections, ReadsHeadsOfBothForms) {
   DeleteFileW(path.c_str());
 }
 
+// A file already at the path cannot pass for the export: one the editor cannot replace (held
+// open without sharing) is a failure, not a success.
+TEST_F(RegistryEditorTest, AnExportOverAFileInUseFails) {
+  const std::wstring path = TempFile(L"qv_export_busy.reg");
+  WriteBytes(path, "an older file");
+  HANDLE busy = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+  EXPECT_NE(m_editor.ExportRegistry(path), kErrorSuccess);
+  CloseHandle(busy);
+  DeleteFileW(path.c_str());
+}
+
 TEST_F(RegistryEditorTest, ExportsTheRegistry) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (kScratch + L"\\Exported").c_str(), 0, nullptr, 0,
