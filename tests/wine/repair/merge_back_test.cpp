@@ -541,5 +541,48 @@ TEST_F(MergeBackTest, EveryTreeComesBackExactly) {
   EXPECT_GT(unicodeFiles, 5);
 }
 
+// A name with a line break has no form in the file: BackupKey leaves it out and says so (the key
+// is then not deleted by a repair), and the rest of the file still merges back exactly, with
+// nothing written into the key above.
+TEST_F(MergeBackTest, NamesWithLineBreaksAreLeftOutAndTheRestMergesBack) {
+  HKEY area = AreaKey();
+  NODE tree;
+  tree.name = L"Breaks";
+  tree.values = {{L"ok", REG_SZ, ToUtf16LeBytes(L"1", true)},
+                 {L"two\nlines", REG_SZ, ToUtf16LeBytes(L"lost", true)},
+                 {L"carriage\rreturn", REG_DWORD, {1, 0, 0, 0}}};
+  NODE good;
+  good.name = L"good";
+  good.values = {{L"g", REG_SZ, ToUtf16LeBytes(L"2", true)}};
+  NODE bad;
+  bad.name = L"bad\nkey";
+  bad.values = {{L"b", REG_SZ, ToUtf16LeBytes(L"3", true)}};
+  tree.children = {good, bad};
+  WriteTree(m_machine.registry(), kArea, tree);
+
+  std::unique_ptr<CBackupFile> file = NewFile(kRegHeaderVersion4);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(BackupKey(m_machine.registry(), kHkeyCurrentUser, std::wstring(kArea) + L"\\Breaks",
+                      file.get()),
+            kErrorInvalidData);
+  EXPECT_EQ(BackupValue(m_machine.registry(), kHkeyCurrentUser, std::wstring(kArea) + L"\\Breaks",
+                        L"two\nlines", file.get()),
+            kErrorInvalidData);
+
+  NODE expected;  // what the file can carry
+  expected.name = tree.name;
+  expected.values = {tree.values[0]};
+  expected.children = {good};
+  TALLY tally;
+  MergeAndCompare(*file, {expected}, &tally);
+  for (const std::string& d : tally.details) std::printf("  %s\n", d.c_str());
+  EXPECT_EQ(tally.differences, 0);
+  EXPECT_EQ(tally.keys, 2);
+  NODE areaAfter;  // nothing landed in the area key itself
+  ASSERT_TRUE(ReadTree(HKEY_CURRENT_USER, kArea, &areaAfter));
+  EXPECT_TRUE(areaAfter.values.empty());
+  RegCloseKey(area);
+}
+
 }  // namespace
 }  // namespace qv
