@@ -6,7 +6,10 @@
 //    the check moves on; nothing is ever written;
 //  - enumerations run by index from 0 on one open handle and end at the first failing call, so
 //    an item whose name or data does not fit the check's buffer ends the enumeration there, as it
-//    does on Windows;
+//    does on Windows. The shared-DLL check is the exception for data: it reads only the value
+//    names (the reference counts are never looked at) and passes no data buffer, so the 1,024-byte
+//    data limit of the other value-by-value checks does not apply there, and a value with
+//    oversized data does not hide the entries after it;
 //  - cancel is tested after every successful enumeration; a set flag ends the check;
 //  - a key or value that cannot be opened or read is passed over without a message.
 #pragma once
@@ -60,7 +63,8 @@ void CheckComObjects(CRegistryCleaner& engine);
 void CheckUninstallEntries(CRegistryCleaner& engine);
 // Category 2: registered fonts whose file is in none of the font folders.
 void CheckFonts(CRegistryCleaner& engine);
-// Category 3: shared-DLL reference counts of files that are gone.
+// Category 3: shared-DLL reference counts of files that are gone. Reads value names only: a
+// value's data, whatever its size, neither counts nor ends the enumeration.
 void CheckSharedDlls(CRegistryCleaner& engine);
 // Category 4: application paths that name a missing program.
 void CheckAppPaths(CRegistryCleaner& engine);

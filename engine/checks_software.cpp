@@ -145,7 +145,10 @@ void CheckSharedDlls(CRegistryCleaner& engine) {
     return;
   }
   std::wstring dll;
-  // The data (the reference count) is not looked at, so it is not read either.
+  // Only the names are read: no data buffer is passed, so the 1,024-byte data limit of the other
+  // value-by-value checks does not apply here. That is intended: the reference count is never
+  // looked at, and a value whose count data is oversized must not end the enumeration and hide
+  // every entry after it.
   for (std::uint32_t index = 0;
        EnumValueText(sharedDlls, index, kCheckValueNameChars, 0, &dll, nullptr) == kErrorSuccess;
        ++index) {
