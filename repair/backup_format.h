@@ -4,8 +4,10 @@
 // What a merge gives back, and why the forms below are chosen (checked against the registry
 // editor under Wine, see tests/wine/repair):
 //  - In a quoted value name or string, the editor reads \\ as one backslash and \" as a quote, and
-//    drops the backslash of any other pair ("a\b" comes back as "ab"). Names are therefore escaped
-//    like strings in every kind of section.
+//    drops the backslash of most other pairs ("a\b" comes back as "ab"). Names are therefore
+//    escaped like strings in every kind of section. Wine's editor also reads \n and \r as line
+//    breaks (and gives up on \0), a form not known to hold for every editor: a name with a line
+//    break is not written at all (CanWriteRegName).
 //  - "hex(N):" is read with N in hexadecimal: type 10 must be written hex(a), not hex(10).
 //  - A byte list whose last line ends in a continuation (a backslash, then a blank line) loses
 //    the value and the line after it. A list never ends in a continuation here.
