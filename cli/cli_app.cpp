@@ -33,7 +33,10 @@ constexpr char kScanDetails[] =
     "The scan runs without the main window's display pauses. The safe list and the ignore list\n"
     "apply. It is recorded as a scan from the main window is: in the activity log, and under\n"
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quarvelo as lastScan, the found count of each category\n"
-    "(E + category name) and itscanned (entries examined).\n\n";
+    "(E + category name) and itscanned (entries examined).\n"
+    "It needs administrator rights (run it from an elevated prompt): without them the checks\n"
+    "could open none of the machine's keys, so it stops before scanning, recording nothing,\n"
+    "with exit code 2.\n\n";
 
 // The categories with their risk and the exit codes, under every help text.
 std::string HelpFooter() {
@@ -48,7 +51,7 @@ std::string HelpFooter() {
       "\nExit codes:\n"
       "  0  the scan completed and found no problems\n"
       "  1  the scan completed and found problems\n"
-      "  2  usage error, run error, or the scan was stopped (Ctrl+C)\n"
+      "  2  usage error, run error, no administrator rights, or the scan was stopped (Ctrl+C)\n"
       "\nOutput: the text report goes to standard output (UTF-8 when redirected). --json writes\n"
       "UTF-8 JSON: {\"completed\", \"itemsScanned\", \"categories\": [{\"index\", \"name\",\n"
       "\"risk\", \"found\", \"checked\"}], \"problems\": [{\"category\", \"key\", \"name\",\n"
@@ -105,6 +108,11 @@ struct SCAN_ARGUMENTS {
 int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
   CWin32Platform system;
   const CPlatform platform = system.platform();
+  // An ordinary user's scan would see none of the machine's keys and report a clean machine.
+  if (ProbeScanAccess(platform.registry) == kErrorAccessDenied) {
+    static_cast<void>(err.WriteText(kScanNeedsAdministratorMessage));
+    return kExitError;
+  }
   CActivityLog log(platform);
   CExclusionLists exclusions(platform, &log, kProductName);
   exclusions.LoadExclusionLists();

@@ -13,6 +13,11 @@
 
 namespace qv {
 
+ErrorCode ProbeScanAccess(IRegistry& registry) {
+  CRegKey key(registry);
+  return key.Open(kHkeyLocalMachine, kScanAccessProbeKey, kKeyReadWriteCreate);
+}
+
 CATEGORY_SELECTION EnabledCategories(IRegistry& registry) {
   CATEGORY_TABLE table = BuildDefaultCategoryTable();
   LoadCategorySettings(registry, kProductName, &table);

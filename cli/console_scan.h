@@ -27,6 +27,20 @@ inline constexpr int kExitError = 2;          // usage error, run error, or the 
 
 using CATEGORY_SELECTION = std::array<bool, kCategoryCount>;
 
+// The scan opens the machine's keys with read, set-value and create-subkey access, which only an
+// administrator's process has on Windows. Without it every check would find its keys closed and
+// pass them over, and the scan would report a clean machine. So before scanning, the console
+// probes this key with that access and refuses to scan when it is denied.
+inline constexpr std::wstring_view kScanAccessProbeKey =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+inline constexpr std::wstring_view kScanNeedsAdministratorMessage =
+    L"QuarveloCli: the scan needs administrator rights (run it from an elevated prompt)\n";
+
+// Opens HKEY_LOCAL_MACHINE\<kScanAccessProbeKey> with the checks' access (kKeyReadWriteCreate)
+// and closes it again. Returns the error code of the open: kErrorAccessDenied means the scan
+// cannot see the machine; 0, or any other failure (the key missing, say), lets it go on.
+[[nodiscard]] ErrorCode ProbeScanAccess(IRegistry& registry);
+
 // The categories the product key enables (a category's value missing or unreadable: enabled).
 [[nodiscard]] CATEGORY_SELECTION EnabledCategories(IRegistry& registry);
 

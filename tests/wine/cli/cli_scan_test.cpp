@@ -4,8 +4,10 @@
 // broken entries. Then the exit codes, the default selection from the product key, what the scan
 // records, and the report forms (JSON file, JSON on standard output, text).
 #include <gtest/gtest.h>
-#include <shlobj.h>
 #include <windows.h>
+// after windows.h: it needs its declarations
+#include <sddl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <map>
@@ -568,9 +570,83 @@ TEST_F(CliScanTest, ExitCodesAndUsage) {
   const CHILD_RESULT help = RunCli(L"scan --help");
   for (const char* text : {"--json", "--quiet", "0  the scan completed and found no problems",
                            "1  the scan completed and found problems", "2  usage error",
-                           "10  File Association References", "itscanned"}) {
+                           "10  File Association References", "itscanned",
+                           "administrator rights"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text;
   }
+}
+
+// While it lives, the key refuses set-value and create-subkey access to everyone, as the
+// machine's keys refuse an ordinary user's process on Windows; then its own DACL comes back.
+class CWriteDeniedKey {
+ public:
+  CWriteDeniedKey(HKEY root, const wchar_t* subkey) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(root, subkey, 0, READ_CONTROL | WRITE_DAC, &raw) != ERROR_SUCCESS) return;
+    m_key.reset(raw);
+    DWORD bytes = 0;
+    if (RegGetKeySecurity(raw, DACL_SECURITY_INFORMATION, nullptr, &bytes) !=
+        ERROR_INSUFFICIENT_BUFFER) {
+      return;
+    }
+    m_original.resize(bytes);
+    if (RegGetKeySecurity(raw, DACL_SECURITY_INFORMATION, m_original.data(), &bytes) !=
+        ERROR_SUCCESS) {
+      m_original.clear();
+      return;
+    }
+    PSECURITY_DESCRIPTOR denying = nullptr;
+    // Deny KEY_SET_VALUE | KEY_CREATE_SUB_KEY to Everyone, allow everything else.
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x6;;;WD)(A;;KA;;;WD)",
+                                                              SDDL_REVISION_1, &denying, nullptr)) {
+      return;
+    }
+    m_applied = RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, denying) == ERROR_SUCCESS;
+    LocalFree(denying);
+  }
+  ~CWriteDeniedKey() {
+    if (m_applied) {
+      EXPECT_EQ(RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, m_original.data()),
+                ERROR_SUCCESS);
+    }
+  }
+  CWriteDeniedKey(const CWriteDeniedKey&) = delete;
+  CWriteDeniedKey& operator=(const CWriteDeniedKey&) = delete;
+  [[nodiscard]] bool Applied() const { return m_applied; }
+
+ private:
+  CUniqueHandle<CWin32KeyTraits> m_key;
+  std::vector<BYTE> m_original;
+  bool m_applied = false;
+};
+
+TEST_F(CliScanTest, WithoutAdministratorRightsItRefusesToScanAndRecordsNothing) {
+  SetString(HKEY_LOCAL_MACHINE, kProductKey, L"lastScan", L"before");
+  SetString(HKEY_LOCAL_MACHINE, kProductKey, L"itscanned", L"12345");
+  {
+    CWriteDeniedKey denied(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+    ASSERT_TRUE(denied.Applied());
+    HKEY probe = nullptr;
+    const LSTATUS probed =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, &probe);
+    CUniqueHandle<CWin32KeyTraits> probeKey(probe);
+    ASSERT_EQ(probed, ERROR_ACCESS_DENIED) << "the prefix does not refuse the access as Windows does";
+
+    const CHILD_RESULT run = RunCli(L"scan --json C:\\denied.json");
+    EXPECT_EQ(run.exitCode, 2u) << run.out << run.err;
+    EXPECT_EQ(run.err,
+              "QuarveloCli: the scan needs administrator rights (run it from an elevated prompt)\r\n");
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_TRUE(ReadFileBytes(L"C:\\denied.json").empty());
+  }
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"lastScan"), L"before");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"itscanned"), L"12345");
+
+  // With the access back, the same command scans.
+  const CHILD_RESULT allowed = RunCli(L"scan --category 9 --json C:\\allowed.json");
+  EXPECT_EQ(allowed.exitCode, 0u) << allowed.out << allowed.err;
+  EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"lastScan"), L"before");
 }
 
 TEST_F(CliScanTest, CleanScanExitsWithZero) {

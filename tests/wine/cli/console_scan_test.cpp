@@ -104,6 +104,34 @@ TEST_F(ConsoleScanTest, CancelledScanSaysSo) {
             std::wstring::npos);
 }
 
+TEST(ConsoleScanAccess, OnlyAProcessThatMayOpenTheMachineKeysAsTheChecksDoScans) {
+  const std::wstring probeKey = L"HKLM\\" + std::wstring(kScanAccessProbeKey);
+  struct CASE {
+    const char* what;
+    const wchar_t* deniedKey;  // null: nothing denied
+    std::uint32_t deniedMask;
+    bool keyMissing;
+    ErrorCode expected;
+  };
+  const CASE cases[] = {
+      {"an administrator", nullptr, 0, false, kErrorSuccess},
+      // An ordinary user may read the machine's keys but not write them.
+      {"an ordinary user", probeKey.c_str(), kKeyAllAccess & ~kKeyRead, false, kErrorAccessDenied},
+      {"no set-value access", probeKey.c_str(), kKeySetValue, false, kErrorAccessDenied},
+      {"no create-subkey access", probeKey.c_str(), kKeyCreateSubKey, false, kErrorAccessDenied},
+      {"only writing refused elsewhere", L"HKLM\\SOFTWARE\\Quarvelo", kKeyAllAccess & ~kKeyRead,
+       false, kErrorSuccess},
+      {"the key missing", nullptr, 0, true, kErrorFileNotFound},
+  };
+  for (const CASE& c : cases) {
+    CMemoryPlatform memory;
+    if (!c.keyMissing) memory.registry().CreatePath(probeKey);
+    memory.registry().CreatePath(L"HKLM\\SOFTWARE\\Quarvelo");
+    if (c.deniedKey != nullptr) memory.registry().DenyAccess(c.deniedKey, c.deniedMask);
+    EXPECT_EQ(ProbeScanAccess(memory.registry()), c.expected) << c.what;
+  }
+}
+
 TEST_F(ConsoleScanTest, DefaultSelectionIsWhatTheProductKeyEnables) {
   EXPECT_EQ(EnabledCategories(memory.registry()), Select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   ASSERT_EQ(WriteSettingText(memory.registry(), kProductName, L"ActiveX/COM Objects", 0),
