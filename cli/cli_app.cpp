@@ -33,7 +33,8 @@ constexpr char kScanDetails[] =
     "The scan runs without the main window's display pauses. The safe list and the ignore list\n"
     "apply. It is recorded as a scan from the main window is: in the activity log, and under\n"
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quarvelo as lastScan, the found count of each category\n"
-    "(E + category name) and itscanned (entries examined).\n"
+    "(E + category name), its repaired count (F + category name) reset to 0, and itscanned\n"
+    "(entries examined).\n"
     "It needs administrator rights (run it from an elevated prompt): without them the checks\n"
     "could open none of the machine's keys, so it stops before scanning, recording nothing,\n"
     "with exit code 2.\n\n";

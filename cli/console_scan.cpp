@@ -109,6 +109,8 @@ ErrorCode RecordConsoleScan(IRegistry& registry, const CONSOLE_SCAN_RESULT& resu
   for (int i = 0; i < kCategoryCount; ++i) {
     keep(WriteSettingText(registry, kProductName, CategoryFoundValueName(i),
                           static_cast<int>(result.found[static_cast<std::size_t>(i)])));
+    // A new scan's problems are not repaired yet: the window zeroes these too.
+    keep(WriteSettingText(registry, kProductName, CategoryFixedValueName(i), 0));
   }
   // The count is stored as the page stores it, a 32-bit number; a larger one is capped.
   const std::uint64_t items = std::min<std::uint64_t>(result.itemsScanned, 0x7FFFFFFE);

@@ -104,10 +104,10 @@ class CConsoleScanSink final : public IScanSink {
                                                  const CategoryCheckRunner& runCheck = {});
 
 // Records the scan in the product key as the scan page and the main window do after a scan:
-// "E" + name = problems found, for all eleven categories (0 for those not scanned), and
-// "itscanned" = entries examined. The fixed counts and the enabled switches stay as they are
-// ("lastScan" was stored by the scan driver at the start). Every write is tried; the result is
-// the first failure, or 0.
+// for all eleven categories "E" + name = problems found (0 for those not scanned) and "F" + name
+// = 0 (nothing of the new scan is repaired yet), and "itscanned" = entries examined. The enabled
+// switches stay as they are ("lastScan" was stored by the scan driver at the start). Every write
+// is tried; the result is the first failure, or 0.
 [[nodiscard]] ErrorCode RecordConsoleScan(IRegistry& registry, const CONSOLE_SCAN_RESULT& result);
 
 // Risk label of a category from its severity: "LOW", "MEDIUM" or "HIGH".

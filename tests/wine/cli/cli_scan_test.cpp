@@ -391,8 +391,8 @@ class CliScanTest : public ::testing::Test {
 };
 
 TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
-  // Recorded values that the scan must overwrite (found counts) or leave alone (fixed counts and
-  // the enabled switches).
+  // Recorded values that the scan must overwrite (found and fixed counts) or leave alone (the
+  // enabled switches).
   SetString(HKEY_LOCAL_MACHINE, kProductKey, L"EFonts", L"99");
   SetString(HKEY_LOCAL_MACHINE, kProductKey, L"FFonts", L"7");
   SetString(HKEY_LOCAL_MACHINE, kProductKey, L"Help Files", L"1");
@@ -478,7 +478,12 @@ TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
         std::to_wstring(perCategory[i]))
         << i;
   }
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"FFonts"), L"7");
+  for (int i = 0; i < kCategoryCount; ++i) {
+    EXPECT_EQ(
+        ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"F" + std::wstring(CategoryDisplayName(i))),
+        L"0")
+        << i;
+  }
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"Help Files"), L"1");
 
   // The activity log of the runs: the header with the program's version and the problem lines.
@@ -571,7 +576,7 @@ TEST_F(CliScanTest, ExitCodesAndUsage) {
   for (const char* text : {"--json", "--quiet", "0  the scan completed and found no problems",
                            "1  the scan completed and found problems", "2  usage error",
                            "10  File Association References", "itscanned",
-                           "administrator rights"}) {
+                           "F + category name", "administrator rights"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text;
   }
 }
