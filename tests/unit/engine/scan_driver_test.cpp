@@ -620,7 +620,8 @@ class CLatch {
 // of the test's. The tests wait for that, so no scan outlives the test that started it.
 class CReleaseSignalSink final : public IScanSink {
  public:
-  CReleaseSignalSink(IScanSink& target, CLatch& released) : m_target(target), m_released(released) {}
+  CReleaseSignalSink(IScanSink& target, CLatch& released)
+      : m_target(target), m_released(released) {}
   ~CReleaseSignalSink() override { m_released.Set(); }
   CReleaseSignalSink(const CReleaseSignalSink&) = delete;
   CReleaseSignalSink& operator=(const CReleaseSignalSink&) = delete;
@@ -671,8 +672,8 @@ TEST(ScanThread, DestroyedFromItsOwnScanTheScanRunsToItsEnd) {
   CLatch released;
   auto thread = std::make_unique<CScanThread>();
   CSelfDestroyingSink target(journal, thread, started);
-  ASSERT_TRUE(
-      thread->Start(engine, std::make_shared<CReleaseSignalSink>(target, released), UnpacedNoChecks()));
+  ASSERT_TRUE(thread->Start(engine, std::make_shared<CReleaseSignalSink>(target, released),
+                            UnpacedNoChecks()));
   started.Set();
   released.Wait();  // the thread has marked its end in memory of its own, not the gone object's
   EXPECT_EQ(thread, nullptr);

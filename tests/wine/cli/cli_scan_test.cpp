@@ -636,12 +636,14 @@ TEST_F(CliScanTest, WithoutAdministratorRightsItRefusesToScanAndRecordsNothing) 
         RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
                       KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, &probe);
     CUniqueHandle<CWin32KeyTraits> probeKey(probe);
-    ASSERT_EQ(probed, ERROR_ACCESS_DENIED) << "the prefix does not refuse the access as Windows does";
+    ASSERT_EQ(probed, ERROR_ACCESS_DENIED)
+        << "the prefix does not refuse the access as Windows does";
 
     const CHILD_RESULT run = RunCli(L"scan --json C:\\denied.json");
     EXPECT_EQ(run.exitCode, 2u) << run.out << run.err;
     EXPECT_EQ(run.err,
-              "QuarveloCli: the scan needs administrator rights (run it from an elevated prompt)\r\n");
+              "QuarveloCli: the scan needs administrator rights (run it from an elevated "
+              "prompt)\r\n");
     EXPECT_TRUE(run.out.empty()) << run.out;
     EXPECT_TRUE(ReadFileBytes(L"C:\\denied.json").empty());
   }
