@@ -9,29 +9,8 @@ namespace qv {
 
 namespace {
 
-struct ROOT_SPELLING {
-  std::wstring_view name;
-  RegHandle root;
-};
-
-// The fourteen accepted spellings, upper case. A constant table: it is complete before any
-// thread can look at it.
-constexpr std::array<ROOT_SPELLING, 14> kRootSpellings = {{
-    {kHkeyClassesRootName, kHkeyClassesRoot},
-    {kHkeyCurrentUserName, kHkeyCurrentUser},
-    {kHkeyLocalMachineName, kHkeyLocalMachine},
-    {kHkeyUsersName, kHkeyUsers},
-    {kHkeyPerformanceDataName, kHkeyPerformanceData},
-    {kHkeyCurrentConfigName, kHkeyCurrentConfig},
-    {kHkeyDynDataName, kHkeyDynData},
-    {L"HKCR", kHkeyClassesRoot},
-    {L"HKCU", kHkeyCurrentUser},
-    {L"HKLM", kHkeyLocalMachine},
-    {L"HKU", kHkeyUsers},
-    {L"HKPD", kHkeyPerformanceData},
-    {L"HKCC", kHkeyCurrentConfig},
-    {L"HKDD", kHkeyDynData},
-}};
+// The fourteen spellings (kRootSpellings, platform/registry.h) are a constant table: it is
+// complete before any thread can look at it.
 
 // The longest root name the parser looks at, in characters.
 constexpr std::size_t kRootNameLimit = 31;

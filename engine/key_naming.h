@@ -11,14 +11,6 @@
 
 namespace qv {
 
-inline constexpr std::wstring_view kHkeyClassesRootName = L"HKEY_CLASSES_ROOT";
-inline constexpr std::wstring_view kHkeyCurrentUserName = L"HKEY_CURRENT_USER";
-inline constexpr std::wstring_view kHkeyLocalMachineName = L"HKEY_LOCAL_MACHINE";
-inline constexpr std::wstring_view kHkeyUsersName = L"HKEY_USERS";
-inline constexpr std::wstring_view kHkeyPerformanceDataName = L"HKEY_PERFORMANCE_DATA";
-inline constexpr std::wstring_view kHkeyCurrentConfigName = L"HKEY_CURRENT_CONFIG";
-inline constexpr std::wstring_view kHkeyDynDataName = L"HKEY_DYN_DATA";
-
 // The full name of a predefined root; the empty text for any other handle.
 [[nodiscard]] std::wstring_view RootKeyName(RegHandle root);
 

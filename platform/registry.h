@@ -3,6 +3,7 @@
 // platform/memory (an in-memory tree with the same observable behaviour, for unit tests).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +26,38 @@ inline constexpr RegHandle kHkeyPerformanceData = 0x80000004u;
 inline constexpr RegHandle kHkeyCurrentConfig = 0x80000005u;
 inline constexpr RegHandle kHkeyDynData = 0x80000006u;
 inline constexpr RegHandle kNullRegHandle = 0;
+
+// Full names of the predefined roots, and the fourteen spellings by which key-path text names
+// them (seven full names, then seven abbreviations), upper case.
+inline constexpr std::wstring_view kHkeyClassesRootName = L"HKEY_CLASSES_ROOT";
+inline constexpr std::wstring_view kHkeyCurrentUserName = L"HKEY_CURRENT_USER";
+inline constexpr std::wstring_view kHkeyLocalMachineName = L"HKEY_LOCAL_MACHINE";
+inline constexpr std::wstring_view kHkeyUsersName = L"HKEY_USERS";
+inline constexpr std::wstring_view kHkeyPerformanceDataName = L"HKEY_PERFORMANCE_DATA";
+inline constexpr std::wstring_view kHkeyCurrentConfigName = L"HKEY_CURRENT_CONFIG";
+inline constexpr std::wstring_view kHkeyDynDataName = L"HKEY_DYN_DATA";
+
+struct ROOT_SPELLING {
+  std::wstring_view name;
+  RegHandle root;
+};
+
+inline constexpr std::array<ROOT_SPELLING, 14> kRootSpellings = {{
+    {kHkeyClassesRootName, kHkeyClassesRoot},
+    {kHkeyCurrentUserName, kHkeyCurrentUser},
+    {kHkeyLocalMachineName, kHkeyLocalMachine},
+    {kHkeyUsersName, kHkeyUsers},
+    {kHkeyPerformanceDataName, kHkeyPerformanceData},
+    {kHkeyCurrentConfigName, kHkeyCurrentConfig},
+    {kHkeyDynDataName, kHkeyDynData},
+    {L"HKCR", kHkeyClassesRoot},
+    {L"HKCU", kHkeyCurrentUser},
+    {L"HKLM", kHkeyLocalMachine},
+    {L"HKU", kHkeyUsers},
+    {L"HKPD", kHkeyPerformanceData},
+    {L"HKCC", kHkeyCurrentConfig},
+    {L"HKDD", kHkeyDynData},
+}};
 
 // Access masks (Windows values).
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;

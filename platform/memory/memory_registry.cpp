@@ -143,26 +143,6 @@ ErrorCode CopyName(std::wstring_view text, wchar_t* name, std::uint32_t* nameCha
   return kErrorSuccess;
 }
 
-struct CRootName {
-  std::wstring_view name;
-  RegHandle handle;
-};
-constexpr std::array<CRootName, 14> kRootNames{{
-    {L"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-    {L"HKEY_CURRENT_USER", kHkeyCurrentUser},
-    {L"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-    {L"HKEY_USERS", kHkeyUsers},
-    {L"HKEY_PERFORMANCE_DATA", kHkeyPerformanceData},
-    {L"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
-    {L"HKEY_DYN_DATA", kHkeyDynData},
-    {L"HKCR", kHkeyClassesRoot},
-    {L"HKCU", kHkeyCurrentUser},
-    {L"HKLM", kHkeyLocalMachine},
-    {L"HKU", kHkeyUsers},
-    {L"HKPD", kHkeyPerformanceData},
-    {L"HKCC", kHkeyCurrentConfig},
-    {L"HKDD", kHkeyDynData},
-}};
 
 [[noreturn]] void Fail(std::wstring_view keyPath, const char* what, ErrorCode rc) {
   throw std::invalid_argument(std::string("CMemoryRegistry: ") + what + " failed (" +
@@ -589,9 +569,9 @@ bool CMemoryRegistry::SplitKeyPath(std::wstring_view keyPath, RegHandle* root,
                                    std::wstring_view* subkey) {
   const std::size_t sep = keyPath.find_first_of(L"\\/");
   const std::wstring_view rootText = keyPath.substr(0, sep);
-  for (const CRootName& r : kRootNames) {
+  for (const ROOT_SPELLING& r : kRootSpellings) {
     if (EqualsNoCase(r.name, rootText)) {
-      *root = r.handle;
+      *root = r.root;
       *subkey = sep == std::wstring_view::npos ? std::wstring_view() : keyPath.substr(sep + 1);
       return true;
     }
