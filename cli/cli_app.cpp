@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "cli/console_output.h"
-#include "cli/console_scan.h"
+#include "cli/report.h"
 #include "engine/exclusion_lists.h"
 #include "engine/scan_driver.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "platform/win32/win32_platform.h"
 #include "state/activity_log.h"
 #include "state/settings.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "platform/win32/win32_handles.h"
 
 namespace qv {

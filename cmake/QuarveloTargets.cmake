@@ -1,19 +1,49 @@
 # Helpers that keep one source list for both toolchains.
 #
-# quarvelo_library(<name> SOURCES <neutral...> [WIN32_SOURCES <win32-only...>] [DEPS <targets...>])
-#   A static library of platform-neutral sources, plus Win32 sources in the Windows build only.
-function(quarvelo_library name)
+# quarvelo_layer(<folder> SOURCES <neutral...> [WIN32_SOURCES <win32-only...>]
+#                [DEPS <layers below...>] [WIN32_DEPS <system libraries...>])
+#   The static library qv_<folder> of one layer: its platform-neutral sources, plus its Win32
+#   sources (in <folder>/win32/) in the Windows build only. DEPS names the layers directly below
+#   it (base, platform, state, ...), linked publicly, so a layer sees every layer beneath it.
+#
+#   Layers cannot include upwards: no target has the source tree itself on its include path.
+#   Each layer's headers are reachable only through a folder of the build tree holding one link,
+#   <build>/layers/<folder>/<folder> -> <source>/<folder>, and only a target that links the layer
+#   gets that folder on its include path. An include of "app/x.h" from engine/ therefore finds
+#   no such file and the build fails; so does an include between two layers of the same rank.
+function(quarvelo_layer_include_dir folder out)
+  set(root ${CMAKE_BINARY_DIR}/layers/${folder})
+  if(NOT EXISTS ${root}/${folder})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  endif()
+  set(${out} ${root} PARENT_SCOPE)
+endfunction()
+
+function(quarvelo_layer folder)
   cmake_parse_arguments(ARG "" "" "SOURCES;WIN32_SOURCES;DEPS;WIN32_DEPS" ${ARGN})
   set(sources ${ARG_SOURCES})
   if(WIN32)
     list(APPEND sources ${ARG_WIN32_SOURCES})
   endif()
-  add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE quarvelo_warnings)
-  if(WIN32 AND ARG_WIN32_DEPS)
-    target_link_libraries(${name} PUBLIC ${ARG_WIN32_DEPS})
+  set(name qv_${folder})
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    set(scope PUBLIC)
+    target_link_libraries(${name} PRIVATE quarvelo_warnings)
+  else()
+    add_library(${name} INTERFACE)
+    set(scope INTERFACE)
   endif()
+  quarvelo_layer_include_dir(${folder} include_dir)
+  target_include_directories(${name} ${scope} ${include_dir})
+  foreach(dep ${ARG_DEPS})
+    target_link_libraries(${name} ${scope} qv_${dep})
+  endforeach()
+  if(WIN32 AND ARG_WIN32_DEPS)
+    target_link_libraries(${name} ${scope} ${ARG_WIN32_DEPS})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY QUARVELO_LAYER_TARGETS ${name})
 endfunction()
 
 # quarvelo_test(<name> SOURCES <...> [DEPS <...>] [WINE_ONLY] [DISPLAY] [TIMEOUT <s>])
@@ -27,8 +57,8 @@ function(quarvelo_test name)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} quarvelo_gtest_main quarvelo_warnings)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} qv_test_support quarvelo_gtest_main
+                        quarvelo_warnings)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 600)
   endif()

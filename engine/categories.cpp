@@ -1,6 +1,6 @@
 #include "engine/categories.h"
 
-#include "engine/text_case.h"
+#include "base/text.h"
 
 namespace qv {
 
@@ -104,19 +104,6 @@ std::wstring_view SeverityLabel(int severity) {
   if (severity < 100) return kSeverityLow;
   if (severity < 200) return kSeverityMedium;
   return kSeverityHigh;
-}
-
-CATEGORY_TABLE BuildDefaultCategoryTable() {
-  CATEGORY_TABLE table;
-  for (int i = 0; i < kCategoryCount; ++i) {
-    CATEGORY_SETTINGS& record = table[static_cast<std::size_t>(i)];
-    record.name = std::wstring(CategoryDisplayName(i));
-    record.description = std::wstring(CategoryDescription(i));
-    record.enabled = 1;
-    record.found = 0;
-    record.fixed = 0;
-  }
-  return table;
 }
 
 }  // namespace qv

@@ -1,7 +1,6 @@
 // The eleven scan categories: their problem kinds, fixed texts, run order, progress weights and
-// risk levels, the category value names of the blocked store, and the category settings records
-// that the application object keeps for the whole run (loaded from and saved to the product key
-// by the state store).
+// risk levels, and the category value names of the blocked store. The category table (enabled
+// switch, found and fixed counts) belongs to the application object (app/category_table.h).
 #pragma once
 
 #include <array>
@@ -65,19 +64,14 @@ inline constexpr std::wstring_view kSeverityLow = L"LOW";
 inline constexpr std::wstring_view kSeverityMedium = L"MEDIUM";
 inline constexpr std::wstring_view kSeverityHigh = L"HIGH";
 
-// One category settings record.
-struct CATEGORY_SETTINGS {
-  std::wstring name;         // display name; also the settings value name
-  std::wstring description;  // description text
-  std::int32_t enabled = 1;  // nonzero: selected for scanning
-  std::int32_t found = 0;    // problems found in this category (running statistic)
-  std::int32_t fixed = 0;    // problems repaired in this category (running statistic)
-};
+// Which categories a scan runs, by category index.
+using CATEGORY_SELECTION = std::array<bool, kCategoryCount>;
 
-using CATEGORY_TABLE = std::array<CATEGORY_SETTINGS, kCategoryCount>;
-
-// The eleven records in index order with their names and descriptions, every category enabled
-// and both counts 0 (the values the settings store falls back to when nothing is stored).
-[[nodiscard]] CATEGORY_TABLE BuildDefaultCategoryTable();
+// Every category selected.
+[[nodiscard]] constexpr CATEGORY_SELECTION AllCategories() {
+  CATEGORY_SELECTION all{};
+  for (bool& selected : all) selected = true;
+  return all;
+}
 
 }  // namespace qv

@@ -3,23 +3,13 @@
 #include <vector>
 
 #include "engine/path_references.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace qv {
 
 std::wstring RegistryDataText(const std::uint8_t* data, std::uint32_t bytes,
                               std::uint32_t capacityBytes) {
-  if (data == nullptr || bytes == 0) return std::wstring();
-  const std::wstring text = FromUtf16LeBytes(data, bytes);
-  const std::wstring_view terminated = TruncateAtNul(text);
-  const std::size_t capacityUnits = capacityBytes / 2;
-  if (terminated.size() == text.size() && capacityUnits > 0 &&
-      Utf16Length(text) >= capacityUnits) {
-    std::u16string units = ToUtf16(text);
-    units.resize(capacityUnits - 1);
-    return FromUtf16(units);
-  }
-  return std::wstring(terminated);
+  return FixedBufferText(data, bytes, capacityBytes);
 }
 
 ErrorCode EnumValueText(const CRegKey& key, std::uint32_t index, std::uint32_t nameChars,

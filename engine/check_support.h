@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 #include "platform/registry.h"
 
 namespace qv {

@@ -10,7 +10,8 @@
 #include "engine/checks.h"
 #include "engine/key_naming.h"
 #include "engine/registry_cleaner.h"
-#include "engine/text_case.h"
+#include "base/text.h"
+#include "base/text_case.h"
 
 namespace qv {
 namespace {

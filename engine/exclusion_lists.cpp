@@ -6,11 +6,10 @@
 #include <utility>
 
 #include "engine/safe_list_rows.h"
-#include "engine/text_case.h"
+#include "base/text.h"
+#include "base/text_case.h"
 #include "platform/registry.h"
-#include "platform/utf16.h"
-#include "repair/backup_file.h"
-#include "repair/backup_format.h"
+#include "base/utf16.h"
 #include "state/data_folder.h"
 #include "state/settings.h"
 #include "state/text_file.h"
@@ -76,23 +75,6 @@ void AppendEscape(char16_t unit, std::wstring* out) {
     out->push_back(kHex[digit]);
   }
   out->push_back(L';');
-}
-
-// A leading decimal integer: optional sign, then as many digits as follow (none: 0); saturates.
-int LeadingInteger(std::wstring_view text) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-    negative = text[i] == L'-';
-    ++i;
-  }
-  long long value = 0;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    value = value * 10 + (text[i] - L'0');
-    if (value > INT_MAX) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) return static_cast<int>(-value);
-  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
 // A .wls line's bytes as characters: each byte is the code point it holds.
@@ -182,26 +164,6 @@ std::wstring IdentityHashText(std::wstring_view identity) {
   return std::to_wstring(IdentityHash(identity));
 }
 
-std::wstring ToLowerAscii(std::wstring_view text) {
-  std::wstring lowered(text);
-  for (wchar_t& c : lowered) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 0x20);
-  }
-  return lowered;
-}
-
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i];
-    wchar_t y = b[i];
-    if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x + 0x20);
-    if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y + 0x20);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // ---------------------------------------------------------------------------------------------
 // The .wls format
 
@@ -261,8 +223,12 @@ std::vector<bool> CodePageRoundTrips(IFileSystem& files) {
   std::vector<bool> roundTrips(256, false);
   for (unsigned b = 0; b < 256; ++b) {
     const std::string byte(1, static_cast<char>(b));
+    std::wstring text;
+    std::string back;
     bool lossless = true;
-    roundTrips[b] = files.ToCodePage(files.FromCodePage(byte), &lossless) == byte && lossless;
+    roundTrips[b] = files.FromCodePage(byte, &text) == kErrorSuccess &&
+                    files.ToCodePage(text, &back, &lossless) == kErrorSuccess && back == byte &&
+                    lossless;
   }
   return roundTrips;
 }
@@ -272,7 +238,7 @@ void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content) {
   for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
     const std::wstring_view typeLine = TrimWhiteSpace(lines[i]);
     std::wstring text = ReadWlsTextLine(lines[i + 1]);
-    const int type = LeadingInteger(typeLine);
+    const int type = ParseLeadingInt(typeLine);
     if (type < 0 || type >= kCategoryCount) continue;  // out of range, negative included
     if (type > 0) {
       content->entries.push_back({type, std::move(text)});
@@ -326,7 +292,10 @@ ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
     std::string bytes;
     bytes.reserve(line.size());
     for (const wchar_t c : line) bytes.push_back(static_cast<char>(static_cast<unsigned char>(c)));
-    record += files.FromCodePage(bytes);
+    std::wstring characters;
+    rc = files.FromCodePage(bytes, &characters);
+    if (rc != kErrorSuccess) break;
+    record += characters;
     record.push_back(L'\n');
     rc = writer->Write(record);
     if (rc != kErrorSuccess) break;
@@ -476,11 +445,12 @@ ErrorCode CExclusionLists::IgnoreProblem(const CRegistryProblem& problem) {
   return SaveExclusionListsIfChanged();
 }
 
-ErrorCode CExclusionLists::BlockProblem(const CRegistryProblem& problem, CBackupFile& backupFile) {
+ErrorCode CExclusionLists::BlockProblem(const CRegistryProblem& problem,
+                                        IBlockUndoLog& undoLog) {
   if (!IsValidCategory(problem.type)) return kErrorInvalidParameter;
   std::wstring identity = ProblemIdentity(problem);
-  const ErrorCode rc = AppendDeleteValueSection(backupFile, BlockedKeyPath(problem.type),
-                                                IdentityHashText(identity));
+  const ErrorCode rc =
+      undoLog.AppendValueDeletion(BlockedKeyPath(problem.type), IdentityHashText(identity));
   if (rc != kErrorSuccess) return rc;
   std::unique_lock lock(m_lock);
   m_state.blocked.push_back(Stored(problem.type, std::move(identity)));

@@ -37,16 +37,26 @@
 #include <vector>
 
 #include "engine/categories.h"
-#include "engine/log_interface.h"
+#include "state/log_interface.h"
 #include "engine/problem_filter.h"
 #include "engine/registry_problem.h"
-#include "platform/errors.h"
+#include "base/errors.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
 
 namespace qv {
 
-class CBackupFile;
+// Where a block's undo section goes: the registry backup file the repair is writing. The repair
+// implements it over its open backup file; merging that file back deletes the value named here.
+class IBlockUndoLog {
+ public:
+  virtual ~IBlockUndoLog() = default;
+  // Appends a section that deletes the value `valueName` of the key `fullKey` (a full key name,
+  // beginning with the root's full name) when the file is merged, and puts it on the disk.
+  // Returns 0 once it is there.
+  [[nodiscard]] virtual ErrorCode AppendValueDeletion(std::wstring_view fullKey,
+                                                      std::wstring_view valueName) = 0;
+};
 
 // Fixed names and formats of the exclusion lists.
 inline constexpr wchar_t kUserIgnoreFileName[] = L"ignore.wls";
@@ -84,10 +94,6 @@ struct WLS_CONTENT {
 [[nodiscard]] std::int32_t IdentityHash(std::wstring_view identity);
 // The hash in signed decimal: the value name of the problem in the blocked store.
 [[nodiscard]] std::wstring IdentityHashText(std::wstring_view identity);
-
-// A-Z to a-z; every other character unchanged.
-[[nodiscard]] std::wstring ToLowerAscii(std::wstring_view text);
-[[nodiscard]] bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
 
 // Reads the records of a .wls file's bytes into *content (appending):
 //  - the type line, trimmed, is read as a leading decimal integer (optional sign; no digits: 0);
@@ -163,10 +169,10 @@ class CExclusionLists final : public IProblemFilter {
 
   // Called by the repair for a removed problem that is to stay hidden: appends the undo section
   // (an empty line, "[HKEY_LOCAL_MACHINE\SOFTWARE\<product>\blocked\<category value name>]",
-  // "\"<hash>\"=-") to the open backup file, and once it is on disk appends (category, identity)
+  // "\"<hash>\"=-") to the repair's open backup file, and once it is on disk appends (category, identity)
   // to the blocked list and marks it changed. When the section cannot be written the problem is
   // not blocked (merging the backup could not lift the block) and the error is returned.
-  [[nodiscard]] ErrorCode BlockProblem(const CRegistryProblem& problem, CBackupFile& backupFile);
+  [[nodiscard]] ErrorCode BlockProblem(const CRegistryProblem& problem, IBlockUndoLog& undoLog);
 
   // Writes what changed. Ignore list changed: ignore.wls is deleted when no entry follows the
   // shipped ones, otherwise the visible entries are written to ignore.wls.new beside it, which

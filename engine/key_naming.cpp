@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "engine/text_case.h"
+#include "base/text_case.h"
 
 namespace qv {
 

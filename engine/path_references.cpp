@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
-#include "engine/text_case.h"
-#include "platform/utf16.h"
+#include "base/text.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
 
 namespace qv {
 

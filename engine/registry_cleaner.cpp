@@ -12,8 +12,8 @@ CRegistryCleaner::CRegistryCleaner(const CPlatform& platform, CProblemList& prob
       m_filter(filter),
       m_log(log) {}
 
-void CRegistryCleaner::Prepare(const CATEGORY_TABLE& table) {
-  for (std::size_t i = 0; i < table.size(); ++i) m_scanCategory[i] = table[i].enabled != 0;
+void CRegistryCleaner::Prepare(const CATEGORY_SELECTION& selection) {
+  m_scanCategory = selection;
   m_found.fill(0);
   m_fixed.fill(0);
   m_totalFound = 0;

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "engine/categories.h"
-#include "engine/log_interface.h"
+#include "state/log_interface.h"
 #include "engine/path_references.h"
 #include "engine/problem_filter.h"
 #include "engine/registry_problem.h"
@@ -37,9 +37,9 @@ class CRegistryCleaner {
   CRegistryCleaner(const CRegistryCleaner&) = delete;
   CRegistryCleaner& operator=(const CRegistryCleaner&) = delete;
 
-  // Prepares the engine for its scan from the category table: scan category[i] = enabled != 0,
-  // every found and fixed counter and both totals zeroed, running set.
-  void Prepare(const CATEGORY_TABLE& table);
+  // Prepares the engine for its scan: scan category[i] = the selection (the category table's
+  // enabled switches), every found and fixed counter and both totals zeroed, running set.
+  void Prepare(const CATEGORY_SELECTION& selection);
 
   // Takes ownership of a problem a check has found and reports it, in this order:
   //  1. asks the filter; an excluded problem is deleted and false returned, nothing else happens;

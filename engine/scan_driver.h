@@ -32,7 +32,7 @@
 #include <string_view>
 #include <thread>
 
-#include "engine/log_interface.h"
+#include "state/log_interface.h"
 #include "engine/problem_filter.h"
 #include "engine/registry_cleaner.h"
 #include "engine/scan_sink.h"

@@ -7,9 +7,9 @@
 
 #include "engine/key_naming.h"
 #include "engine/path_references.h"
-#include "engine/text_case.h"
+#include "base/text_case.h"
 #include "platform/memory/memory_platform.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/errors.h"
+#include "base/errors.h"
+#include "base/text_writer.h"
 
 namespace qv {
 
@@ -29,13 +30,10 @@ enum class FileShareMode {
   kShareAll,
 };
 
-// An open file. Bytes are written as given: text conversion and CR LF belong to CTextWriter.
-class IFile {
+// An open file. Bytes are written as given (Write and Flush of IByteSink): text conversion and
+// CR LF belong to the text writers.
+class IFile : public IByteSink {
  public:
-  virtual ~IFile() = default;
-  [[nodiscard]] virtual ErrorCode Write(const void* data, std::size_t bytes) = 0;
-  // Pushes what was written so far to the disk (FlushFileBuffers).
-  [[nodiscard]] virtual ErrorCode Flush() = 0;
   // Reads the rest of the file.
   [[nodiscard]] virtual ErrorCode ReadAll(std::string* bytes) = 0;
 };
@@ -70,10 +68,13 @@ class IFileSystem {
   [[nodiscard]] virtual ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode,
                                            FileShareMode share, std::unique_ptr<IFile>* file) = 0;
 
-  // The system's 8-bit code page (the runtime locale of the files we write). *lossless (may be
-  // null) tells whether every character had a form of its own in the code page.
-  [[nodiscard]] virtual std::string ToCodePage(std::wstring_view text, bool* lossless) = 0;
-  [[nodiscard]] virtual std::wstring FromCodePage(std::string_view bytes) = 0;
+  // The system's 8-bit code page (the runtime locale of the files we write). Returns 0, or the
+  // conversion's error (nothing converted, *bytes or *text unchanged); an empty input converts
+  // to an empty output. *lossless (may be null) tells whether every character had a form of its
+  // own in the code page.
+  [[nodiscard]] virtual ErrorCode ToCodePage(std::wstring_view text, std::string* bytes,
+                                             bool* lossless) = 0;
+  [[nodiscard]] virtual ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) = 0;
 };
 
 }  // namespace qv

@@ -1,6 +1,6 @@
 #include "platform/registry.h"
 
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace qv {
 
@@ -45,15 +45,7 @@ ErrorCode CRegKey::QueryString(std::wstring_view valueName, std::uint32_t maxByt
   if (rc != kErrorSuccess) return rc;
   // Unterminated data that fills the buffer loses its last character to the terminator, as a
   // fixed wchar_t buffer terminated at its end would.
-  std::wstring value = FromUtf16LeBytes(buffer.data(), bytes);
-  const std::size_t capacityChars = maxBytes / 2;
-  if (capacityChars > 0 && value.find(L'\0') == std::wstring::npos &&
-      Utf16Length(value) >= capacityChars) {
-    std::u16string units = ToUtf16(value);
-    units.resize(capacityChars - 1);
-    value = FromUtf16(units);
-  }
-  *text = std::wstring(TruncateAtNul(value));
+  *text = FixedBufferText(buffer.data(), bytes, maxBytes);
   if (type != nullptr) *type = valueType;
   return kErrorSuccess;
 }

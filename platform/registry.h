@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/errors.h"
-#include "platform/unique_handle.h"
+#include "base/errors.h"
+#include "base/unique_handle.h"
 
 namespace qv {
 
@@ -81,6 +81,11 @@ inline constexpr std::uint32_t kRegResourceList = 8;
 inline constexpr std::uint32_t kRegFullResourceDescriptor = 9;
 inline constexpr std::uint32_t kRegResourceRequirementsList = 10;
 inline constexpr std::uint32_t kRegQword = 11;
+
+// The types whose data is UTF-16 text: REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ.
+[[nodiscard]] constexpr bool IsStringType(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
 
 // Registry operations. Every operation returns a Win32 error code (0 = success). Unless stated,
 // on failure the out-parameters are unchanged. String data is stored as UTF-16LE bytes exactly as

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace qv {
 

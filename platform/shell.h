@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace qv {
 
@@ -41,8 +41,10 @@ class IShell {
   // SHGetFolderPathW(no window, csidl, no token, flag 0): 0 on success, otherwise a failure code;
   // csidl may carry kCsidlFlagCreate.
   [[nodiscard]] virtual ErrorCode GetFolderPath(int csidl, std::wstring* path) = 0;
-  // SHGetSpecialFolderPathW(no window, path, csidl, create).
-  [[nodiscard]] virtual bool GetSpecialFolderPath(int csidl, bool create, std::wstring* path) = 0;
+  // SHGetSpecialFolderPathW(no window, path, csidl, create): 0 on success, otherwise the failure
+  // code (the system's last error, or E_FAIL when it gives none); *path unchanged on failure.
+  [[nodiscard]] virtual ErrorCode GetSpecialFolderPath(int csidl, bool create,
+                                                       std::wstring* path) = 0;
 
   // ExpandEnvironmentStringsW into a buffer of `capacity` characters: returns the number of
   // characters the expansion needs including its terminator (0 on failure). *expanded is set only
@@ -53,8 +55,10 @@ class IShell {
 
   // Full path of the running program's executable (GetModuleFileNameW(NULL)).
   [[nodiscard]] virtual std::wstring ModuleFileName() = 0;
-  // The fixed file version of a file's version resource; false when it has none.
-  [[nodiscard]] virtual bool GetFileVersion(std::wstring_view path, CFileVersion* version) = 0;
+  // The fixed file version of a file's version resource: 0, or the error of reading it
+  // (kErrorResourceTypeNotFound 1813 for a file without one); *version unchanged on failure.
+  [[nodiscard]] virtual ErrorCode GetFileVersion(std::wstring_view path,
+                                                 CFileVersion* version) = 0;
   // GetVersionExW: major and minor version of the operating system.
   virtual void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) = 0;
 };

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "engine/key_naming.h"
-#include "platform/utf16.h"
+#include "base/text.h"
+#include "base/text_writer.h"
+#include "base/utf16.h"
 #include "repair/backup_format.h"
 #include "repair/backup_texts.h"
 #include "state/data_folder.h"
@@ -12,68 +14,6 @@
 #include "state/time_format.h"
 
 namespace qv {
-
-// The Unicode form of a backup file: UTF-16LE, every "\n" written as CR LF. Buffered like
-// CTextWriter; the first failed write closes it for good.
-class CUtf16FileWriter {
- public:
-  explicit CUtf16FileWriter(std::unique_ptr<IFile> file) : m_file(std::move(file)) {}
-  ~CUtf16FileWriter() { static_cast<void>(Close()); }
-  CUtf16FileWriter(const CUtf16FileWriter&) = delete;
-  CUtf16FileWriter& operator=(const CUtf16FileWriter&) = delete;
-
-  // Text as it is (no line-end conversion): for content that already has its CR LF.
-  ErrorCode WriteVerbatim(std::wstring_view text) {
-    if (m_file == nullptr) return m_error != kErrorSuccess ? m_error : kErrorInvalidHandle;
-    if (m_error != kErrorSuccess) return m_error;
-    for (const char16_t unit : ToUtf16(text)) {
-      m_buffer.push_back(static_cast<char>(unit & 0xFF));
-      m_buffer.push_back(static_cast<char>(unit >> 8));
-    }
-    return m_buffer.size() >= kBufferBytes ? Push() : kErrorSuccess;
-  }
-  ErrorCode Write(std::wstring_view text) {
-    std::wstring crlf;
-    crlf.reserve(text.size() + text.size() / 16 + 2);
-    for (const wchar_t c : text) {
-      if (c == L'\n') crlf.push_back(L'\r');
-      crlf.push_back(c);
-    }
-    return WriteVerbatim(crlf);
-  }
-  ErrorCode Flush() {
-    const ErrorCode rc = Push();
-    if (rc != kErrorSuccess) return rc;
-    const ErrorCode flushed = m_file->Flush();
-    if (flushed != kErrorSuccess) m_error = flushed;
-    return flushed;
-  }
-  ErrorCode Close() {
-    if (m_file == nullptr) return m_error;
-    static_cast<void>(Push());
-    m_file.reset();
-    return m_error;
-  }
-
- private:
-  static constexpr std::size_t kBufferBytes = 64 * 1024;
-  ErrorCode Push() {
-    if (m_file == nullptr) return m_error != kErrorSuccess ? m_error : kErrorInvalidHandle;
-    if (m_error != kErrorSuccess) return m_error;
-    if (m_buffer.empty()) return kErrorSuccess;
-    const ErrorCode rc = m_file->Write(m_buffer.data(), m_buffer.size());
-    if (rc != kErrorSuccess) {
-      m_error = rc;
-      return rc;
-    }
-    m_buffer.clear();
-    return kErrorSuccess;
-  }
-
-  std::unique_ptr<IFile> m_file;
-  std::string m_buffer;
-  ErrorCode m_error = kErrorSuccess;
-};
 
 namespace {
 
@@ -88,13 +28,6 @@ constexpr std::size_t kInitialDataBytes = 4096;
 // A value that keeps growing while it is read is given up after this many attempts.
 constexpr int kReadAttempts = 8;
 constexpr std::uint32_t kBackupKeyAccess = kKeyQueryValue | kKeyEnumerateSubKeys;
-
-bool IsAscii(std::wstring_view text) {
-  for (const wchar_t c : text) {
-    if (static_cast<std::uint32_t>(c) > 0x7F) return false;
-  }
-  return true;
-}
 
 std::wstring FullKeyName(std::wstring_view rootName, std::wstring_view path) {
   std::wstring full(rootName);
@@ -250,8 +183,8 @@ ErrorCode CBackupFile::Write(std::wstring_view text, bool needsUnicode) {
   if (m_unicode == nullptr) {
     if (!needsUnicode && !IsAscii(text)) {
       bool lossless = true;
-      static_cast<void>(EncodeText(m_files, text, &lossless));
-      needsUnicode = !lossless;
+      std::string bytes;
+      needsUnicode = EncodeText(m_files, text, &bytes, &lossless) != kErrorSuccess || !lossless;
     }
     if (needsUnicode) {
       const ErrorCode rc = SwitchToUnicode();
@@ -281,6 +214,11 @@ ErrorCode CBackupFile::Close() {
   return rc;
 }
 
+ErrorCode CBackupFile::AppendValueDeletion(std::wstring_view fullKey,
+                                           std::wstring_view valueName) {
+  return AppendDeleteValueSection(*this, fullKey, valueName);
+}
+
 ErrorCode CBackupFile::SwitchToUnicode() {
   // Everything written so far goes to the disk and is read back from there.
   ErrorCode rc = m_text->Close();
@@ -305,7 +243,7 @@ ErrorCode CBackupFile::SwitchToUnicode() {
     m_error = rc;
     return rc;
   }
-  m_unicode = std::make_unique<CUtf16FileWriter>(std::move(file));
+  m_unicode = std::make_unique<CCrLfWriter>(EncodeUtf16Le, std::move(file));
   return kErrorSuccess;
 }
 
@@ -322,7 +260,7 @@ ErrorCode CBackupFile::RewriteAsUnicode(const std::wstring& temporaryPath) {
   rc = m_files.OpenFile(temporaryPath, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite,
                         &file);
   if (rc != kErrorSuccess) return rc;
-  CUtf16FileWriter writer(std::move(file));
+  CCrLfWriter writer(EncodeUtf16Le, std::move(file));
   rc = writer.WriteVerbatim(kByteOrderMark + content);
   if (rc == kErrorSuccess) rc = writer.Flush();
   const ErrorCode closed = writer.Close();

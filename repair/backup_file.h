@@ -18,7 +18,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/errors.h"
+#include "base/errors.h"
+#include "base/text_writer.h"
+#include "engine/exclusion_lists.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
@@ -26,17 +28,16 @@
 
 namespace qv {
 
-class CUtf16FileWriter;
-
-// A text file that is 8-bit until a text needs the Unicode form (see above).
-class CBackupFile {
+// A text file that is 8-bit until a text needs the Unicode form (see above). As the registry
+// backup file of a repair it also takes the undo sections of the problems the repair blocks.
+class CBackupFile final : public IBlockUndoLog {
  public:
   // Creates the file (an existing one is truncated). `unicodeFirstLine`, when not empty, replaces
   // the first line of the file when it turns Unicode. *file is unchanged on failure.
   [[nodiscard]] static ErrorCode Create(IFileSystem& files, std::wstring path,
                                         std::wstring unicodeFirstLine,
                                         std::unique_ptr<CBackupFile>* file);
-  ~CBackupFile();
+  ~CBackupFile() override;
   CBackupFile(const CBackupFile&) = delete;
   CBackupFile& operator=(const CBackupFile&) = delete;
 
@@ -49,6 +50,10 @@ class CBackupFile {
   [[nodiscard]] ErrorCode Flush();
   // Writes what is buffered and closes; the first error of the file's life. Later writes fail.
   [[nodiscard]] ErrorCode Close();
+
+  // IBlockUndoLog: AppendDeleteValueSection on this file.
+  [[nodiscard]] ErrorCode AppendValueDeletion(std::wstring_view fullKey,
+                                              std::wstring_view valueName) override;
 
   [[nodiscard]] const std::wstring& Path() const { return m_path; }
   [[nodiscard]] bool IsUnicode() const { return m_unicode != nullptr; }
@@ -63,7 +68,7 @@ class CBackupFile {
   std::wstring m_path;
   std::wstring m_unicodeFirstLine;
   std::unique_ptr<CTextWriter> m_text;         // the 8-bit form
-  std::unique_ptr<CUtf16FileWriter> m_unicode;  // the Unicode form, once switched
+  std::unique_ptr<CCrLfWriter> m_unicode;  // the Unicode form, once switched
   ErrorCode m_error = kErrorSuccess;            // a failure that closed the file for good
 };
 

@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/utf16.h"
+#include "base/text.h"
+#include "base/utf16.h"
 #include "repair/backup_texts.h"
 
 namespace qv {
@@ -35,10 +36,6 @@ bool HasLineBreak(std::wstring_view text) {
   return text.find_first_of(L"\r\n") != std::wstring_view::npos;
 }
 
-bool IsStringType(std::uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
-
 // Whether the value's data goes out as string bytes in a hex(1), hex(2) or hex(7) list.
 bool WrittenAsStringBytes(std::uint32_t type, const std::uint8_t* data, std::size_t bytes) {
   if (type == kRegSz) return HasLineBreak(StringText(data, bytes));
@@ -50,29 +47,6 @@ std::wstring TypedHexPrefix(std::uint32_t type) {
 }
 
 }  // namespace
-
-std::wstring FormatWithStrings(std::wstring_view format,
-                               std::initializer_list<std::wstring_view> args) {
-  std::wstring out;
-  out.reserve(format.size() + 64);
-  auto next = args.begin();
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == L'%' && i + 1 < format.size()) {
-      if (format[i + 1] == L's') {
-        if (next != args.end()) out += *next++;
-        ++i;
-        continue;
-      }
-      if (format[i + 1] == L'%') {
-        out.push_back(L'%');
-        ++i;
-        continue;
-      }
-    }
-    out.push_back(format[i]);
-  }
-  return out;
-}
 
 std::wstring FormatByteList(std::wstring_view prefix, const std::uint8_t* data,
                             std::size_t bytes) {

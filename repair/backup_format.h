@@ -78,8 +78,4 @@ inline constexpr std::size_t kByteListLaterLines = 25;
 // The first line for a system version (without its line end).
 [[nodiscard]] std::wstring_view RegFileHeader(std::uint32_t major, std::uint32_t minor);
 
-// Replaces each "%s" of the format, in order, by the next argument ("%%" gives "%").
-[[nodiscard]] std::wstring FormatWithStrings(std::wstring_view format,
-                                             std::initializer_list<std::wstring_view> args);
-
 }  // namespace qv

@@ -56,7 +56,7 @@ std::wstring CActivityLog::LogFilePath() {
   return PathLocked();
 }
 
-bool CActivityLog::WriteLog(std::wstring_view message) {
+ErrorCode CActivityLog::WriteLog(std::wstring_view message) {
   const std::lock_guard<std::mutex> lock(m_mutex);
   const std::lock_guard<std::mutex> processLock(ProcessWriteMutex());
   const std::wstring& path = PathLocked();
@@ -76,7 +76,7 @@ bool CActivityLog::WriteLog(std::wstring_view message) {
     if (rc != kErrorSharingViolation) break;
     m_clock.Sleep(kRetryDelayMs);  // another process is writing its line
   }
-  if (rc != kErrorSuccess) return false;
+  if (rc != kErrorSuccess) return rc;
 
   const std::wstring_view trimmed = TrimLogMessage(message);
   std::wstring line;
@@ -87,7 +87,7 @@ bool CActivityLog::WriteLog(std::wstring_view message) {
   line += L'\n';
   const ErrorCode written = writer->Write(line);
   const ErrorCode closed = writer->Close();
-  return written == kErrorSuccess && closed == kErrorSuccess;
+  return written != kErrorSuccess ? written : closed;
 }
 
 }  // namespace qv

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/log_interface.h"
+#include "state/log_interface.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
@@ -28,8 +28,9 @@ class CActivityLog final : public IActivityLog {
   CActivityLog(IShell& shell, IFileSystem& files, IClock& clock);
   explicit CActivityLog(const CPlatform& platform);
 
-  // Appends one line; true when the whole line reached the file.
-  bool WriteLog(std::wstring_view message) override;
+  // Appends one line. Returns 0 when the whole line reached the file, otherwise the error of
+  // opening (after the retries), writing or closing it.
+  ErrorCode WriteLog(std::wstring_view message) override;
 
   // The log file's path: formed (and the log folder created) on first use, then kept for the
   // life of this object, so one run writes one file.

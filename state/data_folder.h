@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 #include "platform/file_system.h"
 #include "platform/shell.h"
 

@@ -4,47 +4,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/utf16.h"
+#include "base/text.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
 #include "state/state_texts.h"
 #include "state/time_format.h"
 
 namespace qv {
 namespace {
-
-bool IsSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
-
-// Leading white space, an optional sign, then decimal digits as far as they go; saturates at the
-// 32-bit limits. No digits: 0.
-int ToInt(std::wstring_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-    negative = text[i] == L'-';
-    ++i;
-  }
-  std::int64_t value = 0;
-  constexpr std::int64_t kLimit = static_cast<std::int64_t>(INT_MAX) + 1;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    value = value * 10 + (text[i] - L'0');
-    if (value > kLimit) value = kLimit;  // stays saturated, never overflows
-  }
-  if (negative) return value >= kLimit ? INT_MIN : static_cast<int>(-value);
-  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
-
-std::wstring Decimal(int value) {
-  const long long wide = value;
-  unsigned long long magnitude =
-      wide < 0 ? static_cast<unsigned long long>(-wide) : static_cast<unsigned long long>(wide);
-  std::wstring digits;
-  do {
-    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (wide < 0) digits.insert(digits.begin(), L'-');
-  return digits;
-}
 
 // The parts of `text` between `separator`s (an empty text has one empty part).
 std::vector<std::wstring_view> SplitAt(std::wstring_view text, wchar_t separator) {
@@ -59,18 +26,6 @@ std::vector<std::wstring_view> SplitAt(std::wstring_view text, wchar_t separator
     parts.push_back(text.substr(start, end - start));
     start = end + 1;
   }
-}
-
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i];
-    wchar_t y = b[i];
-    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - L'a' + L'A');
-    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - L'a' + L'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -115,7 +70,7 @@ ErrorCode ReadSettingString(IRegistry& registry, RegHandle root, std::wstring_vi
 
 int ParseSettingNumber(std::wstring_view text, int defaultValue) {
   if (text.empty()) return defaultValue;
-  const int value = ToInt(text);
+  const int value = ParseLeadingInt(text);
   if (value == INT_MAX || value == INT_MIN) return defaultValue;
   return value;
 }
@@ -151,7 +106,7 @@ ErrorCode WriteSettingText(IRegistry& registry, std::wstring_view productName,
 
 ErrorCode WriteSettingText(IRegistry& registry, std::wstring_view productName,
                            std::wstring_view valueName, int value, std::uint32_t extraAccess) {
-  return WriteSettingText(registry, productName, valueName, std::wstring_view(Decimal(value)),
+  return WriteSettingText(registry, productName, valueName, std::wstring_view(DecimalText(value)),
                           extraAccess);
 }
 
@@ -166,7 +121,7 @@ std::wstring ReadLastScanText(IRegistry& registry, std::wstring_view productName
 }
 
 std::wstring FormatLastScanDisplay(std::wstring_view stored) {
-  if (stored.empty() || EqualsNoCase(stored, kNoLastScan)) return kNeverScanned;
+  if (stored.empty() || EqualsIgnoringAsciiCase(stored, kNoLastScan)) return kNeverScanned;
   const std::size_t space = stored.find(L' ');
   if (space == std::wstring_view::npos) return std::wstring(stored);
   const std::vector<std::wstring_view> date = SplitAt(stored.substr(0, space), L'-');
@@ -175,8 +130,8 @@ std::wstring FormatLastScanDisplay(std::wstring_view stored) {
   const std::wstring_view day = date[0];
   const std::wstring_view year = date[2];
   const std::wstring_view minute = time[1];
-  const std::wstring_view month = ShortMonthName(ToInt(date[1]));
-  const int hour = ToInt(time[0]);
+  const std::wstring_view month = ShortMonthName(ParseLeadingInt(date[1]));
+  const int hour = ParseLeadingInt(time[0]);
   if (month.empty() || hour < 0 || hour > 23 || day.empty() || year.empty() || minute.empty()) {
     return std::wstring(stored);
   }
@@ -188,7 +143,7 @@ std::wstring FormatLastScanDisplay(std::wstring_view stored) {
   text += L", ";
   text += year;
   text += L' ';
-  text += Decimal(shownHour);
+  text += DecimalText(shownHour);
   text += L':';
   text += minute;
   text += L' ';
@@ -202,11 +157,11 @@ std::wstring LastScanDisplayText(IRegistry& registry, std::wstring_view productN
 
 std::wstring ProductVersionText(IShell& shell) {
   CFileVersion version;
-  if (!shell.GetFileVersion(shell.ModuleFileName(), &version)) return {};
+  if (shell.GetFileVersion(shell.ModuleFileName(), &version) != kErrorSuccess) return {};
   std::wstring text;
   for (std::size_t i = 0; i < version.parts.size(); ++i) {
     if (i != 0) text += L'.';
-    text += Decimal(version.parts[i]);
+    text += DecimalText(version.parts[i]);
   }
   return text;
 }

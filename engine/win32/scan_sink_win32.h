@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "engine/scan_sink.h"
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace qv {
 

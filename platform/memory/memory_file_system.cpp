@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/memory/text_case.h"
-#include "platform/utf16.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
 
 namespace qv {
 
@@ -475,7 +475,8 @@ ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
   return kErrorSuccess;
 }
 
-std::string CMemoryFileSystem::ToCodePage(std::wstring_view text, bool* lossless) {
+ErrorCode CMemoryFileSystem::ToCodePage(std::wstring_view text, std::string* converted,
+                                        bool* lossless) {
   std::string bytes;
   bool exact = true;
   for (char16_t u : ToUtf16(text)) {
@@ -492,17 +493,19 @@ std::string CMemoryFileSystem::ToCodePage(std::wstring_view text, bool* lossless
     }
   }
   if (lossless != nullptr) *lossless = exact;
-  return bytes;
+  *converted = std::move(bytes);
+  return kErrorSuccess;
 }
 
-std::wstring CMemoryFileSystem::FromCodePage(std::string_view bytes) {
+ErrorCode CMemoryFileSystem::FromCodePage(std::string_view bytes, std::wstring* text) {
   std::u16string units;
   units.reserve(bytes.size());
   for (char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
     units.push_back((b >= 0x80 && b <= 0x9F) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b));
   }
-  return FromUtf16(units);
+  *text = FromUtf16(units);
+  return kErrorSuccess;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -65,8 +65,9 @@ class CMemoryFileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode ReplaceFile(std::wstring_view from, std::wstring_view to) override;
   [[nodiscard]] ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode, FileShareMode share,
                                    std::unique_ptr<IFile>* file) override;
-  [[nodiscard]] std::string ToCodePage(std::wstring_view text, bool* lossless) override;
-  [[nodiscard]] std::wstring FromCodePage(std::string_view bytes) override;
+  [[nodiscard]] ErrorCode ToCodePage(std::wstring_view text, std::string* bytes,
+                                     bool* lossless) override;
+  [[nodiscard]] ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) override;
 
   // ---- Configuration and test helpers ----
   void AddDrive(wchar_t letter);

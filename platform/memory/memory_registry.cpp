@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/memory/text_case.h"
-#include "platform/utf16.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
 
 namespace qv {
 
@@ -56,10 +56,6 @@ struct CMemoryRegistry::CNode {
 namespace {
 
 using CNode = CMemoryRegistry::CNode;
-
-bool IsStringType(std::uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
 
 // Splits a subkey path at backslashes, as the registry parses it: a leading backslash makes the
 // path invalid (kErrorBadPathname); doubled and trailing backslashes are ignored.

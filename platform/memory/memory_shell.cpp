@@ -1,7 +1,7 @@
 #include "platform/memory/memory_shell.h"
 
-#include "platform/memory/text_case.h"
-#include "platform/utf16.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
 
 namespace qv {
 
@@ -35,8 +35,9 @@ ErrorCode CMemoryShell::GetFolderPath(int csidl, std::wstring* path) {
   return LookupFolder(csidl, false, path) ? kErrorSuccess : kFolderNotKnown;
 }
 
-bool CMemoryShell::GetSpecialFolderPath(int csidl, bool create, std::wstring* path) {
-  return path != nullptr && LookupFolder(csidl, create, path);
+ErrorCode CMemoryShell::GetSpecialFolderPath(int csidl, bool create, std::wstring* path) {
+  if (path == nullptr) return kErrorInvalidParameter;
+  return LookupFolder(csidl, create, path) ? kErrorSuccess : kFolderNotKnown;
 }
 
 std::uint32_t CMemoryShell::ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
@@ -81,12 +82,12 @@ std::wstring CMemoryShell::ModuleFileName() {
   return m_moduleFileName;
 }
 
-bool CMemoryShell::GetFileVersion(std::wstring_view path, CFileVersion* version) {
+ErrorCode CMemoryShell::GetFileVersion(std::wstring_view path, CFileVersion* version) {
   std::lock_guard lock(m_lock);
   const auto it = m_versions.find(FoldCase(path));
-  if (it == m_versions.end()) return false;
+  if (it == m_versions.end()) return kErrorResourceTypeNotFound;
   if (version != nullptr) *version = it->second;
-  return true;
+  return kErrorSuccess;
 }
 
 void CMemoryShell::GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) {

@@ -25,11 +25,12 @@ class CMemoryShell final : public IShell {
 
   // IShell
   [[nodiscard]] ErrorCode GetFolderPath(int csidl, std::wstring* path) override;
-  [[nodiscard]] bool GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override;
+  [[nodiscard]] ErrorCode GetSpecialFolderPath(int csidl, bool create,
+                                         std::wstring* path) override;
   [[nodiscard]] std::uint32_t ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
                                                 std::wstring* expanded) override;
   [[nodiscard]] std::wstring ModuleFileName() override;
-  [[nodiscard]] bool GetFileVersion(std::wstring_view path, CFileVersion* version) override;
+  [[nodiscard]] ErrorCode GetFileVersion(std::wstring_view path, CFileVersion* version) override;
   void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override;
 
   // ---- Configuration ----

@@ -10,8 +10,8 @@
 #include <utility>
 
 #include "platform/registry.h"
-#include "platform/unique_handle.h"
-#include "platform/utf16.h"
+#include "base/unique_handle.h"
+#include "base/utf16.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/wine_detect.h"
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 #include "platform/registry_editor.h"
 
 namespace qv {

@@ -189,49 +189,83 @@ bool CodePageTakesNoFlags(unsigned codePage) {
   }
 }
 
-std::string WideToCodePage(unsigned codePage, std::wstring_view text, bool* lossless) {
+namespace {
+
+// The error of a failed conversion call; one that sets none is an untranslatable text.
+ErrorCode ConversionError() {
+  const DWORD error = ::GetLastError();
+  return static_cast<ErrorCode>(error != ERROR_SUCCESS ? error : ERROR_NO_UNICODE_TRANSLATION);
+}
+
+}  // namespace
+
+ErrorCode WideToCodePage(unsigned codePage, std::wstring_view text, std::string* bytes,
+                         bool* lossless) {
   if (lossless != nullptr) *lossless = true;
-  if (text.empty()) return {};
+  if (text.empty()) {
+    bytes->clear();
+    return kErrorSuccess;
+  }
   const int length = static_cast<int>(text.size());
   const bool noFlags = CodePageTakesNoFlags(codePage);
   const DWORD flags = noFlags ? 0 : WC_NO_BEST_FIT_CHARS;
-  const int bytes =
+  const int needed =
       ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) {
+  if (needed <= 0) {
     if (lossless != nullptr) *lossless = false;
-    return {};
+    return ConversionError();
   }
-  std::string result(static_cast<std::size_t>(bytes), '\0');
+  std::string result(static_cast<std::size_t>(needed), '\0');
   BOOL usedDefault = FALSE;
   const int written = ::WideCharToMultiByte(codePage, flags, text.data(), length, result.data(),
-                                            bytes, nullptr, noFlags ? nullptr : &usedDefault);
-  result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  if (lossless != nullptr) {
-    // These code pages give no word on replaced characters: a text that reads back as itself
-    // had a form of its own for every character.
-    *lossless = written > 0 && (noFlags ? CodePageToWide(codePage, result) == text : !usedDefault);
+                                            needed, nullptr, noFlags ? nullptr : &usedDefault);
+  if (written <= 0) {
+    if (lossless != nullptr) *lossless = false;
+    return ConversionError();
   }
-  return result;
+  result.resize(static_cast<std::size_t>(written));
+  if (lossless != nullptr) {
+    if (noFlags) {
+      // These code pages give no word on replaced characters: a text that reads back as itself
+      // had a form of its own for every character.
+      std::wstring back;
+      *lossless = CodePageToWide(codePage, result, &back) == kErrorSuccess && back == text;
+    } else {
+      *lossless = !usedDefault;
+    }
+  }
+  *bytes = std::move(result);
+  return kErrorSuccess;
 }
 
-std::wstring CodePageToWide(unsigned codePage, std::string_view bytes) {
-  if (bytes.empty()) return {};
+ErrorCode CodePageToWide(unsigned codePage, std::string_view bytes, std::wstring* text) {
+  if (bytes.empty()) {
+    text->clear();
+    return kErrorSuccess;
+  }
   const int length = static_cast<int>(bytes.size());
   const int chars = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
-  if (chars <= 0) return {};
+  if (chars <= 0) {
+    return ConversionError();
+  }
   std::wstring result(static_cast<std::size_t>(chars), L'\0');
   const int written =
       ::MultiByteToWideChar(codePage, 0, bytes.data(), length, result.data(), chars);
-  result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  return result;
+  if (written <= 0) {
+    return ConversionError();
+  }
+  result.resize(static_cast<std::size_t>(written));
+  *text = std::move(result);
+  return kErrorSuccess;
 }
 
-std::string CWin32FileSystem::ToCodePage(std::wstring_view text, bool* lossless) {
-  return WideToCodePage(::GetACP(), text, lossless);
+ErrorCode CWin32FileSystem::ToCodePage(std::wstring_view text, std::string* bytes,
+                                       bool* lossless) {
+  return WideToCodePage(::GetACP(), text, bytes, lossless);
 }
 
-std::wstring CWin32FileSystem::FromCodePage(std::string_view bytes) {
-  return CodePageToWide(::GetACP(), bytes);
+ErrorCode CWin32FileSystem::FromCodePage(std::string_view bytes, std::wstring* text) {
+  return CodePageToWide(::GetACP(), bytes, text);
 }
 
 }  // namespace qv

@@ -22,8 +22,9 @@ class CWin32FileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode, FileShareMode share,
                                    std::unique_ptr<IFile>* file) override;
   // WideToCodePage and CodePageToWide with the system's ANSI code page (GetACP).
-  [[nodiscard]] std::string ToCodePage(std::wstring_view text, bool* lossless) override;
-  [[nodiscard]] std::wstring FromCodePage(std::string_view bytes) override;
+  [[nodiscard]] ErrorCode ToCodePage(std::wstring_view text, std::string* bytes,
+                                     bool* lossless) override;
+  [[nodiscard]] ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) override;
 };
 
 // Whether the conversions of the code page refuse every flag (UTF-8, UTF-7, GB18030, the ISO-2022
@@ -31,10 +32,13 @@ class CWin32FileSystem final : public IFileSystem {
 [[nodiscard]] bool CodePageTakesNoFlags(unsigned codePage);
 // WideCharToMultiByte: WC_NO_BEST_FIT_CHARS where the code page takes it, *lossless from the
 // default-character flag; for a code page that takes no flags, *lossless tells whether the bytes
-// read back as the text. "" with *lossless false when the conversion fails.
-[[nodiscard]] std::string WideToCodePage(unsigned codePage, std::wstring_view text,
-                                         bool* lossless);
-// MultiByteToWideChar with no flags; "" when the conversion fails.
-[[nodiscard]] std::wstring CodePageToWide(unsigned codePage, std::string_view bytes);
+// read back as the text. Returns 0 or the conversion's error (GetLastError), *bytes unchanged
+// and *lossless (may be null) false on failure.
+[[nodiscard]] ErrorCode WideToCodePage(unsigned codePage, std::wstring_view text,
+                                       std::string* bytes, bool* lossless);
+// MultiByteToWideChar with no flags. Returns 0 or the conversion's error, *text unchanged on
+// failure.
+[[nodiscard]] ErrorCode CodePageToWide(unsigned codePage, std::string_view bytes,
+                                       std::wstring* text);
 
 }  // namespace qv

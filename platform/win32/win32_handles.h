@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-#include "platform/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace qv {
 

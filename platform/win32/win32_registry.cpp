@@ -12,10 +12,6 @@ bool IsPredefined(RegHandle handle) {
   return handle >= kHkeyClassesRoot && handle <= kHkeyDynData;
 }
 
-bool IsStringType(std::uint32_t type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 }  // namespace
 
 HKEY CWin32Registry::ToHkey(RegHandle handle) {

@@ -16,12 +16,25 @@ ErrorCode CWin32Shell::GetFolderPath(int csidl, std::wstring* path) {
   return ERROR_SUCCESS;
 }
 
-bool CWin32Shell::GetSpecialFolderPath(int csidl, bool create, std::wstring* path) {
-  if (path == nullptr) return false;
+namespace {
+
+// The last error of a failed call, or the fallback when the call set none.
+ErrorCode LastErrorOr(ErrorCode fallback) {
+  const DWORD error = ::GetLastError();
+  return error != ERROR_SUCCESS ? static_cast<ErrorCode>(error) : fallback;
+}
+
+}  // namespace
+
+ErrorCode CWin32Shell::GetSpecialFolderPath(int csidl, bool create, std::wstring* path) {
+  if (path == nullptr) return ERROR_INVALID_PARAMETER;
   wchar_t buffer[MAX_PATH] = {};
-  if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, create ? TRUE : FALSE)) return false;
+  ::SetLastError(ERROR_SUCCESS);
+  if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, create ? TRUE : FALSE)) {
+    return LastErrorOr(static_cast<ErrorCode>(E_FAIL));
+  }
   *path = buffer;
-  return true;
+  return ERROR_SUCCESS;
 }
 
 std::uint32_t CWin32Shell::ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
@@ -48,24 +61,27 @@ std::wstring CWin32Shell::ModuleFileName() {
   }
 }
 
-bool CWin32Shell::GetFileVersion(std::wstring_view path, CFileVersion* version) {
+ErrorCode CWin32Shell::GetFileVersion(std::wstring_view path, CFileVersion* version) {
   const std::wstring file(path);
   DWORD ignored = 0;
+  ::SetLastError(ERROR_SUCCESS);
   const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
-  if (size == 0) return false;
+  if (size == 0) return LastErrorOr(ERROR_RESOURCE_TYPE_NOT_FOUND);
   std::vector<std::uint8_t> block(size);
-  if (!::GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return false;
+  if (!::GetFileVersionInfoW(file.c_str(), 0, size, block.data())) {
+    return LastErrorOr(ERROR_RESOURCE_TYPE_NOT_FOUND);
+  }
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
   if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
       fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
-    return false;
+    return ERROR_RESOURCE_TYPE_NOT_FOUND;
   }
   if (version != nullptr) {
     version->parts = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
                       HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
   }
-  return true;
+  return ERROR_SUCCESS;
 }
 
 void CWin32Shell::GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) {

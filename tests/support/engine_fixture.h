@@ -8,7 +8,7 @@
 //   CheckSharedDlls(fx.engine());
 //   EXPECT_EQ(fx.ProblemRows(), (std::vector<PROBLEM_ROW>{{...}}));
 //
-// Header-only; the engine and platform come from qv_core.
+// Header-only; the engine and platform come from the layers the test links.
 #pragma once
 
 #include <cstddef>
@@ -19,13 +19,13 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/log_interface.h"
+#include "state/log_interface.h"
 #include "engine/problem_filter.h"
 #include "engine/registry_cleaner.h"
 #include "engine/registry_problem.h"
 #include "engine/scan_sink.h"
 #include "platform/memory/memory_platform.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace qv::test {
 
@@ -106,15 +106,15 @@ class CRecordingSink final : public IScanSink {
   std::vector<SCAN_EVENT> m_events;
 };
 
-// Keeps every entry written, in order.
+// Keeps every entry written, in order; `result` is what WriteLog returns.
 class CRecordingLog final : public IActivityLog {
  public:
-  bool WriteLog(std::wstring_view message) override {
+  ErrorCode WriteLog(std::wstring_view message) override {
     entries.emplace_back(message);
-    return succeed;
+    return result;
   }
   std::vector<std::wstring> entries;
-  bool succeed = true;
+  ErrorCode result = kErrorSuccess;
 };
 
 // Excludes what the predicate says (nothing when it is empty) and counts the questions.

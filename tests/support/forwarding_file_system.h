@@ -35,8 +35,12 @@ class CForwardingFileSystem : public IFileSystem {
                      std::unique_ptr<IFile>* file) override {
     return m_inner.OpenFile(p, m, s, file);
   }
-  std::string ToCodePage(std::wstring_view t, bool* l) override { return m_inner.ToCodePage(t, l); }
-  std::wstring FromCodePage(std::string_view b) override { return m_inner.FromCodePage(b); }
+  ErrorCode ToCodePage(std::wstring_view t, std::string* b, bool* l) override {
+    return m_inner.ToCodePage(t, b, l);
+  }
+  ErrorCode FromCodePage(std::string_view b, std::wstring* t) override {
+    return m_inner.FromCodePage(b, t);
+  }
 
  protected:
   IFileSystem& inner() { return m_inner; }

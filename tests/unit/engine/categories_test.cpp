@@ -138,18 +138,5 @@ TEST(Categories, IndicesOutsideTheTableHaveNoTexts) {
   }
 }
 
-TEST(Categories, DefaultTableHasEveryCategoryEnabledWithZeroCounts) {
-  const CATEGORY_TABLE table = BuildDefaultCategoryTable();
-  for (int i = 0; i < kCategoryCount; ++i) {
-    SCOPED_TRACE(testing::Message() << "category " << i);
-    const CATEGORY_SETTINGS& record = table[static_cast<std::size_t>(i)];
-    EXPECT_EQ(record.name, kCategoryCases[i].name);
-    EXPECT_EQ(record.description, kCategoryCases[i].description);
-    EXPECT_EQ(record.enabled, 1);
-    EXPECT_EQ(record.found, 0);
-    EXPECT_EQ(record.fixed, 0);
-  }
-}
-
 }  // namespace
 }  // namespace qv

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/memory/memory_registry.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace qv {
 namespace {

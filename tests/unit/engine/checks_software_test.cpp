@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/checks.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "tests/support/engine_fixture.h"
 
 namespace qv {

@@ -19,6 +19,8 @@
 #include "engine/registry_cleaner.h"
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_file.h"
+#include "base/text_case.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace qv {
@@ -33,14 +35,7 @@ constexpr wchar_t kRunKey[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr ErrorCode kErrorDiskFull = 112;
 
-class CRecordingLog final : public IActivityLog {
- public:
-  bool WriteLog(std::wstring_view message) override {
-    lines.emplace_back(message);
-    return true;
-  }
-  std::vector<std::wstring> lines;
-};
+using test::CRecordingLog;
 
 // Forwards to the in-memory file system; a write to a file whose path ends in `failSuffix`
 // stores only what fits under `failAfterBytes` and then fails as a full disk would, and
@@ -518,7 +513,7 @@ TEST_F(ExclusionListsTest, IgnoreLogsAppendsAndSavesTheVisibleEntriesOnly) {
                                         L"(Default)", L"C:\\x.exe")),
             kErrorSuccess);
 
-  EXPECT_EQ(log.lines, (std::vector<std::wstring>{
+  EXPECT_EQ(log.entries, (std::vector<std::wstring>{
                            L"Ignored Windows Startups problem key:" + std::wstring(kRunKey) +
                                L" valueName:App value:C:\\App.exe",
                            L"Ignored File Association References problem "
@@ -541,7 +536,7 @@ TEST_F(ExclusionListsTest, IgnoreLogsAppendsAndSavesTheVisibleEntriesOnly) {
 
   EXPECT_EQ(lists.IgnoreProblem(Problem(static_cast<REGPROBLEM_TYPE>(11), L"K", L"N", L"D")),
             kErrorInvalidParameter);
-  EXPECT_EQ(log.lines.size(), 2u);
+  EXPECT_EQ(log.entries.size(), 2u);
 }
 
 TEST_F(ExclusionListsTest, CharactersAboveLatin1SurviveASaveAndALoad) {
@@ -752,7 +747,7 @@ TEST_F(ExclusionListsTest, TheEngineDropsExcludedProblems) {
   ASSERT_EQ(lists.IgnoreProblem(RunProblem(L"Ignored", L"C:\\gone.exe")), kErrorSuccess);
   CProblemList problems;
   CRegistryCleaner engine(memory.platform(), problems, &lists, nullptr);
-  engine.Prepare(BuildDefaultCategoryTable());
+  engine.Prepare(AllCategories());
 
   EXPECT_FALSE(engine.AddProblem(std::make_unique<CRegistryProblem>(
       std::wstring(kRunKey), L"Office Helper", L"C:\\gone.exe", REGPROBLEM_STARTUP, 0)));

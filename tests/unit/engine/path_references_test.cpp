@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/text_case.h"
+#include "base/text_case.h"
 #include "platform/memory/memory_platform.h"
 #include "tests/unit/engine/path_reference_cases.h"
 
@@ -151,7 +151,7 @@ class CRecordingShell final : public IShell {
     calls.push_back(csidl);
     return m_inner.GetFolderPath(csidl, path);
   }
-  bool GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override {
+  ErrorCode GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override {
     calls.push_back(1000 + csidl);
     return m_inner.GetSpecialFolderPath(csidl, create, path);
   }
@@ -163,7 +163,7 @@ class CRecordingShell final : public IShell {
     return m_inner.ExpandEnvironment(text, capacity, expanded);
   }
   std::wstring ModuleFileName() override { return m_inner.ModuleFileName(); }
-  bool GetFileVersion(std::wstring_view path, CFileVersion* version) override {
+  ErrorCode GetFileVersion(std::wstring_view path, CFileVersion* version) override {
     return m_inner.GetFileVersion(path, version);
   }
   void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override {

@@ -1,4 +1,4 @@
-// The engine object: construction, preparation from the category table, and AddProblem's five
+// The engine object: construction, preparation from the category selection, and AddProblem's five
 // steps in their order, proved with doubles that write into one shared journal.
 #include "engine/registry_cleaner.h"
 
@@ -9,90 +9,10 @@
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
+#include "tests/support/journal.h"
 
 namespace qv {
 namespace {
-
-// What happened, in order, with what each participant could see at that moment.
-struct JOURNAL_ENTRY {
-  std::string event;
-  std::wstring detail;
-  std::size_t listSize = 0;
-  std::int32_t totalFound = 0;
-};
-
-struct CJournal {
-  std::vector<JOURNAL_ENTRY> entries;
-  const CProblemList* list = nullptr;
-  const CRegistryCleaner* engine = nullptr;
-
-  void Record(std::string event, std::wstring detail = {}) {
-    entries.push_back({std::move(event), std::move(detail), list != nullptr ? list->size() : 0,
-                       engine != nullptr ? engine->TotalFound() : 0});
-  }
-  std::vector<std::string> Events() const {
-    std::vector<std::string> events;
-    for (const JOURNAL_ENTRY& e : entries) events.push_back(e.event);
-    return events;
-  }
-};
-
-class CJournalFilter final : public IProblemFilter {
- public:
-  explicit CJournalFilter(CJournal& journal) : m_journal(journal) {}
-  bool IsProblemExcluded(const CRegistryProblem& problem) override {
-    m_journal.Record("filter", problem.key);
-    return exclude && exclude(problem);
-  }
-  std::function<bool(const CRegistryProblem&)> exclude;
-
- private:
-  CJournal& m_journal;
-};
-
-class CJournalLog final : public IActivityLog {
- public:
-  explicit CJournalLog(CJournal& journal) : m_journal(journal) {}
-  bool WriteLog(std::wstring_view message) override {
-    m_journal.Record("log", std::wstring(message));
-    return true;
-  }
-
- private:
-  CJournal& m_journal;
-};
-
-class CJournalSink final : public IScanSink {
- public:
-  explicit CJournalSink(CJournal& journal) : m_journal(journal) {}
-  void OnScanStarted(CRegistryCleaner& engine) override {
-    startedWith = &engine;
-    m_journal.Record(std::to_string(kMsgScanStarted));
-  }
-  void OnEntryExamined(const std::wstring& text) override {
-    m_journal.Record(std::to_string(kMsgEntryExamined), text);
-  }
-  void OnProblemFound(CRegistryProblem& problem) override {
-    problems.push_back(&problem);
-    m_journal.Record(std::to_string(kMsgProblemFound), problem.key);
-  }
-  void OnCategoryStarted(int index) override {
-    m_journal.Record(std::to_string(kMsgCategoryStarted), std::to_wstring(index));
-  }
-  void OnCategoryFinished(int index) override {
-    m_journal.Record(std::to_string(kMsgCategoryFinished), std::to_wstring(index));
-  }
-  void OnCategorySkipped(int index) override {
-    m_journal.Record(std::to_string(kMsgCategorySkipped), std::to_wstring(index));
-  }
-  void OnScanEnded() override { m_journal.Record(std::to_string(kMsgScanEnded)); }
-
-  CRegistryCleaner* startedWith = nullptr;
-  std::vector<CRegistryProblem*> problems;
-
- private:
-  CJournal& m_journal;
-};
 
 // A problem that reports its own destruction.
 class CTrackedProblem final : public CRegistryProblem {
@@ -119,10 +39,10 @@ class RegistryCleanerTest : public testing::Test {
 
   CMemoryPlatform memory;
   CProblemList problems;
-  CJournal journal;
-  CJournalFilter filter{journal};
-  CJournalLog log{journal};
-  CJournalSink sink{journal};
+  test::CJournal journal;
+  test::CJournalFilter filter{journal};
+  test::CJournalLog log{journal};
+  test::CJournalSink sink{journal};
   CRegistryCleaner engine{memory.platform(), problems, &filter, &log};
 };
 
@@ -190,13 +110,15 @@ TEST_F(RegistryCleanerTest, AddProblemRunsItsStepsInOrder) {
 
   // Filter before anything; appended before the log; counted after the log and before the sink.
   ASSERT_EQ(journal.Events(), (std::vector<std::string>{"filter", "log", "1583"}));
-  EXPECT_EQ(journal.entries[0].listSize, 0u);
-  EXPECT_EQ(journal.entries[1].listSize, 1u);
-  EXPECT_EQ(journal.entries[1].totalFound, 0);
-  EXPECT_EQ(journal.entries[2].listSize, 1u);
-  EXPECT_EQ(journal.entries[2].totalFound, 1);
+  const std::vector<test::JOURNAL_ENTRY> entries = journal.Entries();
+  EXPECT_EQ(entries[0].listSize, 0u);
+  EXPECT_EQ(entries[1].listSize, 1u);
+  EXPECT_EQ(entries[1].totalFound, 0);
+  EXPECT_EQ(entries[2].listSize, 1u);
+  EXPECT_EQ(entries[2].totalFound, 1);
 
-  EXPECT_EQ(journal.entries[1].detail,
+  ASSERT_EQ(log.entries.size(), 1u);
+  EXPECT_EQ(log.entries[0],
             L"Error at HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\Help\\x.hlp=\n"
             L"C:\\Windows\\Help\\x.hlp");
   ASSERT_EQ(sink.problems.size(), 1u);
@@ -224,7 +146,7 @@ TEST_F(RegistryCleanerTest, AnExcludedProblemIsDeletedAndLeavesNoTrace) {
   filter.exclude = [](const CRegistryProblem& p) { return p.key == L"Ignored"; };
   int destroyed = 0;
   EXPECT_TRUE(engine.AddProblem(Problem(L"Kept", REGPROBLEM_STARTUP)));
-  journal.entries.clear();
+  journal.Clear();
 
   EXPECT_FALSE(engine.AddProblem(
       std::make_unique<CTrackedProblem>(&destroyed, L"Ignored", REGPROBLEM_STARTUP)));
@@ -246,7 +168,7 @@ TEST_F(RegistryCleanerTest, ProblemsThatAreNotProblemsAreRefusedBeforeAnyStep) {
   }
   EXPECT_FALSE(engine.AddProblem(nullptr));
   EXPECT_EQ(destroyed, 3);
-  EXPECT_TRUE(journal.entries.empty());
+  EXPECT_TRUE(journal.Entries().empty());
   EXPECT_TRUE(problems.empty());
   EXPECT_EQ(engine.TotalFound(), 0);
 }
@@ -284,12 +206,8 @@ TEST_F(RegistryCleanerTest, LogLineJoinsKeyNameAndDataEvenWhenTheyAreEmptyOrOdd)
 }
 
 TEST_F(RegistryCleanerTest, PreparationCopiesTheSelectionAndZeroesTheCounters) {
-  CATEGORY_TABLE table = BuildDefaultCategoryTable();
-  const std::int32_t enabled[kCategoryCount] = {1, 0, 5, 0, -1, 1, 0, 0, 1, 0, 1};
-  for (int i = 0; i < kCategoryCount; ++i) {
-    table[static_cast<std::size_t>(i)].enabled = enabled[i];
-    table[static_cast<std::size_t>(i)].found = 9;  // statistics of the table are not the engine's
-  }
+  const CATEGORY_SELECTION selection = {true,  false, true,  false, true, true,
+                                        false, false, true,  false, true};
   // Counts left over from an earlier use of the engine.
   EXPECT_TRUE(engine.AddProblem(Problem(L"K", REGPROBLEM_COM)));
   engine.CountFixed(REGPROBLEM_COM);
@@ -297,10 +215,10 @@ TEST_F(RegistryCleanerTest, PreparationCopiesTheSelectionAndZeroesTheCounters) {
   engine.SetCurrentStep(4);
   engine.SetCancel(1);
 
-  engine.Prepare(table);
+  engine.Prepare(selection);
 
   for (int i = 0; i < kCategoryCount; ++i) {
-    EXPECT_EQ(engine.ScanCategory(i), enabled[i] != 0) << i;
+    EXPECT_EQ(engine.ScanCategory(i), selection[static_cast<std::size_t>(i)]) << i;
     EXPECT_EQ(engine.Found(i), 0) << i;
     EXPECT_EQ(engine.Fixed(i), 0) << i;
   }
@@ -315,11 +233,12 @@ TEST_F(RegistryCleanerTest, PreparationCopiesTheSelectionAndZeroesTheCounters) {
 TEST(RegistryCleaner, ASecondScanStartsWithAnEmptyListAndFreshCounters) {
   CMemoryPlatform memory;
   CProblemList problems;
-  const CATEGORY_TABLE table = BuildDefaultCategoryTable();
+  CATEGORY_SELECTION all{};
+  all.fill(true);
   int destroyed = 0;
 
   auto first = std::make_unique<CRegistryCleaner>(memory.platform(), problems);
-  first->Prepare(table);
+  first->Prepare(all);
   for (int i = 0; i < 3; ++i) {
     first->AddProblem(std::make_unique<CTrackedProblem>(&destroyed, L"First", REGPROBLEM_UNINSTALL));
   }
@@ -329,7 +248,7 @@ TEST(RegistryCleaner, ASecondScanStartsWithAnEmptyListAndFreshCounters) {
   // The next scan: the previous engine goes, a new one is prepared, the list is emptied.
   first.reset();
   CRegistryCleaner second(memory.platform(), problems);
-  second.Prepare(table);
+  second.Prepare(all);
   problems.Clear();
 
   EXPECT_EQ(destroyed, 3);
@@ -366,10 +285,9 @@ TEST_F(RegistryCleanerTest, ProgressReportsReachTheSinkAsTheirMessages) {
   EXPECT_EQ(journal.Events(),
             (std::vector<std::string>{"1587", "1586", "1584", "1582", "1585", "1581"}));
   EXPECT_EQ(sink.startedWith, &engine);
-  EXPECT_EQ(journal.entries[1].detail, L"0");
-  EXPECT_EQ(journal.entries[2].detail, L"4");
-  EXPECT_EQ(journal.entries[3].detail, L"HKEY_LOCAL_MACHINE\\SOFTWARE");
-  EXPECT_EQ(journal.entries[4].detail, L"4");
+  EXPECT_EQ(journal.Texts(), (std::vector<std::string>{"1587", "1586:0", "1584:4",
+                                                        "1582:HKEY_LOCAL_MACHINE\\SOFTWARE",
+                                                        "1585:4", "1581"}));
 }
 
 }  // namespace

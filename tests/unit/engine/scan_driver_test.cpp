@@ -16,6 +16,7 @@
 #include "state/settings.h"
 #include "state/state_texts.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/journal.h"
 
 namespace qv {
 namespace {
@@ -23,79 +24,12 @@ namespace {
 // 2010-03-05 09:07:03 (the fake clock's local time is UTC), a Friday.
 constexpr std::int64_t kMarch5th2010 = 1267780023;
 
-// Everything that happens during a scan, in order, as short texts: "1587", "1584:4",
-// "sleep:1700", "log:...", "check:4", "entry:...", "1583:<key>".
-class CJournal {
- public:
-  void Add(std::string event) {
-    std::lock_guard lock(m_lock);
-    m_events.push_back(std::move(event));
-  }
-  std::vector<std::string> Events() {
-    std::lock_guard lock(m_lock);
-    return m_events;
-  }
-  // Only the events that start with one of the prefixes.
-  std::vector<std::string> Only(const std::vector<std::string_view>& prefixes) {
-    std::vector<std::string> kept;
-    for (const std::string& e : Events()) {
-      for (std::string_view p : prefixes) {
-        if (std::string_view(e).substr(0, p.size()) == p) {
-          kept.push_back(e);
-          break;
-        }
-      }
-    }
-    return kept;
-  }
-
- private:
-  std::mutex m_lock;
-  std::vector<std::string> m_events;
-};
+using test::CJournal;
+using test::CJournalLog;
+using test::CJournalSink;
 
 // The per-category and start/end reports (not entries examined or problems found).
 const std::vector<std::string_view> kProgress = {"1581", "1584", "1585", "1586", "1587"};
-
-std::string Narrow(std::wstring_view text) { return std::string(text.begin(), text.end()); }
-
-class CJournalSink : public IScanSink {
- public:
-  explicit CJournalSink(CJournal& journal) : m_journal(journal) {}
-  void OnScanStarted(CRegistryCleaner& engine) override {
-    startedWith = &engine;
-    m_journal.Add("1587");
-  }
-  void OnEntryExamined(const std::wstring& text) override {
-    m_journal.Add("entry:" + Narrow(text));
-  }
-  void OnProblemFound(CRegistryProblem& problem) override {
-    m_journal.Add("1583:" + Narrow(problem.key));
-  }
-  void OnCategoryStarted(int index) override { m_journal.Add("1584:" + std::to_string(index)); }
-  void OnCategoryFinished(int index) override { m_journal.Add("1585:" + std::to_string(index)); }
-  void OnCategorySkipped(int index) override { m_journal.Add("1586:" + std::to_string(index)); }
-  void OnScanEnded() override { m_journal.Add("1581"); }
-
-  CRegistryCleaner* startedWith = nullptr;
-
- protected:
-  CJournal& m_journal;
-};
-
-class CJournalLog final : public IActivityLog {
- public:
-  explicit CJournalLog(CJournal& journal) : m_journal(journal) {}
-  bool WriteLog(std::wstring_view message) override {
-    entries.emplace_back(message);
-    m_journal.Add("log");
-    return true;
-  }
-  std::vector<std::wstring> entries;
-
- private:
-  CJournal& m_journal;
-};
 
 // The fake clock, with every sleep also written into the journal together with the second it
 // began in (the second the pause was seeded from).
@@ -107,7 +41,7 @@ class CJournalClock final : public IClock {
   void Sleep(std::uint32_t milliseconds) override {
     sleptAt.push_back(m_clock.Now());
     m_clock.Sleep(milliseconds);
-    m_journal.Add("sleep:" + std::to_string(milliseconds));
+    m_journal.Record("sleep", std::to_wstring(milliseconds));
   }
   std::uint32_t TickCount() override { return m_clock.TickCount(); }
   std::vector<std::int64_t> sleptAt;
@@ -141,10 +75,9 @@ class ScanDriverTest : public ::testing::Test {
 
   // Selects exactly the given categories.
   void Select(std::initializer_list<int> indices) {
-    CATEGORY_TABLE table = BuildDefaultCategoryTable();
-    for (CATEGORY_SETTINGS& record : table) record.enabled = 0;
-    for (int i : indices) table[static_cast<std::size_t>(i)].enabled = 1;
-    engine.Prepare(table);
+    CATEGORY_SELECTION selection{};
+    for (int i : indices) selection[static_cast<std::size_t>(i)] = true;
+    engine.Prepare(selection);
   }
 
   // A stand-in for the checks: journals which check ran, reports one entry, and finds one
@@ -153,7 +86,7 @@ class ScanDriverTest : public ::testing::Test {
     SCAN_DRIVER_OPTIONS options;
     options.pacing = pacing;
     options.runCheck = [this, findIn](CRegistryCleaner& e, int index) {
-      journal.Add("check:" + std::to_string(index));
+      journal.Record("check", std::to_wstring(index));
       e.ReportEntryExamined(L"HKEY_LOCAL_MACHINE\\entry" + std::to_wstring(index));
       for (int f : findIn) {
         if (f == index) {
@@ -212,21 +145,20 @@ TEST_F(ScanDriverTest, EverySelectionReportsEachCategoryOnceInRunOrder) {
     CJournalSink localSink(local);
     CProblemList list;
     CRegistryCleaner e(platform, list, nullptr, nullptr);
-    CATEGORY_TABLE table = BuildDefaultCategoryTable();
-    for (int i = 0; i < kCategoryCount; ++i)
-      table[static_cast<std::size_t>(i)].enabled = (mask >> i) & 1;
-    e.Prepare(table);
+    CATEGORY_SELECTION selection{};
+    for (int i = 0; i < kCategoryCount; ++i) selection[static_cast<std::size_t>(i)] = (mask >> i) & 1;
+    e.Prepare(selection);
     e.SetNotifySink(&localSink);
     SCAN_DRIVER_OPTIONS options;
     options.pacing = false;
     options.runCheck = [&local](CRegistryCleaner&, int index) {
-      local.Add("check:" + std::to_string(index));
+      local.Record("check", std::to_wstring(index));
       return true;
     };
     ASSERT_EQ(ScanThreadProc(e, options), 0);
     ASSERT_EQ(local.Only(kProgress), ExpectedReports(mask)) << "selection mask " << mask;
     // Each check runs exactly between its started and finished reports.
-    std::vector<std::string> events = local.Events();
+    std::vector<std::string> events = local.Texts();
     for (std::size_t k = 0; k < events.size(); ++k) {
       if (events[k].rfind("check:", 0) == 0) {
         const std::string index = events[k].substr(6);
@@ -252,7 +184,7 @@ TEST_F(ScanDriverTest, AllCategoriesPacedRunInOrderWithTheirWaits) {
     const std::string i = std::to_string(static_cast<int>(c));
     expected.push_back("1584:" + i);
     expected.push_back("check:" + i);
-    expected.push_back("entry:HKEY_LOCAL_MACHINE\\entry" + i);
+    expected.push_back("1582:HKEY_LOCAL_MACHINE\\entry" + i);
     if (c == REGPROBLEM_FONT || c == REGPROBLEM_APP_PATH) {
       expected.push_back("log");  // AddProblem's log line comes before the report
       expected.push_back("1583:HKEY_LOCAL_MACHINE\\problem" + i);
@@ -264,7 +196,7 @@ TEST_F(ScanDriverTest, AllCategoriesPacedRunInOrderWithTheirWaits) {
     }
   }
   expected.push_back("1581");
-  EXPECT_EQ(journal.Events(), expected);
+  EXPECT_EQ(journal.Texts(), expected);
   EXPECT_EQ(engine.CurrentStep(), 11);  // the last category run was index 10
   EXPECT_EQ(problems.size(), 2u);
   EXPECT_EQ(engine.TotalFound(), 2);
@@ -435,7 +367,7 @@ TEST(ScanDriverWithChecks, ProblemsArriveInsideTheirCategory) {
     fx.registry().SetString(appPaths + L"\\hidden.exe", L"", L"C:\\Tools\\hidden.exe");
     fx.filter().exclude = [](const CRegistryProblem& p) { return p.name == L"hidden.exe"; };
     if (cancelInSharedDlls) fx.CancelWhenExamined(L"C:\\Tools\\gone.dll");
-    fx.engine().Prepare(BuildDefaultCategoryTable());
+    fx.engine().Prepare(AllCategories());
     SCAN_DRIVER_OPTIONS options;
     options.pacing = false;
     ASSERT_EQ(ScanThreadProc(fx.engine(), options), 0);
@@ -446,7 +378,7 @@ TEST(ScanDriverWithChecks, ProblemsArriveInsideTheirCategory) {
       if (e.message == kMsgEntryExamined) continue;
       std::string text = std::to_string(e.message);
       if (e.index >= 0) text += ":" + std::to_string(e.index);
-      if (e.problem != nullptr) text += ":" + Narrow(e.problem->name);
+      if (e.problem != nullptr) text += ":" + ToUtf8(e.problem->name);
       reports.push_back(text);
     }
     std::vector<std::string> expected{"1587"};
@@ -518,7 +450,7 @@ class CBlockingSink final : public CJournalSink {
 
 TEST(ScanEngine, CancelledScanKeepsItsEngineAndStaysSilentAfterANewerScanReplacesIt) {
   CMemoryPlatform memory;
-  CATEGORY_TABLE all = BuildDefaultCategoryTable();
+  const CATEGORY_SELECTION all = AllCategories();
   SCAN_DRIVER_OPTIONS options;
   options.pacing = false;
   options.runCheck = [](CRegistryCleaner& e, int index) {
@@ -579,7 +511,7 @@ TEST(ScanEngine, ThreadStartRefusesANullEngineAndASecondStart) {
   CScanThread thread;
   EXPECT_FALSE(thread.Start(nullptr, nullptr));
   std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
-  engine->Prepare(BuildDefaultCategoryTable());
+  engine->Prepare(AllCategories());
   SCAN_DRIVER_OPTIONS options;
   options.pacing = false;
   options.runCheck = [](CRegistryCleaner&, int) { return true; };
@@ -666,7 +598,7 @@ SCAN_DRIVER_OPTIONS UnpacedNoChecks() {
 TEST(ScanThread, DestroyedFromItsOwnScanTheScanRunsToItsEnd) {
   CMemoryPlatform memory;
   std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
-  engine->Prepare(BuildDefaultCategoryTable());
+  engine->Prepare(AllCategories());
   CJournal journal;
   CLatch started;
   CLatch released;
@@ -683,7 +615,7 @@ TEST(ScanThread, DestroyedFromItsOwnScanTheScanRunsToItsEnd) {
 TEST(ScanThread, DestroyingItWhileTheScanIsBlockedReturnsAndTheScanEndsOnItsOwn) {
   CMemoryPlatform memory;
   std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
-  engine->Prepare(BuildDefaultCategoryTable());
+  engine->Prepare(AllCategories());
   CJournal journal;
   CBlockingSink target(journal, REGPROBLEM_UNINSTALL);
   CLatch released;

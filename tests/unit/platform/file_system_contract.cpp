@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/memory/text_case.h"
-#include "platform/utf16.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
 
 namespace qv::test {
 
@@ -373,21 +373,28 @@ TEST_P(CFileSystemContract, CodePageIsWindows1252AsWindowsConvertsIt) {
     const std::wstring text = FromUtf16(c.text);
     SCOPED_TRACE(ToUtf8(text));
     bool lossless = !c.lossless;
-    EXPECT_EQ(Fs().ToCodePage(text, &lossless), c.bytes);
+    std::string bytes = "sentinel";
+    EXPECT_EQ(Fs().ToCodePage(text, &bytes, &lossless), kErrorSuccess);
+    EXPECT_EQ(bytes, c.bytes);
     EXPECT_EQ(lossless, c.lossless);
-    EXPECT_EQ(Fs().ToCodePage(text, nullptr), c.bytes);
+    bytes = "sentinel";
+    EXPECT_EQ(Fs().ToCodePage(text, &bytes, nullptr), kErrorSuccess);
+    EXPECT_EQ(bytes, c.bytes);
   }
   // Every byte has a character, and that character converts back to the same byte.
   std::string all;
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
-  const std::wstring decoded = Fs().FromCodePage(all);
+  std::wstring decoded;
+  ASSERT_EQ(Fs().FromCodePage(all, &decoded), kErrorSuccess);
   ASSERT_EQ(decoded.size(), all.size());
   EXPECT_EQ(decoded[0x80 - 1], static_cast<wchar_t>(0x20AC));
   EXPECT_EQ(decoded[0x81 - 1], static_cast<wchar_t>(0x0081));
   EXPECT_EQ(decoded[0x9F - 1], static_cast<wchar_t>(0x0178));
   EXPECT_EQ(decoded[0xFF - 1], static_cast<wchar_t>(0x00FF));
   bool lossless = false;
-  EXPECT_EQ(Fs().ToCodePage(decoded, &lossless), all);
+  std::string back;
+  EXPECT_EQ(Fs().ToCodePage(decoded, &back, &lossless), kErrorSuccess);
+  EXPECT_EQ(back, all);
   EXPECT_TRUE(lossless);
 }
 

@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace qv {
 namespace {

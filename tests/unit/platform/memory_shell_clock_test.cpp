@@ -5,7 +5,7 @@
 #include "platform/memory/fake_clock.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/memory/memory_shell.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "tests/unit/platform/expand_cases.h"
 
 namespace qv {
@@ -49,18 +49,19 @@ TEST(MemoryShell, FoldersVersionsAndProgramPath) {
   EXPECT_TRUE(files.IsDirectory(L"C:\\users\\u\\AppData\\Roaming"));
   EXPECT_EQ(shell.GetFolderPath(kCsidlCookies, &path), CMemoryShell::kFolderNotKnown);
   EXPECT_NE(CMemoryShell::kFolderNotKnown, kErrorSuccess);
-  EXPECT_FALSE(shell.GetSpecialFolderPath(kCsidlCookies, true, &path));
+  EXPECT_EQ(shell.GetSpecialFolderPath(kCsidlCookies, true, &path), CMemoryShell::kFolderNotKnown);
   shell.SetFolder(kCsidlCookies, L"C:\\c");
-  EXPECT_TRUE(shell.GetSpecialFolderPath(kCsidlCookies, true, &path));
+  EXPECT_EQ(shell.GetSpecialFolderPath(kCsidlCookies, true, &path), kErrorSuccess);
   EXPECT_TRUE(files.IsDirectory(L"C:\\c"));
   shell.RemoveFolder(kCsidlCookies);
-  EXPECT_FALSE(shell.GetSpecialFolderPath(kCsidlCookies, false, &path));
+  EXPECT_EQ(shell.GetSpecialFolderPath(kCsidlCookies, false, &path),
+            CMemoryShell::kFolderNotKnown);
 
   shell.SetFileVersion(L"C:\\App\\app.exe", CFileVersion{{1, 2, 3, 4}});
   CFileVersion version;
-  ASSERT_TRUE(shell.GetFileVersion(L"c:\\app\\APP.EXE", &version));
+  ASSERT_EQ(shell.GetFileVersion(L"c:\\app\\APP.EXE", &version), kErrorSuccess);
   EXPECT_EQ(version.parts, (std::array<std::uint16_t, 4>{1, 2, 3, 4}));
-  EXPECT_FALSE(shell.GetFileVersion(L"C:\\App\\other.exe", &version));
+  EXPECT_EQ(shell.GetFileVersion(L"C:\\App\\other.exe", &version), kErrorResourceTypeNotFound);
   std::uint32_t major = 0;
   std::uint32_t minor = 0;
   shell.GetSystemVersion(&major, &minor);

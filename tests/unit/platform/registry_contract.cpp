@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace qv::test {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_format.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace qv {
@@ -45,7 +45,7 @@ std::wstring FileText(CMemoryPlatform& machine, std::wstring_view path) {
     text = FromUtf16LeBytes(reinterpret_cast<const std::uint8_t*>(bytes->data()) + 2,
                             bytes->size() - 2);
   } else {
-    text = machine.files().FromCodePage(*bytes);
+    if (machine.files().FromCodePage(*bytes, &text) != kErrorSuccess) return L"<unconvertible>";
   }
   std::wstring out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -242,14 +242,14 @@ TEST_F(BackupFileTest, AHeaderTheCodePageCannotConvertIsAFailure) {
   class CNoCodePage final : public test::CForwardingFileSystem {
    public:
     using CForwardingFileSystem::CForwardingFileSystem;
-    std::string ToCodePage(std::wstring_view, bool* lossless) override {
+    ErrorCode ToCodePage(std::wstring_view, std::string*, bool* lossless) override {
       if (lossless != nullptr) *lossless = false;
-      return {};
+      return kErrorNoUnicodeTranslation;
     }
   };
   CNoCodePage noCodePage(files());
   CRepairBackups backups(CPlatform{reg(), noCodePage, m_machine.shell(), m_machine.clock()});
-  EXPECT_EQ(backups.OpenBackUpRegistryFile(), kErrorInvalidData);
+  EXPECT_EQ(backups.OpenBackUpRegistryFile(), kErrorNoUnicodeTranslation);
   EXPECT_EQ(backups.RegistryFile(), nullptr);
   EXPECT_FALSE(files().FileExists(kFirstRegName));
   EXPECT_EQ(files().OpenFileCount(), 0u);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 
 namespace qv {
 namespace {
@@ -187,13 +187,6 @@ TEST(RegFileHeader, Version5OnlyForNt5) {
   for (const CASE& c : cases) {
     EXPECT_EQ(RegFileHeader(c.major, c.minor), c.header) << c.major << "." << c.minor;
   }
-}
-
-TEST(FormatWithStrings, SubstitutesInOrder) {
-  EXPECT_EQ(FormatWithStrings(L"%s\\QuarveloBak%s.bak", {L"C:\\B", L"_May"}),
-            L"C:\\B\\QuarveloBak_May.bak");
-  EXPECT_EQ(FormatWithStrings(L"100%% %s %d", {L"x"}), L"100% x %d");
-  EXPECT_EQ(FormatWithStrings(L"%s-%s", {L"only"}), L"only-");
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "state/text_file.h"
 #include "tests/support/forwarding_file_system.h"
 
@@ -36,7 +36,7 @@ TEST(CActivityLog, FileNamedFromTheFirstCallAndLinesWithTheTimePrefix) {
   CMemoryPlatform machine;
   machine.clock().SetNow(kEvening);
   CActivityLog log(machine.platform());
-  ASSERT_TRUE(log.WriteLog(L"Started fixing..."));
+  ASSERT_EQ(log.WriteLog(L"Started fixing..."), kErrorSuccess);
   const std::wstring path = log.LogFilePath();
   EXPECT_EQ(path, std::wstring(kLogFolder) + L"\\LOGS_12_06_2026_18_31_14_PM.log");
   EXPECT_EQ(machine.files().ReadFile(path), "12/06/2026 18:31:14 PM:Started fixing...\r\n");
@@ -44,7 +44,7 @@ TEST(CActivityLog, FileNamedFromTheFirstCallAndLinesWithTheTimePrefix) {
   CMemoryPlatform morning;
   morning.clock().SetNow(kMorning);
   CActivityLog early(morning.platform());
-  ASSERT_TRUE(early.WriteLog(L"Scan"));
+  ASSERT_EQ(early.WriteLog(L"Scan"), kErrorSuccess);
   EXPECT_EQ(early.LogFilePath(), std::wstring(kLogFolder) + L"\\LOGS_01_01_2026_00_05_09_AM.log");
   EXPECT_EQ(morning.files().ReadFile(early.LogFilePath()), "01/01/2026 00:05:09 AM:Scan\r\n");
   EXPECT_EQ(morning.files().OpenFileCount(), 0u);
@@ -72,7 +72,7 @@ TEST(CActivityLog, MessagesAreTrimmedAndBlankOnesGiveEmptyLines) {
     CMemoryPlatform machine;
     machine.clock().SetNow(kEvening);
     CActivityLog log(machine.platform());
-    ASSERT_TRUE(log.WriteLog(c.message));
+    ASSERT_EQ(log.WriteLog(c.message), kErrorSuccess);
     EXPECT_EQ(machine.files().ReadFile(log.LogFilePath()), c.bytes) << ToUtf8(c.message);
   }
 }
@@ -82,9 +82,9 @@ TEST(CActivityLog, OneRunOneFileAndANewRunANewFile) {
   machine.clock().SetNow(kEvening);
   {
     CActivityLog run(machine.platform());
-    ASSERT_TRUE(run.WriteLog(L"one"));
+    ASSERT_EQ(run.WriteLog(L"one"), kErrorSuccess);
     machine.clock().Advance(61 * 1000);
-    ASSERT_TRUE(run.WriteLog(L"two"));
+    ASSERT_EQ(run.WriteLog(L"two"), kErrorSuccess);
     EXPECT_EQ(LogFiles(machine).size(), 1u);
     EXPECT_EQ(Lines(machine, run.LogFilePath()),
               (std::vector<std::wstring>{L"12/06/2026 18:31:14 PM:one",
@@ -93,7 +93,7 @@ TEST(CActivityLog, OneRunOneFileAndANewRunANewFile) {
   // The next load of the library, one second later: its own file.
   machine.clock().SetNow(kEvening + 1);
   CActivityLog next(machine.platform());
-  ASSERT_TRUE(next.WriteLog(L"three"));
+  ASSERT_EQ(next.WriteLog(L"three"), kErrorSuccess);
   EXPECT_EQ(LogFiles(machine), (std::vector<std::wstring>{L"LOGS_12_06_2026_18_31_14_PM.log",
                                                           L"LOGS_12_06_2026_18_31_15_PM.log"}));
   EXPECT_EQ(Lines(machine, next.LogFilePath()),
@@ -101,7 +101,7 @@ TEST(CActivityLog, OneRunOneFileAndANewRunANewFile) {
 
   // Within the same second the name is the same, and the lines are appended, not replaced.
   CActivityLog same(machine.platform());
-  ASSERT_TRUE(same.WriteLog(L"four"));
+  ASSERT_EQ(same.WriteLog(L"four"), kErrorSuccess);
   EXPECT_EQ(same.LogFilePath(), next.LogFilePath());
   EXPECT_EQ(Lines(machine, next.LogFilePath()).size(), 2u);
 }
@@ -111,26 +111,26 @@ TEST(CActivityLog, FallsBackToTheProgramFolder) {
   machine.clock().SetNow(kEvening);
   machine.shell().RemoveFolder(kCsidlCommonAppData);
   CActivityLog log(machine.platform());
-  ASSERT_TRUE(log.WriteLog(L"x"));
+  ASSERT_EQ(log.WriteLog(L"x"), kErrorSuccess);
   EXPECT_EQ(log.LogFilePath(),
             L"C:\\Program Files\\Quarvelo\\LOGS\\LOGS_12_06_2026_18_31_14_PM.log");
 }
 
-TEST(CActivityLog, UnwritableFolderGivesFalseAndMakesTheFolderWhenItCan) {
+TEST(CActivityLog, UnwritableFolderGivesItsErrorAndMakesTheFolderWhenItCan) {
   CMemoryPlatform machine;
   machine.clock().SetNow(kEvening);
   machine.files().AddFile(L"C:\\ProgramData\\Quarvelo");  // blocks the data folder
   CActivityLog log(machine.platform());
-  EXPECT_FALSE(log.WriteLog(L"lost"));
+  EXPECT_NE(log.WriteLog(L"lost"), kErrorSuccess);
 
   // The log folder removed while the program runs is made again.
   CMemoryPlatform other;
   other.clock().SetNow(kEvening);
   CActivityLog kept(other.platform());
-  ASSERT_TRUE(kept.WriteLog(L"before"));
+  ASSERT_EQ(kept.WriteLog(L"before"), kErrorSuccess);
   ASSERT_EQ(other.files().RemoveFile(kept.LogFilePath()), kErrorSuccess);
   ASSERT_EQ(other.files().RemoveFolder(kLogFolder), kErrorSuccess);
-  ASSERT_TRUE(kept.WriteLog(L"after"));
+  ASSERT_EQ(kept.WriteLog(L"after"), kErrorSuccess);
   EXPECT_EQ(Lines(other, kept.LogFilePath()),
             std::vector<std::wstring>{L"12/06/2026 18:31:14 PM:after"});
 }
@@ -160,7 +160,7 @@ TEST(CActivityLog, WaitsForAFileAnotherProcessHolds) {
   machine.clock().SetNow(kEvening);
   CBusyFileSystem busy(machine.files(), 3);
   CActivityLog log(machine.shell(), busy, machine.clock());
-  ASSERT_TRUE(log.WriteLog(L"kept"));
+  ASSERT_EQ(log.WriteLog(L"kept"), kErrorSuccess);
   EXPECT_EQ(busy.opens, 4);
   EXPECT_EQ(machine.clock().Sleeps(), (std::vector<std::uint32_t>{10, 10, 10}));
   EXPECT_EQ(Lines(machine, log.LogFilePath()),
@@ -175,12 +175,12 @@ TEST(CActivityLog, GivesUpAfterAboutASecondWhileTheFileStaysHeld) {
   ASSERT_EQ(machine.files().OpenFile(log.LogFilePath(), FileOpenMode::kAppend,
                                      FileShareMode::kDenyWrite, &holder),
             kErrorSuccess);
-  EXPECT_FALSE(log.WriteLog(L"refused"));
+  EXPECT_EQ(log.WriteLog(L"refused"), kErrorSharingViolation);
   EXPECT_EQ(machine.clock().Sleeps().size(),
             static_cast<std::size_t>(CActivityLog::kOpenAttempts));
   EXPECT_LE(machine.clock().TotalSleptMilliseconds(), 1000u);
   holder.reset();
-  ASSERT_TRUE(log.WriteLog(L"written"));
+  ASSERT_EQ(log.WriteLog(L"written"), kErrorSuccess);
   EXPECT_EQ(Lines(machine, log.LogFilePath()),
             std::vector<std::wstring>{L"12/06/2026 18:31:15 PM:written"})
       << "the waits moved the clock on by one second";
@@ -205,7 +205,7 @@ TEST(CActivityLog, ConcurrentWritersLoseNoLine) {
         const std::wstring message =
             L"thread " + std::to_wstring(t) + L" line " + std::to_wstring(i) + L" " +
             std::wstring(static_cast<std::size_t>(i % 40), static_cast<wchar_t>(L'a' + t));
-        if (!log.WriteLog(message)) ++failures;
+        if (log.WriteLog(message) != kErrorSuccess) ++failures;
       }
     });
   }
@@ -263,7 +263,7 @@ TEST(CActivityLog, FirstCallsAtOnceFormOnePath) {
         if (t % 2 == 0) {
           paths[static_cast<std::size_t>(t)] = log.LogFilePath();
         } else {
-          EXPECT_TRUE(log.WriteLog(L"first"));
+          EXPECT_EQ(log.WriteLog(L"first"), kErrorSuccess);
         }
       });
     }

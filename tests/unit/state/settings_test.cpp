@@ -9,7 +9,7 @@
 
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "state/state_texts.h"
 
 namespace qv {

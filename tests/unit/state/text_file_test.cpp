@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/memory/memory_file_system.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace qv {
@@ -173,11 +173,13 @@ TEST(CTextWriter, AWriteFailureIsReportedByEveryLaterCall) {
 class CNoCodePageFileSystem final : public test::CForwardingFileSystem {
  public:
   using CForwardingFileSystem::CForwardingFileSystem;
-  std::string ToCodePage(std::wstring_view, bool* lossless) override {
+  ErrorCode ToCodePage(std::wstring_view, std::string*, bool* lossless) override {
     if (lossless != nullptr) *lossless = false;
-    return {};
+    return kErrorNoUnicodeTranslation;
   }
-  std::wstring FromCodePage(std::string_view) override { return {}; }
+  ErrorCode FromCodePage(std::string_view, std::wstring*) override {
+    return kErrorNoUnicodeTranslation;
+  }
 };
 
 TEST(CTextWriter, AFailedConversionIsAnErrorAndLeavesNoGap) {
@@ -187,15 +189,15 @@ TEST(CTextWriter, AFailedConversionIsAnErrorAndLeavesNoGap) {
   ASSERT_EQ(OpenTextWriter(fs, kPath, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite,
                            &writer),
             kErrorSuccess);
-  EXPECT_EQ(writer->Write(L"REGEDIT4\n"), kErrorInvalidData);
-  EXPECT_EQ(writer->Write(L"later"), kErrorInvalidData);  // nothing after the gap either
-  EXPECT_EQ(writer->Write(L""), kErrorInvalidData);
-  EXPECT_EQ(writer->Close(), kErrorInvalidData);
+  EXPECT_EQ(writer->Write(L"REGEDIT4\n"), kErrorNoUnicodeTranslation);
+  EXPECT_EQ(writer->Write(L"later"), kErrorNoUnicodeTranslation);  // nothing after the gap either
+  EXPECT_EQ(writer->Write(L""), kErrorNoUnicodeTranslation);
+  EXPECT_EQ(writer->Close(), kErrorNoUnicodeTranslation);
   EXPECT_EQ(memory.ReadFile(kPath), "");
 
   memory.AddFile(L"C:\\text.txt", "some bytes");
   std::wstring text = L"unchanged";
-  EXPECT_EQ(ReadTextFile(fs, L"C:\\text.txt", &text), kErrorInvalidData);
+  EXPECT_EQ(ReadTextFile(fs, L"C:\\text.txt", &text), kErrorNoUnicodeTranslation);
   EXPECT_EQ(text, L"unchanged");
   memory.AddFile(L"C:\\empty.txt", "");
   EXPECT_EQ(ReadTextFile(fs, L"C:\\empty.txt", &text), kErrorSuccess);

@@ -18,11 +18,11 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/console_scan.h"
+#include "cli/report.h"
 #include "engine/categories.h"
 #include "engine/exclusion_lists.h"
 #include "engine/scan_driver.h"
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
 

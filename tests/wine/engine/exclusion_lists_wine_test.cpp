@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_case.h"
 #include "platform/win32/registry_editor_win32.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/backup_file.h"
@@ -36,7 +37,7 @@ class CProgramFolderShell final : public IShell {
   ErrorCode GetFolderPath(int csidl, std::wstring* path) override {
     return m_inner.GetFolderPath(csidl, path);
   }
-  bool GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override {
+  ErrorCode GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override {
     return m_inner.GetSpecialFolderPath(csidl, create, path);
   }
   std::uint32_t ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
@@ -46,7 +47,7 @@ class CProgramFolderShell final : public IShell {
   std::wstring ModuleFileName() override {
     return m_module.empty() ? m_inner.ModuleFileName() : m_module;
   }
-  bool GetFileVersion(std::wstring_view path, CFileVersion* version) override {
+  ErrorCode GetFileVersion(std::wstring_view path, CFileVersion* version) override {
     return m_inner.GetFileVersion(path, version);
   }
   void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override {

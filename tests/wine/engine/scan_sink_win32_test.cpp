@@ -149,9 +149,9 @@ TEST_F(Win32ScanSinkTest, WindowOnThisThreadReceivesTheScanOfAnotherThreadInOrde
   ASSERT_NE(sink, nullptr);
   EXPECT_EQ(error, 0);
   std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
-  CATEGORY_TABLE table = BuildDefaultCategoryTable();
-  table[REGPROBLEM_FONT].enabled = 0;
-  engine->Prepare(table);
+  CATEGORY_SELECTION selection = AllCategories();
+  selection[REGPROBLEM_FONT] = false;
+  engine->Prepare(selection);
   log.engine = engine.get();
 
   CScanThread thread;
@@ -192,7 +192,7 @@ TEST_F(Win32ScanSinkTest, ClosedSinkDropsEvenTheMessageTheScanIsWaitingIn) {
   std::shared_ptr<CWin32ScanSink> sink = CWin32ScanSink::Create(window, nullptr);
   ASSERT_NE(sink, nullptr);
   std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
-  engine->Prepare(BuildDefaultCategoryTable());
+  engine->Prepare(AllCategories());
   log.engine = engine.get();
 
   CScanThread thread;

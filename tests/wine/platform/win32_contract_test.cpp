@@ -128,14 +128,17 @@ TEST(Win32CodePage, ConvertsInCodePagesThatRefuseFlags) {
     if (!IsValidCodePage(c.codePage)) continue;  // not every system has the Asian code pages
     ++converted;
     bool lossless = !c.lossless;
-    const std::string bytes = WideToCodePage(c.codePage, c.text, &lossless);
+    std::string bytes;
+    ASSERT_EQ(WideToCodePage(c.codePage, c.text, &bytes, &lossless), kErrorSuccess);
     ASSERT_FALSE(bytes.empty());
     if (!c.bytes.empty()) {
       EXPECT_EQ(bytes, c.bytes);
     }
     EXPECT_EQ(lossless, c.lossless);
     if (c.lossless) {
-      EXPECT_EQ(CodePageToWide(c.codePage, bytes), c.text);
+      std::wstring back;
+      EXPECT_EQ(CodePageToWide(c.codePage, bytes, &back), kErrorSuccess);
+      EXPECT_EQ(back, c.text);
     }
   }
   EXPECT_GE(converted, 6);

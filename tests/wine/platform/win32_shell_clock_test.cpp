@@ -5,8 +5,8 @@
 
 #include <ctime>
 
-#include "platform/memory/text_case.h"
-#include "platform/utf16.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_shell.h"
@@ -43,11 +43,12 @@ TEST(Win32Shell, FoldersExistAndUnknownFoldersFail) {
     ASSERT_EQ(shell.GetFolderPath(csidl, &path), kErrorSuccess) << csidl;
     EXPECT_TRUE(files.IsDirectory(path)) << ToUtf8(path);
     std::wstring special;
-    EXPECT_TRUE(shell.GetSpecialFolderPath(csidl, false, &special));
+    EXPECT_EQ(shell.GetSpecialFolderPath(csidl, false, &special), kErrorSuccess);
     EXPECT_TRUE(EqualsNoCase(special, path));
   }
   std::wstring path = L"unchanged";
   EXPECT_NE(shell.GetFolderPath(0x7F, &path), kErrorSuccess);
+  EXPECT_NE(shell.GetSpecialFolderPath(0x7F, false, &path), kErrorSuccess);
   EXPECT_EQ(path, L"unchanged");
   wchar_t system[MAX_PATH] = {};
   ::GetSystemDirectoryW(system, MAX_PATH);
@@ -69,9 +70,12 @@ TEST(Win32Shell, ProgramPathVersionsAndSystemVersion) {
   wchar_t system[MAX_PATH] = {};
   ::GetSystemDirectoryW(system, MAX_PATH);
   CFileVersion version;
-  ASSERT_TRUE(shell.GetFileVersion(std::wstring(system) + L"\\kernel32.dll", &version));
+  ASSERT_EQ(shell.GetFileVersion(std::wstring(system) + L"\\kernel32.dll", &version),
+            kErrorSuccess);
   EXPECT_GT(version.parts[0], 0u);
-  EXPECT_FALSE(shell.GetFileVersion(L"C:\\no\\such\\file.dll", &version));
+  const CFileVersion before = version;
+  EXPECT_NE(shell.GetFileVersion(L"C:\\no\\such\\file.dll", &version), kErrorSuccess);
+  EXPECT_EQ(version.parts, before.parts);
 }
 
 TEST(Win32Clock, LocalTimeAgreesWithTheRuntime) {

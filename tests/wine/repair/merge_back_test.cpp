@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "platform/win32/registry_editor_win32.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/backup_file.h"

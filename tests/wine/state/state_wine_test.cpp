@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/utf16.h"
+#include "base/utf16.h"
 #include "platform/win32/win32_platform.h"
 #include "state/activity_log.h"
-#include "state/category_settings.h"
+#include "app/category_table.h"
 #include "state/data_folder.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
@@ -272,9 +272,9 @@ class CShiftedClock final : public IClock {
 
 TEST_F(StateOnWine, ActivityLogOnRealFiles) {
   CActivityLog log(m_machine.platform());
-  ASSERT_TRUE(log.WriteLog(L"  Started fixing...  "));
-  ASSERT_TRUE(log.WriteLog(L" \t "));
-  ASSERT_TRUE(log.WriteLog(L"caf\u00e9 first\nsecond"));
+  ASSERT_EQ(log.WriteLog(L"  Started fixing...  "), kErrorSuccess);
+  ASSERT_EQ(log.WriteLog(L" \t "), kErrorSuccess);
+  ASSERT_EQ(log.WriteLog(L"caf\u00e9 first\nsecond"), kErrorSuccess);
   const std::wstring path = log.LogFilePath();
   const std::wstring folder = CommonAppData() + L"\\Quarvelo\\LOGS\\";
   ASSERT_EQ(path.compare(0, folder.size(), folder), 0) << ToUtf8(path);
@@ -293,7 +293,7 @@ TEST_F(StateOnWine, ActivityLogOnRealFiles) {
   // The next run, started a second later, writes a file of its own.
   CShiftedClock later(m_machine.clock(), 1);
   CActivityLog nextRun(m_machine.shell(), m_machine.files(), later);
-  ASSERT_TRUE(nextRun.WriteLog(L"next run"));
+  ASSERT_EQ(nextRun.WriteLog(L"next run"), kErrorSuccess);
   EXPECT_NE(nextRun.LogFilePath(), path);
   EXPECT_EQ(SplitCrLf(ReadBytes(path), &onlyCrLf).size(), 4u);
 }
@@ -310,7 +310,8 @@ TEST_F(StateOnWine, ConcurrentLoggingKeepsEveryLine) {
       ++ready;
       while (ready.load() < kThreads) std::this_thread::yield();
       for (int i = 0; i < kLinesEach; ++i) {
-        if (!log.WriteLog(L"thread " + std::to_wstring(t) + L" line " + std::to_wstring(i))) {
+        if (log.WriteLog(L"thread " + std::to_wstring(t) + L" line " + std::to_wstring(i)) !=
+            kErrorSuccess) {
           ++failures;
         }
       }
@@ -365,7 +366,7 @@ TEST_F(StateOnWine, ALogFileHeldByAnotherWriterIsWaitedFor) {
   held = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0,
                        nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(log.WriteLog(L"waited"));
+  ASSERT_EQ(log.WriteLog(L"waited"), kErrorSuccess);
   EXPECT_EQ(clock.sleeps, 1) << "one sharing violation, one wait";
   bool onlyCrLf = false;
   const std::vector<std::string> lines = SplitCrLf(ReadBytes(path), &onlyCrLf);

@@ -1,0 +1,38 @@
+// Win32 error codes that the system returns, with their Windows values. Portable code uses these
+// names; Win32 code may equally use the <windows.h> macros, which have the same values.
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+using ErrorCode = long;  // 0 = success, otherwise a Win32 error code
+
+inline constexpr ErrorCode kErrorSuccess = 0;
+inline constexpr ErrorCode kErrorFileNotFound = 2;
+inline constexpr ErrorCode kErrorPathNotFound = 3;
+inline constexpr ErrorCode kErrorAccessDenied = 5;
+inline constexpr ErrorCode kErrorInvalidHandle = 6;
+inline constexpr ErrorCode kErrorNotEnoughMemory = 8;
+inline constexpr ErrorCode kErrorInvalidData = 13;
+inline constexpr ErrorCode kErrorNoMoreFiles = 18;
+inline constexpr ErrorCode kErrorSharingViolation = 32;
+inline constexpr ErrorCode kErrorFileExists = 80;
+inline constexpr ErrorCode kErrorInvalidParameter = 87;
+inline constexpr ErrorCode kErrorInsufficientBuffer = 122;
+inline constexpr ErrorCode kErrorDirNotEmpty = 145;
+inline constexpr ErrorCode kErrorBadPathname = 161;
+inline constexpr ErrorCode kErrorAlreadyExists = 183;
+inline constexpr ErrorCode kErrorMoreData = 234;
+inline constexpr ErrorCode kErrorDirectory = 267;  // a folder operation on a file
+inline constexpr ErrorCode kErrorNoMoreItems = 259;
+inline constexpr ErrorCode kErrorKeyDeleted = 1018;
+inline constexpr ErrorCode kErrorKeyHasChildren = 1020;
+inline constexpr ErrorCode kErrorCantWrite = 1013;
+inline constexpr ErrorCode kErrorResourceTypeNotFound = 1813;
+inline constexpr ErrorCode kErrorTimeout = 1460;
+inline constexpr ErrorCode kErrorNoUnicodeTranslation = 1113;
+// The object manager met a reparse point (a registry link) where none may be followed.
+inline constexpr ErrorCode kErrorReparsePointEncountered = 4395;
+
+}  // namespace qv
