@@ -23,16 +23,16 @@ CATEGORY_SELECTION EnabledCategories(IRegistry& registry) {
   return EnabledSelection(table);
 }
 
-CConsoleScanSink::CConsoleScanSink(IClock& clock, ConsoleProgress progress)
+CScanResultSink::CScanResultSink(IClock& clock, ScanProgress progress)
     : m_clock(clock), m_progress(std::move(progress)) {}
 
-void CConsoleScanSink::OnScanStarted(CRegistryCleaner&) {
+void CScanResultSink::OnScanStarted(CRegistryCleaner&) {
   m_items = 0;
   m_finished.fill(false);
   m_ended = false;
 }
 
-void CConsoleScanSink::OnEntryExamined(const std::wstring&) {
+void CScanResultSink::OnEntryExamined(const std::wstring&) {
   ++m_items;
   if (!m_progress) return;
   const std::uint32_t now = m_clock.TickCount();
@@ -42,29 +42,29 @@ void CConsoleScanSink::OnEntryExamined(const std::wstring&) {
   }
 }
 
-void CConsoleScanSink::OnProblemFound(CRegistryProblem&) {}
+void CScanResultSink::OnProblemFound(CRegistryProblem&) {}
 
-void CConsoleScanSink::OnCategoryStarted(int index) {
+void CScanResultSink::OnCategoryStarted(int index) {
   m_category = index;
   if (!m_progress) return;
   m_lastProgress = m_clock.TickCount();
   m_progress(m_category, m_items);
 }
 
-void CConsoleScanSink::OnCategoryFinished(int index) {
+void CScanResultSink::OnCategoryFinished(int index) {
   if (IsValidCategory(index)) m_finished[static_cast<std::size_t>(index)] = true;
 }
 
-void CConsoleScanSink::OnCategorySkipped(int) {}
+void CScanResultSink::OnCategorySkipped(int) {}
 
-void CConsoleScanSink::OnScanEnded() { m_ended = true; }
+void CScanResultSink::OnScanEnded() { m_ended = true; }
 
-CONSOLE_SCAN_RESULT RunConsoleScan(CRegistryCleaner& engine, const CATEGORY_SELECTION& selection,
-                                   const ConsoleProgress& progress,
+SCAN_RESULT RunScan(CRegistryCleaner& engine, const CATEGORY_SELECTION& selection,
+                                   const ScanProgress& progress,
                                    const CategoryCheckRunner& runCheck) {
   engine.Prepare(selection);
 
-  CConsoleScanSink sink(engine.Platform().clock, progress);
+  CScanResultSink sink(engine.Platform().clock, progress);
   IScanSink* previous = engine.NotifySink();
   engine.SetNotifySink(&sink);
   CATEGORY_SELECTION checked{};
@@ -79,7 +79,7 @@ CONSOLE_SCAN_RESULT RunConsoleScan(CRegistryCleaner& engine, const CATEGORY_SELE
   engine.SetNotifySink(previous);
   engine.SetRunning(false);
 
-  CONSOLE_SCAN_RESULT result;
+  SCAN_RESULT result;
   result.scanned = sink.Finished();
   result.checked = checked;
   for (int i = 0; i < kCategoryCount; ++i)
@@ -96,7 +96,7 @@ CONSOLE_SCAN_RESULT RunConsoleScan(CRegistryCleaner& engine, const CATEGORY_SELE
   return result;
 }
 
-ErrorCode RecordConsoleScan(IRegistry& registry, const CONSOLE_SCAN_RESULT& result) {
+ErrorCode RecordScan(IRegistry& registry, const SCAN_RESULT& result) {
   ErrorCode first = kErrorSuccess;
   const auto keep = [&first](ErrorCode rc) {
     if (first == kErrorSuccess) first = rc;

@@ -1,5 +1,5 @@
-// One scan run without the progress page's pacing and its record in the product key, as the
-// console runs it. Platform-neutral: it works on whatever platform it is given (the real one in
+// A scan run on the calling thread without the progress page's pacing, its result, and its record
+// in the product key. Platform-neutral: it works on whatever platform it is given (the real one in
 // QuarveloCli.exe, the in-memory one in tests).
 #pragma once
 
@@ -26,8 +26,6 @@ namespace qv {
 // probes this key with that access and refuses to scan when it is denied.
 inline constexpr std::wstring_view kScanAccessProbeKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-inline constexpr std::wstring_view kScanNeedsAdministratorMessage =
-    L"QuarveloCli: the scan needs administrator rights (run it from an elevated prompt)\n";
 
 // Opens HKEY_LOCAL_MACHINE\<kScanAccessProbeKey> with the checks' access (kKeyReadWriteCreate)
 // and closes it again. Returns the error code of the open: kErrorAccessDenied means the scan
@@ -45,8 +43,8 @@ struct REPORTED_PROBLEM {
   std::wstring data;
 };
 
-// What a console scan found.
-struct CONSOLE_SCAN_RESULT {
+// What a scan found.
+struct SCAN_RESULT {
   CATEGORY_SELECTION scanned{};  // categories that ran (selected, not cancelled)
   CATEGORY_SELECTION checked{};  // of those, the ones this version has a check for
   std::array<std::int32_t, kCategoryCount> found{};  // problems kept per category
@@ -57,13 +55,13 @@ struct CONSOLE_SCAN_RESULT {
 
 // Told the category being scanned and the entries examined so far; called when a category
 // starts and then at most every kProgressIntervalMs of the platform's tick count.
-using ConsoleProgress = std::function<void(int category, std::uint64_t itemsScanned)>;
+using ScanProgress = std::function<void(int category, std::uint64_t itemsScanned)>;
 inline constexpr std::uint32_t kProgressIntervalMs = 100;
 
-// Counts what the checks examine and collects the per-category reports of a console scan.
-class CConsoleScanSink final : public IScanSink {
+// Counts what the checks examine and collects the per-category reports of a scan.
+class CScanResultSink final : public IScanSink {
  public:
-  CConsoleScanSink(IClock& clock, ConsoleProgress progress);
+  CScanResultSink(IClock& clock, ScanProgress progress);
 
   void OnScanStarted(CRegistryCleaner& engine) override;
   void OnEntryExamined(const std::wstring& text) override;
@@ -79,7 +77,7 @@ class CConsoleScanSink final : public IScanSink {
 
  private:
   IClock& m_clock;
-  ConsoleProgress m_progress;
+  ScanProgress m_progress;
   std::uint64_t m_items = 0;
   int m_category = -1;
   std::uint32_t m_lastProgress = 0;
@@ -91,16 +89,15 @@ class CConsoleScanSink final : public IScanSink {
 // without pacing, with the engine's checks (or `runCheck` when given), and collects the result.
 // Cancelling the engine from another thread stops the scan at its next item; the result then says
 // it did not complete.
-[[nodiscard]] CONSOLE_SCAN_RESULT RunConsoleScan(CRegistryCleaner& engine,
-                                                 const CATEGORY_SELECTION& selection,
-                                                 const ConsoleProgress& progress,
-                                                 const CategoryCheckRunner& runCheck = {});
+[[nodiscard]] SCAN_RESULT RunScan(CRegistryCleaner& engine, const CATEGORY_SELECTION& selection,
+                                  const ScanProgress& progress,
+                                  const CategoryCheckRunner& runCheck = {});
 
 // Records the scan in the product key as the scan page and the main window do after a scan:
 // for all eleven categories "E" + name = problems found (0 for those not scanned) and "F" + name
 // = 0 (nothing of the new scan is repaired yet), and "itscanned" = entries examined. The enabled
 // switches stay as they are ("lastScan" was stored by the scan driver at the start). Every write
 // is tried; the result is the first failure, or 0.
-[[nodiscard]] ErrorCode RecordConsoleScan(IRegistry& registry, const CONSOLE_SCAN_RESULT& result);
+[[nodiscard]] ErrorCode RecordScan(IRegistry& registry, const SCAN_RESULT& result);
 
 }  // namespace qv

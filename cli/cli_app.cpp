@@ -10,13 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/win32/system_application.h"
+#include "base/utf16.h"
 #include "cli/console_output.h"
 #include "cli/report.h"
-#include "engine/exclusion_lists.h"
-#include "engine/scan_driver.h"
-#include "base/utf16.h"
-#include "platform/win32/win32_platform.h"
-#include "state/activity_log.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
 
@@ -61,7 +58,8 @@ std::string HelpFooter() {
   return footer;
 }
 
-// The engine the console handler cancels while a scan runs.
+// The engine the console handler cancels while a scan runs (the handler runs on a thread of its
+// own; the engine lives until the application goes, after the handler has been removed).
 std::atomic<CRegistryCleaner*> g_runningEngine{nullptr};
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
@@ -107,49 +105,46 @@ struct SCAN_ARGUMENTS {
 };
 
 int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
-  CWin32Platform system;
-  const CPlatform platform = system.platform();
+  CSystemApplication app;
+  const CPlatform& platform = app.Platform();
   // An ordinary user's scan would see none of the machine's keys and report a clean machine.
   if (ProbeScanAccess(platform.registry) == kErrorAccessDenied) {
     static_cast<void>(err.WriteText(kScanNeedsAdministratorMessage));
     return kExitError;
   }
-  CActivityLog log(platform);
-  CExclusionLists exclusions(platform, &log, kProductName);
-  exclusions.LoadExclusionLists();
+  app.LoadCategoryTable();
+  app.LoadExclusionLists();
 
   CATEGORY_SELECTION selection{};
   if (arguments.categories.empty()) {
-    selection = EnabledCategories(platform.registry);
+    selection = EnabledSelection(app.Categories());
   } else {
     for (int index : arguments.categories) selection[static_cast<std::size_t>(index)] = true;
   }
-  bool any = false;
-  for (bool selected : selection) any = any || selected;
-  if (!any) {
+  if (!app.NewScan(selection)) {
     static_cast<void>(err.WriteText(
         L"QuarveloCli: no category to scan: the product key enables none; name them with "
         L"--category N\n"));
     return kExitError;
   }
 
-  std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(platform, &exclusions, &log);
   CProgressLine progressLine(err);
-  ConsoleProgress progress;
+  ScanProgress progress;
   if (!arguments.quiet && err.IsTerminal()) {
     progress = [&progressLine](int category, std::uint64_t items) {
       progressLine.Show(category, items);
     };
   }
 
-  g_runningEngine.store(engine.get());
+  // Ctrl+C cancels this scan's engine (made above, kept until the application goes).
+  g_runningEngine.store(app.Engine());
   const bool handlerSet = SetConsoleCtrlHandler(&OnConsoleControl, TRUE) != 0;
-  const CONSOLE_SCAN_RESULT result = RunConsoleScan(*engine, selection, progress);
+  const SCAN_RESULT result = RunScan(*app.Engine(), selection, progress);
   if (handlerSet) SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
   g_runningEngine.store(nullptr);
   progressLine.Clear();
 
-  const ErrorCode recorded = RecordConsoleScan(platform.registry, result);
+  const ErrorCode recorded = app.RecordScan(result);
   if (recorded != kErrorSuccess) {
     static_cast<void>(err.WriteText(L"QuarveloCli: warning: the scan could not be recorded under " +
                                     ProductKeyPath(kProductName) + L" (error " +

@@ -11,7 +11,7 @@ std::wstring_view CategoryRiskLabel(int category) {
   return SeverityLabel(CategorySeverity(CategoryDisplayName(category)));
 }
 
-std::wstring FormatTextReport(const CONSOLE_SCAN_RESULT& result) {
+std::wstring FormatTextReport(const SCAN_RESULT& result) {
   std::wstring text;
   int scannedCount = 0;
   for (REGPROBLEM_TYPE category : kCategoryRunOrder) {
@@ -50,7 +50,7 @@ std::wstring FormatTextReport(const CONSOLE_SCAN_RESULT& result) {
   return text;
 }
 
-std::string FormatJsonReport(const CONSOLE_SCAN_RESULT& result) {
+std::string FormatJsonReport(const SCAN_RESULT& result) {
   using Json = nlohmann::ordered_json;
   Json report = Json::object();
   report["completed"] = result.completed;

@@ -14,6 +14,9 @@ inline constexpr int kExitNoProblems = 0;     // the scan completed and found no
 inline constexpr int kExitProblemsFound = 1;  // the scan completed and found problems
 inline constexpr int kExitError = 2;          // usage error, run error, or the scan was stopped
 
+inline constexpr std::wstring_view kScanNeedsAdministratorMessage =
+    L"QuarveloCli: the scan needs administrator rights (run it from an elevated prompt)\n";
+
 // Risk label of a category from its severity: "LOW", "MEDIUM" or "HIGH".
 [[nodiscard]] std::wstring_view CategoryRiskLabel(int category);
 
@@ -21,13 +24,13 @@ inline constexpr int kExitError = 2;          // usage error, run error, or the 
 // count (or a note that this version has no check for it yet), then each problem's key, name and
 // data; then the totals and the entries examined.
 // Lines end with "\n".
-[[nodiscard]] std::wstring FormatTextReport(const CONSOLE_SCAN_RESULT& result);
+[[nodiscard]] std::wstring FormatTextReport(const SCAN_RESULT& result);
 
 // The JSON report (UTF-8):
 //   {"completed": bool, "itemsScanned": N,
 //    "categories": [{"index", "name", "risk", "found", "checked"}...]   scanned, in run order
 //    "problems": [{"category", "key", "name", "data"}...]}   in the order they were added
 // Text that is not valid UTF-16 (a lone surrogate) is written as U+FFFD.
-[[nodiscard]] std::string FormatJsonReport(const CONSOLE_SCAN_RESULT& result);
+[[nodiscard]] std::string FormatJsonReport(const SCAN_RESULT& result);
 
 }  // namespace qv

@@ -23,7 +23,7 @@ void CheckClassAppIds(CRegistryCleaner& engine) {
   IRegistry& registry = engine.Platform().registry;
   CRegKey classes(registry);
   if (classes.Open(kHkeyClassesRoot, kClsidKey, kKeyReadWriteCreate) != kErrorSuccess) return;
-  if (engine.IsCancelled()) return;
+  if (engine.ShouldStop()) return;
 
   std::wstring classId;
   for (std::uint32_t index = 0;
@@ -45,7 +45,7 @@ void CheckClassAppIds(CRegistryCleaner& engine) {
     }
     // Tested after every class, whether it was judged or passed over, so a cancel ends the pass
     // after the class at hand.
-    if (engine.IsCancelled()) return;
+    if (engine.ShouldStop()) return;
   }
 }
 
@@ -55,7 +55,7 @@ void CheckProgIdClasses(CRegistryCleaner& engine) {
   IRegistry& registry = engine.Platform().registry;
   CRegKey root(registry);
   if (root.Open(kHkeyClassesRoot, L"", kKeyReadWriteCreate) != kErrorSuccess) return;
-  if (engine.IsCancelled()) return;
+  if (engine.ShouldStop()) return;
 
   std::wstring progId;
   for (std::uint32_t index = 0;
@@ -77,7 +77,7 @@ void CheckProgIdClasses(CRegistryCleaner& engine) {
         }
       }
     }
-    if (engine.IsCancelled()) return;
+    if (engine.ShouldStop()) return;
   }
 }
 

@@ -74,7 +74,7 @@ void CheckUninstallEntries(CRegistryCleaner& engine) {
   std::wstring entry;
   for (std::uint32_t index = 0;
        uninstall.EnumKeyName(index, kCheckKeyNameChars, &entry) == kErrorSuccess; ++index) {
-    if (engine.IsCancelled()) return;
+    if (engine.ShouldStop()) return;
     const std::wstring entryPath = Joined(kUninstallKey, entry);
     engine.ReportEntryExamined(entryPath);
     CRegKey entryKey(registry);
@@ -124,7 +124,7 @@ void CheckFonts(CRegistryCleaner& engine) {
        EnumValueText(fonts, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &file) ==
        kErrorSuccess;
        ++index) {
-    if (engine.IsCancelled()) return;
+    if (engine.ShouldStop()) return;
     bool found = false;
     if (file.find(L':') != std::wstring::npos) {
       // An absolute path is looked for at that path only.
@@ -153,7 +153,7 @@ void CheckSharedDlls(CRegistryCleaner& engine) {
   for (std::uint32_t index = 0;
        EnumValueText(sharedDlls, index, kCheckValueNameChars, 0, &dll, nullptr) == kErrorSuccess;
        ++index) {
-    if (engine.IsCancelled()) return;
+    if (engine.ShouldStop()) return;
     engine.ReportEntryExamined(dll);
     if (!engine.Platform().files.FileExists(dll)) {
       AddProblem(engine, MachineKeyText(kSharedDllsKey), dll, std::wstring(),
@@ -169,7 +169,7 @@ void CheckAppPaths(CRegistryCleaner& engine) {
   std::wstring program;
   for (std::uint32_t index = 0;
        appPaths.EnumKeyName(index, kCheckKeyNameChars, &program) == kErrorSuccess; ++index) {
-    if (engine.IsCancelled()) return;
+    if (engine.ShouldStop()) return;
     const std::wstring programPath = Joined(kAppPathsKey, program);
     engine.ReportEntryExamined(programPath);
     CRegKey programKey(registry);
@@ -200,7 +200,7 @@ void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring
        EnumValueText(key, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &data) ==
        kErrorSuccess;
        ++index) {
-    if (engine.IsCancelled()) return;
+    if (engine.ShouldStop()) return;
     engine.ReportEntryExamined(data);
     if (engine.Platform().files.FileExists(data) || engine.IsValidReference(data)) continue;
     AddProblem(engine, Joined(RootKeyName(root), subkey), name, data, type);

@@ -4,8 +4,9 @@
 //
 // Threads: the scan thread appends problems, counts and reports; the user-interface thread sets
 // the notify sink, running and cancel before the thread starts and reads the counters and the list
-// between synchronous progress calls and after the scan. Cancel, running and current step are
-// atomics because each is written by one thread while the other reads it.
+// between synchronous progress calls and after the scan. Cancel and pause (the work control),
+// running and current step are atomics because each is written by one thread while the other
+// reads it.
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/work_control.h"
 #include "engine/categories.h"
 #include "state/log_interface.h"
 #include "engine/path_references.h"
@@ -63,10 +65,21 @@ class CRegistryCleaner {
   void SetNotifySink(IScanSink* sink) { m_sink = sink; }
   [[nodiscard]] IScanSink* NotifySink() const { return m_sink; }
 
-  // 0 = run; nonzero = stop as soon as possible.
-  void SetCancel(int value) { m_cancel.store(value); }
-  [[nodiscard]] int Cancel() const { return m_cancel.load(); }
-  [[nodiscard]] bool IsCancelled() const { return m_cancel.load() != 0; }
+  // 0 = run (also lifts a pause); nonzero = stop as soon as possible.
+  void SetCancel(int value) {
+    if (value != 0) {
+      m_control.Cancel();
+    } else {
+      m_control.Reset();
+    }
+  }
+  [[nodiscard]] int Cancel() const { return m_control.IsCancelled() ? 1 : 0; }
+  [[nodiscard]] bool IsCancelled() const { return m_control.IsCancelled(); }
+  // The checks' check point between two items: waits while the scan is paused, then true when
+  // the scan is to stop. Call it only on the thread that runs the scan.
+  [[nodiscard]] bool ShouldStop() { return m_control.ShouldStop(); }
+  // Cancel and pause of the thread that runs this engine.
+  [[nodiscard]] CWorkControl& Control() { return m_control; }
 
   void SetRunning(bool running) { m_running.store(running); }
   [[nodiscard]] bool IsRunning() const { return m_running.load(); }
@@ -110,7 +123,7 @@ class CRegistryCleaner {
   IActivityLog* m_log;
   IScanSink* m_sink = nullptr;
 
-  std::atomic<int> m_cancel{0};
+  CWorkControl m_control;
   std::atomic<bool> m_running{false};
   std::atomic<int> m_currentStep{0};
 

@@ -1,7 +1,6 @@
 #include "engine/scan_driver.h"
 
 #include <cstdlib>
-#include <system_error>
 #include <utility>
 
 #include "engine/checks.h"
@@ -88,11 +87,11 @@ int ScanThreadProc(CRegistryCleaner& engine, const SCAN_DRIVER_OPTIONS& options)
 
   engine.Problems().Clear();
   engine.ReportScanStarted();
-  if (options.pacing && !engine.IsCancelled()) platform.clock.Sleep(kScanStartDelayMs);
+  if (options.pacing && !engine.ShouldStop()) platform.clock.Sleep(kScanStartDelayMs);
 
   for (const REGPROBLEM_TYPE category : kCategoryRunOrder) {
     const int index = static_cast<int>(category);
-    if (engine.ScanCategory(index) && !engine.IsCancelled()) {
+    if (engine.ScanCategory(index) && !engine.ShouldStop()) {
       engine.SetCurrentStep(index + 1);
       engine.ReportCategoryStarted(index);
       // A category without a check yet finds nothing: its started/finished pair still goes out.
@@ -105,7 +104,7 @@ int ScanThreadProc(CRegistryCleaner& engine, const SCAN_DRIVER_OPTIONS& options)
     } else {
       engine.ReportCategorySkipped(index);
     }
-    if (options.pacing && PausesAfterCategory(index) && !engine.IsCancelled()) {
+    if (options.pacing && PausesAfterCategory(index) && !engine.ShouldStop()) {
       platform.clock.Sleep(DrawCategoryPauseMs(platform.clock));
     }
   }
@@ -159,42 +158,6 @@ void CScanReportGate::OnCategorySkipped(int index) {
 
 void CScanReportGate::OnScanEnded() {
   if (IsOpen()) m_target.OnScanEnded();
-}
-
-bool CScanThread::Start(std::shared_ptr<CRegistryCleaner> engine, std::shared_ptr<IScanSink> sink,
-                        SCAN_DRIVER_OPTIONS options) {
-  if (m_thread.joinable() || !engine) return false;
-  engine->SetNotifySink(sink.get());
-  m_finished = std::make_shared<std::atomic<bool>>(false);
-  try {
-    m_thread = std::thread([engine, sink = std::move(sink), options = std::move(options),
-                            finished = m_finished]() {
-      static_cast<void>(ScanThreadProc(*engine, options));
-      finished->store(true);
-    });
-  } catch (const std::system_error&) {
-    engine->SetNotifySink(nullptr);
-    return false;
-  }
-  return true;
-}
-
-CScanThread::~CScanThread() {
-  if (!m_thread.joinable()) return;
-  if (Finished()) {
-    Join();
-  } else {
-    m_thread.detach();
-  }
-}
-
-void CScanThread::Join() {
-  if (!m_thread.joinable()) return;
-  if (m_thread.get_id() == std::this_thread::get_id()) {
-    m_thread.detach();  // the thread cannot wait for itself; it is ending anyway
-  } else {
-    m_thread.join();
-  }
 }
 
 }  // namespace qv

@@ -16,11 +16,10 @@
 // console scan runs without pacing. All waits go through the platform clock. Once the scan is
 // cancelled it waits no more: nobody is watching, and the thread should end promptly.
 //
-// Threads and lifetime: CScanThread runs the procedure on a thread that holds shared ownership of
-// its engine (and of the engine's problem list and sink, see CreateScanEngine), so a scan that the
-// interface has cancelled and replaced by a newer one still finds everything it uses alive until
-// it ends, and never shares a problem list with the newer scan. Close the old scan's report gate
-// (or its Win32 sink) when replacing it: its late reports then go nowhere.
+// Threads: the application's scan worker (app/scan_worker.h) runs the procedure on its own thread
+// and reports through a CScanReportGate, which it closes before it stops a scan, so a stopped
+// scan's late reports go nowhere. Each engine owns its problem list (CreateScanEngine), so a scan
+// being stopped never shares one with the scan that replaces it.
 #pragma once
 
 #include <atomic>
@@ -30,7 +29,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "state/log_interface.h"
 #include "engine/problem_filter.h"
@@ -124,40 +122,6 @@ class CScanReportGate final : public IScanSink {
  private:
   IScanSink& m_target;
   std::atomic<bool> m_open{true};
-};
-
-// The scan thread. Start hands the engine and its sink to a new thread running ScanThreadProc;
-// the thread keeps both alive until it ends, whatever its starter does with its own references.
-// Join waits for the thread. A caller that abandons a scan cancels its engine and closes its sink.
-// A thread whose sink sends window messages may be waiting for the window's thread to handle one:
-// that thread must keep handling sent messages until Finished() before it calls Join.
-// The destructor never waits for a scan that is still running (it may be waiting for the very
-// thread that destroys this object, or be that thread): it lets the thread go on alone, which is
-// safe because the thread owns its engine, sink and end-of-scan flag (the platform, filter and
-// log the engine was made with must still outlive it). A finished scan's thread is joined. A
-// report of the scan may destroy this object on the scan thread itself once Start has returned.
-class CScanThread {
- public:
-  CScanThread() = default;
-  ~CScanThread();
-  CScanThread(const CScanThread&) = delete;
-  CScanThread& operator=(const CScanThread&) = delete;
-
-  // Sets the engine's notify sink (null: none) and starts the thread. False, with nothing
-  // started, when a thread of this object is still joinable, the engine is null or the thread
-  // cannot be created.
-  [[nodiscard]] bool Start(std::shared_ptr<CRegistryCleaner> engine,
-                           std::shared_ptr<IScanSink> sink, SCAN_DRIVER_OPTIONS options = {});
-  void Join();
-  [[nodiscard]] bool Joinable() const { return m_thread.joinable(); }
-  // True once the scan procedure of the last Start has returned (Join then returns at once).
-  [[nodiscard]] bool Finished() const { return m_finished->load(); }
-
- private:
-  // Shared with the thread, which sets it when the procedure returns, even after this object is
-  // gone.
-  std::shared_ptr<std::atomic<bool>> m_finished = std::make_shared<std::atomic<bool>>(false);
-  std::thread m_thread;
 };
 
 }  // namespace qv

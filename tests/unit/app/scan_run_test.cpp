@@ -64,7 +64,7 @@ TEST_F(ConsoleScanTest, CollectsTheScanAndRecordsItAsThePageDoes) {
   ASSERT_EQ(WriteSettingText(memory.registry(), kProductName, L"Fonts", 0), kErrorSuccess);
 
   std::vector<std::pair<int, std::uint64_t>> progress;
-  const CONSOLE_SCAN_RESULT result = RunConsoleScan(
+  const SCAN_RESULT result = RunScan(
       *engine, Select({1, 4, 8}),
       [&progress](int category, std::uint64_t items) { progress.emplace_back(category, items); },
       &StandIn);
@@ -83,7 +83,7 @@ TEST_F(ConsoleScanTest, CollectsTheScanAndRecordsItAsThePageDoes) {
   EXPECT_EQ(progress, (std::vector<std::pair<int, std::uint64_t>>{{1, 0}, {4, 2}, {8, 7}}));
   EXPECT_TRUE(memory.clock().Sleeps().empty()) << "the console scan runs without pacing";
 
-  ASSERT_EQ(RecordConsoleScan(memory.registry(), result), kErrorSuccess);
+  ASSERT_EQ(RecordScan(memory.registry(), result), kErrorSuccess);
   EXPECT_EQ(Stored(L"itscanned"), L"16");
   EXPECT_EQ(Stored(L"EUninstalled Files"), L"1");
   EXPECT_EQ(Stored(L"EProgram Paths"), L"2");
@@ -97,8 +97,8 @@ TEST_F(ConsoleScanTest, CollectsTheScanAndRecordsItAsThePageDoes) {
 }
 
 TEST_F(ConsoleScanTest, CancelledScanSaysSo) {
-  const CONSOLE_SCAN_RESULT result =
-      RunConsoleScan(*engine, Select({0, 1, 2}), {}, [](CRegistryCleaner& e, int index) {
+  const SCAN_RESULT result =
+      RunScan(*engine, Select({0, 1, 2}), {}, [](CRegistryCleaner& e, int index) {
         if (index == 1) e.SetCancel(1);
         return true;
       });
@@ -146,7 +146,7 @@ TEST_F(ConsoleScanTest, DefaultSelectionIsWhatTheProductKeyEnables) {
 }
 
 TEST_F(ConsoleScanTest, TextReport) {
-  const CONSOLE_SCAN_RESULT result = RunConsoleScan(*engine, Select({1, 4, 5, 8}), {}, &StandIn);
+  const SCAN_RESULT result = RunScan(*engine, Select({1, 4, 5, 8}), {}, &StandIn);
   EXPECT_EQ(FormatTextReport(result),
             L"Uninstalled Files (risk: MEDIUM): 1 problem\n"
             L"  1. key:  HKEY_LOCAL_MACHINE\\Uninstall\n"
@@ -169,7 +169,7 @@ TEST_F(ConsoleScanTest, TextReport) {
 }
 
 TEST_F(ConsoleScanTest, JsonReport) {
-  CONSOLE_SCAN_RESULT result = RunConsoleScan(*engine, Select({4, 1}), {}, &StandIn);
+  SCAN_RESULT result = RunScan(*engine, Select({4, 1}), {}, &StandIn);
   // A lone surrogate cannot be UTF-8: it becomes U+FFFD instead of breaking the report.
   std::wstring lone = L"x";
   lone += static_cast<wchar_t>(0xD800);

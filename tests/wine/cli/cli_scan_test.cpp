@@ -234,7 +234,7 @@ PROBLEM_COUNTS UnfilteredProblems() {
   std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(system.platform(), nullptr, nullptr);
   CATEGORY_SELECTION selection{};
   for (int i = 0; i <= REGPROBLEM_HELP_FILE; ++i) selection[static_cast<std::size_t>(i)] = true;
-  const CONSOLE_SCAN_RESULT result = RunConsoleScan(*engine, selection, {});
+  const SCAN_RESULT result = RunScan(*engine, selection, {});
   PROBLEM_COUNTS counts;
   for (const REPORTED_PROBLEM& p : result.problems) {
     ++counts[Problem(p.category, p.key, p.name, p.data)];

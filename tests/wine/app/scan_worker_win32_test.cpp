@@ -1,18 +1,22 @@
-// The Win32 scan sink on a real window: a scan runs on its own thread while this thread pumps
-// messages, and the window procedure sees the scan protocol's messages in order, synchronously,
-// on this thread. A closed sink delivers nothing, not even the message the scan thread is
-// already waiting in.
+// The Win32 scan sink and the scan worker on a real window: a scan runs on its own thread while
+// this thread pumps messages, and the window procedure sees the scan protocol's messages in
+// order, synchronously, on this thread. A closed sink delivers nothing, not even the message the
+// scan thread is already waiting in. Destroying the worker on the window's thread, from outside
+// or from inside one of its own messages, returns once the scan has ended.
 #include "engine/win32/scan_sink_win32.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/scan_worker.h"
 #include "engine/scan_driver.h"
 #include "platform/memory/memory_platform.h"
+#include "platform/win32/win32_message_pump.h"
 
 namespace qv {
 namespace {
@@ -30,6 +34,8 @@ struct WINDOW_LOG {
   int countsOutOfStep = 0;  // 1583 arriving when the engine has already counted further
   int problemsSeen = 0;
   bool ended = false;
+  // Called on the window's thread after a message has been logged.
+  std::function<void(UINT, LPARAM)> onMessage;
 };
 
 WINDOW_LOG* g_log = nullptr;
@@ -82,6 +88,7 @@ LRESULT CALLBACK NotifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       break;
   }
   log.messages.push_back(entry);
+  if (log.onMessage) log.onMessage(message, lParam);
   return 0;
 }
 
@@ -138,7 +145,17 @@ class Win32ScanSinkTest : public ::testing::Test {
     return false;
   }
 
+  // Waits, without handling anything, until a message sent by another thread waits for this one.
+  static bool WaitForSentMessage() {
+    for (int round = 0; round < 20000; ++round) {
+      if ((HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0) return true;
+      Sleep(1);
+    }
+    return false;
+  }
+
   CMemoryPlatform memory;
+  CWin32MessagePump pump;
   HWND window = nullptr;
   WINDOW_LOG log;
 };
@@ -154,10 +171,10 @@ TEST_F(Win32ScanSinkTest, WindowOnThisThreadReceivesTheScanOfAnotherThreadInOrde
   engine->Prepare(selection);
   log.engine = engine.get();
 
-  CScanThread thread;
-  ASSERT_TRUE(thread.Start(engine, sink, StandInChecks()));
+  CScanWorker worker(pump);
+  ASSERT_TRUE(worker.Start(engine, *sink, StandInChecks()));
   ASSERT_TRUE(PumpUntil([&] { return log.ended; }));
-  thread.Join();
+  worker.Join();
 
   std::vector<std::string> expected{"1587:engine"};
   for (REGPROBLEM_TYPE c : kCategoryRunOrder) {
@@ -195,26 +212,57 @@ TEST_F(Win32ScanSinkTest, ClosedSinkDropsEvenTheMessageTheScanIsWaitingIn) {
   engine->Prepare(AllCategories());
   log.engine = engine.get();
 
-  CScanThread thread;
-  ASSERT_TRUE(thread.Start(engine, sink, StandInChecks()));
+  CScanWorker worker(pump);
+  ASSERT_TRUE(worker.Start(engine, *sink, StandInChecks()));
   // This thread does not pump yet, so the scan thread's first message (1587) waits for us.
-  bool pending = false;
-  for (int round = 0; round < 20000 && !pending; ++round) {
-    pending = (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
-    if (!pending) Sleep(1);
-  }
-  ASSERT_TRUE(pending);
+  ASSERT_TRUE(WaitForSentMessage());
 
-  // The user stops the scan: close its sink and cancel it, then let go of it.
+  // The user stops the scan: close its sink, then stop the worker (which handles the waiting
+  // message, undelivered, while it waits for the scan to end).
   sink->Close();
-  engine->SetCancel(1);
   std::weak_ptr<CRegistryCleaner> alive = engine;
   engine.reset();
-  sink.reset();
-  ASSERT_TRUE(PumpUntil([&] { return thread.Finished(); }));
-  thread.Join();
-  EXPECT_TRUE(alive.expired());
+  worker.Stop();
+  EXPECT_FALSE(worker.Running());
+  EXPECT_FALSE(alive.expired()) << "the worker holds its engine until it goes";
   EXPECT_TRUE(log.messages.empty()) << log.messages.front();
+}
+
+TEST_F(Win32ScanSinkTest, DestroyingTheWorkerWhileItsScanWaitsForTheWindowReturnsAfterTheScan) {
+  std::shared_ptr<CWin32ScanSink> sink = CWin32ScanSink::Create(window, nullptr);
+  ASSERT_NE(sink, nullptr);
+  std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
+  engine->Prepare(AllCategories());
+  log.engine = engine.get();
+  {
+    CScanWorker worker(pump);
+    ASSERT_TRUE(worker.Start(engine, *sink, StandInChecks()));
+    ASSERT_TRUE(WaitForSentMessage());
+  }  // cancelled, the waiting message handled while waiting, joined
+  EXPECT_TRUE(engine->IsCancelled());
+  EXPECT_FALSE(engine->IsRunning());
+  EXPECT_LE(log.messages.size(), 1u);  // at most the message the scan was already waiting in
+  EXPECT_FALSE(log.ended);
+}
+
+TEST_F(Win32ScanSinkTest, DestroyedFromTheWindowInsideItsOwnMessageTheWorkerReturnsAfterTheScan) {
+  std::shared_ptr<CWin32ScanSink> sink = CWin32ScanSink::Create(window, nullptr);
+  ASSERT_NE(sink, nullptr);
+  std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(memory.platform(), nullptr, nullptr);
+  engine->Prepare(AllCategories());
+  log.engine = engine.get();
+  auto worker = std::make_unique<CScanWorker>(pump);
+  // The window procedure destroys the worker while it handles "category 1 starts", which the
+  // scan thread is waiting in.
+  log.onMessage = [&](UINT message, LPARAM lParam) {
+    if (message == kMsgCategoryStarted && lParam == REGPROBLEM_UNINSTALL) worker.reset();
+  };
+  ASSERT_TRUE(worker->Start(engine, *sink, StandInChecks()));
+  ASSERT_TRUE(PumpUntil([&] { return worker == nullptr; }));
+  EXPECT_TRUE(engine->IsCancelled());
+  EXPECT_FALSE(engine->IsRunning());
+  EXPECT_EQ(log.messages.back(), "1584:1");
+  EXPECT_FALSE(log.ended);
 }
 
 }  // namespace

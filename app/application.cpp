@@ -1,0 +1,72 @@
+#include "app/application.h"
+
+#include <utility>
+
+#include "state/state_texts.h"
+
+namespace qv {
+
+CApplication::CApplication(const CPlatform& platform, ISentMessagePump& pump)
+    : m_platform(platform),
+      m_log(platform),
+      m_exclusions(platform, &m_log, kProductName),
+      m_categories(BuildDefaultCategoryTable()),
+      m_scan(pump) {}
+
+CApplication::~CApplication() { m_scan.Stop(); }
+
+void CApplication::LoadCategoryTable() {
+  LoadCategorySettings(m_platform.registry, kProductName, &m_categories);
+}
+
+ErrorCode CApplication::SaveCategoryTable() {
+  return SaveCategorySettings(m_platform.registry, kProductName, m_categories);
+}
+
+void CApplication::LoadExclusionLists() { m_exclusions.LoadExclusionLists(); }
+
+bool CApplication::NewScan(const CATEGORY_SELECTION& selection) {
+  bool any = false;
+  for (const bool selected : selection) any = any || selected;
+  if (!any) return false;
+  for (std::size_t i = 0; i < m_categories.size(); ++i) {
+    m_categories[i].enabled = selection[i] ? 1 : 0;
+  }
+  m_scan.Stop();
+  m_engine.reset();  // the previous scan's problems go with it
+  m_engine = CreateScanEngine(m_platform, &m_exclusions, &m_log);
+  m_engine->Prepare(selection);
+  return true;
+}
+
+bool CApplication::StartScan(IScanSink& sink, bool pacing) {
+  if (m_engine == nullptr) return false;
+  for (CATEGORY_SETTINGS& record : m_categories) {
+    record.found = 0;
+    record.fixed = 0;
+  }
+  SCAN_DRIVER_OPTIONS options;
+  options.pacing = pacing;
+  return m_scan.Start(m_engine, sink, std::move(options));
+}
+
+void CApplication::CountFound(int category) {
+  if (IsValidCategory(category)) ++m_categories[static_cast<std::size_t>(category)].found;
+}
+
+SCAN_RESULT CApplication::RunScanHere(const CATEGORY_SELECTION& selection,
+                                      const ScanProgress& progress,
+                                      const CategoryCheckRunner& runCheck) {
+  if (!NewScan(selection)) return SCAN_RESULT{};
+  return RunScan(*m_engine, selection, progress, runCheck);
+}
+
+ErrorCode CApplication::RecordScan(const SCAN_RESULT& result) {
+  for (std::size_t i = 0; i < m_categories.size(); ++i) {
+    m_categories[i].found = result.found[i];
+    m_categories[i].fixed = 0;
+  }
+  return qv::RecordScan(m_platform.registry, result);
+}
+
+}  // namespace qv

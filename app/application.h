@@ -1,0 +1,88 @@
+// The application layer's one object: what a run of the program holds and what both front ends
+// (the console and the windows) do with it, written once.
+//
+// It owns the activity log, the safe and ignore lists, the category table (enabled switch, found
+// and fixed counts per category, loaded from and saved to the product key), the engine of the
+// last scan and the scan worker. A new scan replaces the engine of the previous one; the repair
+// runs on the engine of the last scan.
+//
+// Threads: every operation is for the thread that runs the front end (the window's thread in the
+// library); the scan runs on the worker's thread and reports through the sink it was given.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/category_table.h"
+#include "app/scan_run.h"
+#include "app/scan_worker.h"
+#include "engine/exclusion_lists.h"
+#include "engine/registry_cleaner.h"
+#include "engine/scan_sink.h"
+#include "platform/message_pump.h"
+#include "platform/platform.h"
+#include "state/activity_log.h"
+
+namespace qv {
+
+class CApplication {
+ public:
+  // Nothing is read yet: call LoadCategoryTable() and LoadExclusionLists() (the library does at
+  // start-up). The platform and the pump must outlive the object.
+  CApplication(const CPlatform& platform, ISentMessagePump& pump);
+  // Stops a scan that still runs (waiting for it while handling sent messages) before the lists,
+  // the log and the engine it uses go.
+  ~CApplication();
+  CApplication(const CApplication&) = delete;
+  CApplication& operator=(const CApplication&) = delete;
+
+  [[nodiscard]] const CPlatform& Platform() const { return m_platform; }
+  [[nodiscard]] CActivityLog& Log() { return m_log; }
+  [[nodiscard]] CExclusionLists& Exclusions() { return m_exclusions; }
+  [[nodiscard]] CATEGORY_TABLE& Categories() { return m_categories; }
+
+  // The category table from the product key: names and descriptions, then each category's
+  // enabled switch (default 1), found count (default 0) and fixed count (default 0).
+  void LoadCategoryTable();
+  // Writes the three numbers of every category back (the main window does when it closes).
+  [[nodiscard]] ErrorCode SaveCategoryTable();
+  // Rebuilds the safe and ignore lists from the shipped lists, ignore.wls and the blocked store.
+  void LoadExclusionLists();
+
+  // The engine of the last scan; null before the first.
+  [[nodiscard]] CRegistryCleaner* Engine() const { return m_engine.get(); }
+
+  // Makes the engine of a new scan: the selection becomes the table's enabled switches, a scan
+  // still running is stopped, the previous engine (and its problem list) is released, and a new
+  // engine over the platform, the lists and the log is prepared from the selection. False when
+  // nothing is selected (nothing changes then).
+  [[nodiscard]] bool NewScan(const CATEGORY_SELECTION& selection);
+  // The start of the scan page: every category's found and fixed count zeroed, then the scan
+  // thread started on the new engine with the sink (window pacing or none). False when there is
+  // no new engine or the thread cannot start.
+  [[nodiscard]] bool StartScan(IScanSink& sink, bool pacing);
+  [[nodiscard]] CScanWorker& ScanWorker() { return m_scan; }
+  // One problem the page has received: one more found in its category's count.
+  void CountFound(int category);
+
+  // A whole scan on the calling thread without pacing (the console): NewScan, then the scan
+  // driver with the engine's checks (or `runCheck`), collected into the result. A scan cancelled
+  // from another thread (engine's cancel) ends at its next item; the result says so.
+  [[nodiscard]] SCAN_RESULT RunScanHere(const CATEGORY_SELECTION& selection,
+                                        const ScanProgress& progress,
+                                        const CategoryCheckRunner& runCheck = {});
+  // Records a finished scan under the product key at once, as the window records it (the found
+  // counts of the table become the scan's, fixed counts 0, the entries examined as "itscanned")
+  // and as the window's close would store it. The enabled switches are left as stored.
+  [[nodiscard]] ErrorCode RecordScan(const SCAN_RESULT& result);
+
+ private:
+  CPlatform m_platform;
+  CActivityLog m_log;
+  CExclusionLists m_exclusions;
+  CATEGORY_TABLE m_categories;
+  std::shared_ptr<CRegistryCleaner> m_engine;
+  CScanWorker m_scan;  // declared last: stopped first, while everything it uses is still there
+};
+
+}  // namespace qv
