@@ -473,10 +473,22 @@ ErrorCode CExclusionLists::SaveExclusionListsIfChanged() {
     m_state.ignoreChanged = false;
     m_state.blockedChanged = false;
   }
+  // The flags were cleared above, so a change made while the files are written marks them
+  // again; a save that fails marks them again too, and the next save tries once more.
   ErrorCode first = kErrorSuccess;
-  if (saveIgnore) first = SaveUserList(visible);
+  if (saveIgnore) {
+    first = SaveUserList(visible);
+    if (first != kErrorSuccess) {
+      std::unique_lock lock(m_lock);
+      m_state.ignoreChanged = true;
+    }
+  }
   if (saveBlocked) {
     const ErrorCode rc = SaveBlockedStore(blocked);
+    if (rc != kErrorSuccess) {
+      std::unique_lock lock(m_lock);
+      m_state.blockedChanged = true;
+    }
     if (first == kErrorSuccess) first = rc;
   }
   return first;

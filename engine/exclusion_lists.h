@@ -181,8 +181,9 @@ class CExclusionLists final : public IProblemFilter {
   // or opened, then for each blocked entry in order the subkey of its category (opened once per
   // save) gets the REG_SZ value named by the identity hash holding the identity; a subkey that
   // cannot be created or a value that cannot be written ends the save. Values already in the
-  // store stay. Both flags are cleared whatever happens. Result: the first failure, 0 when all
-  // that was to be written was written.
+  // store stay. A list whose save failed stays marked changed, so the next save writes it again
+  // (nothing the user ignored or a repair blocked is lost to one failed write). Result: the
+  // first failure, 0 when all that was to be written was written.
   [[nodiscard]] ErrorCode SaveExclusionListsIfChanged();
 
   // The user-visible part of the ignore list (every entry after the shipped ones), for the ignore

@@ -5,6 +5,11 @@
 //   CUniqueHandle<CWin32FindTraits>   FindFirstFileW searches (FindClose)
 //   CUniqueHandle<CWin32KeyTraits>    HKEY (RegCloseKey; predefined roots are never closed)
 //   CUniqueHandle<CWin32ModuleTraits> LoadLibraryW modules (FreeLibrary)
+//   CUniqueHandle<CWin32WindowTraits> windows this code created (DestroyWindow)
+//   CUniqueHandle<CGdiObjectTraits>   fonts, bitmaps, brushes, pens (DeleteObject)
+//   CUniqueHandle<CIconTraits>        icons loaded or made as copies (DestroyIcon)
+//   CComPtr<I>                        COM interface pointers (Release); put() for out-parameters
+//                                     of CoCreateInstance and QueryInterface
 #pragma once
 
 #include <windows.h>
@@ -46,5 +51,40 @@ struct CWin32ModuleTraits {
   static constexpr Handle Invalid() noexcept { return nullptr; }
   void Close(Handle h) noexcept { ::FreeLibrary(h); }
 };
+
+struct CWin32WindowTraits {
+  using Handle = HWND;
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+  void Close(Handle h) noexcept { ::DestroyWindow(h); }
+};
+
+struct CGdiObjectTraits {
+  using Handle = HGDIOBJ;
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+  void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+
+struct CIconTraits {
+  using Handle = HICON;
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+  void Close(Handle h) noexcept { ::DestroyIcon(h); }
+};
+
+template <typename Interface>
+struct CComPtrTraits {
+  using Handle = Interface*;
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+  void Close(Handle h) noexcept { h->Release(); }
+};
+
+// A COM interface pointer, released when it goes out of scope.
+template <typename Interface>
+using CComPtr = CUniqueHandle<CComPtrTraits<Interface>>;
+
+// The void** out-parameter form of put() that CoCreateInstance and QueryInterface take.
+template <typename Interface>
+[[nodiscard]] void** PutVoid(CComPtr<Interface>& pointer) noexcept {
+  return reinterpret_cast<void**>(pointer.put());
+}
 
 }  // namespace qv

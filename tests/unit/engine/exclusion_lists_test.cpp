@@ -587,7 +587,7 @@ TEST_F(ExclusionListsTest, AFailedWriteOrReplaceLeavesTheOldFileWhole) {
     EXPECT_NE(faultyLists.IgnoreProblem(RunProblem(L"Third", L"C:\\x.exe")), kErrorSuccess);
     EXPECT_EQ(UserFile(), old);
     EXPECT_FALSE(memory.files().FileExists(kUserNewFile));
-    EXPECT_FALSE(faultyLists.IgnoreListChanged());
+    EXPECT_TRUE(faultyLists.IgnoreListChanged()) << "the next save must try again";
     ASSERT_TRUE(faultyLists.RemoveVisibleEntry(2));
   }
   // A failed deletion of the file is reported too; the file stays.
@@ -600,6 +600,12 @@ TEST_F(ExclusionListsTest, AFailedWriteOrReplaceLeavesTheOldFileWhole) {
   EXPECT_EQ(faultyLists.SaveExclusionListsIfChanged(), kErrorSharingViolation);
   holder.reset();
   EXPECT_EQ(UserFile(), old);
+  EXPECT_TRUE(faultyLists.IgnoreListChanged());
+
+  // Once the file may go, the next save does what the failed ones could not.
+  EXPECT_EQ(faultyLists.SaveExclusionListsIfChanged(), kErrorSuccess);
+  EXPECT_FALSE(faultyLists.IgnoreListChanged());
+  EXPECT_FALSE(UserFile().has_value());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -687,7 +693,12 @@ TEST_F(ExclusionListsTest, ABlockedStoreWriteThatFailsEndsTheSave) {
   EXPECT_EQ(memory.registry().ValueNames(std::wstring(kBlockedKey) + L"\\ComErrors"),
             std::vector<std::wstring>{IdentityHashText(first)});
   EXPECT_FALSE(memory.registry().KeyExists(std::wstring(kBlockedKey) + L"\\HelpFileErrors"));
-  EXPECT_FALSE(countingLists.BlockedListChanged());  // cleared all the same
+  EXPECT_TRUE(countingLists.BlockedListChanged());  // the next save tries again
+  memory.registry().RemovePath(std::wstring(kBlockedKey) + L"\\FontErrors");
+  EXPECT_EQ(countingLists.SaveExclusionListsIfChanged(), kErrorSuccess);
+  EXPECT_FALSE(countingLists.BlockedListChanged());
+  EXPECT_EQ(memory.registry().ValueNames(std::wstring(kBlockedKey) + L"\\HelpFileErrors").size(),
+            1u);
 
   // A value that cannot be written ends the save in the same way.
   memory.registry().RemovePath(kBlockedKey);
