@@ -61,10 +61,11 @@ using CodePageDecoder = std::function<ErrorCode(std::string_view bytes, std::wst
 // Value lines are read with the editor's escapes in quoted names and strings (\\, \", \n, \r;
 // any other backslash is dropped; \0 is refused), its data texts (lower-case "dword:" with at
 // most 8 digits, "hex:", "hex(N):" with N in hexadecimal, byte lists continued over lines ending
-// in a backslash) and its comments (";"). Lines before the first section are ignored, and so are
-// value lines after a deletion section. Returns 0 with *sections replaced; kErrorInvalidData for
-// bytes without such a header (empty, a UTF-8 byte-order mark, a lower-case header...); the
-// decoder's error. On failure *sections is unchanged.
+// in a backslash) and its comments (";"). Value lines with no key to go into are ignored: before
+// the first section, after a deletion section, after a head without its closing bracket (which
+// gives no section). Returns 0 with *sections replaced; kErrorInvalidData for bytes without such
+// a header (empty, a UTF-8 byte-order mark, a lower-case header...); the decoder's error. On
+// failure *sections is unchanged.
 [[nodiscard]] ErrorCode ParseRegFile(std::string_view bytes, const CodePageDecoder& decode,
                                      std::vector<REG_FILE_SECTION>* sections);
 
