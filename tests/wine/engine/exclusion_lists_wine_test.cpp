@@ -14,6 +14,7 @@
 #include "platform/win32/win32_platform.h"
 #include "repair/backup_file.h"
 #include "repair/backup_texts.h"
+#include "repair/registry_merge.h"
 #include "state/state_texts.h"
 
 #include <windows.h>
@@ -207,7 +208,7 @@ TEST_F(ExclusionListsOnWindows, BlockIsStoredAndMergingTheBackupLiftsIt) {
   EXPECT_TRUE(next.IsProblemExcluded(problem));
 
   CWin32RegistryEditor editor;
-  ASSERT_EQ(editor.MergeFile(backupPath), kErrorSuccess);
+  ASSERT_EQ(MergeRegistryFile(editor, win32.registry(), win32.files(), backupPath), kErrorSuccess);
   EXPECT_EQ(ReadRunBlock(L"-628100691"), L"<error 2>");
   next.LoadExclusionLists();
   EXPECT_FALSE(next.IsProblemExcluded(problem));

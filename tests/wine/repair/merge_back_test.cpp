@@ -29,6 +29,7 @@
 #include "platform/win32/win32_platform.h"
 #include "repair/backup_file.h"
 #include "repair/backup_texts.h"
+#include "repair/registry_merge.h"
 
 namespace qv {
 namespace {
@@ -396,6 +397,10 @@ class MergeBackTest : public ::testing::Test {
     return file;
   }
 
+  ErrorCode Merge(const std::wstring& path) {
+    return MergeRegistryFile(m_editor, m_machine.registry(), m_machine.files(), path);
+  }
+
   // Closes the file, deletes the trees, merges the file back and compares the trees.
   void MergeAndCompare(CBackupFile& file, const std::vector<NODE>& before, TALLY* tally) {
     const std::wstring path = file.Path();
@@ -404,7 +409,7 @@ class MergeBackTest : public ::testing::Test {
       ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kArea) + L"\\" + tree.name).c_str()),
                 ERROR_SUCCESS);
     }
-    EXPECT_EQ(m_editor.MergeFile(path), kErrorSuccess) << ToUtf8(path);
+    EXPECT_EQ(Merge(path), kErrorSuccess) << ToUtf8(path);
     HKEY area = AreaKey();
     for (const NODE& tree : before) {
       NODE after;
@@ -502,7 +507,7 @@ TEST_F(MergeBackTest, EveryTreeComesBackExactly) {
       // Only the values are gone: merge and compare the whole trees again.
       const std::wstring path = values->Path();
       ASSERT_EQ(values->Close(), kErrorSuccess);
-      EXPECT_EQ(m_editor.MergeFile(path), kErrorSuccess);
+      EXPECT_EQ(Merge(path), kErrorSuccess);
       for (const NODE& tree : trees) {
         NODE after;
         ASSERT_TRUE(ReadTree(area, tree.name, &after));

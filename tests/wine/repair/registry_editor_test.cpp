@@ -1,13 +1,21 @@
-// The registry editor seam on the real regedit.exe (under Wine): merges are confirmed by reading
-// the registry back, never by the editor's exit status.
+// The registry editor seam on the real regedit.exe (under Wine), driven as the repair drives it:
+// merges are confirmed by reading the registry back, never by the editor's exit status, and every
+// wait has a limit.
 #include "platform/win32/registry_editor_win32.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "base/text_case.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
+#include "repair/reg_file_reader.h"
+#include "repair/registry_merge.h"
 
 namespace qv {
 namespace {
@@ -73,6 +81,13 @@ class RegistryEditorTest : public ::testing::Test {
  protected:
   void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str()); }
   void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str()); }
+  ErrorCode Merge(const std::wstring& path) {
+    return MergeRegistryFile(m_editor, m_machine.registry(), m_machine.files(), path);
+  }
+  ErrorCode Export(const std::wstring& path) {
+    return ExportRegistryFile(m_editor, m_machine.files(), path);
+  }
+  CWin32Platform m_machine;
   CWin32RegistryEditor m_editor;
 };
 
@@ -81,7 +96,7 @@ TEST_F(RegistryEditorTest, MergesBothFormsAndConfirmsTheKeys) {
   WriteBytes(ansi, AnsiFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\A]\n"
                             "\"v\"=\"caf\xE9\"\n\n"
                             "[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\A\\B]\n"));
-  EXPECT_EQ(m_editor.MergeFile(ansi), kErrorSuccess);
+  EXPECT_EQ(Merge(ansi), kErrorSuccess);
   EXPECT_TRUE(KeyExists(kScratch + L"\\A\\B"));
   EXPECT_EQ(ReadString(kScratch + L"\\A", L"v"), L"caf\u00e9");
 
@@ -90,7 +105,7 @@ TEST_F(RegistryEditorTest, MergesBothFormsAndConfirmsTheKeys) {
                                 L"[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\\u041a]\n"
                                 L"\"\u03c0\"=\"\u2603\"\n\n"
                                 L"[-HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\A\\B]\n"));
-  EXPECT_EQ(m_editor.MergeFile(unicode), kErrorSuccess);
+  EXPECT_EQ(Merge(unicode), kErrorSuccess);
   EXPECT_EQ(ReadString(kScratch + L"\\\u041a", L"\u03c0"), L"\u2603");
   EXPECT_FALSE(KeyExists(kScratch + L"\\A\\B"));
   EXPECT_TRUE(KeyExists(kScratch + L"\\A"));
@@ -115,24 +130,24 @@ TEST_F(RegistryEditorTest, ReportsWhatDidNotArrive) {
        kErrorInvalidData, true},
       {"empty file", "", kErrorInvalidData, true},
       {"unknown root", AnsiFile("REGEDIT4\n\n[HKEY_NOWHERE\\Software\\QuarveloEditorTest\\X]\n"),
-       ERROR_CANTWRITE, true},
+       kErrorCantWrite, true},
       // The editor makes the levels above the long name before it gives up.
       {"key name longer than 255 characters",
        AnsiFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\X\\" +
                 std::string(300, 'k') + "]\n"),
-       ERROR_CANTWRITE, false},
+       kErrorCantWrite, false},
   };
   const std::wstring path = TempFile(L"qv_editor_bad.reg");
   for (const CASE& c : cases) {
     WriteBytes(path, c.bytes);
-    EXPECT_EQ(m_editor.MergeFile(path), c.expected) << c.what;
+    EXPECT_EQ(Merge(path), c.expected) << c.what;
     if (c.nothingImported) {
       EXPECT_FALSE(KeyExists(kScratch + L"\\X")) << c.what;
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, (kScratch + L"\\X").c_str());
   }
   DeleteFileW(path.c_str());
-  EXPECT_EQ(m_editor.MergeFile(TempFile(L"qv_editor_missing.reg")), kErrorFileNotFound);
+  EXPECT_EQ(Merge(TempFile(L"qv_editor_missing.reg")), kErrorFileNotFound);
 }
 
 DWORD ReadDword(const std::wstring& subkey, const wchar_t* name) {
@@ -155,13 +170,13 @@ TEST_F(RegistryEditorTest, ConfirmsEachValueLineNotOnlyItsKey) {
     DWORD after;  // "v" afterwards (0xDEADBEEF: gone)
   };
   const std::vector<CASE> cases = {
-      {"upper-case DWORD: is rejected", "\"v\"=DWORD:00000005\n", ERROR_CANTWRITE, 1},
-      {"upper-case HEX: is rejected", "\"v\"=HEX:05,00,00,00\n", ERROR_CANTWRITE, 1},
-      {"nine dword digits are rejected", "\"v\"=dword:000000005\n", ERROR_CANTWRITE, 1},
-      {"a blank inside a byte is rejected", "\"v\"=hex(4):0 5,00,00,00\n", ERROR_CANTWRITE, 1},
-      {"an unclosed string is rejected", "\"s\"=\"open\n", ERROR_CANTWRITE, 1},
+      {"upper-case DWORD: is rejected", "\"v\"=DWORD:00000005\n", kErrorCantWrite, 1},
+      {"upper-case HEX: is rejected", "\"v\"=HEX:05,00,00,00\n", kErrorCantWrite, 1},
+      {"nine dword digits are rejected", "\"v\"=dword:000000005\n", kErrorCantWrite, 1},
+      {"a blank inside a byte is rejected", "\"v\"=hex(4):0 5,00,00,00\n", kErrorCantWrite, 1},
+      {"an unclosed string is rejected", "\"s\"=\"open\n", kErrorCantWrite, 1},
       {"a byte list broken off by an empty line", "\"b\"=hex:01,\\\n\n\"v\"=dword:5\n",
-       ERROR_CANTWRITE, 1},
+       kErrorCantWrite, 1},
       {"a merged dword", "\"v\"=dword:00000005\n", kErrorSuccess, 5},
       {"a merged byte list over lines", "\"v\"=hex(4):07,\\\n  00,\\\n ; note\n  00,00\n",
        kErrorSuccess, 7},
@@ -186,105 +201,11 @@ TEST_F(RegistryEditorTest, ConfirmsEachValueLineNotOnlyItsKey) {
     RegCloseKey(created);
     WriteBytes(path, AnsiFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QuarveloEditorTest\\V]\n" +
                               c.lines));
-    EXPECT_EQ(m_editor.MergeFile(path), c.expected) << c.what;
+    EXPECT_EQ(Merge(path), c.expected) << c.what;
     EXPECT_EQ(ReadDword(key, L"v"), c.after) << c.what;
   }
   EXPECT_EQ(ReadString(key, L"a\\b\"c"), L"x\"y\\");
   EXPECT_EQ(ReadString(key, nullptr), L"d");
-  DeleteFileW(path.c_str());
-}
-
-TEST(RegFileSections, ReadsValueLinesAsTheEditorDoesInBothForms) {
-  const std::wstring text =
-      L"Windows Registry Editor Version 5.00\n"
-      L"\"before any section\"=\"ignored\"\n"
-      L"[HKEY_USERS\\a]\n"
-      L"\"a\\\\b\\\"c\\n\\q\"=\"x\\\"y\\\\\" ; comment\n"
-      L"  @ = dword:0000010a\n"
-      L"\"bin\"=hex:01,\\\n   ; between\n  0x02,ff\n"
-      L"\"typed\"=hex(2):41,00\n"
-      L"\"q\"=hex( b):01,02,03,04,05,06,07,08\n"
-      L"\"gone\"=-\n"
-      L"\"upper\"=DWORD:1\n"
-      L"\"nul\"=\"a\\0\"\n"
-      L"\"big\"=hex:100\n"
-      L"\"lost\"=hex:01,\\\n\n\"eaten\"=\"by the empty line\"\n"
-      L"\"kept\"=\"\"\n"
-      L"[-HKEY_USERS\\b]\n"
-      L"\"in a deleted key\"=\"ignored\"\n"
-      L"[HKEY_USERS\\c]\n"
-      L"\"end\"=hex:01,\\\n";
-  struct EXPECT_VALUE {
-    std::wstring name;
-    RegValueAction action;
-    std::uint32_t type;
-    std::vector<std::uint8_t> data;
-  };
-  const std::vector<EXPECT_VALUE> expectedA = {
-      {L"a\\b\"c\nq", RegValueAction::kSet, REG_SZ, {'x', 0, '"', 0, 'y', 0, '\\', 0}},
-      {L"", RegValueAction::kSet, REG_DWORD, {0x0a, 0x01, 0, 0}},
-      {L"bin", RegValueAction::kSet, REG_BINARY, {1, 2, 0xff}},
-      {L"typed", RegValueAction::kSet, REG_EXPAND_SZ, {0x41, 0}},
-      {L"q", RegValueAction::kSet, REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
-      {L"gone", RegValueAction::kDelete, 0, {}},
-      {L"upper", RegValueAction::kRejected, 0, {}},
-      {L"nul", RegValueAction::kRejected, 0, {}},
-      {L"big", RegValueAction::kRejected, 0, {}},
-      {L"lost", RegValueAction::kRejected, 0, {}},
-      {L"kept", RegValueAction::kSet, REG_SZ, {}},
-  };
-  struct FORM {
-    const char* what;
-    std::string bytes;
-    RegDataMatch stringBytes;
-  };
-  std::string ansi;
-  for (const wchar_t c : text.substr(text.find(L'\n'))) ansi.push_back(static_cast<char>(c));
-  const std::vector<FORM> forms = {
-      {"Unicode", Utf16File(text), RegDataMatch::kStringBytes},
-      {"8-bit", AnsiFile("REGEDIT4" + ansi), RegDataMatch::kTypeOnly},
-  };
-  const std::wstring path = TempFile(L"qv_values.reg");
-  for (const FORM& form : forms) {
-    SCOPED_TRACE(form.what);
-    WriteBytes(path, form.bytes);
-    std::vector<REG_FILE_SECTION> sections;
-    ASSERT_EQ(ReadRegFileSections(path, &sections), kErrorSuccess);
-    ASSERT_EQ(sections.size(), 3u);
-    const std::vector<REG_FILE_VALUE>& values = sections[0].values;
-    ASSERT_EQ(values.size(), expectedA.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      SCOPED_TRACE(i);
-      EXPECT_EQ(values[i].name, expectedA[i].name);
-      EXPECT_EQ(values[i].action, expectedA[i].action);
-      if (expectedA[i].action != RegValueAction::kSet) continue;
-      EXPECT_EQ(values[i].type, expectedA[i].type);
-      EXPECT_EQ(values[i].data, expectedA[i].data);
-    }
-    EXPECT_EQ(values[0].match, RegDataMatch::kString);
-    EXPECT_EQ(values[1].match, RegDataMatch::kExact);
-    EXPECT_EQ(values[3].match, form.stringBytes);
-    EXPECT_TRUE(sections[1].deletion);
-    EXPECT_TRUE(sections[1].values.empty());
-    ASSERT_EQ(sections[2].values.size(), 1u);
-    EXPECT_EQ(sections[2].values[0].action, RegValueAction::kRejected);  // broken off at the end
-  }
-  DeleteFileW(path.c_str());
-}
-
-TEST(RegFileSections, ReadsHeadsOfBothForms) {
-  const std::wstring path = TempFile(L"qv_sections.reg");
-  WriteBytes(path, Utf16File(L"Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\a]\n"
-                             L"\"x\"=hex:01,\\\n  02\n\n[-HKEY_USERS\\b]\n  [HKCU\\c]]\n"
-                             L"\"[not a head]\"=\"\"\n"));
-  std::vector<REG_FILE_SECTION> sections;
-  ASSERT_EQ(ReadRegFileSections(path, &sections), kErrorSuccess);
-  ASSERT_EQ(sections.size(), 3u);
-  EXPECT_EQ(sections[0].key, L"HKEY_USERS\\a");
-  EXPECT_FALSE(sections[0].deletion);
-  EXPECT_EQ(sections[1].key, L"HKEY_USERS\\b");
-  EXPECT_TRUE(sections[1].deletion);
-  EXPECT_EQ(sections[2].key, L"HKCU\\c]");  // the last bracket closes the name
   DeleteFileW(path.c_str());
 }
 
@@ -296,7 +217,7 @@ TEST_F(RegistryEditorTest, AnExportOverAFileInUseFails) {
   HANDLE busy = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(busy, INVALID_HANDLE_VALUE);
-  EXPECT_NE(m_editor.ExportRegistry(path), kErrorSuccess);
+  EXPECT_NE(Export(path), kErrorSuccess);
   CloseHandle(busy);
   DeleteFileW(path.c_str());
 }
@@ -309,9 +230,9 @@ TEST_F(RegistryEditorTest, ExportsTheRegistry) {
   RegCloseKey(key);
   const std::wstring path = TempFile(L"qv_export.reg");
   DeleteFileW(path.c_str());
-  ASSERT_EQ(m_editor.ExportRegistry(path), kErrorSuccess);
+  ASSERT_EQ(Export(path), kErrorSuccess);
   std::vector<REG_FILE_SECTION> sections;
-  ASSERT_EQ(ReadRegFileSections(path, &sections), kErrorSuccess);
+  ASSERT_EQ(ReadRegFile(m_machine.files(), path, &sections), kErrorSuccess);
   bool found = false;
   for (const REG_FILE_SECTION& s : sections) {
     // The whole registry is exported from HKEY_LOCAL_MACHINE and HKEY_USERS, where the current
@@ -321,6 +242,44 @@ TEST_F(RegistryEditorTest, ExportsTheRegistry) {
                       s.key.compare(s.key.size() - tail.size(), tail.size(), tail) == 0);
   }
   EXPECT_TRUE(found) << sections.size() << " sections";
+  DeleteFileW(path.c_str());
+}
+
+using CKernelHandle = CUniqueHandle<CWin32HandleTraits>;
+using CSnapshotHandle = CUniqueHandle<CWin32FileTraits>;  // empty = INVALID_HANDLE_VALUE
+
+// The registry editor processes running now, opened for waiting.
+std::vector<CKernelHandle> RunningEditors() {
+  std::vector<CKernelHandle> editors;
+  CSnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.valid()) return editors;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (!EqualsNoCase(entry.szExeFile, kRegistryEditorProgram)) continue;
+    CKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (process.valid()) editors.push_back(std::move(process));
+  }
+  return editors;
+}
+
+// The wait has a limit. An export of the whole registry takes the editor seconds (the prefix's
+// registry alone is thousands of keys, written at a few thousand keys a second), and merely
+// starting a process under Wine takes longer than a millisecond, so a one-millisecond wait runs
+// out before the editor ends; the editor is left running and writes its file afterwards.
+TEST_F(RegistryEditorTest, AWaitThatRunsOutIsATimeoutAndTheEditorGoesOn) {
+  const std::wstring path = TempFile(L"qv_export_slow.reg");
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(m_editor.Export(path, 1), kErrorTimeout);
+  std::vector<CKernelHandle> editors = RunningEditors();
+  ASSERT_FALSE(editors.empty()) << "the editor was not left running";
+  for (const CKernelHandle& editor : editors) {
+    EXPECT_EQ(WaitForSingleObject(editor.get(), 5 * 60 * 1000), WAIT_OBJECT_0);
+  }
+  std::vector<REG_FILE_SECTION> sections;
+  EXPECT_EQ(ReadRegFile(m_machine.files(), path, &sections), kErrorSuccess);
+  EXPECT_GT(sections.size(), 1000u);
   DeleteFileW(path.c_str());
 }
 
