@@ -17,6 +17,9 @@ struct CFindData {
   std::wstring name;  // the entry's own name, without its folder
   bool directory = false;
   std::uint64_t size = 0;
+  // FILE_ATTRIBUTE_REPARSE_POINT: a junction or a symbolic link (a folder reached through one may
+  // be one already seen, or an ancestor: a walk into it may never end).
+  bool reparsePoint = false;
 };
 
 enum class FileOpenMode {

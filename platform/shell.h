@@ -1,5 +1,5 @@
 // Shell services: special folders, environment expansion, the running program and its version,
-// the system version.
+// the system version, shortcut files.
 #pragma once
 
 #include <array>
@@ -34,6 +34,16 @@ struct CFileVersion {
   std::array<std::uint16_t, 4> parts{};  // major, minor, build, revision
 };
 
+// What a shortcut (.lnk) file says, as the shell link object reads it.
+struct SHORTCUT_INFO {
+  std::wstring target;         // the file it starts (empty: none, a shortcut to a shell object)
+  std::wstring arguments;
+  std::wstring workingFolder;
+};
+
+// A shortcut without a file target (GetPath gives S_FALSE): ERROR_NOT_FOUND.
+inline constexpr ErrorCode kErrorShortcutHasNoTarget = 1168;
+
 class IShell {
  public:
   virtual ~IShell() = default;
@@ -61,6 +71,18 @@ class IShell {
                                                  CFileVersion* version) = 0;
   // GetVersionExW: major and minor version of the operating system.
   virtual void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) = 0;
+
+  // Reads a shortcut with the shell link object (IPersistFile::Load for reading, then
+  // IShellLinkW::Resolve without a window and without updating the file, GetPath with the raw
+  // path, GetArguments, GetWorkingDirectory). The shortcut file itself is never written. Returns
+  // 0 with *info filled; kErrorShortcutHasNoTarget for a shortcut without a file target (*info
+  // has its arguments then); otherwise the failure (the object cannot be made, the file cannot
+  // be loaded), *info unchanged.
+  [[nodiscard]] virtual ErrorCode ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) = 0;
+  // Writes a shortcut file (replacing one at the path) with the target, arguments and working
+  // folder given (IShellLinkW setters, IPersistFile::Save). Returns 0 or the failure.
+  [[nodiscard]] virtual ErrorCode CreateShortcut(std::wstring_view path,
+                                                 const SHORTCUT_INFO& info) = 0;
 };
 
 }  // namespace qv

@@ -14,6 +14,7 @@ struct CMemoryFileSystem::CEntry {
   std::wstring name;
   std::u16string folded;
   bool directory = false;
+  bool reparsePoint = false;  // MarkReparsePoint
   std::string content;
   std::vector<std::shared_ptr<CEntry>> children;  // sorted by folded name
   CEntry* parent = nullptr;
@@ -357,7 +358,8 @@ ErrorCode CMemoryFileSystem::FindFiles(std::wstring_view pattern,
   for (const auto& child : where.entry->children) {
     if (MatchesPattern(folded, child->folded)) {
       found.push_back(CFindData{child->name, child->directory,
-                                child->directory ? 0 : child->content.size()});
+                                child->directory ? 0 : child->content.size(),
+                                child->reparsePoint});
     }
   }
   if (found.empty()) return kErrorFileNotFound;
@@ -522,6 +524,14 @@ void CMemoryFileSystem::AddDrive(wchar_t letter) {
     root->name = std::wstring{UpperDrive(letter), L':', L'\\'};
     root->directory = true;
   }
+}
+
+void CMemoryFileSystem::MarkReparsePoint(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess || !where.entry) Fail(path, "MarkReparsePoint", rc);
+  where.entry->reparsePoint = true;
 }
 
 void CMemoryFileSystem::AddFolder(std::wstring_view path) {

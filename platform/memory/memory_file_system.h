@@ -73,6 +73,9 @@ class CMemoryFileSystem final : public IFileSystem {
   void AddDrive(wchar_t letter);
   // Creates the folder and every missing level (and its drive).
   void AddFolder(std::wstring_view path);
+  // Listings show the entry as a reparse point (a junction or symbolic link); nothing else about
+  // it changes.
+  void MarkReparsePoint(std::wstring_view path);
   // Creates or overwrites the file with the bytes, creating missing folders.
   void AddFile(std::wstring_view path, std::string_view content = {});
   // The file's bytes; nullopt when there is no such file.

@@ -3,6 +3,9 @@
 #include "base/text_case.h"
 #include "base/utf16.h"
 
+#include <memory>
+#include <vector>
+
 namespace qv {
 
 CMemoryShell::CMemoryShell() = default;
@@ -94,6 +97,63 @@ void CMemoryShell::GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) 
   std::lock_guard lock(m_lock);
   if (major != nullptr) *major = m_major;
   if (minor != nullptr) *minor = m_minor;
+}
+
+std::string CMemoryShell::ShortcutFileBytes(const SHORTCUT_INFO& info) {
+  std::string bytes(kShortcutMagic);
+  for (const std::wstring* field : {&info.target, &info.arguments, &info.workingFolder}) {
+    bytes += '\n';
+    bytes += ToUtf8(*field);
+  }
+  bytes += '\n';
+  return bytes;
+}
+
+ErrorCode CMemoryShell::ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) {
+  IFileSystem* files = nullptr;
+  {
+    std::lock_guard lock(m_lock);
+    files = m_files;
+  }
+  if (files == nullptr || info == nullptr) return kShortcutLoadFailed;
+  std::unique_ptr<IFile> file;
+  ErrorCode rc = files->OpenFile(path, FileOpenMode::kRead, FileShareMode::kShareAll, &file);
+  if (rc != kErrorSuccess) return rc;
+  std::string bytes;
+  rc = file->ReadAll(&bytes);
+  if (rc != kErrorSuccess) return rc;
+  std::vector<std::string_view> lines;
+  std::string_view rest(bytes);
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    if (end == std::string_view::npos) break;  // a shortcut's every line ends
+    lines.push_back(rest.substr(0, end));
+    rest.remove_prefix(end + 1);
+  }
+  if (lines.size() != 4 || lines[0] != kShortcutMagic || !rest.empty()) return kShortcutLoadFailed;
+  SHORTCUT_INFO read;
+  read.target = FromUtf8(lines[1]);
+  read.arguments = FromUtf8(lines[2]);
+  read.workingFolder = FromUtf8(lines[3]);
+  const bool hasTarget = !read.target.empty();
+  *info = std::move(read);
+  return hasTarget ? kErrorSuccess : kErrorShortcutHasNoTarget;
+}
+
+ErrorCode CMemoryShell::CreateShortcut(std::wstring_view path, const SHORTCUT_INFO& info) {
+  IFileSystem* files = nullptr;
+  {
+    std::lock_guard lock(m_lock);
+    files = m_files;
+  }
+  if (files == nullptr) return kShortcutLoadFailed;
+  std::unique_ptr<IFile> file;
+  ErrorCode rc =
+      files->OpenFile(path, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite, &file);
+  if (rc != kErrorSuccess) return rc;
+  const std::string bytes = ShortcutFileBytes(info);
+  rc = file->Write(bytes.data(), bytes.size());
+  return rc;
 }
 
 void CMemoryShell::SetFolder(int csidl, std::wstring_view path) {

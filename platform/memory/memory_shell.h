@@ -1,6 +1,10 @@
 // In-memory shell services: a settable folder map by CSIDL, environment variables with
-// ExpandEnvironmentStringsW's expansion, the program's path, file versions and the system
-// version. Unknown CSIDLs fail as SHGetFolderPathW fails (E_INVALIDARG).
+// ExpandEnvironmentStringsW's expansion, the program's path, file versions, the system version,
+// and shortcuts. Unknown CSIDLs fail as SHGetFolderPathW fails (E_INVALIDARG).
+//
+// A shortcut is a file of the in-memory file system holding, as UTF-8 lines, kShortcutMagic, the
+// target, the arguments and the working folder; any other file fails to load as a damaged .lnk
+// does (E_FAIL).
 #pragma once
 
 #include <map>
@@ -32,6 +36,15 @@ class CMemoryShell final : public IShell {
   [[nodiscard]] std::wstring ModuleFileName() override;
   [[nodiscard]] ErrorCode GetFileVersion(std::wstring_view path, CFileVersion* version) override;
   void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override;
+  [[nodiscard]] ErrorCode ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) override;
+  [[nodiscard]] ErrorCode CreateShortcut(std::wstring_view path,
+                                         const SHORTCUT_INFO& info) override;
+
+  static constexpr std::string_view kShortcutMagic = "QVLNK";
+  // What a shortcut that cannot be loaded gives (E_FAIL).
+  static constexpr ErrorCode kShortcutLoadFailed = static_cast<std::int32_t>(0x80004005u);
+  // The bytes of a shortcut file (for tests that add one to a file system directly).
+  [[nodiscard]] static std::string ShortcutFileBytes(const SHORTCUT_INFO& info);
 
   // ---- Configuration ----
   void SetFolder(int csidl, std::wstring_view path);

@@ -108,6 +108,7 @@ ErrorCode CWin32FileSystem::FindFiles(std::wstring_view pattern,
     entry.name = data.cFileName;
     entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     found.push_back(std::move(entry));
   } while (::FindNextFileW(search.get(), &data));
   const DWORD rc = ::GetLastError();

@@ -1,9 +1,12 @@
 #include "platform/win32/win32_shell.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <shlobj.h>
 
 #include <vector>
+
+#include "platform/win32/win32_handles.h"
 
 namespace qv {
 
@@ -82,6 +85,80 @@ ErrorCode CWin32Shell::GetFileVersion(std::wstring_view path, CFileVersion* vers
                       HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
   }
   return ERROR_SUCCESS;
+}
+
+namespace {
+
+// COM for one call, undone only when this call set it up (a thread that has it keeps it).
+class CComScope {
+ public:
+  CComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~CComScope() {
+    if (SUCCEEDED(m_hr)) ::CoUninitialize();
+  }
+  CComScope(const CComScope&) = delete;
+  CComScope& operator=(const CComScope&) = delete;
+  // RPC_E_CHANGED_MODE: the thread has COM already, in the other model; the call works all the
+  // same.
+  [[nodiscard]] bool Ready() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
+  [[nodiscard]] ErrorCode Error() const { return static_cast<ErrorCode>(m_hr); }
+
+ private:
+  HRESULT m_hr;
+};
+
+ErrorCode MakeShellLink(CComPtr<IShellLinkW>* link, CComPtr<IPersistFile>* file) {
+  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  PutVoid(*link));
+  if (FAILED(hr)) return static_cast<ErrorCode>(hr);
+  hr = link->get()->QueryInterface(IID_IPersistFile, PutVoid(*file));
+  return FAILED(hr) ? static_cast<ErrorCode>(hr) : ERROR_SUCCESS;
+}
+
+}  // namespace
+
+ErrorCode CWin32Shell::ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) {
+  if (info == nullptr) return ERROR_INVALID_PARAMETER;
+  CComScope com;
+  if (!com.Ready()) return com.Error();
+  CComPtr<IShellLinkW> link;
+  CComPtr<IPersistFile> file;
+  ErrorCode rc = MakeShellLink(&link, &file);
+  if (rc != ERROR_SUCCESS) return rc;
+  const std::wstring name(path);
+  HRESULT hr = file.get()->Load(name.c_str(), STGM_READ);
+  if (FAILED(hr)) return static_cast<ErrorCode>(hr);
+  // No window, and no update: the file stays as it is whatever the resolution finds.
+  hr = link.get()->Resolve(nullptr, SLR_NO_UI | SLR_NOUPDATE);
+  SHORTCUT_INFO read;
+  wchar_t buffer[MAX_PATH] = {};
+  WIN32_FIND_DATAW found{};
+  const HRESULT target = link.get()->GetPath(buffer, MAX_PATH, &found, SLGP_RAWPATH);
+  if (target == S_OK) read.target = buffer;
+  wchar_t arguments[INFOTIPSIZE] = {};
+  if (SUCCEEDED(link.get()->GetArguments(arguments, INFOTIPSIZE))) read.arguments = arguments;
+  wchar_t folder[MAX_PATH] = {};
+  if (SUCCEEDED(link.get()->GetWorkingDirectory(folder, MAX_PATH))) read.workingFolder = folder;
+  if (FAILED(target)) return static_cast<ErrorCode>(target);
+  *info = std::move(read);
+  return target == S_OK ? ERROR_SUCCESS : kErrorShortcutHasNoTarget;
+}
+
+ErrorCode CWin32Shell::CreateShortcut(std::wstring_view path, const SHORTCUT_INFO& info) {
+  CComScope com;
+  if (!com.Ready()) return com.Error();
+  CComPtr<IShellLinkW> link;
+  CComPtr<IPersistFile> file;
+  ErrorCode rc = MakeShellLink(&link, &file);
+  if (rc != ERROR_SUCCESS) return rc;
+  HRESULT hr = link.get()->SetPath(info.target.c_str());
+  if (SUCCEEDED(hr)) hr = link.get()->SetArguments(info.arguments.c_str());
+  if (SUCCEEDED(hr) && !info.workingFolder.empty()) {
+    hr = link.get()->SetWorkingDirectory(info.workingFolder.c_str());
+  }
+  const std::wstring name(path);
+  if (SUCCEEDED(hr)) hr = file.get()->Save(name.c_str(), TRUE);
+  return FAILED(hr) ? static_cast<ErrorCode>(hr) : ERROR_SUCCESS;
 }
 
 void CWin32Shell::GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) {

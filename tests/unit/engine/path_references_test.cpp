@@ -169,6 +169,12 @@ class CRecordingShell final : public IShell {
   void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override {
     m_inner.GetSystemVersion(major, minor);
   }
+  ErrorCode ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) override {
+    return m_inner.ReadShortcut(path, info);
+  }
+  ErrorCode CreateShortcut(std::wstring_view path, const SHORTCUT_INFO& info) override {
+    return m_inner.CreateShortcut(path, info);
+  }
 
   std::vector<int> calls;  // CSIDLs; -1 for an environment expansion
   std::vector<std::wstring> expandedTexts;

@@ -54,6 +54,12 @@ class CProgramFolderShell final : public IShell {
   void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override {
     m_inner.GetSystemVersion(major, minor);
   }
+  ErrorCode ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) override {
+    return m_inner.ReadShortcut(path, info);
+  }
+  ErrorCode CreateShortcut(std::wstring_view path, const SHORTCUT_INFO& info) override {
+    return m_inner.CreateShortcut(path, info);
+  }
 
  private:
   IShell& m_inner;
