@@ -86,7 +86,7 @@ void AddEdgeCaseTree(CMemoryRegistry& reg) {
 constexpr wchar_t kEdgeCaseSections[] =
     L"\n\n[HKEY_CURRENT_USER\\Software\\T]\n"
     L"\"Path\"=\"C:\\\\a\\\"b\"\n"
-    L"\"Empty\"=\"\"\n"
+    L"\"Empty\"=hex(1):\n"
     L"\"One\"=dword:00000001\n"
     L"\"All\"=dword:ffffffff\n"
     L"\"Bin\"=hex:01,02,ff\n"
