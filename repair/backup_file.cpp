@@ -20,10 +20,12 @@ namespace {
 constexpr wchar_t kByteOrderMark[] = L"\uFEFF";
 constexpr wchar_t kTemporarySuffix[] = L".tmp";
 
-// Buffer limits of the registry walk. Value names have at most 16,383 characters and key names
-// 255, so these buffers hold every name; data buffers grow to what a value needs.
+// First buffer sizes of the registry walk. Windows limits value names to 16,383 characters and
+// key names to 255, but Wine takes longer ones: name buffers double on kErrorMoreData up to the
+// longest name a registry call can carry, data buffers grow to what a value needs.
 constexpr std::uint32_t kValueNameChars = 16384;
 constexpr std::uint32_t kKeyNameChars = 1024;
+constexpr std::uint32_t kLongestNameChars = 1u << 20;
 constexpr std::size_t kInitialDataBytes = 4096;
 // A value that keeps growing while it is read is given up after this many attempts.
 constexpr int kReadAttempts = 8;
@@ -42,7 +44,9 @@ void KeepFirst(ErrorCode* first, ErrorCode rc) {
   if (*first == kErrorSuccess) *first = rc;
 }
 
-// The registry walk of BackupKey, with its buffers shared by every level.
+// The registry walk of BackupKey, with its buffers shared by every level. An enumeration ends at
+// its first failure other than a buffer too small (a key deleted meanwhile fails at every index),
+// and the failure is the result.
 class CKeyWalker {
  public:
   CKeyWalker(IRegistry& registry, CBackupFile& file)
@@ -65,7 +69,10 @@ class CKeyWalker {
       if (rc == kErrorNoMoreItems) break;
       if (rc != kErrorSuccess) {
         KeepFirst(&m_firstError, rc);
-        continue;
+        // Only a value that kept growing while it was read is skipped; any other failure would
+        // come back at every further index.
+        if (rc == kErrorMoreData) continue;
+        break;
       }
       if (!CanWriteRegName(name)) {
         KeepFirst(&m_firstError, kErrorInvalidData);
@@ -79,11 +86,11 @@ class CKeyWalker {
 
     for (std::uint32_t index = 0;; ++index) {
       std::wstring subkey;
-      const ErrorCode rc = key.EnumKeyName(index, kKeyNameChars, &subkey);
+      const ErrorCode rc = ReadSubkeyName(key, index, &subkey);
       if (rc == kErrorNoMoreItems) break;
       if (rc != kErrorSuccess) {
         KeepFirst(&m_firstError, rc);
-        continue;
+        break;
       }
       if (!CanWriteRegName(subkey)) {
         KeepFirst(&m_firstError, kErrorInvalidData);
@@ -98,19 +105,34 @@ class CKeyWalker {
   [[nodiscard]] ErrorCode FirstError() const { return m_firstError; }
 
  private:
+  // The index-th subkey name, the name buffer grown until it fits.
+  ErrorCode ReadSubkeyName(const CRegKey& key, std::uint32_t index, std::wstring* name) {
+    for (;;) {
+      const ErrorCode rc = key.EnumKeyName(index, m_keyNameChars, name);
+      if (rc != kErrorMoreData || m_keyNameChars >= kLongestNameChars) return rc;
+      m_keyNameChars *= 2;
+    }
+  }
+
   // The index-th value into m_name/m_data, the data buffer grown to what the value needs.
   ErrorCode ReadValue(RegHandle key, std::uint32_t index, std::wstring* name, std::uint32_t* type,
                       std::size_t* bytes) {
     if (m_data.empty()) m_data.resize(kInitialDataBytes);
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-      std::uint32_t nameChars = kValueNameChars;
+    for (int attempt = 0; attempt < kReadAttempts;) {
+      auto nameChars = static_cast<std::uint32_t>(m_name.size() - 1);
       std::uint32_t dataBytes = static_cast<std::uint32_t>(m_data.size());
       const ErrorCode rc =
           m_registry.EnumValue(key, index, m_name.data(), &nameChars, type, m_data.data(),
                                &dataBytes);
       if (rc == kErrorMoreData) {
-        if (dataBytes <= m_data.size()) return rc;  // the name did not fit: nothing to grow
-        m_data.resize(dataBytes);
+        if (dataBytes > m_data.size()) {
+          m_data.resize(dataBytes);
+          ++attempt;  // a value that keeps growing is given up after a few reads
+        } else if (m_name.size() - 1 < kLongestNameChars) {
+          m_name.resize((m_name.size() - 1) * 2 + 1, L'\0');  // the name did not fit
+        } else {
+          return rc;
+        }
         continue;
       }
       if (rc != kErrorSuccess) return rc;
@@ -125,6 +147,7 @@ class CKeyWalker {
   CBackupFile& m_file;
   std::wstring m_name;
   std::vector<std::uint8_t> m_data;
+  std::uint32_t m_keyNameChars = kKeyNameChars;
   ErrorCode m_firstError = kErrorSuccess;
 };
 

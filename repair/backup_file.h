@@ -85,7 +85,8 @@ class CBackupFile final : public IBlockUndoLog {
 // handle that is not a predefined root), the open's error when the key cannot be opened (nothing
 // is written), kErrorInvalidData when the key's path holds a line break (nothing is written),
 // otherwise the first failure to read a value or subkey or to write (what could be read is
-// written all the same). A value or subkey whose name holds a line break has no form in the file
+// written all the same; an enumeration ends at its first failure, such as kErrorKeyDeleted for a
+// key deleted meanwhile). A value or subkey whose name holds a line break has no form in the file
 // (see CanWriteRegName): it is left out and the result is kErrorInvalidData, so the subtree is
 // not taken as backed up. No file: nothing to do, 0.
 [[nodiscard]] ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPath,
