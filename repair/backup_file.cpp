@@ -9,6 +9,7 @@
 #include "base/utf16.h"
 #include "repair/backup_format.h"
 #include "repair/backup_texts.h"
+#include "repair/key_delete.h"
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "state/time_format.h"
@@ -44,9 +45,10 @@ void KeepFirst(ErrorCode* first, ErrorCode rc) {
   if (*first == kErrorSuccess) *first = rc;
 }
 
-// The registry walk of BackupKey, with its buffers shared by every level. An enumeration ends at
-// its first failure other than a buffer too small (a key deleted meanwhile fails at every index),
-// and the failure is the result.
+// The registry walk of BackupKey, with its buffers shared by every level. Every key is opened
+// no-follow and a link is never descended into: its subtree is not written and the walk's result
+// is kErrorReparsePointEncountered. An enumeration ends at its first failure other than a buffer
+// too small (a key deleted meanwhile fails at every index), and the failure is the result.
 class CKeyWalker {
  public:
   CKeyWalker(IRegistry& registry, CBackupFile& file)
@@ -56,8 +58,15 @@ class CKeyWalker {
   // Returns the open's error when the key cannot be opened; other failures go to m_firstError.
   ErrorCode Walk(RegHandle parent, std::wstring_view path, const std::wstring& fullName) {
     CRegKey key(m_registry);
-    const ErrorCode opened = key.Open(parent, path, kBackupKeyAccess);
+    const ErrorCode opened = key.OpenNoFollow(parent, path, kBackupKeyAccess);
     if (opened != kErrorSuccess) return opened;
+    bool isLink = false;
+    const ErrorCode checked = key.IsLink(&isLink);
+    if (checked != kErrorSuccess) return checked;
+    if (isLink) {
+      m_sawLink = true;
+      return kErrorReparsePointEncountered;
+    }
 
     std::wstring section = FormatSectionHead(fullName);
     bool needsUnicode = false;
@@ -102,7 +111,10 @@ class CKeyWalker {
     return kErrorSuccess;
   }
 
-  [[nodiscard]] ErrorCode FirstError() const { return m_firstError; }
+  // kErrorReparsePointEncountered when a link was met, otherwise the first failure.
+  [[nodiscard]] ErrorCode FirstError() const {
+    return m_sawLink ? kErrorReparsePointEncountered : m_firstError;
+  }
 
  private:
   // The index-th subkey name, the name buffer grown until it fits.
@@ -148,6 +160,7 @@ class CKeyWalker {
   std::wstring m_name;
   std::vector<std::uint8_t> m_data;
   std::uint32_t m_keyNameChars = kKeyNameChars;
+  bool m_sawLink = false;
   ErrorCode m_firstError = kErrorSuccess;
 };
 
@@ -301,6 +314,11 @@ ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPa
   if (rootName.empty() || root == kNullRegHandle) return kErrorInvalidHandle;
   if (file == nullptr) return kErrorSuccess;
   if (!CanWriteRegName(keyPath)) return kErrorInvalidData;
+  // A link anywhere in the tree: nothing of it is written. Other failures of this look are met
+  // again, and reported, by the walk.
+  if (FindLinkInTree(registry, root, keyPath) == kErrorReparsePointEncountered) {
+    return kErrorReparsePointEncountered;
+  }
   CKeyWalker walker(registry, *file);
   const ErrorCode opened = walker.Walk(root, keyPath, FullKeyName(rootName, keyPath));
   if (opened != kErrorSuccess) return opened;
