@@ -23,6 +23,16 @@ ErrorCode CRegKey::Create(RegHandle parent, std::wstring_view subkey, std::uint3
   return rc;
 }
 
+ErrorCode CRegKey::OpenNoFollow(RegHandle parent, std::wstring_view subkey,
+                              std::uint32_t access) {
+  IRegistry* reg = registry();
+  if (reg == nullptr) return kErrorInvalidHandle;
+  RegHandle handle = kNullRegHandle;
+  const ErrorCode rc = reg->OpenKeyNoFollow(parent, subkey, access, &handle);
+  if (rc == kErrorSuccess) m_key.reset(handle);
+  return rc;
+}
+
 ErrorCode CRegKey::EnumKeyName(std::uint32_t index, std::uint32_t maxChars,
                                std::wstring* name) const {
   if (!valid()) return kErrorInvalidHandle;
@@ -76,6 +86,29 @@ ErrorCode CRegKey::SetString(std::wstring_view valueName, std::wstring_view text
   const std::vector<std::uint8_t> bytes = ToUtf16LeBytes(text, true);
   return registry()->SetValue(get(), valueName, kRegSz, bytes.data(),
                               static_cast<std::uint32_t>(bytes.size()));
+}
+
+ErrorCode CRegKey::IsLink(bool* isLink) const {
+  if (!valid()) return kErrorInvalidHandle;
+  std::uint32_t type = kRegNone;
+  std::uint32_t bytes = 0;
+  const ErrorCode rc =
+      registry()->QueryValue(get(), kSymbolicLinkValueName, &type, nullptr, &bytes);
+  if (rc == kErrorFileNotFound) {
+    *isLink = false;
+    return kErrorSuccess;
+  }
+  if (rc != kErrorSuccess) return rc;
+  *isLink = type == kRegLink;
+  return kErrorSuccess;
+}
+
+ErrorCode IsRegistryLink(IRegistry& registry, RegHandle parent, std::wstring_view subkey,
+                         bool* isLink) {
+  CRegKey key(registry);
+  const ErrorCode rc = key.OpenNoFollow(parent, subkey, kKeyQueryValue);
+  if (rc != kErrorSuccess) return rc;
+  return key.IsLink(isLink);
 }
 
 }  // namespace qv

@@ -64,9 +64,20 @@ inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
 inline constexpr std::uint32_t kKeySetValue = 0x0002;
 inline constexpr std::uint32_t kKeyCreateSubKey = 0x0004;
 inline constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
+inline constexpr std::uint32_t kKeyCreateLink = 0x0020;
+inline constexpr std::uint32_t kDeleteAccess = 0x00010000;  // DELETE
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyReadWriteCreate = 0x2001F;  // read + set value + create subkey
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+
+// Options of RegCreateKeyExW / RegOpenKeyExW (Windows values).
+inline constexpr std::uint32_t kRegOptionCreateLink = 0x0002;
+inline constexpr std::uint32_t kRegOptionOpenLink = 0x0008;
+
+// A registry link is a key created with kRegOptionCreateLink whose value of this name, of type
+// REG_LINK, holds the native path of the key it leads to (\Registry\Machine\..., UTF-16 without
+// a terminator). Opening a path through a link opens the target.
+inline constexpr std::wstring_view kSymbolicLinkValueName = L"SymbolicLinkValue";
 
 // Value types (Windows values).
 inline constexpr std::uint32_t kRegNone = 0;
@@ -102,6 +113,11 @@ class IRegistry {
   [[nodiscard]] virtual ErrorCode CreateKey(RegHandle parent, std::wstring_view subkey,
                                             std::uint32_t access, RegHandle* result,
                                             bool* created) = 0;
+  // RegOpenKeyExW with REG_OPTION_OPEN_LINK: the key itself, never the target a link leads to.
+  // Only the last component of the subkey path is taken as it is; links earlier in the path are
+  // followed. Otherwise as OpenKey.
+  [[nodiscard]] virtual ErrorCode OpenKeyNoFollow(RegHandle parent, std::wstring_view subkey,
+                                                  std::uint32_t access, RegHandle* result) = 0;
   // RegCloseKey. Closing a predefined root is a no-op success.
   virtual ErrorCode CloseKey(RegHandle key) = 0;
 
@@ -129,9 +145,15 @@ class IRegistry {
                                            const std::uint8_t* data, std::uint32_t dataBytes) = 0;
 
   // RegDeleteKeyW: fails (kErrorAccessDenied, as Windows does) when the key still has subkeys.
+  // The path is followed through links, the last component too: on a link's path it deletes the
+  // link's TARGET, not the link. A key that may be a link is deleted with DeleteOpenedKey.
   [[nodiscard]] virtual ErrorCode DeleteKey(RegHandle parent, std::wstring_view subkey) = 0;
-  // SHDeleteKeyW: deletes the key and its whole subtree.
-  [[nodiscard]] virtual ErrorCode DeleteTree(RegHandle parent, std::wstring_view subkey) = 0;
+  // NtDeleteKey on an open handle (opened with DELETE access, kDeleteAccess = 0x00010000):
+  // deletes exactly that key (a link itself, never its target). Fails like RegDeleteKeyW when the
+  // key has subkeys; kErrorAccessDenied for a handle without DELETE access and for a predefined
+  // root, kErrorKeyDeleted when the key is already gone. The handle stays open (close it as
+  // usual).
+  [[nodiscard]] virtual ErrorCode DeleteOpenedKey(RegHandle key) = 0;
   // RegDeleteValueW.
   [[nodiscard]] virtual ErrorCode DeleteValue(RegHandle key, std::wstring_view name) = 0;
 
@@ -159,6 +181,9 @@ class CRegKey {
   [[nodiscard]] ErrorCode Open(RegHandle parent, std::wstring_view subkey, std::uint32_t access);
   [[nodiscard]] ErrorCode Create(RegHandle parent, std::wstring_view subkey, std::uint32_t access,
                                  bool* created = nullptr);
+  // IRegistry::OpenKeyNoFollow: the key itself even when it is a link.
+  [[nodiscard]] ErrorCode OpenNoFollow(RegHandle parent, std::wstring_view subkey,
+                                       std::uint32_t access);
   void Close() { m_key.reset(); }
 
   [[nodiscard]] RegHandle get() const { return m_key.get(); }
@@ -182,8 +207,21 @@ class CRegKey {
   // Sets a REG_SZ value to the text with its terminating NUL.
   [[nodiscard]] ErrorCode SetString(std::wstring_view valueName, std::wstring_view text) const;
 
+  // Whether the open key is taken for a link: it holds a value SymbolicLinkValue of type
+  // REG_LINK (needs kKeyQueryValue). Conservative: a plain key that merely holds such a value is
+  // taken for a link too, so at worst a strange key is refused, never a link followed. Only
+  // meaningful on a handle opened with OpenNoFollow (a followed handle is the target). On
+  // failure *isLink is unchanged.
+  [[nodiscard]] ErrorCode IsLink(bool* isLink) const;
+
  private:
   CUniqueHandle<CRegKeyTraits> m_key;
 };
+
+// Whether parent\subkey is a link (CRegKey::IsLink on the key opened no-follow with
+// kKeyQueryValue). The open's error when it cannot be opened (kErrorFileNotFound when missing);
+// *isLink is unchanged on failure.
+[[nodiscard]] ErrorCode IsRegistryLink(IRegistry& registry, RegHandle parent,
+                                       std::wstring_view subkey, bool* isLink);
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include "base/utf16.h"
 #include "repair/backup_format.h"
 #include "repair/backup_texts.h"
+#include "repair/key_delete.h"
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "state/time_format.h"
@@ -20,10 +21,12 @@ namespace {
 constexpr wchar_t kByteOrderMark[] = L"\uFEFF";
 constexpr wchar_t kTemporarySuffix[] = L".tmp";
 
-// Buffer limits of the registry walk. Value names have at most 16,383 characters and key names
-// 255, so these buffers hold every name; data buffers grow to what a value needs.
+// First buffer sizes of the registry walk. Windows limits value names to 16,383 characters and
+// key names to 255, but Wine takes longer ones: name buffers double on kErrorMoreData up to the
+// longest name a registry call can carry, data buffers grow to what a value needs.
 constexpr std::uint32_t kValueNameChars = 16384;
 constexpr std::uint32_t kKeyNameChars = 1024;
+constexpr std::uint32_t kLongestNameChars = 1u << 20;
 constexpr std::size_t kInitialDataBytes = 4096;
 // A value that keeps growing while it is read is given up after this many attempts.
 constexpr int kReadAttempts = 8;
@@ -42,7 +45,10 @@ void KeepFirst(ErrorCode* first, ErrorCode rc) {
   if (*first == kErrorSuccess) *first = rc;
 }
 
-// The registry walk of BackupKey, with its buffers shared by every level.
+// The registry walk of BackupKey, with its buffers shared by every level. Every key is opened
+// no-follow and a link is never descended into: its subtree is not written and the walk's result
+// is kErrorReparsePointEncountered. An enumeration ends at its first failure other than a buffer
+// too small (a key deleted meanwhile fails at every index), and the failure is the result.
 class CKeyWalker {
  public:
   CKeyWalker(IRegistry& registry, CBackupFile& file)
@@ -52,8 +58,15 @@ class CKeyWalker {
   // Returns the open's error when the key cannot be opened; other failures go to m_firstError.
   ErrorCode Walk(RegHandle parent, std::wstring_view path, const std::wstring& fullName) {
     CRegKey key(m_registry);
-    const ErrorCode opened = key.Open(parent, path, kBackupKeyAccess);
+    const ErrorCode opened = key.OpenNoFollow(parent, path, kBackupKeyAccess);
     if (opened != kErrorSuccess) return opened;
+    bool isLink = false;
+    const ErrorCode checked = key.IsLink(&isLink);
+    if (checked != kErrorSuccess) return checked;
+    if (isLink) {
+      m_sawLink = true;
+      return kErrorReparsePointEncountered;
+    }
 
     std::wstring section = FormatSectionHead(fullName);
     bool needsUnicode = false;
@@ -65,7 +78,10 @@ class CKeyWalker {
       if (rc == kErrorNoMoreItems) break;
       if (rc != kErrorSuccess) {
         KeepFirst(&m_firstError, rc);
-        continue;
+        // Only a value that kept growing while it was read is skipped; any other failure would
+        // come back at every further index.
+        if (rc == kErrorMoreData) continue;
+        break;
       }
       if (!CanWriteRegName(name)) {
         KeepFirst(&m_firstError, kErrorInvalidData);
@@ -79,11 +95,11 @@ class CKeyWalker {
 
     for (std::uint32_t index = 0;; ++index) {
       std::wstring subkey;
-      const ErrorCode rc = key.EnumKeyName(index, kKeyNameChars, &subkey);
+      const ErrorCode rc = ReadSubkeyName(key, index, &subkey);
       if (rc == kErrorNoMoreItems) break;
       if (rc != kErrorSuccess) {
         KeepFirst(&m_firstError, rc);
-        continue;
+        break;
       }
       if (!CanWriteRegName(subkey)) {
         KeepFirst(&m_firstError, kErrorInvalidData);
@@ -95,22 +111,40 @@ class CKeyWalker {
     return kErrorSuccess;
   }
 
-  [[nodiscard]] ErrorCode FirstError() const { return m_firstError; }
+  // kErrorReparsePointEncountered when a link was met, otherwise the first failure.
+  [[nodiscard]] ErrorCode FirstError() const {
+    return m_sawLink ? kErrorReparsePointEncountered : m_firstError;
+  }
 
  private:
+  // The index-th subkey name, the name buffer grown until it fits.
+  ErrorCode ReadSubkeyName(const CRegKey& key, std::uint32_t index, std::wstring* name) {
+    for (;;) {
+      const ErrorCode rc = key.EnumKeyName(index, m_keyNameChars, name);
+      if (rc != kErrorMoreData || m_keyNameChars >= kLongestNameChars) return rc;
+      m_keyNameChars *= 2;
+    }
+  }
+
   // The index-th value into m_name/m_data, the data buffer grown to what the value needs.
   ErrorCode ReadValue(RegHandle key, std::uint32_t index, std::wstring* name, std::uint32_t* type,
                       std::size_t* bytes) {
     if (m_data.empty()) m_data.resize(kInitialDataBytes);
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-      std::uint32_t nameChars = kValueNameChars;
+    for (int attempt = 0; attempt < kReadAttempts;) {
+      auto nameChars = static_cast<std::uint32_t>(m_name.size() - 1);
       std::uint32_t dataBytes = static_cast<std::uint32_t>(m_data.size());
       const ErrorCode rc =
           m_registry.EnumValue(key, index, m_name.data(), &nameChars, type, m_data.data(),
                                &dataBytes);
       if (rc == kErrorMoreData) {
-        if (dataBytes <= m_data.size()) return rc;  // the name did not fit: nothing to grow
-        m_data.resize(dataBytes);
+        if (dataBytes > m_data.size()) {
+          m_data.resize(dataBytes);
+          ++attempt;  // a value that keeps growing is given up after a few reads
+        } else if (m_name.size() - 1 < kLongestNameChars) {
+          m_name.resize((m_name.size() - 1) * 2 + 1, L'\0');  // the name did not fit
+        } else {
+          return rc;
+        }
         continue;
       }
       if (rc != kErrorSuccess) return rc;
@@ -125,6 +159,8 @@ class CKeyWalker {
   CBackupFile& m_file;
   std::wstring m_name;
   std::vector<std::uint8_t> m_data;
+  std::uint32_t m_keyNameChars = kKeyNameChars;
+  bool m_sawLink = false;
   ErrorCode m_firstError = kErrorSuccess;
 };
 
@@ -278,6 +314,11 @@ ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPa
   if (rootName.empty() || root == kNullRegHandle) return kErrorInvalidHandle;
   if (file == nullptr) return kErrorSuccess;
   if (!CanWriteRegName(keyPath)) return kErrorInvalidData;
+  // A link anywhere in the tree: nothing of it is written. Other failures of this look are met
+  // again, and reported, by the walk.
+  if (FindLinkInTree(registry, root, keyPath) == kErrorReparsePointEncountered) {
+    return kErrorReparsePointEncountered;
+  }
   CKeyWalker walker(registry, *file);
   const ErrorCode opened = walker.Walk(root, keyPath, FullKeyName(rootName, keyPath));
   if (opened != kErrorSuccess) return opened;

@@ -79,15 +79,20 @@ class CBackupFile final : public IBlockUndoLog {
 
 // Writes the key section of the key and, depth first and parent first, of every key below it
 // (each key's section with all its values before the sections of its subkeys, siblings in
-// enumeration order). Values are read whatever their size. The key is opened below `root` for
-// query-value and enumerate-subkey access.
+// enumeration order). Values are read whatever their size. The key is opened below `root`, and
+// every key below it relative to its parent, no-follow (a link is opened itself, never its
+// target), for query-value and enumerate-subkey access.
 // Result: 0 when the whole subtree is on disk. kErrorInvalidHandle when the root has no name (a
 // handle that is not a predefined root), the open's error when the key cannot be opened (nothing
 // is written), kErrorInvalidData when the key's path holds a line break (nothing is written),
-// otherwise the first failure to read a value or subkey or to write (what could be read is
-// written all the same). A value or subkey whose name holds a line break has no form in the file
-// (see CanWriteRegName): it is left out and the result is kErrorInvalidData, so the subtree is
-// not taken as backed up. No file: nothing to do, 0.
+// kErrorReparsePointEncountered when the key is a registry link or holds one anywhere below it
+// (a .reg file cannot hold a link; the whole tree is looked at first and nothing of it is
+// written; a link made while the walk runs is not descended into either, and gives the same
+// result), otherwise the first failure to read a value or subkey or to write (what could be read
+// is written all the same; an enumeration ends at its first failure, such as kErrorKeyDeleted for
+// a key deleted meanwhile). A value or subkey whose name holds a line break has no form in the
+// file (see CanWriteRegName): it is left out and the result is kErrorInvalidData, so the subtree
+// is not taken as backed up. No file: nothing to do, 0.
 [[nodiscard]] ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPath,
                                   CBackupFile* file);
 

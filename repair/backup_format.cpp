@@ -26,19 +26,26 @@ std::wstring HexNumber(std::uint32_t value) {
   return digits;
 }
 
-// The text of string data up to its first NUL (unterminated data simply ends with its bytes).
-std::wstring StringText(const std::uint8_t* data, std::size_t bytes) {
-  if (data == nullptr || bytes == 0) return {};
-  return std::wstring(TruncateAtNul(FromUtf16LeBytes(data, bytes)));
-}
-
 bool HasLineBreak(std::wstring_view text) {
   return text.find_first_of(L"\r\n") != std::wstring_view::npos;
 }
 
+// Whether REG_SZ data is one text and its terminating NUL, with no NUL and no line break inside:
+// only such data comes back byte for byte from the quoted form, which the editor stores as the
+// text plus one NUL. Anything else (0 bytes, an odd length, no terminator, a NUL inside) would
+// lose bytes there.
+bool IsQuotableString(const std::uint8_t* data, std::size_t bytes) {
+  if (data == nullptr || bytes < 2 || bytes % 2 != 0) return false;
+  for (std::size_t i = 0; i + 2 < bytes; i += 2) {
+    if (data[i] == 0 && data[i + 1] == 0) return false;
+  }
+  if (data[bytes - 2] != 0 || data[bytes - 1] != 0) return false;
+  return !HasLineBreak(FromUtf16LeBytes(data, bytes - 2));
+}
+
 // Whether the value's data goes out as string bytes in a hex(1), hex(2) or hex(7) list.
 bool WrittenAsStringBytes(std::uint32_t type, const std::uint8_t* data, std::size_t bytes) {
-  if (type == kRegSz) return HasLineBreak(StringText(data, bytes));
+  if (type == kRegSz) return !IsQuotableString(data, bytes);
   return type == kRegExpandSz || type == kRegMultiSz;
 }
 
@@ -88,7 +95,7 @@ bool CanWriteRegName(std::wstring_view name) { return !HasLineBreak(name); }
 std::wstring FormatValueData(std::uint32_t type, const std::uint8_t* data, std::size_t bytes) {
   if (data == nullptr) bytes = 0;
   if (type == kRegSz && !WrittenAsStringBytes(type, data, bytes)) {
-    return L"\"" + EscapeRegText(StringText(data, bytes)) + L"\"\n";
+    return L"\"" + EscapeRegText(FromUtf16LeBytes(data, bytes - 2)) + L"\"\n";
   }
   if (type == kRegDword && bytes == 4) {
     const std::uint32_t value = static_cast<std::uint32_t>(data[0]) |

@@ -35,8 +35,11 @@ inline constexpr std::size_t kByteListSecondLine = 24;
 inline constexpr std::size_t kByteListLaterLines = 25;
 
 // The data text of a value, ending with its line end:
-//   REG_SZ                 "text" up to the first NUL, backslashes doubled, quotes escaped; a
-//                          string holding a line break cannot be quoted and is written hex(1):
+//   REG_SZ                 "text", backslashes doubled, quotes escaped, when the data is
+//                          exactly a text and one terminating NUL with no NUL or line break
+//                          inside; any other REG_SZ data (0 bytes, an odd length, no
+//                          terminator, a NUL inside, a line break) is written hex(1): so that
+//                          no byte is lost
 //   REG_DWORD (4 bytes)    dword:%08x (little-endian); any other length as hex(4):
 //   REG_BINARY             hex: and the byte list
 //   any other type         hex(<type in lower-case hex>): and the byte list

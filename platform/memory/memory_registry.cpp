@@ -24,6 +24,7 @@ struct CMemoryRegistry::CNode {
   std::vector<std::shared_ptr<CNode>> subkeys;  // sorted by folded name
   std::vector<CValue> values;                   // creation order
   bool deleted = false;
+  bool link = false;               // CreateLink: its SymbolicLinkValue names the target
   bool readOnly = false;          // HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA
   std::uint32_t deniedAccess = 0;  // DenyAccess
 
@@ -56,6 +57,14 @@ struct CMemoryRegistry::CNode {
 namespace {
 
 using CNode = CMemoryRegistry::CNode;
+
+// Native key paths, as a link's SymbolicLinkValue names its target: \Registry\Machine\... for
+// HKEY_LOCAL_MACHINE, \Registry\User\... for HKEY_USERS.
+constexpr std::wstring_view kNativeRegistry = L"Registry";
+constexpr std::wstring_view kNativeMachine = L"Machine";
+constexpr std::wstring_view kNativeUser = L"User";
+// Links followed for one path before the open gives up (a link that leads to itself).
+constexpr int kMaxLinkDepth = 16;
 
 // Splits a subkey path at backslashes, as the registry parses it: a leading backslash makes the
 // path invalid (kErrorBadPathname); doubled and trailing backslashes are ignored.
@@ -264,8 +273,46 @@ ErrorCode CMemoryRegistry::ResolveLocked(RegHandle handle, std::uint32_t needed,
   return kErrorSuccess;
 }
 
+std::shared_ptr<CNode> CMemoryRegistry::WalkLocked(std::shared_ptr<CNode> node,
+                                                   const std::vector<std::wstring_view>& parts,
+                                                   bool create, bool followLast, int depth,
+                                                   bool* madeOne) {
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (!node) return nullptr;
+    std::shared_ptr<CNode> child = node->Child(FoldCase(parts[i]));
+    if (!child && create) {
+      if (node->readOnly) return nullptr;
+      child = node->AddChild(parts[i]);
+      if (madeOne != nullptr) *madeOne = true;
+      ++m_generation;
+    }
+    if (child && child->link && (followLast || i + 1 < parts.size())) {
+      child = FollowLinkLocked(*child, create, depth + 1, madeOne);
+    }
+    node = child;
+  }
+  return node;
+}
+
+std::shared_ptr<CNode> CMemoryRegistry::FollowLinkLocked(CNode& link, bool create, int depth,
+                                                         bool* madeOne) {
+  if (depth > kMaxLinkDepth) return nullptr;
+  const CNode::CValue* value = link.FindValue(FoldCase(kSymbolicLinkValueName));
+  if (value == nullptr || value->type != kRegLink) return nullptr;
+  const std::wstring native = FromUtf16LeBytes(value->data.data(), value->data.size());
+  std::vector<std::wstring_view> parts;
+  static_cast<void>(SplitSubkey(std::wstring_view(native).substr(native.empty() ? 0 : 1), &parts));
+  if (parts.size() < 2 || !EqualsNoCase(parts[0], kNativeRegistry)) return nullptr;
+  std::shared_ptr<CNode> root;
+  if (EqualsNoCase(parts[1], kNativeMachine)) root = m_machine;
+  if (EqualsNoCase(parts[1], kNativeUser)) root = m_users;
+  if (!root) return nullptr;
+  parts.erase(parts.begin(), parts.begin() + 2);
+  return WalkLocked(root, parts, create, true, depth, madeOne);
+}
+
 ErrorCode CMemoryRegistry::OpenOrCreateLocked(RegHandle parent, std::wstring_view subkey,
-                                              std::uint32_t access, bool create,
+                                              std::uint32_t access, bool create, bool noFollow,
                                               RegHandle* result, bool* created) {
   if (result == nullptr) return kErrorInvalidParameter;
   *result = kNullRegHandle;  // as RegOpenKeyExW and RegCreateKeyExW do, also on failure
@@ -277,18 +324,8 @@ ErrorCode CMemoryRegistry::OpenOrCreateLocked(RegHandle parent, std::wstring_vie
   if (rc != kErrorSuccess) return rc;
   bool madeOne = false;
   auto walkOrCreate = [&](std::shared_ptr<CNode> node, bool mayCreate) -> std::shared_ptr<CNode> {
-    for (std::wstring_view p : parts) {
-      if (!node) return nullptr;
-      std::shared_ptr<CNode> child = node->Child(FoldCase(p));
-      if (!child && mayCreate) {
-        if (node->readOnly) return nullptr;
-        child = node->AddChild(p);
-        madeOne = true;
-        ++m_generation;
-      }
-      node = child;
-    }
-    return node;
+    if (!node) return nullptr;
+    return WalkLocked(node, parts, mayCreate, !noFollow, 0, &madeOne);
   };
   auto denied = [&](const std::shared_ptr<CNode>& n) {
     return n && (n->deniedAccess & access) != 0;
@@ -322,13 +359,19 @@ ErrorCode CMemoryRegistry::OpenOrCreateLocked(RegHandle parent, std::wstring_vie
 ErrorCode CMemoryRegistry::OpenKey(RegHandle parent, std::wstring_view subkey,
                                    std::uint32_t access, RegHandle* result) {
   std::lock_guard lock(m_lock);
-  return OpenOrCreateLocked(parent, subkey, access, false, result, nullptr);
+  return OpenOrCreateLocked(parent, subkey, access, false, false, result, nullptr);
+}
+
+ErrorCode CMemoryRegistry::OpenKeyNoFollow(RegHandle parent, std::wstring_view subkey,
+                                           std::uint32_t access, RegHandle* result) {
+  std::lock_guard lock(m_lock);
+  return OpenOrCreateLocked(parent, subkey, access, false, true, result, nullptr);
 }
 
 ErrorCode CMemoryRegistry::CreateKey(RegHandle parent, std::wstring_view subkey,
                                      std::uint32_t access, RegHandle* result, bool* created) {
   std::lock_guard lock(m_lock);
-  return OpenOrCreateLocked(parent, subkey, access, true, result, created);
+  return OpenOrCreateLocked(parent, subkey, access, true, false, result, created);
 }
 
 ErrorCode CMemoryRegistry::CloseKey(RegHandle key) {
@@ -468,6 +511,15 @@ ErrorCode CMemoryRegistry::SetValue(RegHandle key, std::wstring_view name, std::
   return kErrorSuccess;
 }
 
+bool CMemoryRegistry::IsRootNodeLocked(const std::shared_ptr<CNode>& node) {
+  if (node->parent == nullptr || node == m_machine || node == m_users) return true;
+  return node == Walk(m_users, {kCurrentUserSid}) ||
+         node == Walk(m_users, {kCurrentUserSid, L"Software", L"Classes"}) ||
+         node == Walk(m_machine, {L"Software", L"Classes"}) ||
+         node == Walk(m_machine, {L"System", L"CurrentControlSet", L"Hardware Profiles",
+                                  L"Current"});
+}
+
 ErrorCode CMemoryRegistry::DeleteLocked(RegHandle parent, std::wstring_view subkey, bool tree) {
   CTarget from;
   ErrorCode rc = ResolveLocked(parent, 0, &from);
@@ -475,12 +527,11 @@ ErrorCode CMemoryRegistry::DeleteLocked(RegHandle parent, std::wstring_view subk
   std::vector<std::wstring_view> parts;
   rc = SplitSubkey(subkey, &parts);
   if (rc != kErrorSuccess) return rc;
-  auto walk = [&](std::shared_ptr<CNode> node) {
-    for (std::wstring_view p : parts) {
-      if (!node) return node;
-      node = node->Child(FoldCase(p));
-    }
-    return node;
+  // RegDeleteKeyW opens the key, following every link on the way, the last one too; the test's
+  // RemovePath (tree) removes a link itself.
+  auto walk = [&](const std::shared_ptr<CNode>& node) -> std::shared_ptr<CNode> {
+    if (!node) return nullptr;
+    return WalkLocked(node, parts, false, !tree, 0, nullptr);
   };
   std::shared_ptr<CNode> victim;
   if (from.view) {
@@ -499,7 +550,7 @@ ErrorCode CMemoryRegistry::DeleteLocked(RegHandle parent, std::wstring_view subk
   if (parent >= kHkeyClassesRoot && parent <= kHkeyDynData && parts.empty()) {
     return kErrorAccessDenied;
   }
-  if ((victim->deniedAccess & 0x10000u) != 0) return kErrorAccessDenied;  // DELETE refused
+  if ((victim->deniedAccess & kDeleteAccess) != 0) return kErrorAccessDenied;
   if (!tree && !victim->subkeys.empty()) return kErrorAccessDenied;
   Detach(victim.get());
   ++m_generation;
@@ -511,9 +562,20 @@ ErrorCode CMemoryRegistry::DeleteKey(RegHandle parent, std::wstring_view subkey)
   return DeleteLocked(parent, subkey, false);
 }
 
-ErrorCode CMemoryRegistry::DeleteTree(RegHandle parent, std::wstring_view subkey) {
+ErrorCode CMemoryRegistry::DeleteOpenedKey(RegHandle key) {
   std::lock_guard lock(m_lock);
-  return DeleteLocked(parent, subkey, true);
+  if (key >= kHkeyClassesRoot && key <= kHkeyDynData) return kErrorAccessDenied;
+  CTarget target;
+  const ErrorCode rc = ResolveLocked(key, kDeleteAccess, &target);
+  if (rc != kErrorSuccess) return rc;
+  // Through HKEY_CLASSES_ROOT: the user's copy when there is one, as DeleteKey does.
+  const std::shared_ptr<CNode> victim =
+      target.view ? (target.user ? target.user : target.machine) : target.node;
+  if (IsRootNodeLocked(victim) || victim->readOnly) return kErrorAccessDenied;
+  if (!victim->subkeys.empty()) return kErrorAccessDenied;
+  Detach(victim.get());
+  ++m_generation;
+  return kErrorSuccess;
 }
 
 ErrorCode CMemoryRegistry::DeleteValue(RegHandle key, std::wstring_view name) {
@@ -583,7 +645,7 @@ ErrorCode CMemoryRegistry::OpenPath(std::wstring_view keyPath, bool create, std:
   std::lock_guard lock(m_lock);
   // Test conveniences ignore DenyAccess (they are the test's own hands on the tree): open with
   // no access, then give the handle the access asked for.
-  const ErrorCode rc = OpenOrCreateLocked(root, subkey, 0, create, result, nullptr);
+  const ErrorCode rc = OpenOrCreateLocked(root, subkey, 0, create, false, result, nullptr);
   if (rc == kErrorSuccess) m_handles[*result]->access = access;
   return rc;
 }
@@ -640,8 +702,61 @@ void CMemoryRegistry::RemovePath(std::wstring_view keyPath) {
   RegHandle root = kNullRegHandle;
   std::wstring_view subkey;
   if (!SplitKeyPath(keyPath, &root, &subkey)) Fail(keyPath, "root lookup", kErrorInvalidParameter);
-  const ErrorCode rc = DeleteTree(root, subkey);
+  std::lock_guard lock(m_lock);
+  const ErrorCode rc = DeleteLocked(root, subkey, true);
   if (rc != kErrorSuccess && rc != kErrorFileNotFound) Fail(keyPath, "RemovePath", rc);
+}
+
+std::wstring CMemoryRegistry::NativePath(std::wstring_view keyPath) {
+  RegHandle root = kNullRegHandle;
+  std::wstring_view subkey;
+  if (!SplitKeyPath(keyPath, &root, &subkey)) Fail(keyPath, "root lookup", kErrorInvalidParameter);
+  std::wstring native = L"\\" + std::wstring(kNativeRegistry) + L"\\";
+  switch (root) {
+    case kHkeyLocalMachine:
+      native += kNativeMachine;
+      break;
+    case kHkeyUsers:
+      native += kNativeUser;
+      break;
+    case kHkeyCurrentUser:
+      native += std::wstring(kNativeUser) + L"\\" + std::wstring(kCurrentUserSid);
+      break;
+    case kHkeyClassesRoot:
+      native += std::wstring(kNativeMachine) + L"\\Software\\Classes";
+      break;
+    case kHkeyCurrentConfig:
+      native += std::wstring(kNativeMachine) + L"\\" + std::wstring(kCurrentConfigPath);
+      break;
+    default:
+      Fail(keyPath, "native path", kErrorInvalidParameter);
+  }
+  if (!subkey.empty()) native += L"\\" + std::wstring(subkey);
+  return native;
+}
+
+void CMemoryRegistry::CreateLink(std::wstring_view linkKeyPath, std::wstring_view targetKeyPath) {
+  const std::vector<std::uint8_t> target = ToUtf16LeBytes(NativePath(targetKeyPath), false);
+  const std::size_t slash = linkKeyPath.find_last_of(L'\\');
+  if (slash == std::wstring_view::npos || slash + 1 == linkKeyPath.size()) {
+    Fail(linkKeyPath, "CreateLink", kErrorInvalidParameter);
+  }
+  const std::wstring_view linkName = linkKeyPath.substr(slash + 1);
+  RegHandle parent = kNullRegHandle;
+  ErrorCode rc = OpenPath(linkKeyPath.substr(0, slash), true, kKeyAllAccess, &parent);
+  if (rc != kErrorSuccess) Fail(linkKeyPath, "CreateLink", rc);
+  std::lock_guard lock(m_lock);
+  CHandleEntry& entry = *m_handles[parent];
+  const std::shared_ptr<CNode> node = entry.view ? entry.machine : entry.node;
+  m_handles.erase(parent);
+  if (!node || node->Child(FoldCase(linkName))) {
+    Fail(linkKeyPath, "CreateLink", kErrorAlreadyExists);
+  }
+  std::shared_ptr<CNode> link = node->AddChild(linkName);
+  link->link = true;
+  link->values.push_back(CNode::CValue{std::wstring(kSymbolicLinkValueName),
+                                       FoldCase(kSymbolicLinkValueName), kRegLink, target});
+  ++m_generation;
 }
 
 void CMemoryRegistry::DenyAccess(std::wstring_view keyPath, std::uint32_t mask) {

@@ -12,7 +12,15 @@
 //  - handle access rights: reading values needs kKeyQueryValue, enumerating subkeys
 //    kKeyEnumerateSubKeys, writing values kKeySetValue; predefined roots have every right;
 //  - DeleteKey refuses a key that still has subkeys (kErrorAccessDenied); a handle to a deleted
-//    key fails with kErrorKeyDeleted; unknown handles fail with kErrorInvalidHandle.
+//    key fails with kErrorKeyDeleted; unknown handles fail with kErrorInvalidHandle;
+//  - DeleteOpenedKey deletes the key of the handle (it needs kDeleteAccess), with the same
+//    refusals; predefined roots and the keys they stand for are never deleted;
+//  - links (CreateLink): OpenKey and CreateKey follow a link wherever it stands in the path;
+//    OpenKeyNoFollow takes the last component as it is, so on a link's own path it gives the
+//    link key (one value SymbolicLinkValue of type REG_LINK, no subkeys); the parent enumerates
+//    the link's name; DeleteKey on a link's path deletes the link's TARGET (as Windows and Wine
+//    do), while DeleteOpenedKey on a no-follow handle removes the link itself. A link's target
+//    need not exist (opening through it then fails with kErrorFileNotFound).
 //
 // The predefined roots:
 //  - HKEY_LOCAL_MACHINE and HKEY_USERS are the two real trees;
@@ -36,6 +44,7 @@
 //   reg.SetString(L"HKLM\\Software\\App", L"Path", L"C:\\App\\app.exe");
 //   reg.SetDword(L"HKCU\\Software\\App", L"Count", 3);
 //   reg.DenyAccess(L"HKLM\\Software\\Locked", kKeyAllAccess & ~kKeyRead);
+//   reg.CreateLink(L"HKLM\\Software\\A\\Link", L"HKLM\\Software\\Elsewhere");
 //
 // All operations are safe to call from several threads (one lock).
 #pragma once
@@ -73,6 +82,8 @@ class CMemoryRegistry final : public IRegistry {
   [[nodiscard]] ErrorCode CreateKey(RegHandle parent, std::wstring_view subkey,
                                     std::uint32_t access, RegHandle* result,
                                     bool* created) override;
+  [[nodiscard]] ErrorCode OpenKeyNoFollow(RegHandle parent, std::wstring_view subkey,
+                                          std::uint32_t access, RegHandle* result) override;
   ErrorCode CloseKey(RegHandle key) override;
   [[nodiscard]] ErrorCode EnumKey(RegHandle key, std::uint32_t index, wchar_t* name,
                                   std::uint32_t* nameChars) override;
@@ -84,7 +95,7 @@ class CMemoryRegistry final : public IRegistry {
   [[nodiscard]] ErrorCode SetValue(RegHandle key, std::wstring_view name, std::uint32_t type,
                                    const std::uint8_t* data, std::uint32_t dataBytes) override;
   [[nodiscard]] ErrorCode DeleteKey(RegHandle parent, std::wstring_view subkey) override;
-  [[nodiscard]] ErrorCode DeleteTree(RegHandle parent, std::wstring_view subkey) override;
+  [[nodiscard]] ErrorCode DeleteOpenedKey(RegHandle key) override;
   [[nodiscard]] ErrorCode DeleteValue(RegHandle key, std::wstring_view name) override;
   [[nodiscard]] ErrorCode QueryInfoKey(RegHandle key, std::uint32_t* subkeys,
                                        std::uint32_t* values) override;
@@ -103,8 +114,16 @@ class CMemoryRegistry final : public IRegistry {
   // Any type, bytes exactly as given (for unterminated strings, odd sizes, binary data).
   void SetValueRaw(std::wstring_view keyPath, std::wstring_view valueName, std::uint32_t type,
                    const std::vector<std::uint8_t>& bytes);
-  // Removes the key and its subtree (no-op when missing).
+  // Removes the key and its subtree (no-op when missing). A link at the end of the path is
+  // removed itself; no link's target is touched.
   void RemovePath(std::wstring_view keyPath);
+  // Makes the key at linkKeyPath (its parent levels are created; the key itself must not exist)
+  // a link to targetKeyPath, which need not exist: one value SymbolicLinkValue of type REG_LINK
+  // holding NativePath(targetKeyPath) as UTF-16 without a terminator, no subkeys.
+  void CreateLink(std::wstring_view linkKeyPath, std::wstring_view targetKeyPath);
+  // The native path of a key text: \Registry\Machine\... (HKLM, HKCR, HKCC) or
+  // \Registry\User\... (HKU, HKCU).
+  [[nodiscard]] static std::wstring NativePath(std::wstring_view keyPath);
   // Opening the key (OpenKey, CreateKey) with an access that includes any bit of `mask` fails
   // with kErrorAccessDenied from now on. The key must exist.
   void DenyAccess(std::wstring_view keyPath, std::uint32_t mask);
@@ -142,8 +161,16 @@ class CMemoryRegistry final : public IRegistry {
 
   [[nodiscard]] ErrorCode ResolveLocked(RegHandle handle, std::uint32_t needed, CTarget* target);
   [[nodiscard]] ErrorCode OpenOrCreateLocked(RegHandle parent, std::wstring_view subkey,
-                                             std::uint32_t access, bool create, RegHandle* result,
-                                             bool* created);
+                                             std::uint32_t access, bool create, bool noFollow,
+                                             RegHandle* result, bool* created);
+  // The key at `parts` below `node`, following links (the last component only with
+  // `followLast`), creating missing levels with `create`; null when there is none.
+  std::shared_ptr<CNode> WalkLocked(std::shared_ptr<CNode> node,
+                                    const std::vector<std::wstring_view>& parts, bool create,
+                                    bool followLast, int depth, bool* madeOne);
+  std::shared_ptr<CNode> FollowLinkLocked(CNode& link, bool create, int depth, bool* madeOne);
+  // The tree roots and the keys the predefined handles stand for: never deleted.
+  bool IsRootNodeLocked(const std::shared_ptr<CNode>& node);
   [[nodiscard]] ErrorCode DeleteLocked(RegHandle parent, std::wstring_view subkey, bool tree);
   RegHandle AddHandleLocked(CHandleEntry entry);
   // Opens the key by full text with the given access (throws on a bad root).

@@ -1,7 +1,5 @@
 #include "platform/win32/win32_registry.h"
 
-#include <shlwapi.h>
-
 #include <string>
 #include <vector>
 
@@ -10,6 +8,30 @@ namespace {
 
 bool IsPredefined(RegHandle handle) {
   return handle >= kHkeyClassesRoot && handle <= kHkeyDynData;
+}
+
+// ntdll.dll exports, looked up once (ntdll is in every process and never unloaded).
+using NtDeleteKeyFunction = LONG(WINAPI*)(HANDLE key);
+using RtlNtStatusToDosErrorFunction = ULONG(WINAPI*)(LONG status);
+
+struct NTDLL_EXPORTS {
+  NtDeleteKeyFunction deleteKey = nullptr;
+  RtlNtStatusToDosErrorFunction toDosError = nullptr;
+};
+
+const NTDLL_EXPORTS& NtDll() {
+  static const NTDLL_EXPORTS exports = [] {
+    NTDLL_EXPORTS found;
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    if (ntdll != nullptr) {
+      found.deleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+          reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtDeleteKey")));
+      found.toDosError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
+          reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    }
+    return found;
+  }();
+  return exports;
 }
 
 }  // namespace
@@ -54,6 +76,18 @@ ErrorCode CWin32Registry::CreateKey(RegHandle parent, std::wstring_view subkey,
     *result = FromHkey(key);
     if (created != nullptr) *created = disposition == REG_CREATED_NEW_KEY;
   }
+  return rc;
+}
+
+ErrorCode CWin32Registry::OpenKeyNoFollow(RegHandle parent, std::wstring_view subkey,
+                                          std::uint32_t access, RegHandle* result) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = kNullRegHandle;
+  const std::wstring sub(subkey);
+  HKEY key = nullptr;
+  const LSTATUS rc =
+      ::RegOpenKeyExW(ToHkey(parent), sub.c_str(), REG_OPTION_OPEN_LINK, access, &key);
+  if (rc == ERROR_SUCCESS) *result = FromHkey(key);
   return rc;
 }
 
@@ -137,9 +171,14 @@ ErrorCode CWin32Registry::DeleteKey(RegHandle parent, std::wstring_view subkey) 
   return ::RegDeleteKeyW(ToHkey(parent), sub.c_str());
 }
 
-ErrorCode CWin32Registry::DeleteTree(RegHandle parent, std::wstring_view subkey) {
-  const std::wstring sub(subkey);
-  return static_cast<ErrorCode>(::SHDeleteKeyW(ToHkey(parent), sub.c_str()));
+ErrorCode CWin32Registry::DeleteOpenedKey(RegHandle key) {
+  // A predefined root is no key handle of its own; never hand it to NtDeleteKey.
+  if (IsPredefined(key)) return ERROR_ACCESS_DENIED;
+  const NTDLL_EXPORTS& ntdll = NtDll();
+  if (ntdll.deleteKey == nullptr || ntdll.toDosError == nullptr) return ERROR_PROC_NOT_FOUND;
+  const LONG status = ntdll.deleteKey(reinterpret_cast<HANDLE>(ToHkey(key)));
+  if (status == 0) return ERROR_SUCCESS;
+  return static_cast<ErrorCode>(ntdll.toDosError(status));
 }
 
 ErrorCode CWin32Registry::DeleteValue(RegHandle key, std::wstring_view name) {

@@ -118,9 +118,11 @@ class CCountingRegistry final : public IRegistry {
     return m_inner.SetValue(k, n, t, d, b);
   }
   ErrorCode DeleteKey(RegHandle p, std::wstring_view s) override { return m_inner.DeleteKey(p, s); }
-  ErrorCode DeleteTree(RegHandle p, std::wstring_view s) override {
-    return m_inner.DeleteTree(p, s);
+  ErrorCode OpenKeyNoFollow(RegHandle p, std::wstring_view s, std::uint32_t a,
+                            RegHandle* r) override {
+    return m_inner.OpenKeyNoFollow(p, s, a, r);
   }
+  ErrorCode DeleteOpenedKey(RegHandle k) override { return m_inner.DeleteOpenedKey(k); }
   ErrorCode DeleteValue(RegHandle k, std::wstring_view n) override {
     return m_inner.DeleteValue(k, n);
   }

@@ -11,6 +11,11 @@ class CMemoryRegistryUnderTest final : public CRegistryUnderTest {
  public:
   IRegistry& Registry() override { return m_registry; }
   CQuirks Quirks() const override { return CQuirks{}; }  // Windows' behaviour throughout
+  std::wstring MakeLink(std::wstring_view linkSubkey, std::wstring_view targetSubkey) override {
+    m_registry.CreateLink(L"HKCU\\" + std::wstring(linkSubkey),
+                          L"HKCU\\" + std::wstring(targetSubkey));
+    return CMemoryRegistry::NativePath(L"HKCU\\" + std::wstring(targetSubkey));
+  }
 
  private:
   CMemoryRegistry m_registry;

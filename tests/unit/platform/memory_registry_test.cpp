@@ -77,8 +77,7 @@ TEST(MemoryRegistry, SplitKeyPathAcceptsFullNamesAndAbbreviations) {
 TEST(MemoryRegistry, DenyAccessRefusesOpensThatAskForTheMask) {
   CMemoryRegistry reg;
   reg.SetString(L"HKLM\\Software\\Locked", L"v", L"x");
-  constexpr std::uint32_t kDelete = 0x10000;
-  reg.DenyAccess(L"HKLM\\Software\\Locked", kDelete);
+  reg.DenyAccess(L"HKLM\\Software\\Locked", kDeleteAccess);
   RegHandle key = 123;
   // KEY_ALL_ACCESS includes DELETE; read + set value + create subkey does not.
   EXPECT_EQ(reg.OpenKey(kHkeyLocalMachine, L"Software\\Locked", kKeyAllAccess, &key),
@@ -86,7 +85,7 @@ TEST(MemoryRegistry, DenyAccessRefusesOpensThatAskForTheMask) {
   EXPECT_EQ(key, kNullRegHandle);
   EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, L"software\\locked", kKeyAllAccess, &key, nullptr),
             kErrorAccessDenied);
-  EXPECT_EQ(reg.DeleteTree(kHkeyLocalMachine, L"Software\\Locked"), kErrorAccessDenied);
+  EXPECT_EQ(reg.DeleteKey(kHkeyLocalMachine, L"Software\\Locked"), kErrorAccessDenied);
   ASSERT_EQ(reg.OpenKey(kHkeyLocalMachine, L"Software\\Locked", kKeyReadWriteCreate, &key),
             kErrorSuccess);
   EXPECT_EQ(reg.CloseKey(key), kErrorSuccess);
@@ -96,7 +95,7 @@ TEST(MemoryRegistry, DenyAccessRefusesOpensThatAskForTheMask) {
             kErrorSuccess);
   EXPECT_EQ(reg.CloseKey(key), kErrorSuccess);
   EXPECT_EQ(reg.GetString(L"HKLM\\Software\\Locked", L"v"), L"x");
-  EXPECT_THROW(reg.DenyAccess(L"HKLM\\Software\\Missing", kDelete), std::invalid_argument);
+  EXPECT_THROW(reg.DenyAccess(L"HKLM\\Software\\Missing", kDeleteAccess), std::invalid_argument);
 }
 
 TEST(MemoryRegistry, HandlesAreCountedAndUnknownHandlesRefused) {
@@ -165,10 +164,10 @@ TEST(MemoryRegistry, ClassesViewWritesValuesWhereTheKeyLivesAndDeletesTheUsersCo
   EXPECT_TRUE(reg.ValueExists(L"HKLM\\Software\\Classes\\MachineOnly", L"x"));
   // Deleting through the view removes the user's copy; the machine's key remains visible.
   EXPECT_EQ(reg.CloseKey(txt), kErrorSuccess);
-  EXPECT_EQ(reg.DeleteTree(kHkeyClassesRoot, L".txt"), kErrorSuccess);
+  EXPECT_EQ(reg.DeleteKey(kHkeyClassesRoot, L".txt"), kErrorSuccess);
   EXPECT_FALSE(reg.KeyExists(L"HKCU\\Software\\Classes\\.txt"));
   EXPECT_TRUE(reg.KeyExists(L"HKCR\\.txt"));
-  EXPECT_EQ(reg.DeleteTree(kHkeyClassesRoot, L".txt"), kErrorSuccess);
+  EXPECT_EQ(reg.DeleteKey(kHkeyClassesRoot, L".txt"), kErrorSuccess);
   EXPECT_FALSE(reg.KeyExists(L"HKCR\\.txt"));
   EXPECT_EQ(reg.DeleteKey(kHkeyClassesRoot, L""), kErrorAccessDenied);
 }
@@ -185,6 +184,35 @@ TEST(MemoryRegistry, AMergedViewSeesKeysAddedAfterItWasOpened) {
   ASSERT_EQ(reg.EnumKey(clsid, 0, name.data(), &chars), kErrorSuccess);
   EXPECT_EQ(std::wstring(name.data()), L"{A}");
   EXPECT_EQ(reg.CloseKey(clsid), kErrorSuccess);
+}
+
+// What the parity suite cannot reach: links made by the test convenience, to keys that do not
+// exist or to themselves, created through, and removed by RemovePath.
+TEST(MemoryRegistry, LinksLeadWhereTheirValueSaysAndRemovePathTakesOnlyTheLink) {
+  CMemoryRegistry reg;
+  reg.CreateLink(L"HKCU\\Software\\A\\ToMachine", L"HKLM\\Software\\Elsewhere");
+  reg.CreateLink(L"HKLM\\Software\\Loop", L"HKLM\\Software\\Loop");
+  EXPECT_EQ(reg.GetValueRaw(L"HKLM\\Software\\Loop", L"SymbolicLinkValue"), std::nullopt);
+  EXPECT_THROW(reg.CreateLink(L"HKLM\\Software\\Loop", L"HKLM\\Software"),
+               std::invalid_argument);
+  RegHandle key = kNullRegHandle;
+  EXPECT_EQ(reg.OpenKey(kHkeyCurrentUser, L"Software\\A\\ToMachine", kKeyRead, &key),
+            kErrorFileNotFound);  // the target does not exist yet
+  ASSERT_EQ(reg.OpenKeyNoFollow(kHkeyCurrentUser, L"Software\\A\\ToMachine", kKeyRead, &key),
+            kErrorSuccess);
+  EXPECT_EQ(reg.CloseKey(key), kErrorSuccess);
+  // Creating through the link creates the target, and writes land there.
+  reg.SetString(L"HKCU\\Software\\A\\ToMachine\\Sub", L"v", L"x");
+  EXPECT_EQ(reg.GetString(L"HKLM\\Software\\Elsewhere\\Sub", L"v"), L"x");
+  EXPECT_EQ(reg.SubkeyNames(L"HKCU\\Software\\A"), std::vector<std::wstring>{L"ToMachine"});
+  EXPECT_EQ(CMemoryRegistry::NativePath(L"HKCU\\Software\\A"),
+            L"\\Registry\\User\\S-1-5-21-0-0-0-1000\\Software\\A");
+  EXPECT_EQ(CMemoryRegistry::NativePath(L"HKCR\\.txt"),
+            L"\\Registry\\Machine\\Software\\Classes\\.txt");
+  reg.RemovePath(L"HKCU\\Software\\A");
+  EXPECT_FALSE(reg.KeyExists(L"HKCU\\Software\\A"));
+  EXPECT_EQ(reg.GetString(L"HKLM\\Software\\Elsewhere\\Sub", L"v"), L"x");
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
 }  // namespace

@@ -15,11 +15,30 @@ constexpr std::uint32_t kSentinel = 0xDEADBEEF;
 constexpr wchar_t kCanaryChar = static_cast<wchar_t>(0x2A2A);
 constexpr std::uint8_t kCanaryByte = 0xEE;
 
+// Removes the key and its tree through no-follow handles, so a link is removed itself and its
+// target left alone. False when the key is still there.
+bool RemoveTree(IRegistry& reg, RegHandle parent, std::wstring_view subkey) {
+  RegHandle key = kNullRegHandle;
+  constexpr std::uint32_t kAccess = kDeleteAccess | kKeyQueryValue | kKeyEnumerateSubKeys;
+  if (reg.OpenKeyNoFollow(parent, subkey, kAccess, &key) != kErrorSuccess) {
+    return false;
+  }
+  for (std::uint32_t index = 0;;) {
+    std::array<wchar_t, 512> name{};
+    auto chars = static_cast<std::uint32_t>(name.size());
+    if (reg.EnumKey(key, index, name.data(), &chars) != kErrorSuccess) break;
+    if (!RemoveTree(reg, key, std::wstring(name.data(), chars))) ++index;
+  }
+  const bool removed = reg.DeleteOpenedKey(key) == kErrorSuccess;
+  static_cast<void>(reg.CloseKey(key));
+  return removed;
+}
+
 void CleanScratch(IRegistry& reg) {
-  static_cast<void>(reg.DeleteTree(kHkeyCurrentUser, kScratchKey));
-  static_cast<void>(reg.DeleteTree(kHkeyCurrentUser, kScratchClassPath));
-  static_cast<void>(reg.DeleteTree(kHkeyLocalMachine, kScratchClassPath));
-  static_cast<void>(reg.DeleteTree(kHkeyLocalMachine, kCurrentConfigPath));
+  static_cast<void>(RemoveTree(reg, kHkeyCurrentUser, kScratchKey));
+  static_cast<void>(RemoveTree(reg, kHkeyCurrentUser, kScratchClassPath));
+  static_cast<void>(RemoveTree(reg, kHkeyLocalMachine, kScratchClassPath));
+  static_cast<void>(RemoveTree(reg, kHkeyLocalMachine, kCurrentConfigPath));
 }
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
@@ -85,6 +104,11 @@ std::vector<std::wstring> CRegistryContract::SubkeyNames(RegHandle key) {
     names.emplace_back(buffer.data(), chars);
   }
   return names;
+}
+
+std::wstring CRegistryContract::MakeScratchLink(std::wstring_view link, std::wstring_view target) {
+  return m_target->MakeLink(std::wstring(kScratchKey) + L"\\" + std::wstring(link),
+                            std::wstring(kScratchKey) + L"\\" + std::wstring(target));
 }
 
 std::vector<std::wstring> CRegistryContract::ValueNames(RegHandle key) {
@@ -421,19 +445,129 @@ TEST_P(CRegistryContract, HandlesCarryTheirAccessRights) {
 
 // ---- Deleting --------------------------------------------------------------------------------
 
-TEST_P(CRegistryContract, DeleteKeyRefusesAKeyWithSubkeysAndDeleteTreeRemovesIt) {
+TEST_P(CRegistryContract, DeleteKeyAndDeleteOpenedKeyRefuseAKeyWithSubkeys) {
   static_cast<void>(Make(L"tree\\child\\grandchild"));
   SetText(Make(L"tree\\child"), L"v", L"x");
   EXPECT_EQ(Reg().DeleteKey(Scratch(), L"tree"), kErrorAccessDenied);
   EXPECT_EQ(Reg().DeleteKey(Scratch(), L"tree\\child"), kErrorAccessDenied);
+  RegHandle child = kNullRegHandle;
+  ASSERT_EQ(
+      Reg().OpenKeyNoFollow(Scratch(), L"TREE\\child", kDeleteAccess | kKeyQueryValue, &child),
+      kErrorSuccess);
+  Keep(child);
+  EXPECT_EQ(Reg().DeleteOpenedKey(child), kErrorAccessDenied);
   EXPECT_EQ(Reg().DeleteKey(Scratch(), L"tree\\child\\grandchild"), kErrorSuccess);
   EXPECT_EQ(Reg().DeleteKey(Scratch(), L"tree\\child\\grandchild"), kErrorFileNotFound);
-  static_cast<void>(Make(L"tree\\child\\again"));
-  EXPECT_EQ(Reg().DeleteTree(Scratch(), L"TREE"), kErrorSuccess);
+  // Without subkeys the handle's key goes; the handle then stands for a deleted key.
+  EXPECT_EQ(Reg().DeleteOpenedKey(child), kErrorSuccess);
+  EXPECT_EQ(Reg().DeleteOpenedKey(child),
+            Quirks().deletingADeletedKeyFails ? kErrorKeyDeleted : kErrorSuccess);
+  EXPECT_EQ(SubkeyNames(Scratch()), std::vector<std::wstring>{L"tree"});
   RegHandle key = kNullRegHandle;
-  EXPECT_EQ(Reg().OpenKey(Scratch(), L"tree", kKeyRead, &key), kErrorFileNotFound);
-  EXPECT_EQ(Reg().DeleteTree(Scratch(), L"tree"), kErrorFileNotFound);
-  EXPECT_TRUE(SubkeyNames(Scratch()).empty());
+  EXPECT_EQ(Reg().OpenKey(Scratch(), L"tree\\child", kKeyRead, &key), kErrorFileNotFound);
+}
+
+TEST_P(CRegistryContract, DeleteOpenedKeyNeedsDeleteAccessAndNeverTakesARoot) {
+  const RegHandle readOnly = Make(L"leaf", kKeyRead);
+  EXPECT_EQ(Reg().DeleteOpenedKey(readOnly), kErrorAccessDenied);
+  EXPECT_EQ(Reg().DeleteOpenedKey(kHkeyCurrentUser), kErrorAccessDenied);
+  EXPECT_EQ(Reg().DeleteOpenedKey(kHkeyLocalMachine), kErrorAccessDenied);
+  EXPECT_EQ(SubkeyNames(Scratch()), std::vector<std::wstring>{L"leaf"});
+}
+
+// A link, made the implementation's own way, as Windows and Wine treat it: a path through it
+// opens the target, a no-follow open the link itself; RegDeleteKeyW on its path deletes the
+// TARGET, DeleteOpenedKey on a no-follow handle the link.
+TEST_P(CRegistryContract, LinksAreFollowedByPathsAndOpenedThemselvesNoFollow) {
+  SetText(Make(L"target"), L"t", L"in target");
+  static_cast<void>(Make(L"target\\child"));
+  static_cast<void>(Make(L"holder"));
+  const std::wstring native = MakeScratchLink(L"holder\\link", L"target");
+  ASSERT_FALSE(native.empty());
+  EXPECT_EQ(SubkeyNames(Keep([&] {
+              RegHandle k = kNullRegHandle;
+              EXPECT_EQ(Reg().OpenKey(Scratch(), L"holder", kKeyRead, &k), kErrorSuccess);
+              return k;
+            }())),
+            std::vector<std::wstring>{L"link"});
+  struct {
+    const wchar_t* subkey;
+    bool noFollow;
+    std::vector<std::wstring> values;  // of the key opened
+    bool link;                         // what IsRegistryLink says of the path
+  } cases[] = {
+      {L"holder\\link", false, {L"t"}, true},
+      {L"holder\\link", true, {std::wstring(kSymbolicLinkValueName)}, true},
+      {L"holder\\link\\child", false, {}, false},  // a link in the middle is followed
+      {L"holder\\link\\child", true, {}, false},
+      {L"target", true, {L"t"}, false},  // a plain key opens as with OpenKey
+      {L"holder", true, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << ToUtf8(c.subkey) << (c.noFollow ? " no-follow" : ""));
+    RegHandle key = kNullRegHandle;
+    const ErrorCode opened =
+        c.noFollow ? Reg().OpenKeyNoFollow(Scratch(), c.subkey, kKeyRead, &key)
+                   : Reg().OpenKey(Scratch(), c.subkey, kKeyRead, &key);
+    ASSERT_EQ(opened, kErrorSuccess);
+    Keep(key);
+    EXPECT_EQ(ValueNames(key), c.values);
+    bool isLink = false;
+    ASSERT_EQ(IsRegistryLink(Reg(), Scratch(), c.subkey, &isLink), kErrorSuccess);
+    EXPECT_EQ(isLink, c.link);
+  }
+  bool isLink = false;
+  EXPECT_EQ(IsRegistryLink(Reg(), Scratch(), L"missing", &isLink), kErrorFileNotFound);
+  // The link key: one REG_LINK value holding the native path without a terminator, no subkeys.
+  RegHandle link = kNullRegHandle;
+  ASSERT_EQ(Reg().OpenKeyNoFollow(Scratch(), L"holder\\link", kKeyRead, &link), kErrorSuccess);
+  Keep(link);
+  std::array<std::uint8_t, 1024> data{};
+  std::uint32_t bytes = data.size();
+  std::uint32_t type = kSentinel;
+  ASSERT_EQ(Reg().QueryValue(link, kSymbolicLinkValueName, &type, data.data(), &bytes),
+            kErrorSuccess);
+  EXPECT_EQ(type, kRegLink);
+  EXPECT_EQ(std::vector<std::uint8_t>(data.begin(), data.begin() + bytes),
+            ToUtf16LeBytes(native, false));
+  std::uint32_t subkeys = kSentinel;
+  std::uint32_t values = kSentinel;
+  ASSERT_EQ(Reg().QueryInfoKey(link, &subkeys, &values), kErrorSuccess);
+  EXPECT_EQ(subkeys, 0u);
+  EXPECT_EQ(values, 1u);
+}
+
+TEST_P(CRegistryContract, DeleteKeyOnALinkDeletesItsTargetAndDeleteOpenedKeyTheLinkItself) {
+  SetText(Make(L"target"), L"t", L"in target");
+  static_cast<void>(Make(L"holder"));
+  ASSERT_FALSE(MakeScratchLink(L"holder\\link", L"target").empty());
+  // The danger: RegDeleteKeyW on the link's path takes the target, the link stays.
+  EXPECT_EQ(Reg().DeleteKey(Scratch(), L"holder\\link"), kErrorSuccess);
+  RegHandle key = kNullRegHandle;
+  EXPECT_EQ(Reg().OpenKey(Scratch(), L"target", kKeyRead, &key), kErrorFileNotFound);
+  EXPECT_EQ(Reg().OpenKey(Scratch(), L"holder\\link", kKeyRead, &key), kErrorFileNotFound);
+  bool isLink = false;
+  EXPECT_EQ(IsRegistryLink(Reg(), Scratch(), L"holder\\link", &isLink), kErrorSuccess);
+  EXPECT_TRUE(isLink);
+
+  // Through a no-follow handle the link itself goes and the target stays.
+  SetText(Make(L"target"), L"t", L"back");
+  RegHandle link = kNullRegHandle;
+  ASSERT_EQ(
+      Reg().OpenKeyNoFollow(Scratch(), L"holder\\link", kDeleteAccess | kKeyQueryValue, &link),
+      kErrorSuccess);
+  Keep(link);
+  EXPECT_EQ(Reg().DeleteOpenedKey(link), kErrorSuccess);
+  RegHandle holder = Keep([&] {
+    RegHandle k = kNullRegHandle;
+    EXPECT_EQ(Reg().OpenKey(Scratch(), L"holder", kKeyRead, &k), kErrorSuccess);
+    return k;
+  }());
+  EXPECT_TRUE(SubkeyNames(holder).empty());
+  RegHandle target = kNullRegHandle;
+  ASSERT_EQ(Reg().OpenKey(Scratch(), L"target", kKeyRead, &target), kErrorSuccess);
+  Keep(target);
+  EXPECT_EQ(ValueNames(target), std::vector<std::wstring>{L"t"});
 }
 
 TEST_P(CRegistryContract, AnEmptySubkeyDeletesTheKeyOfTheHandleButNeverARoot) {
@@ -451,7 +585,8 @@ TEST_P(CRegistryContract, AHandleToADeletedKeyFailsWithKeyDeleted) {
   ASSERT_EQ(Reg().CreateKey(Scratch(), L"gone\\sub", kKeyAllAccess, &gone, nullptr),
             kErrorSuccess);
   SetText(gone, L"v", L"x");
-  ASSERT_EQ(Reg().DeleteTree(Scratch(), L"gone"), kErrorSuccess);
+  ASSERT_EQ(Reg().DeleteKey(gone, L""), kErrorSuccess);
+  ASSERT_EQ(Reg().DeleteKey(Scratch(), L"gone"), kErrorSuccess);
   const std::uint8_t one[4] = {1, 0, 0, 0};
   std::array<wchar_t, 32> name{};
   std::uint32_t chars = name.size();

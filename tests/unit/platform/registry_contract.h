@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/registry.h"
 
@@ -32,8 +33,16 @@ class CRegistryUnderTest {
     bool classesRootMerged = true;
     // Wine answers RegQueryInfoKeyW on a handle without KEY_QUERY_VALUE; Windows refuses it.
     bool queryInfoNeedsQueryRight = true;
+    // Windows' NtDeleteKey on a handle whose key is already deleted fails with
+    // STATUS_KEY_DELETED; Wine's returns success.
+    bool deletingADeletedKeyFails = true;
   };
   virtual CQuirks Quirks() const = 0;
+
+  // Makes HKEY_CURRENT_USER\<linkSubkey> (which must not exist; its parent does) a registry
+  // link to HKEY_CURRENT_USER\<targetSubkey>, the way the implementation's registry makes one.
+  // Returns the native path the link holds (its SymbolicLinkValue), empty on failure.
+  virtual std::wstring MakeLink(std::wstring_view linkSubkey, std::wstring_view targetSubkey) = 0;
 };
 
 struct REGISTRY_TARGET {
@@ -66,6 +75,8 @@ class CRegistryContract : public ::testing::TestWithParam<REGISTRY_TARGET> {
   void SetText(RegHandle key, std::wstring_view name, std::wstring_view text);
   std::vector<std::wstring> SubkeyNames(RegHandle key);
   std::vector<std::wstring> ValueNames(RegHandle key);
+  // MakeLink below the scratch key: scratch\<link> leads to scratch\<target>.
+  std::wstring MakeScratchLink(std::wstring_view link, std::wstring_view target);
 
  private:
   std::unique_ptr<CRegistryUnderTest> m_target;

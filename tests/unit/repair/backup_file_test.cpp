@@ -9,6 +9,7 @@
 #include "repair/backup_format.h"
 #include "base/utf16.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/forwarding_registry.h"
 
 namespace qv {
 namespace {
@@ -86,7 +87,7 @@ void AddEdgeCaseTree(CMemoryRegistry& reg) {
 constexpr wchar_t kEdgeCaseSections[] =
     L"\n\n[HKEY_CURRENT_USER\\Software\\T]\n"
     L"\"Path\"=\"C:\\\\a\\\"b\"\n"
-    L"\"Empty\"=\"\"\n"
+    L"\"Empty\"=hex(1):\n"
     L"\"One\"=dword:00000001\n"
     L"\"All\"=dword:ffffffff\n"
     L"\"Bin\"=hex:01,02,ff\n"
@@ -256,11 +257,16 @@ TEST_F(BackupFileTest, AHeaderTheCodePageCannotConvertIsAFailure) {
 }
 
 TEST_F(BackupFileTest, NoValueIsLeftOutForItsSize) {
-  // Larger than the 4094 and 1022 bytes of fixed buffers; longer than 1023-character names.
+  // Larger than the 4094 and 1022 bytes of fixed buffers; longer than 1023-character names, and
+  // names longer than Windows allows (Wine takes them): the walk's buffers grow to them.
   const auto big = Sequence(10000);
   const std::wstring longName(5000, L'n');
+  const std::wstring longerName(40000, L'm');
+  const std::wstring longKey(3000, L'k');
   reg().SetValueRaw(L"HKCU\\Software\\Big", L"blob", kRegBinary, big);
   reg().SetValueRaw(L"HKCU\\Software\\Big", longName, kRegBinary, Sequence(1023));
+  reg().SetDword(L"HKCU\\Software\\Big", longerName, 1);
+  reg().SetDword(L"HKCU\\Software\\Big\\" + longKey, L"d", 2);
   reg().SetString(L"HKCU\\Software\\Big", L"text", std::wstring(3000, L'x'));
   CRepairBackups backups(platform());
   ASSERT_EQ(backups.OpenBackUpRegistryFile(), kErrorSuccess);
@@ -277,6 +283,63 @@ TEST_F(BackupFileTest, NoValueIsLeftOutForItsSize) {
   EXPECT_NE(text.find(blob, first + 1), std::wstring::npos);  // in the value section too
   EXPECT_NE(text.find(L"\"" + longName + L"\"=hex:"), std::wstring::npos);
   EXPECT_NE(text.find(L"\"text\"=\"" + std::wstring(3000, L'x') + L"\"\n"), std::wstring::npos);
+  EXPECT_NE(text.find(L"\"" + longerName + L"\"=dword:00000001\n"), std::wstring::npos);
+  EXPECT_NE(text.find(L"\\" + longKey + L"]\n\"d\"=dword:00000002\n"), std::wstring::npos);
+}
+
+// A key deleted while it is backed up fails at every further index (kErrorKeyDeleted): the walk
+// ends there and says so, so the caller keeps the key. A walk that did not end is stopped after
+// kRunaway enumeration calls.
+constexpr int kRunaway = 1000;
+
+TEST_F(BackupFileTest, AKeyDeletedDuringTheWalkEndsItWithKeyDeleted) {
+  class CDeleteAfterValues final : public test::CForwardingRegistry {
+   public:
+    CDeleteAfterValues(CMemoryRegistry& reg, int after)
+        : CForwardingRegistry(reg), m_reg(reg), m_after(after) {}
+    ErrorCode EnumValue(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c,
+                        std::uint32_t* t, std::uint8_t* d, std::uint32_t* b) override {
+      if (++m_values == m_after) m_reg.RemovePath(L"HKCU\\Software\\W");
+      if (++m_calls > kRunaway) return kErrorNoMoreItems;
+      return inner().EnumValue(k, i, n, c, t, d, b);
+    }
+    ErrorCode EnumKey(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c) override {
+      if (++m_calls > kRunaway) return kErrorNoMoreItems;
+      return inner().EnumKey(k, i, n, c);
+    }
+    int m_calls = 0;
+
+   private:
+    CMemoryRegistry& m_reg;
+    int m_after;
+    int m_values = 0;
+  };
+  struct CASE {
+    int deleteBefore;      // the EnumValue call (1-based) before which the tree is deleted
+    const wchar_t* text;   // the sections written
+  };
+  const CASE cases[] = {
+      {2, L"\n\n[HKEY_CURRENT_USER\\Software\\W]\n\"v\"=\"1\"\n"},
+      {4, L"\n\n[HKEY_CURRENT_USER\\Software\\W]\n\"v\"=\"1\"\n"
+          L"\n\n[HKEY_CURRENT_USER\\Software\\W\\a]\n\"x\"=\"2\"\n"},
+  };
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.deleteBefore);
+    CMemoryPlatform machine;
+    machine.registry().SetString(L"HKCU\\Software\\W", L"v", L"1");
+    machine.registry().SetString(L"HKCU\\Software\\W\\a", L"x", L"2");
+    machine.registry().SetString(L"HKCU\\Software\\W\\a", L"y", L"3");
+    machine.registry().SetString(L"HKCU\\Software\\W\\b", L"z", L"4");
+    CDeleteAfterValues deleting(machine.registry(), c.deleteBefore);
+    CRepairBackups backups(machine.platform());
+    ASSERT_EQ(backups.OpenBackUpRegistryFile(), kErrorSuccess);
+    EXPECT_EQ(BackupKey(deleting, kHkeyCurrentUser, L"Software\\W", backups.RegistryFile()),
+              kErrorKeyDeleted);
+    EXPECT_LT(deleting.m_calls, kRunaway);
+    ASSERT_EQ(backups.EndRegistryBackup(1), kErrorSuccess);
+    EXPECT_EQ(FileText(machine, kFirstRegName), std::wstring(L"REGEDIT4\n") + c.text);
+    EXPECT_EQ(machine.registry().OpenHandleCount(), 0u);
+  }
 }
 
 TEST_F(BackupFileTest, EachBackupIsOnDiskBeforeItReturns) {

@@ -58,10 +58,19 @@ TEST(FormatValueData, EveryTypeHasADataText) {
   const std::vector<CASE> cases = {
       {"string with backslash and quote", kRegSz, ToUtf16LeBytes(L"C:\\a\"b", true),
        L"\"C:\\\\a\\\"b\"\n"},
-      {"empty string", kRegSz, {}, L"\"\"\n"},
-      {"string cut at its first NUL", kRegSz, ToUtf16LeBytes(std::wstring(L"ab\0cd", 5), true),
-       L"\"ab\"\n"},
-      {"unterminated string", kRegSz, ToUtf16LeBytes(L"xyz", false), L"\"xyz\"\n"},
+      {"terminator alone", kRegSz, Bytes({0, 0}), L"\"\"\n"},
+      // REG_SZ data that is not one text and its NUL keeps every byte as string bytes.
+      {"string of no bytes", kRegSz, {}, L"hex(1):\n"},
+      {"string with a NUL inside", kRegSz, ToUtf16LeBytes(std::wstring(L"ab\0c", 4), true),
+       L"hex(1):61,00,62,00,00,00,63,00,00,00\n"},
+      {"string of two NULs", kRegSz, Bytes({0, 0, 0, 0}), L"hex(1):00,00,00,00\n"},
+      {"unterminated string", kRegSz, ToUtf16LeBytes(L"xyz", false),
+       L"hex(1):78,00,79,00,7a,00\n"},
+      {"string of odd length gains a zero byte", kRegSz, Bytes({0x61, 0, 0x62}),
+       L"hex(1):61,00,62,00\n"},
+      {"one-byte string", kRegSz, Bytes({0x41}), L"hex(1):41,00\n"},
+      {"terminated string and an odd byte", kRegSz, Bytes({0x61, 0, 0, 0, 0x42}),
+       L"hex(1):61,00,00,00,42\n"},
       {"string with a line break goes out as string bytes", kRegSz,
        ToUtf16LeBytes(L"a\nb", true), L"hex(1):61,00,0a,00,62,00,00,00\n"},
       {"dword 1", kRegDword, Bytes({1, 0, 0, 0}), L"dword:00000001\n"},
@@ -108,7 +117,10 @@ TEST(FormatValueData, OnlyStringBytesNeedTheUnicodeForm) {
   const std::vector<CASE> cases = {
       {kRegSz, ToUtf16LeBytes(L"plain", true), false},
       {kRegSz, ToUtf16LeBytes(L"two\r\nlines", true), true},
-      {kRegSz, ToUtf16LeBytes(std::wstring(L"a\0\n", 3), true), false},  // break after the NUL
+      {kRegSz, ToUtf16LeBytes(std::wstring(L"a\0\n", 3), true), true},  // NUL inside
+      {kRegSz, ToUtf16LeBytes(L"abc", false), true},
+      {kRegSz, Bytes({0x61, 0, 0x62}), true},
+      {kRegSz, {}, false},  // hex(1): with no bytes is the same in both forms
       {kRegExpandSz, ToUtf16LeBytes(L"%x", true), true},
       {kRegMultiSz, Bytes({0, 0}), true},
       {kRegExpandSz, {}, false},

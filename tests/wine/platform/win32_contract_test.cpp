@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/wine_detect.h"
 #include "tests/unit/platform/file_system_contract.h"
+#include "tests/support/win32/registry_link.h"
 #include "tests/unit/platform/registry_contract.h"
 
 namespace qv::test {
@@ -24,8 +26,27 @@ class CWin32RegistryUnderTest final : public CRegistryUnderTest {
       quirks.sortsByLowerCase = true;
       quirks.classesRootMerged = false;
       quirks.queryInfoNeedsQueryRight = false;
+      quirks.deletingADeletedKeyFails = false;
     }
     return quirks;
+  }
+  std::wstring MakeLink(std::wstring_view linkSubkey, std::wstring_view targetSubkey) override {
+    // The user's own key, from its Software key (an empty subkey of a predefined root opens no
+    // key of its own that NtQueryKey could name).
+    std::wstring user = NativeKeyPath(HKEY_CURRENT_USER, L"Software");
+    user.resize(user.empty() ? 0 : user.rfind(L'\\'));
+    if (user.empty()) {
+      ADD_FAILURE() << "no native path for HKEY_CURRENT_USER";
+      return {};
+    }
+    const std::wstring native = user + L"\\" + std::wstring(targetSubkey);
+    const LSTATUS rc = CreateRegistryLink(HKEY_CURRENT_USER, linkSubkey, native);
+    if (rc != ERROR_SUCCESS) {
+      ADD_FAILURE() << "cannot make the link " << ToUtf8(linkSubkey) << " to " << ToUtf8(native)
+                    << ": " << rc;
+      return {};
+    }
+    return native;
   }
 
  private:
@@ -99,7 +120,7 @@ TEST(Win32Registry, SetValueStoresStringBytesExactlyWhateverFollowsThem) {
   EXPECT_EQ(direct, 10u) << "the quirk the seam works around is gone; the guard may go too";
   EXPECT_EQ(seam, 8u);
   EXPECT_EQ(registry.CloseKey(key), kErrorSuccess);
-  EXPECT_EQ(registry.DeleteTree(kHkeyCurrentUser, L"Software\\QuarveloExact"), kErrorSuccess);
+  EXPECT_EQ(registry.DeleteKey(kHkeyCurrentUser, L"Software\\QuarveloExact"), kErrorSuccess);
 }
 
 // The system code page may be one whose conversions refuse WC_NO_BEST_FIT_CHARS (UTF-8 when the
