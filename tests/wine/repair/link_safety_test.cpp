@@ -14,6 +14,7 @@
 #include "repair/backup_file.h"
 #include "repair/backup_texts.h"
 #include "repair/key_delete.h"
+#include "repair/registry_merge.h"
 #include "tests/support/win32/registry_link.h"
 
 namespace qv {
@@ -142,7 +143,8 @@ TEST_F(LinkSafetyTest, ATreeWithoutLinksIsBackedUpDeletedAndMergesBack) {
   EXPECT_FALSE(KeyExists(kPlain));
   EXPECT_EQ(DeleteKeyTree(m_machine.registry(), kHkeyLocalMachine, kPlain), kErrorFileNotFound);
   CWin32RegistryEditor editor;
-  EXPECT_EQ(editor.MergeFile(m_file), kErrorSuccess);
+  EXPECT_EQ(MergeRegistryFile(editor, m_machine.registry(), m_machine.files(), m_file),
+            kErrorSuccess);
   EXPECT_EQ(GetText(kPlain, L"p"), L"plain");
   EXPECT_EQ(GetText(std::wstring(kPlain) + L"\\one\\two", L"q"), L"deeper");
   EXPECT_EQ(GetText(std::wstring(kPlain) + L"\\three", L"r"), L"side");
