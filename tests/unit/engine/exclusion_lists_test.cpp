@@ -22,6 +22,7 @@
 #include "base/text_case.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/forwarding_registry.h"
 
 namespace qv {
 namespace {
@@ -85,53 +86,23 @@ class CFaultyFileSystem final : public test::CForwardingFileSystem {
 
 // Forwards to the in-memory registry, counting key creations by last path element and failing
 // SetValue for one value name.
-class CCountingRegistry final : public IRegistry {
+class CCountingRegistry final : public test::CForwardingRegistry {
  public:
-  explicit CCountingRegistry(CMemoryRegistry& inner) : m_inner(inner) {}
+  using CForwardingRegistry::CForwardingRegistry;
 
   std::map<std::wstring, int> creates;
   std::wstring failValueName;
 
-  ErrorCode OpenKey(RegHandle p, std::wstring_view s, std::uint32_t a, RegHandle* r) override {
-    return m_inner.OpenKey(p, s, a, r);
-  }
   ErrorCode CreateKey(RegHandle p, std::wstring_view s, std::uint32_t a, RegHandle* r,
                       bool* c) override {
     ++creates[std::wstring(s.substr(s.find_last_of(L'\\') + 1))];
-    return m_inner.CreateKey(p, s, a, r, c);
-  }
-  ErrorCode CloseKey(RegHandle k) override { return m_inner.CloseKey(k); }
-  ErrorCode EnumKey(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c) override {
-    return m_inner.EnumKey(k, i, n, c);
-  }
-  ErrorCode EnumValue(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c, std::uint32_t* t,
-                      std::uint8_t* d, std::uint32_t* b) override {
-    return m_inner.EnumValue(k, i, n, c, t, d, b);
-  }
-  ErrorCode QueryValue(RegHandle k, std::wstring_view n, std::uint32_t* t, std::uint8_t* d,
-                       std::uint32_t* b) override {
-    return m_inner.QueryValue(k, n, t, d, b);
+    return CForwardingRegistry::CreateKey(p, s, a, r, c);
   }
   ErrorCode SetValue(RegHandle k, std::wstring_view n, std::uint32_t t, const std::uint8_t* d,
                      std::uint32_t b) override {
     if (n == failValueName) return kErrorAccessDenied;
-    return m_inner.SetValue(k, n, t, d, b);
+    return CForwardingRegistry::SetValue(k, n, t, d, b);
   }
-  ErrorCode DeleteKey(RegHandle p, std::wstring_view s) override { return m_inner.DeleteKey(p, s); }
-  ErrorCode OpenKeyNoFollow(RegHandle p, std::wstring_view s, std::uint32_t a,
-                            RegHandle* r) override {
-    return m_inner.OpenKeyNoFollow(p, s, a, r);
-  }
-  ErrorCode DeleteOpenedKey(RegHandle k) override { return m_inner.DeleteOpenedKey(k); }
-  ErrorCode DeleteValue(RegHandle k, std::wstring_view n) override {
-    return m_inner.DeleteValue(k, n);
-  }
-  ErrorCode QueryInfoKey(RegHandle k, std::uint32_t* s, std::uint32_t* v) override {
-    return m_inner.QueryInfoKey(k, s, v);
-  }
-
- private:
-  CMemoryRegistry& m_inner;
 };
 
 CRegistryProblem Problem(REGPROBLEM_TYPE type, std::wstring key, std::wstring name,

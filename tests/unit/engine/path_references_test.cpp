@@ -9,6 +9,7 @@
 
 #include "base/text_case.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/forwarding_shell.h"
 #include "tests/unit/engine/path_reference_cases.h"
 
 namespace qv {
@@ -144,44 +145,28 @@ TEST(PathReferences, PathTokenLengthIsCountedInUtf16Units) {
 }
 
 // A shell that records the order of the folder requests.
-class CRecordingShell final : public IShell {
+class CRecordingShell final : public test::CForwardingShell {
  public:
-  explicit CRecordingShell(IShell& inner) : m_inner(inner) {}
+  using CForwardingShell::CForwardingShell;
   ErrorCode GetFolderPath(int csidl, std::wstring* path) override {
     calls.push_back(csidl);
-    return m_inner.GetFolderPath(csidl, path);
+    return CForwardingShell::GetFolderPath(csidl, path);
   }
   ErrorCode GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override {
     calls.push_back(1000 + csidl);
-    return m_inner.GetSpecialFolderPath(csidl, create, path);
+    return CForwardingShell::GetSpecialFolderPath(csidl, create, path);
   }
   std::uint32_t ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
                                   std::wstring* expanded) override {
     calls.push_back(-1);
     expandedTexts.emplace_back(text);
     capacities.push_back(capacity);
-    return m_inner.ExpandEnvironment(text, capacity, expanded);
-  }
-  std::wstring ModuleFileName() override { return m_inner.ModuleFileName(); }
-  ErrorCode GetFileVersion(std::wstring_view path, CFileVersion* version) override {
-    return m_inner.GetFileVersion(path, version);
-  }
-  void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override {
-    m_inner.GetSystemVersion(major, minor);
-  }
-  ErrorCode ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) override {
-    return m_inner.ReadShortcut(path, info);
-  }
-  ErrorCode CreateShortcut(std::wstring_view path, const SHORTCUT_INFO& info) override {
-    return m_inner.CreateShortcut(path, info);
+    return CForwardingShell::ExpandEnvironment(text, capacity, expanded);
   }
 
   std::vector<int> calls;  // CSIDLs; -1 for an environment expansion
   std::vector<std::wstring> expandedTexts;
   std::vector<std::uint32_t> capacities;
-
- private:
-  IShell& m_inner;
 };
 
 TEST(PathReferences, FolderTableIsResolvedInItsOrderWithTempFromTheEnvironment) {

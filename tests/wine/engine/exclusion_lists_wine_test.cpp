@@ -16,6 +16,7 @@
 #include "repair/backup_texts.h"
 #include "repair/registry_merge.h"
 #include "state/state_texts.h"
+#include "tests/support/forwarding_shell.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -30,39 +31,16 @@ constexpr wchar_t kBlockedRun[] = L"SOFTWARE\\Quarvelo\\blocked\\WinStartUpError
 
 // The real shell, except that the running program lives in a folder the test owns (so the
 // shipped lists beside it are the test's).
-class CProgramFolderShell final : public IShell {
+class CProgramFolderShell final : public test::CForwardingShell {
  public:
-  explicit CProgramFolderShell(IShell& inner) : m_inner(inner) {}
+  using CForwardingShell::CForwardingShell;
   // Empty: the real program's path.
   void SetModuleFileName(std::wstring module) { m_module = std::move(module); }
-  ErrorCode GetFolderPath(int csidl, std::wstring* path) override {
-    return m_inner.GetFolderPath(csidl, path);
-  }
-  ErrorCode GetSpecialFolderPath(int csidl, bool create, std::wstring* path) override {
-    return m_inner.GetSpecialFolderPath(csidl, create, path);
-  }
-  std::uint32_t ExpandEnvironment(std::wstring_view text, std::uint32_t capacity,
-                                  std::wstring* expanded) override {
-    return m_inner.ExpandEnvironment(text, capacity, expanded);
-  }
   std::wstring ModuleFileName() override {
-    return m_module.empty() ? m_inner.ModuleFileName() : m_module;
-  }
-  ErrorCode GetFileVersion(std::wstring_view path, CFileVersion* version) override {
-    return m_inner.GetFileVersion(path, version);
-  }
-  void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override {
-    m_inner.GetSystemVersion(major, minor);
-  }
-  ErrorCode ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) override {
-    return m_inner.ReadShortcut(path, info);
-  }
-  ErrorCode CreateShortcut(std::wstring_view path, const SHORTCUT_INFO& info) override {
-    return m_inner.CreateShortcut(path, info);
+    return m_module.empty() ? CForwardingShell::ModuleFileName() : m_module;
   }
 
  private:
-  IShell& m_inner;
   std::wstring m_module;
 };
 
