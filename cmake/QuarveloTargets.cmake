@@ -46,13 +46,15 @@ function(quarvelo_layer folder)
   set_property(GLOBAL APPEND PROPERTY QUARVELO_LAYER_TARGETS ${name})
 endfunction()
 
-# quarvelo_test(<name> SOURCES <...> [DEPS <...>] [WINE_ONLY] [DISPLAY] [TIMEOUT <s>])
+# quarvelo_test(<name> SOURCES <...> [DEPS <...>] [WINE_ONLY] [DISPLAY] [TIMEOUT <s>]
+#               [SETUP <shell command>])
 #   A GoogleTest program. Natively each test case is its own ctest entry; in the Windows build
 #   the whole program is one ctest entry, run through scripts/wine-run in a throwaway prefix
 #   (one prefix per program keeps the suite fast). WINE_ONLY programs exist only in the
-#   Windows build; DISPLAY programs get an Xvfb display from the wrapper.
+#   Windows build; DISPLAY programs get an Xvfb display from the wrapper; SETUP is a shell
+#   command the wrapper runs on the new prefix first ($WINEPREFIX set).
 function(quarvelo_test name)
-  cmake_parse_arguments(ARG "WINE_ONLY;DISPLAY" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "WINE_ONLY;DISPLAY" "TIMEOUT;SETUP" "SOURCES;DEPS" ${ARGN})
   if(ARG_WINE_ONLY AND NOT WIN32)
     return()
   endif()
@@ -67,6 +69,9 @@ function(quarvelo_test name)
     set(env "QV_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine-template")
     if(ARG_DISPLAY)
       list(APPEND env "QV_WINE_DISPLAY=1")
+    endif()
+    if(ARG_SETUP)
+      list(APPEND env "QV_WINE_SETUP=${ARG_SETUP}")
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}"
                          WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})

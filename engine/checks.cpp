@@ -12,6 +12,11 @@ bool RunCategoryCheck(CRegistryCleaner& engine, int index) {
     case REGPROBLEM_SHARED_DLL: CheckSharedDlls(engine); return true;
     case REGPROBLEM_APP_PATH: CheckAppPaths(engine); return true;
     case REGPROBLEM_HELP_FILE: CheckHelpFiles(engine); return true;
+    case REGPROBLEM_STARTUP: CheckStartup(engine); return true;
+    case REGPROBLEM_FILE_PATH: CheckFileReferences(engine); return true;
+    case REGPROBLEM_SHORTCUT: CheckShortcuts(engine); return true;
+    case REGPROBLEM_EMPTY_KEY: CheckEmptyKeys(engine); return true;
+    case REGPROBLEM_FILE_ASSOCIATION: CheckFileAssociations(engine); return true;
     default: return false;
   }
 }

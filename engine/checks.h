@@ -48,6 +48,24 @@ inline constexpr std::wstring_view kAppPathsKey =
 inline constexpr std::wstring_view kHelpKey = L"SOFTWARE\\Microsoft\\Windows\\HELP";
 inline constexpr std::wstring_view kHtmlHelpKey = L"SOFTWARE\\Microsoft\\Windows\\HTML Help";
 
+inline constexpr std::wstring_view kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr std::wstring_view kCommonProgramsValue = L"Common Programs";
+inline constexpr std::wstring_view kMenuOrderKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs";
+inline constexpr std::wstring_view kMenuOrder2Key =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs";
+inline constexpr std::wstring_view kOpenCommandSuffix = L"\\shell\\open\\command\\";
+inline constexpr std::wstring_view kAllFilesPattern = L"\\*.*";
+inline constexpr std::wstring_view kShortcutExtension = L".lnk";
+inline constexpr std::wstring_view kSendToFolder = L"sendto";
+// The program's own shortcut backups, as the path of the Windows XP data folder names them.
+inline constexpr std::wstring_view kShortcutBackupMarker = L"Application Data\\Quarvelo\\Backup";
+inline constexpr std::wstring_view kWow64Marker = L"Wow6432Node";
+inline constexpr std::wstring_view kClassesMarker = L"Software\\Classes";
+inline constexpr std::wstring_view kUserClassesMarker = L"_Classes";
+inline constexpr std::wstring_view kDefaultUsersKey = L"HKEY_USERS\\.DEFAULT";
+inline constexpr std::wstring_view kDefaultNameProblem = L"(Default)";
+
 // ---- Buffer limits (names in characters including the NUL, data in bytes) ----
 inline constexpr std::uint32_t kCheckKeyNameChars = 1024;
 inline constexpr std::uint32_t kProgIdKeyNameChars = 1023;
@@ -55,6 +73,10 @@ inline constexpr std::uint32_t kCheckValueNameChars = 1024;
 inline constexpr std::uint32_t kCheckValueDataBytes = 1024;
 inline constexpr std::uint32_t kNamedValueBytes = 2048;
 inline constexpr std::uint32_t kComValueBytes = 2046;
+inline constexpr std::uint32_t kWalkKeyNameChars = 1023;    // File/Path, empty-key, associations
+inline constexpr std::uint32_t kWalkValueDataBytes = 2048;  // File/Path walk
+// The File/Path walk judges only string data longer than this (four characters and the NUL).
+inline constexpr std::uint32_t kFileReferenceMinBytes = 10;
 
 // Category 0: classes whose AppID names an unregistered application identifier, and ProgIDs
 // whose CLSID names an unregistered class.
@@ -71,13 +93,42 @@ void CheckAppPaths(CRegistryCleaner& engine);
 // Category 5: help-file folders that are gone.
 void CheckHelpFiles(CRegistryCleaner& engine);
 
+// Category 6: Run entries of the machine and the user that name a missing program, and Start
+// menu ordering entries whose folder is in neither Programs folder.
+void CheckStartup(CRegistryCleaner& engine);
+// Category 7: string values anywhere below HKEY_LOCAL_MACHINE and HKEY_USERS that name a missing
+// local file or folder.
+void CheckFileReferences(CRegistryCleaner& engine);
+// Category 8: shortcut files on the drive of the user profiles whose target is gone.
+void CheckShortcuts(CRegistryCleaner& engine);
+// Category 9: keys below HKEY_USERS with neither subkeys nor values.
+void CheckEmptyKeys(CRegistryCleaner& engine);
+// Category 10: file-name extensions whose class's open command names a missing program.
+void CheckFileAssociations(CRegistryCleaner& engine);
+
+// The menu-order check of one key: every subkey E of HKEY_CURRENT_USER\<menuOrderKey> whose
+// folder is neither <commonPrograms>\E nor <the user's Programs folder>\E.
+void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
+                    std::wstring_view commonPrograms);
+// The File/Path walk of root\subkey (shown as `display`) and everything below it.
+void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
+                        std::wstring_view display);
+// The shortcut walk from a search pattern ("C:\*.*"), depth first.
+void WalkShortcuts(CRegistryCleaner& engine, std::wstring_view pattern);
+// False only for a shortcut whose file target the shell link object gives and that is not
+// there; a shortcut it cannot read, or one without a file target, counts as fine.
+[[nodiscard]] bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path);
+// The empty-key walk of parent\name (the parent shown as `display`); true when that key was
+// reported.
+bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view name,
+                   std::wstring_view display);
+
 // Every value of root\subkey whose data names a missing local file or folder becomes a problem
 // of the given type (key "<root's full name>\<subkey>", the value's name and data).
 void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                           REGPROBLEM_TYPE type);
 
-// Runs the check of a category index; true when that category has a check (0-5 now, the rest
-// come later).
+// Runs the check of a category index; true for 0-10 (every category has its check).
 bool RunCategoryCheck(CRegistryCleaner& engine, int index);
 
 }  // namespace qv

@@ -4,19 +4,13 @@
 #include <string>
 
 #include "engine/check_support.h"
+#include "base/text.h"
 #include "engine/checks.h"
 #include "engine/key_naming.h"
 #include "engine/registry_cleaner.h"
 
 namespace qv {
 namespace {
-
-std::wstring Joined(std::wstring_view first, std::wstring_view second) {
-  std::wstring text(first);
-  text += L'\\';
-  text += second;
-  return text;
-}
 
 // Pass 1: every class whose AppID value names an application identifier that is not registered.
 void CheckClassAppIds(CRegistryCleaner& engine) {
@@ -31,14 +25,14 @@ void CheckClassAppIds(CRegistryCleaner& engine) {
     {
       CRegKey classKey(registry);
       std::wstring appId;
-      if (classKey.Open(kHkeyClassesRoot, Joined(kClsidKey, classId), kKeyReadWriteCreate) ==
+      if (classKey.Open(kHkeyClassesRoot, JoinPath(kClsidKey, classId), kKeyReadWriteCreate) ==
               kErrorSuccess &&
           classKey.QueryString(kAppIdValue, kComValueBytes, &appId) == kErrorSuccess) {
-        const std::wstring appIdPath = Joined(kAppIdKey, appId);
+        const std::wstring appIdPath = JoinPath(kAppIdKey, appId);
         engine.ReportEntryExamined(appIdPath);
         if (!ReferencedKeyExists(registry, kHkeyClassesRoot, appIdPath)) {
           engine.AddProblem(std::make_unique<CRegistryProblem>(
-              Joined(Joined(kHkeyClassesRootName, kClsidKey), classId), std::wstring(kAppIdValue),
+              JoinPath(JoinPath(kHkeyClassesRootName, kClsidKey), classId), std::wstring(kAppIdValue),
               appId, REGPROBLEM_COM));
         }
       }
@@ -61,18 +55,18 @@ void CheckProgIdClasses(CRegistryCleaner& engine) {
   for (std::uint32_t index = 0;
        root.EnumKeyName(index, kProgIdKeyNameChars, &progId) == kErrorSuccess; ++index) {
     if (!progId.starts_with(L'.')) {
-      const std::wstring classIdKey = Joined(progId, kClsidKey);
+      const std::wstring classIdKey = JoinPath(progId, kClsidKey);
       engine.ReportEntryExamined(classIdKey);
       CRegKey progIdClass(registry);
       std::wstring classId;
       if (progIdClass.Open(kHkeyClassesRoot, classIdKey, kKeyReadWriteCreate) == kErrorSuccess &&
           progIdClass.QueryString(L"", kComValueBytes, &classId) == kErrorSuccess) {
-        const std::wstring classPath = Joined(kClsidKey, classId);
+        const std::wstring classPath = JoinPath(kClsidKey, classId);
         engine.ReportEntryExamined(classPath);
         if (classId.starts_with(L'{') &&
             !ReferencedKeyExists(registry, kHkeyClassesRoot, classPath)) {
           engine.AddProblem(std::make_unique<CRegistryProblem>(
-              Joined(kHkeyClassesRootName, classIdKey), std::wstring(kDefaultValueProblemName),
+              JoinPath(kHkeyClassesRootName, classIdKey), std::wstring(kDefaultValueProblemName),
               classId, REGPROBLEM_COM));
         }
       }

@@ -21,15 +21,8 @@ namespace {
 constexpr std::wstring_view kUnjudgedUninstallers[] = {L"rundll", L"msiexec.exe",
                                                        L"s3uninst.exe"};
 
-std::wstring Joined(std::wstring_view first, std::wstring_view second) {
-  std::wstring text(first);
-  text += L'\\';
-  text += second;
-  return text;
-}
-
 std::wstring MachineKeyText(std::wstring_view subkey) {
-  return Joined(kHkeyLocalMachineName, subkey);
+  return JoinPath(kHkeyLocalMachineName, subkey);
 }
 
 void AddProblem(CRegistryCleaner& engine, std::wstring key, std::wstring name, std::wstring data,
@@ -75,7 +68,7 @@ void CheckUninstallEntries(CRegistryCleaner& engine) {
   for (std::uint32_t index = 0;
        uninstall.EnumKeyName(index, kCheckKeyNameChars, &entry) == kErrorSuccess; ++index) {
     if (engine.ShouldStop()) return;
-    const std::wstring entryPath = Joined(kUninstallKey, entry);
+    const std::wstring entryPath = JoinPath(kUninstallKey, entry);
     engine.ReportEntryExamined(entryPath);
     CRegKey entryKey(registry);
     std::wstring command;
@@ -170,7 +163,7 @@ void CheckAppPaths(CRegistryCleaner& engine) {
   for (std::uint32_t index = 0;
        appPaths.EnumKeyName(index, kCheckKeyNameChars, &program) == kErrorSuccess; ++index) {
     if (engine.ShouldStop()) return;
-    const std::wstring programPath = Joined(kAppPathsKey, program);
+    const std::wstring programPath = JoinPath(kAppPathsKey, program);
     engine.ReportEntryExamined(programPath);
     CRegKey programKey(registry);
     std::wstring command;
@@ -203,7 +196,7 @@ void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring
     if (engine.ShouldStop()) return;
     engine.ReportEntryExamined(data);
     if (engine.Platform().files.FileExists(data) || engine.IsValidReference(data)) continue;
-    AddProblem(engine, Joined(RootKeyName(root), subkey), name, data, type);
+    AddProblem(engine, JoinPath(RootKeyName(root), subkey), name, data, type);
   }
 }
 

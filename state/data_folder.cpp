@@ -62,4 +62,22 @@ std::wstring ProductDataFolder(IShell& shell, IFileSystem& files, std::wstring_v
   return std::wstring(StripTrailingBackslashes(path));
 }
 
+std::wstring ProductDataFolderPath(IShell& shell, std::wstring_view subfolder) {
+  subfolder = StripTrailingBackslashes(subfolder);
+  std::wstring common;
+  std::wstring path;
+  if (shell.GetFolderPath(kCsidlCommonAppData, &common) == kErrorSuccess && !common.empty()) {
+    path = StripTrailingBackslashes(common);
+    path.push_back(L'\\');
+    path += kProductName;
+  } else {
+    path = ProgramFolder(shell);
+  }
+  if (!subfolder.empty()) {
+    path.push_back(L'\\');
+    path += subfolder;
+  }
+  return std::wstring(StripTrailingBackslashes(path));
+}
+
 }  // namespace qv

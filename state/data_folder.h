@@ -26,6 +26,10 @@ inline constexpr int kCommonAppDataCreate = kCsidlCommonAppData | kCsidlFlagCrea
                                              std::wstring_view subfolder,
                                              ErrorCode* createError = nullptr);
 
+// The same folder's path without creating anything (the common application-data folder asked for
+// without CSIDL_FLAG_CREATE): where the folder is, or would be once made.
+[[nodiscard]] std::wstring ProductDataFolderPath(IShell& shell, std::wstring_view subfolder);
+
 // The running program's folder: its module path without the file name and without a trailing
 // backslash ("C:\Program Files\Quarvelo", "C:" for a program in a drive root).
 [[nodiscard]] std::wstring ProgramFolder(IShell& shell);

@@ -1,7 +1,7 @@
 // QuarveloCli.exe end to end on the real Win32 registry of a throwaway Wine prefix: scan the
 // prefix as it is (a fresh prefix has dangling entries of its own), seed healthy, broken and
-// excluded entries of categories 0-5, scan again, and require the new problems to be exactly the
-// broken entries. Then the exit codes, the default selection from the product key, what the scan
+// excluded entries of all eleven categories (registry values, shortcut files, a registry link),
+// scan again, and require the new problems to be exactly the broken entries. Then the exit codes, the default selection from the product key, what the scan
 // records, and the report forms (JSON file, JSON on standard output, text).
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -25,6 +25,7 @@
 #include "base/utf16.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
+#include "tests/support/win32/registry_link.h"
 
 #ifndef QV_CLI_EXE
 #error QV_CLI_EXE must name the QuarveloCli.exe to test
@@ -119,6 +120,11 @@ constexpr wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\
 constexpr wchar_t kHelp[] = L"SOFTWARE\\Microsoft\\Windows\\HELP";
 constexpr wchar_t kHtmlHelp[] = L"SOFTWARE\\Microsoft\\Windows\\HTML Help";
 constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quarvelo";
+constexpr wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kMenuOrder[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs";
+constexpr wchar_t kMenuOrder2[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs";
 #define QV_GUID(n) L"{5A17C0DE-0000-4000-8000-0000000000" n L"}"
 // A name and a path with characters outside every 8-bit code page.
 #define QV_UNICODE_NAME L"QvTest \u00dcn\u00efc\u00f8d\u00e9 \u0422\u0435\u0441\u0442"
@@ -198,6 +204,54 @@ std::wstring Hklm(std::wstring_view subkey) {
   return L"HKEY_LOCAL_MACHINE\\" + std::wstring(subkey);
 }
 
+// HKEY_CURRENT_USER as the walks of HKEY_USERS see it: HKEY_USERS\<the user's SID>.
+std::wstring UsersKeyOfThisUser() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"<no token>";
+  CUniqueHandle<CWin32HandleTraits> held(token);
+  std::vector<BYTE> buffer(512);
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()),
+                           &size)) {
+    return L"<no user>";
+  }
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+    return L"<no SID>";
+  }
+  std::wstring key = L"HKEY_USERS\\" + std::wstring(text);
+  LocalFree(text);
+  return key;
+}
+
+// A machine key as the walks spell it: by the names the registry enumerates (this prefix has
+// "Software", not "SOFTWARE").
+std::wstring Walked(std::wstring_view belowSoftware) {
+  return L"HKEY_LOCAL_MACHINE\\Software\\" + std::wstring(belowSoftware);
+}
+
+std::wstring Hku(std::wstring_view subkeyOfTheUser) {
+  return UsersKeyOfThisUser() + L"\\" + std::wstring(subkeyOfTheUser);
+}
+
+std::wstring UserProgramsFolder() {
+  wchar_t path[MAX_PATH] = {};
+  EXPECT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROGRAMS, TRUE));
+  return path;
+}
+
+// The Common Programs folder of the machine's Shell Folders key (what the startup check reads).
+std::wstring CommonProgramsFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE,
+                   L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                   L"Common Programs", RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS) {
+    return L"";
+  }
+  return buffer;
+}
+
 PROBLEM_COUNTS ProblemsOf(const Json& report) {
   PROBLEM_COUNTS counts;
   for (const Json& p : report.at("problems")) {
@@ -227,14 +281,12 @@ std::string Describe(const PROBLEM_COUNTS& problems) {
   return text;
 }
 
-// Categories 0-5 scanned in this process on the real registry with no safe list or ignore list:
+// Every category scanned in this process on the real registry with no safe list or ignore list:
 // what the program would report if it excluded nothing.
 PROBLEM_COUNTS UnfilteredProblems() {
   CWin32Platform system;
   std::shared_ptr<CRegistryCleaner> engine = CreateScanEngine(system.platform(), nullptr, nullptr);
-  CATEGORY_SELECTION selection{};
-  for (int i = 0; i <= REGPROBLEM_HELP_FILE; ++i) selection[static_cast<std::size_t>(i)] = true;
-  const SCAN_RESULT result = RunScan(*engine, selection, {});
+  const SCAN_RESULT result = RunScan(*engine, AllCategories(), {});
   PROBLEM_COUNTS counts;
   for (const REPORTED_PROBLEM& p : result.problems) {
     ++counts[Problem(p.category, p.key, p.name, p.data)];
@@ -244,12 +296,11 @@ PROBLEM_COUNTS UnfilteredProblems() {
 
 class CliScanTest : public ::testing::Test {
  protected:
-  // Scans categories 0-5 with the JSON report in a file; returns the parsed report.
+  // Scans every category with the JSON report in a file; returns the parsed report.
   Json ScanToJson(const std::wstring& file, DWORD* exitCode, const std::wstring& more = L"") {
-    const CHILD_RESULT run = RunCli(
-        L"scan --category 0 --category 1 --category 2 --category 3 "
-        L"--category 4 --category 5 --quiet --json " +
-        file + more);
+    std::wstring categories;
+    for (int i = 0; i < kCategoryCount; ++i) categories += L"-c " + std::to_wstring(i) + L" ";
+    const CHILD_RESULT run = RunCli(L"scan " + categories + L"--quiet --json " + file + more);
     *exitCode = run.exitCode;
     EXPECT_TRUE(run.out.empty()) << run.out;  // --quiet: no text report
     const std::string bytes = ReadFileBytes(file);
@@ -269,6 +320,34 @@ class CliScanTest : public ::testing::Test {
       WriteFileBytes(file, "placeholder");
     }
     WriteFileBytes(WindowsFolder() + L"\\Fonts\\qvtest-healthy.ttf", "placeholder");
+
+    // Category 6: a Start menu folder of the user's.
+    CreateDirectoryW((UserProgramsFolder() + L"\\QvTest Healthy Menu").c_str(), nullptr);
+    // Category 8: shortcuts whose target is there and gone; one named in upper case, one in a
+    // SendTo folder and one among the program's own shortcut backups, none of them examined.
+    CWin32Shell shell;
+    for (const wchar_t* folder : {L"C:\\qvtest\\links", L"C:\\qvtest\\links\\SendTo"}) {
+      CreateDirectoryW(folder, nullptr);
+    }
+    const std::wstring backup = CommonAppData() + L"\\Quarvelo\\Backup";
+    for (const std::wstring& folder : {CommonAppData() + L"\\Quarvelo", backup,
+                                       backup + L"\\QuarveloBak_Test"}) {
+      CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    const struct {
+      std::wstring path;
+      const wchar_t* target;
+    } shortcuts[] = {
+        {L"C:\\qvtest\\links\\Healthy.lnk", L"C:\\qvtest\\app\\healthy.exe"},
+        {L"C:\\qvtest\\links\\Broken.lnk", L"C:\\qvtest\\gone\\linked.exe"},
+        {L"C:\\qvtest\\links\\Upper.LNK", L"C:\\qvtest\\gone\\upper.exe"},
+        {L"C:\\qvtest\\links\\SendTo\\Broken.lnk", L"C:\\qvtest\\gone\\sendto.exe"},
+        {backup + L"\\QuarveloBak_Test\\Moved.lnk", L"C:\\qvtest\\gone\\moved.exe"},
+    };
+    for (const auto& shortcut : shortcuts) {
+      ASSERT_EQ(shell.CreateShortcut(shortcut.path, {shortcut.target, L"", L""}), kErrorSuccess)
+          << ToUtf8(shortcut.path);
+    }
   }
 
   static void SeedRegistry() {
@@ -327,6 +406,51 @@ class CliScanTest : public ::testing::Test {
     SetString(HKEY_LOCAL_MACHINE, kHelp, L"qvtest-healthy.hlp", L"C:\\qvtest\\help");
     SetString(HKEY_LOCAL_MACHINE, kHtmlHelp, L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp");
     SetString(HKEY_LOCAL_MACHINE, kHtmlHelp, L"qvtest-healthy.chm", L"C:\\qvtest\\help");
+
+    // Category 6: Run entries of the machine and the user, gone and there; Start menu ordering
+    // entries whose folder is in neither Programs folder, and one whose folder is there.
+    SetString(HKEY_LOCAL_MACHINE, kRun, L"QvTest Gone Agent", L"C:\\qvtest\\gone\\agent.exe");
+    SetString(HKEY_LOCAL_MACHINE, kRun, L"QvTest Agent", L"\"C:\\qvtest\\app\\healthy.exe\" /tray");
+    SetString(HKEY_CURRENT_USER, kRun, L"QvTest Gone User Agent", L"C:\\qvtest\\gone\\useragent.exe");
+    MakeKey(HKEY_CURRENT_USER, std::wstring(kMenuOrder) + L"\\QvTest Gone Menu");
+    MakeKey(HKEY_CURRENT_USER, std::wstring(kMenuOrder) + L"\\QvTest Healthy Menu");
+    MakeKey(HKEY_CURRENT_USER, std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two");
+
+    // Category 7: string values anywhere in the two hives, short ones that are not judged, a
+    // subtree below Wow6432Node that is not walked, and a link that is not followed (what lies
+    // below its target is reported once, where it is).
+    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"LastReport",
+              L"C:\\qvtest\\gone\\report.txt");
+    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"Workspace", L"C:\\qvtest\\app");
+    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"Short", L"C:\\q");
+    SetString(HKEY_CURRENT_USER, L"Software\\QvTest\\Recent", L"File1",
+              L"C:\\qvtest\\gone\\recent.doc");
+    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\Old", L"v",
+              L"C:\\qvtest\\gone\\wow.exe");
+    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTestTarget\\Inside", L"v",
+              L"C:\\qvtest\\gone\\linked.dll");
+    ASSERT_EQ(test::CreateRegistryLink(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\ToTarget",
+                                       test::NativeKeyPath(HKEY_LOCAL_MACHINE,
+                                                           L"SOFTWARE\\QvTestTarget")),
+              ERROR_SUCCESS);
+
+    // Category 9: empty keys below the users (the menu-order entries above are empty too), a
+    // filled one, and an empty class key that is never reported.
+    MakeKey(HKEY_CURRENT_USER, L"Software\\QvTest\\Empty");
+    SetString(HKEY_CURRENT_USER, L"Software\\QvTest\\Filled", L"v", L"kept");
+    MakeKey(HKEY_CURRENT_USER, L"Software\\Classes\\QvTest.EmptyClass");
+
+    // Category 10: an extension whose open command names a missing program, one whose program
+    // is there, and one that names a bare program (not judged).
+    SetString(HKEY_CLASSES_ROOT, L".qvgone", L"", L"QvTest.GoneFile");
+    SetString(HKEY_CLASSES_ROOT, L"QvTest.GoneFile\\shell\\open\\command", L"",
+              L"\"C:\\qvtest\\gone\\viewer.exe\" \"%1\"");
+    SetString(HKEY_CLASSES_ROOT, L".qvkept", L"", L"QvTest.KeptFile");
+    SetString(HKEY_CLASSES_ROOT, L"QvTest.KeptFile\\shell\\open\\command", L"",
+              L"\"C:\\qvtest\\app\\healthy.exe\" \"%1\"");
+    SetString(HKEY_CLASSES_ROOT, L".qvbare", L"", L"QvTest.BareFile");
+    SetString(HKEY_CLASSES_ROOT, L"QvTest.BareFile\\shell\\open\\command", L"",
+              L"qvbareviewer.exe %1");
   }
 
   static void SeedExclusions() {
@@ -361,6 +485,41 @@ class CliScanTest : public ::testing::Test {
              Problem(4, Hklm(kAppPaths), L"qvtest-broken.exe", L"C:\\qvtest\\gone\\broken.exe"),
              Problem(5, Hklm(kHelp), L"qvtest-broken.hlp", L"C:\\qvtest\\gonehelp"),
              Problem(5, Hklm(kHtmlHelp), L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp"),
+             // 6
+             Problem(6, Walked(L"Microsoft\\Windows\\CurrentVersion\\Run"), L"QvTest Gone Agent", L"C:\\qvtest\\gone\\agent.exe"),
+             Problem(6, L"HKEY_CURRENT_USER\\" + std::wstring(kRun), L"QvTest Gone User Agent",
+                     L"C:\\qvtest\\gone\\useragent.exe"),
+             Problem(6, L"HKEY_CURRENT_USER\\" + std::wstring(kMenuOrder) + L"\\QvTest Gone Menu",
+                     L"QvTest Gone Menu", CommonProgramsFolder() + L"\\QvTest Gone Menu"),
+             Problem(6,
+                     L"HKEY_CURRENT_USER\\" + std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two",
+                     L"QvTest Gone Menu Two", CommonProgramsFolder() + L"\\QvTest Gone Menu Two"),
+             // 7: the seeded values of every category that name a missing local file
+             Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTest Broken"), L"UninstallString",
+                     L"C:\\qvtest\\gone\\uninst.exe"),
+             Problem(7, Walked(L"Microsoft\\Windows NT\\CurrentVersion\\Fonts"), L"QvTest Broken (TrueType)", L"C:\\qvtest\\fonts\\gone.ttf"),
+             Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\App Paths\\qvtest-broken.exe"), L"",
+                     L"C:\\qvtest\\gone\\broken.exe"),
+             Problem(7, Walked(L"Microsoft\\Windows\\HELP"), L"qvtest-broken.hlp", L"C:\\qvtest\\gonehelp"),
+             Problem(7, Walked(L"Microsoft\\Windows\\HTML Help"), L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp"),
+             Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\Run"), L"QvTest Gone Agent", L"C:\\qvtest\\gone\\agent.exe"),
+             Problem(7, Hku(kRun), L"QvTest Gone User Agent", L"C:\\qvtest\\gone\\useragent.exe"),
+             Problem(7, Walked(L"QvTest\\Settings"), L"LastReport",
+                     L"C:\\qvtest\\gone\\report.txt"),
+             Problem(7, Hku(L"Software\\QvTest\\Recent"), L"File1", L"C:\\qvtest\\gone\\recent.doc"),
+             Problem(7, Walked(L"QvTestTarget\\Inside"), L"v",
+                     L"C:\\qvtest\\gone\\linked.dll"),
+             Problem(7, Walked(L"Classes\\QvTest.GoneFile\\shell\\open\\command"), L"",
+                     L"C:\\qvtest\\gone\\viewer.exe"),
+             // 8
+             Problem(8, L"C:\\qvtest\\links\\Broken.lnk", L"", L""),
+             // 9: the empty keys, the menu-order entries among them
+             Problem(9, Hku(L"Software\\QvTest\\Empty"), L"(Default)", L""),
+             Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Gone Menu"), L"(Default)", L""),
+             Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Healthy Menu"), L"(Default)", L""),
+             Problem(9, Hku(std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two"), L"(Default)", L""),
+             // 10
+             Problem(10, L"HKEY_CLASSES_ROOT\\.qvgone", L"(Default)", L"C:\\qvtest\\gone\\viewer.exe"),
          }) {
       ++expected[p];
     }
@@ -383,6 +542,8 @@ class CliScanTest : public ::testing::Test {
              Problem(3, Hklm(kSharedDlls), L"C:\\qvtest\\InstallSource\\gone.dll", L""),
              Problem(4, Hklm(kAppPaths), L"qvtest-safe.exe",
                      L"C:\\qvtest\\Windows Search\\gone.exe"),
+             Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\App Paths\\qvtest-safe.exe"), L"",
+                     L"C:\\qvtest\\Windows Search\\gone.exe"),
          }) {
       ++expected[p];
     }
@@ -397,6 +558,15 @@ TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
   SetString(HKEY_LOCAL_MACHINE, kProductKey, L"FFonts", L"7");
   SetString(HKEY_LOCAL_MACHINE, kProductKey, L"Help Files", L"1");
 
+  // Wine adds volatile, empty keys under the user's "Temporary System Parameters" the first time
+  // a process of the prefix brings up the window system (a shell call does): make them now, so
+  // the baseline holds them.
+  {
+    CWin32Shell shell;
+    ASSERT_EQ(shell.CreateShortcut(L"C:\\warm-up.lnk", {L"C:\\windows\\notepad.exe", L"", L""}),
+              kErrorSuccess);
+    DeleteFileW(L"C:\\warm-up.lnk");
+  }
   const PROBLEM_COUNTS unfilteredBefore = UnfilteredProblems();
   DWORD baselineExit = 0;
   const Json baseline = ScanToJson(L"C:\\baseline.json", &baselineExit);
@@ -431,7 +601,11 @@ TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
                              << Describe(expected) << "unexpected:\n"
                              << Describe(Minus(added, expected)) << "missing:\n"
                              << Describe(Minus(expected, added));
-  EXPECT_TRUE(Minus(before, after).empty()) << Describe(Minus(before, after));
+  // Nothing of the prefix's own problems goes, but the empty key the seeding filled (the user's
+  // Run key is empty in a fresh prefix).
+  PROBLEM_COUNTS gone = Minus(before, after);
+  gone.erase(Problem(9, Hku(kRun), L"(Default)", L""));
+  EXPECT_TRUE(gone.empty()) << Describe(gone);
   std::printf(
       "cli scan: prefix as made %zu problems (%llu items); seeded %zu problems (%llu items); "
       "new %zu, expected %zu; broken entries the lists exclude %zu, reported 0\n",
@@ -453,7 +627,7 @@ TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
     EXPECT_EQ(c.at("found").get<int>(), perCategory[index]) << index;
     EXPECT_TRUE(c.at("checked").get<bool>()) << index;
   }
-  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 5, 4}));
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 5, 6, 4, 7, 8, 9, 10}));
   // Problems in the order they were added, that is by category in run order.
   std::vector<int> runPosition(kCategoryCount);
   for (std::size_t i = 0; i < kCategoryRunOrder.size(); ++i) {
@@ -506,7 +680,8 @@ TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
   EXPECT_EQ(logText.find("Adobe QvTest Viewer="), std::string::npos);
 
   // The same report on standard output, and the text report.
-  const CHILD_RESULT toStdout = RunCli(L"scan -c 0 -c 1 -c 2 -c 3 -c 4 -c 5 --json -");
+  const CHILD_RESULT toStdout =
+      RunCli(L"scan -c 0 -c 1 -c 2 -c 3 -c 4 -c 5 -c 6 -c 7 -c 8 -c 9 -c 10 --json -");
   EXPECT_EQ(toStdout.exitCode, 1u);
   const Json fromStdout = Json::parse(toStdout.out, nullptr, false);
   ASSERT_FALSE(fromStdout.is_discarded()) << toStdout.out;
@@ -650,9 +825,10 @@ TEST_F(CliScanTest, WithoutAdministratorRightsItRefusesToScanAndRecordsNothing) 
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"lastScan"), L"before");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"itscanned"), L"12345");
 
-  // With the access back, the same command scans.
+  // With the access back, the same command scans (finding problems or not).
   const CHILD_RESULT allowed = RunCli(L"scan --category 9 --json C:\\allowed.json");
-  EXPECT_EQ(allowed.exitCode, 0u) << allowed.out << allowed.err;
+  EXPECT_LE(allowed.exitCode, 1u) << allowed.out << allowed.err;
+  EXPECT_FALSE(ReadFileBytes(L"C:\\allowed.json").empty());
   EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"lastScan"), L"before");
 }
 

@@ -1,0 +1,110 @@
+// Category 8 (Windows Shortcuts): the shortcut files of the drive that holds the user profiles.
+//
+// The walk never enters a reparse point (a junction or a symbolic link to a folder): such a
+// folder may lead back to one of its ancestors, and a walk into it would never end (Windows'
+// own profile folders hold several of them, "Application Data" inside "AppData" among them).
+// The program's own shortcut backups are passed over wherever the product's data folder is: on
+// the Windows XP layout its path holds "Application Data\Quarvelo\Backup", on every later one it
+// is the common application-data folder's Quarvelo\Backup (C:\ProgramData\Quarvelo\Backup).
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "base/text_case.h"
+#include "engine/checks.h"
+#include "engine/registry_cleaner.h"
+#include "platform/shell.h"
+#include "state/data_folder.h"
+#include "state/state_texts.h"
+
+namespace qv {
+namespace {
+
+// The path without its last element ("C:\users\user" gives "C:\users"); a path without a
+// backslash is left as it is.
+std::wstring WithoutLastElement(std::wstring path) {
+  const std::size_t slash = path.rfind(L'\\');
+  if (slash != std::wstring::npos) path.resize(slash);
+  return path;
+}
+
+// The folder part of a search pattern ("C:\dir\*.*" gives "C:\dir").
+std::wstring_view PatternFolder(std::wstring_view pattern) {
+  const std::size_t slash = pattern.rfind(L'\\');
+  return slash == std::wstring_view::npos ? std::wstring_view() : pattern.substr(0, slash);
+}
+
+bool EndsWithShortcutExtension(std::wstring_view name) {
+  // Exactly ".lnk": a file named X.LNK is not examined.
+  return name.size() >= kShortcutExtension.size() &&
+         name.substr(name.size() - kShortcutExtension.size()) == kShortcutExtension;
+}
+
+// Whether the path lies in the folder (compared without case, the folder itself included).
+bool IsInFolder(std::wstring_view path, std::wstring_view folder) {
+  if (folder.empty() || path.size() < folder.size()) return false;
+  if (!EqualsNoCase(path.substr(0, folder.size()), folder)) return false;
+  return path.size() == folder.size() || path[folder.size()] == L'\\';
+}
+
+class CShortcutWalk {
+ public:
+  explicit CShortcutWalk(CRegistryCleaner& engine)
+      : m_engine(engine),
+        m_backupFolder(ProductDataFolderPath(engine.Platform().shell, kBackupSubfolder)) {}
+
+  void Walk(std::wstring_view pattern) {
+    std::vector<CFindData> entries;
+    if (m_engine.Platform().files.FindFiles(pattern, &entries) != kErrorSuccess) return;
+    const std::wstring folder(PatternFolder(pattern));
+    for (const CFindData& entry : entries) {
+      if (m_engine.ShouldStop()) return;
+      const std::wstring path = JoinPath(folder, entry.name);
+      m_engine.ReportEntryExamined(path);
+      if (entry.name == L"." || entry.name == L"..") continue;
+      if (entry.directory) {
+        if (entry.reparsePoint || EqualsNoCase(entry.name, kSendToFolder)) continue;
+        Walk(path + std::wstring(kAllFilesPattern));
+        continue;
+      }
+      if (!EndsWithShortcutExtension(entry.name)) continue;
+      if (path.find(kShortcutBackupMarker) != std::wstring::npos ||
+          IsInFolder(path, m_backupFolder)) {
+        continue;
+      }
+      if (!ShortcutTargetExists(m_engine, path) && !m_engine.IsCancelled()) {
+        m_engine.AddProblem(
+            std::make_unique<CRegistryProblem>(path, L"", L"", REGPROBLEM_SHORTCUT));
+      }
+    }
+  }
+
+ private:
+  CRegistryCleaner& m_engine;
+  const std::wstring m_backupFolder;
+};
+
+}  // namespace
+
+void CheckShortcuts(CRegistryCleaner& engine) {
+  std::wstring profile;
+  if (engine.Platform().shell.GetFolderPath(kCsidlProfile, &profile) != kErrorSuccess) {
+    profile.clear();
+  }
+  // Two levels up from a profile such as C:\users\user: the drive ("C:").
+  const std::wstring start = WithoutLastElement(WithoutLastElement(profile));
+  WalkShortcuts(engine, start + std::wstring(kAllFilesPattern));
+}
+
+void WalkShortcuts(CRegistryCleaner& engine, std::wstring_view pattern) {
+  CShortcutWalk(engine).Walk(pattern);
+}
+
+bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path) {
+  SHORTCUT_INFO shortcut;
+  if (engine.Platform().shell.ReadShortcut(path, &shortcut) != kErrorSuccess) return true;
+  return engine.Platform().files.FileExists(engine.CleanPath(shortcut.target));
+}
+
+}  // namespace qv

@@ -1,0 +1,106 @@
+// Categories 6 (Windows Startups) and 10 (File Association References).
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "base/text.h"
+#include "engine/check_support.h"
+#include "engine/checks.h"
+#include "engine/key_naming.h"
+#include "engine/registry_cleaner.h"
+#include "platform/shell.h"
+
+namespace qv {
+namespace {
+
+void AddProblem(CRegistryCleaner& engine, std::wstring key, std::wstring name, std::wstring data,
+                REGPROBLEM_TYPE type) {
+  engine.AddProblem(std::make_unique<CRegistryProblem>(std::move(key), std::move(name),
+                                                       std::move(data), type));
+}
+
+// An enumeration error that every later index would give as well (the key went away while it
+// was being read, or the handle is no longer good): the enumeration ends instead of skipping on.
+bool EndsEveryIndex(ErrorCode rc) {
+  return rc == kErrorNoMoreItems || rc == kErrorKeyDeleted || rc == kErrorInvalidHandle;
+}
+
+}  // namespace
+
+void CheckStartup(CRegistryCleaner& engine) {
+  CheckValueReferences(engine, kHkeyLocalMachine, kRunKey, REGPROBLEM_STARTUP);
+  CheckValueReferences(engine, kHkeyCurrentUser, kRunKey, REGPROBLEM_STARTUP);
+
+  engine.ReportEntryExamined(std::wstring(kShellFoldersKey));
+  std::wstring commonPrograms;
+  CRegKey shellFolders(engine.Platform().registry);
+  if (shellFolders.Open(kHkeyLocalMachine, kShellFoldersKey, kKeyReadWriteCreate) !=
+          kErrorSuccess ||
+      shellFolders.QueryString(kCommonProgramsValue, kNamedValueBytes, &commonPrograms) !=
+          kErrorSuccess) {
+    commonPrograms.clear();
+  }
+  CheckMenuOrder(engine, kMenuOrderKey, commonPrograms);
+  CheckMenuOrder(engine, kMenuOrder2Key, commonPrograms);
+}
+
+void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
+                    std::wstring_view commonPrograms) {
+  std::wstring userPrograms;
+  if (engine.Platform().shell.GetSpecialFolderPath(kCsidlPrograms, false, &userPrograms) !=
+      kErrorSuccess) {
+    userPrograms.clear();
+  }
+  engine.ReportEntryExamined(std::wstring(menuOrderKey));
+  CRegKey order(engine.Platform().registry);
+  if (order.Open(kHkeyCurrentUser, menuOrderKey, kKeyReadWriteCreate) != kErrorSuccess) return;
+  IFileSystem& files = engine.Platform().files;
+  std::wstring entry;
+  for (std::uint32_t index = 0;
+       order.EnumKeyName(index, kCheckKeyNameChars, &entry) == kErrorSuccess; ++index) {
+    if (engine.ShouldStop()) return;
+    std::wstring common = JoinPath(commonPrograms, entry);
+    if (files.FileExists(common) || files.FileExists(JoinPath(userPrograms, entry))) continue;
+    AddProblem(engine, JoinPath(JoinPath(kHkeyCurrentUserName, menuOrderKey), entry), entry,
+               std::move(common), REGPROBLEM_STARTUP);
+  }
+}
+
+void CheckFileAssociations(CRegistryCleaner& engine) {
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey classes(registry);
+  if (classes.Open(kHkeyClassesRoot, L"", kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (engine.ShouldStop()) return;
+  std::wstring extension;
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = classes.EnumKeyName(index, kWalkKeyNameChars, &extension);
+    if (EndsEveryIndex(rc)) break;
+    if (engine.ShouldStop()) return;
+    if (rc != kErrorSuccess || extension.empty() || extension.front() != L'.') continue;
+
+    CRegKey extensionKey(registry);
+    std::wstring className;
+    if (extensionKey.Open(classes.get(), extension, kKeyReadWriteCreate) != kErrorSuccess ||
+        extensionKey.QueryString(L"", kComValueBytes, &className) != kErrorSuccess) {
+      continue;
+    }
+    const std::wstring commandPath = className + std::wstring(kOpenCommandSuffix);
+    engine.ReportEntryExamined(commandPath);
+    CRegKey commandKey(registry);
+    std::wstring command;
+    if (commandKey.Open(classes.get(), commandPath, kKeyReadWriteCreate) != kErrorSuccess ||
+        commandKey.QueryString(L"", kComValueBytes, &command) != kErrorSuccess) {
+      continue;
+    }
+    std::wstring program = engine.CleanPath(ExtractCommandPath(command));
+    if (engine.Platform().files.FileExists(program)) continue;
+    // Only a missing program on a drive path is reported; a bare program name is not judged.
+    if (program.size() >= 3 && program[1] == L':' && program[2] == L'\\') {
+      AddProblem(engine, JoinPath(kHkeyClassesRootName, extension),
+                 std::wstring(kDefaultNameProblem), std::move(program),
+                 REGPROBLEM_FILE_ASSOCIATION);
+    }
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,150 @@
+// Categories 7 (File/Path References) and 9 (Empty Registry Keys): the two walks of whole hives.
+//
+// Both open every key without following registry links (REG_OPTION_OPEN_LINK): a link opens as
+// the key it is, with its one REG_LINK value and no subkeys, so a walk never leaves the hive it
+// walks through a link, never visits a tree twice, and never loops through a link to an
+// ancestor. A link's REG_LINK value is no string value and is never judged; a link is never an
+// empty key.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
+#include "engine/check_support.h"
+#include "engine/checks.h"
+#include "engine/key_naming.h"
+#include "engine/path_references.h"
+#include "engine/registry_cleaner.h"
+
+namespace qv {
+namespace {
+
+// An enumeration error that every later index would give as well (the key was deleted while it
+// was being walked, or the handle is no longer good): the walk of that key ends. Any other
+// failure (a name or data too large for the buffer, say) passes over that one index.
+bool EndsEveryIndex(ErrorCode rc) {
+  return rc == kErrorNoMoreItems || rc == kErrorKeyDeleted || rc == kErrorInvalidHandle;
+}
+
+// The File/Path walk, with its buffers shared by every key it visits.
+class CFileReferenceWalk {
+ public:
+  explicit CFileReferenceWalk(CRegistryCleaner& engine)
+      : m_engine(engine),
+        m_registry(engine.Platform().registry),
+        m_keyName(kWalkKeyNameChars + 1, L'\0'),
+        m_valueName(kCheckValueNameChars + 1, L'\0'),
+        m_data(kWalkValueDataBytes + 2, 0) {}
+
+  void Walk(RegHandle root, const std::wstring& subkey, const std::wstring& display) {
+    m_engine.ReportEntryExamined(display);
+    CRegKey key(m_registry);
+    if (key.OpenNoFollow(root, subkey, kKeyAllAccess) != kErrorSuccess) return;
+    if (m_engine.ShouldStop()) return;
+
+    for (std::uint32_t index = 0;; ++index) {
+      std::uint32_t chars = kWalkKeyNameChars;
+      const ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
+      if (EndsEveryIndex(rc)) break;
+      if (rc == kErrorSuccess) {
+        const std::wstring_view child(m_keyName.data(), chars);
+        std::wstring childPath = subkey.empty() ? std::wstring(child) : JoinPath(subkey, child);
+        // Case-sensitive, as the system's marker test is; the siblings after it are visited.
+        if (childPath.find(kWow64Marker) == std::wstring::npos) {
+          Walk(root, childPath, JoinPath(display, child));
+        }
+      }
+      if (m_engine.ShouldStop()) return;
+    }
+
+    for (std::uint32_t index = 0;; ++index) {
+      std::uint32_t nameChars = kCheckValueNameChars;
+      std::uint32_t dataBytes = kWalkValueDataBytes;
+      std::uint32_t type = kRegNone;
+      const ErrorCode rc = m_registry.EnumValue(key.get(), index, m_valueName.data(), &nameChars,
+                                                &type, m_data.data(), &dataBytes);
+      if (EndsEveryIndex(rc)) break;
+      if (rc == kErrorSuccess && dataBytes > kFileReferenceMinBytes &&
+          (type == kRegSz || type == kRegExpandSz)) {
+        Judge(display, std::wstring_view(m_valueName.data(), nameChars), dataBytes);
+      }
+      if (m_engine.ShouldStop()) return;
+    }
+  }
+
+ private:
+  void Judge(const std::wstring& display, std::wstring_view name, std::uint32_t dataBytes) {
+    const std::wstring text = FixedBufferText(m_data.data(), dataBytes, kWalkValueDataBytes);
+    std::wstring path = m_engine.CleanPath(ExtractCommandPath(text));
+    if (m_engine.IsValidReference(m_engine.ExpandPlaceholders(path))) return;
+    m_engine.AddProblem(std::make_unique<CRegistryProblem>(display, std::wstring(name),
+                                                           std::move(path), REGPROBLEM_FILE_PATH));
+  }
+
+  CRegistryCleaner& m_engine;
+  IRegistry& m_registry;
+  std::wstring m_keyName;
+  std::wstring m_valueName;
+  std::vector<std::uint8_t> m_data;
+};
+
+bool ContainsClassesMarker(std::wstring_view path) {
+  return path.find(kClassesMarker) != std::wstring_view::npos;
+}
+
+}  // namespace
+
+void CheckFileReferences(CRegistryCleaner& engine) {
+  CFileReferenceWalk walk(engine);
+  walk.Walk(kHkeyLocalMachine, L"", std::wstring(kHkeyLocalMachineName));
+  walk.Walk(kHkeyUsers, L"", std::wstring(kHkeyUsersName));
+}
+
+void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
+                        std::wstring_view display) {
+  CFileReferenceWalk(engine).Walk(root, std::wstring(subkey), std::wstring(display));
+}
+
+void CheckEmptyKeys(CRegistryCleaner& engine) {
+  static_cast<void>(WalkEmptyKeys(engine, kHkeyUsers, L"", kHkeyUsersName));
+}
+
+bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view name,
+                   std::wstring_view display) {
+  if (engine.ShouldStop()) return false;
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey key(registry);
+  if (key.OpenNoFollow(parent, name, kKeyReadWriteCreate) != kErrorSuccess) return false;
+  std::uint32_t subkeys = 0;
+  std::uint32_t values = 0;
+  if (registry.QueryInfoKey(key.get(), &subkeys, &values) != kErrorSuccess) return false;
+
+  if (subkeys == 0) {
+    std::wstring path = JoinPath(display, name);
+    if (values != 0 || ContainsClassesMarker(path) ||
+        path.find(kUserClassesMarker) != std::wstring::npos) {
+      return false;
+    }
+    engine.ReportEntryExamined(std::wstring(display));
+    engine.AddProblem(std::make_unique<CRegistryProblem>(
+        std::move(path), std::wstring(kDefaultNameProblem), L"", REGPROBLEM_EMPTY_KEY));
+    return true;
+  }
+
+  const std::wstring below = name.empty() ? std::wstring(display) : JoinPath(display, name);
+  // Nothing below HKEY_USERS\.DEFAULT or a classes key is walked.
+  const bool skipChildren = EqualsNoCase(below, kDefaultUsersKey) || ContainsClassesMarker(below);
+  std::wstring child;
+  for (std::uint32_t index = 0;
+       key.EnumKeyName(index, kWalkKeyNameChars, &child) == kErrorSuccess; ++index) {
+    engine.ReportEntryExamined(std::wstring(display));
+    if (skipChildren) continue;
+    static_cast<void>(WalkEmptyKeys(engine, key.get(), child, below));
+  }
+  return false;
+}
+
+}  // namespace qv
