@@ -68,9 +68,26 @@ std::wstring ToLower(std::wstring_view text) {
   return result;
 }
 
+void FoldCaseInto(std::wstring_view name, std::u16string* folded) {
+  folded->clear();
+  folded->reserve(name.size());
+  for (const wchar_t c : name) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if constexpr (sizeof(wchar_t) > 2) {
+      if (code > 0xFFFF && code <= 0x10FFFF) {
+        // A surrogate pair, as UTF-16 holds it; surrogates have no case.
+        folded->push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+        folded->push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        continue;
+      }
+    }
+    folded->push_back(static_cast<char16_t>(UpperUnit(code & 0xFFFF)));
+  }
+}
+
 std::u16string FoldCase(std::wstring_view name) {
-  std::u16string units = ToUtf16(name);
-  for (char16_t& u : units) u = static_cast<char16_t>(UpperUnit(u));
+  std::u16string units;
+  FoldCaseInto(name, &units);
   return units;
 }
 

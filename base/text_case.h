@@ -26,6 +26,9 @@ namespace qv {
 // name; folded forms order names as Windows enumerates registry keys (units compared by value
 // after upcasing, so "AB" sorts before "a_b": 'B' < '_').
 [[nodiscard]] std::u16string FoldCase(std::wstring_view name);
+// The same into a buffer the caller keeps (its storage is reused: no allocation once it is big
+// enough).
+void FoldCaseInto(std::wstring_view name, std::u16string* folded);
 [[nodiscard]] bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 
 // ASCII letters only: A-Z to a-z, every other character unchanged (the exclusion lists' rule).

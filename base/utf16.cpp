@@ -72,16 +72,36 @@ std::wstring_view TruncateAtNul(std::wstring_view text) {
 std::wstring FixedBufferText(const std::uint8_t* data, std::size_t bytes,
                              std::size_t capacityBytes) {
   if (data == nullptr || bytes == 0) return std::wstring();
-  std::u16string units;
-  units.reserve(bytes / 2);
-  for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-    const auto unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    if (unit == 0) return FromUtf16(units);
-    units.push_back(unit);
+  // The units up to the first NUL, cut to capacity - 1 units when the buffer holds no NUL.
+  std::size_t units = 0;
+  bool terminated = false;
+  for (std::size_t i = 0; i + 1 < bytes; i += 2, ++units) {
+    if (data[i] == 0 && data[i + 1] == 0) {
+      terminated = true;
+      break;
+    }
   }
   const std::size_t capacityUnits = capacityBytes / 2;
-  if (capacityUnits > 0 && units.size() >= capacityUnits) units.resize(capacityUnits - 1);
-  return FromUtf16(units);
+  if (!terminated && capacityUnits > 0 && units >= capacityUnits) units = capacityUnits - 1;
+  std::wstring text;
+  text.reserve(units);
+  for (std::size_t i = 0; i < units; ++i) {
+    const auto unit = static_cast<std::uint32_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    if constexpr (sizeof(wchar_t) > 2) {
+      // A surrogate pair is one character of a 32-bit wchar_t.
+      if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+        const auto next =
+            static_cast<std::uint32_t>(data[2 * i + 2] | (data[2 * i + 3] << 8));
+        if (next >= 0xDC00 && next <= 0xDFFF) {
+          text.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00)));
+          ++i;
+          continue;
+        }
+      }
+    }
+    text.push_back(static_cast<wchar_t>(unit));
+  }
+  return text;
 }
 
 std::size_t Utf16Length(std::wstring_view text) {

@@ -110,7 +110,9 @@ void CheckFileAssociations(CRegistryCleaner& engine);
 // folder is neither <commonPrograms>\E nor <the user's Programs folder>\E.
 void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
                     std::wstring_view commonPrograms);
-// The File/Path walk of root\subkey (shown as `display`) and everything below it.
+// The File/Path walk of root\subkey (shown as `display`) and everything below it: every key
+// opened with full access without following a link (a key that refuses is passed over with its
+// subtree), no key whose path holds "Wow6432Node" entered.
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display);
 // The shortcut walk from a search pattern ("C:\*.*"), depth first.

@@ -39,10 +39,13 @@ class CFileReferenceWalk {
         m_valueName(kCheckValueNameChars + 1, L'\0'),
         m_data(kWalkValueDataBytes + 2, 0) {}
 
-  void Walk(RegHandle root, const std::wstring& subkey, const std::wstring& display) {
+  // Walks parent\name (the empty name: parent itself), shown as `display`. Each key is opened
+  // below its parent's open handle, so an open costs one lookup, not one per level of its path;
+  // it is the same key with the same access the full path from the root would open.
+  void Walk(RegHandle parent, std::wstring_view name, const std::wstring& display) {
     m_engine.ReportEntryExamined(display);
     CRegKey key(m_registry);
-    if (key.OpenNoFollow(root, subkey, kKeyAllAccess) != kErrorSuccess) return;
+    if (key.OpenNoFollow(parent, name, kKeyAllAccess) != kErrorSuccess) return;
     if (m_engine.ShouldStop()) return;
 
     for (std::uint32_t index = 0;; ++index) {
@@ -50,11 +53,12 @@ class CFileReferenceWalk {
       const ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
       if (EndsEveryIndex(rc)) break;
       if (rc == kErrorSuccess) {
-        const std::wstring_view child(m_keyName.data(), chars);
-        std::wstring childPath = subkey.empty() ? std::wstring(child) : JoinPath(subkey, child);
-        // Case-sensitive, as the system's marker test is; the siblings after it are visited.
-        if (childPath.find(kWow64Marker) == std::wstring::npos) {
-          Walk(root, childPath, JoinPath(display, child));
+        const std::wstring child(m_keyName.data(), chars);
+        // The marker test is case-sensitive. It is made on the child's name: the marker holds no
+        // backslash, and no key above the child holds it (none such is entered), so the child's
+        // full path holds it exactly when its name does. The siblings after it are walked.
+        if (child.find(kWow64Marker) == std::wstring::npos) {
+          Walk(key.get(), child, JoinPath(display, child));
         }
       }
       if (m_engine.ShouldStop()) return;
@@ -77,11 +81,27 @@ class CFileReferenceWalk {
 
  private:
   void Judge(const std::wstring& display, std::wstring_view name, std::uint32_t dataBytes) {
+    // Only a drive path (x:\...) is ever judged missing, and only an environment variable or a
+    // placeholder (both written with a percent sign) can bring a drive into a text: text without
+    // a colon and without a percent sign is a valid reference, whatever else it holds.
+    if (!MayNameADrivePath(dataBytes)) return;
     const std::wstring text = FixedBufferText(m_data.data(), dataBytes, kWalkValueDataBytes);
     std::wstring path = m_engine.CleanPath(ExtractCommandPath(text));
     if (m_engine.IsValidReference(m_engine.ExpandPlaceholders(path))) return;
     m_engine.AddProblem(std::make_unique<CRegistryProblem>(display, std::wstring(name),
                                                            std::move(path), REGPROBLEM_FILE_PATH));
+  }
+
+  // Whether the value's text (its UTF-16LE units up to the first NUL) holds a colon or a percent
+  // sign.
+  [[nodiscard]] bool MayNameADrivePath(std::uint32_t dataBytes) const {
+    for (std::uint32_t i = 0; i + 1 < dataBytes; i += 2) {
+      if (m_data[i + 1] != 0) continue;
+      const std::uint8_t unit = m_data[i];
+      if (unit == 0) return false;
+      if (unit == ':' || unit == '%') return true;
+    }
+    return false;
   }
 
   CRegistryCleaner& m_engine;
@@ -105,7 +125,9 @@ void CheckFileReferences(CRegistryCleaner& engine) {
 
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display) {
-  CFileReferenceWalk(engine).Walk(root, std::wstring(subkey), std::wstring(display));
+  // A subkey given here is no child of a walked key: the marker test covers its whole path.
+  if (subkey.find(kWow64Marker) != std::wstring_view::npos) return;
+  CFileReferenceWalk(engine).Walk(root, subkey, std::wstring(display));
 }
 
 void CheckEmptyKeys(CRegistryCleaner& engine) {

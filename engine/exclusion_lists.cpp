@@ -85,20 +85,45 @@ std::wstring BytesAsCodePoints(std::string_view bytes) {
   return text;
 }
 
+CExclusionLists::CSafeRow SafeRow(std::wstring row, std::wstring folded) {
+  CExclusionLists::CSafeRow safe;
+  safe.rowCharacters = CExclusionLists::CCharacterSet::Of(row);
+  safe.foldedCharacters = CExclusionLists::CCharacterSet::Of(folded);
+  safe.row = std::move(row);
+  safe.folded = std::move(folded);
+  return safe;
+}
+
+// Whether a row occurs in the subject, the rows compared in order. A row holding a character the
+// subject lacks cannot occur in it; only the others are searched for.
+bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, std::wstring_view subject,
+              bool folded) {
+  const CExclusionLists::CCharacterSet subjectCharacters =
+      CExclusionLists::CCharacterSet::Of(subject);
+  for (const CExclusionLists::CSafeRow& row : rows) {
+    const CExclusionLists::CCharacterSet& characters =
+        folded ? row.foldedCharacters : row.rowCharacters;
+    if (!characters.Within(subjectCharacters)) continue;
+    const std::wstring& text = folded ? row.folded : row.row;
+    if (subject.find(text) != std::wstring_view::npos) return true;
+  }
+  return false;
+}
+
 std::vector<CExclusionLists::CSafeRow> BuiltInRows() {
   std::vector<CExclusionLists::CSafeRow> rows;
   rows.reserve(kBuiltInSafeRows.size());
   for (const std::wstring_view row : kBuiltInSafeRows) {
     std::wstring trimmed(TrimWhiteSpace(row));
     std::wstring folded = ToLowerAscii(trimmed);
-    rows.push_back({std::move(trimmed), std::move(folded)});
+    rows.push_back(SafeRow(std::move(trimmed), std::move(folded)));
   }
   return rows;
 }
 
 void AppendRows(const std::vector<std::wstring>& rows,
                 std::vector<CExclusionLists::CSafeRow>* list) {
-  for (const std::wstring& row : rows) list->push_back({row, ToLowerAscii(row)});
+  for (const std::wstring& row : rows) list->push_back(SafeRow(row, ToLowerAscii(row)));
 }
 
 CExclusionLists::CStoredEntry Stored(int category, std::wstring identity) {
@@ -110,15 +135,6 @@ void AppendEntries(const std::vector<EXCLUSION_ENTRY>& entries,
                    std::vector<CExclusionLists::CStoredEntry>* list) {
   for (const EXCLUSION_ENTRY& entry : entries)
     list->push_back(Stored(entry.category, entry.identity));
-}
-
-bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, std::wstring_view subject,
-              bool folded) {
-  for (const CExclusionLists::CSafeRow& row : rows) {
-    const std::wstring& text = folded ? row.folded : row.row;
-    if (subject.find(text) != std::wstring_view::npos) return true;
-  }
-  return false;
 }
 
 bool AnyEntryEquals(const std::vector<CExclusionLists::CStoredEntry>& entries,
@@ -410,13 +426,24 @@ void CExclusionLists::LoadExclusionLists() {
   m_state = std::move(state);
 }
 
+CExclusionLists::CCharacterSet CExclusionLists::CCharacterSet::Of(std::wstring_view text) {
+  CCharacterSet set;
+  for (const wchar_t c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    const std::uint32_t bit = code < 128 ? code : 127;
+    set.bits[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  return set;
+}
+
 bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
   const std::wstring lowered = ToLowerAscii(ProblemIdentity(problem));
   const bool shortcut = problem.type == REGPROBLEM_SHORTCUT;
   const std::wstring keyAndName =
       FormatWithStrings(kShortcutSubjectFormat, {problem.key, problem.name});
-  const std::wstring loweredKeyAndName = ToLowerAscii(keyAndName);
-  const std::wstring loweredData = ToLowerAscii(problem.data);
+  // The lower-cased subjects are only those of a shortcut.
+  const std::wstring loweredKeyAndName = shortcut ? ToLowerAscii(keyAndName) : std::wstring();
+  const std::wstring loweredData = shortcut ? ToLowerAscii(problem.data) : std::wstring();
 
   std::shared_lock lock(m_lock);
   if (AnyEntryEquals(m_state.ignore, lowered)) return true;

@@ -220,10 +220,22 @@ class CExclusionLists final : public IProblemFilter {
     EXCLUSION_ENTRY entry;
     std::wstring folded;
   };
-  // One safe row, and its lower-cased form for category 8.
+  // The ASCII characters a text holds, one bit each (bit 127 for any other character): a row
+  // can only occur in a subject that holds every character of the row, so the comparison of a
+  // row whose characters the subject lacks is decided without searching.
+  struct CCharacterSet {
+    std::uint64_t bits[2] = {0, 0};
+    [[nodiscard]] static CCharacterSet Of(std::wstring_view text);
+    [[nodiscard]] bool Within(const CCharacterSet& other) const {
+      return (bits[0] & ~other.bits[0]) == 0 && (bits[1] & ~other.bits[1]) == 0;
+    }
+  };
+  // One safe row, and its lower-cased form for category 8, with their character sets.
   struct CSafeRow {
     std::wstring row;
     std::wstring folded;
+    CCharacterSet rowCharacters;
+    CCharacterSet foldedCharacters;
   };
   // Everything the lists hold.
   struct CListState {

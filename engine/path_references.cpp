@@ -60,10 +60,28 @@ void ReplaceAll(std::wstring* text, std::wstring_view from, std::wstring_view to
   }
 }
 
+// A set of ASCII delimiter characters, tested with one bit each.
+class CDelimiters {
+ public:
+  constexpr explicit CDelimiters(std::wstring_view characters) {
+    for (const wchar_t c : characters) m_bits[static_cast<std::size_t>(c) / 64] |= Bit(c);
+  }
+  [[nodiscard]] constexpr bool Has(wchar_t c) const {
+    const auto code = static_cast<std::uint32_t>(c);
+    return code < 128 && (m_bits[code / 64] & Bit(c)) != 0;
+  }
+
+ private:
+  static constexpr std::uint64_t Bit(wchar_t c) {
+    return std::uint64_t{1} << (static_cast<std::uint32_t>(c) % 64);
+  }
+  std::uint64_t m_bits[2] = {0, 0};
+};
+
 // Tokens separated by runs of delimiters, left to right; empty tokens are never produced.
 class CTokenizer {
  public:
-  CTokenizer(std::wstring_view text, std::wstring_view delimiters)
+  CTokenizer(std::wstring_view text, const CDelimiters& delimiters)
       : m_text(text), m_delimiters(delimiters) {}
 
   bool Next(std::wstring_view* token) {
@@ -76,16 +94,47 @@ class CTokenizer {
   }
 
  private:
-  bool IsDelimiter(wchar_t c) const { return m_delimiters.find(c) != std::wstring_view::npos; }
+  bool IsDelimiter(wchar_t c) const { return m_delimiters.Has(c); }
 
   std::wstring_view m_text;
-  std::wstring_view m_delimiters;
+  const CDelimiters& m_delimiters;
   std::size_t m_position = 0;
 };
 
-constexpr std::wstring_view kRundllDelimiters = L"/ ";
-constexpr std::wstring_view kReferenceDelimiters = L"/*?<>|;=,-\"%";
-constexpr std::wstring_view kUnjudgedPathCharacters = L"/*?<>|";
+constexpr CDelimiters kRundllDelimiters(L"/ ");
+constexpr CDelimiters kReferenceDelimiters(L"/*?<>|;=,-\"%");
+constexpr CDelimiters kUnjudgedPathCharacters(L"/*?<>|");
+
+// Whether the text, lower-cased, holds the (lower-case) needle; no lower-cased copy is made.
+bool ContainsNoCase(std::wstring_view text, std::wstring_view needle) {
+  if (needle.empty()) return true;
+  for (std::size_t i = 0; i + needle.size() <= text.size(); ++i) {
+    std::size_t k = 0;
+    while (k < needle.size() && ToLowerChar(text[i + k]) == needle[k]) ++k;
+    if (k == needle.size()) return true;
+  }
+  return false;
+}
+
+bool HasAny(std::wstring_view text, const CDelimiters& characters) {
+  for (const wchar_t c : text) {
+    if (characters.Has(c)) return true;
+  }
+  return false;
+}
+
+// Environment expansion of text without a percent sign changes nothing: the shell is asked only
+// when there is a variable to expand. The result and the size the expansion needs are those of
+// ExpandEnvironmentStringsW.
+std::uint32_t Expand(IShell& shell, std::wstring_view text, std::uint32_t capacity,
+                     std::wstring* expanded) {
+  if (text.find(L'%') != std::wstring_view::npos) {
+    return shell.ExpandEnvironment(text, capacity, expanded);
+  }
+  const auto needed = static_cast<std::uint32_t>(Utf16Length(text) + 1);
+  if (needed <= capacity) expanded->assign(text);
+  return needed;
+}
 
 }  // namespace
 
@@ -151,6 +200,8 @@ void CFolderTable::SetPath(ENGINE_FOLDER folder, std::wstring path) {
 
 std::wstring ExpandPlaceholders(std::wstring_view text, const CFolderTable& folders) {
   std::wstring result = ToLower(text);
+  // Every marker starts with a percent sign: text without one has nothing to replace.
+  if (result.find(L'%') == std::wstring::npos) return result;
   for (const PLACEHOLDER& placeholder : kPlaceholders) {
     ReplaceAll(&result, placeholder.marker, folders.Path(placeholder.folder));
   }
@@ -178,6 +229,22 @@ std::wstring ExtractCommandPath(std::wstring_view text) {
   return std::wstring(Prefix(path, kMaxPathChars));
 }
 
+namespace {
+
+// The first position of the extension (upper case, as ".EXE") in the text, compared without case.
+std::size_t FindExtension(std::wstring_view text, std::wstring_view extension) {
+  if (text.size() < extension.size()) return std::wstring_view::npos;
+  for (std::size_t i = 0; i + extension.size() <= text.size(); ++i) {
+    if (text[i] != L'.') continue;
+    std::size_t k = 1;
+    while (k < extension.size() && ToUpperChar(text[i + k]) == extension[k]) ++k;
+    if (k == extension.size()) return i;
+  }
+  return std::wstring_view::npos;
+}
+
+}  // namespace
+
 std::wstring CleanPath(std::wstring_view source, IShell& shell) {
   std::wstring_view path = source;
   while (!path.empty() && path.front() == L'"') path.remove_prefix(1);
@@ -185,18 +252,19 @@ std::wstring CleanPath(std::wstring_view source, IShell& shell) {
   if (closingQuote != std::wstring_view::npos) path = path.substr(0, closingQuote);
 
   // The arguments after the program name go: the text ends right after the earliest program
-  // extension found in the first 260 characters. Case conversion keeps every position.
-  const std::wstring upper = ToUpper(Prefix(path, kMaxPathChars));
+  // extension found in the first 260 characters, compared without case (case conversion keeps
+  // every position, so the search needs no upper-case copy).
+  const std::wstring_view searched = Prefix(path, kMaxPathChars);
   for (std::wstring_view extension : {L".EXE", L".DLL", L".OCX"}) {
-    const std::size_t found = upper.find(extension);
-    if (found != std::wstring::npos && found + extension.size() < path.size()) {
+    const std::size_t found = FindExtension(searched, extension);
+    if (found != std::wstring_view::npos && found + extension.size() < path.size()) {
       path = path.substr(0, found + extension.size());
     }
   }
 
   std::wstring expanded;
   const std::uint32_t needed =
-      shell.ExpandEnvironment(path, static_cast<std::uint32_t>(kCleanPathExpandChars), &expanded);
+      Expand(shell, path, static_cast<std::uint32_t>(kCleanPathExpandChars), &expanded);
   if (needed == 0 || needed > kCleanPathExpandChars) {
     return std::wstring(Prefix(path, kCleanPathExpandChars - 1));
   }
@@ -212,34 +280,49 @@ bool PathTokenExists(std::wstring_view token, const CPlatform& platform) {
   trimmed = TrimWhiteSpace(trimmed);
 
   if (trimmed.empty() || trimmed.front() == L'\\' || Utf16Length(trimmed) >= kMaxPathChars ||
-      trimmed.find_first_of(kUnjudgedPathCharacters) != std::wstring_view::npos) {
+      HasAny(trimmed, kUnjudgedPathCharacters)) {
+    return true;
+  }
+  // Without a variable to expand the token stays as it is: one that is no drive path
+  // (c:\...) is not judged, and needs no more work to say so. (Every test below that answers
+  // true may be made first: true is the answer of each of them.)
+  const bool variables = trimmed.find(L'%') != std::wstring_view::npos;
+  if (!variables && (trimmed.size() < 3 || trimmed[1] != L':' || trimmed[2] != L'\\')) {
     return true;
   }
 
-  std::wstring path(trimmed);
-  ReplaceAll(&path, L"\\\\", L"\\");
-
-  std::wstring expanded;
-  const std::uint32_t needed = platform.shell.ExpandEnvironment(
-      path, static_cast<std::uint32_t>(kMaxPathChars + 1), &expanded);
-  if (needed == 0 || needed >= kMaxPathChars) return true;
-
-  const std::wstring lower = ToLower(expanded);
-  if (lower.starts_with(L'0') || lower.find(L'?') != std::wstring::npos ||
-      lower.find(L"-k") != std::wstring::npos || lower.find(L"file:/") != std::wstring::npos) {
+  // What the shell's path tests are asked about: the token itself when there is nothing to
+  // collapse and nothing to expand, otherwise the collapsed and expanded text. Letter case is no
+  // matter to them (the file system compares names without case), so the tests below are made
+  // without case instead of on a lower-cased copy.
+  std::wstring expandedPath;
+  std::wstring_view judged = trimmed;
+  if (!variables && trimmed.find(L"\\\\") == std::wstring_view::npos) {
+    if (Utf16Length(trimmed) + 1 >= kMaxPathChars) return true;  // the expansion's size test
+  } else {
+    std::wstring path(trimmed);
+    ReplaceAll(&path, L"\\\\", L"\\");
+    const std::uint32_t needed =
+        Expand(platform.shell, path, static_cast<std::uint32_t>(kMaxPathChars + 1), &expandedPath);
+    if (needed == 0 || needed >= kMaxPathChars) return true;
+    judged = expandedPath;
+  }
+  if (judged.starts_with(L'0') || judged.find(L'?') != std::wstring_view::npos ||
+      ContainsNoCase(judged, L"-k") || ContainsNoCase(judged, L"file:/")) {
     return true;
   }
   // Only absolute local paths (c:\...) are judged.
-  if (lower.size() < 3 || lower[1] != L':' || lower[2] != L'\\') return true;
+  if (judged.size() < 3 || judged[1] != L':' || judged[2] != L'\\') return true;
 
-  if (platform.files.FileExists(lower) || platform.files.IsRoot(lower)) return true;
-  std::wstring onPath = lower;
+  if (platform.files.FileExists(judged) || platform.files.IsRoot(judged)) return true;
+  std::wstring onPath = ToLower(judged);
   return platform.files.FindOnPath(&onPath);
 }
 
 bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
                       const CPlatform& platform) {
-  const std::wstring upper = ToUpper(ExpandPlaceholders(text, folders));
+  std::wstring upper = ExpandPlaceholders(text, folders);
+  for (wchar_t& c : upper) c = ToUpperChar(c);
   std::wstring_view reference = upper;
 
   if (reference.starts_with(L'"')) {

@@ -1,6 +1,7 @@
 #include "platform/memory/memory_file_system.h"
 
 #include <algorithm>
+#include <functional>
 #include <array>
 #include <cstring>
 #include <stdexcept>
@@ -15,6 +16,7 @@ struct CMemoryFileSystem::CEntry {
   std::u16string folded;
   bool directory = false;
   bool reparsePoint = false;  // MarkReparsePoint
+  std::uint64_t* structure = nullptr;  // the file system's count of changes to the tree
   std::string content;
   std::vector<std::shared_ptr<CEntry>> children;  // sorted by folded name
   CEntry* parent = nullptr;
@@ -36,6 +38,8 @@ struct CMemoryFileSystem::CEntry {
   }
   void Attach(const std::shared_ptr<CEntry>& child) {
     child->parent = this;
+    child->structure = structure;
+    if (structure != nullptr) ++*structure;
     children.insert(children.begin() + static_cast<std::ptrdiff_t>(LowerBound(child->folded)),
                     child);
   }
@@ -52,6 +56,7 @@ struct CMemoryFileSystem::CEntry {
       if (it->get() == child) {
         std::shared_ptr<CEntry> kept = *it;
         children.erase(it);
+        if (structure != nullptr) ++*structure;
         kept->parent = nullptr;
         return kept;
       }
@@ -267,8 +272,60 @@ ErrorCode CMemoryFileSystem::LocateLocked(std::wstring_view path, CLocation* whe
   return kErrorSuccess;
 }
 
+const CMemoryFileSystem::CEntry* CMemoryFileSystem::FindPlainLocked(std::wstring_view path,
+                                                                    bool* plain) {
+  *plain = false;
+  if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || path[2] != L'\\') {
+    return nullptr;
+  }
+  std::wstring_view rest = path.substr(3);
+  if (!rest.empty() && rest.back() == L'\\') return nullptr;  // the general path answers
+  while (!rest.empty()) {
+    const std::size_t end = rest.find(L'\\');
+    const std::wstring_view part = rest.substr(0, end);
+    if (part.empty() || part == L"." || part == L"..") return nullptr;
+    for (const wchar_t c : part) {
+      if (c == L'/' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' ||
+          c == L'|' || c == L':') {
+        return nullptr;
+      }
+    }
+    if (end == std::wstring_view::npos) break;
+    rest.remove_prefix(end + 1);
+  }
+  *plain = true;
+  if (m_indexedAt != m_structure) RebuildIndexLocked();
+  FoldCaseInto(path, &m_folded);
+  const auto found = m_index.find(m_folded);
+  return found == m_index.end() ? nullptr : found->second;
+}
+
+void CMemoryFileSystem::RebuildIndexLocked() {
+  m_index.clear();
+  std::u16string key;
+  const std::function<void(const CEntry&)> add = [&](const CEntry& entry) {
+    for (const std::shared_ptr<CEntry>& child : entry.children) {
+      const std::size_t length = key.size();
+      if (key.back() != u'\\') key.push_back(u'\\');
+      key += child->folded;
+      m_index.emplace(key, child.get());
+      add(*child);
+      key.resize(length);
+    }
+  };
+  for (const auto& [letter, root] : m_drives) {
+    key = root->folded;  // "C:\"
+    m_index.emplace(key, root.get());
+    add(*root);
+  }
+  m_indexedAt = m_structure;
+}
+
 bool CMemoryFileSystem::FileExists(std::wstring_view path) {
   std::lock_guard lock(*m_lock);
+  bool plain = false;
+  const CEntry* found = FindPlainLocked(path, &plain);
+  if (plain) return found != nullptr;
   CLocation where;
   if (LocateLocked(path, &where) != kErrorSuccess || !where.entry) return false;
   return !(where.trailingSlash && !where.entry->directory);
@@ -522,7 +579,10 @@ void CMemoryFileSystem::AddDrive(wchar_t letter) {
   if (!root) {
     root = std::make_shared<CEntry>();
     root->name = std::wstring{UpperDrive(letter), L':', L'\\'};
+    root->folded = FoldCase(root->name);
     root->directory = true;
+    root->structure = &m_structure;
+    ++m_structure;
   }
 }
 

@@ -38,6 +38,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -97,11 +98,21 @@ class CMemoryFileSystem final : public IFileSystem {
   class CMemoryFile;
 
   [[nodiscard]] ErrorCode LocateLocked(std::wstring_view path, CLocation* where);
+  // The entry at a plain absolute path ("C:\dir\name": a drive, backslashes, no "." or ".."
+  // element, no character a name cannot hold), found without copying the path; *plain tells
+  // whether the path was one (when false, LocateLocked must answer instead).
+  [[nodiscard]] const CEntry* FindPlainLocked(std::wstring_view path, bool* plain);
+  // Every entry by its folded full path ("C:\DIR\NAME"), made again after the tree changed.
+  void RebuildIndexLocked();
 
   std::shared_ptr<std::mutex> m_lock;
   std::map<wchar_t, std::shared_ptr<CEntry>> m_drives;  // upper-case letter -> root folder
   std::vector<std::wstring> m_searchFolders;
   std::wstring m_currentFolder = L"C:\\";
+  std::u16string m_folded;  // a name being looked up (under the lock)
+  std::uint64_t m_structure = 0;  // changes to the tree so far
+  std::uint64_t m_indexedAt = ~std::uint64_t{0};
+  std::unordered_map<std::u16string, const CEntry*> m_index;
   std::shared_ptr<std::size_t> m_openFiles;
 };
 

@@ -206,11 +206,47 @@ CMemoryRegistry::CMemoryRegistry() {
 
 CMemoryRegistry::~CMemoryRegistry() = default;
 
+namespace {
+
+constexpr RegHandle kFirstHandle = 0x1000;
+constexpr int kSlotUseShift = 32;
+
+}  // namespace
+
 RegHandle CMemoryRegistry::AddHandleLocked(CHandleEntry entry) {
-  const RegHandle handle = m_nextHandle;
-  m_nextHandle += 4;
-  m_handles.emplace(handle, std::make_unique<CHandleEntry>(std::move(entry)));
-  return handle;
+  std::size_t slot = 0;
+  if (!m_freeSlots.empty()) {
+    slot = m_freeSlots.back();
+    m_freeSlots.pop_back();
+    *m_slots[slot] = std::move(entry);
+  } else {
+    slot = m_slots.size();
+    m_slots.push_back(std::make_unique<CHandleEntry>(std::move(entry)));
+    m_slotUses.push_back(1);
+  }
+  ++m_openHandles;
+  return (static_cast<RegHandle>(m_slotUses[slot]) << kSlotUseShift) |
+         (kFirstHandle + static_cast<RegHandle>(slot) * 4);
+}
+
+CMemoryRegistry::CHandleEntry* CMemoryRegistry::FindHandleLocked(RegHandle handle) {
+  const RegHandle low = handle & 0xFFFFFFFFu;
+  if (low < kFirstHandle || (low - kFirstHandle) % 4 != 0) return nullptr;
+  const std::size_t slot = static_cast<std::size_t>((low - kFirstHandle) / 4);
+  if (slot >= m_slots.size()) return nullptr;
+  if (static_cast<RegHandle>(m_slotUses[slot]) != (handle >> kSlotUseShift)) return nullptr;
+  return m_slots[slot].get();
+}
+
+bool CMemoryRegistry::EraseHandleLocked(RegHandle handle) {
+  if (FindHandleLocked(handle) == nullptr) return false;
+  const std::size_t slot =
+      static_cast<std::size_t>(((handle & 0xFFFFFFFFu) - kFirstHandle) / 4);
+  *m_slots[slot] = CHandleEntry{};  // lets go of the keys, keeps the storage
+  ++m_slotUses[slot];
+  m_freeSlots.push_back(slot);
+  --m_openHandles;
+  return true;
 }
 
 ErrorCode CMemoryRegistry::ResolveLocked(RegHandle handle, std::uint32_t needed,
@@ -239,11 +275,8 @@ ErrorCode CMemoryRegistry::ResolveLocked(RegHandle handle, std::uint32_t needed,
     case kHkeyClassesRoot: {
       // The predefined view: both class roots looked up afresh; its cache lives in a handle
       // entry of its own.
-      auto it = m_handles.find(kHkeyClassesRoot);
-      if (it == m_handles.end()) {
-        it = m_handles.emplace(kHkeyClassesRoot, std::make_unique<CHandleEntry>()).first;
-      }
-      CHandleEntry& entry = *it->second;
+      if (m_classesRootEntry == nullptr) m_classesRootEntry = std::make_unique<CHandleEntry>();
+      CHandleEntry& entry = *m_classesRootEntry;
       entry.view = true;
       entry.access = kKeyAllAccess;
       entry.user = Live(Walk(m_users, {kCurrentUserSid, L"Software", L"Classes"}));
@@ -257,9 +290,9 @@ ErrorCode CMemoryRegistry::ResolveLocked(RegHandle handle, std::uint32_t needed,
     default:
       break;
   }
-  const auto it = m_handles.find(handle);
-  if (it == m_handles.end() || handle == kHkeyClassesRoot) return kErrorInvalidHandle;
-  CHandleEntry& entry = *it->second;
+  CHandleEntry* found = FindHandleLocked(handle);
+  if (found == nullptr) return kErrorInvalidHandle;
+  CHandleEntry& entry = *found;
   if ((entry.access & needed) != needed) return kErrorAccessDenied;
   if (entry.view) {
     target->view = true;
@@ -277,21 +310,39 @@ std::shared_ptr<CNode> CMemoryRegistry::WalkLocked(std::shared_ptr<CNode> node,
                                                    const std::vector<std::wstring_view>& parts,
                                                    bool create, bool followLast, int depth,
                                                    bool* madeOne) {
+  // Raw pointers along the way (no reference counting per level); `owner` holds the node reached.
+  const std::shared_ptr<CNode>* owner = &node;
+  std::shared_ptr<CNode> followed;  // a link's target, kept while the walk goes on from it
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (!node) return nullptr;
-    std::shared_ptr<CNode> child = node->Child(FoldCase(parts[i]));
-    if (!child && create) {
-      if (node->readOnly) return nullptr;
-      child = node->AddChild(parts[i]);
+    CNode* current = owner->get();
+    if (current == nullptr) return nullptr;
+    FoldCaseInto(parts[i], &m_folded);
+    const std::size_t at = current->LowerBound(m_folded);
+    const std::shared_ptr<CNode>* child =
+        (at < current->subkeys.size() && current->subkeys[at]->folded == m_folded)
+            ? &current->subkeys[at]
+            : nullptr;
+    std::shared_ptr<CNode> made;
+    if (child == nullptr) {
+      if (!create || current->readOnly) return nullptr;
+      made = current->AddChild(parts[i]);
       if (madeOne != nullptr) *madeOne = true;
       ++m_generation;
+      child = &made;
     }
-    if (child && child->link && (followLast || i + 1 < parts.size())) {
-      child = FollowLinkLocked(*child, create, depth + 1, madeOne);
+    if ((*child)->link && (followLast || i + 1 < parts.size())) {
+      followed = FollowLinkLocked(**child, create, depth + 1, madeOne);
+      owner = &followed;
+      continue;
     }
-    node = child;
+    if (made) {
+      followed = std::move(made);
+      owner = &followed;
+    } else {
+      owner = child;
+    }
   }
-  return node;
+  return *owner;
 }
 
 std::shared_ptr<CNode> CMemoryRegistry::FollowLinkLocked(CNode& link, bool create, int depth,
@@ -319,13 +370,13 @@ ErrorCode CMemoryRegistry::OpenOrCreateLocked(RegHandle parent, std::wstring_vie
   CTarget from;
   ErrorCode rc = ResolveLocked(parent, 0, &from);
   if (rc != kErrorSuccess) return rc;
-  std::vector<std::wstring_view> parts;
+  std::vector<std::wstring_view>& parts = m_parts;
   rc = SplitSubkey(subkey, &parts);
   if (rc != kErrorSuccess) return rc;
   bool madeOne = false;
   auto walkOrCreate = [&](std::shared_ptr<CNode> node, bool mayCreate) -> std::shared_ptr<CNode> {
     if (!node) return nullptr;
-    return WalkLocked(node, parts, mayCreate, !noFollow, 0, &madeOne);
+    return WalkLocked(std::move(node), parts, mayCreate, !noFollow, 0, &madeOne);
   };
   auto denied = [&](const std::shared_ptr<CNode>& n) {
     return n && (n->deniedAccess & access) != 0;
@@ -377,7 +428,7 @@ ErrorCode CMemoryRegistry::CreateKey(RegHandle parent, std::wstring_view subkey,
 ErrorCode CMemoryRegistry::CloseKey(RegHandle key) {
   std::lock_guard lock(m_lock);
   if (key >= kHkeyClassesRoot && key <= kHkeyDynData) return kErrorSuccess;
-  return m_handles.erase(key) == 1 ? kErrorSuccess : kErrorInvalidHandle;
+  return EraseHandleLocked(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
 namespace {
@@ -646,7 +697,9 @@ ErrorCode CMemoryRegistry::OpenPath(std::wstring_view keyPath, bool create, std:
   // Test conveniences ignore DenyAccess (they are the test's own hands on the tree): open with
   // no access, then give the handle the access asked for.
   const ErrorCode rc = OpenOrCreateLocked(root, subkey, 0, create, false, result, nullptr);
-  if (rc == kErrorSuccess) m_handles[*result]->access = access;
+  if (rc == kErrorSuccess) {
+    if (CHandleEntry* entry = FindHandleLocked(*result); entry != nullptr) entry->access = access;
+  }
   return rc;
 }
 
@@ -746,9 +799,10 @@ void CMemoryRegistry::CreateLink(std::wstring_view linkKeyPath, std::wstring_vie
   ErrorCode rc = OpenPath(linkKeyPath.substr(0, slash), true, kKeyAllAccess, &parent);
   if (rc != kErrorSuccess) Fail(linkKeyPath, "CreateLink", rc);
   std::lock_guard lock(m_lock);
-  CHandleEntry& entry = *m_handles[parent];
-  const std::shared_ptr<CNode> node = entry.view ? entry.machine : entry.node;
-  m_handles.erase(parent);
+  CHandleEntry* entry = FindHandleLocked(parent);
+  if (entry == nullptr) Fail(linkKeyPath, "CreateLink", kErrorInvalidHandle);
+  const std::shared_ptr<CNode> node = entry->view ? entry->machine : entry->node;
+  EraseHandleLocked(parent);
   if (!node || node->Child(FoldCase(linkName))) {
     Fail(linkKeyPath, "CreateLink", kErrorAlreadyExists);
   }
@@ -764,11 +818,12 @@ void CMemoryRegistry::DenyAccess(std::wstring_view keyPath, std::uint32_t mask) 
   const ErrorCode rc = OpenPath(keyPath, false, kKeyRead, &key);
   if (rc != kErrorSuccess) Fail(keyPath, "DenyAccess", rc);
   std::lock_guard lock(m_lock);
-  CHandleEntry& entry = *m_handles[key];
-  for (const auto& node : {entry.node, entry.user, entry.machine}) {
+  CHandleEntry* entry = FindHandleLocked(key);
+  if (entry == nullptr) Fail(keyPath, "DenyAccess", kErrorInvalidHandle);
+  for (const auto& node : {entry->node, entry->user, entry->machine}) {
     if (node) node->deniedAccess |= mask;
   }
-  m_handles.erase(key);
+  EraseHandleLocked(key);
 }
 
 bool CMemoryRegistry::KeyExists(std::wstring_view keyPath) {
@@ -851,7 +906,7 @@ std::vector<std::wstring> CMemoryRegistry::ValueNames(std::wstring_view keyPath)
 
 std::size_t CMemoryRegistry::OpenHandleCount() {
   std::lock_guard lock(m_lock);
-  return m_handles.size() - (m_handles.count(kHkeyClassesRoot) != 0 ? 1 : 0);
+  return m_openHandles;
 }
 
 }  // namespace qv

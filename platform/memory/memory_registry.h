@@ -173,6 +173,9 @@ class CMemoryRegistry final : public IRegistry {
   bool IsRootNodeLocked(const std::shared_ptr<CNode>& node);
   [[nodiscard]] ErrorCode DeleteLocked(RegHandle parent, std::wstring_view subkey, bool tree);
   RegHandle AddHandleLocked(CHandleEntry entry);
+  // The open handle's entry, or null when the handle is not one of this registry's open keys.
+  [[nodiscard]] CHandleEntry* FindHandleLocked(RegHandle handle);
+  bool EraseHandleLocked(RegHandle handle);
   // Opens the key by full text with the given access (throws on a bad root).
   [[nodiscard]] ErrorCode OpenPath(std::wstring_view keyPath, bool create, std::uint32_t access,
                                    RegHandle* result);
@@ -182,8 +185,16 @@ class CMemoryRegistry final : public IRegistry {
   std::shared_ptr<CNode> m_users;
   std::shared_ptr<CNode> m_performance;
   std::shared_ptr<CNode> m_dynData;
-  std::map<RegHandle, std::unique_ptr<CHandleEntry>> m_handles;
-  RegHandle m_nextHandle = 0x1000;
+  // Open handles: a slot each, reused once closed. A handle value names its slot and the slot's
+  // use (a number bumped on every close), so a closed handle never reaches the key that a later
+  // open gets in the same slot.
+  std::vector<std::unique_ptr<CHandleEntry>> m_slots;
+  std::vector<std::uint32_t> m_slotUses;
+  std::vector<std::size_t> m_freeSlots;
+  std::size_t m_openHandles = 0;
+  std::unique_ptr<CHandleEntry> m_classesRootEntry;  // the predefined HKEY_CLASSES_ROOT view
+  std::u16string m_folded;                          // a name being looked up (under the lock)
+  std::vector<std::wstring_view> m_parts;           // the parts of a path being opened
   std::uint64_t m_generation = 0;  // bumped on every change of the key structure
 };
 

@@ -124,7 +124,7 @@ class CDeletedMidWalk final : public test::CForwardingRegistry {
   ErrorCode OpenKeyNoFollow(RegHandle p, std::wstring_view s, std::uint32_t a,
                             RegHandle* r) override {
     const ErrorCode rc = CForwardingRegistry::OpenKeyNoFollow(p, s, a, r);
-    if (rc == kErrorSuccess && s == L"Software\\Gone") doomed = *r;
+    if (rc == kErrorSuccess && s == L"Gone") doomed = *r;
     return rc;
   }
   ErrorCode EnumKey(RegHandle k, std::uint32_t i, wchar_t* n, std::uint32_t* c) override {
