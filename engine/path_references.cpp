@@ -271,7 +271,28 @@ std::wstring CleanPath(std::wstring_view source, IShell& shell) {
   return expanded;
 }
 
-bool PathTokenExists(std::wstring_view token, const CPlatform& platform) {
+const bool* CPathMemo::Find(std::wstring_view path) {
+  m_key.assign(path);
+  const auto found = m_answers.find(m_key);
+  return found == m_answers.end() ? nullptr : &found->second;
+}
+
+void CPathMemo::Remember(std::wstring_view path, bool exists) {
+  m_answers.insert_or_assign(std::wstring(path), exists);
+}
+
+namespace {
+
+// Whether the drive knows the absolute path as a file or folder, a root, or on the search path.
+bool DriveKnows(std::wstring_view path, const CPlatform& platform) {
+  if (platform.files.FileExists(path) || platform.files.IsRoot(path)) return true;
+  std::wstring onPath = ToLower(path);
+  return platform.files.FindOnPath(&onPath);
+}
+
+}  // namespace
+
+bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMemo* memo) {
   std::wstring_view trimmed = token;
   while (!trimmed.empty() && IsWhiteSpace(trimmed.front())) trimmed.remove_prefix(1);
   while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L' ')) {
@@ -314,13 +335,15 @@ bool PathTokenExists(std::wstring_view token, const CPlatform& platform) {
   // Only absolute local paths (c:\...) are judged.
   if (judged.size() < 3 || judged[1] != L':' || judged[2] != L'\\') return true;
 
-  if (platform.files.FileExists(judged) || platform.files.IsRoot(judged)) return true;
-  std::wstring onPath = ToLower(judged);
-  return platform.files.FindOnPath(&onPath);
+  if (memo == nullptr) return DriveKnows(judged, platform);
+  if (const bool* known = memo->Find(judged)) return *known;
+  const bool exists = DriveKnows(judged, platform);
+  memo->Remember(judged, exists);
+  return exists;
 }
 
 bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
-                      const CPlatform& platform) {
+                      const CPlatform& platform, CPathMemo* memo) {
   std::wstring upper = ExpandPlaceholders(text, folders);
   for (wchar_t& c : upper) c = ToUpperChar(c);
   std::wstring_view reference = upper;
@@ -338,14 +361,14 @@ bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
     std::wstring_view program;
     std::wstring_view argument;
     if (!tokens.Next(&program) || !tokens.Next(&argument)) return true;
-    if (PathTokenExists(argument, platform)) return true;
+    if (PathTokenExists(argument, platform, memo)) return true;
   }
 
   CTokenizer tokens(reference, kReferenceDelimiters);
   std::wstring_view token;
   bool judged = false;
   while (tokens.Next(&token)) {
-    if (PathTokenExists(token, platform)) return true;
+    if (PathTokenExists(token, platform, memo)) return true;
     judged = true;
   }
   // Text without a single path-like token names nothing that could be missing.

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/platform.h"
 
@@ -92,14 +93,33 @@ extern const std::array<PLACEHOLDER, 18> kPlaceholders;
 // (at most 1,023 characters) is the result.
 [[nodiscard]] std::wstring CleanPath(std::wstring_view source, IShell& shell);
 
+// What the drive answered about the paths one scan asked after: whether each is a file or
+// folder, a root, or found on the search path. A registry names the same few thousand files
+// hundreds of thousands of times (every class of a library, every "C:\Program" before a space),
+// so each is asked once. Forget() before a scan or a check after a repair, as files may have
+// changed since. Not for use by two threads at once.
+class CPathMemo {
+ public:
+  // The remembered answer for exactly this text, or null when it was not asked yet.
+  [[nodiscard]] const bool* Find(std::wstring_view path);
+  void Remember(std::wstring_view path, bool exists);
+  void Forget() { m_answers.clear(); }
+  [[nodiscard]] std::size_t Size() const { return m_answers.size(); }
+
+ private:
+  std::unordered_map<std::wstring, bool> m_answers;
+  std::wstring m_key;  // reused, so a lookup allocates nothing once it has grown
+};
+
 // True when the text refers to something that exists or cannot be judged; false only when it
 // names local files or folders that are all missing. Text in which no path-like token can be
-// found counts as valid.
+// found counts as valid. With a memo, the drive is asked about each path once.
 [[nodiscard]] bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
-                                    const CPlatform& platform);
+                                    const CPlatform& platform, CPathMemo* memo = nullptr);
 
 // The same judgement for one path-like token: false only for an absolute local path (x:\...)
 // that names no existing file or folder, is not a root, and is not found on the search path.
-[[nodiscard]] bool PathTokenExists(std::wstring_view token, const CPlatform& platform);
+[[nodiscard]] bool PathTokenExists(std::wstring_view token, const CPlatform& platform,
+                                   CPathMemo* memo = nullptr);
 
 }  // namespace qv

@@ -18,6 +18,7 @@ void CRegistryCleaner::Prepare(const CATEGORY_SELECTION& selection) {
   m_fixed.fill(0);
   m_totalFound = 0;
   m_totalFixed = 0;
+  m_paths.Forget();  // the drive may have changed since the last scan
   m_running.store(true);
 }
 
@@ -91,11 +92,11 @@ std::wstring CRegistryCleaner::CleanPath(std::wstring_view source) const {
 }
 
 bool CRegistryCleaner::IsValidReference(std::wstring_view text) const {
-  return qv::IsValidReference(text, m_folders, m_platform);
+  return qv::IsValidReference(text, m_folders, m_platform, &m_paths);
 }
 
 bool CRegistryCleaner::PathTokenExists(std::wstring_view token) const {
-  return qv::PathTokenExists(token, m_platform);
+  return qv::PathTokenExists(token, m_platform, &m_paths);
 }
 
 std::wstring FormatProblemLogLine(const CRegistryProblem& problem) {

@@ -114,10 +114,13 @@ class CRegistryCleaner {
   [[nodiscard]] std::wstring CleanPath(std::wstring_view source) const;
   [[nodiscard]] bool IsValidReference(std::wstring_view text) const;
   [[nodiscard]] bool PathTokenExists(std::wstring_view token) const;
+  // The drive's answers remembered since Prepare; forget them when files may have changed.
+  void ForgetPaths() { m_paths.Forget(); }
 
  private:
   CPlatform m_platform;
   CFolderTable m_folders;
+  mutable CPathMemo m_paths;  // asked only by the thread that runs the checks
   CProblemList& m_problems;
   IProblemFilter* m_filter;
   IActivityLog* m_log;

@@ -96,6 +96,25 @@ TEST_F(SystemChecksTest, TheFilePathWalkJudgesLongStringValuesOfBothHives) {
                  L"C:\\gone\\report.txt", 7}}));
 }
 
+// The engine remembers what the drive said during a scan; the next scan asks again.
+TEST_F(SystemChecksTest, EachScanSeesTheDriveAsItIsThen) {
+  const std::wstring app = L"HKLM\\Software\\Vendor\\App";
+  registry().SetString(app, L"Early", L"C:\\Tools\\early.dll");
+  registry().SetString(app, L"Late", L"C:\\Tools\\late.dll");
+  files().AddFile(L"C:\\Tools\\early.dll");
+  EXPECT_EQ(Run(CheckFileReferences),
+            (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\Software\\Vendor\\App", L"Late",
+                                       L"C:\\Tools\\late.dll", 7}}));
+
+  ASSERT_EQ(files().RemoveFile(L"C:\\Tools\\early.dll"), kErrorSuccess);
+  files().AddFile(L"C:\\Tools\\late.dll");
+  problems().Clear();
+  engine().Prepare(AllCategories());
+  EXPECT_EQ(Run(CheckFileReferences),
+            (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\Software\\Vendor\\App", L"Early",
+                                       L"C:\\Tools\\early.dll", 7}}));
+}
+
 TEST_F(SystemChecksTest, TheFilePathWalkPassesOverWhatItMustNotEnter) {
   const std::wstring base = L"HKLM\\Software\\Walk";
   registry().SetString(base + L"\\A", L"v", L"C:\\gone\\a.exe");
