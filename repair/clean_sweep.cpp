@@ -1,0 +1,166 @@
+#include "repair/clean_sweep.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "base/text_case.h"
+#include "engine/checks.h"
+#include "engine/key_naming.h"
+#include "repair/key_delete.h"
+
+namespace qv {
+namespace {
+
+constexpr std::wstring_view kWow64Level = L"Wow6432Node";
+constexpr std::wstring_view kClassesLevel = L"Software\\Classes";
+constexpr std::wstring_view kUserClassesSuffix = L"_Classes";
+
+// The levels of a subkey path, without empty ones (a trailing or doubled backslash) and without
+// Wow6432Node levels, each upper-cased.
+std::vector<std::wstring> Levels(std::wstring_view subkey) {
+  std::vector<std::wstring> levels;
+  std::size_t start = 0;
+  while (start <= subkey.size()) {
+    std::size_t end = subkey.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = subkey.size();
+    const std::wstring_view level = subkey.substr(start, end - start);
+    if (!level.empty() && !EqualsNoCase(level, kWow64Level)) levels.push_back(ToUpper(level));
+    start = end + 1;
+  }
+  return levels;
+}
+
+bool StartsWithLevels(const std::vector<std::wstring>& levels, std::size_t from,
+                      std::wstring_view prefix, std::size_t* next) {
+  const std::vector<std::wstring> wanted = Levels(prefix);
+  if (levels.size() < from + wanted.size()) return false;
+  for (std::size_t i = 0; i < wanted.size(); ++i) {
+    if (levels[from + i] != wanted[i]) return false;
+  }
+  *next = from + wanted.size();
+  return true;
+}
+
+bool SameLevels(const std::vector<std::wstring>& levels, std::size_t from, std::wstring_view path) {
+  std::size_t next = 0;
+  return StartsWithLevels(levels, from, path, &next) && next == levels.size();
+}
+
+// The containers below a classes view (HKEY_CLASSES_ROOT, Software\Classes, a user's _Classes).
+bool IsClassesContainer(const std::vector<std::wstring>& levels, std::size_t from) {
+  return SameLevels(levels, from, kClsidKey) || SameLevels(levels, from, kAppIdKey);
+}
+
+// The containers below a software root (HKEY_LOCAL_MACHINE or a user's hive).
+bool IsSoftwareContainer(const std::vector<std::wstring>& levels, std::size_t from) {
+  static constexpr std::array<std::wstring_view, 11> kContainers = {
+      kUninstallKey, kAppPathsKey, kRunKey,      kSharedDllsKey, kFontsKey,     kHelpKey,
+      kHtmlHelpKey,  kMenuOrderKey, kMenuOrder2Key, kShellFoldersKey, kUserShellFoldersKey};
+  for (std::wstring_view container : kContainers) {
+    if (SameLevels(levels, from, container)) return true;
+  }
+  std::size_t next = 0;
+  return StartsWithLevels(levels, from, kClassesLevel, &next) && IsClassesContainer(levels, next);
+}
+
+}  // namespace
+
+bool IsProtectedKey(RegHandle root, std::wstring_view subkey) {
+  const std::vector<std::wstring> levels = Levels(subkey);
+  // The root itself, or a hive directly below it.
+  if (levels.size() < 2) return true;
+  if (root == kHkeyClassesRoot) return IsClassesContainer(levels, 0);
+  if (root == kHkeyLocalMachine || root == kHkeyCurrentUser) return IsSoftwareContainer(levels, 0);
+  if (root == kHkeyUsers) {
+    const std::wstring& hive = levels[0];
+    const std::wstring suffix = ToUpper(kUserClassesSuffix);
+    if (hive.size() > suffix.size() && hive.ends_with(suffix)) return IsClassesContainer(levels, 1);
+    return IsSoftwareContainer(levels, 1);
+  }
+  return false;
+}
+
+ErrorCode CCleanSweep::CleanKey(RegHandle categoryRoot, std::wstring_view keyPath) {
+  std::wstring_view path = keyPath;
+  const PARSED_KEY_PATH parsed = ParseRootKey(keyPath);
+  if (parsed.root != kNullRegHandle) {
+    if (parsed.root != categoryRoot) return kErrorInvalidHandle;
+    path = SubkeyPath(keyPath, parsed);
+  }
+  if (IsProtectedKey(categoryRoot, path)) return kErrorProtectedKey;
+
+  CBackupFile* backup = m_targets.RegBackupFile();
+  if (backup == nullptr && m_backupRequired) return kErrorNoBackupFile;
+  if (backup != nullptr) {
+    // Nothing is deleted unless the whole tree is on disk first (a tree that is gone already
+    // gives the open's kErrorFileNotFound here).
+    const ErrorCode backedUp = BackupKey(m_platform.registry, categoryRoot, path, backup);
+    if (backedUp != kErrorSuccess) return backedUp;
+  }
+  const ErrorCode deleted = DeleteKeyTree(m_platform.registry, categoryRoot, path);
+  if (deleted == kErrorSuccess) ++m_deleted;
+  return deleted;
+}
+
+ErrorCode CCleanSweep::CleanValue(RegHandle categoryRoot, std::wstring_view keyPath,
+                                  std::wstring_view valueName) {
+  const PARSED_KEY_PATH parsed = ParseRootKey(keyPath);
+  if (categoryRoot == kNullRegHandle && parsed.root == kNullRegHandle) return kErrorInvalidHandle;
+  if (categoryRoot != kNullRegHandle && parsed.root != kNullRegHandle &&
+      categoryRoot != parsed.root) {
+    return kErrorFileNotFound;
+  }
+  const RegHandle root = categoryRoot != kNullRegHandle ? categoryRoot : parsed.root;
+  const std::wstring_view path =
+      parsed.root != kNullRegHandle ? SubkeyPath(keyPath, parsed) : keyPath;
+
+  CBackupFile* backup = m_targets.RegBackupFile();
+  if (backup == nullptr && m_backupRequired) return kErrorNoBackupFile;
+  if (backup != nullptr) {
+    const ErrorCode backedUp = BackupValue(m_platform.registry, root, path, valueName, backup);
+    if (backedUp != kErrorSuccess) return backedUp;
+  }
+  CRegKey key(m_platform.registry);
+  const ErrorCode opened = key.Open(root, path, kKeyReadWriteCreate);
+  if (opened != kErrorSuccess) return opened;
+  const ErrorCode deleted = m_platform.registry.DeleteValue(key.get(), valueName);
+  if (deleted == kErrorSuccess) ++m_deleted;
+  return deleted;
+}
+
+ErrorCode CCleanSweep::MoveShortcut(std::wstring_view shortcutPath) {
+  CShortcutBackup* backup = m_targets.LnkBackupFile();
+  if (backup == nullptr) return kErrorNoBackupFile;
+  return MoveShortcutToBackup(m_platform.files, shortcutPath, *backup);
+}
+
+std::wstring RepairFailureReason(ErrorCode error) {
+  switch (error) {
+    case kErrorSuccess:
+      return L"repaired";
+    case kErrorFileNotFound:
+    case kErrorPathNotFound:
+      return L"the entry is not where its category repairs it";
+    case kErrorAccessDenied:
+      return L"access was denied, or a key below it could not be deleted";
+    case kErrorInvalidHandle:
+      return L"the entry lies under another root than its category repairs";
+    case kErrorInvalidData:
+      return L"a name holds a line break, which a backup file cannot hold, so it was not deleted";
+    case kErrorProtectedKey:
+      return L"a root, a hive or a container the checks look into is never deleted";
+    case kErrorNoBackupFile:
+      return L"no backup file could be created, and nothing is deleted without its backup";
+    case kErrorReparsePointEncountered:
+      return L"the key is or holds a registry link, which a backup cannot hold, so it was not "
+             L"deleted";
+    case kErrorKeyDeleted:
+      return L"the key was deleted while it was being backed up";
+    default:
+      return L"the system reported error " + DecimalText(static_cast<std::int64_t>(error));
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,72 @@
+// The repair worker: deletes registry keys and values, each only after its backup is on disk, and
+// moves shortcut files aside instead of deleting them.
+//
+// What it never deletes: a root, a key directly below a root (a hive such as HKEY_USERS\S-1-5-21-...
+// or HKEY_LOCAL_MACHINE\SOFTWARE), and the containers the checks look into (the CLSID and AppID
+// keys, Uninstall, App Paths, Run, SharedDLLs, Fonts, HELP, HTML Help and the menu-order keys,
+// in every view of the registry that shows them). Only entries inside them are ever removed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/errors.h"
+#include "platform/platform.h"
+#include "platform/registry.h"
+#include "repair/backup_file.h"
+
+namespace qv {
+
+// The refusals of the sweep itself, apart from the system's own errors.
+// A root, a hive or a container of the checks: never deleted.
+inline constexpr ErrorCode kErrorProtectedKey = kErrorInvalidParameter;
+// No registry backup file is set while a backup is required: nothing is deleted.
+inline constexpr ErrorCode kErrorNoBackupFile = 82;  // ERROR_CANNOT_MAKE
+
+// Whether root\subkey is one of the keys above (case does not matter; trailing backslashes and
+// Wow6432Node levels are looked through).
+[[nodiscard]] bool IsProtectedKey(RegHandle root, std::wstring_view subkey);
+
+class CCleanSweep {
+ public:
+  explicit CCleanSweep(const CPlatform& platform) : m_platform(platform) {}
+
+  // The files of the repair (neither is owned). With no registry backup file and a backup
+  // required (the default), no key or value is deleted: kErrorNoBackupFile.
+  void SetRegBackupFile(CBackupFile* file) { m_targets.SetRegBackupFile(file); }
+  void SetLnkBackupFile(CShortcutBackup* backup) { m_targets.SetLnkBackupFile(backup); }
+  void SetBackupRequired(bool required) { m_backupRequired = required; }
+
+  // Deletes a key and its whole tree after backing it up. The key path may begin with a root
+  // name; naming a root other than `categoryRoot` gives kErrorInvalidHandle. Results: 0 deleted;
+  // kErrorFileNotFound when it was already gone; kErrorProtectedKey; kErrorNoBackupFile; the
+  // backup's refusal (kErrorReparsePointEncountered for a tree holding a registry link,
+  // kErrorInvalidData for a name with a line break, a read error), with nothing deleted; or the
+  // deletion's error (kErrorAccessDenied when a subkey could not be deleted).
+  [[nodiscard]] ErrorCode CleanKey(RegHandle categoryRoot, std::wstring_view keyPath);
+
+  // Deletes one value after backing it up. `categoryRoot` may be kNullRegHandle (the root is then
+  // the one the key path names). Neither given: kErrorInvalidHandle; both given and different:
+  // kErrorFileNotFound (the entry is not where the category repairs). Results otherwise as
+  // CleanKey's; the empty name is the default value.
+  [[nodiscard]] ErrorCode CleanValue(RegHandle categoryRoot, std::wstring_view keyPath,
+                                     std::wstring_view valueName);
+
+  // Moves a shortcut into the repair's shortcut folder and lists it (MoveShortcutToBackup);
+  // kErrorNoBackupFile when no shortcut backup is set.
+  [[nodiscard]] ErrorCode MoveShortcut(std::wstring_view shortcutPath);
+
+  [[nodiscard]] std::uint32_t DeletedCount() const { return m_deleted; }
+
+ private:
+  CPlatform m_platform;
+  CBackupTargets m_targets;
+  bool m_backupRequired = true;
+  std::uint32_t m_deleted = 0;
+};
+
+// What a user is told of a repair's failure code: a short sentence without a full stop.
+[[nodiscard]] std::wstring RepairFailureReason(ErrorCode error);
+
+}  // namespace qv

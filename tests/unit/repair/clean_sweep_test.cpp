@@ -1,0 +1,149 @@
+// The repair worker on the in-memory platform: nothing is deleted before its backup is on disk,
+// nothing outside its category's root, and never a root, a hive or a container of the checks.
+#include "repair/clean_sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "base/utf16.h"
+#include "platform/memory/memory_platform.h"
+#include "repair/backup_file.h"
+
+namespace qv {
+namespace {
+
+constexpr wchar_t kBackupPath[] = L"C:\\ProgramData\\Quarvelo\\Backup\\RCBak_test.reg";
+
+class CleanSweepTest : public ::testing::Test {
+ protected:
+  CleanSweepTest() : sweep(machine.platform()) {
+    machine.files().AddFolder(L"C:\\ProgramData\\Quarvelo\\Backup");
+  }
+  void OpenBackup() {
+    ASSERT_EQ(CBackupFile::Create(machine.files(), kBackupPath, L"", &backup), kErrorSuccess);
+    sweep.SetRegBackupFile(backup.get());
+  }
+  std::string BackupText() {
+    EXPECT_EQ(backup->Flush(), kErrorSuccess);
+    return machine.files().ReadFile(kBackupPath).value_or("<none>");
+  }
+  CMemoryRegistry& registry() { return machine.registry(); }
+
+  CMemoryPlatform machine;
+  CCleanSweep sweep;
+  std::unique_ptr<CBackupFile> backup;
+};
+
+TEST_F(CleanSweepTest, AKeyAndAValueGoOnlyAfterTheirBackupIsWritten) {
+  registry().SetString(L"HKCR\\CLSID\\{1}\\InprocServer32", L"", L"C:\\gone.dll");
+  registry().SetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp", L"C:\\gone");
+  registry().SetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"keep.hlp", L"C:\\here");
+
+  // Without a backup file nothing is touched.
+  EXPECT_EQ(sweep.CleanKey(kHkeyClassesRoot, L"HKEY_CLASSES_ROOT\\CLSID\\{1}"), kErrorNoBackupFile);
+  EXPECT_EQ(sweep.CleanValue(kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp"),
+            kErrorNoBackupFile);
+  EXPECT_TRUE(registry().KeyExists(L"HKCR\\CLSID\\{1}\\InprocServer32"));
+  EXPECT_TRUE(registry().GetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp"));
+
+  OpenBackup();
+  EXPECT_EQ(sweep.CleanKey(kHkeyClassesRoot, L"HKEY_CLASSES_ROOT\\CLSID\\{1}"), kErrorSuccess);
+  EXPECT_EQ(sweep.CleanValue(kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp"),
+            kErrorSuccess);
+  EXPECT_FALSE(registry().KeyExists(L"HKCR\\CLSID\\{1}"));
+  EXPECT_FALSE(registry().GetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp"));
+  EXPECT_EQ(registry().GetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"keep.hlp"),
+            L"C:\\here");
+  EXPECT_EQ(sweep.DeletedCount(), 2u);
+  const std::string text = BackupText();
+  EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32]"), std::string::npos);
+  EXPECT_NE(text.find("\"a.hlp\"=\"C:\\\\gone\""), std::string::npos);
+
+  // Gone already: 2, which the repair takes as done.
+  EXPECT_EQ(sweep.CleanKey(kHkeyClassesRoot, L"CLSID\\{1}"), kErrorFileNotFound);
+  EXPECT_EQ(sweep.CleanValue(kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp"),
+            kErrorFileNotFound);
+}
+
+TEST_F(CleanSweepTest, TheRootRules) {
+  OpenBackup();
+  registry().SetString(L"HKCU\\Software\\Vendor\\App", L"v", L"1");
+  // A key under another root than the category's: 6 for a key, 2 for a value.
+  EXPECT_EQ(sweep.CleanKey(kHkeyLocalMachine, L"HKEY_CURRENT_USER\\Software\\Vendor\\App"),
+            kErrorInvalidHandle);
+  EXPECT_EQ(sweep.CleanValue(kHkeyLocalMachine, L"HKCU\\Software\\Vendor\\App", L"v"),
+            kErrorFileNotFound);
+  // No root at all for a value: 6; the root the path names when the category gives none.
+  EXPECT_EQ(sweep.CleanValue(kNullRegHandle, L"Software\\Vendor\\App", L"v"), kErrorInvalidHandle);
+  EXPECT_TRUE(registry().GetString(L"HKCU\\Software\\Vendor\\App", L"v"));
+  EXPECT_EQ(sweep.CleanValue(kNullRegHandle, L"HKCU\\Software\\Vendor\\App", L"v"), kErrorSuccess);
+  EXPECT_FALSE(registry().GetString(L"HKCU\\Software\\Vendor\\App", L"v"));
+}
+
+TEST_F(CleanSweepTest, RootsHivesAndContainersAreNeverDeleted) {
+  OpenBackup();
+  const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  registry().SetString(L"HKLM\\" + run, L"x", L"1");
+  registry().SetString(L"HKU\\S-1-5-21-1\\" + run, L"x", L"1");
+  registry().CreatePath(L"HKU\\S-1-5-21-1_Classes\\CLSID\\{2}");
+  registry().CreatePath(L"HKLM\\SOFTWARE\\Wow6432Node\\Classes\\CLSID\\{3}");
+  struct CASE {
+    RegHandle root;
+    std::wstring key;
+  };
+  for (const CASE& c : {CASE{kHkeyUsers, L"HKEY_USERS"}, CASE{kHkeyUsers, L"S-1-5-21-1"},
+                        CASE{kHkeyUsers, L"HKU\\S-1-5-21-1\\"}, CASE{kHkeyLocalMachine, L"SOFTWARE"},
+                        CASE{kHkeyLocalMachine, L"HKLM\\" + run},
+                        CASE{kHkeyUsers, L"S-1-5-21-1\\" + run + L"\\"},
+                        CASE{kHkeyUsers, L"S-1-5-21-1_Classes\\clsid"},
+                        CASE{kHkeyLocalMachine, L"SOFTWARE\\Wow6432Node\\Classes\\CLSID"},
+                        CASE{kHkeyClassesRoot, L"CLSID"}, CASE{kHkeyClassesRoot, L"AppID"}}) {
+    EXPECT_EQ(sweep.CleanKey(c.root, c.key), kErrorProtectedKey) << ToUtf8(c.key);
+  }
+  EXPECT_TRUE(registry().GetString(L"HKLM\\" + run, L"x"));
+  EXPECT_TRUE(registry().GetString(L"HKU\\S-1-5-21-1\\" + run, L"x"));
+  EXPECT_EQ(sweep.DeletedCount(), 0u);
+  // What lies inside them goes.
+  EXPECT_EQ(sweep.CleanKey(kHkeyUsers, L"S-1-5-21-1_Classes\\CLSID\\{2}"), kErrorSuccess);
+  EXPECT_EQ(sweep.CleanKey(kHkeyLocalMachine, L"SOFTWARE\\Wow6432Node\\Classes\\CLSID\\{3}"),
+            kErrorSuccess);
+}
+
+TEST_F(CleanSweepTest, WhatTheBackupRefusesIsNotDeleted) {
+  OpenBackup();
+  registry().SetString(L"HKCU\\Software\\Odd\\Line", L"a\nb", L"x");
+  registry().CreatePath(L"HKCU\\Software\\Linked");
+  registry().CreateLink(L"HKCU\\Software\\Linked\\Link", L"HKLM\\Software\\Target");
+  registry().SetString(L"HKLM\\Software\\Target", L"keep", L"me");
+  EXPECT_EQ(sweep.CleanKey(kHkeyCurrentUser, L"Software\\Odd"), kErrorInvalidData);
+  EXPECT_EQ(sweep.CleanValue(kHkeyCurrentUser, L"Software\\Odd\\Line", L"a\nb"), kErrorInvalidData);
+  EXPECT_EQ(sweep.CleanKey(kHkeyCurrentUser, L"Software\\Linked"), kErrorReparsePointEncountered);
+  EXPECT_TRUE(registry().GetString(L"HKCU\\Software\\Odd\\Line", L"a\nb"));
+  EXPECT_TRUE(registry().KeyExists(L"HKCU\\Software\\Linked"));
+  EXPECT_EQ(registry().GetString(L"HKLM\\Software\\Target", L"keep"), L"me");
+  EXPECT_EQ(sweep.DeletedCount(), 0u);
+  for (ErrorCode e : {kErrorInvalidData, kErrorReparsePointEncountered, kErrorProtectedKey,
+                      kErrorNoBackupFile}) {
+    EXPECT_FALSE(RepairFailureReason(e).empty());
+    EXPECT_EQ(RepairFailureReason(e).find(L"error"), std::wstring::npos) << e;
+  }
+}
+
+TEST_F(CleanSweepTest, ShortcutsAreMovedIntoTheRepairsFolder) {
+  machine.files().AddFile(L"C:\\users\\user\\Desktop\\Old.lnk", "lnk");
+  EXPECT_EQ(sweep.MoveShortcut(L"C:\\users\\user\\Desktop\\Old.lnk"), kErrorNoBackupFile);
+  std::unique_ptr<CShortcutBackup> shortcuts;
+  ASSERT_EQ(CShortcutBackup::Create(machine.files(), L"C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x",
+                                    &shortcuts),
+            kErrorSuccess);
+  sweep.SetLnkBackupFile(shortcuts.get());
+  EXPECT_EQ(sweep.MoveShortcut(L"C:\\users\\user\\Desktop\\Old.lnk"), kErrorSuccess);
+  EXPECT_FALSE(machine.files().FileExists(L"C:\\users\\user\\Desktop\\Old.lnk"));
+  EXPECT_EQ(machine.files().ReadFile(L"C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x\\Old.lnk"),
+            "lnk");
+}
+
+}  // namespace
+}  // namespace qv
