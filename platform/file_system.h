@@ -20,6 +20,8 @@ struct CFindData {
   // FILE_ATTRIBUTE_REPARSE_POINT: a junction or a symbolic link (a folder reached through one may
   // be one already seen, or an ancestor: a walk into it may never end).
   bool reparsePoint = false;
+  // ftLastWriteTime: 100-nanosecond intervals since 1 January 1601 (UTC), all 64 bits.
+  std::uint64_t lastWriteTime = 0;
 };
 
 enum class FileOpenMode {

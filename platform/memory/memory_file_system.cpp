@@ -16,6 +16,7 @@ struct CMemoryFileSystem::CEntry {
   std::u16string folded;
   bool directory = false;
   bool reparsePoint = false;  // MarkReparsePoint
+  std::uint64_t lastWriteTime = 0;  // SetLastWriteTime
   std::uint64_t* structure = nullptr;  // the file system's count of changes to the tree
   std::string content;
   std::vector<std::shared_ptr<CEntry>> children;  // sorted by folded name
@@ -416,7 +417,7 @@ ErrorCode CMemoryFileSystem::FindFiles(std::wstring_view pattern,
     if (MatchesPattern(folded, child->folded)) {
       found.push_back(CFindData{child->name, child->directory,
                                 child->directory ? 0 : child->content.size(),
-                                child->reparsePoint});
+                                child->reparsePoint, child->lastWriteTime});
     }
   }
   if (found.empty()) return kErrorFileNotFound;
@@ -592,6 +593,14 @@ void CMemoryFileSystem::MarkReparsePoint(std::wstring_view path) {
   const ErrorCode rc = LocateLocked(path, &where);
   if (rc != kErrorSuccess || !where.entry) Fail(path, "MarkReparsePoint", rc);
   where.entry->reparsePoint = true;
+}
+
+void CMemoryFileSystem::SetLastWriteTime(std::wstring_view path, std::uint64_t fileTime) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess || !where.entry) Fail(path, "SetLastWriteTime", rc);
+  where.entry->lastWriteTime = fileTime;
 }
 
 void CMemoryFileSystem::AddFolder(std::wstring_view path) {

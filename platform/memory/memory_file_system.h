@@ -77,6 +77,8 @@ class CMemoryFileSystem final : public IFileSystem {
   // Listings show the entry as a reparse point (a junction or symbolic link); nothing else about
   // it changes.
   void MarkReparsePoint(std::wstring_view path);
+  // The time a listing gives for the entry (FILETIME units); 0 until set.
+  void SetLastWriteTime(std::wstring_view path, std::uint64_t fileTime);
   // Creates or overwrites the file with the bytes, creating missing folders.
   void AddFile(std::wstring_view path, std::string_view content = {});
   // The file's bytes; nullopt when there is no such file.

@@ -109,6 +109,8 @@ ErrorCode CWin32FileSystem::FindFiles(std::wstring_view pattern,
     entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.lastWriteTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
     found.push_back(std::move(entry));
   } while (::FindNextFileW(search.get(), &data));
   const DWORD rc = ::GetLastError();

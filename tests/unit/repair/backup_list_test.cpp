@@ -1,0 +1,63 @@
+// The backup listing: which files are backups, one row per name, and the order by the whole file
+// time (a comparison of the low 32 bits alone orders wrongly once the high part differs, every
+// seven minutes or so).
+#include "repair/backup_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory/memory_platform.h"
+
+namespace qv {
+namespace {
+
+constexpr wchar_t kFolder[] = L"C:\\ProgramData\\Quarvelo\\Backup";
+
+std::vector<std::wstring> Names(const std::vector<BACKUP_ENTRY>& backups) {
+  std::vector<std::wstring> names;
+  for (const BACKUP_ENTRY& b : backups) names.push_back(b.name);
+  return names;
+}
+
+TEST(BackupList, OneRowPerNameNewestFirstByTheWholeFileTime) {
+  CMemoryPlatform machine;
+  CMemoryFileSystem& files = machine.files();
+  const std::wstring folder = kFolder;
+  auto add = [&](const std::wstring& name, std::uint64_t time, std::string_view bytes = "x") {
+    files.AddFile(folder + L"\\" + name, bytes);
+    files.SetLastWriteTime(folder + L"\\" + name, time);
+  };
+  // Later than "Older" although its low 32 bits are smaller.
+  add(L"RCBak_Newer.reg", 0x0000000200000005ull);
+  add(L"QuarveloBak_Older.reg", 0x00000001FFFFFFF0ull);
+  add(L"RCBak_Newer.bak", 0x0000000300000000ull);  // a shortcut list: never listed by itself
+  add(L"Middle.reg", 0x0000000200000001ull);
+  add(L"middle.old.reg", 0x0000000900000000ull);  // the same name "middle" as the one above
+  add(L"Empty.reg", 0x0000000A00000000ull, "");    // empty: skipped
+  files.AddFolder(folder + L"\\Folder.reg");       // a folder: skipped
+
+  std::vector<BACKUP_ENTRY> backups;
+  ASSERT_EQ(ListBackups(files, folder, &backups), kErrorSuccess);
+  // "middle.old.reg" is listed before "Middle.reg" (names sort without case), so its row and
+  // time stand for the name.
+  EXPECT_EQ(Names(backups),
+            (std::vector<std::wstring>{L"middle", L"RCBak_Newer", L"QuarveloBak_Older"}));
+  EXPECT_EQ(backups.front().file, folder + L"\\middle.old.reg");
+  EXPECT_EQ(backups.back().file, folder + L"\\QuarveloBak_Older.reg");
+
+  std::vector<BACKUP_ENTRY> none;
+  EXPECT_EQ(ListBackups(files, L"C:\\Missing", &none), kErrorSuccess);
+  EXPECT_TRUE(none.empty());
+}
+
+TEST(BackupList, TheDateIsTheLocalTimeOfTheFile) {
+  CMemoryPlatform machine;
+  // 2026-12-06 18:31:14 UTC (the fake clock's local time is UTC).
+  const std::uint64_t fileTime = 116444736000000000ull + 1796581874ull * 10000000ull;
+  EXPECT_EQ(FormatBackupDate(machine.clock(), fileTime), L"December 06, 2026 (18:31:14)");
+}
+
+}  // namespace
+}  // namespace qv
