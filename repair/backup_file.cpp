@@ -5,6 +5,7 @@
 
 #include "engine/key_naming.h"
 #include "base/text.h"
+#include "base/text_case.h"
 #include "base/text_writer.h"
 #include "base/utf16.h"
 #include "repair/backup_format.h"
@@ -403,6 +404,7 @@ ErrorCode CRepairBackups::OpenBackUpRegistryFile() {
     if (attempt > 0) m_platform.clock.Sleep(kBackupRetryMilliseconds);
     const std::tm now = m_platform.clock.ToLocalTime(m_platform.clock.Now());
     m_registryPath = BackupFolder() + L"\\" + FormatTime(kRegBackupNameFormat, now);
+    m_stamp = FormatTime(kShortcutStampFormat, now);
     if (m_platform.files.FileExists(m_registryPath)) {
       rc = kErrorFileExists;
       continue;
@@ -427,9 +429,13 @@ ErrorCode CRepairBackups::OpenBackUpShrtctFile() {
   ErrorCode rc = kErrorSuccess;
   for (int attempt = 0; attempt < kBackupCreateAttempts; ++attempt) {
     if (attempt > 0) m_platform.clock.Sleep(kBackupRetryMilliseconds);
+    // The first attempt takes the stamp of the registry backup file, so the two files of one
+    // repair carry the same time and a restore of the one finds the other.
     const std::tm now = m_platform.clock.ToLocalTime(m_platform.clock.Now());
     const std::wstring folder = BackupFolder();
-    const std::wstring stamp = FormatTime(kShortcutStampFormat, now);
+    const std::wstring stamp = attempt == 0 && m_registry != nullptr
+                                   ? m_stamp
+                                   : FormatTime(kShortcutStampFormat, now);
     m_shortcutFolder = FormatWithStrings(kShortcutFolderFormat, {folder, stamp});
     m_shortcutList = FormatWithStrings(kShortcutListFormat, {folder, stamp});
     if (m_platform.files.FileExists(m_shortcutList) ||
@@ -467,6 +473,16 @@ ErrorCode CRepairBackups::EndRegistryBackup(std::size_t registryRepairedCount) {
     if (rc == kErrorSuccess) rc = deleted;
   }
   return rc;
+}
+
+std::wstring ShortcutListForBackup(std::wstring_view folder, std::wstring_view name) {
+  constexpr std::wstring_view kRepairPrefix = L"RCBak";
+  if (name.size() > kRepairPrefix.size() &&
+      EqualsNoCase(name.substr(0, kRepairPrefix.size()), kRepairPrefix)) {
+    return FormatWithStrings(kShortcutListFormat, {std::wstring(folder),
+                                                   std::wstring(name.substr(kRepairPrefix.size()))});
+  }
+  return std::wstring(folder) + L"\\" + std::wstring(name) + kShortcutListExtension;
 }
 
 }  // namespace qv

@@ -173,7 +173,9 @@ class CRepairBackups {
   // Creates the registry backup file in the backup folder, named from the local time, and writes
   // its header (by the system version). The path is kept even when creation fails.
   [[nodiscard]] ErrorCode OpenBackUpRegistryFile();
-  // Creates the shortcut folder and its list file, named from the local time.
+  // Creates the shortcut folder and its list file, named from the local time; after
+  // OpenBackUpRegistryFile, from that file's time (RCBak_<stamp>.reg and QuarveloBak_<stamp>.bak),
+  // unless a folder or list of that name is there already.
   [[nodiscard]] ErrorCode OpenBackUpShrtctFile();
 
   [[nodiscard]] CBackupFile* RegistryFile() const { return m_registry.get(); }
@@ -198,6 +200,12 @@ class CRepairBackups {
   std::wstring m_registryPath;
   std::wstring m_shortcutFolder;
   std::wstring m_shortcutList;
+  std::wstring m_stamp;  // of the registry backup file's name ("_December_06_26_18_31_14")
 };
+
+// The shortcut list that belongs to a backup of the backup folder: for a repair's registry backup
+// (RCBak_<stamp>) the list of the same repair (QuarveloBak_<stamp>.bak), for any other name the
+// list of that name (<name>.bak).
+[[nodiscard]] std::wstring ShortcutListForBackup(std::wstring_view folder, std::wstring_view name);
 
 }  // namespace qv

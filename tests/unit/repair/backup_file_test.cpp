@@ -443,6 +443,9 @@ TEST_F(BackupFileTest, FileNamesComeFromTheLocalTimeInEnglish) {
   m_machine.clock().SetNow(1796581874);  // 2026-12-06 18:31:14
   CRepairBackups backups(platform());
   ASSERT_EQ(backups.OpenBackUpRegistryFile(), kErrorSuccess);
+  // A second passes between the two: the shortcut backup still takes the registry file's time,
+  // so a restore of the one finds the other.
+  m_machine.clock().SetNow(1796581875);
   ASSERT_EQ(backups.OpenBackUpShrtctFile(), kErrorSuccess);
   EXPECT_EQ(backups.RegistryFilePath(), std::wstring(kBackupFolder) + L"\\RCBak_December_06_26_18_31_14.reg");
   EXPECT_EQ(backups.ShortcutFolderPath(),
@@ -452,6 +455,10 @@ TEST_F(BackupFileTest, FileNamesComeFromTheLocalTimeInEnglish) {
   EXPECT_TRUE(files().IsDirectory(backups.ShortcutFolderPath()));
   EXPECT_TRUE(files().FileExists(backups.ShortcutListPath()));
   EXPECT_TRUE(m_machine.clock().Sleeps().empty());
+  EXPECT_EQ(ShortcutListForBackup(kBackupFolder, L"RCBak_December_06_26_18_31_14"),
+            backups.ShortcutListPath());
+  EXPECT_EQ(ShortcutListForBackup(kBackupFolder, L"QuarveloBak_December_06_26_18_31_14"),
+            backups.ShortcutListPath());
 }
 
 TEST_F(BackupFileTest, AnEarlierBackupIsNeverOverwrittenAndAttemptsAreBounded) {
