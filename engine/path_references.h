@@ -104,7 +104,6 @@ class CPathMemo {
   [[nodiscard]] const bool* Find(std::wstring_view path);
   void Remember(std::wstring_view path, bool exists);
   void Forget() { m_answers.clear(); }
-  [[nodiscard]] std::size_t Size() const { return m_answers.size(); }
 
  private:
   std::unordered_map<std::wstring, bool> m_answers;
