@@ -1,19 +1,28 @@
 #include "app/application.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
+#include "state/settings.h"
 #include "state/state_texts.h"
 
 namespace qv {
 
-CApplication::CApplication(const CPlatform& platform, ISentMessagePump& pump)
+CApplication::CApplication(const CPlatform& platform, ISentMessagePump& pump,
+                           ISystemRestore* systemRestore)
     : m_platform(platform),
       m_log(platform),
       m_exclusions(platform, &m_log, kProductName),
       m_categories(BuildDefaultCategoryTable()),
+      m_systemRestore(systemRestore),
+      m_repair(pump),
       m_scan(pump) {}
 
-CApplication::~CApplication() { m_scan.Stop(); }
+CApplication::~CApplication() {
+  m_scan.Stop();
+  m_repair.Join();
+}
 
 void CApplication::LoadCategoryTable() {
   LoadCategorySettings(m_platform.registry, kProductName, &m_categories);
@@ -33,6 +42,7 @@ bool CApplication::NewScan(const CATEGORY_SELECTION& selection) {
     m_categories[i].enabled = selection[i] ? 1 : 0;
   }
   m_scan.Stop();
+  m_repair.Join();
   m_engine.reset();  // the previous scan's problems go with it
   m_engine = CreateScanEngine(m_platform, &m_exclusions, &m_log);
   m_engine->Prepare(selection);
@@ -59,6 +69,45 @@ SCAN_RESULT CApplication::RunScanHere(const CATEGORY_SELECTION& selection,
                                       const CategoryCheckRunner& runCheck) {
   if (!NewScan(selection)) return SCAN_RESULT{};
   return RunScan(*m_engine, selection, progress, runCheck);
+}
+
+REPAIR_OPTIONS CApplication::RepairOptions() const {
+  REPAIR_OPTIONS options;
+  options.restorePoint = ReadSettingInt(m_platform.registry, kHkeyLocalMachine, kProductName,
+                                        kValueRestorePoint, kDefaultRestorePoint) != 0;
+  options.systemRestore = m_systemRestore;
+  options.pacing = true;
+  return options;
+}
+
+REPAIR_OUTCOME CApplication::RunRepairHere(IRepairSink& sink, const REPAIR_OPTIONS& options) {
+  if (m_engine == nullptr) {
+    REPAIR_OUTCOME outcome;
+    outcome.abortMessage = L"there is no scan to repair";
+    return outcome;
+  }
+  m_engine->SetRunning(true);
+  REPAIR_OUTCOME outcome = RepairProblems(*m_engine, m_exclusions, options, sink);
+  m_engine->SetRunning(false);
+  return outcome;
+}
+
+bool CApplication::StartRepair(IRepairSink& sink, const REPAIR_OPTIONS& options,
+                               RepairEnded ended) {
+  if (m_engine == nullptr || m_scan.Running() || m_repair.Running()) return false;
+  return m_repair.Start(m_engine, m_exclusions, options, sink, std::move(ended));
+}
+
+ErrorCode CApplication::CompleteRepair(const CRegistryCleaner& engine) {
+  std::int64_t sum = 0;
+  for (std::size_t i = 0; i < m_categories.size(); ++i) {
+    m_categories[i].fixed = engine.Fixed(static_cast<int>(i));
+    sum += m_categories[i].fixed;
+  }
+  const ErrorCode stored = WriteSettingText(m_platform.registry, kProductName, kValueTotalFixed,
+                                            static_cast<int>(std::min<std::int64_t>(sum, INT32_MAX)));
+  static_cast<void>(m_log.WriteLog(kLogFixedErrors));
+  return stored;
 }
 
 ErrorCode CApplication::RecordScan(const SCAN_RESULT& result) {

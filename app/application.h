@@ -6,6 +6,9 @@
 // last scan and the scan worker. A new scan replaces the engine of the previous one; the repair
 // runs on the engine of the last scan.
 //
+// The repair of the last scan also writes the scan status word's text to the log when it is done.
+inline constexpr wchar_t kLogFixedErrors[] = L"Fixed Error(s)";
+
 // Threads: every operation is for the thread that runs the front end (the window's thread in the
 // library); the scan runs on the worker's thread and reports through the sink it was given.
 #pragma once
@@ -14,6 +17,7 @@
 #include <string>
 
 #include "app/category_table.h"
+#include "app/repair_worker.h"
 #include "app/scan_run.h"
 #include "app/scan_worker.h"
 #include "engine/exclusion_lists.h"
@@ -21,6 +25,8 @@
 #include "engine/scan_sink.h"
 #include "platform/message_pump.h"
 #include "platform/platform.h"
+#include "platform/system_restore.h"
+#include "repair/repair_driver.h"
 #include "state/activity_log.h"
 
 namespace qv {
@@ -28,8 +34,10 @@ namespace qv {
 class CApplication {
  public:
   // Nothing is read yet: call LoadCategoryTable() and LoadExclusionLists() (the library does at
-  // start-up). The platform and the pump must outlive the object.
-  CApplication(const CPlatform& platform, ISentMessagePump& pump);
+  // start-up). The platform, the pump and System Restore (none: a repair makes no restore point)
+  // must outlive the object.
+  CApplication(const CPlatform& platform, ISentMessagePump& pump,
+               ISystemRestore* systemRestore = nullptr);
   // Stops a scan that still runs (waiting for it while handling sent messages) before the lists,
   // the log and the engine it uses go.
   ~CApplication();
@@ -71,6 +79,23 @@ class CApplication {
   [[nodiscard]] SCAN_RESULT RunScanHere(const CATEGORY_SELECTION& selection,
                                         const ScanProgress& progress,
                                         const CategoryCheckRunner& runCheck = {});
+  // The options of a repair: a restore point as the "RESTOREPOINT" setting says (default 1),
+  // through this application's System Restore, with the dialog's pacing.
+  [[nodiscard]] REPAIR_OPTIONS RepairOptions() const;
+  // Repairs the last scan's problems on the calling thread (the console). The sink's completion
+  // report should call CompleteRepair. An outcome that is not completed, with the reason as its
+  // message, when there has been no scan.
+  [[nodiscard]] REPAIR_OUTCOME RunRepairHere(IRepairSink& sink, const REPAIR_OPTIONS& options);
+  // The repair on its own thread (the window); `ended` is told on that thread when it is over.
+  // False when there has been no scan, a scan or a repair still runs, or the thread cannot start.
+  [[nodiscard]] bool StartRepair(IRepairSink& sink, const REPAIR_OPTIONS& options,
+                                 RepairEnded ended);
+  [[nodiscard]] CRepairWorker& RepairWorker() { return m_repair; }
+  // The completion of a repair, on the front end's thread while the repair waits: every
+  // category's fixed count becomes the engine's (a copy), their sum (shortcuts included) is
+  // stored as "TFixed", and "Fixed Error(s)" is logged. Returns the store's result.
+  [[nodiscard]] ErrorCode CompleteRepair(const CRegistryCleaner& engine);
+
   // Records a finished scan under the product key at once, as the window records it (the found
   // counts of the table become the scan's, fixed counts 0, the entries examined as "itscanned")
   // and as the window's close would store it. The enabled switches are left as stored.
@@ -81,7 +106,9 @@ class CApplication {
   CActivityLog m_log;
   CExclusionLists m_exclusions;
   CATEGORY_TABLE m_categories;
+  ISystemRestore* m_systemRestore;
   std::shared_ptr<CRegistryCleaner> m_engine;
+  CRepairWorker m_repair;
   CScanWorker m_scan;  // declared last: stopped first, while everything it uses is still there
 };
 

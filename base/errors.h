@@ -20,6 +20,7 @@ inline constexpr ErrorCode kErrorSharingViolation = 32;
 inline constexpr ErrorCode kErrorFileExists = 80;
 inline constexpr ErrorCode kErrorInvalidParameter = 87;
 inline constexpr ErrorCode kErrorInsufficientBuffer = 122;
+inline constexpr ErrorCode kErrorDiskFull = 112;
 inline constexpr ErrorCode kErrorDirNotEmpty = 145;
 inline constexpr ErrorCode kErrorBadPathname = 161;
 inline constexpr ErrorCode kErrorAlreadyExists = 183;

@@ -69,9 +69,12 @@ bool IsSoftwareContainer(const std::vector<std::wstring>& levels, std::size_t fr
 
 bool IsProtectedKey(RegHandle root, std::wstring_view subkey) {
   const std::vector<std::wstring> levels = Levels(subkey);
-  // The root itself, or a hive directly below it.
-  if (levels.size() < 2) return true;
+  if (levels.empty()) return true;  // the root itself
+  // The classes view has no hives: its first level holds the extensions and program ids that a
+  // file-association repair removes.
   if (root == kHkeyClassesRoot) return IsClassesContainer(levels, 0);
+  // A hive directly below any other root.
+  if (levels.size() < 2) return true;
   if (root == kHkeyLocalMachine || root == kHkeyCurrentUser) return IsSoftwareContainer(levels, 0);
   if (root == kHkeyUsers) {
     const std::wstring& hive = levels[0];

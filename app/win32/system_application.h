@@ -1,10 +1,11 @@
-// The application on the real system: the Win32 platform and the window thread's message pump,
-// wired into CApplication. Both front ends make exactly one of these.
+// The application on the real system: the Win32 platform, the window thread's message pump and
+// System Restore, wired into CApplication. Both front ends make exactly one of these.
 #pragma once
 
 #include "app/application.h"
 #include "platform/win32/win32_message_pump.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_system_restore.h"
 
 namespace qv {
 
@@ -13,11 +14,12 @@ class CSystemBundle {
  protected:
   CWin32Platform m_system;
   CWin32MessagePump m_pump;
+  CWin32SystemRestore m_systemRestore;
 };
 
 class CSystemApplication final : private CSystemBundle, public CApplication {
  public:
-  CSystemApplication() : CApplication(m_system.platform(), m_pump) {}
+  CSystemApplication() : CApplication(m_system.platform(), m_pump, &m_systemRestore) {}
 
   [[nodiscard]] CWin32Platform& System() { return m_system; }
   [[nodiscard]] ISentMessagePump& Pump() { return m_pump; }

@@ -89,6 +89,7 @@ TEST_F(CleanSweepTest, RootsHivesAndContainersAreNeverDeleted) {
   registry().SetString(L"HKU\\S-1-5-21-1\\" + run, L"x", L"1");
   registry().CreatePath(L"HKU\\S-1-5-21-1_Classes\\CLSID\\{2}");
   registry().CreatePath(L"HKLM\\SOFTWARE\\Wow6432Node\\Classes\\CLSID\\{3}");
+  registry().CreatePath(L"HKCR\\.gone");
   struct CASE {
     RegHandle root;
     std::wstring key;
@@ -99,7 +100,8 @@ TEST_F(CleanSweepTest, RootsHivesAndContainersAreNeverDeleted) {
                         CASE{kHkeyUsers, L"S-1-5-21-1\\" + run + L"\\"},
                         CASE{kHkeyUsers, L"S-1-5-21-1_Classes\\clsid"},
                         CASE{kHkeyLocalMachine, L"SOFTWARE\\Wow6432Node\\Classes\\CLSID"},
-                        CASE{kHkeyClassesRoot, L"CLSID"}, CASE{kHkeyClassesRoot, L"AppID"}}) {
+                        CASE{kHkeyClassesRoot, L"CLSID"}, CASE{kHkeyClassesRoot, L"AppID"},
+                        CASE{kHkeyClassesRoot, L"HKCR\\"}}) {
     EXPECT_EQ(sweep.CleanKey(c.root, c.key), kErrorProtectedKey) << ToUtf8(c.key);
   }
   EXPECT_TRUE(registry().GetString(L"HKLM\\" + run, L"x"));
@@ -109,6 +111,8 @@ TEST_F(CleanSweepTest, RootsHivesAndContainersAreNeverDeleted) {
   EXPECT_EQ(sweep.CleanKey(kHkeyUsers, L"S-1-5-21-1_Classes\\CLSID\\{2}"), kErrorSuccess);
   EXPECT_EQ(sweep.CleanKey(kHkeyLocalMachine, L"SOFTWARE\\Wow6432Node\\Classes\\CLSID\\{3}"),
             kErrorSuccess);
+  // The classes view has no hives: an extension directly below it is an entry like any other.
+  EXPECT_EQ(sweep.CleanKey(kHkeyClassesRoot, L"HKEY_CLASSES_ROOT\\.gone"), kErrorSuccess);
 }
 
 TEST_F(CleanSweepTest, WhatTheBackupRefusesIsNotDeleted) {

@@ -1,0 +1,143 @@
+// The repair of the last scan's problems: the thread procedure that the progress dialog starts
+// and the console runs on its own thread, reporting to a sink.
+//
+// In order: "Started fixing..." in the log; the restore point when asked for; the registry backup
+// file and the shortcut backup; every problem of the list, in list order (only a selected one of
+// a category the scan ran is repaired); the completion report; a second look at what was
+// repaired; the end of both backup files; the problem list released and the exclusion lists
+// saved.
+//
+// Nothing is deleted without its backup on disk: a key's whole tree or a value is written to the
+// registry backup file first, a shortcut is moved into the shortcut folder and listed. When the
+// registry backup file cannot be created, no registry entry is deleted in that repair (each
+// fails with kErrorNoBackupFile) and the outcome says so.
+//
+// A problem's result:
+//   0   repaired: counted as fixed for its category, looked at again after the completion;
+//   2   the entry was already gone: counted as fixed, not looked at again;
+//   other  failed: logged with the failure line, not counted, and blocked (its undo section goes
+//       to the registry backup file) so the next scan does not offer it again. A failure of the
+//       repair's own making (no backup file) blocks nothing: the entry is as it was.
+// A repaired entry still there when looked at again is blocked the same way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/errors.h"
+#include "engine/exclusion_lists.h"
+#include "engine/registry_cleaner.h"
+#include "engine/registry_problem.h"
+#include "platform/system_restore.h"
+#include "repair/clean_sweep.h"
+
+namespace qv {
+
+// Window message numbers of the repair protocol (sent synchronously, wParam and lParam 0).
+inline constexpr unsigned kMsgRepairCompleted = 1580;
+inline constexpr unsigned kMsgRestorePointEnded = 1588;
+inline constexpr unsigned kMsgRestorePointStarting = 1589;
+inline constexpr unsigned kMsgProblemStarting = 1590;
+
+// The repair's log lines, in the order they are written.
+inline constexpr wchar_t kLogStartedFixing[] = L"Started fixing...";
+inline constexpr wchar_t kLogCreatingRestorePoint[] = L"Creating System Restore Point";
+inline constexpr wchar_t kLogOpenBackUpRegistryFile[] = L"OpenBackUpRegistryFile";
+inline constexpr wchar_t kLogOpenBackUpShrtctFile[] = L"OpenBackUpShrtctFile";
+inline constexpr wchar_t kLogSweepSetRegBackupFile[] = L"sweep SetRegBackupFile";
+inline constexpr wchar_t kLogSweepSetLnkBackupFile[] = L"sweep SetLnkBackupFile";
+inline constexpr wchar_t kLogGettingCount[] = L"getting count";
+inline constexpr wchar_t kLogCheckedRegistry[] = L"checked registry";
+inline constexpr wchar_t kLogDeclaredProblems[] = L"declared problems";
+inline constexpr wchar_t kLogTryingToFix[] = L"Trying to fix ";
+inline constexpr wchar_t kLogFixingErrorNumber[] = L"fixing error number : %d";
+inline constexpr wchar_t kLogFailedToFix[] = L"--> Failed to fix %s\\%s, error = %d";
+inline constexpr wchar_t kLogCrash[] = L"application is going to crash now  :";
+inline constexpr std::size_t kLogCrashMessageMaxChars = 512;
+// Written when the registry backup file cannot be created (nothing of the registry is deleted).
+inline constexpr wchar_t kLogNoRegistryBackup[] =
+    L"--> No registry backup file could be created (%s, error = %d): no registry entry is "
+    L"deleted in this repair";
+
+// The success line of each category ("%s\\%s=%s": key path, value name, data).
+[[nodiscard]] std::wstring_view RepairSuccessFormat(int category);
+
+// What the user is told when the restore point could not be set (caption: the product name).
+inline constexpr wchar_t kRestorePointOffMessage[] =
+    L"Couldn't set restore point because your Windows System Restore is turned off";
+
+// Waits of the dialog's pacing: after the restore-point step, and before each problem.
+inline constexpr std::uint32_t kRestorePointPauseMs = 100;
+inline constexpr std::uint32_t kProblemPauseMs = 2;
+
+// One problem as the repair left it.
+struct REPAIR_ITEM {
+  std::size_t index = 0;  // position in the problem list
+  int category = 0;
+  std::wstring key;
+  std::wstring name;
+  std::wstring data;
+  ErrorCode error = kErrorSuccess;  // 0 repaired, 2 already gone, otherwise why it failed
+  bool blocked = false;             // blocked so the next scan does not offer it again
+};
+
+struct REPAIR_OUTCOME {
+  // The loop ran to its end and the completion was reported. False after an exception: the loop
+  // ended there, both backup files were closed and kept, the problem list was left as it was.
+  bool completed = false;
+  std::wstring abortMessage;  // the exception's text when not completed
+  bool restorePointAsked = false;
+  RESTORE_POINT_RESULT restorePoint = RESTORE_POINT_RESULT::kUnavailable;
+  ErrorCode registryBackupError = kErrorSuccess;  // OpenBackUpRegistryFile's result
+  ErrorCode shortcutBackupError = kErrorSuccess;  // OpenBackUpShrtctFile's result
+  std::wstring registryBackupPath;  // the registry backup file, when it was kept
+  std::wstring shortcutListPath;    // the shortcut list, when it was kept
+  ErrorCode backupEndError = kErrorSuccess;  // closing or removing the backup files
+  std::vector<REPAIR_ITEM> fixed;         // repaired or already gone, in list order
+  std::vector<REPAIR_ITEM> failed;        // the failures, in list order
+  std::vector<REPAIR_ITEM> stillPresent;  // repaired, yet there when looked at again
+  std::size_t skipped = 0;                // not selected, or of a category the scan did not run
+  ErrorCode exclusionSaveError = kErrorSuccess;  // SaveExclusionListsIfChanged's result
+};
+
+// The repair's reports. Every call comes from the thread that runs the repair; a window sink
+// sends each as the message beside it and returns when the dialog has handled it.
+class IRepairSink {
+ public:
+  virtual ~IRepairSink() = default;
+  // A restore point is about to be created (1589).
+  virtual void OnRestorePointStarting() = 0;
+  // The restore point could not be set (show kRestorePointOffMessage); the repair goes on.
+  virtual void OnRestorePointFailed() = 0;
+  // After the restore-point step, whether or not one was asked for (1588).
+  virtual void OnRestorePointEnded() = 0;
+  // Before the problem at `index` of `count` (1590); index 0 is the first.
+  virtual void OnProblemStarting(std::size_t index, std::size_t count) = 0;
+  // Every problem is done (1580). The front end records the fixed counts now
+  // (CApplication::CompleteRepair); the repair goes on only when this returns.
+  virtual void OnRepairCompleted(const CRegistryCleaner& engine) = 0;
+};
+
+struct REPAIR_OPTIONS {
+  bool restorePoint = true;                // the "RESTOREPOINT" setting
+  ISystemRestore* systemRestore = nullptr;  // none: no restore point can be made
+  bool pacing = true;                       // the dialog's waits (the console has none)
+};
+
+// Repairs the engine's problem list (see the top of this file) and returns what it did. The
+// engine's fixed counters grow per repaired problem. Call it on a thread of its own while the
+// front end keeps the user away from the list; never throws.
+[[nodiscard]] REPAIR_OUTCOME RepairProblems(CRegistryCleaner& engine, CExclusionLists& exclusions,
+                                            const REPAIR_OPTIONS& options, IRepairSink& sink);
+
+// One problem through the repair of its category: the category's root and CleanKey, CleanValue or
+// MoveShortcut. -1 for a type that is not a category.
+[[nodiscard]] ErrorCode RepairByCategory(CCleanSweep& sweep, const CRegistryProblem& problem);
+
+// Whether a repaired problem's entry is still in the registry (shortcuts: never looked at).
+[[nodiscard]] bool RepairedEntryStillPresent(IRegistry& registry, const CRegistryProblem& problem);
+
+}  // namespace qv

@@ -1,0 +1,333 @@
+// The repair of a problem list on the in-memory platform: every category repaired in its root,
+// the log and the reports in their order, failures never counted as repairs, nothing deleted
+// without a backup file, an exception that ends the repair, and a second look that blocks what
+// came back.
+#include "repair/repair_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/exclusion_lists.h"
+#include "platform/memory/memory_system_restore.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/support/forwarding_registry.h"
+
+namespace qv {
+namespace {
+
+using test::CRecordingLog;
+
+constexpr wchar_t kBackupFolder[] = L"C:\\ProgramData\\Quarvelo\\Backup";
+
+// Records the repair's reports as their message numbers; `throwAt` makes the report before that
+// problem throw.
+class CRecordingRepairSink final : public IRepairSink {
+ public:
+  void OnRestorePointStarting() override { messages.push_back(kMsgRestorePointStarting); }
+  void OnRestorePointFailed() override { ++restorePointFailures; }
+  void OnRestorePointEnded() override { messages.push_back(kMsgRestorePointEnded); }
+  void OnProblemStarting(std::size_t index, std::size_t count) override {
+    messages.push_back(kMsgProblemStarting);
+    lastCount = count;
+    if (index == throwAt) throw std::runtime_error("disk on fire");
+  }
+  void OnRepairCompleted(const CRegistryCleaner& engine) override {
+    messages.push_back(kMsgRepairCompleted);
+    problemsAtCompletion = engine.Problems().size();
+  }
+
+  std::vector<unsigned> messages;
+  int restorePointFailures = 0;
+  std::size_t lastCount = 0;
+  std::size_t throwAt = static_cast<std::size_t>(-1);
+  std::size_t problemsAtCompletion = 0;
+};
+
+// A registry whose value deletions report success but leave the value where it is.
+class CStubbornRegistry final : public test::CForwardingRegistry {
+ public:
+  using CForwardingRegistry::CForwardingRegistry;
+  ErrorCode DeleteValue(RegHandle, std::wstring_view) override { return kErrorSuccess; }
+};
+
+// A file system in which no new file can be created below the backup folder.
+class CFullDiskFileSystem final : public test::CForwardingFileSystem {
+ public:
+  using CForwardingFileSystem::CForwardingFileSystem;
+  ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode, FileShareMode share,
+                     std::unique_ptr<IFile>* file) override {
+    if (path.starts_with(kBackupFolder) && mode != FileOpenMode::kRead) {
+      return kErrorDiskFull;
+    }
+    return CForwardingFileSystem::OpenFile(path, mode, share, file);
+  }
+};
+
+class RepairDriverTest : public ::testing::Test {
+ protected:
+  // The engine and lists work on `platform`, which tests may point at a faulty registry or file
+  // system before the first Engine() call.
+  RepairDriverTest() { platform.emplace(machine.platform()); }
+
+  CRegistryCleaner& Engine() {
+    if (!engine) {
+      exclusions = std::make_unique<CExclusionLists>(*platform, &log, L"Quarvelo");
+      engine = std::make_unique<CRegistryCleaner>(*platform, problems, nullptr, &log);
+      CATEGORY_SELECTION all{};
+      all.fill(true);
+      engine->Prepare(all);
+    }
+    return *engine;
+  }
+  CRegistryProblem& Add(std::wstring key, std::wstring name, REGPROBLEM_TYPE type,
+                        std::wstring data = L"C:\\gone") {
+    return *problems.Add(
+        std::make_unique<CRegistryProblem>(std::move(key), std::move(name), std::move(data), type));
+  }
+  REPAIR_OUTCOME Repair(bool restorePoint = false) {
+    REPAIR_OPTIONS options;
+    options.restorePoint = restorePoint;
+    options.systemRestore = &restore;
+    options.pacing = false;
+    CRegistryCleaner& repaired = Engine();
+    return RepairProblems(repaired, *exclusions, options, sink);
+  }
+  bool Logged(std::wstring_view line) const {
+    return std::find(log.entries.begin(), log.entries.end(), line) != log.entries.end();
+  }
+  std::vector<std::wstring> BackupFiles() {
+    std::vector<CFindData> found;
+    static_cast<void>(machine.files().FindFiles(std::wstring(kBackupFolder) + L"\\*", &found));
+    std::vector<std::wstring> names;
+    for (const CFindData& f : found) {
+      if (f.name != L"." && f.name != L"..") names.push_back(f.name);
+    }
+    return names;
+  }
+  CMemoryRegistry& registry() { return machine.registry(); }
+
+  CMemoryPlatform machine;
+  CStubbornRegistry stubborn{machine.registry()};
+  CFullDiskFileSystem fullDisk{machine.files()};
+  std::optional<CPlatform> platform;
+  CRecordingLog log;
+  CMemorySystemRestore restore;
+  CRecordingRepairSink sink;
+  CProblemList problems;
+  std::unique_ptr<CExclusionLists> exclusions;
+  std::unique_ptr<CRegistryCleaner> engine;
+};
+
+TEST_F(RepairDriverTest, EveryCategoryIsRepairedInItsRootAndReportedInOrder) {
+  const std::wstring run = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::wstring uninstall =
+      L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  const std::wstring appPaths =
+      L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+  const std::wstring menuOrder =
+      L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\"
+      L"Start Menu\\Gone";
+  registry().SetString(L"HKCR\\CLSID\\{A}\\InprocServer32", L"", L"C:\\gone.dll");
+  registry().SetString(L"HKCR\\CLSID\\{B}\\InprocServer32", L"", L"C:\\here.dll");
+  registry().SetString(uninstall + L"\\Gone", L"DisplayName", L"Gone");
+  registry().SetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", L"F",
+                       L"gone.ttf");
+  registry().SetString(appPaths + L"\\gone.exe", L"", L"C:\\gone.exe");
+  registry().SetString(appPaths + L"\\gone.exe", L"Path", L"C:\\");
+  registry().SetString(run, L"Gone", L"C:\\gone.exe");
+  registry().SetString(run, L"Kept", L"C:\\here.exe");
+  registry().SetString(menuOrder, L"Order", L"x");
+  registry().SetString(L"HKU\\.DEFAULT\\Software\\Empty\\Leaf", L"", L"");
+  registry().SetString(L"HKCR\\.gone", L"", L"gonefile");
+  machine.files().AddFile(L"C:\\users\\user\\Desktop\\Gone.lnk", "link");
+
+  Add(L"HKEY_CLASSES_ROOT\\CLSID\\{A}", L"", REGPROBLEM_COM);
+  Add(uninstall, L"Gone", REGPROBLEM_UNINSTALL);
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", L"F",
+      REGPROBLEM_FONT);
+  Add(appPaths, L"gone.exe", REGPROBLEM_APP_PATH);
+  Add(run, L"Gone", REGPROBLEM_STARTUP);
+  Add(menuOrder, L"", REGPROBLEM_STARTUP);
+  Add(L"HKEY_USERS\\.DEFAULT\\Software\\Empty\\Leaf", L"", REGPROBLEM_EMPTY_KEY);
+  Add(L"HKEY_CLASSES_ROOT\\.gone", L"", REGPROBLEM_FILE_ASSOCIATION);
+  Add(L"C:\\users\\user\\Desktop\\Gone.lnk", L"", REGPROBLEM_SHORTCUT);
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing", L"AlreadyGone", REGPROBLEM_SHARED_DLL);
+  Add(run, L"Kept", REGPROBLEM_STARTUP).selected = false;
+
+  const REPAIR_OUTCOME outcome = Repair();
+
+  EXPECT_TRUE(outcome.completed);
+  EXPECT_FALSE(registry().KeyExists(L"HKCR\\CLSID\\{A}"));
+  EXPECT_TRUE(registry().KeyExists(L"HKCR\\CLSID\\{B}\\InprocServer32"));
+  EXPECT_FALSE(registry().KeyExists(uninstall + L"\\Gone"));
+  EXPECT_TRUE(registry().KeyExists(uninstall));
+  EXPECT_FALSE(registry().GetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                                    L"F"));
+  EXPECT_FALSE(registry().GetString(appPaths + L"\\gone.exe", L""));
+  EXPECT_EQ(registry().GetString(appPaths + L"\\gone.exe", L"Path"), L"C:\\");
+  EXPECT_FALSE(registry().GetString(run, L"Gone"));
+  EXPECT_EQ(registry().GetString(run, L"Kept"), L"C:\\here.exe");
+  EXPECT_FALSE(registry().KeyExists(menuOrder));
+  EXPECT_FALSE(registry().KeyExists(L"HKU\\.DEFAULT\\Software\\Empty\\Leaf"));
+  EXPECT_FALSE(registry().KeyExists(L"HKCR\\.gone"));
+  EXPECT_FALSE(machine.files().FileExists(L"C:\\users\\user\\Desktop\\Gone.lnk"));
+
+  // Ten repaired (one of them already gone), one skipped; the counts per category.
+  EXPECT_EQ(outcome.fixed.size(), 10u);
+  EXPECT_TRUE(outcome.failed.empty());
+  EXPECT_EQ(outcome.skipped, 1u);
+  EXPECT_EQ(Engine().Fixed(REGPROBLEM_STARTUP), 2);
+  EXPECT_EQ(Engine().Fixed(REGPROBLEM_SHORTCUT), 1);
+  EXPECT_EQ(Engine().TotalFixed(), 10);
+
+  // Reports: no restore point asked, one report per problem, the completion before the list goes.
+  std::vector<unsigned> expected = {kMsgRestorePointEnded};
+  expected.insert(expected.end(), 11, kMsgProblemStarting);
+  expected.push_back(kMsgRepairCompleted);
+  EXPECT_EQ(sink.messages, expected);
+  EXPECT_EQ(sink.problemsAtCompletion, 11u);
+  EXPECT_EQ(restore.Calls(), 0);
+  EXPECT_TRUE(problems.empty());
+
+  // The log in its order, the unselected problem without its number line.
+  const std::vector<std::wstring> head(log.entries.begin(), log.entries.begin() + 11);
+  EXPECT_EQ(head, (std::vector<std::wstring>{
+                      L"Started fixing...", L"OpenBackUpRegistryFile", L"OpenBackUpShrtctFile",
+                      L"sweep SetRegBackupFile", L"sweep SetLnkBackupFile", L"getting count",
+                      L"checked registry", L"declared problems",
+                      L"Trying to fix HKEY_CLASSES_ROOT\\CLSID\\{A}", L"fixing error number : 1",
+                      L"Fixed COM/Activex Entries error HKEY_CLASSES_ROOT\\CLSID\\{A}\\=C:\\gone"}));
+  EXPECT_TRUE(Logged(L"Fixed program shortcuts error C:\\users\\user\\Desktop\\Gone.lnk\\=C:\\gone"));
+  EXPECT_TRUE(Logged(L"Trying to fix " + run));
+  EXPECT_FALSE(Logged(L"fixing error number : 11"));
+
+  // Both backups kept and named by the same stamp; the shortcut is in its folder.
+  ASSERT_FALSE(outcome.registryBackupPath.empty());
+  ASSERT_FALSE(outcome.shortcutListPath.empty());
+  const std::wstring stamp = outcome.registryBackupPath.substr(
+      outcome.registryBackupPath.find(L"RCBak") + 5,
+      outcome.registryBackupPath.size() - outcome.registryBackupPath.find(L"RCBak") - 9);
+  EXPECT_EQ(outcome.shortcutListPath, std::wstring(kBackupFolder) + L"\\QuarveloBak" + stamp + L".bak");
+  EXPECT_TRUE(machine.files().FileExists(outcome.registryBackupPath));
+  EXPECT_TRUE(
+      machine.files().FileExists(std::wstring(kBackupFolder) + L"\\QuarveloBak" + stamp + L"\\Gone.lnk"));
+}
+
+TEST_F(RepairDriverTest, AFailureIsLoggedAsOneBlockedAndNotCounted) {
+  registry().SetString(L"HKCR\\CLSID\\{A}\\InprocServer32", L"", L"C:\\gone.dll");
+  registry().SetString(L"HKCU\\Software\\Microsoft\\Windows\\Help", L"a.hlp", L"C:\\gone");
+  registry().CreateLink(L"HKCR\\CLSID\\{L}\\Link", L"HKLM\\SOFTWARE\\Elsewhere");
+  registry().SetString(L"HKLM\\SOFTWARE\\Elsewhere", L"v", L"kept");
+
+  Add(L"HKEY_CLASSES_ROOT\\CLSID", L"", REGPROBLEM_COM);           // a container: refused
+  Add(L"HKEY_CLASSES_ROOT\\CLSID\\{L}", L"", REGPROBLEM_COM);      // holds a link: refused
+  Add(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Help", L"a.hlp",
+      REGPROBLEM_HELP_FILE);                                       // not in HKLM: left alone
+  Add(L"HKEY_CURRENT_USER\\Software\\Classes\\{X}", L"", REGPROBLEM_FILE_ASSOCIATION);  // 6
+  Add(L"C:\\users\\user\\Desktop\\Missing.lnk", L"", REGPROBLEM_SHORTCUT);
+
+  const REPAIR_OUTCOME outcome = Repair();
+
+  EXPECT_TRUE(outcome.completed);
+  EXPECT_TRUE(registry().KeyExists(L"HKCR\\CLSID\\{A}\\InprocServer32"));
+  EXPECT_EQ(registry().GetString(L"HKLM\\SOFTWARE\\Elsewhere", L"v"), L"kept");
+  EXPECT_EQ(registry().GetString(L"HKCU\\Software\\Microsoft\\Windows\\Help", L"a.hlp"), L"C:\\gone");
+
+  ASSERT_EQ(outcome.failed.size(), 4u);
+  EXPECT_EQ(outcome.failed[0].error, kErrorProtectedKey);
+  EXPECT_EQ(outcome.failed[1].error, kErrorReparsePointEncountered);
+  EXPECT_EQ(outcome.failed[2].error, kErrorInvalidHandle);
+  EXPECT_FALSE(outcome.failed[3].blocked);  // a shortcut is found again by the next scan
+  EXPECT_TRUE(outcome.failed[0].blocked && outcome.failed[1].blocked && outcome.failed[2].blocked);
+  // The value outside the category's root counts as already gone, as the category sees it.
+  EXPECT_EQ(outcome.fixed.size(), 1u);
+  EXPECT_EQ(Engine().TotalFixed(), 1);
+  EXPECT_TRUE(Logged(L"--> Failed to fix HKEY_CLASSES_ROOT\\CLSID\\, error = 87"));
+  EXPECT_FALSE(Logged(L"Fixed COM/Activex Entries error HKEY_CLASSES_ROOT\\CLSID\\=C:\\gone"));
+  EXPECT_EQ(exclusions->BlockedList().size(), 3u);
+
+  // The block's undo sections keep the registry backup even with nothing of the registry removed.
+  ASSERT_FALSE(outcome.registryBackupPath.empty());
+  const std::string backup = machine.files().ReadFile(outcome.registryBackupPath).value_or("");
+  EXPECT_NE(backup.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quarvelo\\blocked\\"), std::string::npos);
+  EXPECT_TRUE(outcome.shortcutListPath.empty());
+}
+
+TEST_F(RepairDriverTest, WithoutARegistryBackupNothingOfTheRegistryIsDeletedOrBlocked) {
+  platform.emplace(CPlatform{machine.registry(), fullDisk, machine.shell(), machine.clock()});
+  registry().SetString(L"HKCR\\CLSID\\{A}\\InprocServer32", L"", L"C:\\gone.dll");
+  Add(L"HKEY_CLASSES_ROOT\\CLSID\\{A}", L"", REGPROBLEM_COM);
+
+  const REPAIR_OUTCOME outcome = Repair();
+
+  EXPECT_EQ(outcome.registryBackupError, kErrorDiskFull);
+  EXPECT_TRUE(registry().KeyExists(L"HKCR\\CLSID\\{A}\\InprocServer32"));
+  ASSERT_EQ(outcome.failed.size(), 1u);
+  EXPECT_EQ(outcome.failed[0].error, kErrorNoBackupFile);
+  EXPECT_FALSE(outcome.failed[0].blocked);
+  EXPECT_TRUE(exclusions->BlockedList().empty());
+  EXPECT_EQ(Engine().TotalFixed(), 0);
+  EXPECT_TRUE(std::any_of(log.entries.begin(), log.entries.end(), [](const std::wstring& line) {
+    return line.starts_with(L"--> No registry backup file could be created");
+  }));
+}
+
+TEST_F(RepairDriverTest, AnExceptionEndsTheRepairWithoutCompletionAndKeepsTheBackups) {
+  registry().SetString(L"HKCR\\CLSID\\{A}\\InprocServer32", L"", L"C:\\gone.dll");
+  registry().SetString(L"HKCR\\CLSID\\{B}\\InprocServer32", L"", L"C:\\gone.dll");
+  Add(L"HKEY_CLASSES_ROOT\\CLSID\\{A}", L"", REGPROBLEM_COM);
+  Add(L"HKEY_CLASSES_ROOT\\CLSID\\{B}", L"", REGPROBLEM_COM);
+  sink.throwAt = 1;
+
+  const REPAIR_OUTCOME outcome = Repair();
+
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_EQ(outcome.abortMessage, L"disk on fire");
+  EXPECT_TRUE(Logged(L"application is going to crash now  :disk on fire"));
+  EXPECT_EQ(std::count(sink.messages.begin(), sink.messages.end(), kMsgRepairCompleted), 0);
+  EXPECT_FALSE(registry().KeyExists(L"HKCR\\CLSID\\{A}"));
+  EXPECT_TRUE(registry().KeyExists(L"HKCR\\CLSID\\{B}"));
+  // The backup of what was removed stays, complete, and the list is left to the caller.
+  ASSERT_FALSE(outcome.registryBackupPath.empty());
+  const std::string backup = machine.files().ReadFile(outcome.registryBackupPath).value_or("");
+  EXPECT_NE(backup.find("[HKEY_CLASSES_ROOT\\CLSID\\{A}\\InprocServer32]"), std::string::npos);
+  EXPECT_EQ(problems.size(), 2u);
+}
+
+TEST_F(RepairDriverTest, AnEntryStillThereAfterItsRepairIsBlocked) {
+  platform.emplace(CPlatform{stubborn, machine.files(), machine.shell(), machine.clock()});
+  registry().SetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp", L"C:\\gone");
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp", REGPROBLEM_HELP_FILE);
+
+  const REPAIR_OUTCOME outcome = Repair();
+
+  ASSERT_EQ(outcome.stillPresent.size(), 1u);
+  EXPECT_TRUE(outcome.stillPresent[0].blocked);
+  EXPECT_EQ(exclusions->BlockedList().size(), 1u);
+}
+
+TEST_F(RepairDriverTest, RestorePointAndAnEmptyList) {
+  restore.SetResult(RESTORE_POINT_RESULT::kFailed);
+
+  const REPAIR_OUTCOME outcome = Repair(/*restorePoint=*/true);
+
+  EXPECT_TRUE(outcome.completed);
+  EXPECT_EQ(restore.Calls(), 1);
+  EXPECT_EQ(restore.Description(), L"Quarvelo Backup");
+  EXPECT_EQ(sink.restorePointFailures, 1);
+  EXPECT_EQ(sink.messages, (std::vector<unsigned>{kMsgRestorePointStarting, kMsgRestorePointEnded,
+                                                  kMsgRepairCompleted}));
+  // Both backup files were made and removed again.
+  EXPECT_TRUE(outcome.registryBackupPath.empty());
+  EXPECT_EQ(BackupFiles(), std::vector<std::wstring>{});
+}
+
+}  // namespace
+}  // namespace qv
