@@ -11,9 +11,15 @@
 #include <vector>
 
 #include "app/win32/system_application.h"
+#include "base/text.h"
 #include "base/utf16.h"
 #include "cli/console_output.h"
 #include "cli/report.h"
+#include "platform/win32/registry_editor_win32.h"
+#include "repair/backup_file.h"
+#include "repair/backup_list.h"
+#include "repair/full_backup.h"
+#include "state/data_folder.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
 
@@ -24,6 +30,29 @@ constexpr char kProgramName[] = "QuarveloCli.exe";
 constexpr char kProgramDescription[] =
     "Quarvelo console: scans the Windows registry for entries that point at things that no "
     "longer exist.";
+constexpr char kFixDescription[] =
+    "Scan, then repair every problem found, after backing it up";
+constexpr char kFixDetails[] =
+    "Scans as the scan command does, then repairs every problem the scan found, as the main\n"
+    "window's Fix Errors does: each registry key or value is written to a registry backup file\n"
+    "(RCBak_<time>.reg in the backup folder) before it is deleted, and each shortcut is moved\n"
+    "into a folder beside its list (QuarveloBak_<time>.bak) instead of being deleted. Nothing of\n"
+    "the registry is deleted when the backup file cannot be created. A System Restore point is\n"
+    "made first when the RESTOREPOINT setting is not 0, unless --no-restore-point. A problem that\n"
+    "cannot be repaired is reported with the reason and kept off the next scans. The backup can\n"
+    "be merged back with: QuarveloCli.exe restore <name>.\n"
+    "Exit codes: 0 every problem fixed, 1 some could not be fixed, 2 usage or run error.\n\n";
+constexpr char kBackupsDescription[] = "List the registry backups, newest first";
+constexpr char kRestoreDescription[] =
+    "Merge a backup back into the registry and move its shortcuts back";
+constexpr char kRestoreDetails[] =
+    "NAME is a name the backups command lists (RCBak_... for a repair, QuarveloBak_... for a\n"
+    "full backup). The registry editor merges the file; the file is deleted only when the\n"
+    "registry holds what it says afterwards, otherwise it stays and the first entry that\n"
+    "differs is named. The shortcuts a repair moved aside go back where they were.\n"
+    "Exit codes: 0 restored and confirmed, 1 not everything was restored, 2 usage or run error.\n";
+constexpr char kBackupDescription[] =
+    "Export the whole registry into a backup file of the backup folder";
 constexpr char kScanDescription[] =
     "Scan the registry and report the problems found, grouped by category with their risk";
 constexpr char kScanDetails[] =
@@ -61,9 +90,13 @@ std::string HelpFooter() {
 // The engine the console handler cancels while a scan runs (the handler runs on a thread of its
 // own; the engine lives until the application goes, after the handler has been removed).
 std::atomic<CRegistryCleaner*> g_runningEngine{nullptr};
+// While a repair runs Ctrl+C waits for it: an entry is always removed whole after its backup, and
+// both backup files are closed, so the repair is never cut off half-way.
+std::atomic<bool> g_repairRunning{false};
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  if (g_repairRunning.load()) return TRUE;
   CRegistryCleaner* engine = g_runningEngine.load();
   if (engine == nullptr) return FALSE;
   engine->SetCancel(1);
@@ -82,6 +115,9 @@ class CProgressLine {
     std::wstring line = L"Scanning ";
     line += IsValidCategory(category) ? std::wstring(CategoryDisplayName(category)) : L"...";
     line += L": " + std::to_wstring(items) + L" items examined";
+    ShowText(line);
+  }
+  void ShowText(std::wstring line) {
     const std::size_t length = line.size();
     if (line.size() < m_length) line.append(m_length - line.size(), L' ');
     m_length = length;
@@ -104,8 +140,21 @@ struct SCAN_ARGUMENTS {
   bool quiet = false;
 };
 
-int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
-  CSystemApplication app;
+// Writes the JSON text to standard output ("-") or to the file; false (and said why) on failure.
+bool WriteJson(const std::string& target, const std::string& json, const CStdStream& out,
+               const CStdStream& err) {
+  if (target == "-") return out.WriteUtf8(json);
+  const DWORD error = WriteUtf8File(FromUtf8(target), json);
+  if (error == ERROR_SUCCESS) return true;
+  static_cast<void>(err.WriteText(L"QuarveloCli: cannot write the JSON report to " +
+                                  FromUtf8(target) + L" (error " + std::to_wstring(error) + L")\n"));
+  return false;
+}
+
+// The scan of the scan and fix commands, recorded as the window records it. kExitError when it
+// cannot run (no rights, nothing selected) or was stopped; otherwise -1 and *result.
+int ScanAndRecord(CSystemApplication& app, const std::vector<int>& categories, bool showProgress,
+                  const CStdStream& err, SCAN_RESULT* result) {
   const CPlatform& platform = app.Platform();
   // An ordinary user's scan would see none of the machine's keys and report a clean machine.
   if (ProbeScanAccess(platform.registry) == kErrorAccessDenied) {
@@ -116,10 +165,10 @@ int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdSt
   app.LoadExclusionLists();
 
   CATEGORY_SELECTION selection{};
-  if (arguments.categories.empty()) {
+  if (categories.empty()) {
     selection = EnabledSelection(app.Categories());
   } else {
-    for (int index : arguments.categories) selection[static_cast<std::size_t>(index)] = true;
+    for (int index : categories) selection[static_cast<std::size_t>(index)] = true;
   }
   if (!app.NewScan(selection)) {
     static_cast<void>(err.WriteText(
@@ -130,7 +179,7 @@ int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdSt
 
   CProgressLine progressLine(err);
   ScanProgress progress;
-  if (!arguments.quiet && err.IsTerminal()) {
+  if (showProgress && err.IsTerminal()) {
     progress = [&progressLine](int category, std::uint64_t items) {
       progressLine.Show(category, items);
     };
@@ -139,32 +188,29 @@ int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdSt
   // Ctrl+C cancels this scan's engine (made above, kept until the application goes).
   g_runningEngine.store(app.Engine());
   const bool handlerSet = SetConsoleCtrlHandler(&OnConsoleControl, TRUE) != 0;
-  const SCAN_RESULT result = RunScan(*app.Engine(), selection, progress);
+  *result = RunScan(*app.Engine(), selection, progress);
   if (handlerSet) SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
   g_runningEngine.store(nullptr);
   progressLine.Clear();
 
-  const ErrorCode recorded = app.RecordScan(result);
+  const ErrorCode recorded = app.RecordScan(*result);
   if (recorded != kErrorSuccess) {
     static_cast<void>(err.WriteText(L"QuarveloCli: warning: the scan could not be recorded under " +
                                     ProductKeyPath(kProductName) + L" (error " +
                                     std::to_wstring(recorded) + L")\n"));
   }
+  return -1;
+}
+
+int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
+  CSystemApplication app;
+  SCAN_RESULT result;
+  const int failed = ScanAndRecord(app, arguments.categories, !arguments.quiet, err, &result);
+  if (failed >= 0) return failed;
 
   int status = kExitNoProblems;
-  if (!arguments.json.empty()) {
-    const std::string json = FormatJsonReport(result);
-    if (arguments.json == "-") {
-      if (!out.WriteUtf8(json)) status = kExitError;
-    } else {
-      const DWORD error = WriteUtf8File(FromUtf8(arguments.json), json);
-      if (error != ERROR_SUCCESS) {
-        static_cast<void>(err.WriteText(L"QuarveloCli: cannot write the JSON report to " +
-                                        FromUtf8(arguments.json) + L" (error " +
-                                        std::to_wstring(error) + L")\n"));
-        status = kExitError;
-      }
-    }
+  if (!arguments.json.empty() && !WriteJson(arguments.json, FormatJsonReport(result), out, err)) {
+    status = kExitError;
   }
   if (!arguments.quiet && arguments.json != "-") {
     if (!out.WriteText(FormatTextReport(result))) status = kExitError;
@@ -175,6 +221,159 @@ int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdSt
     return kExitError;
   }
   return result.problems.empty() ? kExitNoProblems : kExitProblemsFound;
+}
+
+struct FIX_ARGUMENTS {
+  std::vector<int> categories;
+  std::string json;
+  bool quiet = false;
+  bool noRestorePoint = false;
+};
+
+// The repair's reports on the console: a progress line when standard error is a terminal, the
+// restore point's failure as a warning, and the completion recorded as the window records it.
+class CConsoleRepairSink final : public IRepairSink {
+ public:
+  CConsoleRepairSink(CApplication& app, const CStdStream& err, bool showProgress)
+      : m_app(app), m_err(err), m_line(err), m_progress(showProgress && err.IsTerminal()) {}
+
+  void OnRestorePointStarting() override {
+    if (m_progress) m_line.ShowText(L"Creating System Restore point...");
+  }
+  void OnRestorePointFailed() override {
+    m_line.Clear();
+    static_cast<void>(m_err.WriteText(std::wstring(L"QuarveloCli: warning: ") +
+                                      kRestorePointOffMessage + L"\n"));
+  }
+  void OnRestorePointEnded() override { m_line.Clear(); }
+  void OnProblemStarting(std::size_t index, std::size_t count) override {
+    if (!m_progress) return;
+    const std::uint32_t now = GetTickCount();
+    if (index + 1 != count && index != 0 && now - m_last < kProgressIntervalMs) return;
+    m_last = now;
+    m_line.ShowText(L"Repairing " + std::to_wstring(index + 1) + L" of " + std::to_wstring(count));
+  }
+  void OnRepairCompleted(const CRegistryCleaner& engine) override {
+    m_line.Clear();
+    m_recorded = m_app.CompleteRepair(engine);
+  }
+  [[nodiscard]] ErrorCode Recorded() const { return m_recorded; }
+
+ private:
+  CApplication& m_app;
+  const CStdStream& m_err;
+  CProgressLine m_line;
+  bool m_progress;
+  std::uint32_t m_last = 0;
+  ErrorCode m_recorded = kErrorSuccess;
+};
+
+int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
+  CSystemApplication app;
+  SCAN_RESULT scan;
+  const int failed = ScanAndRecord(app, arguments.categories, !arguments.quiet, err, &scan);
+  if (failed >= 0) return failed;
+  if (!scan.completed) {
+    static_cast<void>(err.WriteText(
+        L"QuarveloCli: the scan was stopped before it completed; nothing was repaired\n"));
+    return kExitError;
+  }
+
+  REPAIR_OPTIONS options = app.RepairOptions();
+  if (arguments.noRestorePoint) options.restorePoint = false;
+  options.pacing = false;
+  CConsoleRepairSink sink(app, err, !arguments.quiet);
+  g_repairRunning.store(true);
+  const bool handlerSet = SetConsoleCtrlHandler(&OnConsoleControl, TRUE) != 0;
+  const REPAIR_OUTCOME outcome = app.RunRepairHere(sink, options);
+  if (handlerSet) SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
+  g_repairRunning.store(false);
+
+  if (sink.Recorded() != kErrorSuccess || app.SaveCategoryTable() != kErrorSuccess) {
+    static_cast<void>(err.WriteText(
+        L"QuarveloCli: warning: the repaired counts could not all be recorded under " +
+        ProductKeyPath(kProductName) + L"\n"));
+  }
+  if (outcome.exclusionSaveError != kErrorSuccess) {
+    static_cast<void>(err.WriteText(
+        L"QuarveloCli: warning: the problems kept off the next scans could not be stored (error " +
+        DecimalText(outcome.exclusionSaveError) + L")\n"));
+  }
+
+  int status = kExitNoProblems;
+  if (!arguments.json.empty() && !WriteJson(arguments.json, FormatRepairJson(outcome), out, err)) {
+    status = kExitError;
+  }
+  if (!arguments.quiet && arguments.json != "-") {
+    if (!out.WriteText(FormatRepairText(outcome))) status = kExitError;
+  }
+  if (status == kExitError || !outcome.completed) return kExitError;
+  return outcome.failed.empty() && outcome.stillPresent.empty() ? kExitNoProblems
+                                                                : kExitProblemsFound;
+}
+
+std::wstring BackupFolderPath(CSystemApplication& app) {
+  return ProductDataFolderPath(app.Platform().shell, kBackupSubfolder);
+}
+
+int RunBackups(bool json, const CStdStream& out, const CStdStream& err) {
+  CSystemApplication app;
+  std::vector<BACKUP_ENTRY> entries;
+  const ErrorCode listed = ListBackups(app.Platform().files, BackupFolderPath(app), &entries);
+  if (listed != kErrorSuccess) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: the backup folder cannot be listed (error " +
+                                    DecimalText(listed) + L")\n"));
+    return kExitError;
+  }
+  std::vector<BACKUP_ROW> rows;
+  for (const BACKUP_ENTRY& entry : entries) {
+    rows.push_back({entry.name, FormatBackupDate(app.Platform().clock, entry.lastWriteTime),
+                    entry.file});
+  }
+  const bool written = json ? out.WriteUtf8(FormatBackupsJson(rows))
+                            : out.WriteText(FormatBackupsText(rows));
+  return written ? 0 : kExitError;
+}
+
+int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStream& err) {
+  const std::wstring name = FromUtf8(utf8Name);
+  if (name.empty() || name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos || name == L"." ||
+      name == L"..") {
+    static_cast<void>(err.WriteText(L"QuarveloCli: " + name +
+                                    L" is not a backup name (see QuarveloCli.exe backups)\n"));
+    return kExitError;
+  }
+  CSystemApplication app;
+  const std::wstring folder = BackupFolderPath(app);
+  const std::wstring registryFile = folder + L"\\" + name + L".reg";
+  const std::wstring shortcutList = ShortcutListForBackup(folder, name);
+  IFileSystem& files = app.Platform().files;
+  if (!files.FileExists(registryFile) && !files.FileExists(shortcutList)) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: there is no backup named " + name +
+                                    L" (see QuarveloCli.exe backups)\n"));
+    return kExitError;
+  }
+  CWin32RegistryEditor editor;
+  RESTORE_RESULT result;
+  const ErrorCode restored =
+      RestoreBackup(app.Platform(), editor, registryFile, shortcutList, &result);
+  static_cast<void>(app.Log().WriteLog(L"Restored backup " + name + L", result " +
+                                       DecimalText(restored)));
+  if (!out.WriteText(FormatRestoreText(name, result))) return kExitError;
+  return restored == kErrorSuccess ? 0 : 1;
+}
+
+int RunBackup(const CStdStream& out, const CStdStream& err) {
+  CSystemApplication app;
+  CWin32RegistryEditor editor;
+  std::wstring path;
+  const ErrorCode exported = RunFullBackup(app.Platform(), editor, &path);
+  if (exported != kErrorSuccess) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: the registry could not be exported to " + path +
+                                    L" (error " + DecimalText(exported) + L")\n"));
+    return 1;
+  }
+  return out.WriteText(L"Registry exported to " + path + L"\n") ? 0 : kExitError;
 }
 
 int RunCliChecked(const std::vector<std::wstring>& args) {
@@ -199,6 +398,35 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   scan->add_flag("-q,--quiet", arguments.quiet,
                  "No progress line and no text report (the exit code and --json still tell)");
 
+  FIX_ARGUMENTS fix;
+  CLI::App* fixCommand = app.add_subcommand("fix", kFixDescription);
+  fixCommand->footer(kFixDetails + HelpFooter());
+  fixCommand->add_option("-c,--category", fix.categories,
+                         "Scan and repair this category (index 0-10); repeat for several. "
+                         "Default: the categories enabled in the product key")
+      ->type_name("N")
+      ->check(CLI::Range(0, kCategoryCount - 1));
+  fixCommand->add_option("--json", fix.json,
+                         "Also write the repair's report as UTF-8 JSON to FILE, or instead of "
+                         "the text report to standard output with -")
+      ->type_name("FILE|-");
+  fixCommand->add_flag("--no-restore-point", fix.noRestorePoint,
+                       "Make no System Restore point, whatever RESTOREPOINT says");
+  fixCommand->add_flag("-q,--quiet", fix.quiet, "No progress line and no text report");
+
+  bool backupsJson = false;
+  CLI::App* backupsCommand = app.add_subcommand("backups", kBackupsDescription);
+  backupsCommand->add_flag("--json", backupsJson,
+                           "UTF-8 JSON {\"backups\": [{\"name\", \"date\", \"file\"}]}");
+
+  std::string restoreName;
+  CLI::App* restoreCommand = app.add_subcommand("restore", kRestoreDescription);
+  restoreCommand->footer(kRestoreDetails);
+  restoreCommand->add_option("NAME", restoreName, "The backup's name, as backups lists it")
+      ->required();
+
+  CLI::App* backupCommand = app.add_subcommand("backup", kBackupDescription);
+
   std::vector<std::string> utf8;
   utf8.reserve(args.size());
   for (const std::wstring& arg : args) utf8.push_back(ToUtf8(arg));
@@ -216,10 +444,15 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
     static_cast<void>(err.WriteText(FromUtf8(errorText.str())));
     return code == 0 ? kExitNoProblems : kExitError;
   }
-  if (arguments.json.empty() && scan->count("--json") != 0) {
+  if ((arguments.json.empty() && scan->count("--json") != 0) ||
+      (fix.json.empty() && fixCommand->count("--json") != 0)) {
     static_cast<void>(err.WriteText(L"QuarveloCli: --json needs a file name or -\n"));
     return kExitError;
   }
+  if (fixCommand->parsed()) return RunFix(fix, out, err);
+  if (backupsCommand->parsed()) return RunBackups(backupsJson, out, err);
+  if (restoreCommand->parsed()) return RunRestore(restoreName, out, err);
+  if (backupCommand->parsed()) return RunBackup(out, err);
   return RunScan(arguments, out, err);
 }
 

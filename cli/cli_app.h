@@ -1,7 +1,11 @@
-// QuarveloCli.exe's command line: parsing (CLI11), the scan command on the real system, its
+// QuarveloCli.exe's command line: parsing (CLI11), the commands on the real system, their
 // reports on the standard handles, and the exit code.
 //
 //   QuarveloCli.exe scan [--category N]... [--json FILE|-] [--quiet]
+//   QuarveloCli.exe fix [--category N]... [--json FILE|-] [--no-restore-point] [--quiet]
+//   QuarveloCli.exe backups [--json]
+//   QuarveloCli.exe restore NAME
+//   QuarveloCli.exe backup
 #pragma once
 
 #include <string>
@@ -10,7 +14,7 @@
 namespace qv {
 
 // Runs the program with its arguments (args[0] is the program) and returns the exit code
-// (kExitNoProblems, kExitProblemsFound or kExitError). Never throws.
+// (0, 1, or kExitError; see each command's help). Never throws.
 [[nodiscard]] int RunCli(const std::vector<std::wstring>& args);
 
 }  // namespace qv

@@ -3,7 +3,9 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "base/text.h"
 #include "base/utf16.h"
+#include "repair/clean_sweep.h"
 
 namespace qv {
 
@@ -76,6 +78,163 @@ std::string FormatJsonReport(const SCAN_RESULT& result) {
   report["problems"] = std::move(problems);
   // ToUtf8 already writes lone surrogates as U+FFFD; replace guards anything else.
   return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string DumpJson(const Json& json) {
+  return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+Json PathOrNull(const std::wstring& path) { return path.empty() ? Json(nullptr) : Json(ToUtf8(path)); }
+
+const char* RestorePointText(const REPAIR_OUTCOME& outcome) {
+  if (!outcome.restorePointAsked) return "not asked";
+  switch (outcome.restorePoint) {
+    case RESTORE_POINT_RESULT::kCreated:
+      return "created";
+    case RESTORE_POINT_RESULT::kFailed:
+      return "failed";
+    case RESTORE_POINT_RESULT::kUnavailable:
+      break;
+  }
+  return "unavailable";
+}
+
+Json ItemJson(const REPAIR_ITEM& item) {
+  return Json{{"category", item.category},
+              {"key", ToUtf8(item.key)},
+              {"name", ToUtf8(item.name)},
+              {"data", ToUtf8(item.data)}};
+}
+
+void AppendItems(std::wstring* text, const std::vector<REPAIR_ITEM>& items, bool reasons) {
+  int number = 0;
+  for (const REPAIR_ITEM& item : items) {
+    const std::wstring counter = L"  " + std::to_wstring(++number) + L". ";
+    const std::wstring indent(counter.size(), L' ');
+    *text += counter + std::wstring(CategoryDisplayName(item.category)) + L": " +
+             (item.name.empty() ? item.key : JoinPath(item.key, item.name)) + L'\n';
+    if (reasons) {
+      *text += indent + L"error " + DecimalText(item.error) + L": " + RepairFailureReason(item.error);
+      *text += item.blocked ? L" (kept off the next scans)\n" : L"\n";
+    }
+  }
+}
+
+}  // namespace
+
+std::wstring FormatRepairText(const REPAIR_OUTCOME& outcome) {
+  std::wstring text;
+  if (!outcome.completed) {
+    text += L"The repair ended before it completed: " + outcome.abortMessage + L'\n';
+  }
+  text += L"Registry backup:  " +
+          (outcome.registryBackupPath.empty() ? std::wstring(L"none (nothing of the registry removed)")
+                                              : outcome.registryBackupPath) + L'\n';
+  if (!outcome.shortcutListPath.empty()) {
+    text += L"Shortcut backup:  " + outcome.shortcutListPath + L'\n';
+  }
+  text += L"Restore point:    " + FromUtf8(RestorePointText(outcome)) + L'\n';
+  if (outcome.registryBackupError != kErrorSuccess) {
+    text += L"No registry backup file could be created (error " +
+            DecimalText(outcome.registryBackupError) +
+            L"): no registry entry was deleted.\n";
+  }
+  text += L"\nFixed: " + std::to_wstring(outcome.fixed.size()) + L'\n';
+  AppendItems(&text, outcome.fixed, false);
+  if (!outcome.failed.empty()) {
+    text += L"\nNot fixed: " + std::to_wstring(outcome.failed.size()) + L'\n';
+    AppendItems(&text, outcome.failed, true);
+  }
+  if (!outcome.stillPresent.empty()) {
+    text += L"\nStill present after the repair: " + std::to_wstring(outcome.stillPresent.size()) +
+            L'\n';
+    AppendItems(&text, outcome.stillPresent, false);
+  }
+  if (outcome.skipped != 0) {
+    text += L"\nLeft as they are (not selected): " + std::to_wstring(outcome.skipped) + L'\n';
+  }
+  return text;
+}
+
+std::string FormatRepairJson(const REPAIR_OUTCOME& outcome) {
+  Json report = Json::object();
+  report["completed"] = outcome.completed;
+  report["backup"] = PathOrNull(outcome.registryBackupPath);
+  report["shortcutList"] = PathOrNull(outcome.shortcutListPath);
+  report["restorePoint"] = RestorePointText(outcome);
+  Json fixed = Json::array();
+  for (const REPAIR_ITEM& item : outcome.fixed) fixed.push_back(ItemJson(item));
+  report["fixed"] = std::move(fixed);
+  Json failed = Json::array();
+  for (const REPAIR_ITEM& item : outcome.failed) {
+    Json entry = ItemJson(item);
+    entry["error"] = item.error;
+    entry["reason"] = ToUtf8(RepairFailureReason(item.error));
+    entry["blocked"] = item.blocked;
+    failed.push_back(std::move(entry));
+  }
+  report["failed"] = std::move(failed);
+  Json still = Json::array();
+  for (const REPAIR_ITEM& item : outcome.stillPresent) {
+    Json entry = ItemJson(item);
+    entry["blocked"] = item.blocked;
+    still.push_back(std::move(entry));
+  }
+  report["stillPresent"] = std::move(still);
+  report["skipped"] = outcome.skipped;
+  if (!outcome.completed) report["abortMessage"] = ToUtf8(outcome.abortMessage);
+  return DumpJson(report);
+}
+
+std::wstring FormatBackupsText(const std::vector<BACKUP_ROW>& rows) {
+  if (rows.empty()) return L"No backups.\n";
+  std::wstring text;
+  for (const BACKUP_ROW& row : rows) {
+    text += row.name + L"  " + row.date + L"\n    " + row.file + L'\n';
+  }
+  return text;
+}
+
+std::string FormatBackupsJson(const std::vector<BACKUP_ROW>& rows) {
+  Json list = Json::array();
+  for (const BACKUP_ROW& row : rows) {
+    list.push_back(Json{{"name", ToUtf8(row.name)}, {"date", ToUtf8(row.date)},
+                        {"file", ToUtf8(row.file)}});
+  }
+  return DumpJson(Json{{"backups", std::move(list)}});
+}
+
+std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& result) {
+  std::wstring text;
+  if (result.registryFileFound) {
+    if (result.merge == kErrorSuccess) {
+      text += L"Registry: merged and confirmed; the backup file " +
+              std::wstring(result.registryFileDeleted ? L"was deleted" : L"could not be deleted") +
+              L".\n";
+    } else if (result.merge == kErrorCantWrite) {
+      text += L"Registry: the merge is not confirmed: " + result.mismatch.key;
+      if (result.mismatch.value) text += L" value \"" + result.mismatch.valueName + L"\"";
+      text += L" is not as the backup leaves it. The backup file is kept.\n";
+    } else {
+      text += L"Registry: the registry editor failed (error " + DecimalText(result.merge) +
+              L"). The backup file is kept.\n";
+    }
+  } else {
+    text += L"Registry: no registry file for " + std::wstring(name) + L".\n";
+  }
+  if (result.shortcutListFound) {
+    text += L"Shortcuts: " + std::to_wstring(result.moved.moved) + L" moved back";
+    if (result.moved.failed != 0) {
+      text += L", " + std::to_wstring(result.moved.failed) + L" could not be moved (kept in the "
+              L"backup folder, and so is the list)";
+    }
+    text += L".\n";
+  }
+  return text;
 }
 
 }  // namespace qv

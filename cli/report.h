@@ -4,12 +4,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/scan_run.h"
+#include "repair/full_backup.h"
+#include "repair/repair_driver.h"
 
 namespace qv {
 
-// Exit codes of QuarveloCli.exe.
+// Exit codes of QuarveloCli.exe. The other commands: 0 done, 1 the operation (or part of it)
+// failed, 2 usage or run error.
 inline constexpr int kExitNoProblems = 0;     // the scan completed and found nothing
 inline constexpr int kExitProblemsFound = 1;  // the scan completed and found problems
 inline constexpr int kExitError = 2;          // usage error, run error, or the scan was stopped
@@ -32,5 +36,35 @@ inline constexpr std::wstring_view kScanNeedsAdministratorMessage =
 //    "problems": [{"category", "key", "name", "data"}...]}   in the order they were added
 // Text that is not valid UTF-16 (a lone surrogate) is written as U+FFFD.
 [[nodiscard]] std::string FormatJsonReport(const SCAN_RESULT& result);
+
+// The repair's report: the backup files it made, the restore point, every problem repaired, and
+// every one that failed with its error and the reason in words. Lines end with "\n".
+[[nodiscard]] std::wstring FormatRepairText(const REPAIR_OUTCOME& outcome);
+
+// The repair's JSON report (UTF-8):
+//   {"completed": bool, "backup": path|null, "shortcutList": path|null,
+//    "restorePoint": "created"|"failed"|"unavailable"|"not asked",
+//    "fixed": [{"category", "key", "name", "data"}...],
+//    "failed": [{"category", "key", "name", "data", "error", "reason", "blocked"}...],
+//    "stillPresent": [{"category", "key", "name", "data", "blocked"}...], "skipped": N,
+//    "abortMessage": text (only when not completed)}
+[[nodiscard]] std::string FormatRepairJson(const REPAIR_OUTCOME& outcome);
+
+// One row of the backups listing as shown.
+struct BACKUP_ROW {
+  std::wstring name;
+  std::wstring date;  // "December 06, 2026 (18:31:14)"
+  std::wstring file;
+};
+
+// The listing, newest first: one line per backup (name, date, file), or a line saying there is
+// none.
+[[nodiscard]] std::wstring FormatBackupsText(const std::vector<BACKUP_ROW>& rows);
+// {"backups": [{"name", "date", "file"}...]}, newest first.
+[[nodiscard]] std::string FormatBackupsJson(const std::vector<BACKUP_ROW>& rows);
+
+// What a restore did: the registry file merged and confirmed (and deleted), or why not, with the
+// first entry the registry does not hold as the file leaves it; the shortcuts moved back.
+[[nodiscard]] std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& result);
 
 }  // namespace qv

@@ -367,9 +367,9 @@ bool RepairedEntryStillPresent(IRegistry& registry, const CRegistryProblem& prob
     case REGPROBLEM_APP_PATH:
       return ValueStillThere(registry, JoinPath(problem.key, problem.name), L"", fallback);
     case REGPROBLEM_STARTUP:
-      if (problem.key.starts_with(kHkeyCurrentUserName)) {
-        return KeyStillThere(registry, problem.key, fallback);
-      }
+      // Looked for as what the repair removed: a menu-order key as a key, a Run entry as a value
+      // (its Run key stays, whichever root it is in).
+      if (IsMenuOrderKey(problem)) return KeyStillThere(registry, problem.key, kHkeyCurrentUser);
       return ValueStillThere(registry, problem.key, problem.name, fallback);
     default:
       return false;

@@ -14,12 +14,12 @@ class CSystemBundle {
  protected:
   CWin32Platform m_system;
   CWin32MessagePump m_pump;
-  CWin32SystemRestore m_systemRestore;
+  CWin32SystemRestore m_restore;
 };
 
 class CSystemApplication final : private CSystemBundle, public CApplication {
  public:
-  CSystemApplication() : CApplication(m_system.platform(), m_pump, &m_systemRestore) {}
+  CSystemApplication() : CApplication(m_system.platform(), m_pump, &m_restore) {}
 
   [[nodiscard]] CWin32Platform& System() { return m_system; }
   [[nodiscard]] ISentMessagePump& Pump() { return m_pump; }

@@ -143,6 +143,9 @@ TEST_F(RepairDriverTest, EveryCategoryIsRepairedInItsRootAndReportedInOrder) {
   registry().SetString(appPaths + L"\\gone.exe", L"Path", L"C:\\");
   registry().SetString(run, L"Gone", L"C:\\gone.exe");
   registry().SetString(run, L"Kept", L"C:\\here.exe");
+  const std::wstring userRun =
+      L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  registry().SetString(userRun, L"Gone", L"C:\\gone.exe");
   registry().SetString(menuOrder, L"Order", L"x");
   registry().SetString(L"HKU\\.DEFAULT\\Software\\Empty\\Leaf", L"", L"");
   registry().SetString(L"HKCR\\.gone", L"", L"gonefile");
@@ -154,6 +157,7 @@ TEST_F(RepairDriverTest, EveryCategoryIsRepairedInItsRootAndReportedInOrder) {
       REGPROBLEM_FONT);
   Add(appPaths, L"gone.exe", REGPROBLEM_APP_PATH);
   Add(run, L"Gone", REGPROBLEM_STARTUP);
+  Add(userRun, L"Gone", REGPROBLEM_STARTUP);
   Add(menuOrder, L"", REGPROBLEM_STARTUP);
   Add(L"HKEY_USERS\\.DEFAULT\\Software\\Empty\\Leaf", L"", REGPROBLEM_EMPTY_KEY);
   Add(L"HKEY_CLASSES_ROOT\\.gone", L"", REGPROBLEM_FILE_ASSOCIATION);
@@ -173,26 +177,29 @@ TEST_F(RepairDriverTest, EveryCategoryIsRepairedInItsRootAndReportedInOrder) {
   EXPECT_FALSE(registry().GetString(appPaths + L"\\gone.exe", L""));
   EXPECT_EQ(registry().GetString(appPaths + L"\\gone.exe", L"Path"), L"C:\\");
   EXPECT_FALSE(registry().GetString(run, L"Gone"));
+  EXPECT_FALSE(registry().GetString(userRun, L"Gone"));
   EXPECT_EQ(registry().GetString(run, L"Kept"), L"C:\\here.exe");
   EXPECT_FALSE(registry().KeyExists(menuOrder));
   EXPECT_FALSE(registry().KeyExists(L"HKU\\.DEFAULT\\Software\\Empty\\Leaf"));
   EXPECT_FALSE(registry().KeyExists(L"HKCR\\.gone"));
   EXPECT_FALSE(machine.files().FileExists(L"C:\\users\\user\\Desktop\\Gone.lnk"));
 
-  // Ten repaired (one of them already gone), one skipped; the counts per category.
-  EXPECT_EQ(outcome.fixed.size(), 10u);
+  // Eleven repaired (one of them already gone), one skipped; the counts per category. A user's
+  // Run entry is looked for again as a value: its Run key stays, and that is no failure.
+  EXPECT_EQ(outcome.fixed.size(), 11u);
   EXPECT_TRUE(outcome.failed.empty());
+  EXPECT_TRUE(outcome.stillPresent.empty());
   EXPECT_EQ(outcome.skipped, 1u);
-  EXPECT_EQ(Engine().Fixed(REGPROBLEM_STARTUP), 2);
+  EXPECT_EQ(Engine().Fixed(REGPROBLEM_STARTUP), 3);
   EXPECT_EQ(Engine().Fixed(REGPROBLEM_SHORTCUT), 1);
-  EXPECT_EQ(Engine().TotalFixed(), 10);
+  EXPECT_EQ(Engine().TotalFixed(), 11);
 
   // Reports: no restore point asked, one report per problem, the completion before the list goes.
   std::vector<unsigned> expected = {kMsgRestorePointEnded};
-  expected.insert(expected.end(), 11, kMsgProblemStarting);
+  expected.insert(expected.end(), 12, kMsgProblemStarting);
   expected.push_back(kMsgRepairCompleted);
   EXPECT_EQ(sink.messages, expected);
-  EXPECT_EQ(sink.problemsAtCompletion, 11u);
+  EXPECT_EQ(sink.problemsAtCompletion, 12u);
   EXPECT_EQ(restore.Calls(), 0);
   EXPECT_TRUE(problems.empty());
 
@@ -206,7 +213,7 @@ TEST_F(RepairDriverTest, EveryCategoryIsRepairedInItsRootAndReportedInOrder) {
                       L"Fixed COM/Activex Entries error HKEY_CLASSES_ROOT\\CLSID\\{A}\\=C:\\gone"}));
   EXPECT_TRUE(Logged(L"Fixed program shortcuts error C:\\users\\user\\Desktop\\Gone.lnk\\=C:\\gone"));
   EXPECT_TRUE(Logged(L"Trying to fix " + run));
-  EXPECT_FALSE(Logged(L"fixing error number : 11"));
+  EXPECT_FALSE(Logged(L"fixing error number : 12"));
 
   // Both backups kept and named by the same stamp; the shortcut is in its folder.
   ASSERT_FALSE(outcome.registryBackupPath.empty());
