@@ -25,6 +25,7 @@
 #include "base/utf16.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
+#include "tests/support/win32/cli_child.h"
 #include "tests/support/win32/registry_link.h"
 
 #ifndef QV_CLI_EXE
@@ -37,79 +38,9 @@
 namespace qv {
 namespace {
 
+using namespace test;  // the child and seeding helpers
+
 using Json = nlohmann::json;
-
-// ---- Running the program ----
-
-struct CHILD_RESULT {
-  DWORD exitCode = 0xDEADBEEF;
-  std::string out;
-  std::string err;
-};
-
-std::wstring CliPath() {
-  // The build gives the Linux path; Wine's Z: drive is the Linux root.
-  std::wstring path = L"Z:" + FromUtf8(QV_CLI_EXE);
-  for (wchar_t& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path;
-}
-
-std::string ReadAll(HANDLE pipe) {
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    bytes.append(buffer, read);
-  return bytes;
-}
-
-CHILD_RESULT RunCli(const std::wstring& arguments) {
-  CHILD_RESULT result;
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-  if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
-      !CreatePipe(&errRead, &errWrite, &inherit, 0)) {
-    ADD_FAILURE() << "CreatePipe " << GetLastError();
-    return result;
-  }
-  CUniqueHandle<CWin32HandleTraits> outReader(outRead), outWriter(outWrite);
-  CUniqueHandle<CWin32HandleTraits> errReader(errRead), errWriter(errWrite);
-  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = outWrite;
-  startup.hStdError = errWrite;
-  std::wstring commandLine = L"\"" + CliPath() + L"\" " + arguments;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    ADD_FAILURE() << "CreateProcessW " << GetLastError();
-    return result;
-  }
-  CUniqueHandle<CWin32HandleTraits> processHandle(process.hProcess), threadHandle(process.hThread);
-  outWriter.reset();
-  errWriter.reset();
-  std::thread errThread([&] { result.err = ReadAll(errRead); });
-  result.out = ReadAll(outRead);
-  errThread.join();
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
-  GetExitCodeProcess(process.hProcess, &result.exitCode);
-  return result;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  CUniqueHandle<CWin32FileTraits> file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return {};
-  std::string bytes = ReadAll(file.get());
-  return bytes;
-}
 
 // ---- Seeding the registry and the disk ----
 
@@ -130,67 +61,6 @@ constexpr wchar_t kMenuOrder2[] =
 #define QV_UNICODE_NAME L"QvTest \u00dcn\u00efc\u00f8d\u00e9 \u0422\u0435\u0441\u0442"
 #define QV_UNICODE_PATH L"C:\\qvtest\\gone\\\u00fcn\u00ef-\u0442\u0435\u0441\u0442.exe"
 
-void SetValue(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD type,
-              const void* data, DWORD bytes) {
-  HKEY raw = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
-      ERROR_SUCCESS)
-      << ToUtf8(subkey);
-  CUniqueHandle<CWin32KeyTraits> key(raw);
-  ASSERT_EQ(RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes),
-            ERROR_SUCCESS)
-      << ToUtf8(name);
-}
-
-void SetString(HKEY root, const std::wstring& subkey, const std::wstring& name,
-               const std::wstring& text) {
-  SetValue(root, subkey, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
-}
-
-void SetDword(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD value) {
-  SetValue(root, subkey, name, REG_DWORD, &value, sizeof(value));
-}
-
-void MakeKey(HKEY root, const std::wstring& subkey) {
-  HKEY raw = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
-      ERROR_SUCCESS);
-  RegCloseKey(raw);
-}
-
-std::wstring ReadString(HKEY root, const std::wstring& subkey, const std::wstring& name) {
-  wchar_t buffer[1024] = {};
-  DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
-  if (RegGetValueW(root, subkey.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
-      ERROR_SUCCESS) {
-    return L"<missing>";
-  }
-  return buffer;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  CUniqueHandle<CWin32FileTraits> file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(file.valid()) << ToUtf8(path) << " " << GetLastError();
-  DWORD written = 0;
-  ASSERT_TRUE(
-      WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
-std::wstring CommonAppData() {
-  wchar_t path[MAX_PATH] = {};
-  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path), S_OK);
-  return path;
-}
-
-std::wstring WindowsFolder() {
-  wchar_t path[MAX_PATH] = {};
-  EXPECT_NE(GetWindowsDirectoryW(path, MAX_PATH), 0u);
-  return path;
-}
-
 // One problem as the JSON report gives it.
 using PROBLEM_TUPLE = std::tuple<int, std::string, std::string, std::string>;
 using PROBLEM_COUNTS = std::map<PROBLEM_TUPLE, int>;
@@ -202,26 +72,6 @@ PROBLEM_TUPLE Problem(int category, std::wstring_view key, std::wstring_view nam
 
 std::wstring Hklm(std::wstring_view subkey) {
   return L"HKEY_LOCAL_MACHINE\\" + std::wstring(subkey);
-}
-
-// HKEY_CURRENT_USER as the walks of HKEY_USERS see it: HKEY_USERS\<the user's SID>.
-std::wstring UsersKeyOfThisUser() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"<no token>";
-  CUniqueHandle<CWin32HandleTraits> held(token);
-  std::vector<BYTE> buffer(512);
-  DWORD size = 0;
-  if (!GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()),
-                           &size)) {
-    return L"<no user>";
-  }
-  wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-    return L"<no SID>";
-  }
-  std::wstring key = L"HKEY_USERS\\" + std::wstring(text);
-  LocalFree(text);
-  return key;
 }
 
 // A machine key as the walks spell it: by the names the registry enumerates (this prefix has
