@@ -28,6 +28,7 @@ enum class FileOpenMode {
   kCreateAlways,  // create or truncate, then write (the runtime's "w+")
   kAppend,        // create when missing, never truncate, write at the end
   kRead,          // existing file, read only
+  kOverwrite,     // existing file, written over from its start; its length never shrinks
 };
 
 enum class FileShareMode {

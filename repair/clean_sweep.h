@@ -57,14 +57,28 @@ class CCleanSweep {
   // kErrorNoBackupFile when no shortcut backup is set.
   [[nodiscard]] ErrorCode MoveShortcut(std::wstring_view shortcutPath);
 
+  // Deletes a file the startup manager no longer needs: nothing when it cannot be opened for
+  // reading, or not for writing by this process alone (another program has it open). Before the
+  // deletion each pass overwrites the file's whole 1024-byte blocks twice, with two byte values
+  // taken at random (the bytes after the last whole block are left as they are). The deleted
+  // bytes and files are counted once the file is gone. Returns the first failure, or 0.
+  [[nodiscard]] ErrorCode CleanFile(std::wstring_view path, int passes);
+
   [[nodiscard]] std::uint32_t DeletedCount() const { return m_deleted; }
+  [[nodiscard]] std::uint32_t DeletedFileBytes() const { return m_fileBytes; }
+  [[nodiscard]] std::uint32_t DeletedFiles() const { return m_files; }
 
  private:
   CPlatform m_platform;
   CBackupTargets m_targets;
   bool m_backupRequired = true;
   std::uint32_t m_deleted = 0;
+  std::uint32_t m_fileBytes = 0;
+  std::uint32_t m_files = 0;
 };
+
+// The block that CleanFile overwrites at a time.
+inline constexpr std::size_t kCleanFileBlockBytes = 1024;
 
 // What a user is told of a repair's failure code: a short sentence without a full stop.
 [[nodiscard]] std::wstring RepairFailureReason(ErrorCode error);

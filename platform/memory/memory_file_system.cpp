@@ -518,7 +518,9 @@ ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
     if (rc != kErrorSuccess) return rc;
     std::shared_ptr<CEntry> entry = where.entry;
     if (entry && (entry->directory || !where.parent)) return kErrorAccessDenied;
-    if (!entry && mode == FileOpenMode::kRead) return kErrorFileNotFound;
+    if (!entry && (mode == FileOpenMode::kRead || mode == FileOpenMode::kOverwrite)) {
+      return kErrorFileNotFound;
+    }
     const bool writes = mode != FileOpenMode::kRead;
     if (entry) {
       if (writes && entry->denyWriters > 0) return kErrorSharingViolation;

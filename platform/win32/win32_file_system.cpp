@@ -161,6 +161,9 @@ ErrorCode CWin32FileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
       access = GENERIC_READ | GENERIC_WRITE;
       disposition = OPEN_ALWAYS;
       break;
+    case FileOpenMode::kOverwrite:
+      access = GENERIC_WRITE;
+      break;
     case FileOpenMode::kRead:
       break;
   }

@@ -304,6 +304,21 @@ TEST_P(CFileSystemContract, OpenModesTruncateAppendAndRead) {
   // The bytes go through untouched: no newline translation, NULs kept.
   WriteFile(L"bin.dat", std::string("a\nb\0c\r", 6));
   EXPECT_EQ(ReadFile(L"bin.dat"), std::string("a\nb\0c\r", 6));
+  // Overwriting starts at the first byte and keeps what lies beyond the bytes written; it never
+  // creates a file.
+  {
+    std::unique_ptr<IFile> file;
+    ASSERT_EQ(Fs().OpenFile(At(L"bin.dat"), FileOpenMode::kOverwrite, FileShareMode::kDenyWrite,
+                            &file),
+              kErrorSuccess);
+    ASSERT_EQ(file->Write("XY", 2), kErrorSuccess);
+  }
+  EXPECT_EQ(ReadFile(L"bin.dat"), std::string("XYb\0c\r", 6));
+  std::unique_ptr<IFile> none;
+  EXPECT_EQ(Fs().OpenFile(At(L"missing.dat"), FileOpenMode::kOverwrite, FileShareMode::kDenyWrite,
+                          &none),
+            kErrorFileNotFound);
+  EXPECT_FALSE(Fs().FileExists(At(L"missing.dat")));
 }
 
 TEST_P(CFileSystemContract, DenyWriteSharingIsEnforcedBetweenOpenFiles) {

@@ -10,6 +10,7 @@
 #include "base/utf16.h"
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_file.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace qv {
 namespace {
@@ -147,6 +148,44 @@ TEST_F(CleanSweepTest, ShortcutsAreMovedIntoTheRepairsFolder) {
   EXPECT_FALSE(machine.files().FileExists(L"C:\\users\\user\\Desktop\\Old.lnk"));
   EXPECT_EQ(machine.files().ReadFile(L"C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x\\Old.lnk"),
             "lnk");
+}
+
+// A file system whose deletions fail, so what an overwrite left can be read afterwards.
+class CUndeletableFiles final : public test::CForwardingFileSystem {
+ public:
+  using CForwardingFileSystem::CForwardingFileSystem;
+  ErrorCode RemoveFile(std::wstring_view) override { return kErrorAccessDenied; }
+};
+
+TEST_F(CleanSweepTest, CleanFileOverwritesWholeBlocksAndDeletesOnlyAFileNoOneElseHasOpen) {
+  const std::string content(2500, 'a');
+  machine.files().AddFile(L"C:\\old.pif", content);
+  EXPECT_EQ(sweep.CleanFile(L"C:\\old.pif", 0), kErrorSuccess);
+  EXPECT_FALSE(machine.files().FileExists(L"C:\\old.pif"));
+  EXPECT_EQ(sweep.DeletedFiles(), 1u);
+  EXPECT_EQ(sweep.DeletedFileBytes(), 2500u);
+
+  // Held open by another program: left alone, not counted.
+  machine.files().AddFile(L"C:\\held.pif", content);
+  std::unique_ptr<IFile> holder;
+  ASSERT_EQ(machine.files().OpenFile(L"C:\\held.pif", FileOpenMode::kAppend,
+                                     FileShareMode::kShareAll, &holder),
+            kErrorSuccess);
+  EXPECT_EQ(sweep.CleanFile(L"C:\\held.pif", 1), kErrorSharingViolation);
+  EXPECT_EQ(machine.files().ReadFile(L"C:\\held.pif"), content);
+  EXPECT_EQ(sweep.CleanFile(L"C:\\none.pif", 1), kErrorFileNotFound);
+  EXPECT_EQ(sweep.DeletedFiles(), 1u);
+
+  // The passes cover the two whole blocks with one byte value; the 452 bytes after them stay.
+  machine.files().AddFile(L"C:\\kept.pif", content);
+  CUndeletableFiles files(machine.files());
+  CCleanSweep stuck(CPlatform{machine.registry(), files, machine.shell(), machine.clock()});
+  EXPECT_EQ(stuck.CleanFile(L"C:\\kept.pif", 2), kErrorAccessDenied);
+  const std::string left = machine.files().ReadFile(L"C:\\kept.pif").value_or("");
+  ASSERT_EQ(left.size(), content.size());
+  EXPECT_EQ(left.substr(2048), std::string(452, 'a'));
+  EXPECT_EQ(left.substr(0, 2048), std::string(2048, left[0]));
+  EXPECT_EQ(stuck.DeletedFiles(), 0u);
 }
 
 }  // namespace
