@@ -3,9 +3,13 @@
 # compile with the layer's own include folders, and a file that includes a header of any layer
 # above it must not.
 #
+# A layer beside the main line (one that stands on some of the layers before it, as controls
+# stands on engine beside repair and app) gives BELOW_L, the layers it stands on: it must see
+# itself and those, nothing else, and no layer of the main line may see it.
+#
 # Variables: COMPILER, WORK (a scratch folder), LAYERS (names, lowest first), and for each layer
-# L: HEADER_L (a header of L, as included) and INCLUDES_L (its include folders). Lists come
-# '|'-separated (a ';' would split the test's command line).
+# L: HEADER_L (a header of L, as included), INCLUDES_L (its include folders) and optionally
+# BELOW_L. Lists come '|'-separated (a ';' would split the test's command line).
 file(MAKE_DIRECTORY ${WORK})
 string(REPLACE "|" ";" LAYERS "${LAYERS}")
 set(failures "")
@@ -24,10 +28,23 @@ foreach(i RANGE ${last})
     file(WRITE ${probe} "#include \"${HEADER_${other}}\"\n")
     execute_process(COMMAND ${COMPILER} ${flags} ${probe} RESULT_VARIABLE rc OUTPUT_QUIET
                     ERROR_QUIET)
-    if(j LESS_EQUAL i AND NOT rc EQUAL 0)
+    if(DEFINED BELOW_${layer})
+      string(REPLACE "|" ";" below "${BELOW_${layer}}")
+      list(FIND below ${other} at)
+      if(j EQUAL i OR NOT at EQUAL -1)
+        set(visible TRUE)
+      else()
+        set(visible FALSE)
+      endif()
+    elseif(j LESS_EQUAL i AND NOT DEFINED BELOW_${other})
+      set(visible TRUE)
+    else()
+      set(visible FALSE)
+    endif()
+    if(visible AND NOT rc EQUAL 0)
       string(APPEND failures "  ${layer} cannot include its own or a lower layer's ${HEADER_${other}}\n")
-    elseif(j GREATER i AND rc EQUAL 0)
-      string(APPEND failures "  ${layer} can include ${HEADER_${other}} of a higher layer\n")
+    elseif(NOT visible AND rc EQUAL 0)
+      string(APPEND failures "  ${layer} can include ${HEADER_${other}} of a layer it is not above\n")
     endif()
   endforeach()
 endforeach()

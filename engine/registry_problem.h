@@ -81,6 +81,9 @@ class CScanCategory {
   std::int32_t rowCount = 0;    // number of problem rows under the heading
   std::int32_t problemCount = 0;  // one added per problem of the category
   REGPROBLEM_TYPE type;         // category index
+  // How many of the heading's problem rows are selected; the list controls keep it as their check
+  // boxes change (0 to rowCount).
+  std::int32_t selectedCount = 0;
 };
 
 }  // namespace qv
