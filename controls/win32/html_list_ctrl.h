@@ -1,0 +1,137 @@
+// The two markup list windows over CHTMLListModel: CHTMLListCtrl, the results list (check boxes,
+// selected counts, the "Ignore" link), and CMyHTMLListCtrl, the scan list (one box picture, the
+// error count and the risk, no notification 1). The model lays out, hit-tests and answers clicks
+// and keys; the window turns mouse, keyboard and scroll-bar messages into model calls, keeps the
+// vertical scroll bar in step with the model's range, paints what PaintRows returns through an
+// off-screen bitmap, and tells its parent what happened with WM_NOTIFY.
+//
+// Notifications go to the parent as WM_NOTIFY, wParam = kHtmlListControlId, lParam = an
+// NMHTMLLIST whose hdr.idFrom is kHtmlListControlId and hdr.code one of:
+//   kHtmlListNotifyChecked (1)    a click or the space key changed check states, or a problem
+//                                 was ignored (results list only)
+//   kHtmlListNotifyRightButton (3) the right button went down
+//   kHtmlListNotifyDoubleClick (4) a double click of the left button
+//   kHtmlListNotifyIgnore (5)     the "Ignore" link area of a problem row was clicked
+// item is the row under the pointer (or the clicked row) and data its bound object; -1 and null
+// when there is none.
+//
+// An ignored problem: the model has already removed its row (and its category row when it was
+// the last of its category) and taken it off the category's counts when notification 5 arrives;
+// data is the problem. The control never deletes a problem: the owner removes it from the problem
+// list in answer to notification 5. Notification 1 follows with item -1 and no data, since the
+// row is gone and the problem may be too.
+//
+// The owner may add and remove rows from inside a notification, and may even destroy the control
+// there: a handler that sent a notification touches nothing of the control once it has gone.
+//
+// The rows point at problems and categories the owner keeps; they must outlive their rows.
+// Windows: one thread (the one that called Create) uses the control.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "base/errors.h"
+#include "controls/html_list.h"
+#include "controls/win32/gdi_handles.h"
+
+namespace qv {
+
+inline constexpr UINT kHtmlListNotifyChecked = 1;
+inline constexpr UINT kHtmlListNotifyRightButton = 3;
+inline constexpr UINT kHtmlListNotifyDoubleClick = 4;
+inline constexpr UINT kHtmlListNotifyIgnore = 5;
+
+struct NMHTMLLIST {
+  NMHDR hdr;            // the list window, kHtmlListControlId, the code
+  int item;             // row id, -1 for none
+  const wchar_t* text;  // always the empty text
+  void* data;           // the row's CRegistryProblem or CScanCategory, or null
+};
+
+// What both lists share; CHTMLListCtrl and CMyHTMLListCtrl choose the kind.
+class CHTMLListWindow {
+ public:
+  virtual ~CHTMLListWindow();
+  CHTMLListWindow(const CHTMLListWindow&) = delete;
+  CHTMLListWindow& operator=(const CHTMLListWindow&) = delete;
+
+  // Registers the window class (with double-click messages) when it is not registered yet, makes
+  // the pictures and the row font, and creates the list as a visible child of the parent with a
+  // border, a vertical scroll bar and a tab stop, control id kHtmlListControlId, at the rectangle
+  // (parent client coordinates). The scroll range starts at 0. Rows added before are measured
+  // again for the new width. Fails with the system's error code; kErrorAlreadyExists when the
+  // window exists already.
+  [[nodiscard]] ErrorCode Create(HWND parent, const RECT& rect);
+
+  // Appends a row and returns its id (see CHTMLListModel::AddItem); a height of 0 measures it.
+  // Works before Create too (the row is measured again when the window gets its size).
+  int AddItem(std::wstring text, int type, void* data, int height = 0);
+  // False when there is no such row.
+  bool RemoveItem(int id);
+  void RemoveAllItems();
+  void SetStyle(unsigned style);
+  void SetFocusRectangle(bool draw);
+
+  [[nodiscard]] HWND Window() const { return m_window; }
+  [[nodiscard]] const CHTMLListModel& Model() const { return m_model; }
+  [[nodiscard]] bool HasFocus() const { return m_focused; }
+  // The picture list the rows are painted with (null before Create).
+  [[nodiscard]] HIMAGELIST Images() const { return m_images.get(); }
+
+ protected:
+  CHTMLListWindow(HTMLLIST_KIND kind, const wchar_t* className);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  [[nodiscard]] ErrorCode RegisterWindowClass() const;
+
+  void OnPaint();
+  void PaintRows(HDC dc, const RECT& client);
+  void OnSize(int width, int height);
+  void OnVScroll(int request);
+  void OnLeftButtonDown(MARKUP_POINT point);
+  void OnKeyDown(WPARAM key);
+  // The link area of a shown problem row: the hand; elsewhere the arrow.
+  void UpdateCursor(MARKUP_POINT point) const;
+  // Sends the notification; false when the control was destroyed while the parent handled it.
+  bool Notify(UINT code, int item, void* data);
+  // After a click or the space key: notifications 5 and 1 as the click asks, then a repaint.
+  void Report(const HTMLLIST_CLICK& click);
+  void Changed();  // the scroll bar follows the model, and the rows are painted again
+  void UpdateScrollBar();
+
+  // Measures in the row font on a memory context (no window needed).
+  template <typename Action>
+  void WithMeasureCanvas(Action action);
+
+  CHTMLListModel m_model;
+  const wchar_t* m_className;
+  HWND m_window = nullptr;  // destroyed with the object, or by its parent before
+  HWND m_parent = nullptr;
+  CGdiObject m_font;
+  CImageList m_images;
+  HCURSOR m_hand = nullptr;
+  HCURSOR m_arrow = nullptr;
+  bool m_focused = false;
+  // Goes with the object: a handler that sent a notification holds a weak reference to it and
+  // stops when it has expired.
+  std::shared_ptr<char> m_lifetime = std::make_shared<char>();
+};
+
+// The results list (window class "HTMLListCtrl").
+class CHTMLListCtrl final : public CHTMLListWindow {
+ public:
+  CHTMLListCtrl();
+};
+
+// The scan list (window class "MyHTMLListCtrl").
+class CMyHTMLListCtrl final : public CHTMLListWindow {
+ public:
+  CMyHTMLListCtrl();
+};
+
+}  // namespace qv
