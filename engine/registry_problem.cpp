@@ -1,5 +1,7 @@
 #include "engine/registry_problem.h"
 
+#include <algorithm>
+
 namespace qv {
 
 CRegistryProblem* CProblemList::Add(std::unique_ptr<CRegistryProblem> problem) {
@@ -11,6 +13,15 @@ CRegistryProblem* CProblemList::Add(std::unique_ptr<CRegistryProblem> problem) {
 void CProblemList::Clear() {
   // Swapping with an empty vector releases the storage as well as the problems.
   std::vector<std::unique_ptr<CRegistryProblem>>().swap(m_problems);
+}
+
+bool CProblemList::Remove(const CRegistryProblem* problem) {
+  const auto found = std::find_if(
+      m_problems.begin(), m_problems.end(),
+      [problem](const std::unique_ptr<CRegistryProblem>& held) { return held.get() == problem; });
+  if (problem == nullptr || found == m_problems.end()) return false;
+  m_problems.erase(found);
+  return true;
 }
 
 CRegistryProblem* CProblemList::At(std::size_t index) const {

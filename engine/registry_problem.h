@@ -59,6 +59,9 @@ class CProblemList {
   CRegistryProblem* Add(std::unique_ptr<CRegistryProblem> problem);
   // Deletes every problem and frees the storage; the size becomes 0.
   void Clear();
+  // Deletes the problem when the list holds it (the results page's "Ignore"); the problems after
+  // it move up one place. False when it is not in the list.
+  bool Remove(const CRegistryProblem* problem);
 
   [[nodiscard]] std::size_t size() const { return m_problems.size(); }
   [[nodiscard]] bool empty() const { return m_problems.empty(); }

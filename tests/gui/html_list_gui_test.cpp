@@ -21,6 +21,7 @@
 #include "base/utf16.h"
 #include "controls/control_texts.h"
 #include "engine/categories.h"
+#include "tests/support/win32/screenshot.h"
 
 #ifndef QV_SCREENSHOT_DIR
 #error QV_SCREENSHOT_DIR must name the folder the screenshots are written to
@@ -127,20 +128,7 @@ SCREENSHOT Capture(HWND window, const wchar_t* name) {
   }
   const auto* first = static_cast<const std::uint32_t*>(bits);
   shot.pixels.assign(first, first + static_cast<std::size_t>(shot.width) * shot.height);
-  for (std::uint32_t& p : shot.pixels) p |= 0xFF000000u;  // opaque in the file
-
-  const std::string folder = "Z:" + std::string(QV_SCREENSHOT_DIR);
-  CreateDirectoryA(folder.c_str(), nullptr);
-  std::ofstream file(folder + "/" + ToUtf8(name) + ".bmp", std::ios::binary);
-  const auto imageBytes = static_cast<DWORD>(shot.pixels.size() * 4);
-  BITMAPFILEHEADER header{};
-  header.bfType = 0x4D42;  // "BM"
-  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  header.bfSize = header.bfOffBits + imageBytes;
-  file.write(reinterpret_cast<const char*>(&header), sizeof(header));
-  file.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
-  file.write(reinterpret_cast<const char*>(shot.pixels.data()), imageBytes);
-  EXPECT_TRUE(file.good()) << "cannot write the screenshot " << ToUtf8(name);
+  test::WriteScreenshotFile(name, shot.width, shot.height, shot.pixels);
   return shot;
 }
 

@@ -1,0 +1,90 @@
+// The texts the pages show, on their edges: abbreviation at 75 characters, wrapping display keys,
+// the row templates of each category, the health and verdict states, the updater's command line.
+#include "ui/page_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/category_table.h"
+#include "engine/categories.h"
+
+namespace qv::ui {
+namespace {
+
+TEST(PageLogic, EntryPathsAreAbbreviatedAndCutAroundTheMiddle) {
+  EXPECT_EQ(AbbreviateEntryPath(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\HKEY_USERS"), L"HKLM\\SOFTWARE\\HKU");
+  const std::wstring exact = L"HKCU\\" + std::wstring(70, L'a');  // 75 characters: whole
+  EXPECT_EQ(AbbreviateEntryPath(exact), exact);
+  const std::wstring longer = L"HKEY_CURRENT_USER\\" + std::wstring(35, L'b') + std::wstring(36, L'c');
+  const std::wstring shown = AbbreviateEntryPath(longer);  // 76 after abbreviation
+  ASSERT_EQ(shown.size(), 75u);
+  EXPECT_EQ(shown, L"HKCU\\" + std::wstring(31, L'b') + L"..." + std::wstring(36, L'c'));
+}
+
+TEST(PageLogic, ProblemRowsUseTheirCategoryTemplate) {
+  CRegistryProblem uninstall(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Uninstall", L"App", L"C:\\u.exe",
+                             REGPROBLEM_UNINSTALL);
+  EXPECT_EQ(BuildProblemRowText(uninstall),
+            L"<font color=#ff0000><b>The file referenced (C:\\u.exe) doesn't exist.</b></font><br>"
+            L"<b>Key: </b> HKEY_LOCAL_MACHINE/SOFTWARE/Uninstall<br>App=C:\\u.exe");
+  CRegistryProblem empty(L"HKEY_USERS\\S\\Software\\Empty", L"@", L"", REGPROBLEM_EMPTY_KEY);
+  EXPECT_EQ(BuildProblemRowText(empty),
+            L"<font color=#ff0000><b>The registry key contains no data.</b></font><br><b>Key: "
+            L"</b>:HKEY_USERS/S/Software/Empty");
+  CRegistryProblem shared(L"HKLM\\SharedDLLs", L"C:\\gone.dll", L"", REGPROBLEM_SHARED_DLL);
+  EXPECT_NE(BuildProblemRowText(shared).find(L"  Value: C:\\gone.dll"), std::wstring::npos);
+  // "@" and the empty name are the default value; additional items get their line.
+  CRegistryProblem font(L"HKLM\\Fonts", L"", L"x.ttf", REGPROBLEM_FONT, 3);
+  const std::wstring row = BuildProblemRowText(font);
+  EXPECT_NE(row.find(L"(Default)=x.ttf"), std::wstring::npos);
+  EXPECT_NE(row.find(L"( 3 additional items found under this key)"), std::wstring::npos);
+  // A class outside the CLSID and AppID keys shows its data up to the first comma.
+  CRegistryProblem progId(L"HKEY_CLASSES_ROOT\\Some.ProgId\\CLSID", L"", L"{X},extra",
+                          REGPROBLEM_COM);
+  EXPECT_NE(BuildProblemRowText(progId).find(L"(Default)={X}"), std::wstring::npos);
+  CRegistryProblem clsid(L"HKEY_CLASSES_ROOT\\CLSID\\{A}", L"AppID", L"{X},extra", REGPROBLEM_COM);
+  EXPECT_NE(BuildProblemRowText(clsid).find(L"AppID={X},extra"), std::wstring::npos);
+}
+
+TEST(PageLogic, LongKeysGetABlankWhereTheyCrossEachSeventyCharacters) {
+  const std::wstring part(30, L'k');
+  const std::wstring key = part + L"\\" + part + L"\\" + part + L"\\" + part + L"\\" + part;
+  const std::wstring shown = DisplayKeyPath(key);
+  // Built on "#/#": 34, 65, then 96 > 70 puts a blank before the fourth part (mark 140); 128 is
+  // below it, so the fifth follows without one.
+  EXPECT_EQ(shown, part + L"/" + part + L"/" + part + L" /" + part + L"/" + part);
+}
+
+TEST(PageLogic, HealthAndVerdictFollowTheCounts) {
+  EXPECT_EQ(SummarizeHealth(L"never SCANNED", 5, 3).word, L"Normal");
+  const HEALTH_SUMMARY bad = SummarizeHealth(L"Dec 08, 2026 9:00 AM", 5, 0);
+  EXPECT_EQ(bad.word, L"Bad");
+  EXPECT_TRUE(bad.repairLink);
+  EXPECT_EQ(SummarizeHealth(L"Dec 08, 2026 9:00 AM", 5, 3).advice,
+            L"All identified registry error(s) are fixed.");
+  EXPECT_EQ(SummarizeHealth(L"Dec 08, 2026 9:00 AM", 0, 0).advice, L"No registry error(s) found.");
+
+  EXPECT_FALSE(StatisticsVerdict(L"Never scanned", 4, 0).fixButton);
+  EXPECT_EQ(StatisticsVerdict(L"x", 4, 1).text, L"All identified registry error(s) are fixed.");
+  EXPECT_EQ(StatisticsVerdict(L"x", 0, 0).text, L"No registry error(s) found.");
+  const STATISTICS_VERDICT found = StatisticsVerdict(L"x", 4, 0);
+  EXPECT_EQ(found.text, L"Attention! 4 Error(s) found on your PC");
+  EXPECT_EQ(found.picture, VERDICT_PICTURE::kBad);
+}
+
+TEST(PageLogic, ProgressTotalAndUpdaterCommandLine) {
+  CATEGORY_TABLE table = BuildDefaultCategoryTable();
+  EXPECT_EQ(ScanProgressTotal(table), 25);
+  for (CATEGORY_SETTINGS& record : table) record.enabled = 0;
+  table[REGPROBLEM_FONT].enabled = 1;
+  EXPECT_EQ(ScanProgressTotal(table), 1);
+
+  EXPECT_EQ(UpdaterCommandLine(L"C:\\P\\QuarveloUpdater.exe", L"C:\\P\\Quarvelo.exe", L"1.0.0.1",
+                               10, 20, 770, 560),
+            L"\"C:\\P\\QuarveloUpdater.exe\" http://update.quarvelo.example/up3/update12.php,1.0.0.1,"
+            L"C:\\P\\Quarvelo.exe#10,20,770,560#h");
+}
+
+}  // namespace
+}  // namespace qv::ui

@@ -1,0 +1,156 @@
+#include "ui/page_logic.h"
+
+#include <array>
+#include <utility>
+
+#include "base/text.h"
+#include "base/text_case.h"
+#include "engine/categories.h"
+#include "engine/key_naming.h"
+#include "ui/ui_texts.h"
+
+namespace qv::ui {
+namespace {
+
+constexpr std::wstring_view kNeverScannedText = L"Never scanned";
+
+bool IsNeverScanned(std::wstring_view lastScanText) {
+  return EqualsNoCase(lastScanText, kNeverScannedText);
+}
+
+// Category 0 shows its data whole only for entries of the class and application id keys; other
+// data (a ProgID's class, say) is cut before its first comma.
+std::wstring ComData(const CRegistryProblem& problem) {
+  const PARSED_KEY_PATH parsed = ParseRootKey(problem.key);
+  const std::wstring_view below = SubkeyPath(problem.key, parsed);
+  const std::wstring_view head = below.substr(0, 5);
+  if (EqualsNoCase(head, L"CLSID") || EqualsNoCase(head, L"AppID")) return problem.data;
+  return problem.data.substr(0, problem.data.find(L','));
+}
+
+}  // namespace
+
+std::wstring AbbreviateEntryPath(std::wstring_view path) {
+  std::wstring text = AbbreviateRootNames(path);
+  if (text.size() <= kEntryLabelMaxChars) return text;
+  return text.substr(0, kEntryLabelKeptChars) + L"..." +
+         text.substr(text.size() - kEntryLabelKeptChars);
+}
+
+std::wstring DisplayKeyPath(std::wstring_view keyPath) {
+  std::wstring text = L"#/#";
+  std::size_t mark = kDisplayKeyWrapChars;
+  std::size_t start = 0;
+  while (start <= keyPath.size()) {
+    std::size_t end = keyPath.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = keyPath.size();
+    if (text.size() > mark) {
+      text += L' ';
+      mark += kDisplayKeyWrapChars;
+    }
+    text += L'/';
+    text += keyPath.substr(start, end - start);
+    start = end + 1;
+  }
+  const std::size_t prefix = text.find(L"#/#/");
+  if (prefix != std::wstring::npos) text.erase(prefix, 4);
+  return text;
+}
+
+std::wstring FormatNumbered(std::wstring_view format,
+                            std::initializer_list<std::wstring_view> args) {
+  std::wstring text;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] >= L'1' &&
+        format[i + 1] <= L'9') {
+      const std::size_t index = static_cast<std::size_t>(format[i + 1] - L'1');
+      if (index < args.size()) text += *(args.begin() + index);
+      ++i;
+      continue;
+    }
+    text += format[i];
+  }
+  return text;
+}
+
+std::wstring FormatCount(std::wstring_view format, std::int64_t number) {
+  std::wstring text(format);
+  for (std::wstring_view spec : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
+    const std::size_t at = text.find(spec);
+    if (at != std::wstring::npos) {
+      text.replace(at, spec.size(), DecimalText(number));
+      break;
+    }
+  }
+  return text;
+}
+
+std::wstring BuildProblemRowText(const CRegistryProblem& problem) {
+  const std::wstring name =
+      problem.name.empty() || problem.name == L"@" ? std::wstring(kDefaultValueName) : problem.name;
+  const std::wstring key = DisplayKeyPath(problem.key);
+  std::wstring text;
+  switch (problem.type) {
+    case REGPROBLEM_UNINSTALL:
+      text = FormatNumbered(kRowTemplateUninstall, {problem.data, key, name, problem.data});
+      break;
+    case REGPROBLEM_SHARED_DLL:
+      text = FormatNumbered(kRowTemplateSharedDll, {problem.data, key, name, problem.data});
+      break;
+    case REGPROBLEM_EMPTY_KEY:
+      text = FormatNumbered(kRowTemplateEmptyKey, {key});
+      break;
+    case REGPROBLEM_COM: {
+      const std::wstring data = ComData(problem);
+      text = FormatNumbered(kRowTemplateFile, {data, key, name, data});
+      break;
+    }
+    default:
+      text = FormatNumbered(kRowTemplateFile, {problem.data, key, name, problem.data});
+      break;
+  }
+  if (problem.reserved > 0) text += FormatCount(kAdditionalItemsFormat, problem.reserved);
+  if (text.empty()) text = kNoErrorsFound;
+  return text;
+}
+
+HEALTH_SUMMARY SummarizeHealth(std::wstring_view lastScanText, std::int64_t errors,
+                               std::int64_t fixed) {
+  if (IsNeverScanned(lastScanText)) {
+    return {kHealthNormal, kAdviceNeverScanned, HEALTH_PICTURE::kNeverScanned, false};
+  }
+  if (fixed > 0) return {kHealthGood, kAdviceAllFixed, HEALTH_PICTURE::kGood, false};
+  if (errors > 0) return {kHealthBad, kAdviceRepair, HEALTH_PICTURE::kBad, true};
+  return {kHealthGood, kAdviceNoneFound, HEALTH_PICTURE::kGood, false};
+}
+
+STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText, std::int64_t found,
+                                     std::int64_t cleaned) {
+  if (IsNeverScanned(lastScanText)) return {L"", VERDICT_PICTURE::kUnchanged, false};
+  if (cleaned > 0) return {kAdviceAllFixed, VERDICT_PICTURE::kGood, true};
+  if (found == 0) return {kAdviceNoneFound, VERDICT_PICTURE::kGood, true};
+  return {FormatCount(kAttentionFormat, found), VERDICT_PICTURE::kBad, true};
+}
+
+int ScanProgressTotal(const CATEGORY_TABLE& table) {
+  int total = 0;
+  for (const CATEGORY_SETTINGS& record : table) {
+    if (record.enabled != 0) total += CategoryWeight(record.name);
+  }
+  return total;
+}
+
+std::wstring UpdaterCommandLine(std::wstring_view updaterPath, std::wstring_view launcherPath,
+                                std::wstring_view version, int left, int top, int right,
+                                int bottom) {
+  const std::wstring address = std::wstring(kUpdateEndpoint) + L"," + std::wstring(version);
+  std::wstring line = FormatWithStrings(kUpdaterCommandFormat, {updaterPath, address, launcherPath});
+  std::wstring rect = kUpdaterRectFormat;
+  for (const int value : {left, top, right, bottom}) {
+    const std::size_t at = rect.find(L"%d");
+    rect.replace(at, 2, DecimalText(value));
+  }
+  return line + rect + kUpdaterTail;
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,68 @@
+// What the pages show, worked out without a window: the texts of the scan and results lists, the
+// health summary of the options page, the statistics verdict and the updater's command line.
+// The pages in ui/win32/ only put these into their controls.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "app/category_table.h"
+#include "engine/registry_problem.h"
+
+namespace qv::ui {
+
+// The entry label of the scan page: the root names abbreviated (HKLM, HKCU, HKCR, HKU, in this
+// order); a text longer than 75 characters keeps its first 36 and last 36 around "...".
+inline constexpr std::size_t kEntryLabelMaxChars = 75;
+inline constexpr std::size_t kEntryLabelKeptChars = 36;
+[[nodiscard]] std::wstring AbbreviateEntryPath(std::wstring_view path);
+
+// The key path as a list row shows it: "/" between its parts, and a blank before the part that
+// takes the text past 70, 140, ... characters, so the row can wrap there.
+inline constexpr std::size_t kDisplayKeyWrapChars = 70;
+[[nodiscard]] std::wstring DisplayKeyPath(std::wstring_view keyPath);
+
+// "%1".."%9" of the template replaced by the arguments (a number without an argument becomes
+// nothing); every other character is copied.
+[[nodiscard]] std::wstring FormatNumbered(std::wstring_view format,
+                                          std::initializer_list<std::wstring_view> args);
+// The format with its one "%d" or "%lld" replaced by the number.
+[[nodiscard]] std::wstring FormatCount(std::wstring_view format, std::int64_t number);
+
+// The markup of a problem's row in the scan and results lists, by its category's template; with
+// additional items found under the key, a line saying how many.
+[[nodiscard]] std::wstring BuildProblemRowText(const CRegistryProblem& problem);
+
+// The options page's summary of the last scan.
+enum class HEALTH_PICTURE { kNeverScanned, kGood, kBad };
+struct HEALTH_SUMMARY {
+  std::wstring_view word;    // "Normal", "Good", "Bad"
+  std::wstring_view advice;
+  HEALTH_PICTURE picture = HEALTH_PICTURE::kNeverScanned;
+  bool repairLink = false;   // "Click to repair now" is shown
+};
+[[nodiscard]] HEALTH_SUMMARY SummarizeHealth(std::wstring_view lastScanText, std::int64_t errors,
+                                             std::int64_t fixed);
+
+// The statistics page's verdict.
+enum class VERDICT_PICTURE { kUnchanged, kGood, kBad };
+struct STATISTICS_VERDICT {
+  std::wstring text;  // status heading and text (empty before any scan)
+  VERDICT_PICTURE picture = VERDICT_PICTURE::kUnchanged;
+  bool fixButton = false;
+};
+[[nodiscard]] STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText,
+                                                   std::int64_t found, std::int64_t cleaned);
+
+// The scan page's progress range: the weights of the enabled categories added up.
+[[nodiscard]] int ScanProgressTotal(const CATEGORY_TABLE& table);
+
+// The updater's command line: "\"<updater>\" <endpoint>,<version>,<launcher>#l,t,r,b#h".
+[[nodiscard]] std::wstring UpdaterCommandLine(std::wstring_view updaterPath,
+                                              std::wstring_view launcherPath,
+                                              std::wstring_view version, int left, int top,
+                                              int right, int bottom);
+
+}  // namespace qv::ui

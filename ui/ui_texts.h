@@ -1,0 +1,163 @@
+// The fixed texts of the windows: captions, labels, messages, formats and the window messages
+// between the launcher and the main window. Spelled exactly as shown to the user; change none.
+#pragma once
+
+namespace qv::ui {
+
+// ---- Main window ----
+inline constexpr wchar_t kMainCaption[] = L"Quarvelo";
+inline constexpr wchar_t kNavTitleScan[] = L"Scan";
+inline constexpr wchar_t kNavTitleSettings[] = L"Settings - General";
+inline constexpr wchar_t kNavTitleBackups[] = L"Backups";
+inline constexpr wchar_t kNavTitleOtherTools[] = L"Other Tools";
+inline constexpr wchar_t kNavButtonScan[] = L"Scan";
+inline constexpr wchar_t kNavButtonSettings[] = L"Settings";
+inline constexpr wchar_t kNavButtonBackups[] = L"Backups";
+inline constexpr wchar_t kNavButtonOtherTools[] = L"Other Tools";
+inline constexpr wchar_t kNavButtonStatistics[] = L"Statistics";
+inline constexpr wchar_t kHelpButton[] = L"Help";
+inline constexpr wchar_t kSeparator[] = L"|";
+inline constexpr wchar_t kWaitForScan[] =
+    L"Please wait until the scan is complete. To cancel your scan press 'Stop Scan'";
+inline constexpr wchar_t kWaitForFixing[] = L"Please wait until the Fixed Invalid Entries.";
+inline constexpr wchar_t kCouldNotLaunch[] = L"Could not launch program.";
+
+// The scan status word.
+inline constexpr wchar_t kStatusStartedScan[] = L"Started Scan";
+inline constexpr wchar_t kStatusStartedFixing[] = L"Started Fixing";
+inline constexpr wchar_t kStatusScanComplete[] = L"Scanning Complete!";
+inline constexpr wchar_t kStatusScanCancelled[] = L"Scan cancelled by user";
+inline constexpr wchar_t kStatusFixedErrors[] = L"Fixed Error(s)";
+
+// The updater and the help page. The hosts are of the .example domain: the updater and the web
+// pages are outside the program.
+inline constexpr wchar_t kUpdaterProgram[] = L"QuarveloUpdater.exe";
+inline constexpr wchar_t kLauncherProgram[] = L"Quarvelo.exe";
+inline constexpr wchar_t kUpdateEndpoint[] = L"http://update.quarvelo.example/up3/update12.php";
+inline constexpr wchar_t kHelpAddress[] = L"http://www.quarvelo.example/help.php";
+inline constexpr wchar_t kUpdaterCommandFormat[] = L"\"%s\" %s,%s";
+inline constexpr wchar_t kUpdaterRectFormat[] = L"#%d,%d,%d,%d";
+inline constexpr wchar_t kUpdaterTail[] = L"#h";
+inline constexpr wchar_t kCloseSwitch[] = L"-c";
+
+// Messages a second launcher posts to the running instance's main window.
+inline constexpr unsigned kMsgStartScanRequest = 1126;  // "-t"
+inline constexpr unsigned kMsgShowRequest = 1127;       // otherwise
+
+// ---- Scan options page ----
+inline constexpr wchar_t kOptionsTitle[] = L"Scan Options";
+inline constexpr wchar_t kOptionsStep[] = L"Step 1 of 3";
+inline constexpr wchar_t kOptionsSubtitle[] = L"Check the categories you want to scan";
+inline constexpr wchar_t kSummaryCaption[] = L"Summary:";
+inline constexpr wchar_t kHealthPrefix[] = L"PC Health is ";
+inline constexpr wchar_t kHealthNormal[] = L"Normal";
+inline constexpr wchar_t kHealthGood[] = L"Good";
+inline constexpr wchar_t kHealthBad[] = L"Bad";
+inline constexpr wchar_t kAdviceNeverScanned[] = L"No scan is performed for registry error(s).";
+inline constexpr wchar_t kAdviceAllFixed[] = L"All identified registry error(s) are fixed.";
+inline constexpr wchar_t kAdviceRepair[] = L"Repair all identified registry error(s).";
+inline constexpr wchar_t kAdviceNoneFound[] = L"No registry error(s) found.";
+inline constexpr wchar_t kScanNow[] = L"Scan Now";
+inline constexpr wchar_t kRepairLink[] = L"Click to repair now";
+inline constexpr wchar_t kSelectOneCategory[] =
+    L"Please select atleast one category to scan for invalid entries";
+inline constexpr wchar_t kSummaryLastScanFormat[] = L"Last scan date:\t\t\t%s";
+inline constexpr wchar_t kSummaryFoundFormat[] = L"Error(s) Found:\t\t\t%d";
+inline constexpr wchar_t kSummaryFixedFormat[] = L"Error(s) Fixed:\t\t\t%d";
+
+// ---- Scan progress page ----
+inline constexpr wchar_t kScanHeading[] = L"Scan in progress...";
+inline constexpr wchar_t kScanStep[] = L"Step 2 of 3";
+inline constexpr wchar_t kScanEntriesCaption[] = L"Scan Entries:";
+inline constexpr wchar_t kScanStatusCaption[] = L"Scanning Status:";
+inline constexpr wchar_t kProcessedCaption[] = L"Processed Entries:";
+inline constexpr wchar_t kFindingInvalid[] = L"Finding Invalid Entries";
+inline constexpr wchar_t kTotalProgressCaption[] = L"Total Progress:";
+inline constexpr wchar_t kStopScan[] = L"Stop Scan";
+inline constexpr wchar_t kInitiatingScan[] = L"Initiating Scan";
+inline constexpr wchar_t kFinalizingScan[] = L"Finalizing Scan";
+inline constexpr wchar_t kErrorsFoundFormat[] = L"%lld Error(s) found";
+inline constexpr wchar_t kStopScanQuestion[] =
+    L"Scan is in progress. Would you like to stop the scan?";
+inline constexpr unsigned kScanEndPauseMs = 1700;
+inline constexpr unsigned kEntryDisplayIntervalMs = 50;
+inline constexpr int kProgressFull = 110;
+
+// ---- Scan results page ----
+inline constexpr wchar_t kResultsTitle[] = L"Scan Complete";
+inline constexpr wchar_t kResultsStep[] = L"Step 3 of 3";
+inline constexpr wchar_t kAttentionFormat[] = L"Attention! %d Error(s) found on your PC";
+inline constexpr wchar_t kColumnSections[] = L"Registry Sections";
+inline constexpr wchar_t kColumnErrorCount[] = L"Error Count";
+inline constexpr wchar_t kColumnSelect[] = L"Select";
+inline constexpr wchar_t kFixErrors[] = L"Fix Errors";
+inline constexpr wchar_t kCreateBackup[] = L"Create Backup";
+inline constexpr wchar_t kNothingSelectedLog[] = L"Nothing is selected";
+inline constexpr wchar_t kSelectOneItem[] = L"Please select at least one item";
+inline constexpr wchar_t kStartFixingLog[] = L"Start Fixing here";
+inline constexpr wchar_t kNoErrorsFound[] = L"No Errors Found";
+inline constexpr wchar_t kNoErrorsFoundRow[] = L"<br><font>No Errors Found</font>";
+inline constexpr wchar_t kAdditionalItemsFormat[] =
+    L"<br><font color=\"#A52A2A\"><b>( %d additional items found under this key)</b></font><br>";
+inline constexpr wchar_t kDefaultValueName[] = L"(Default)";
+inline constexpr wchar_t kRowTemplateFile[] =
+    L"<font color=#ff0000><b>The file referenced doesn't exist.</b></font><br>Key: %2<br>%3=%4";
+inline constexpr wchar_t kRowTemplateUninstall[] =
+    L"<font color=#ff0000><b>The file referenced (%1) doesn't exist.</b></font><br><b>Key: </b> "
+    L"%2<br>%3=%4";
+inline constexpr wchar_t kRowTemplateSharedDll[] =
+    L"<font color=#ff0000><b>The file referenced doesn't exist.</b></font><br><b>Key: </b>%2<br>"
+    L"  Value: %3";
+inline constexpr wchar_t kRowTemplateEmptyKey[] =
+    L"<font color=#ff0000><b>The registry key contains no data.</b></font><br><b>Key: </b>:%1";
+inline constexpr unsigned kAutoRepairDelayMs = 200;
+
+// ---- Statistics page ----
+inline constexpr wchar_t kStatisticsTitle[] = L"Scan Results";
+inline constexpr wchar_t kStatisticsSection[] = L"Scan Summary";
+inline constexpr wchar_t kTotalFoundCaption[] = L"Error(s) Found: ";
+inline constexpr wchar_t kTotalCleanedCaption[] = L"Error(s) Cleaned: ";
+inline constexpr wchar_t kTotalIgnoredCaption[] = L"Error(s) Ignored: ";
+inline constexpr wchar_t kItemsScannedCaption[] = L"Items Scanned: ";
+inline constexpr wchar_t kLastScanDateFormat[] = L"Date and Time of last scan : %s ";
+inline constexpr wchar_t kColumnFound[] = L"Found";
+inline constexpr wchar_t kColumnFixed[] = L"Fixed";
+inline constexpr wchar_t kColumnIgnored[] = L"Ignored";
+
+// ---- Repair progress dialog ----
+inline constexpr wchar_t kRepairCaption[] = L"Registry Error Fixing";
+inline constexpr wchar_t kRepairStartingHeading[] = L"Starting Registry Error(s) Fixing";
+inline constexpr wchar_t kRepairStartingDetail[] =
+    L"Please wait while Registry Error(s) Fixing starts.It might take up to a few minutes";
+inline constexpr wchar_t kRestorePointHeading[] = L"Creating System Restore point";
+inline constexpr wchar_t kRestorePointDetail[] =
+    L"Please wait while creating System Restore point.It might take up to a few minutes";
+inline constexpr wchar_t kFixingHeading[] = L"Fixing Registry Error(s)";
+inline constexpr wchar_t kFixingDetail[] =
+    L"Please wait while Fixing Registry Error(s).It might take up to a few minutes";
+inline constexpr wchar_t kRepairDoneHeading[] = L"Repairing Registry Error(s) fixing is completed";
+inline constexpr wchar_t kRepairDoneDetail[] = L"Registry Error(s) are fixed successfully.";
+inline constexpr wchar_t kWaitForRepair[] = L"Please wait until error fixing is completed";
+inline constexpr unsigned kRepairStartDelayMs = 1000;
+inline constexpr unsigned kRepairDonePauseMs = 1000;
+
+// ---- Registry backup dialog ----
+inline constexpr wchar_t kBackupCaption[] = L"Registry Backup";
+inline constexpr wchar_t kBackupStartingHeading[] = L"Starting Registry Backup";
+inline constexpr wchar_t kBackupDetail[] =
+    L"Please wait while making Registry Backup.It might take up to a few minutes";
+inline constexpr wchar_t kBackupRunningHeading[] = L"Registry Backup in progress";
+inline constexpr wchar_t kBackupDoneHeading[] = L"Registry backup is completed";
+inline constexpr wchar_t kBackupDoneDetail[] =
+    L"Registry is successfully backed up to the selected file";
+inline constexpr wchar_t kBackupDoneMessage[] = L"Successfully backup file has been created";
+inline constexpr wchar_t kRestoreRunningHeading[] = L"Registry Restore in progress";
+inline constexpr wchar_t kRestoreDetail[] =
+    L"Please wait while making Registry Restore.It might take up to a few minutes";
+inline constexpr wchar_t kRestoreDoneHeading[] = L"Registry Restore is completed";
+inline constexpr wchar_t kRestoreDoneDetail[] =
+    L"Registry is successfully restored from the selected file";
+inline constexpr wchar_t kRestoreDoneMessage[] = L"Successfully restored seleted file";
+inline constexpr wchar_t kWaitForBackup[] = L"Please wait until backup/restore is completed";
+
+}  // namespace qv::ui

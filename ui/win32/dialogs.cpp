@@ -1,0 +1,315 @@
+#include "ui/win32/dialogs.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+#include "platform/win32/registry_editor_win32.h"
+#include "repair/backup_file.h"
+#include "state/data_folder.h"
+#include "state/state_texts.h"
+#include "ui/ui_texts.h"
+#include "ui/win32/main_dlg.h"
+#include "ui/win32/pages.h"
+#include "ui/win32/resource.h"
+
+namespace qv::ui {
+namespace {
+
+constexpr UINT_PTR kStartTimer = 100;
+constexpr UINT_PTR kCloseTimer = 101;
+constexpr UINT_PTR kBackupTimer = 100;
+constexpr unsigned kBackupTickMs = 50;
+
+// The repair's reports as synchronous window messages to the progress dialog (the repair waits
+// until the dialog has handled each).
+class CWindowRepairSink final : public IRepairSink {
+ public:
+  explicit CWindowRepairSink(HWND dialog) : m_dialog(dialog) {}
+  void OnRestorePointStarting() override { ::SendMessageW(m_dialog, kMsgRestorePointStarting, 0, 0); }
+  void OnRestorePointFailed() override {
+    ::MessageBoxW(nullptr, kRestorePointOffMessage, kProductName, MB_OK);
+  }
+  void OnRestorePointEnded() override { ::SendMessageW(m_dialog, kMsgRestorePointEnded, 0, 0); }
+  void OnProblemStarting(std::size_t, std::size_t) override {
+    ::SendMessageW(m_dialog, kMsgProblemStarting, 0, 0);
+  }
+  void OnRepairCompleted(const CRegistryCleaner& engine) override {
+    ::SendMessageW(m_dialog, kMsgRepairCompleted, 0, reinterpret_cast<LPARAM>(&engine));
+  }
+
+ private:
+  HWND m_dialog;
+};
+
+void SetFont(HWND dialog, int id) {
+  ::SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
+}
+
+}  // namespace
+
+// ---- CProgressDlg ----
+
+void CProgressDlg::OnInitDialog() {
+  ::SetWindowTextW(m_hwnd, kRepairCaption);
+  SetFont(m_hwnd, IDC_PROGRESS_HEADING);
+  SetFont(m_hwnd, IDC_PROGRESS_DETAIL);
+  ::SendDlgItemMessageW(m_hwnd, IDC_PROGRESS_HEADING, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(TahomaFont(8, true)), FALSE);
+  SetItemText(IDC_PROGRESS_HEADING, kRepairStartingHeading);
+  SetItemText(IDC_PROGRESS_DETAIL, kRepairStartingDetail);
+  // The range takes the whole count (32 bits: more than 65,535 problems move the bar right).
+  CRegistryCleaner* engine = m_main.App().Engine();
+  const std::size_t count = engine != nullptr ? engine->Problems().size() : 0;
+  ::SendDlgItemMessageW(m_hwnd, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0,
+                        static_cast<LPARAM>(std::min<std::size_t>(count, INT32_MAX)));
+  ::SendDlgItemMessageW(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  m_position = 0;
+  ::SetTimer(m_hwnd, kStartTimer, kRepairStartDelayMs, nullptr);
+}
+
+void CProgressDlg::Begin() {
+  ::KillTimer(m_hwnd, kStartTimer);
+  if (m_started) return;
+  m_started = true;
+  CSystemApplication& app = m_main.App();
+  m_sink = std::make_unique<CWindowRepairSink>(m_hwnd);
+  const HWND dialog = m_hwnd;
+  if (!app.StartRepair(*m_sink, app.RepairOptions(),
+                       [dialog](const REPAIR_OUTCOME&) { ::PostMessageW(dialog, kMsgRepairEnded, 0, 0); })) {
+    ::EndDialog(m_hwnd, IDCANCEL);
+  }
+}
+
+void CProgressDlg::OnCompleted(const CRegistryCleaner& engine) {
+  SetItemText(IDC_PROGRESS_HEADING, kRepairDoneHeading);
+  SetItemText(IDC_PROGRESS_DETAIL, kRepairDoneDetail);
+  CSystemApplication& app = m_main.App();
+  static_cast<void>(app.CompleteRepair(engine));
+  m_main.Dll().statusWord = kStatusFixedErrors;
+  m_main.SetBusy(false);
+  // The problems of the list go once this returns: no page keeps a row of them.
+  m_main.ResultsPage().ClearList();
+  m_main.ScanPage().ClearList();
+  ++m_main.Dll().listGeneration;
+  m_main.ShowPage(kPageStatistics);
+  m_completed = true;
+  m_completedAt = ::GetTickCount();
+}
+
+void CProgressDlg::OnEnded() {
+  CSystemApplication& app = m_main.App();
+  app.RepairWorker().Join();
+  const REPAIR_OUTCOME& outcome = app.RepairWorker().Outcome();
+  if (!m_completed) {
+    // The repair stopped before its end: the user learns it, and the busy state ends.
+    m_main.SetBusy(false);
+    ProductMessageBox(m_hwnd, L"The repair ended before it completed: " + outcome.abortMessage,
+                      MB_OK | MB_ICONWARNING);
+    ::EndDialog(m_hwnd, IDCANCEL);
+    return;
+  }
+  if (!outcome.failed.empty() || outcome.registryBackupError != kErrorSuccess) {
+    std::wstring text = std::to_wstring(outcome.failed.size()) +
+                        L" of the selected entries could not be fixed; they are kept off the next "
+                        L"scans. The activity log names each one and why.";
+    if (outcome.registryBackupError != kErrorSuccess) {
+      text = L"No registry backup file could be created, so no registry entry was removed.";
+    }
+    ProductMessageBox(m_hwnd, text, MB_OK | MB_ICONWARNING);
+  }
+  // The completion shows for a second before the dialog goes.
+  const DWORD shown = ::GetTickCount() - m_completedAt;
+  if (shown >= kRepairDonePauseMs) {
+    ::EndDialog(m_hwnd, IDOK);
+  } else {
+    ::SetTimer(m_hwnd, kCloseTimer, kRepairDonePauseMs - shown, nullptr);
+  }
+}
+
+INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+  *handled = true;
+  switch (message) {
+    case WM_TIMER:
+      if (wParam == kStartTimer) Begin();
+      if (wParam == kCloseTimer) {
+        ::KillTimer(m_hwnd, kCloseTimer);
+        ::EndDialog(m_hwnd, IDOK);
+      }
+      return 0;
+    case kMsgRestorePointStarting:
+      SetItemText(IDC_PROGRESS_HEADING, kRestorePointHeading);
+      SetItemText(IDC_PROGRESS_DETAIL, kRestorePointDetail);
+      ShowItem(IDC_PROGRESS_HEADING, true);
+      return 0;
+    case kMsgRestorePointEnded:
+      return 0;
+    case kMsgProblemStarting:
+      ++m_position;
+      ::SendDlgItemMessageW(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(m_position), 0);
+      if (m_position == 1) {
+        SetItemText(IDC_PROGRESS_HEADING, kFixingHeading);
+        SetItemText(IDC_PROGRESS_DETAIL, kFixingDetail);
+      }
+      return 0;
+    case kMsgRepairCompleted:
+      OnCompleted(*reinterpret_cast<const CRegistryCleaner*>(lParam));
+      return 0;
+    case kMsgRepairEnded:
+      OnEnded();
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        ProductMessageBox(m_hwnd, kWaitForRepair, MB_OK | MB_ICONINFORMATION);
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+      // Enter and Escape do not end the dialog while the repair runs.
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return 0;
+      break;
+    default:
+      break;
+  }
+  *handled = false;
+  return 0;
+}
+
+// ---- CRegBackupDlg ----
+
+CRegBackupDlg::CRegBackupDlg(CQuarveloDlg& main, std::wstring registryFile,
+                             std::wstring shortcutList)
+    : m_main(main) {
+  m_job->restore = !registryFile.empty();
+  m_job->registryFile = std::move(registryFile);
+  m_job->shortcutList = std::move(shortcutList);
+}
+
+void CRegBackupDlg::OnInitDialog() {
+  ::SetWindowTextW(m_hwnd, kBackupCaption);
+  SetFont(m_hwnd, IDC_BACKUP_DETAIL);
+  ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_HEADING, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(TahomaFont(8, true)), FALSE);
+  ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_BAR, PBM_SETRANGE32, 1, 100);
+  SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreRunningHeading : kBackupStartingHeading);
+  SetItemText(IDC_BACKUP_DETAIL, m_job->restore ? kRestoreDetail : kBackupDetail);
+  m_state = 0;
+  m_step = 0;
+  {
+    std::lock_guard lock(m_job->lock);
+    m_job->dialog = m_hwnd;
+  }
+  ::SetTimer(m_hwnd, kBackupTimer, kBackupTickMs, nullptr);
+}
+
+void CRegBackupDlg::StartWorker() {
+  CSystemApplication& app = m_main.App();
+  CWorker& worker = m_main.Dll().BackupWorker();
+  if (worker.Running() && worker.Finished()) worker.Join();
+  if (worker.Running()) {
+    // An earlier export the user stopped waiting for is still being written.
+    ProductMessageBox(m_hwnd, kWaitForBackup, MB_OK | MB_ICONINFORMATION);
+    EndDialogNow();
+    return;
+  }
+  SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreRunningHeading : kBackupRunningHeading);
+  std::shared_ptr<JOB> job = m_job;
+  const CPlatform platform = app.Platform();
+  static CWorkControl control;
+  control.Reset();
+  if (!worker.Start(control, [job, platform]() {
+        CWin32RegistryEditor editor;
+        ErrorCode result = kErrorSuccess;
+        std::wstring path;
+        if (job->restore) {
+          RESTORE_RESULT restored;
+          result = RestoreBackup(platform, editor, job->registryFile, job->shortcutList, &restored);
+        } else {
+          result = RunFullBackup(platform, editor, &path);
+        }
+        std::lock_guard lock(job->lock);
+        job->result = result;
+        job->path = std::move(path);
+        if (job->dialog != nullptr) ::PostMessageW(job->dialog, kMsgBackupEnded, 0, 0);
+      })) {
+    EndDialogNow();
+    return;
+  }
+  m_state = 1;
+}
+
+void CRegBackupDlg::EndDialogNow() {
+  m_state = -1;
+  ::KillTimer(m_hwnd, kBackupTimer);
+  ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_BAR, PBM_SETPOS, 0, 0);
+  {
+    std::lock_guard lock(m_job->lock);
+    m_job->dialog = nullptr;
+  }
+  ::EndDialog(m_hwnd, IDCANCEL);
+}
+
+void CRegBackupDlg::OnDestroy() {
+  std::lock_guard lock(m_job->lock);
+  m_job->dialog = nullptr;
+}
+
+INT_PTR CRegBackupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, bool* handled) {
+  *handled = true;
+  switch (message) {
+    case WM_TIMER:
+      if (wParam != kBackupTimer) break;
+      if (m_state == 0) StartWorker();
+      m_step = m_step % 100 + 1;
+      ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_BAR, PBM_SETPOS, static_cast<WPARAM>(m_step), 0);
+      return 0;
+    case kMsgBackupEnded: {
+      m_main.Dll().BackupWorker().Join();
+      if (m_state != 1) return 0;
+      ::KillTimer(m_hwnd, kBackupTimer);
+      ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_BAR, PBM_SETPOS, 100, 0);
+      ErrorCode result = kErrorSuccess;
+      {
+        std::lock_guard lock(m_job->lock);
+        result = m_job->result;
+      }
+      if (result == kErrorSuccess) {
+        SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreDoneHeading : kBackupDoneHeading);
+        SetItemText(IDC_BACKUP_DETAIL, m_job->restore ? kRestoreDoneDetail : kBackupDoneDetail);
+        ProductMessageBox(m_hwnd, m_job->restore ? kRestoreDoneMessage : kBackupDoneMessage,
+                          MB_OK | MB_ICONINFORMATION);
+      } else {
+        // A failure is never shown as a success: the file stays and the user is told.
+        ProductMessageBox(m_hwnd,
+                          std::wstring(m_job->restore
+                                           ? L"The backup could not be restored completely; it "
+                                             L"is kept. Error "
+                                           : L"The registry could not be backed up. Error ") +
+                              std::to_wstring(result),
+                          MB_OK | MB_ICONWARNING);
+      }
+      EndDialogNow();
+      return 0;
+    }
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        ProductMessageBox(m_hwnd, kWaitForBackup, MB_OK | MB_ICONINFORMATION);
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+      // Enter, Escape and the hidden Cancel end the dialog at once; the editor goes on alone.
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL ||
+          LOWORD(wParam) == IDC_BACKUP_CANCEL) {
+        EndDialogNow();
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  *handled = false;
+  return 0;
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,54 @@
+// The library's application object: the application on the real system (made on the first
+// export call, not while the library is being loaded), the opening request of the export that
+// opens the main window, the current main window, the idle flag and the scan status word.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/win32/system_application.h"
+#include "app/worker.h"
+#include "engine/categories.h"
+
+namespace qv::ui {
+
+enum class OPENING_REQUEST { kNone, kPlain, kFirstStart, kResults, kUpdates, kStartScan };
+
+class CQuarveloDlg;
+
+class CQuarveloDllApp {
+ public:
+  static CQuarveloDllApp& Instance();
+
+  // The application: on first use the category table and the exclusion lists are loaded.
+  [[nodiscard]] CSystemApplication& App();
+
+  OPENING_REQUEST request = OPENING_REQUEST::kNone;
+  CQuarveloDlg* current = nullptr;  // the main window an export opened
+  // True while neither a scan nor a repair runs.
+  std::atomic<bool> idle{true};
+  // "Started Scan", "Scanning Complete!", "Scan cancelled by user", "Started Fixing",
+  // "Fixed Error(s)": what the close guard of the main window reads.
+  std::wstring statusWord;
+  // Grows with every scan start and every repair, so the results page knows its rows are stale.
+  int listGeneration = 0;
+  // Problems the results page moved to the ignore list since the library was loaded, per
+  // category (the statistics page's ignored column).
+  std::array<int, kCategoryCount> ignoredSinceLoad{};
+  // The worker of the registry backup dialog, kept here so an export the user stopped waiting
+  // for finishes while the library stays loaded (it is joined when the library goes).
+  [[nodiscard]] CWorker& BackupWorker();
+  // Waits for every worker (handling sent messages meanwhile) and releases the application, so
+  // nothing is left to wait for while the library is being unloaded. The next use makes a new
+  // one.
+  void Release();
+
+ private:
+  CQuarveloDllApp() = default;
+  std::unique_ptr<CSystemApplication> m_app;
+  std::unique_ptr<CWorker> m_backupWorker;
+};
+
+}  // namespace qv::ui

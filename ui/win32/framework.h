@@ -1,0 +1,130 @@
+// The window framework of the library: a dialog window that routes its messages to a C++ object,
+// the skinned dialog base every page derives from, the fonts and colours of the skin, and small
+// helpers that make the controls of a page in code.
+//
+// Skinned buttons and link buttons are owner-drawn push buttons whose window text is their
+// caption, so the keyboard, screen readers and tests find them by text and id.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace qv::ui {
+
+// The library's module (set when it is loaded).
+[[nodiscard]] HINSTANCE LibraryInstance();
+void SetLibraryInstance(HINSTANCE instance);
+
+// Colours of the skin.
+inline constexpr COLORREF kColourWhite = RGB(0xFF, 0xFF, 0xFF);
+inline constexpr COLORREF kColourHeaderLine = RGB(0xBB, 0xCF, 0xF2);
+inline constexpr COLORREF kColourTitleText = RGB(0x37, 0x37, 0x37);
+inline constexpr COLORREF kColourText = RGB(0x20, 0x20, 0x20);
+inline constexpr COLORREF kColourRed = RGB(0xD0, 0x10, 0x10);
+inline constexpr COLORREF kColourAttention = RGB(0xBA, 0x0E, 0x0D);
+inline constexpr COLORREF kColourButton = RGB(0x2F, 0x6F, 0xD0);
+inline constexpr COLORREF kColourButtonDown = RGB(0x1D, 0x4E, 0x9E);
+inline constexpr COLORREF kColourButtonOff = RGB(0xA8, 0xB4, 0xC8);
+inline constexpr COLORREF kColourLink = RGB(0x00, 0x00, 0xFF);
+inline constexpr COLORREF kColourPageLine = RGB(0xD2, 0xD2, 0xD2);
+inline constexpr COLORREF kColourGood = RGB(0x2E, 0x9E, 0x3E);
+inline constexpr COLORREF kColourNeutral = RGB(0x9A, 0xA4, 0xB4);
+
+// "Tahoma" at a point size (96 dots per inch), normal or bold; made once, kept for the run.
+[[nodiscard]] HFONT TahomaFont(int pointSize, bool bold = false);
+
+// How a control of a page looks.
+enum class CONTROL_LOOK {
+  kLabel,        // static text
+  kButton,       // a skinned push button
+  kLargeButton,  // the large start-scan button
+  kNavButton,    // a navigation or tab button (selected: white with a blue bar)
+  kLink,         // a link button: blue underlined text
+  kCheck,        // a check box
+  kPicture,      // a picture drawn by the page (owner-drawn static)
+};
+
+struct LABEL_STYLE {
+  HFONT font = nullptr;       // null: Tahoma 8
+  COLORREF text = kColourText;
+  COLORREF back = kColourWhite;
+  bool transparentBack = false;
+};
+
+// A dialog window whose messages reach its object. Subclasses handle what they need in
+// OnMessage; an exception leaving a handler is caught at the window procedure and ends nothing
+// but that message.
+class CDialogWindow {
+ public:
+  CDialogWindow() = default;
+  virtual ~CDialogWindow();
+  CDialogWindow(const CDialogWindow&) = delete;
+  CDialogWindow& operator=(const CDialogWindow&) = delete;
+
+  // A modeless dialog from the library's template (a page: child of the parent).
+  HWND Create(HWND parent, int templateId);
+  // A modal dialog; returns its end result (-1 when it cannot be made).
+  INT_PTR RunModal(HWND owner, int templateId);
+  [[nodiscard]] HWND Handle() const { return m_hwnd; }
+  [[nodiscard]] HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
+  void SetItemText(int id, std::wstring_view text) const;
+  [[nodiscard]] std::wstring ItemText(int id) const;
+  void ShowItem(int id, bool show) const;
+
+ protected:
+  virtual void OnInitDialog() {}
+  // *handled false: the dialog's default handling.
+  virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled);
+  virtual void OnCommand(int /*id*/, int /*code*/, HWND /*control*/) {}
+  virtual void OnDestroy() {}
+
+  HWND m_hwnd = nullptr;
+
+ private:
+  static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// The skinned dialog: white, an optional header line (#BBCFF2, one pixel, 26 pixels below the
+// top), Enter and Escape ignored, labels and buttons of the skin.
+class CBaseDlg : public CDialogWindow {
+ public:
+  explicit CBaseDlg(bool headerLine = false) : m_headerLine(headerLine) {}
+
+  // Controls made in code, in tab order. Positions in pixels of the page.
+  HWND AddControl(CONTROL_LOOK look, int id, std::wstring_view text, int x, int y, int width,
+                  int height, const LABEL_STYLE& style = {}, DWORD extraStyle = 0);
+  void SetLabelStyle(int id, const LABEL_STYLE& style);
+  // The selected look of a navigation or tab button.
+  void SetSelected(int id, bool selected);
+
+ protected:
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+  // Paints the page's own background after the white fill and the header line.
+  virtual void PaintBackground(HDC /*dc*/, const RECT& /*client*/) {}
+  // Draws an owner-drawn picture control.
+  virtual void DrawPicture(int /*id*/, HDC /*dc*/, const RECT& /*rect*/) {}
+
+ private:
+  void DrawItem(const DRAWITEMSTRUCT& item);
+
+  bool m_headerLine;
+  std::map<int, CONTROL_LOOK> m_looks;
+  std::map<int, LABEL_STYLE> m_styles;
+  std::map<int, bool> m_selected;
+  HBRUSH m_white = ::CreateSolidBrush(kColourWhite);
+  std::map<COLORREF, HBRUSH> m_brushes;
+};
+
+// A message box of the product (caption "Quarvelo").
+int ProductMessageBox(HWND owner, std::wstring_view text, UINT flags);
+
+// Pictures drawn by code: the health and verdict pictures (a green tick, a red cross, a grey
+// question mark in a circle) and the scanning animation's frame.
+enum class PICTURE { kGood, kBad, kNeverScanned };
+void DrawHealthPicture(HDC dc, const RECT& rect, PICTURE picture);
+void DrawScanAnimation(HDC dc, const RECT& rect, int frame);
+
+}  // namespace qv::ui

@@ -1,0 +1,288 @@
+#include "ui/win32/main_dlg.h"
+
+#include <shellapi.h>
+
+#include <utility>
+#include <vector>
+
+#include "app/category_table.h"
+#include "base/text_case.h"
+#include "state/settings.h"
+#include "state/state_texts.h"
+#include "ui/page_logic.h"
+#include "ui/ui_texts.h"
+#include "ui/win32/dialogs.h"
+#include "ui/win32/pages.h"
+#include "ui/win32/resource.h"
+
+namespace qv::ui {
+namespace {
+
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+}  // namespace
+
+CQuarveloDlg::CQuarveloDlg(CQuarveloDllApp& dll) : CBaseDlg(/*headerLine=*/false), m_dll(dll) {}
+
+CQuarveloDlg::~CQuarveloDlg() {
+  if (m_bigIcon != nullptr) ::DestroyIcon(m_bigIcon);
+  if (m_smallIcon != nullptr) ::DestroyIcon(m_smallIcon);
+}
+
+void CQuarveloDlg::OnInitDialog() {
+  // The client area the pages are laid out for.
+  RECT frame{0, 0, kMainClientWidth, kMainClientHeight};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)));
+  ::SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+
+  m_bigIcon = static_cast<HICON>(::LoadImageW(LibraryInstance(), MAKEINTRESOURCEW(IDI_PRODUCT),
+                                              IMAGE_ICON, 32, 32, 0));
+  m_smallIcon = static_cast<HICON>(::LoadImageW(LibraryInstance(), MAKEINTRESOURCEW(IDI_PRODUCT),
+                                                IMAGE_ICON, 16, 16, 0));
+  ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
+  ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+  ::SetWindowTextW(m_hwnd, kMainCaption);
+
+  // The navigation row: five buttons with separators, the help button at the right.
+  const wchar_t* captions[kNavButtonCount] = {kNavButtonScan, kNavButtonSettings,
+                                              kNavButtonBackups, kNavButtonOtherTools,
+                                              kNavButtonStatistics};
+  for (int i = 0; i < kNavButtonCount; ++i) {
+    AddControl(CONTROL_LOOK::kNavButton, IDC_NAV_FIRST + i, captions[i], 12 + i * 128, 10, 116, 36);
+  }
+  AddControl(CONTROL_LOOK::kButton, IDC_HELP_BUTTON, kHelpButton, 668, 14, 80, 28);
+  // Separators in the gaps between the buttons of the settings, backups and tools pages.
+  for (int i = 0; i < 3; ++i) {
+    AddControl(CONTROL_LOOK::kLabel, IDC_SEPARATOR_FIRST + i, kSeparator, 12 + 116 + (i + 1) * 128 + 3,
+               18, 6, 20, {TahomaFont(9), kColourHeaderLine});
+  }
+  AddControl(CONTROL_LOOK::kLabel, IDC_PAGE_TITLE, L"", 16, 54, 600, 32,
+             {TahomaFont(18), kColourTitleText});
+
+  // The pages, each in its area below the row.
+  const RECT area{0, kPageTop, kMainClientWidth, kMainClientHeight};
+  m_options = std::make_unique<CRegOptionsPage>(*this);
+  m_settings = std::make_unique<CContainerPage>(
+      *this, std::vector<const wchar_t*>{L"Settings", L"Ignore List", L"Manage Schedule"},
+      std::vector<const wchar_t*>{L"Settings", L"Ignore List", L"Manage Schedule"});
+  m_backups = std::make_unique<CContainerPage>(
+      *this, std::vector<const wchar_t*>{L"BacKups", L"Restore Points"},
+      std::vector<const wchar_t*>{});
+  m_otherTools = std::make_unique<CContainerPage>(
+      *this, std::vector<const wchar_t*>{L"Manage Startups", L"Defragment"},
+      std::vector<const wchar_t*>{});
+  m_statistics = std::make_unique<CStatisticsPage>(*this);
+  m_scan = std::make_unique<CRegScanPage>(*this);
+  m_results = std::make_unique<CRegScanResultsPage>(*this);
+  m_pages = {m_options.get(),    m_settings.get(), m_backups.get(), m_otherTools.get(),
+             m_statistics.get(), m_scan.get(),     m_results.get()};
+  m_titles = {kNavTitleScan, kNavTitleSettings, kNavTitleBackups, kNavTitleOtherTools,
+              L"", L"", L""};
+  for (CPage* page : m_pages) page->CreatePage(m_hwnd, area);
+
+  m_requested = 0;
+  m_current = -1;
+  m_previous = -1;
+  ShowPage(kPageOptions);
+  ::SetFocus(NavButton(0));
+
+  // The visible shape, and the place: a fifth of the work area from its top-left corner.
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  ::SetWindowRgn(m_hwnd, ::CreateRectRgn(0, 0, client.right + 12, client.bottom + 32), TRUE);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  ::SetWindowPos(m_hwnd, nullptr, work.right / 5, work.bottom / 5, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+  ::SetTimer(m_hwnd, kStartupTimer, kStartupDelayMs, nullptr);
+}
+
+void CQuarveloDlg::ShowPage(int index) {
+  if (m_current >= 0) {
+    if (m_current < kNavButtonCount) SetSelected(IDC_NAV_FIRST + m_current, false);
+    if (m_current >= kPageScan) SetSelected(IDC_NAV_FIRST, false);
+    m_pages[static_cast<std::size_t>(m_current)]->OnHide();
+    ::ShowWindow(m_pages[static_cast<std::size_t>(m_current)]->Handle(), SW_HIDE);
+  }
+  m_previous = m_current;
+  m_current = index;
+  if (index < 0 || index >= kPageCount) return;
+  SetItemText(IDC_PAGE_TITLE, index == kPageOptions ? L"" : m_titles[static_cast<std::size_t>(index)]);
+  // Pages 5 and 6 share the first button.
+  const int button = index < kNavButtonCount ? index : 0;
+  SetSelected(IDC_NAV_FIRST + button, true);
+  CPage* page = m_pages[static_cast<std::size_t>(index)];
+  ::ShowWindow(page->Handle(), SW_SHOW);
+  page->OnShow();
+}
+
+void CQuarveloDlg::SetBusy(bool busy) {
+  m_dll.idle.store(!busy);
+  for (int i = 0; i < kNavButtonCount; ++i) ::EnableWindow(NavButton(i), busy ? FALSE : TRUE);
+}
+
+void CQuarveloDlg::StartScan() {
+  if (m_current != kPageOptions) ShowPage(kPageOptions);
+  m_options->StartScan();
+}
+
+void CQuarveloDlg::RunRepair() {
+  CSystemApplication& app = App();
+  CRegistryCleaner* engine = app.Engine();
+  if (engine == nullptr || engine->Problems().empty()) return;
+  SetBusy(true);
+  static_cast<void>(app.Log().WriteLog(kStartFixingLog));
+  m_dll.statusWord = kStatusStartedFixing;
+  CProgressDlg progress(*this);
+  progress.RunModal(m_hwnd, IDD_PROGRESS);
+  // The dialog always ends the busy state; an interrupted repair leaves the pages as they were.
+  SetBusy(false);
+  if (ReadSettingInt(app.Platform().registry, kHkeyLocalMachine, kProductName, kValueCloseAfter,
+                     kDefaultCloseAfter) != 0) {
+    const std::wstring launcher = ProgramFolder() + L"\\" + kLauncherProgram;
+    ::ShellExecuteW(nullptr, L"open", launcher.c_str(), kCloseSwitch, nullptr, SW_SHOWNORMAL);
+  }
+}
+
+void CQuarveloDlg::RunBackup() {
+  CRegBackupDlg backup(*this);
+  backup.RunModal(m_hwnd, IDD_REG_BACKUP);
+}
+
+void CQuarveloDlg::LaunchUpdater(bool explicitRequest) {
+  const std::wstring folder = ProgramFolder();
+  const std::wstring updater = folder + L"\\" + kUpdaterProgram;
+  // The updater is outside the program and usually absent: the start-up check says nothing then.
+  if (!explicitRequest && ::GetFileAttributesW(updater.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  ::MapWindowPoints(m_hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  const std::wstring version = ProductVersionText(App().Platform().shell);
+  std::wstring command = UpdaterCommandLine(updater, folder + L"\\" + kLauncherProgram, version,
+                                            client.left, client.top, client.right, client.bottom);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    ProductMessageBox(m_hwnd, kCouldNotLaunch, MB_OK);
+    return;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+}
+
+void CQuarveloDlg::OpenHelp() {
+  ::ShellExecuteW(m_hwnd, L"Open", kHelpAddress, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CQuarveloDlg::OnStartupTimer() {
+  ::KillTimer(m_hwnd, kStartupTimer);
+  switch (m_dll.request) {
+    case OPENING_REQUEST::kResults:
+      ShowPage(kPageStatistics);
+      break;
+    case OPENING_REQUEST::kStartScan:
+      StartScan();
+      break;
+    case OPENING_REQUEST::kUpdates:
+      LaunchUpdater(/*explicitRequest=*/true);
+      break;
+    case OPENING_REQUEST::kFirstStart:
+      if (ReadSettingInt(App().Platform().registry, kHkeyLocalMachine, kProductName,
+                         kValueAutoUpdatesAlias, kDefaultAutoUpdates) == 1) {
+        LaunchUpdater(/*explicitRequest=*/false);
+      }
+      break;
+    case OPENING_REQUEST::kPlain:
+    case OPENING_REQUEST::kNone:
+      break;
+  }
+}
+
+void CQuarveloDlg::Close() {
+  if (!m_dll.idle.load()) {
+    if (EqualsNoCase(m_dll.statusWord, kStatusStartedScan)) {
+      ProductMessageBox(m_hwnd, kWaitForScan, MB_OK | MB_ICONINFORMATION);
+    } else if (EqualsNoCase(m_dll.statusWord, kStatusStartedFixing)) {
+      ProductMessageBox(m_hwnd, kWaitForFixing, MB_OK | MB_ICONINFORMATION);
+    }
+    return;
+  }
+  static_cast<void>(App().SaveCategoryTable());
+  ::EndDialog(m_hwnd, 1);
+}
+
+INT_PTR CQuarveloDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+  switch (message) {
+    case WM_TIMER:
+      if (wParam != kStartupTimer) break;
+      OnStartupTimer();
+      *handled = true;
+      return 0;
+    case WM_CLOSE:
+      Close();
+      *handled = true;
+      return 0;
+    case WM_LBUTTONDOWN:
+      // The background drags the window as its caption would.
+      ::ReleaseCapture();
+      ::SendMessageW(m_hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      *handled = true;
+      return 0;
+    case WM_PAINT:
+      if (::IsIconic(m_hwnd)) {
+        PAINTSTRUCT paint{};
+        HDC dc = ::BeginPaint(m_hwnd, &paint);
+        RECT client{};
+        ::GetClientRect(m_hwnd, &client);
+        ::DrawIcon(dc, (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2,
+                   (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2, m_bigIcon);
+        ::EndPaint(m_hwnd, &paint);
+        *handled = true;
+        return 0;
+      }
+      break;
+    case kMsgStartScanRequest:
+      // A second launcher with "-t": the scan starts here, unless one is running already.
+      if (m_dll.idle.load()) StartScan();
+      *handled = true;
+      return 0;
+    case kMsgShowRequest:
+      ::ShowWindow(m_hwnd, ::IsIconic(m_hwnd) ? SW_RESTORE : SW_SHOW);
+      ::SetForegroundWindow(m_hwnd);
+      *handled = true;
+      return 0;
+    default:
+      break;
+  }
+  return CBaseDlg::OnMessage(message, wParam, lParam, handled);
+}
+
+void CQuarveloDlg::OnCommand(int id, int code, HWND) {
+  if (code != BN_CLICKED) return;
+  if (id >= IDC_NAV_FIRST && id < IDC_NAV_FIRST + kNavButtonCount) {
+    const int index = id - IDC_NAV_FIRST;
+    m_requested = index;
+    if (index == m_current) return;
+    ShowPage(index);
+  } else if (id == IDC_HELP_BUTTON) {
+    OpenHelp();
+  }
+}
+
+}  // namespace qv::ui

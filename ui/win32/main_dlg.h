@@ -1,0 +1,102 @@
+// The main window: the navigation row over the pages, the page title, the opening request of the
+// export that made it, the updater, the close guard, and the repair that the pages start.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "ui/win32/dll_app.h"
+#include "ui/win32/framework.h"
+
+namespace qv::ui {
+
+class CPage;
+class CRegOptionsPage;
+class CRegScanPage;
+class CRegScanResultsPage;
+class CStatisticsPage;
+
+// Navigation indexes.
+inline constexpr int kPageOptions = 0;
+inline constexpr int kPageSettings = 1;
+inline constexpr int kPageBackups = 2;
+inline constexpr int kPageOtherTools = 3;
+inline constexpr int kPageStatistics = 4;
+inline constexpr int kPageScan = 5;
+inline constexpr int kPageResults = 6;
+inline constexpr int kPageCount = 7;
+inline constexpr int kNavButtonCount = 5;
+
+// The client area the main window lays its pages out in, and the page area below the row.
+inline constexpr int kMainClientWidth = 760;
+inline constexpr int kMainClientHeight = 540;
+inline constexpr int kPageTop = 92;
+
+inline constexpr UINT_PTR kStartupTimer = 1;
+inline constexpr unsigned kStartupDelayMs = 100;
+
+class CQuarveloDlg final : public CBaseDlg {
+ public:
+  explicit CQuarveloDlg(CQuarveloDllApp& dll);
+  ~CQuarveloDlg() override;
+
+  [[nodiscard]] CQuarveloDllApp& Dll() { return m_dll; }
+  [[nodiscard]] CSystemApplication& App() { return m_dll.App(); }
+
+  // Hides the page shown (its button back to normal) and shows the page of the index (its
+  // button selected); -1 stands for none. Index 0 shows an empty title.
+  void ShowPage(int index);
+  [[nodiscard]] int CurrentPage() const { return m_current; }
+  // The idle flag of the library, with every navigation button enabled or disabled.
+  void SetBusy(bool busy);
+  // The options page's start scan (the start-scan export, 1126, "Scan Now" of other pages).
+  void StartScan();
+  // Repairs the selected problems of the last scan behind the progress dialog: busy, "Start
+  // Fixing here" logged, status "Started Fixing"; afterwards the pages' rows of that scan are
+  // dropped, and with "CLOSEAFTER" set the launcher closes this instance.
+  void RunRepair();
+  // The full registry backup behind its dialog.
+  void RunBackup();
+  // Starts the updater beside the program; with `explicitRequest` a missing or failing updater
+  // is reported, otherwise (the start-up check) nothing is said when it is not there.
+  void LaunchUpdater(bool explicitRequest);
+
+  [[nodiscard]] CRegScanPage& ScanPage() { return *m_scan; }
+  [[nodiscard]] CRegScanResultsPage& ResultsPage() { return *m_results; }
+  [[nodiscard]] CStatisticsPage& StatisticsPage() { return *m_statistics; }
+  [[nodiscard]] CRegOptionsPage& OptionsPage() { return *m_options; }
+  [[nodiscard]] HWND NavButton(int index) const { return Item(IDC_NAV_FIRST_ID + index); }
+
+  static constexpr int IDC_NAV_FIRST_ID = 1000;
+
+ protected:
+  void OnInitDialog() override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+  void OnCommand(int id, int code, HWND control) override;
+
+ private:
+  void OnStartupTimer();
+  void Close();
+  void OpenHelp();
+
+  CQuarveloDllApp& m_dll;
+  std::unique_ptr<CRegOptionsPage> m_options;
+  std::unique_ptr<CPage> m_settings;
+  std::unique_ptr<CPage> m_backups;
+  std::unique_ptr<CPage> m_otherTools;
+  std::unique_ptr<CStatisticsPage> m_statistics;
+  std::unique_ptr<CRegScanPage> m_scan;
+  std::unique_ptr<CRegScanResultsPage> m_results;
+  std::array<CPage*, kPageCount> m_pages{};
+  std::array<const wchar_t*, kPageCount> m_titles{};
+  int m_current = -1;
+  int m_previous = -1;
+  int m_requested = 0;
+  HICON m_bigIcon = nullptr;
+  HICON m_smallIcon = nullptr;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,687 @@
+#include "ui/win32/pages.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "app/category_table.h"
+#include "base/text.h"
+#include "engine/categories.h"
+#include "engine/scan_sink.h"
+#include "state/settings.h"
+#include "state/state_texts.h"
+#include "ui/ui_texts.h"
+#include "ui/win32/main_dlg.h"
+#include "ui/win32/resource.h"
+
+namespace qv::ui {
+namespace {
+
+constexpr UINT_PTR kAnimationTimer = 10;
+constexpr UINT_PTR kScanEndTimer = 11;
+constexpr UINT_PTR kAutoRepairTimer = 100;
+constexpr unsigned kAnimationFrameMs = 120;
+
+const LABEL_STYLE kTitleStyle{TahomaFont(14, true), kColourTitleText};
+const LABEL_STYLE kStepStyle{TahomaFont(10), kColourButton};
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+  HBRUSH brush = ::CreateSolidBrush(colour);
+  ::FillRect(dc, &rect, brush);
+  ::DeleteObject(brush);
+}
+
+std::int64_t Sum(const CATEGORY_TABLE& table, std::int32_t CATEGORY_SETTINGS::*field) {
+  std::int64_t sum = 0;
+  for (const CATEGORY_SETTINGS& record : table) sum += record.*field;
+  return sum;
+}
+
+}  // namespace
+
+void CPage::CreatePage(HWND parent, const RECT& area) {
+  Create(parent, IDD_PAGE);
+  ::SetWindowPos(m_hwnd, nullptr, area.left, area.top, area.right - area.left,
+                 area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+  OnInitDialog();  // the controls are made once the page has its size
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scan options and summary
+
+void CRegOptionsPage::OnInitDialog() {
+  if (Item(IDC_OPTIONS_TITLE) != nullptr) return;
+  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_TITLE, kOptionsTitle, 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_STEP, kOptionsStep, 20, 36, 200, 18, kStepStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_SUBTITLE, kOptionsSubtitle, 20, 58, 500, 18,
+             {TahomaFont(9)});
+  const CATEGORY_TABLE& table = m_main.App().Categories();
+  for (int i = 0; i < kCategoryCount; ++i) {
+    const int column = i < 6 ? 0 : 1;
+    const int row = i < 6 ? i : i - 6;
+    const int x = 40 + column * 360;
+    const int y = 86 + row * 26;
+    AddControl(CONTROL_LOOK::kCheck, IDC_CATEGORY_CHECK_FIRST + i, L"", x, y + 2, 16, 18);
+    AddControl(CONTROL_LOOK::kLabel, IDC_CATEGORY_NAME_FIRST + i,
+               table[static_cast<std::size_t>(i)].name, x + 22, y + 3, 300, 18, {TahomaFont(9)},
+               SS_NOTIFY);
+  }
+  SetCategoryChecks();
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_CAPTION, kSummaryCaption, 20, 268, 200, 20,
+             {TahomaFont(10, true), kColourTitleText});
+  AddControl(CONTROL_LOOK::kPicture, IDC_HEALTH_PICTURE, L"", 40, 300, 72, 72);
+  AddControl(CONTROL_LOOK::kLabel, IDC_HEALTH_LABEL, L"", 132, 296, 380, 24,
+             {TahomaFont(12, true), kColourTitleText});
+  AddControl(CONTROL_LOOK::kLabel, IDC_ADVICE_LABEL, L"", 132, 322, 400, 18, {TahomaFont(9)});
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_LAST_SCAN, L"", 132, 348, 400, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_FOUND, L"", 132, 368, 400, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_FIXED, L"", 132, 388, 400, 18);
+  AddControl(CONTROL_LOOK::kLink, IDC_REPAIR_LINK, kRepairLink, 132, 412, 200, 20, {}, 0);
+  AddControl(CONTROL_LOOK::kLargeButton, IDC_SCAN_NOW, kScanNow, 560, 316, 170, 56);
+  RefreshSummary();
+}
+
+void CRegOptionsPage::SetCategoryChecks() {
+  const CATEGORY_TABLE& table = m_main.App().Categories();
+  for (int i = 0; i < kCategoryCount; ++i) {
+    ::CheckDlgButton(m_hwnd, IDC_CATEGORY_CHECK_FIRST + i,
+                     table[static_cast<std::size_t>(i)].enabled != 0 ? BST_CHECKED : BST_UNCHECKED);
+  }
+}
+
+void CRegOptionsPage::RefreshSummary() {
+  CSystemApplication& app = m_main.App();
+  const CATEGORY_TABLE& table = app.Categories();
+  const std::int64_t errors = Sum(table, &CATEGORY_SETTINGS::found);
+  const std::int64_t fixed = Sum(table, &CATEGORY_SETTINGS::fixed);
+  const std::wstring lastScan = LastScanDisplayText(app.Platform().registry, kProductName);
+  ShowItem(IDC_REPAIR_LINK, false);
+  const HEALTH_SUMMARY summary = SummarizeHealth(lastScan, errors, fixed);
+  m_picture = summary.picture;
+  SetItemText(IDC_HEALTH_LABEL, std::wstring(kHealthPrefix) + std::wstring(summary.word));
+  SetLabelStyle(IDC_HEALTH_LABEL,
+                {TahomaFont(12, true), summary.picture == HEALTH_PICTURE::kBad ? kColourRed
+                                                                               : kColourTitleText});
+  SetItemText(IDC_ADVICE_LABEL, summary.advice);
+  SetItemText(IDC_SUMMARY_LAST_SCAN, FormatWithStrings(kSummaryLastScanFormat, {lastScan}));
+  SetItemText(IDC_SUMMARY_FOUND, FormatCount(kSummaryFoundFormat, errors));
+  SetItemText(IDC_SUMMARY_FIXED, FormatCount(kSummaryFixedFormat, fixed));
+  ShowItem(IDC_REPAIR_LINK, summary.repairLink);
+  if (HWND picture = Item(IDC_HEALTH_PICTURE)) ::InvalidateRect(picture, nullptr, TRUE);
+}
+
+void CRegOptionsPage::StartScan() {
+  CSystemApplication& app = m_main.App();
+  CATEGORY_SELECTION selection{};
+  bool any = false;
+  for (int i = 0; i < kCategoryCount; ++i) {
+    selection[static_cast<std::size_t>(i)] =
+        ::IsDlgButtonChecked(m_hwnd, IDC_CATEGORY_CHECK_FIRST + i) == BST_CHECKED;
+    any = any || selection[static_cast<std::size_t>(i)];
+  }
+  if (!any) {
+    ProductMessageBox(m_main.Handle(), kSelectOneCategory, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  for (int i = 0; i < kCategoryCount; ++i) {
+    const int enabled = selection[static_cast<std::size_t>(i)] ? 1 : 0;
+    app.Categories()[static_cast<std::size_t>(i)].enabled = enabled;
+    static_cast<void>(WriteSettingText(app.Platform().registry, kProductName,
+                                       CategoryEnabledValueName(i), enabled));
+  }
+  // The rows of the last scan point at its problems, which the new scan's engine replaces.
+  m_main.ResultsPage().ClearList();
+  m_main.ScanPage().ClearList();
+  ++m_main.Dll().listGeneration;
+  if (!app.NewScan(selection)) return;
+  m_main.SetBusy(true);
+  m_main.ShowPage(kPageScan);
+  if (!m_main.ScanPage().Start()) {
+    m_main.SetBusy(false);
+    m_main.ShowPage(kPageOptions);
+  }
+}
+
+void CRegOptionsPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_SCAN_NOW && code == BN_CLICKED) {
+    StartScan();
+  } else if (id == IDC_REPAIR_LINK && code == BN_CLICKED) {
+    m_main.RunRepair();
+  } else if (id >= IDC_CATEGORY_NAME_FIRST && id < IDC_CATEGORY_NAME_FIRST + kCategoryCount &&
+             code == STN_CLICKED) {
+    const int check = IDC_CATEGORY_CHECK_FIRST + (id - IDC_CATEGORY_NAME_FIRST);
+    ::CheckDlgButton(m_hwnd, check,
+                     ::IsDlgButtonChecked(m_hwnd, check) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+  }
+}
+
+void CRegOptionsPage::PaintBackground(HDC dc, const RECT& client) {
+  const RECT line{client.left + 10, 258, client.right - 10, 259};
+  FillSolid(dc, line, kColourHeaderLine);
+}
+
+void CRegOptionsPage::DrawPicture(int id, HDC dc, const RECT& rect) {
+  if (id != IDC_HEALTH_PICTURE) return;
+  const PICTURE picture = m_picture == HEALTH_PICTURE::kGood  ? PICTURE::kGood
+                          : m_picture == HEALTH_PICTURE::kBad ? PICTURE::kBad
+                                                              : PICTURE::kNeverScanned;
+  DrawHealthPicture(dc, rect, picture);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scan progress
+
+void CRegScanPage::OnInitDialog() {
+  if (Item(IDC_SCAN_HEADING) != nullptr) return;
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_HEADING, kScanHeading, 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STEP, kScanStep, 20, 36, 200, 18, kStepStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_ENTRIES_CAPTION, kScanEntriesCaption, 20, 64, 120, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_ENTRY, L"", 140, 64, 520, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STATUS_CAPTION, kScanStatusCaption, 20, 86, 120, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STATUS, L"", 140, 86, 400, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_COUNT_CAPTION, kProcessedCaption, 20, 108, 120, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_COUNT, L"0", 140, 108, 200, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_BOTTOM, kFindingInvalid, 20, 132, 400, 20,
+             {TahomaFont(10, true), kColourRed});
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_PROGRESS_CAPTION, kTotalProgressCaption, 20, 160, 120,
+             18);
+  HWND bar = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 140, 160, 520, 16,
+                               m_hwnd, reinterpret_cast<HMENU>(IDC_SCAN_PROGRESS),
+                               LibraryInstance(), nullptr);
+  ::SendMessageW(bar, PBM_SETRANGE32, 0, kCategoryCount);
+  AddControl(CONTROL_LOOK::kPicture, IDC_SCAN_ANIMATION, L"", 676, 64, 64, 64);
+  ShowItem(IDC_SCAN_ANIMATION, false);
+  // The plain report list of the page: made hidden, only ever emptied.
+  HWND report = ::CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 20, 190, 533, 200,
+                                  m_hwnd, reinterpret_cast<HMENU>(IDC_SCAN_REPORT),
+                                  LibraryInstance(), nullptr);
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  const struct {
+    const wchar_t* text;
+    int width;
+    int format;
+  } columns[] = {{L"Category Name", 300, LVCFMT_LEFT},
+                 {L"Error Count", 125, LVCFMT_RIGHT},
+                 {L"Risk Level", 108, LVCFMT_LEFT}};
+  for (int i = 0; i < 3; ++i) {
+    column.pszText = const_cast<wchar_t*>(columns[i].text);
+    column.cx = columns[i].width;
+    column.fmt = columns[i].format;
+    ::SendMessageW(report, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+  }
+  const RECT listRect{20, 190, 740, 400};
+  static_cast<void>(m_list.Create(m_hwnd, listRect));
+  AddControl(CONTROL_LOOK::kButton, IDC_STOP_SCAN, kStopScan, 600, 410, 140, 32);
+}
+
+bool CRegScanPage::Start() {
+  CSystemApplication& app = m_main.App();
+  const int total = ScanProgressTotal(app.Categories());
+  ::SendDlgItemMessageW(m_hwnd, IDC_SCAN_PROGRESS, PBM_SETRANGE32, 0, total);
+  ::SendDlgItemMessageW(m_hwnd, IDC_SCAN_PROGRESS, PBM_SETPOS, 0, 0);
+  m_progress = 0;
+  m_processed = 0;
+  SetItemText(IDC_SCAN_BOTTOM, FormatCount(kErrorsFoundFormat, 0));
+  SetItemText(IDC_SCAN_STATUS, L"");
+  SetItemText(IDC_SCAN_ENTRY, L"");
+  SetItemText(IDC_SCAN_COUNT, L"0");
+  ::SendDlgItemMessageW(m_hwnd, IDC_SCAN_REPORT, LVM_DELETEALLITEMS, 0, 0);
+  SetItemText(IDC_SCAN_STATUS_CAPTION, kScanStatusCaption);
+  SetItemText(IDC_SCAN_STATUS, kInitiatingScan);
+  m_main.Dll().statusWord = kStatusStartedScan;
+  ::EnableWindow(Item(IDC_STOP_SCAN), TRUE);
+
+  ErrorCode error = kErrorSuccess;
+  m_sink = CWin32ScanSink::Create(m_hwnd, &error);
+  if (m_sink == nullptr) return false;
+  // Found and fixed counts of the table start from 0 for this scan.
+  if (!app.StartScan(*m_sink, /*pacing=*/true)) {
+    m_sink.reset();
+    return false;
+  }
+  m_scanning = true;
+  ::UpdateWindow(m_hwnd);
+  return true;
+}
+
+INT_PTR CRegScanPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+  switch (message) {
+    case kMsgScanStarted:
+      OnScanStarted();
+      break;
+    case kMsgEntryExamined:
+      OnEntryExamined(reinterpret_cast<const wchar_t*>(lParam));
+      break;
+    case kMsgProblemFound:
+      OnProblemFound(*reinterpret_cast<CRegistryProblem*>(lParam));
+      break;
+    case kMsgCategoryStarted:
+      OnCategoryStarted(static_cast<int>(lParam));
+      break;
+    case kMsgCategoryFinished:
+      OnCategoryFinished(static_cast<int>(lParam));
+      break;
+    case kMsgCategorySkipped:
+      break;
+    case kMsgScanEnded:
+      OnScanEnded();
+      break;
+    case WM_TIMER:
+      if (wParam == kAnimationTimer) {
+        m_frame = (m_frame + 1) % 8;
+        if (HWND picture = Item(IDC_SCAN_ANIMATION)) ::InvalidateRect(picture, nullptr, FALSE);
+      } else if (wParam == kScanEndTimer) {
+        ::KillTimer(m_hwnd, kScanEndTimer);
+        FinishScan();
+      }
+      break;
+    default:
+      return CPage::OnMessage(message, wParam, lParam, handled);
+  }
+  *handled = true;
+  return 0;
+}
+
+void CRegScanPage::OnScanStarted() {
+  m_animating = true;
+  ShowItem(IDC_SCAN_ANIMATION, true);
+  ::SetTimer(m_hwnd, kAnimationTimer, kAnimationFrameMs, nullptr);
+  m_errors = 0;
+  ClearList();
+  ::ShowWindow(m_list.Window(), SW_HIDE);
+  ::ShowWindow(m_list.Window(), SW_SHOW);
+}
+
+void CRegScanPage::OnEntryExamined(const wchar_t* text) {
+  ++m_processed;
+  const std::uint32_t now = ::GetTickCount();
+  if (now - m_lastDisplay <= kEntryDisplayIntervalMs) return;
+  m_lastDisplay = now;
+  SetItemText(IDC_SCAN_ENTRY, AbbreviateEntryPath(text != nullptr ? text : L""));
+  SetItemText(IDC_SCAN_COUNT, DecimalText(m_processed));
+  // The scan's reports come one after another: the page is painted now, not when they pause.
+  ::UpdateWindow(m_hwnd);
+}
+
+void CRegScanPage::OnCategoryStarted(int index) {
+  if (!IsValidCategory(index)) return;
+  SetItemText(IDC_SCAN_STATUS, CategoryDisplayName(index));
+}
+
+void CRegScanPage::OnCategoryFinished(int index) {
+  if (!IsValidCategory(index)) return;
+  m_progress += CategoryWeight(CategoryDisplayName(index));
+  ::SendDlgItemMessageW(m_hwnd, IDC_SCAN_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(m_progress), 0);
+}
+
+void CRegScanPage::OnProblemFound(CRegistryProblem& problem) {
+  const int category = static_cast<int>(problem.type);
+  if (!IsValidCategory(category)) return;
+  ++m_errors;
+  m_main.App().CountFound(category);
+  SetItemText(IDC_SCAN_BOTTOM, FormatCount(kErrorsFoundFormat, m_errors));
+  AddProblemRow(problem);
+  ::UpdateWindow(m_list.Window());
+}
+
+void CRegScanPage::AddProblemRow(CRegistryProblem& problem) {
+  const auto index = static_cast<std::size_t>(problem.type);
+  CScanCategory*& group = m_groupOf[index];
+  if (group == nullptr) {
+    m_groups.push_back(std::make_unique<CScanCategory>(
+        std::wstring(CategoryDisplayName(static_cast<int>(index))), problem.type));
+    group = m_groups.back().get();
+    m_list.AddItem(group->name, kHtmlListCategoryRow, group);
+  }
+  m_list.AddItem(BuildProblemRowText(problem), kHtmlListProblemRow, &problem);
+  ++group->rowCount;
+  group->problemCount += 1 + static_cast<std::int32_t>(std::max<std::int64_t>(problem.reserved, 0));
+  if (problem.selected) ++group->selectedCount;
+}
+
+void CRegScanPage::ClearList() {
+  m_list.RemoveAllItems();
+  m_groups.clear();
+  m_groupOf.fill(nullptr);
+}
+
+void CRegScanPage::RebuildList() {
+  ClearList();
+  CRegistryCleaner* engine = m_main.App().Engine();
+  if (engine == nullptr) return;
+  for (std::size_t i = 0; i < engine->Problems().size(); ++i) {
+    AddProblemRow(*engine->Problems().At(i));
+  }
+}
+
+void CRegScanPage::OnScanEnded() {
+  m_scanning = false;
+  m_main.Dll().statusWord = kStatusScanComplete;
+  SetItemText(IDC_SCAN_STATUS, kFinalizingScan);
+  ::EnableWindow(Item(IDC_STOP_SCAN), FALSE);
+  // The pause keeps the page as it is without holding the window: a timer ends it.
+  ::SetTimer(m_hwnd, kScanEndTimer, kScanEndPauseMs, nullptr);
+}
+
+void CRegScanPage::StopScan() {
+  if (!m_scanning) return;
+  CScanWorker& worker = m_main.App().ScanWorker();
+  worker.Pause();
+  const int answer =
+      ProductMessageBox(m_main.Handle(), kStopScanQuestion, MB_YESNO | MB_ICONQUESTION);
+  if (answer != IDYES || !m_scanning) {
+    worker.Resume();
+    return;
+  }
+  m_scanning = false;
+  m_main.Dll().statusWord = kStatusScanCancelled;
+  FinishScan();
+}
+
+void CRegScanPage::FinishScan() {
+  CSystemApplication& app = m_main.App();
+  // The scan thread ends: no report of it reaches the page any more.
+  if (m_sink != nullptr) m_sink->Close();
+  app.ScanWorker().Stop();
+  m_sink.reset();
+  ::SendDlgItemMessageW(m_hwnd, IDC_SCAN_PROGRESS, PBM_SETPOS, kProgressFull, 0);
+  static_cast<void>(WriteSettingText(app.Platform().registry, kProductName, kValueEntriesScanned,
+                                     static_cast<int>(std::min<std::uint32_t>(m_processed, INT32_MAX))));
+  m_main.SetBusy(false);
+  ::SetFocus(m_main.NavButton(0));
+  if (m_errors == 0) {
+    m_main.ShowPage(kPageStatistics);
+  } else {
+    ::KillTimer(m_hwnd, kAnimationTimer);
+    m_animating = false;
+    ShowItem(IDC_SCAN_ANIMATION, false);
+    m_main.ShowPage(kPageResults);
+  }
+}
+
+void CRegScanPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_STOP_SCAN && code == BN_CLICKED) StopScan();
+}
+
+void CRegScanPage::PaintBackground(HDC dc, const RECT& client) {
+  FillSolid(dc, RECT{client.left, 0, client.right, 1}, kColourPageLine);
+  FillSolid(dc, RECT{19, 189, 741, 401}, RGB(0, 0, 0));
+}
+
+void CRegScanPage::DrawPicture(int id, HDC dc, const RECT& rect) {
+  if (id == IDC_SCAN_ANIMATION && m_animating) DrawScanAnimation(dc, rect, m_frame);
+}
+
+void CRegScanPage::OnDestroy() {
+  if (m_sink != nullptr) m_sink->Close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scan results
+
+void CRegScanResultsPage::OnInitDialog() {
+  if (Item(IDC_RESULTS_TITLE) != nullptr) return;
+  AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_TITLE, kResultsTitle, 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_STEP, kResultsStep, 20, 36, 200, 18, kStepStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_HEADING, L"", 20, 60, 720, 30,
+             {TahomaFont(16, true), kColourWhite, kColourAttention}, SS_CENTERIMAGE);
+  const wchar_t* captions[] = {kColumnSections, kColumnErrorCount, kColumnSelect};
+  const int xs[] = {70, 560, 690};
+  for (int i = 0; i < 3; ++i) {
+    AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, captions[i], xs[i], 98, 120, 18,
+               {TahomaFont(9, true), kColourTitleText});
+  }
+  const RECT listRect{20, 120, 740, 400};
+  static_cast<void>(m_list.Create(m_hwnd, listRect));
+  AddControl(CONTROL_LOOK::kButton, IDC_CREATE_BACKUP, kCreateBackup, 440, 410, 140, 32);
+  ShowItem(IDC_CREATE_BACKUP, false);
+  AddControl(CONTROL_LOOK::kButton, IDC_FIX_ERRORS, kFixErrors, 600, 410, 140, 32);
+}
+
+void CRegScanResultsPage::OnShow() {
+  if (m_builtGeneration == m_main.Dll().listGeneration) return;
+  m_builtGeneration = m_main.Dll().listGeneration;
+  Rebuild();
+}
+
+void CRegScanResultsPage::ClearList() {
+  m_list.RemoveAllItems();
+  m_groups.clear();
+  // Stale until the next showing builds the rows of whatever scan comes next.
+  m_builtGeneration = -1;
+}
+
+void CRegScanResultsPage::Rebuild() {
+  m_list.RemoveAllItems();
+  m_groups.clear();
+  CSystemApplication& app = m_main.App();
+  CRegistryCleaner* engine = app.Engine();
+  const CATEGORY_TABLE& table = app.Categories();
+  for (int i = 0; i < kCategoryCount; ++i) {
+    if (table[static_cast<std::size_t>(i)].enabled == 0) continue;
+    m_groups.push_back(std::make_unique<CScanCategory>(table[static_cast<std::size_t>(i)].name,
+                                                       static_cast<REGPROBLEM_TYPE>(i)));
+  }
+  const std::size_t count = engine != nullptr ? engine->Problems().size() : 0;
+  for (const auto& group : m_groups) {
+    for (std::size_t p = 0; p < count; ++p) {
+      CRegistryProblem& problem = *engine->Problems().At(p);
+      if (problem.type != group->type) continue;
+      problem.selected = true;
+      ++group->rowCount;
+      ++group->selectedCount;
+      group->problemCount +=
+          1 + static_cast<std::int32_t>(std::max<std::int64_t>(problem.reserved, 0));
+    }
+  }
+  for (const auto& group : m_groups) {
+    if (group->problemCount <= 0) continue;
+    m_list.AddItem(group->name, kHtmlListCategoryRow, group.get());
+    for (std::size_t p = 0; p < count; ++p) {
+      CRegistryProblem& problem = *engine->Problems().At(p);
+      if (problem.type != group->type) continue;
+      m_list.AddItem(BuildProblemRowText(problem), kHtmlListProblemRow, &problem);
+    }
+  }
+  UpdateHeading();
+  ::EnableWindow(Item(IDC_FIX_ERRORS), count > 0);
+  ::EnableWindow(Item(IDC_CREATE_BACKUP), count > 0);
+  if (count > 0 && ReadSettingInt(app.Platform().registry, kHkeyLocalMachine, kProductName,
+                                  kValueAutoRepair, kDefaultAutoRepair) != 0) {
+    ::SetTimer(m_hwnd, kAutoRepairTimer, kAutoRepairDelayMs, nullptr);
+  }
+}
+
+void CRegScanResultsPage::UpdateHeading() {
+  CRegistryCleaner* engine = m_main.App().Engine();
+  const std::size_t count = engine != nullptr ? engine->Problems().size() : 0;
+  SetItemText(IDC_RESULTS_HEADING,
+              L" " + FormatCount(kAttentionFormat, static_cast<std::int64_t>(count)));
+}
+
+void CRegScanResultsPage::OnIgnore(CRegistryProblem& problem) {
+  CSystemApplication& app = m_main.App();
+  // Logged, added to the ignore list and saved (a failed save keeps the list marked changed).
+  static_cast<void>(app.Exclusions().IgnoreProblem(problem));
+  const int category = static_cast<int>(problem.type);
+  if (IsValidCategory(category)) ++m_main.Dll().ignoredSinceLoad[static_cast<std::size_t>(category)];
+  // The scan page's rows may show the problem too: they go before the problem does.
+  m_main.ScanPage().ClearList();
+  if (CRegistryCleaner* engine = app.Engine()) engine->Problems().Remove(&problem);
+  m_main.ScanPage().RebuildList();
+  UpdateHeading();
+}
+
+void CRegScanResultsPage::FixErrors() {
+  CSystemApplication& app = m_main.App();
+  CRegistryCleaner* engine = app.Engine();
+  if (engine == nullptr || engine->Problems().empty()) return;
+  bool any = false;
+  for (std::size_t i = 0; i < engine->Problems().size() && !any; ++i) {
+    any = engine->Problems().At(i)->selected;
+  }
+  if (!any) {
+    static_cast<void>(app.Log().WriteLog(kNothingSelectedLog));
+    ProductMessageBox(m_main.Handle(), kSelectOneItem, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  m_main.RunRepair();
+}
+
+INT_PTR CRegScanResultsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                       bool* handled) {
+  if (message == WM_NOTIFY) {
+    const auto* notify = reinterpret_cast<const NMHTMLLIST*>(lParam);
+    if (notify->hdr.hwndFrom == m_list.Window()) {
+      if (notify->hdr.code == kHtmlListNotifyIgnore && notify->data != nullptr) {
+        OnIgnore(*static_cast<CRegistryProblem*>(notify->data));
+      } else if (notify->hdr.code == kHtmlListNotifyChecked) {
+        UpdateHeading();
+      }
+      *handled = true;
+      return 0;
+    }
+  }
+  if (message == WM_TIMER && wParam == kAutoRepairTimer) {
+    ::KillTimer(m_hwnd, kAutoRepairTimer);
+    FixErrors();
+    *handled = true;
+    return 0;
+  }
+  return CPage::OnMessage(message, wParam, lParam, handled);
+}
+
+void CRegScanResultsPage::OnCommand(int id, int code, HWND) {
+  if (code != BN_CLICKED) return;
+  if (id == IDC_FIX_ERRORS) FixErrors();
+  if (id == IDC_CREATE_BACKUP) m_main.RunBackup();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Statistics
+
+void CStatisticsPage::OnInitDialog() {
+  if (Item(IDC_STATS_TITLE) != nullptr) return;
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TITLE, kStatisticsTitle, 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_SECTION, kStatisticsSection, 20, 40, 300, 20,
+             {TahomaFont(10, true), kColourButton});
+  const wchar_t* columns[] = {kColumnFound, kColumnFixed, kColumnIgnored};
+  for (int c = 0; c < 3; ++c) {
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_COLUMN_FIRST + c, columns[c], 300 + c * 90, 66, 80,
+               18, {TahomaFont(9, true), kColourTitleText}, SS_RIGHT);
+  }
+  for (int i = 0; i < kCategoryCount; ++i) {
+    const int y = 88 + i * 21;
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NAME_FIRST + i, CategoryDisplayName(i), 30, y, 260,
+               18);
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_FOUND_FIRST + i, L"0", 300, y, 80, 18, {}, SS_RIGHT);
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_FIXED_FIRST + i, L"0", 390, y, 80, 18, {}, SS_RIGHT);
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_IGNORED_FIRST + i, L"0", 480, y, 80, 18, {},
+               SS_RIGHT);
+  }
+  const LABEL_STYLE total{TahomaFont(9, true), kColourTitleText};
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_FOUND, L"", 30, 328, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_CLEANED, L"", 30, 348, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_IGNORED, L"", 300, 328, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_ITEMS_SCANNED, L"", 300, 348, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_DATE, L"", 30, 376, 500, 18);
+  AddControl(CONTROL_LOOK::kPicture, IDC_STATS_PICTURE, L"", 620, 90, 96, 96);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_STATUS, L"", 580, 196, 170, 60,
+             {TahomaFont(10, true), kColourTitleText}, SS_CENTER);
+  AddControl(CONTROL_LOOK::kButton, IDC_STATS_FIX, kFixErrors, 440, 410, 140, 32);
+  AddControl(CONTROL_LOOK::kButton, IDC_STATS_SCAN, kScanNow, 600, 410, 140, 32);
+  Refresh();
+}
+
+void CStatisticsPage::Refresh() {
+  CSystemApplication& app = m_main.App();
+  const CATEGORY_TABLE& table = app.Categories();
+  std::int64_t found = 0;
+  std::int64_t cleaned = 0;
+  std::int64_t ignored = 0;
+  for (int i = 0; i < kCategoryCount; ++i) {
+    const CATEGORY_SETTINGS& record = table[static_cast<std::size_t>(i)];
+    const int ignoredHere = m_main.Dll().ignoredSinceLoad[static_cast<std::size_t>(i)];
+    SetItemText(IDC_STATS_FOUND_FIRST + i, DecimalText(record.found));
+    SetItemText(IDC_STATS_FIXED_FIRST + i, DecimalText(record.fixed));
+    SetItemText(IDC_STATS_IGNORED_FIRST + i, DecimalText(ignoredHere));
+    found += record.found;
+    cleaned += record.fixed;
+    ignored += ignoredHere;
+  }
+  IRegistry& registry = app.Platform().registry;
+  const int scanned = ReadSettingInt(registry, kHkeyLocalMachine, kProductName,
+                                     kValueEntriesScanned, kDefaultEntriesScanned);
+  SetItemText(IDC_STATS_TOTAL_FOUND, std::wstring(kTotalFoundCaption) + DecimalText(found));
+  SetItemText(IDC_STATS_TOTAL_CLEANED, std::wstring(kTotalCleanedCaption) + DecimalText(cleaned));
+  SetItemText(IDC_STATS_TOTAL_IGNORED, std::wstring(kTotalIgnoredCaption) + DecimalText(ignored));
+  SetItemText(IDC_STATS_ITEMS_SCANNED, std::wstring(kItemsScannedCaption) + DecimalText(scanned));
+  const std::wstring lastScan = LastScanDisplayText(registry, kProductName);
+  SetItemText(IDC_STATS_DATE, FormatWithStrings(kLastScanDateFormat, {lastScan}));
+  const STATISTICS_VERDICT verdict = StatisticsVerdict(lastScan, found, cleaned);
+  SetItemText(IDC_STATS_STATUS, verdict.text);
+  if (verdict.picture != VERDICT_PICTURE::kUnchanged) m_picture = verdict.picture;
+  ShowItem(IDC_STATS_FIX, verdict.fixButton);
+  if (HWND picture = Item(IDC_STATS_PICTURE)) ::InvalidateRect(picture, nullptr, TRUE);
+}
+
+void CStatisticsPage::OnCommand(int id, int code, HWND) {
+  if (code != BN_CLICKED) return;
+  if (id == IDC_STATS_SCAN) {
+    m_main.ShowPage(kPageOptions);
+    m_main.StartScan();
+  } else if (id == IDC_STATS_FIX) {
+    CRegistryCleaner* engine = m_main.App().Engine();
+    if (engine == nullptr || engine->Problems().empty()) {
+      m_main.StartScan();
+    } else {
+      m_main.RunRepair();
+    }
+  }
+}
+
+void CStatisticsPage::DrawPicture(int id, HDC dc, const RECT& rect) {
+  if (id != IDC_STATS_PICTURE || m_picture == VERDICT_PICTURE::kUnchanged) return;
+  DrawHealthPicture(dc, rect, m_picture == VERDICT_PICTURE::kGood ? PICTURE::kGood : PICTURE::kBad);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Containers
+
+void CContainerPage::OnInitDialog() {
+  if (!m_tabs.empty() && Item(IDC_CONTAINER_TAB_FIRST) != nullptr) return;
+  for (std::size_t i = 0; i < m_tabs.size(); ++i) {
+    AddControl(CONTROL_LOOK::kNavButton, IDC_CONTAINER_TAB_FIRST + static_cast<int>(i), m_tabs[i],
+               10 + static_cast<int>(i) * 150, 0, 140, 26);
+  }
+}
+
+void CContainerPage::OnShow() { SelectTab(m_last); }
+
+void CContainerPage::OnHide() {
+  if (m_selected >= 0) SetSelected(IDC_CONTAINER_TAB_FIRST + m_selected, false);
+  m_last = std::max(m_selected, 0);
+  m_selected = -1;
+}
+
+void CContainerPage::SelectTab(int index) {
+  if (index < 0 || index >= static_cast<int>(m_tabs.size()) || index == m_selected) return;
+  if (m_selected >= 0) SetSelected(IDC_CONTAINER_TAB_FIRST + m_selected, false);
+  m_selected = index;
+  m_last = index;
+  SetSelected(IDC_CONTAINER_TAB_FIRST + index, true);
+  if (static_cast<std::size_t>(index) < m_titles.size() && m_titles[static_cast<std::size_t>(index)] != nullptr) {
+    m_main.SetItemText(IDC_PAGE_TITLE, m_titles[static_cast<std::size_t>(index)]);
+  }
+}
+
+void CContainerPage::OnCommand(int id, int code, HWND) {
+  if (code == BN_CLICKED && id >= IDC_CONTAINER_TAB_FIRST &&
+      id < IDC_CONTAINER_TAB_FIRST + static_cast<int>(m_tabs.size())) {
+    SelectTab(id - IDC_CONTAINER_TAB_FIRST);
+  }
+}
+
+}  // namespace qv::ui

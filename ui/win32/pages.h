@@ -1,0 +1,167 @@
+// The pages of the main window: scan options and summary, scan progress, scan results,
+// statistics, and the containers of the settings, backups and other tools.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controls/win32/html_list_ctrl.h"
+#include "engine/registry_problem.h"
+#include "engine/win32/scan_sink_win32.h"
+#include "ui/page_logic.h"
+#include "ui/win32/framework.h"
+
+namespace qv::ui {
+
+class CQuarveloDlg;
+
+// A page: a skinned child dialog of the main window, told when it is shown and hidden.
+class CPage : public CBaseDlg {
+ public:
+  explicit CPage(CQuarveloDlg& main, bool headerLine = false)
+      : CBaseDlg(headerLine), m_main(main) {}
+  // Creates the page in its area of the main window, hidden.
+  void CreatePage(HWND parent, const RECT& area);
+  virtual void OnShow() {}
+  virtual void OnHide() {}
+
+ protected:
+  CQuarveloDlg& m_main;
+};
+
+// Page 0: the categories to scan, the summary of the last scan and its health, "Scan Now".
+class CRegOptionsPage final : public CPage {
+ public:
+  using CPage::CPage;
+  void OnShow() override { RefreshSummary(); }
+  // "Scan Now": the ticked categories stored and a new scan started on the scan page.
+  void StartScan();
+  void RefreshSummary();
+  void SetCategoryChecks();
+
+ protected:
+  void OnInitDialog() override;
+  void OnCommand(int id, int code, HWND control) override;
+  void PaintBackground(HDC dc, const RECT& client) override;
+  void DrawPicture(int id, HDC dc, const RECT& rect) override;
+
+ private:
+  HEALTH_PICTURE m_picture = HEALTH_PICTURE::kNeverScanned;
+};
+
+// Page 5: a scan in progress, its live list of problems, "Stop Scan".
+class CRegScanPage final : public CPage {
+ public:
+  using CPage::CPage;
+  // Resets the counts and labels and starts the scan thread on the application's new engine.
+  // False when the thread could not start (the page then shows the options page again).
+  bool Start();
+  // Drops every row (the problems they show are gone or replaced).
+  void ClearList();
+  // Rebuilds the rows from the problem list (after an "Ignore" elsewhere removed one).
+  void RebuildList();
+  [[nodiscard]] bool Scanning() const { return m_scanning; }
+
+ protected:
+  void OnInitDialog() override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+  void OnCommand(int id, int code, HWND control) override;
+  void PaintBackground(HDC dc, const RECT& client) override;
+  void DrawPicture(int id, HDC dc, const RECT& rect) override;
+  void OnDestroy() override;
+
+ private:
+  void OnScanStarted();
+  void OnEntryExamined(const wchar_t* text);
+  void OnProblemFound(CRegistryProblem& problem);
+  void OnCategoryStarted(int index);
+  void OnCategoryFinished(int index);
+  void OnScanEnded();
+  void StopScan();
+  void FinishScan();  // the end of a scan once its thread is joined
+  void AddProblemRow(CRegistryProblem& problem);
+
+  CMyHTMLListCtrl m_list;
+  std::vector<std::unique_ptr<CScanCategory>> m_groups;
+  std::array<CScanCategory*, kCategoryCount> m_groupOf{};
+  std::shared_ptr<CWin32ScanSink> m_sink;
+  std::uint32_t m_processed = 0;
+  std::int64_t m_errors = 0;
+  int m_progress = 0;
+  std::uint32_t m_lastDisplay = 0;
+  int m_frame = 0;
+  bool m_scanning = false;
+  bool m_animating = false;
+};
+
+// Page 6: the problems of the last scan by category, with their check boxes and "Ignore".
+class CRegScanResultsPage final : public CPage {
+ public:
+  using CPage::CPage;
+  void OnShow() override;
+  // Drops every row (after a repair; the next showing after a scan rebuilds them).
+  void ClearList();
+  // "Fix Errors" (and the auto-repair timer).
+  void FixErrors();
+
+ protected:
+  void OnInitDialog() override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+  void OnCommand(int id, int code, HWND control) override;
+
+ private:
+  void Rebuild();
+  void UpdateHeading();
+  void OnIgnore(CRegistryProblem& problem);
+
+  CHTMLListCtrl m_list;
+  std::vector<std::unique_ptr<CScanCategory>> m_groups;
+  int m_builtGeneration = -1;
+};
+
+// Page 4: found, fixed and ignored per category with their totals, the date and a verdict.
+class CStatisticsPage final : public CPage {
+ public:
+  using CPage::CPage;
+  void OnShow() override { Refresh(); }
+  void Refresh();
+
+ protected:
+  void OnInitDialog() override;
+  void OnCommand(int id, int code, HWND control) override;
+  void DrawPicture(int id, HDC dc, const RECT& rect) override;
+
+ private:
+  VERDICT_PICTURE m_picture = VERDICT_PICTURE::kUnchanged;
+};
+
+// Pages 1-3: a container of sub-pages behind tab buttons, each with the title it gives the main
+// window's title label.
+class CContainerPage final : public CPage {
+ public:
+  CContainerPage(CQuarveloDlg& main, std::vector<const wchar_t*> tabs,
+                 std::vector<const wchar_t*> titles)
+      : CPage(main), m_tabs(std::move(tabs)), m_titles(std::move(titles)) {}
+  void OnShow() override;
+  void OnHide() override;
+  [[nodiscard]] int SelectedTab() const { return m_selected; }
+
+ protected:
+  void OnInitDialog() override;
+  void OnCommand(int id, int code, HWND control) override;
+
+ private:
+  void SelectTab(int index);
+
+  std::vector<const wchar_t*> m_tabs;
+  std::vector<const wchar_t*> m_titles;
+  int m_selected = -1;
+  int m_last = 0;
+};
+
+}  // namespace qv::ui
