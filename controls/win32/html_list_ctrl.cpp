@@ -260,6 +260,18 @@ LRESULT CHTMLListWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case kHtmlListGetItemCount: return m_model.ItemCount();
+    case kHtmlListGetItemType:
+    case kHtmlListGetCheckState:
+    case kHtmlListGetItemRect: {
+      const HTMLLIST_ITEM* item = m_model.Item(static_cast<int>(wParam));
+      if (message == kHtmlListGetItemType) return item != nullptr ? item->type : -1;
+      if (message == kHtmlListGetCheckState) return item != nullptr ? item->checkState : -1;
+      if (item == nullptr || lParam == 0) return 0;
+      *reinterpret_cast<RECT*>(lParam) = RECT{item->rect.left, item->rect.top, item->rect.right,
+                                              item->rect.bottom};
+      return 1;
+    }
     case WM_KEYDOWN: OnKeyDown(wParam); return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

@@ -44,6 +44,14 @@ inline constexpr UINT kHtmlListNotifyRightButton = 3;
 inline constexpr UINT kHtmlListNotifyDoubleClick = 4;
 inline constexpr UINT kHtmlListNotifyIgnore = 5;
 
+// Questions another window (an assistive tool, a test) may send the list; wParam is a row id.
+inline constexpr UINT kHtmlListGetItemCount = WM_USER + 100;  // the number of rows
+inline constexpr UINT kHtmlListGetItemType = WM_USER + 101;   // 1 problem, 2 category, -1 none
+inline constexpr UINT kHtmlListGetCheckState = WM_USER + 102; // 0, 1, 2; -1 for no such row
+// lParam: a RECT of the caller's process that receives where the row was last laid out (client
+// coordinates, empty while it is hidden); 1 when the row exists, 0 otherwise.
+inline constexpr UINT kHtmlListGetItemRect = WM_USER + 103;
+
 struct NMHTMLLIST {
   NMHDR hdr;            // the list window, kHtmlListControlId, the code
   int item;             // row id, -1 for none

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <thread>
@@ -129,6 +131,138 @@ std::wstring MessageText(HWND box) {
   return text != nullptr ? Text(text) : L"";
 }
 
+// A screenshot once the window has had time to paint what just changed (Wine shows a window's
+// painting on the screen a little after it is done).
+void Shot(HWND window, const wchar_t* name) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  test::CaptureScreenshot(window, name);
+}
+
+// ---- The lists, through the questions they answer ----
+
+constexpr UINT kGetItemCount = WM_USER + 100;
+constexpr UINT kGetItemType = WM_USER + 101;
+constexpr UINT kGetCheckState = WM_USER + 102;
+constexpr UINT kGetItemRect = WM_USER + 103;
+
+HWND FindByClass(HWND root, const wchar_t* cls) {
+  struct SEARCH {
+    const wchar_t* cls;
+    HWND found;
+  } search{cls, nullptr};
+  EnumChildWindows(
+      root,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<SEARCH*>(data);
+        wchar_t name[64] = {};
+        GetClassNameW(child, name, 64);
+        if (std::wstring(name) == s->cls) {
+          s->found = child;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<int> RowTypes(HWND list) {
+  std::vector<int> types;
+  const int count = static_cast<int>(SendMessageW(list, kGetItemCount, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    types.push_back(static_cast<int>(SendMessageW(list, kGetItemType, static_cast<WPARAM>(i), 0)));
+  }
+  return types;
+}
+
+// The problem rows under the heading row at `heading`.
+int CategoryRows(const std::vector<int>& rows, int heading) {
+  int count = 0;
+  for (std::size_t i = static_cast<std::size_t>(heading) + 1; i < rows.size() && rows[i] == 1; ++i) {
+    ++count;
+  }
+  return count;
+}
+
+int CheckState(HWND list, int row) {
+  return static_cast<int>(SendMessageW(list, kGetCheckState, static_cast<WPARAM>(row), 0));
+}
+
+RECT RowRect(HWND list, int row) {
+  RECT rect{};
+  EXPECT_EQ(SendMessageW(list, kGetItemRect, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)), 1);
+  return rect;
+}
+
+// A left click at x pixels from the row's left edge, halfway down.
+void ClickRow(HWND list, int row, int x) {
+  const RECT rect = RowRect(list, row);
+  const int y = (rect.top + rect.bottom) / 2;
+  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rect.left + x, y));
+  PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(rect.left + x, y));
+}
+
+void ClickIgnore(HWND list, int row) {
+  const RECT rect = RowRect(list, row);
+  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rect.right - 20, rect.bottom - 8));
+  PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(rect.right - 20, rect.bottom - 8));
+}
+
+void SetSetting(const wchar_t* name, const wchar_t* value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                 static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+// Answers every message box of the product with OK until the progress dialog has gone and the
+// statistics page shows; returns the messages in order. With a name, the progress dialog is
+// photographed once.
+std::vector<std::wstring> RepairUntilStatistics(HWND main, const wchar_t* shot) {
+  std::vector<std::wstring> messages;
+  bool shotTaken = shot == nullptr;
+  bool seen = false;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        HWND progress = FindDialog(ui::kRepairCaption);
+        seen = seen || progress != nullptr;
+        if (progress != nullptr && !shotTaken) {
+          test::CaptureScreenshot(progress, shot);
+          shotTaken = true;
+        }
+        if (HWND box = FindDialog(L"Quarvelo", main)) {
+          messages.push_back(MessageText(box));
+          PostMessageW(box, WM_COMMAND, IDOK, 0);
+          WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5);
+        }
+        return seen && progress == nullptr && Find(main, IDC_STATS_DATE) != nullptr;
+      },
+      120));
+  return messages;
+}
+
+// "Scan Now" on the options page, then the page the scan ends on: the id of its "Fix Errors"
+// (results page) or of its date label (statistics page).
+int ScanToEnd(HWND main) {
+  Click(main, IDC_NAV_FIRST);
+  EXPECT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 5));
+  Click(main, IDC_SCAN_NOW);
+  EXPECT_TRUE(WaitFor([&] { return Find(main, IDC_STOP_SCAN) != nullptr; }, 10));
+  int page = 0;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        if (Find(main, IDC_FIX_ERRORS) != nullptr) page = IDC_FIX_ERRORS;
+        if (Find(main, IDC_STATS_DATE) != nullptr) page = IDC_STATS_DATE;
+        return page != 0;
+      },
+      120));
+  return page;
+}
+
 TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   const LIBRARY library = Load();
   ASSERT_NE(library.module, nullptr) << GetLastError();
@@ -145,8 +279,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   HWND title = Find(main, IDC_PAGE_TITLE);
   ASSERT_NE(title, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 10));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  test::CaptureScreenshot(main, L"main-options");
+  Shot(main, L"main-options");
   EXPECT_EQ(Text(Find(main, IDC_HEALTH_LABEL)), L"PC Health is Normal");
 
   // The navigation buttons lead to their pages; the settings container names its first tab.
@@ -161,8 +294,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   for (const auto& page : pages) {
     Click(main, IDC_NAV_FIRST + page.button);
     EXPECT_TRUE(WaitFor([&] { return Text(title) == page.title; }, 5)) << ToUtf8(page.title);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    test::CaptureScreenshot(main, page.shot);
+    Shot(main, page.shot);
   }
   EXPECT_NE(Find(main, IDC_STATS_DATE), nullptr);
   EXPECT_EQ(Text(Find(main, IDC_STATS_DATE)), L"Date and Time of last scan : Never scanned ");
@@ -176,7 +308,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   HWND processed = Find(main, IDC_SCAN_COUNT);
   ASSERT_NE(processed, nullptr);
   EXPECT_TRUE(WaitFor([&] { return Text(processed) != L"0"; }, 30));
-  test::CaptureScreenshot(main, L"scan-progress");
+  Shot(main, L"scan-progress");
   // Closing while the scan runs is refused with the wait message.
   PostMessageW(main, WM_CLOSE, 0, 0);
   HWND wait = nullptr;
@@ -195,39 +327,126 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   EXPECT_NE(attention.find(L"Attention! "), std::wstring::npos) << ToUtf8(attention);
   const int found = library.errorCount();
   EXPECT_GT(found, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  test::CaptureScreenshot(main, L"scan-results");
+  Shot(main, L"scan-results");
 
-  // "Fix Errors": the progress dialog, the restore point's message (System Restore is off under
-  // Wine), then the statistics page.
+  // The live list of the scan page (categories in the order they ran) and the results list
+  // (categories in table order) show the same rows: one heading per category with problems,
+  // its problems beneath.
+  HWND results = FindByClass(main, L"HTMLListCtrl");
+  HWND live = FindByClass(main, L"MyHTMLListCtrl");
+  ASSERT_NE(results, nullptr);
+  ASSERT_NE(live, nullptr);
+  const std::vector<int> rows = RowTypes(results);
+  std::vector<int> liveRows = RowTypes(live);
+  std::vector<int> sortedRows = rows;
+  std::sort(liveRows.begin(), liveRows.end());
+  std::sort(sortedRows.begin(), sortedRows.end());
+  EXPECT_EQ(liveRows, sortedRows);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.front(), 2);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), 1), found);
+  for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+    if (rows[i] == 2) {
+      EXPECT_EQ(rows[i + 1], 1) << "a heading without problems at row " << i;
+    }
+  }
+
+  // Untick the first category, untick one problem of the second, ignore one problem of the third.
+  const int firstCategory = 0;
+  const int firstCount = CategoryRows(rows, firstCategory);
+  ClickRow(results, firstCategory, 28);  // its check box
+  EXPECT_TRUE(WaitFor([&] { return CheckState(results, firstCategory) == 0; }, 5));
+  const int second = firstCategory + 1 + firstCount;
+  ASSERT_LT(second, static_cast<int>(rows.size()));
+  ClickRow(results, second + 1, 25);  // the first problem's check box
+  EXPECT_TRUE(WaitFor([&] { return CheckState(results, second + 1) == 0; }, 5));
+  EXPECT_EQ(CheckState(results, second), CategoryRows(rows, second) > 1 ? 2 : 0);
+  const int third = second + 1 + CategoryRows(rows, second);
+  ASSERT_LT(third, static_cast<int>(rows.size()));
+  const int before = static_cast<int>(SendMessageW(results, kGetItemCount, 0, 0));
+  ClickIgnore(results, third + 1);
+  EXPECT_TRUE(WaitFor([&] {
+    const int now = static_cast<int>(SendMessageW(results, kGetItemCount, 0, 0));
+    return now == before - (CategoryRows(rows, third) == 1 ? 2 : 1);
+  }, 5));
+  EXPECT_TRUE(WaitFor([&] { return Text(heading) == L" Attention! " + std::to_wstring(found - 1) +
+                                                    L" Error(s) found on your PC"; }, 5))
+      << ToUtf8(Text(heading));
+  // The live list lost the ignored problem too.
+  EXPECT_EQ(static_cast<int>(SendMessageW(live, kGetItemCount, 0, 0)),
+            static_cast<int>(SendMessageW(results, kGetItemCount, 0, 0)));
+  Shot(main, L"scan-results-edited");
+  const int ticked = found - 1 - firstCount - 1;
+
+  // "Fix Errors" repairs the ticked problems behind the progress dialog; the restore point's
+  // message comes first (System Restore is off under Wine).
   Click(main, IDC_FIX_ERRORS);
-  std::vector<std::wstring> messages;
-  bool progressShot = false;
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        HWND progress = FindDialog(ui::kRepairCaption);
-        if (progress != nullptr && !progressShot) {
-          test::CaptureScreenshot(progress, L"repair-progress");
-          progressShot = true;
-        }
-        if (HWND box = FindDialog(L"Quarvelo", main)) {
-          messages.push_back(MessageText(box));
-          PostMessageW(box, WM_COMMAND, IDOK, 0);
-          WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5);
-        }
-        return progress == nullptr && progressShot && Find(main, IDC_STATS_DATE) != nullptr;
-      },
-      120));
+  const std::vector<std::wstring> messages = RepairUntilStatistics(main, L"repair-progress");
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages.front(),
             L"Couldn't set restore point because your Windows System Restore is turned off");
   EXPECT_EQ(library.isScanning(), 1);
-  EXPECT_GT(library.fixedCount(), 0);
-  HWND status = Find(main, IDC_STATS_STATUS);
-  ASSERT_NE(status, nullptr);
-  EXPECT_EQ(Text(status), L"All identified registry error(s) are fixed.");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  test::CaptureScreenshot(main, L"statistics-after-repair");
+  EXPECT_EQ(library.fixedCount(), ticked);
+  EXPECT_EQ(Text(Find(main, IDC_STATS_STATUS)), L"All identified registry error(s) are fixed.");
+  EXPECT_EQ(Text(Find(main, IDC_STATS_TOTAL_CLEANED)), L"Error(s) Cleaned: " + std::to_wstring(ticked));
+  EXPECT_EQ(Text(Find(main, IDC_STATS_TOTAL_IGNORED)), L"Error(s) Ignored: 1");
+  // No row of the repaired problems is kept by either list.
+  EXPECT_EQ(SendMessageW(results, kGetItemCount, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(live, kGetItemCount, 0, 0), 0);
+  Shot(main, L"statistics-after-repair");
+  Click(main, IDC_NAV_FIRST);
+  EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_HEALTH_LABEL)) == L"PC Health is Good"; }, 5));
+
+  // The next scan finds what was left ticked off: health "Bad" with its repair link, which
+  // repairs them all.
+  ASSERT_EQ(ScanToEnd(main), IDC_FIX_ERRORS);
+  Click(main, IDC_NAV_FIRST);
+  EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_HEALTH_LABEL)) == L"PC Health is Bad"; }, 5));
+  ASSERT_NE(Find(main, IDC_REPAIR_LINK), nullptr);
+  Shot(main, L"main-options-bad");
+  Click(main, IDC_REPAIR_LINK);
+  RepairUntilStatistics(main, nullptr);
+  Click(main, IDC_NAV_FIRST);
+  EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_HEALTH_LABEL)) == L"PC Health is Good"; }, 5));
+
+  // With AUTOREPAIR set, a scan that finds something repairs it without a click.
+  SetSetting(L"AUTOREPAIR", L"1");
+  SetSetting(L"RESTOREPOINT", L"0");
+  HKEY help = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\HELP", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &help, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t gone[] = L"C:\\QuarveloDemo\\gone-again";
+  RegSetValueExW(help, L"gui-test.hlp", 0, REG_SZ, reinterpret_cast<const BYTE*>(gone), sizeof(gone));
+  RegCloseKey(help);
+  Click(main, IDC_SCAN_NOW);
+  for (const std::wstring& message : RepairUntilStatistics(main, nullptr)) {
+    EXPECT_EQ(message.find(L"restore point"), std::wstring::npos);  // RESTOREPOINT 0: none asked
+  }
+  EXPECT_GE(library.fixedCount(), 1);
+  SetSetting(L"AUTOREPAIR", L"0");
+
+  // "Stop Scan": declined, the scan goes on; confirmed, it ends as cancelled.
+  Click(main, IDC_NAV_FIRST);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 5));
+  Click(main, IDC_SCAN_NOW);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_STOP_SCAN) != nullptr; }, 10));
+  for (const int answer : {IDNO, IDYES}) {
+    Click(main, IDC_STOP_SCAN);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (question = FindDialog(L"Quarvelo", main)) != nullptr; }, 10));
+    EXPECT_EQ(MessageText(question), ui::kStopScanQuestion);
+    if (answer == IDNO) test::CaptureScreenshot(question, L"stop-scan-question");
+    PostMessageW(question, WM_COMMAND, answer, 0);
+    if (answer == IDNO) {
+      HWND count = Find(main, IDC_SCAN_COUNT);
+      const std::wstring then = Text(count);
+      EXPECT_TRUE(WaitFor([&] { return Text(count) != then; }, 20)) << "the scan did not go on";
+      EXPECT_EQ(library.isScanning(), 0);
+    }
+  }
+  EXPECT_TRUE(WaitFor([&] { return library.isScanning() == 1; }, 20));
+  EXPECT_TRUE(WaitFor([&] { return Find(main, IDC_STOP_SCAN) == nullptr; }, 20));
 
   // An idle window closes and the export returns 1.
   PostMessageW(main, WM_CLOSE, 0, 0);
