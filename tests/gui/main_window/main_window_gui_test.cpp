@@ -457,3 +457,40 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(MainWindowGui, FirstStartWithoutAnUpdaterSaysNothingAndClosingStoresTheTable) {
+  const LIBRARY library = Load();
+  ASSERT_NE(library.firstStart, nullptr);
+  int result = -1;
+  std::thread ui([&] { result = library.firstStart(); });
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = FindDialog(ui::kMainCaption)) != nullptr; }, 30));
+  // The start-up check finds no updater beside the program: no "Could not launch program.".
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(FindDialog(L"Quarvelo", main), nullptr);
+  // Enter and Escape do nothing.
+  PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+  PostMessageW(main, WM_COMMAND, IDOK, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(IsWindow(main));
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  ui.join();
+  EXPECT_EQ(result, 1);
+  // Closing wrote the three values of every category.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  for (const wchar_t* name : {L"Fonts", L"EFonts", L"FFonts", L"File Association References",
+                              L"EFile Association References", L"FFile Association References"}) {
+    EXPECT_EQ(RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS)
+        << ToUtf8(name);
+  }
+  RegCloseKey(key);
+  FreeLibrary(library.module);
+}
+
+}  // namespace
+}  // namespace qv
