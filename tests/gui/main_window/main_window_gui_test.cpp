@@ -471,6 +471,29 @@ TEST(MainWindowGui, FirstStartWithoutAnUpdaterSaysNothingAndClosingStoresTheTabl
   // The start-up check finds no updater beside the program: no "Could not launch program.".
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_EQ(FindDialog(L"Quarvelo", main), nullptr);
+  // A category's name toggles its check box; with none ticked, "Scan Now" asks for one and
+  // starts nothing.
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 10));
+  for (int i = 0; i < 11; ++i) {
+    HWND check = Find(main, IDC_CATEGORY_CHECK_FIRST + i);
+    if (i == 2) {
+      HWND name = Find(main, IDC_CATEGORY_NAME_FIRST + i);
+      PostMessageW(name, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+      PostMessageW(name, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    } else {
+      PostMessageW(check, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    EXPECT_TRUE(WaitFor([&] { return SendMessageW(check, BM_GETCHECK, 0, 0) == BST_UNCHECKED; }, 5))
+        << "category " << i;
+  }
+  Click(main, IDC_SCAN_NOW);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = FindDialog(L"Quarvelo", main)) != nullptr; }, 10));
+  EXPECT_EQ(MessageText(box), ui::kSelectOneCategory);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }, 5));
+  EXPECT_EQ(library.isScanning(), 1);
+  EXPECT_NE(Find(main, IDC_SCAN_NOW), nullptr);  // still on the options page
   // Enter and Escape do nothing.
   PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
   PostMessageW(main, WM_COMMAND, IDOK, 0);
