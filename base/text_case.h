@@ -3,7 +3,7 @@
 // names. One definition for both builds, so a path or a key name folds the same way natively and
 // on Windows.
 //
-// The table is the system's own simple case mapping of the Basic Multilingual Plane
+// The table is the simple case mapping of Windows for the Basic Multilingual Plane
 // (CharUpperBuffW and CharLowerBuffW, generated into case_table.inc by scripts/gen-case-table):
 // every letter pairs as Windows pairs it (y with diaeresis with U+0178, Greek and Cyrillic and
 // the other scripts included); a unit without a single-unit counterpart (the micro sign, sharp s,

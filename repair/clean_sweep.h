@@ -18,7 +18,7 @@
 
 namespace qv {
 
-// The refusals of the sweep itself, apart from the system's own errors.
+// The refusals of the sweep itself, beside the error codes the registry and file system give.
 // A root, a hive or a container of the checks: never deleted.
 inline constexpr ErrorCode kErrorProtectedKey = kErrorInvalidParameter;
 // No registry backup file is set while a backup is required: nothing is deleted.

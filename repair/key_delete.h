@@ -1,7 +1,7 @@
 // Deleting a registry key and everything below it without ever following a registry link.
 //
 // Why: a path through a link opens the link's target, so RegDeleteKeyW on a link's path deletes
-// the TARGET, and the system's own recursive tree deletions, run on a key that holds a link,
+// the TARGET, and the recursive tree deletions of the Win32 API, run on a key that holds a link,
 // delete the target's whole tree, somewhere else in the registry. A .reg backup cannot hold a
 // link either. So a key that is a link, or holds one anywhere below it, is neither backed up nor
 // deleted: the result is kErrorReparsePointEncountered and the caller keeps the problem.

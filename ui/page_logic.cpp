@@ -75,10 +75,10 @@ std::wstring FormatNumbered(std::wstring_view format,
 
 std::wstring FormatCount(std::wstring_view format, std::int64_t number) {
   std::wstring text(format);
-  for (std::wstring_view spec : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
-    const std::size_t at = text.find(spec);
+  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
+    const std::size_t at = text.find(conversion);
     if (at != std::wstring::npos) {
-      text.replace(at, spec.size(), DecimalText(number));
+      text.replace(at, conversion.size(), DecimalText(number));
       break;
     }
   }
