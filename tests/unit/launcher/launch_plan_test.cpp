@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/utf16.h"
-#include "launcher/launcher_texts.h"
 #include "launcher/library_binding.h"
 #include "platform/memory/memory_registry.h"
 
@@ -89,46 +88,45 @@ TEST(LaunchPlan, SecondInstanceAndLibraryPath) {
   EXPECT_EQ(LibraryPathBeside(L""), L"");
 }
 
-// A loader over named files and modules, recording every call.
+// A loader over one module with the given exports, recording every call in g_log.
+std::vector<std::string> g_log;
+std::int32_t ClosedNormally() {
+  g_log.push_back("call");
+  return 1;
+}
+std::int32_t LeftOpen() {
+  g_log.push_back("call");
+  return 0;
+}
+
 class CRecordingLoader final : public ILibraryLoader {
  public:
-  std::vector<std::wstring> files;                  // the files that exist
+  std::wstring file;  // the one file that exists
   bool loadFails = false;
-  std::map<std::string, std::int32_t> exportResults;  // the exports the module has
-  std::vector<std::string> log;
+  std::map<std::string, ExportFunction> exports;
 
+  CRecordingLoader() { g_log.clear(); }
   bool FileExists(std::wstring_view path) override {
-    log.push_back("exists " + ToUtf8(path));
-    for (const std::wstring& file : files) {
-      if (file == path) return true;
-    }
-    return false;
+    g_log.push_back("exists " + ToUtf8(path));
+    return path == file;
   }
   Module Load(std::wstring_view path) override {
-    log.push_back("load " + ToUtf8(path));
+    g_log.push_back("load " + ToUtf8(path));
     return loadFails ? nullptr : &m_module;
   }
   ExportFunction FindExport(Module module, const char* name) override {
     EXPECT_EQ(module, &m_module);
-    log.push_back(std::string("find ") + name);
-    const auto found = exportResults.find(name);
-    if (found == exportResults.end()) return nullptr;
-    s_nextResult = found->second;
-    s_calls = &log;
-    return [] {
-      s_calls->push_back("call");
-      return s_nextResult;
-    };
+    g_log.push_back(std::string("find ") + name);
+    const auto found = exports.find(name);
+    return found != exports.end() ? found->second : nullptr;
   }
   void Free(Module module) override {
     EXPECT_EQ(module, &m_module);
-    log.push_back("free");
+    g_log.push_back("free");
   }
 
  private:
   int m_module = 0;
-  static inline std::int32_t s_nextResult = 0;
-  static inline std::vector<std::string>* s_calls = nullptr;
 };
 
 TEST(LibraryBinding, LoadsOnFirstCallAndUnloadsOnlyAfterANormalClose) {
@@ -139,19 +137,19 @@ TEST(LibraryBinding, LoadsOnFirstCallAndUnloadsOnlyAfterANormalClose) {
     CRecordingLoader loader;
     CLibraryBinding binding(loader, kPath);
     EXPECT_EQ(binding.Call("ShowMainDialog"), std::nullopt);
-    EXPECT_EQ(loader.log, (Log{"exists C:\\Q\\QuarveloDll.dll"}));
+    EXPECT_EQ(g_log, (Log{"exists C:\\Q\\QuarveloDll.dll"}));
   }
   {
     SCOPED_TRACE("no path: not even looked for");
     CRecordingLoader loader;
     CLibraryBinding binding(loader, L"");
     EXPECT_EQ(binding.Call("ShowMainDialog"), std::nullopt);
-    EXPECT_TRUE(loader.log.empty());
+    EXPECT_TRUE(g_log.empty());
   }
   {
     SCOPED_TRACE("the file does not load");
     CRecordingLoader loader;
-    loader.files = {kPath};
+    loader.file = kPath;
     loader.loadFails = true;
     CLibraryBinding binding(loader, kPath);
     EXPECT_EQ(binding.Call("ShowMainDialog"), std::nullopt);
@@ -160,8 +158,8 @@ TEST(LibraryBinding, LoadsOnFirstCallAndUnloadsOnlyAfterANormalClose) {
   {
     SCOPED_TRACE("normal close unloads; the next call loads again; a missing export keeps it");
     CRecordingLoader loader;
-    loader.files = {kPath};
-    loader.exportResults = {{"ShowStartScan", 1}, {"ShowMainDialog", 0}};
+    loader.file = kPath;
+    loader.exports = {{"ShowStartScan", ClosedNormally}, {"ShowMainDialog", LeftOpen}};
     CLibraryBinding binding(loader, kPath);
     EXPECT_EQ(binding.Call("ShowStartScan"), 1);
     EXPECT_FALSE(binding.loaded());
@@ -169,20 +167,11 @@ TEST(LibraryBinding, LoadsOnFirstCallAndUnloadsOnlyAfterANormalClose) {
     EXPECT_TRUE(binding.loaded());
     EXPECT_EQ(binding.Call("ShowMainDialog"), 0);
     EXPECT_TRUE(binding.loaded());
-    EXPECT_EQ(loader.log, (Log{"exists C:\\Q\\QuarveloDll.dll", "load C:\\Q\\QuarveloDll.dll",
+    EXPECT_EQ(g_log, (Log{"exists C:\\Q\\QuarveloDll.dll", "load C:\\Q\\QuarveloDll.dll",
                                "find ShowStartScan", "call", "free",
                                "exists C:\\Q\\QuarveloDll.dll", "load C:\\Q\\QuarveloDll.dll",
                                "find ShowMainDialogFirst", "find ShowMainDialog", "call"}));
   }
-}
-
-TEST(LauncherTexts, SpelledAsTheLibraryAndTheTaskExpect) {
-  EXPECT_EQ(std::wstring(kInstanceName), L"Quarvelo");
-  EXPECT_EQ(std::wstring(kSplashTitle), L"QUARVELO");
-  EXPECT_EQ(std::wstring(kLibraryFileName), L"QuarveloDll.dll");
-  EXPECT_EQ(std::string(kNoLibraryText), "Message printed from executable\n");
-  EXPECT_EQ(kSplashMilliseconds, 4000u);
-  EXPECT_EQ(kCloseRetryDelayMs, 100u);
 }
 
 }  // namespace

@@ -5,12 +5,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/utf16.h"
@@ -51,18 +48,9 @@ std::wstring Record(const wchar_t* name) {
   return buffer;
 }
 
-void SetValue(HKEY root, const wchar_t* subkey, const wchar_t* name, DWORD type, const void* data,
-              DWORD bytes) {
-  HKEY raw = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
-            ERROR_SUCCESS);
-  CUniqueHandle<CWin32KeyTraits> key(raw);
-  ASSERT_EQ(RegSetValueExW(raw, name, 0, type, static_cast<const BYTE*>(data), bytes),
-            ERROR_SUCCESS);
-}
-
 void SetRecordNumber(const wchar_t* name, DWORD value) {
-  SetValue(HKEY_CURRENT_USER, kRecordKey, name, REG_DWORD, &value, sizeof(value));
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRecordKey, name, REG_DWORD, &value, sizeof(value)),
+            ERROR_SUCCESS);
 }
 
 void ResetRecords(DWORD result = 1) {
@@ -73,15 +61,12 @@ void ResetRecords(DWORD result = 1) {
 // nullptr: no "Splash" value at all.
 void SetSplash(const wchar_t* text) {
   if (text == nullptr) {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_SET_VALUE, &raw) == ERROR_SUCCESS) {
-      RegDeleteValueW(raw, L"Splash");
-      RegCloseKey(raw);
-    }
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kProductKey, L"Splash");
     return;
   }
-  SetValue(HKEY_LOCAL_MACHINE, kProductKey, L"Splash", REG_SZ, text,
-           static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kProductKey, L"Splash", REG_SZ, text,
+                            static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
 }
 
 // ---- Windows, found from outside ----
@@ -100,11 +85,14 @@ HWND FindTopLevel(const wchar_t* caption, DWORD processId = 0) {
   return nullptr;
 }
 
+// Polls `done` every 20 ms, meanwhile handling the messages of the test's own windows.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   while (!done()) {
     if (GetTickCount64() > end) return false;
-    Sleep(20);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
   }
   return true;
 }
@@ -140,22 +128,25 @@ class CLauncherRun {
     m_processId = process.dwProcessId;
   }
   ~CLauncherRun() {
-    if (m_process && !WaitForExit(0)) TerminateProcess(m_process.get(), 99);
+    if (running()) TerminateProcess(m_process.get(), 99);
   }
   CLauncherRun(const CLauncherRun&) = delete;
   CLauncherRun& operator=(const CLauncherRun&) = delete;
 
-  [[nodiscard]] bool WaitForExit(DWORD timeoutMs) {
-    return m_process && WaitForSingleObject(m_process.get(), timeoutMs) == WAIT_OBJECT_0;
+  [[nodiscard]] bool running() {
+    return m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT;
   }
-  [[nodiscard]] bool running() { return m_process && !WaitForExit(0); }
+  [[nodiscard]] bool WaitForExit(DWORD timeoutMs) {
+    return m_process && WaitUntil([this] { return !running(); }, timeoutMs);
+  }
   [[nodiscard]] DWORD exitCode() {
     DWORD code = 0xDEADBEEF;
     GetExitCodeProcess(m_process.get(), &code);
     return code;
   }
-  // What it wrote, once it has ended. Read from what the pipe holds, not up to its end: Wine's
-  // desktop process, started with the first window, may hold a copy of the writing end.
+  // What it wrote, once it has ended: what the pipe holds. Reading up to the pipe's end waits
+  // for ever under Wine once the child has opened a window (a copy of the writing end outlives
+  // the child).
   [[nodiscard]] std::string output() {
     std::string bytes;
     DWORD available = 0;
@@ -240,73 +231,33 @@ TEST(Launcher, WithoutTheLibraryItSaysSoOnStandardOutputAndEnds) {
   }
 }
 
-// Top-level windows of the test's own process captioned "Quarvelo" and "quarvelo", on a thread
-// of their own that answers what is sent to them: a second instance must take neither for the
-// running instance's window.
-class CDecoyWindows {
- public:
-  CDecoyWindows() {
-    {
-      std::lock_guard lock(s_lock);
-      s_received.clear();
-    }
-    m_thread = std::thread([this] { Run(); });
-    std::unique_lock lock(m_lock);
-    m_ready.wait(lock, [this] { return m_made; });
-  }
-  ~CDecoyWindows() {
-    PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-    m_thread.join();
-  }
-  CDecoyWindows(const CDecoyWindows&) = delete;
-  CDecoyWindows& operator=(const CDecoyWindows&) = delete;
+// Top-level windows of the test's own process captioned "Quarvelo" and "quarvelo" (answered
+// while the test waits, since its waits handle messages): a second instance must take neither
+// for the running instance's main window.
+std::vector<UINT> g_decoyMessages;
 
-  // The messages WM_CLOSE, 1126 and 1127 that reached either window.
-  [[nodiscard]] std::vector<UINT> received() {
-    std::lock_guard lock(s_lock);
-    return s_received;
+LRESULT CALLBACK DecoyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE || message == 1126 || message == 1127) {
+    g_decoyMessages.push_back(message);
+    return 0;
   }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE || message == 1126 || message == 1127) {
-      std::lock_guard lock(s_lock);
-      s_received.push_back(message);
-      return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+std::vector<CUniqueHandle<CWin32WindowTraits>> MakeDecoys() {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DecoyProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"QuarveloLauncherTestDecoy";
+  RegisterClassW(&windowClass);
+  std::vector<CUniqueHandle<CWin32WindowTraits>> decoys;
+  for (const wchar_t* caption : {L"Quarvelo", L"quarvelo"}) {
+    decoys.emplace_back(CreateWindowExW(0, windowClass.lpszClassName, caption,
+                                        WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                        windowClass.hInstance, nullptr));
   }
-  void Run() {
-    m_threadId = GetCurrentThreadId();
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"QuarveloLauncherTestDecoy";
-    RegisterClassW(&windowClass);
-    HWND first = CreateWindowExW(0, windowClass.lpszClassName, L"Quarvelo", WS_OVERLAPPEDWINDOW,
-                                 0, 0, 100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    HWND second = CreateWindowExW(0, windowClass.lpszClassName, L"quarvelo", WS_OVERLAPPEDWINDOW,
-                                  0, 0, 100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    {
-      std::lock_guard lock(m_lock);
-      m_made = true;
-    }
-    m_ready.notify_all();
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
-    DestroyWindow(first);
-    DestroyWindow(second);
-    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
-  }
-
-  std::thread m_thread;
-  DWORD m_threadId = 0;
-  std::mutex m_lock;
-  std::condition_variable m_ready;
-  bool m_made = false;
-  static inline std::mutex s_lock;  // the window procedure has no object: one set of decoys
-  static inline std::vector<UINT> s_received;
-};
+  return decoys;
+}
 
 // Waits for the main window's record of messages to become `expected`.
 ::testing::AssertionResult MessagesBecome(const wchar_t* expected) {
@@ -323,7 +274,7 @@ TEST(Launcher, ASecondInstanceForwardsToTheRunningOneAndEnds) {
   ASSERT_TRUE(WaitUntil(
       [&] { return (mainWindow = FindTopLevel(L"Quarvelo", first.processId())) != nullptr; },
       kGenerousMs));
-  CDecoyWindows decoys;  // made after the main window, so above it in the window order
+  const auto decoys = MakeDecoys();  // made after the main window: above it in the window order
 
   RunSecondInstance(L"");
   EXPECT_TRUE(MessagesBecome(L"1127;"));
@@ -344,7 +295,7 @@ TEST(Launcher, ASecondInstanceForwardsToTheRunningOneAndEnds) {
   // Only the first instance called the library, and unloaded it after its result of 1.
   EXPECT_EQ(Record(L"Calls"), L"ShowMainDialog;");
   EXPECT_EQ(Record(L"Unload"), L"FreeLibrary");
-  EXPECT_TRUE(decoys.received().empty());
+  EXPECT_TRUE(g_decoyMessages.empty());
 }
 
 TEST(Launcher, ProgramCarriesItsIconManifestAndVersion) {
