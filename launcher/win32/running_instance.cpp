@@ -17,6 +17,12 @@ bool HasExactCaption(HWND window) {
   return length == kNameChars && std::wstring_view(caption, length) == kInstanceName;
 }
 
+// The instance's main window, not one of its message boxes (they carry the same caption): a
+// window of its own, with no owner and no message text (the message box's control 0xFFFF).
+bool IsMainWindow(HWND window) {
+  return ::GetWindow(window, GW_OWNER) == nullptr && ::GetDlgItem(window, 0xFFFF) == nullptr;
+}
+
 bool SameFileName(std::wstring_view a, std::wstring_view b) {
   return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -49,7 +55,9 @@ HWND FindRunningInstanceWindow(std::wstring_view programFileName) {
   // FindWindowExW compares captions without regard to letter case; the exact test follows.
   HWND window = nullptr;
   while ((window = ::FindWindowExW(nullptr, window, nullptr, kInstanceName)) != nullptr) {
-    if (HasExactCaption(window) && RunsProgramNamed(window, programFileName)) return window;
+    if (HasExactCaption(window) && IsMainWindow(window) && RunsProgramNamed(window, programFileName)) {
+      return window;
+    }
   }
   return nullptr;
 }
