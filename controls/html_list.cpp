@@ -344,36 +344,21 @@ CRegistryProblem* CHTMLListModel::IgnoreRow(std::size_t index) {
 }
 
 // Up and down step over the rows a collapsed category hides.
-bool CHTMLListModel::OnKeyUp() {
-  int next = -1;
-  if (m_selected < 0) {
-    for (int i = 0; i < ItemCount() && next < 0; ++i) {
-      if (IsShown(i)) next = i;
-    }
-  } else {
-    next = m_selected;
-    for (int i = m_selected - 1; i >= 0; --i) {
-      if (IsShown(i)) {
-        next = i;
-        break;
-      }
-    }
-  }
-  if (next < 0) return false;
-  m_selected = next;
-  ScrollIntoView(next);
-  return true;
-}
+bool CHTMLListModel::OnKeyUp() { return MoveSelection(-1); }
 
-bool CHTMLListModel::OnKeyDown() {
+bool CHTMLListModel::OnKeyDown() { return MoveSelection(+1); }
+
+bool CHTMLListModel::MoveSelection(int step) {
+  // With no row selected, up starts at the first shown row and down at the last one.
   int next = -1;
   if (m_selected < 0) {
-    for (int i = ItemCount() - 1; i >= 0 && next < 0; --i) {
+    const int first = step < 0 ? 0 : ItemCount() - 1;
+    for (int i = first; i >= 0 && i < ItemCount() && next < 0; i -= step) {
       if (IsShown(i)) next = i;
     }
   } else {
     next = m_selected;
-    for (int i = m_selected + 1; i < ItemCount(); ++i) {
+    for (int i = m_selected + step; i >= 0 && i < ItemCount(); i += step) {
       if (IsShown(i)) {
         next = i;
         break;

@@ -208,6 +208,7 @@ class CHTMLListModel {
   bool ToggleProblem(std::size_t index);
   CRegistryProblem* IgnoreRow(std::size_t index);
   void ScrollIntoView(int index);
+  bool MoveSelection(int step);  // -1 up, +1 down, over the shown rows
   [[nodiscard]] HTMLLIST_CLICK Finish(HTMLLIST_CLICK click) const;
 
   HTMLLIST_KIND m_kind;
