@@ -6,6 +6,7 @@
 //   QuarveloCli.exe backups [--json]
 //   QuarveloCli.exe restore NAME
 //   QuarveloCli.exe backup
+//   QuarveloCli.exe schedule show [--json] | create [--daily HH:MM] | delete
 #pragma once
 
 #include <string>

@@ -26,6 +26,8 @@
 namespace qv {
 
 inline constexpr wchar_t kScanTaskParameters[] = L"-t";
+// The heading above the schedule list.
+inline constexpr wchar_t kScheduleListHeading[] = L"Scheduled to run at:";
 // The one line of the schedule list when no trigger is active.
 inline constexpr wchar_t kScheduleNotActiveLine[] = L"System scan schedule is not active";
 inline constexpr wchar_t kLauncherFileName[] = L"Quarvelo.exe";

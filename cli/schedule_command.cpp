@@ -1,0 +1,162 @@
+#include "cli/schedule_command.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "base/utf16.h"
+#include "cli/report.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_scheduled_tasks.h"
+#include "platform/win32/win32_shell.h"
+#include "tools/schedule.h"
+
+namespace qv {
+namespace {
+
+constexpr char kScheduleDescription[] = "Show or make the scheduled scan's task";
+constexpr char kScheduleDetails[] =
+    "The scheduled scan is the Task Scheduler task \"Quarvelo\": it starts Quarvelo.exe -t (open\n"
+    "and scan at once) at the times of its triggers, while its user is logged on. The main\n"
+    "window's Manage Schedule makes it too and edits its triggers.\n"
+    "Exit codes: 0 done, 1 the Task Scheduler refused, 2 usage error.\n";
+constexpr char kShowDescription[] = "List the task's triggers as the schedule page lists them";
+constexpr char kCreateDescription[] =
+    "Make the task for Quarvelo.exe beside this program (kept when it exists)";
+constexpr char kDeleteDescription[] = "Delete the task";
+
+std::wstring HexCode(ErrorCode code) {
+  wchar_t buffer[16] = {};
+  std::swprintf(buffer, 16, L"0x%x", static_cast<unsigned>(code));
+  return buffer;
+}
+
+// "H:MM" or "HH:MM" on the 24-hour clock.
+bool ParseClockTime(const std::string& text, int* hour, int* minute) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0 || colon > 2 || text.size() != colon + 3) {
+    return false;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i != colon && (text[i] < '0' || text[i] > '9')) return false;
+  }
+  *hour = std::stoi(text.substr(0, colon));
+  *minute = std::stoi(text.substr(colon + 1));
+  return *hour <= 23 && *minute <= 59;
+}
+
+// Quarvelo.exe in this program's folder: the scheduled task starts the launcher, never the
+// console.
+std::wstring LauncherBesideThisProgram() {
+  CWin32Shell shell;
+  const std::wstring program = shell.ModuleFileName();
+  const std::size_t slash = program.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? std::wstring() : program.substr(0, slash);
+  return folder + L"\\" + kLauncherFileName;
+}
+
+int Show(bool json, const CStdStream& out) {
+  CWin32ScheduledTasks tasks;
+  const SCAN_TASK task = ScanTaskFor(LauncherBesideThisProgram());
+  const bool exists = tasks.TaskExists(task.name);
+  std::vector<std::wstring> triggers;
+  if (GetTriggerStrings(tasks, task.name, &triggers)) SortAsListBox(&triggers);
+  if (json) {
+    using Json = nlohmann::ordered_json;
+    Json report = Json::object();
+    report["task"] = exists;
+    Json lines = Json::array();
+    for (const std::wstring& line : triggers) lines.push_back(ToUtf8(line));
+    report["triggers"] = lines;
+    return out.WriteUtf8(report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n")
+               ? 0
+               : kExitError;
+  }
+  std::wstring text = std::wstring(kScheduleListHeading) + L"\n";
+  for (const std::wstring& line : ScheduleLines(tasks, task.name)) text += L"  " + line + L"\n";
+  if (!exists) text += L"(there is no task " + task.name + L" in the Task Scheduler)\n";
+  return out.WriteText(text) ? 0 : kExitError;
+}
+
+int Create(const std::string& daily, const CStdStream& out, const CStdStream& err) {
+  int hour = 0;
+  int minute = 0;
+  if (!daily.empty() && !ParseClockTime(daily, &hour, &minute)) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: --daily needs a time HH:MM (0:00 to 23:59), not " +
+                                    FromUtf8(daily) + L"\n"));
+    return kExitError;
+  }
+  const SCAN_TASK task = ScanTaskFor(LauncherBesideThisProgram());
+  if (GetFileAttributesW(task.settings.application.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: " + task.settings.application +
+                                    L" is missing: a scheduled scan could not start\n"));
+    return 1;
+  }
+  CWin32ScheduledTasks tasks;
+  std::wstring text;
+  if (tasks.TaskExists(task.name)) {
+    text = L"The scheduled task " + task.name + L" exists already; it is kept as it is\n";
+  } else {
+    const ErrorCode created = CreateScanTask(tasks, task);
+    if (created != kErrorSuccess) {
+      static_cast<void>(err.WriteText(L"QuarveloCli: the scheduled task " + task.name +
+                                      L" could not be created (error " + HexCode(created) +
+                                      L")\n"));
+      return 1;
+    }
+    text = L"Created the scheduled task " + task.name + L": \"" + task.settings.application +
+           L"\" " + task.settings.parameters + L"\n";
+  }
+  if (!daily.empty()) {
+    CWin32Clock clock;
+    const SCHEDULE_TRIGGER trigger = DailyTrigger(clock.ToLocalTime(clock.Now()), hour, minute);
+    const ErrorCode added = tasks.AddTrigger(task.name, trigger);
+    if (added != kErrorSuccess) {
+      static_cast<void>(out.WriteText(text));
+      static_cast<void>(err.WriteText(L"QuarveloCli: the trigger could not be added (error " +
+                                      HexCode(added) + L")\n"));
+      return 1;
+    }
+    text += L"Added the trigger: " + DescribeTrigger(trigger) + L"\n";
+  }
+  return out.WriteText(text) ? 0 : kExitError;
+}
+
+int Delete(const CStdStream& out, const CStdStream& err) {
+  CWin32ScheduledTasks tasks;
+  const std::wstring name = ScanTaskFor(LauncherBesideThisProgram()).name;
+  const ErrorCode deleted = tasks.DeleteTask(name);
+  if (deleted != kErrorSuccess) {
+    static_cast<void>(err.WriteText(
+        L"QuarveloCli: the scheduled task " + name +
+        (deleted == kTaskNotFound ? std::wstring(L" does not exist\n")
+                                  : L" could not be deleted (error " + HexCode(deleted) + L")\n")));
+    return 1;
+  }
+  return out.WriteText(L"Deleted the scheduled task " + name + L"\n") ? 0 : kExitError;
+}
+
+}  // namespace
+
+CScheduleCommand::CScheduleCommand(CLI::App& app)
+    : m_command(app.add_subcommand("schedule", kScheduleDescription)) {
+  m_command->footer(kScheduleDetails);
+  m_command->require_subcommand(1, 1);
+  m_show = m_command->add_subcommand("show", kShowDescription);
+  m_show->add_flag("--json", m_json, "UTF-8 JSON {\"task\": true|false, \"triggers\": [\"...\"]}");
+  m_create = m_command->add_subcommand("create", kCreateDescription);
+  m_create->add_option("--daily", m_daily, "Also add a trigger every day at this time, from today")
+      ->type_name("HH:MM");
+  m_delete = m_command->add_subcommand("delete", kDeleteDescription);
+}
+
+int CScheduleCommand::Run(const CStdStream& out, const CStdStream& err) const {
+  if (m_show->parsed()) return Show(m_json, out);
+  if (m_create->parsed()) return Create(m_daily, out, err);
+  if (m_delete->parsed()) return Delete(out, err);
+  return kExitError;
+}
+
+}  // namespace qv
