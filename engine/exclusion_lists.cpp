@@ -603,6 +603,56 @@ bool CExclusionLists::RemoveFirstVisibleMatch(std::wstring_view identity) {
   return false;
 }
 
+bool CExclusionLists::RemoveVisibleEntryIf(std::size_t position,
+                                           const EXCLUSION_ENTRY& expected) {
+  std::unique_lock lock(m_lock);
+  const std::size_t index = m_state.shippedCount + position;
+  if (position >= m_state.ignore.size() || index >= m_state.ignore.size()) return false;
+  if (m_state.ignore[index].entry != expected) return false;
+  m_state.ignore.erase(m_state.ignore.begin() + static_cast<std::ptrdiff_t>(index));
+  m_state.ignoreChanged = true;
+  return true;
+}
+
+ErrorCode CExclusionLists::ForgetBlockedIdentity(int category, std::wstring_view identity) {
+  if (!IsValidCategory(category)) return kErrorInvalidParameter;
+  std::lock_guard storage(m_storageMutex);
+  IRegistry& registry = m_platform.registry;
+  CRegKey subkey(registry);
+  std::wstring path = ProductSubkey(m_productName);
+  path.push_back(L'\\');
+  path += kBlockedSubkey;
+  path.push_back(L'\\');
+  path += BlockedCategoryValueName(category);
+  ErrorCode rc = subkey.Open(kHkeyLocalMachine, path, kKeyRead | kKeySetValue);
+  if (rc == kErrorFileNotFound || rc == kErrorPathNotFound) return kErrorSuccess;
+  if (rc != kErrorSuccess) return rc;
+
+  // The names first, the deletions after: deleting while enumerating would skip values.
+  std::vector<std::wstring> matching;
+  std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
+  std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
+  for (std::uint32_t index = 0;; ++index) {
+    std::uint32_t nameChars = kBlockedNameMaxChars + 1;
+    std::uint32_t dataBytes = kBlockedDataMaxBytes;
+    std::uint32_t type = kRegNone;
+    if (registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type, data.data(),
+                           &dataBytes) != kErrorSuccess) {
+      break;
+    }
+    const std::wstring text(TruncateAtNul(
+        FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
+    if (!text.empty() && EqualsIgnoringAsciiCase(text, identity)) {
+      matching.emplace_back(name.data(), nameChars);
+    }
+  }
+  for (const std::wstring& value : matching) {
+    rc = registry.DeleteValue(subkey.get(), value);
+    if (rc != kErrorSuccess && rc != kErrorFileNotFound) return rc;
+  }
+  return kErrorSuccess;
+}
+
 std::size_t CExclusionLists::ShippedCount() const {
   std::shared_lock lock(m_lock);
   return m_state.shippedCount;

@@ -199,6 +199,16 @@ class CExclusionLists final : public IProblemFilter {
   // The page's removal of a checked row in one step: removes the first visible entry whose
   // identity equals the text ignoring ASCII case. False when none does.
   [[nodiscard]] bool RemoveFirstVisibleMatch(std::wstring_view identity);
+  // Removes the entry at the position only when it is still `expected` (category and identity
+  // exactly), in one step, and marks the ignore list changed: a row shown before the lists were
+  // reloaded never takes another entry with it. False (nothing changed) otherwise.
+  [[nodiscard]] bool RemoveVisibleEntryIf(std::size_t position, const EXCLUSION_ENTRY& expected);
+  // Deletes from the blocked store every value of the category's subkey whose data equals the
+  // identity ignoring ASCII case (read as the load reads the store), so that an entry taken off
+  // the ignore list does not come back from the store at the next load. Values past the load's
+  // limits are never read, and stay. A missing store or subkey is not a failure; otherwise the
+  // first error of opening or deleting.
+  [[nodiscard]] ErrorCode ForgetBlockedIdentity(int category, std::wstring_view identity);
 
   // Inspection.
   [[nodiscard]] std::size_t ShippedCount() const;
