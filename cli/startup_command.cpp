@@ -19,7 +19,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr char kStartupDescription[] = "List the programs that start with Windows, switch them off or on";
+constexpr char kStartupDescription[] =
+    "List the programs that start with Windows, switch them off or on";
 constexpr char kListDescription[] = "List the startup entries";
 constexpr char kDisableDescription[] = "Switch a startup entry off (it can be switched on again)";
 constexpr char kEnableDescription[] = "Switch a disabled startup entry on again";
@@ -28,10 +29,11 @@ constexpr char kStartupDetails[] =
     "HKEY_LOCAL_MACHINE, the shortcuts of the user's and the common Startup folder, and the\n"
     "entries disabled in the System Configuration Utility's format (records under\n"
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSConfig), whichever tool disabled\n"
-    "them. Disabling a Run value moves it into a startupreg record; disabling a shortcut moves the\n"
-    "file into the pss folder of the Windows folder and writes a startupfolder record; enabling\n"
-    "puts it back and removes the record. The records live under HKEY_LOCAL_MACHINE: disable and\n"
-    "enable need administrator rights (run them from an elevated prompt); list does not.\n\n"
+    "them. Disabling a Run value moves it into a startupreg record; disabling a shortcut\n"
+    "moves the file into the pss folder of the Windows folder and writes a startupfolder\n"
+    "record; enabling puts it back and removes the record. The records live under\n"
+    "HKEY_LOCAL_MACHINE: disable and enable need administrator rights (run them from an\n"
+    "elevated prompt); list does not.\n\n"
     "NAME is an entry's name as list shows it (any case). When a name is listed more than once,\n"
     "--location names the entry by its location text as list shows it.\n\n"
     "Output: list writes one line per entry (On or Off, name, command, location, separated by\n"
@@ -106,9 +108,10 @@ CStartupCommand::CStartupCommand(CLI::App& program) {
   m_enable = m_command->add_subcommand("enable", kEnableDescription);
   for (CLI::App* command : {m_disable, m_enable}) {
     command->add_option("NAME", m_name, "The entry's name, as list shows it")->required();
-    command->add_option("--location", m_location,
-                        "The entry's location text, as list shows it, when the name is listed "
-                        "more than once")
+    command
+        ->add_option("--location", m_location,
+                     "The entry's location text, as list shows it, when the name is listed "
+                     "more than once")
         ->type_name("TEXT");
   }
 }

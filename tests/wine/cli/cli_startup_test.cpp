@@ -26,8 +26,8 @@ std::vector<BYTE> RawValue(HKEY root, const std::wstring& subkey, const std::wst
   std::vector<BYTE> data(4096);
   DWORD bytes = static_cast<DWORD>(data.size());
   *type = REG_NONE;
-  if (RegGetValueW(root, subkey.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, type,
-                   data.data(), &bytes) != ERROR_SUCCESS) {
+  if (RegGetValueW(root, subkey.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, type, data.data(),
+                   &bytes) != ERROR_SUCCESS) {
     return {};
   }
   data.resize(bytes);
