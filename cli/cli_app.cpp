@@ -15,6 +15,7 @@
 #include "base/utf16.h"
 #include "cli/console_output.h"
 #include "cli/report.h"
+#include "cli/startup_command.h"
 #include "platform/win32/registry_editor_win32.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
@@ -427,6 +428,8 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
 
   CLI::App* backupCommand = app.add_subcommand("backup", kBackupDescription);
 
+  const CStartupCommand startupCommand(app);
+
   std::vector<std::string> utf8;
   utf8.reserve(args.size());
   for (const std::wstring& arg : args) utf8.push_back(ToUtf8(arg));
@@ -453,6 +456,7 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   if (backupsCommand->parsed()) return RunBackups(backupsJson, out, err);
   if (restoreCommand->parsed()) return RunRestore(restoreName, out, err);
   if (backupCommand->parsed()) return RunBackup(out, err);
+  if (startupCommand.Parsed()) return startupCommand.Run(out, err);
   return RunScan(arguments, out, err);
 }
 

@@ -6,6 +6,7 @@
 //   QuarveloCli.exe backups [--json]
 //   QuarveloCli.exe restore NAME
 //   QuarveloCli.exe backup
+//   QuarveloCli.exe startup list [--json] | disable NAME | enable NAME  (cli/startup_command.h)
 #pragma once
 
 #include <string>

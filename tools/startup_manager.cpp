@@ -107,8 +107,9 @@ std::wstring RecordValue(const CRegKey& record, std::wstring_view name) {
 
 // Writes every value of a new record; on any failure the record is deleted again and the
 // failure returned.
-ErrorCode WriteRecord(IRegistry& registry, const std::wstring& recordPath,
-                      std::initializer_list<std::pair<std::wstring_view, std::wstring_view>> values) {
+ErrorCode WriteRecord(
+    IRegistry& registry, const std::wstring& recordPath,
+    std::initializer_list<std::pair<std::wstring_view, std::wstring_view>> values) {
   ErrorCode rc = kErrorSuccess;
   {
     CRegKey record(registry);
@@ -122,7 +123,8 @@ ErrorCode WriteRecord(IRegistry& registry, const std::wstring& recordPath,
       if (rc != kErrorSuccess) break;
     }
   }
-  if (rc != kErrorSuccess) static_cast<void>(DeleteKeyTree(registry, kHkeyLocalMachine, recordPath));
+  if (rc != kErrorSuccess)
+    static_cast<void>(DeleteKeyTree(registry, kHkeyLocalMachine, recordPath));
   return rc;
 }
 
@@ -175,8 +177,7 @@ ErrorCode EnableRunValue(const CPlatform& platform, const StartupItem& item) {
     if ((rc = record.QueryString(kRecordHkey, kRecordValueBytes, &hkey)) != kErrorSuccess ||
         (rc = record.QueryString(kRecordKey, kRecordValueBytes, &keyPath)) != kErrorSuccess ||
         (rc = record.QueryString(kRecordItem, kRecordValueBytes, &name)) != kErrorSuccess ||
-        (rc = record.QueryString(kRecordCommand, kRecordValueBytes, &command)) !=
-            kErrorSuccess) {
+        (rc = record.QueryString(kRecordCommand, kRecordValueBytes, &command)) != kErrorSuccess) {
       return rc;
     }
     const RegHandle root = RootOfRecord(hkey);
@@ -255,8 +256,8 @@ ErrorCode EnableShortcut(const CPlatform& platform, const StartupItem& item) {
     {
       CRegKey record(registry);
       if (record.Open(kHkeyLocalMachine, recordPath, kKeyRead) != kErrorSuccess) continue;
-      const std::wstring_view names[5] = {kRecordLocation, kRecordItem, kRecordCommand,
-                                          kRecordPath, kRecordBackup};
+      const std::wstring_view names[5] = {kRecordLocation, kRecordItem, kRecordCommand, kRecordPath,
+                                          kRecordBackup};
       for (int i = 0; i < 5; ++i) {
         if (record.QueryString(names[i], kRecordValueBytes, &values[i]) != kErrorSuccess) {
           complete = false;
@@ -337,8 +338,9 @@ void CStartupManager::Refresh() {
     const std::wstring folder = StartupFolder(registry, location);
     if (folder.empty()) continue;
     for (const std::wstring& file : ShortcutFiles(m_platform.files, folder)) {
-      Add({std::wstring(WithoutExtension(file)), ResolveShortcut(m_platform.shell, JoinPath(folder, file)),
-           std::wstring(location), false, true});
+      Add({std::wstring(WithoutExtension(file)),
+           ResolveShortcut(m_platform.shell, JoinPath(folder, file)), std::wstring(location), false,
+           true});
     }
   }
 
@@ -349,10 +351,10 @@ void CStartupManager::Refresh() {
     for (const std::wstring& recordName : SubkeyNames(parent)) {
       CRegKey record(registry);
       if (record.Open(parent.get(), recordName, kKeyRead) != kErrorSuccess) continue;
-      std::wstring location = shortcuts ? RecordValue(record, kRecordLocation)
-                                        : RecordValue(record, kRecordHkey) +
-                                              kStartupLocationSeparator +
-                                              RecordValue(record, kRecordKey);
+      std::wstring location = shortcuts
+                                  ? RecordValue(record, kRecordLocation)
+                                  : RecordValue(record, kRecordHkey) + kStartupLocationSeparator +
+                                        RecordValue(record, kRecordKey);
       Add({RecordValue(record, kRecordItem), RecordValue(record, kRecordCommand),
            std::move(location), false, false});
     }

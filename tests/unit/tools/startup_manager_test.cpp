@@ -38,8 +38,8 @@ struct ROW {
 };
 
 std::ostream& operator<<(std::ostream& out, const ROW& row) {
-  return out << (row.enabled ? "On  " : "Off ") << ToUtf8(row.name) << " | "
-             << ToUtf8(row.command) << " | " << ToUtf8(row.location);
+  return out << (row.enabled ? "On  " : "Off ") << ToUtf8(row.name) << " | " << ToUtf8(row.command)
+             << " | " << ToUtf8(row.location);
 }
 
 std::vector<ROW> Rows(const CStartupManager& manager) {
@@ -72,10 +72,12 @@ void ExpectString(CMemoryRegistry& registry, const std::wstring& key, std::wstri
 class StartupManagerTest : public ::testing::Test {
  protected:
   StartupManagerTest() {
-    Registry().SetString(L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                         L"Startup", kUserStartup);
-    Registry().SetString(L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                         L"Common Startup", kCommonStartup);
+    Registry().SetString(
+        L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", L"Startup",
+        kUserStartup);
+    Registry().SetString(
+        L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+        L"Common Startup", kCommonStartup);
     m_machine.files().AddFolder(kUserStartup);
     m_machine.files().AddFolder(kCommonStartup);
   }
@@ -114,7 +116,8 @@ TEST_F(StartupManagerTest, ListsEverySourceInOrderAndEnablesTheUtilitysOwnRecord
   AddShortcut(std::wstring(kCommonStartup) + L"\\Shared.lnk", L"C:\\shared.exe", L"a b");
   // As the utility leaves them.
   const std::wstring oldShortcut = std::wstring(kCommonStartup) + L"\\Old.lnk";
-  const std::wstring oldRecord = std::wstring(kFolderRecords) + L"\\" + kCommonStartupRecord + L"Old.lnk";
+  const std::wstring oldRecord =
+      std::wstring(kFolderRecords) + L"\\" + kCommonStartupRecord + L"Old.lnk";
   Registry().SetString(oldRecord, L"path", oldShortcut);
   Registry().SetString(oldRecord, L"backup", L"C:\\Windows\\pss\\Old.lnkCommon Startup");
   Registry().SetString(oldRecord, L"location", L"Common Startup");
@@ -199,7 +202,8 @@ TEST_F(StartupManagerTest, RunValueRoundTripInTheUtilitysRecordFormat) {
   Registry().SetString(kUserRun, L"Agent", L"C:\\new-agent.exe");
   m_manager.Refresh();
   ASSERT_EQ(m_manager.Items().size(), 3u);
-  EXPECT_EQ(Rows(m_manager)[0], (ROW{L"Agent", L"C:\\new-agent.exe", L"HKEY_CURRENT_USER/Run", true}));
+  EXPECT_EQ(Rows(m_manager)[0],
+            (ROW{L"Agent", L"C:\\new-agent.exe", L"HKEY_CURRENT_USER/Run", true}));
   EXPECT_EQ(Rows(m_manager)[1], off[0]);
   m_manager.Flip(0);
   EXPECT_EQ(m_manager.Apply(), 1);
@@ -241,7 +245,8 @@ TEST_F(StartupManagerTest, ShortcutRoundTripThroughThePssFolder) {
                                        L"Tool.lnkStartup"}));
   EXPECT_TRUE(Files().ListFolder(kUserStartup).empty());
   EXPECT_TRUE(Files().ListFolder(kCommonStartup).empty());
-  const std::wstring record = std::wstring(kFolderRecords) + L"\\" + kUserStartupRecord + L"Tool.lnk";
+  const std::wstring record =
+      std::wstring(kFolderRecords) + L"\\" + kUserStartupRecord + L"Tool.lnk";
   EXPECT_EQ(Registry().ValueNames(record),
             (std::vector<std::wstring>{L"item", L"command", L"location", L"path", L"backup"}));
   ExpectString(Registry(), record, L"item", L"Tool");
@@ -250,8 +255,8 @@ TEST_F(StartupManagerTest, ShortcutRoundTripThroughThePssFolder) {
   ExpectString(Registry(), record, L"path", userTool);
   ExpectString(Registry(), record, L"backup", L"C:\\Windows\\pss\\Tool.lnkStartup");
   ExpectString(Registry(),
-               std::wstring(kFolderRecords) + L"\\" + kCommonStartupRecord + L"Tool.lnk",
-               L"backup", L"C:\\Windows\\pss\\Tool.lnkCommon Startup");
+               std::wstring(kFolderRecords) + L"\\" + kCommonStartupRecord + L"Tool.lnk", L"backup",
+               L"C:\\Windows\\pss\\Tool.lnkCommon Startup");
   EXPECT_EQ(Rows(m_manager), (std::vector<ROW>{
                                  {L"Tool", L"C:\\Tools\\tool.exe -all", L"Common Startup", false},
                                  {L"Other", L"C:\\other.exe ", L"Startup", false},

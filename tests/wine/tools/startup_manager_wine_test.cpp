@@ -59,12 +59,13 @@ bool Exists(const std::wstring& path) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  CUniqueHandle<CWin32FileTraits> file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                   nullptr, OPEN_EXISTING, 0, nullptr));
+  CUniqueHandle<CWin32FileTraits> file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return "<missing>";
   std::string bytes(GetFileSize(file.get(), nullptr), '\0');
   DWORD read = 0;
-  if (!bytes.empty()) ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  if (!bytes.empty())
+    ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   return bytes;
 }
 
@@ -120,9 +121,10 @@ TEST(StartupManagerOnWindows, RealShortcutAndRunValueDisabledAndEnabledBack) {
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &run,
                             nullptr),
             ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueExW(run, L"QvAgent", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                           static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetValueExW(run, L"QvAgent", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                     static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
   RegCloseKey(run);
   const auto runValue = ReadRaw(HKEY_CURRENT_USER, kRun, L"QvAgent");
 
