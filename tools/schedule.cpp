@@ -1,0 +1,284 @@
+#include "tools/schedule.h"
+
+#include <algorithm>
+#include <array>
+
+#include "base/text.h"
+#include "base/text_case.h"
+#include "state/state_texts.h"
+
+namespace qv {
+namespace {
+
+constexpr std::array<const wchar_t*, 7> kDayNames = {L"Sun", L"Mon", L"Tue", L"Wed",
+                                                     L"Thu", L"Fri", L"Sat"};
+constexpr std::array<const wchar_t*, 12> kMonthNames = {L"Jan", L"Feb", L"Mar", L"Apr",
+                                                        L"May", L"Jun", L"Jul", L"Aug",
+                                                        L"Sep", L"Oct", L"Nov", L"Dec"};
+constexpr std::array<const wchar_t*, 5> kWeekNames = {L"first", L"second", L"third", L"fourth",
+                                                      L"last"};
+constexpr wchar_t kAtSystemStartText[] = L"Run at system startup";
+constexpr wchar_t kAtLogonText[] = L"Run at user logon";
+constexpr wchar_t kOnIdleText[] = L"Run whenever idle";
+constexpr int kDefaultHour = 9;
+
+std::wstring ClockText(unsigned hour, unsigned minute) {
+  std::wstring text = DecimalText(hour) + L":";
+  if (minute < 10) text += L"0";
+  return text + DecimalText(minute);
+}
+
+std::wstring DateText(unsigned year, unsigned month, unsigned day) {
+  return DecimalText(month) + L"/" + DecimalText(day) + L"/" + DecimalText(year);
+}
+
+// "Mon, Fri": the names of the bits set, lowest first.
+template <std::size_t N>
+std::wstring NameList(std::uint32_t bits, const std::array<const wchar_t*, N>& names) {
+  std::wstring text;
+  for (std::size_t i = 0; i < N; ++i) {
+    if ((bits & (1u << i)) == 0) continue;
+    if (!text.empty()) text += L", ";
+    text += names[i];
+  }
+  return text;
+}
+
+std::wstring DayNumberList(std::uint32_t bits) {
+  std::wstring text;
+  for (unsigned day = 1; day <= 31; ++day) {
+    if ((bits & (1u << (day - 1))) == 0) continue;
+    if (!text.empty()) text += L", ";
+    text += DecimalText(day);
+  }
+  return text;
+}
+
+// "every month", or the months named.
+std::wstring MonthsText(std::uint16_t months) {
+  if ((months & kEveryMonth) == kEveryMonth || (months & kEveryMonth) == 0) return L"every month";
+  return NameList(months, kMonthNames);
+}
+
+// A number of minutes as "10 minute(s)", or "2 hour(s)" when whole hours.
+std::wstring MinutesText(std::uint32_t minutes) {
+  if (minutes != 0 && minutes % 60 == 0) return DecimalText(minutes / 60) + L" hour(s)";
+  return DecimalText(minutes) + L" minute(s)";
+}
+
+// Orders one character as a sorted list box compares text: blanks and punctuation, then digits,
+// then letters, without case.
+std::pair<int, char16_t> CollationKey(wchar_t c) {
+  const char16_t folded = static_cast<char16_t>(ToUpperChar(c));
+  if (c >= L'0' && c <= L'9') return {1, folded};
+  if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c > 0x7F) return {2, folded};
+  return {0, folded};
+}
+
+bool ListBoxLess(const std::wstring& a, const std::wstring& b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const auto ka = CollationKey(a[i]);
+    const auto kb = CollationKey(b[i]);
+    if (ka != kb) return ka < kb;
+  }
+  return a.size() < b.size();
+}
+
+}  // namespace
+
+std::wstring ScanTaskComment(std::wstring_view applicationName) {
+  return L"Runs " + std::wstring(applicationName) + L" at Scheduled Time.";
+}
+
+SCAN_TASK ScanTaskFor(std::wstring_view program) {
+  SCAN_TASK task;
+  task.name = kProductName;
+  task.settings.application = program;
+  task.settings.parameters = kScanTaskParameters;
+  const std::size_t slash = program.find_last_of(L"\\/");
+  task.settings.workingDirectory =
+      slash == std::wstring_view::npos ? std::wstring() : std::wstring(program.substr(0, slash));
+  task.settings.comment = ScanTaskComment(kProductName);
+  task.settings.flags = kTaskFlagRunOnlyIfLoggedOn;
+  return task;
+}
+
+SCAN_TASK ScanTaskForRunningProgram(IShell& shell) { return ScanTaskFor(shell.ModuleFileName()); }
+
+std::wstring DescribeTrigger(const SCHEDULE_TRIGGER& t) {
+  const std::wstring begin = DateText(t.beginYear, t.beginMonth, t.beginDay);
+  std::wstring when;
+  switch (t.type) {
+    case SCHEDULE_TRIGGER_TYPE::kAtSystemStart:
+      return kAtSystemStartText;
+    case SCHEDULE_TRIGGER_TYPE::kAtLogon:
+      return kAtLogonText;
+    case SCHEDULE_TRIGGER_TYPE::kOnIdle:
+      return kOnIdleText;
+    case SCHEDULE_TRIGGER_TYPE::kOnce:
+      when = L"on " + begin;
+      break;
+    case SCHEDULE_TRIGGER_TYPE::kDaily:
+      when = t.daysInterval <= 1 ? std::wstring(L"every day")
+                                 : L"every " + DecimalText(t.daysInterval) + L" days";
+      break;
+    case SCHEDULE_TRIGGER_TYPE::kWeekly: {
+      const std::wstring days = NameList(t.daysOfTheWeek, kDayNames);
+      const std::wstring weeks = t.weeksInterval <= 1
+                                     ? std::wstring(L"every week")
+                                     : L"every " + DecimalText(t.weeksInterval) + L" weeks";
+      when = days.empty() ? weeks : L"every " + days + L" of " + weeks;
+      break;
+    }
+    case SCHEDULE_TRIGGER_TYPE::kMonthlyDate:
+      when = L"on day " + DayNumberList(t.daysOfTheMonth) + L" of " + MonthsText(t.months);
+      break;
+    case SCHEDULE_TRIGGER_TYPE::kMonthlyDayOfWeek: {
+      const std::size_t week = std::clamp<std::size_t>(t.whichWeek, 1, kWeekNames.size()) - 1;
+      when = L"on the " + std::wstring(kWeekNames[week]) + L" " +
+             NameList(t.daysOfTheWeek, kDayNames) + L" of " + MonthsText(t.months);
+      break;
+    }
+    default:
+      return L"Unknown trigger";
+  }
+  std::wstring text = t.minutesInterval != 0
+                          ? L"Every " + MinutesText(t.minutesInterval) + L" from " +
+                                ClockText(t.startHour, t.startMinute) + L" for " +
+                                MinutesText(t.minutesDuration)
+                          : L"At " + ClockText(t.startHour, t.startMinute);
+  text += L" " + when;
+  if (t.type != SCHEDULE_TRIGGER_TYPE::kOnce) text += L", starting " + begin;
+  if ((t.flags & kTriggerFlagHasEndDate) != 0) {
+    text += L", ending " + DateText(t.endYear, t.endMonth, t.endDay);
+  }
+  return text;
+}
+
+std::wstring TriggerDescription(const SCHEDULE_TRIGGER_ENTRY& entry) {
+  if (entry.descriptionResult == kErrorSuccess && !entry.systemDescription.empty()) {
+    return entry.systemDescription;
+  }
+  return DescribeTrigger(entry.trigger);
+}
+
+bool IsActiveTrigger(const SCHEDULE_TRIGGER& trigger) {
+  return (trigger.flags & kTriggerFlagDisabled) == 0;
+}
+
+void SortAsListBox(std::vector<std::wstring>* lines) {
+  std::stable_sort(lines->begin(), lines->end(), &ListBoxLess);
+}
+
+bool GetTriggerStrings(IScheduledTasks& tasks, std::wstring_view taskName,
+                       std::vector<std::wstring>* lines) {
+  lines->clear();
+  std::vector<SCHEDULE_TRIGGER_ENTRY> entries;
+  if (tasks.ReadTriggers(taskName, &entries) != kErrorSuccess) return false;
+  for (const SCHEDULE_TRIGGER_ENTRY& entry : entries) {
+    if (IsActiveTrigger(entry.trigger)) lines->push_back(TriggerDescription(entry));
+  }
+  return !lines->empty();
+}
+
+std::vector<std::wstring> ScheduleLines(IScheduledTasks& tasks, std::wstring_view taskName) {
+  std::vector<std::wstring> lines;
+  if (!GetTriggerStrings(tasks, taskName, &lines)) return {kScheduleNotActiveLine};
+  SortAsListBox(&lines);
+  return lines;
+}
+
+ErrorCode CreateScanTask(IScheduledTasks& tasks, const SCAN_TASK& task) {
+  return tasks.CreateTask(task.name, task.settings);
+}
+
+ErrorCode ManageSchedule(IScheduledTasks& tasks, const SCAN_TASK& task,
+                         const OwnScheduleEditor& ownEditor) {
+  if (!tasks.TaskExists(task.name)) {
+    const ErrorCode created = CreateScanTask(tasks, task);
+    if (created != kErrorSuccess) return created;
+  }
+  const ErrorCode shown = tasks.EditOnSystemPage(task.name);
+  if (shown == kErrorSuccess || !ownEditor || !tasks.TaskExists(task.name)) return shown;
+  return ownEditor(tasks, task.name);
+}
+
+SCHEDULE_TRIGGER DailyTrigger(const std::tm& startDay, int hour, int minute) {
+  SCHEDULE_TRIGGER trigger;
+  trigger.type = SCHEDULE_TRIGGER_TYPE::kDaily;
+  trigger.beginYear = static_cast<std::uint16_t>(startDay.tm_year + 1900);
+  trigger.beginMonth = static_cast<std::uint16_t>(startDay.tm_mon + 1);
+  trigger.beginDay = static_cast<std::uint16_t>(startDay.tm_mday);
+  trigger.startHour = static_cast<std::uint16_t>(hour < 0 || hour > 23 ? kDefaultHour : hour);
+  trigger.startMinute = static_cast<std::uint16_t>(minute < 0 || minute > 59 ? 0 : minute);
+  trigger.daysInterval = 1;
+  return trigger;
+}
+
+// ---- CScheduleEditModel ----
+
+ErrorCode CScheduleEditModel::Load(IScheduledTasks& tasks, std::wstring_view taskName) {
+  m_rows.clear();
+  m_removed.clear();
+  std::vector<SCHEDULE_TRIGGER_ENTRY> entries;
+  const ErrorCode read = tasks.ReadTriggers(taskName, &entries);
+  if (read != kErrorSuccess) return read;
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    if (!IsActiveTrigger(entries[index].trigger)) continue;
+    m_rows.push_back(ROW{index, entries[index].trigger, entries[index]});
+  }
+  return kErrorSuccess;
+}
+
+std::wstring CScheduleEditModel::Line(std::size_t row) const {
+  const ROW& r = m_rows[row];
+  if (r.index.has_value() && r.trigger == r.loaded.trigger) return TriggerDescription(r.loaded);
+  return DescribeTrigger(r.trigger);
+}
+
+std::size_t CScheduleEditModel::Add(const SCHEDULE_TRIGGER& trigger) {
+  m_rows.push_back(ROW{std::nullopt, trigger, {}});
+  return m_rows.size() - 1;
+}
+
+void CScheduleEditModel::Replace(std::size_t row, const SCHEDULE_TRIGGER& trigger) {
+  if (row < m_rows.size()) m_rows[row].trigger = trigger;
+}
+
+void CScheduleEditModel::Remove(std::size_t row) {
+  if (row >= m_rows.size()) return;
+  if (m_rows[row].index.has_value()) m_removed.push_back(*m_rows[row].index);
+  m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+}
+
+bool CScheduleEditModel::Changed() const {
+  if (!m_removed.empty()) return true;
+  return std::any_of(m_rows.begin(), m_rows.end(), [](const ROW& r) {
+    return !r.index.has_value() || r.trigger != r.loaded.trigger;
+  });
+}
+
+ErrorCode CScheduleEditModel::Save(IScheduledTasks& tasks, std::wstring_view taskName) {
+  // In place first, while the indices are still those loaded; then the removals from the last,
+  // so each index still names its trigger; the new ones go at the end.
+  for (const ROW& row : m_rows) {
+    if (!row.index.has_value() || row.trigger == row.loaded.trigger) continue;
+    const ErrorCode replaced = tasks.ReplaceTrigger(taskName, *row.index, row.trigger);
+    if (replaced != kErrorSuccess) return replaced;
+  }
+  std::vector<std::size_t> removed = m_removed;
+  std::sort(removed.rbegin(), removed.rend());
+  for (std::size_t index : removed) {
+    const ErrorCode deleted = tasks.DeleteTrigger(taskName, index);
+    if (deleted != kErrorSuccess) return deleted;
+  }
+  for (const ROW& row : m_rows) {
+    if (row.index.has_value()) continue;
+    const ErrorCode added = tasks.AddTrigger(taskName, row.trigger);
+    if (added != kErrorSuccess) return added;
+  }
+  return Load(tasks, taskName);
+}
+
+}  // namespace qv
