@@ -3,8 +3,11 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/ignore_list.h"
 #include "base/text.h"
+#include "base/text_case.h"
 #include "engine/categories.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
@@ -228,12 +231,28 @@ std::wstring CBackupRestorePage::RowName(int row) const {
 void CBackupRestorePage::Refill() {
   HWND list = Item(IDC_BACKUP_LIST);
   ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-  std::vector<BACKUP_ENTRY> backups;
-  static_cast<void>(ListBackups(m_main.App().Platform().files, BackupFolder(), &backups));
+  m_backups.clear();
+  static_cast<void>(ListBackups(m_main.App().Platform().files, BackupFolder(), &m_backups));
+  ShowRows();
+}
+
+void CBackupRestorePage::ShowRows() {
+  // Newest first by the whole 64-bit time (as listed), or as the user sorted by a column.
+  std::stable_sort(m_backups.begin(), m_backups.end(),
+                   [this](const BACKUP_ENTRY& a, const BACKUP_ENTRY& b) {
+                     const int order =
+                         m_sortColumn == 0
+                             ? FoldCase(a.name).compare(FoldCase(b.name))
+                             : (a.lastWriteTime < b.lastWriteTime ? -1
+                                                                  : a.lastWriteTime > b.lastWriteTime);
+                     return m_sortAscending ? order < 0 : order > 0;
+                   });
+  HWND list = Item(IDC_BACKUP_LIST);
+  ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   IClock& clock = m_main.App().Platform().clock;
-  for (std::size_t i = 0; i < backups.size(); ++i) {
-    const int row = InsertRow(list, static_cast<int>(i), backups[i].name);
-    SetRowText(list, row, 1, FormatBackupDate(clock, backups[i].lastWriteTime));
+  for (std::size_t i = 0; i < m_backups.size(); ++i) {
+    const int row = InsertRow(list, static_cast<int>(i), m_backups[i].name);
+    SetRowText(list, row, 1, FormatBackupDate(clock, m_backups[i].lastWriteTime));
   }
 }
 
@@ -289,6 +308,17 @@ void CBackupRestorePage::DeleteChecked() {
 INT_PTR CBackupRestorePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
   if (message == WM_NOTIFY && HandleListClicks(Item(IDC_BACKUP_LIST), IDC_BACKUP_LIST, lParam)) {
     return TRUE;
+  }
+  if (message == WM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->idFrom == IDC_BACKUP_LIST && header->code == LVN_COLUMNCLICK) {
+      // A click on a column's header sorts by it; a second click turns the order round.
+      const int column = reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem;
+      m_sortAscending = column == m_sortColumn ? !m_sortAscending : column == 0;
+      m_sortColumn = column;
+      ShowRows();
+      return TRUE;
+    }
   }
   return CPage::OnMessage(message, wParam, lParam, handled);
 }

@@ -10,6 +10,7 @@
 
 #include "app/ignore_list.h"
 #include "platform/win32/win32_scheduled_tasks.h"
+#include "repair/backup_list.h"
 #include "tools/startup_manager.h"
 #include "ui/win32/pages.h"
 
@@ -66,6 +67,11 @@ class CBackupRestorePage final : public CPage {
  private:
   [[nodiscard]] std::wstring BackupFolder();
   [[nodiscard]] std::wstring RowName(int row) const;
+  void ShowRows();
+
+  std::vector<BACKUP_ENTRY> m_backups;  // as the rows show them
+  int m_sortColumn = 1;                 // "Date and Time"
+  bool m_sortAscending = false;         // newest first
 };
 
 // What System Restore is, and a button that opens the system's restore point program.
