@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "base/text_case.h"
 #include "engine/categories.h"
 
 namespace qv {
@@ -34,31 +33,18 @@ IGNORE_REMOVAL RemoveIgnoreRows(CExclusionLists& lists, const std::vector<IGNORE
                           }),
               order.end());
 
-  std::vector<EXCLUSION_ENTRY> removed;
   for (const IGNORE_ROW* row : order) {
-    EXCLUSION_ENTRY entry{row->category, row->identity};
-    if (lists.RemoveVisibleEntryIf(row->position, entry)) {
-      removed.push_back(std::move(entry));
-    } else {
+    bool fromBlockedStore = false;
+    if (!lists.RemoveVisibleEntryIf(row->position, EXCLUSION_ENTRY{row->category, row->identity},
+                                    &fromBlockedStore)) {
       ++result.stale;
-    }
-  }
-  result.removed = removed.size();
-
-  const std::vector<EXCLUSION_ENTRY> remaining = lists.VisibleEntries();
-  for (std::size_t i = 0; i < removed.size(); ++i) {
-    const EXCLUSION_ENTRY& entry = removed[i];
-    const auto same = [&entry](const EXCLUSION_ENTRY& other) {
-      return other.category == entry.category &&
-             EqualsIgnoringAsciiCase(other.identity, entry.identity);
-    };
-    // Still shown by another row (or forgotten already for an earlier row): the store stays.
-    if (std::any_of(remaining.begin(), remaining.end(), same) ||
-        std::any_of(removed.begin(), removed.begin() + static_cast<std::ptrdiff_t>(i), same)) {
       continue;
     }
-    const ErrorCode rc = lists.ForgetBlockedIdentity(entry.category, entry.identity);
-    if (result.error == kErrorSuccess) result.error = rc;
+    ++result.removed;
+    if (fromBlockedStore) {
+      const ErrorCode rc = lists.RemoveBlockedValue(row->category, row->identity);
+      if (result.error == kErrorSuccess) result.error = rc;
+    }
   }
 
   const ErrorCode saved = lists.SaveExclusionListsIfChanged();

@@ -33,11 +33,10 @@ struct IGNORE_REMOVAL {
 };
 
 // Removes the entries of the checked rows (rows of IgnoreListRows; each position once). An entry
-// that no longer stands at its row's position, unchanged, is left alone and counted as stale.
-// For a removed entry whose category and identity (ignoring ASCII case) no remaining visible
-// entry shares, the blocked store's values of that identity are deleted too, so the problem does
-// not come back from the store at the next load. Then SaveExclusionListsIfChanged: with no entry
-// left, ignore.wls is deleted; with nothing removed, nothing is written.
+// that no longer stands at its row's position, unchanged, is left alone and counted as stale. An
+// entry read from the blocked store leaves the store too (one value of its category holding its
+// identity), so it does not come back at the next load. Then SaveExclusionListsIfChanged: with no
+// entry of the user file left, ignore.wls is deleted; with nothing removed, nothing is written.
 [[nodiscard]] IGNORE_REMOVAL RemoveIgnoreRows(CExclusionLists& lists,
                                               const std::vector<IGNORE_ROW>& checked);
 

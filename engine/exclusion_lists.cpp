@@ -373,7 +373,9 @@ void CExclusionLists::ReadBlockedStore(CListState* state) {
       if (rc != kErrorSuccess) break;  // the end, a name or data over the limits, or a failure
       const std::wstring text(TruncateAtNul(
           FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
-      if (!text.empty()) state->ignore.push_back(Stored(category, text));
+      if (text.empty()) continue;
+      state->ignore.push_back(Stored(category, text));
+      state->ignore.back().fromBlockedStore = true;
     }
   }
 }
@@ -495,7 +497,11 @@ ErrorCode CExclusionLists::SaveExclusionListsIfChanged() {
     std::unique_lock lock(m_lock);
     saveIgnore = m_state.ignoreChanged;
     saveBlocked = m_state.blockedChanged;
-    if (saveIgnore) visible = Plain(m_state.ignore, m_state.shippedCount);
+    if (saveIgnore) {
+      for (std::size_t i = m_state.shippedCount; i < m_state.ignore.size(); ++i) {
+        if (!m_state.ignore[i].fromBlockedStore) visible.push_back(m_state.ignore[i].entry);
+      }
+    }
     if (saveBlocked) blocked = Plain(m_state.blocked);
     m_state.ignoreChanged = false;
     m_state.blockedChanged = false;
@@ -603,18 +609,19 @@ bool CExclusionLists::RemoveFirstVisibleMatch(std::wstring_view identity) {
   return false;
 }
 
-bool CExclusionLists::RemoveVisibleEntryIf(std::size_t position,
-                                           const EXCLUSION_ENTRY& expected) {
+bool CExclusionLists::RemoveVisibleEntryIf(std::size_t position, const EXCLUSION_ENTRY& expected,
+                                           bool* fromBlockedStore) {
   std::unique_lock lock(m_lock);
   const std::size_t index = m_state.shippedCount + position;
   if (position >= m_state.ignore.size() || index >= m_state.ignore.size()) return false;
   if (m_state.ignore[index].entry != expected) return false;
+  if (fromBlockedStore != nullptr) *fromBlockedStore = m_state.ignore[index].fromBlockedStore;
   m_state.ignore.erase(m_state.ignore.begin() + static_cast<std::ptrdiff_t>(index));
   m_state.ignoreChanged = true;
   return true;
 }
 
-ErrorCode CExclusionLists::ForgetBlockedIdentity(int category, std::wstring_view identity) {
+ErrorCode CExclusionLists::RemoveBlockedValue(int category, std::wstring_view identity) {
   if (!IsValidCategory(category)) return kErrorInvalidParameter;
   std::lock_guard storage(m_storageMutex);
   IRegistry& registry = m_platform.registry;
@@ -628,8 +635,6 @@ ErrorCode CExclusionLists::ForgetBlockedIdentity(int category, std::wstring_view
   if (rc == kErrorFileNotFound || rc == kErrorPathNotFound) return kErrorSuccess;
   if (rc != kErrorSuccess) return rc;
 
-  // The names first, the deletions after: deleting while enumerating would skip values.
-  std::vector<std::wstring> matching;
   std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
   std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
   for (std::uint32_t index = 0;; ++index) {
@@ -642,13 +647,10 @@ ErrorCode CExclusionLists::ForgetBlockedIdentity(int category, std::wstring_view
     }
     const std::wstring text(TruncateAtNul(
         FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
-    if (!text.empty() && EqualsIgnoringAsciiCase(text, identity)) {
-      matching.emplace_back(name.data(), nameChars);
+    if (text == identity) {
+      rc = registry.DeleteValue(subkey.get(), std::wstring_view(name.data(), nameChars));
+      return rc == kErrorFileNotFound ? kErrorSuccess : rc;
     }
-  }
-  for (const std::wstring& value : matching) {
-    rc = registry.DeleteValue(subkey.get(), value);
-    if (rc != kErrorSuccess && rc != kErrorFileNotFound) return rc;
   }
   return kErrorSuccess;
 }

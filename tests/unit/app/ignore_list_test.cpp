@@ -1,7 +1,7 @@
 // The ignore list page's rows and removal on the in-memory platform: newest entry first, removal
 // of exactly the checked rows' own entries (never another with the same identity, never one that
-// moved since the rows were made), entries of the blocked store gone for good, and the user file
-// rewritten, deleted, or left alone.
+// moved since the rows were made), entries of the blocked store gone from the store for good and
+// never copied into the user file, and the user file rewritten, deleted, or left alone.
 #include "app/ignore_list.h"
 
 #include <gtest/gtest.h>
@@ -69,8 +69,8 @@ TEST_F(IgnoreListTest, ACheckedRowTakesItsOwnEntryEvenWhenAnotherHasTheSameIdent
   EXPECT_EQ(removal.error, kErrorSuccess);
   EXPECT_EQ(lists.VisibleEntries(),
             (std::vector<EXCLUSION_ENTRY>{{6, L"hkey_x\\run\\tool|c:\\tool.exe"}}));
-  // The other row still hides the problem, so the store keeps its value.
-  EXPECT_TRUE(memory.registry().ValueExists(kStartupBlocked, IdentityHashText(kTool)));
+  EXPECT_FALSE(memory.registry().ValueExists(kStartupBlocked, IdentityHashText(kTool)));
+  EXPECT_EQ(UserFile(), "6\r\nhkey_x\\run\\tool|c:\\tool.exe\r\n");
 
   // A row made before the lists changed under it removes nothing.
   rows = IgnoreListRows(lists);
@@ -79,7 +79,7 @@ TEST_F(IgnoreListTest, ACheckedRowTakesItsOwnEntryEvenWhenAnotherHasTheSameIdent
   const IGNORE_REMOVAL stale = RemoveIgnoreRows(lists, rows);
   EXPECT_EQ(stale.removed, 0u);
   EXPECT_EQ(stale.stale, 1u);
-  EXPECT_EQ(lists.VisibleEntries().size(), 2u);
+  EXPECT_EQ(lists.VisibleEntries(), (std::vector<EXCLUSION_ENTRY>{{6, L"other"}}));
 }
 
 TEST_F(IgnoreListTest, RemovingEveryRowDeletesTheFileAndTheBlockedValuesForGood) {
@@ -98,12 +98,13 @@ TEST_F(IgnoreListTest, RemovingEveryRowDeletesTheFileAndTheBlockedValuesForGood)
   EXPECT_EQ(removal.removed, 5u);
   EXPECT_EQ(removal.error, kErrorSuccess);
   EXPECT_EQ(memory.registry().ValueNames(kStartupBlocked), (std::vector<std::wstring>{L"other"}));
-  // The remaining entry comes from the store, so it is written to the user file.
-  EXPECT_EQ(UserFile(), "6\r\nAnother tool\r\n");
+  // The entry left is the store's: it stays there and is not copied into the user file.
+  EXPECT_FALSE(UserFile().has_value());
 
   lists.LoadExclusionLists();
-  ASSERT_EQ(RemoveIgnoreRows(lists, IgnoreListRows(lists)).removed, 2u);
-  EXPECT_FALSE(UserFile().has_value());
+  ASSERT_EQ(IgnoreListRows(lists).size(), 1u);
+  ASSERT_EQ(RemoveIgnoreRows(lists, IgnoreListRows(lists)).removed, 1u);
+  EXPECT_TRUE(memory.registry().ValueNames(kStartupBlocked).empty());
   lists.LoadExclusionLists();
   EXPECT_TRUE(IgnoreListRows(lists).empty());
 }
