@@ -256,6 +256,14 @@ void CBackupRestorePage::ShowRows() {
   }
 }
 
+bool CBackupRestorePage::ConfirmAction(const wchar_t* nothingListed, const wchar_t* question) {
+  if (::SendMessageW(Item(IDC_BACKUP_LIST), LVM_GETITEMCOUNT, 0, 0) == 0) {
+    ::MessageBoxW(m_hwnd, nothingListed, kInformationCaption, MB_OK | MB_ICONINFORMATION);
+    return false;
+  }
+  return ::MessageBoxW(m_hwnd, question, kWarningCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 void CBackupRestorePage::CreateBackup() {
   m_main.RunBackup();
   Refill();
@@ -263,14 +271,7 @@ void CBackupRestorePage::CreateBackup() {
 
 void CBackupRestorePage::RestoreChecked() {
   HWND list = Item(IDC_BACKUP_LIST);
-  if (::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0) {
-    ::MessageBoxW(m_hwnd, kNothingToRestore, kInformationCaption, MB_OK | MB_ICONINFORMATION);
-    return;
-  }
-  if (::MessageBoxW(m_hwnd, kRestoreQuestion, kWarningCaption, MB_YESNO | MB_ICONQUESTION) !=
-      IDYES) {
-    return;
-  }
+  if (!ConfirmAction(kNothingToRestore, kRestoreQuestion)) return;
   const std::wstring folder = BackupFolder();
   for (int row : CheckedRowsLastFirst(list)) {
     const std::wstring name = RowName(row);
@@ -284,14 +285,7 @@ void CBackupRestorePage::RestoreChecked() {
 
 void CBackupRestorePage::DeleteChecked() {
   HWND list = Item(IDC_BACKUP_LIST);
-  if (::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0) {
-    ::MessageBoxW(m_hwnd, kNothingToRemove, kInformationCaption, MB_OK | MB_ICONINFORMATION);
-    return;
-  }
-  if (::MessageBoxW(m_hwnd, kDeleteQuestion, kWarningCaption, MB_YESNO | MB_ICONQUESTION) !=
-      IDYES) {
-    return;
-  }
+  if (!ConfirmAction(kNothingToRemove, kDeleteQuestion)) return;
   std::vector<std::wstring> names;
   for (int row : CheckedRowsLastFirst(list)) names.push_back(RowName(row));
   if (names.empty()) return;
