@@ -13,9 +13,12 @@
 #include "app/win32/system_application.h"
 #include "base/text.h"
 #include "base/utf16.h"
+#include "cli/backups_command.h"
 #include "cli/console_output.h"
+#include "cli/ignore_command.h"
 #include "cli/report.h"
 #include "cli/schedule_command.h"
+#include "cli/startup_command.h"
 #include "platform/win32/registry_editor_win32.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
@@ -338,8 +341,7 @@ int RunBackups(bool json, const CStdStream& out, const CStdStream& err) {
 
 int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStream& err) {
   const std::wstring name = FromUtf8(utf8Name);
-  if (name.empty() || name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos || name == L"." ||
-      name == L"..") {
+  if (!IsBackupName(name)) {
     static_cast<void>(err.WriteText(L"QuarveloCli: " + name +
                                     L" is not a backup name (see QuarveloCli.exe backups)\n"));
     return kExitError;
@@ -419,6 +421,7 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   CLI::App* backupsCommand = app.add_subcommand("backups", kBackupsDescription);
   backupsCommand->add_flag("--json", backupsJson,
                            "UTF-8 JSON {\"backups\": [{\"name\", \"date\", \"file\"}]}");
+  CBackupsDeleteCommand backupsDelete(*backupsCommand);
 
   std::string restoreName;
   CLI::App* restoreCommand = app.add_subcommand("restore", kRestoreDescription);
@@ -428,6 +431,8 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
 
   CLI::App* backupCommand = app.add_subcommand("backup", kBackupDescription);
 
+  const CStartupCommand startupCommand(app);
+  CIgnoreCommand ignore(app);
   CScheduleCommand scheduleCommand(app);
 
   std::vector<std::string> utf8;
@@ -453,9 +458,12 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
     return kExitError;
   }
   if (fixCommand->parsed()) return RunFix(fix, out, err);
+  if (backupsDelete.Parsed()) return backupsDelete.Run(out, err);
   if (backupsCommand->parsed()) return RunBackups(backupsJson, out, err);
+  if (ignore.Parsed()) return ignore.Run(out, err);
   if (restoreCommand->parsed()) return RunRestore(restoreName, out, err);
   if (backupCommand->parsed()) return RunBackup(out, err);
+  if (startupCommand.Parsed()) return startupCommand.Run(out, err);
   if (scheduleCommand.Parsed()) return scheduleCommand.Run(out, err);
   return RunScan(arguments, out, err);
 }

@@ -4,9 +4,12 @@
 //   QuarveloCli.exe scan [--category N]... [--json FILE|-] [--quiet]
 //   QuarveloCli.exe fix [--category N]... [--json FILE|-] [--no-restore-point] [--quiet]
 //   QuarveloCli.exe backups [--json]
+//   QuarveloCli.exe backups delete NAME  (cli/backups_command.h)
 //   QuarveloCli.exe restore NAME
 //   QuarveloCli.exe backup
-//   QuarveloCli.exe schedule show [--json] | create [--daily HH:MM] | delete
+//   QuarveloCli.exe startup list [--json] | disable NAME | enable NAME  (cli/startup_command.h)
+//   QuarveloCli.exe ignore list [--json] | remove N  (cli/ignore_command.h)
+//   QuarveloCli.exe schedule show [--json] | create [--daily HH:MM] | delete  (cli/schedule_command.h)
 #pragma once
 
 #include <string>

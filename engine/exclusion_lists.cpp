@@ -373,7 +373,9 @@ void CExclusionLists::ReadBlockedStore(CListState* state) {
       if (rc != kErrorSuccess) break;  // the end, a name or data over the limits, or a failure
       const std::wstring text(TruncateAtNul(
           FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
-      if (!text.empty()) state->ignore.push_back(Stored(category, text));
+      if (text.empty()) continue;
+      state->ignore.push_back(Stored(category, text));
+      state->ignore.back().fromBlockedStore = true;
     }
   }
 }
@@ -495,7 +497,11 @@ ErrorCode CExclusionLists::SaveExclusionListsIfChanged() {
     std::unique_lock lock(m_lock);
     saveIgnore = m_state.ignoreChanged;
     saveBlocked = m_state.blockedChanged;
-    if (saveIgnore) visible = Plain(m_state.ignore, m_state.shippedCount);
+    if (saveIgnore) {
+      for (std::size_t i = m_state.shippedCount; i < m_state.ignore.size(); ++i) {
+        if (!m_state.ignore[i].fromBlockedStore) visible.push_back(m_state.ignore[i].entry);
+      }
+    }
     if (saveBlocked) blocked = Plain(m_state.blocked);
     m_state.ignoreChanged = false;
     m_state.blockedChanged = false;
@@ -601,6 +607,52 @@ bool CExclusionLists::RemoveFirstVisibleMatch(std::wstring_view identity) {
     }
   }
   return false;
+}
+
+bool CExclusionLists::RemoveVisibleEntryIf(std::size_t position, const EXCLUSION_ENTRY& expected,
+                                           bool* fromBlockedStore) {
+  std::unique_lock lock(m_lock);
+  const std::size_t index = m_state.shippedCount + position;
+  if (position >= m_state.ignore.size() || index >= m_state.ignore.size()) return false;
+  if (m_state.ignore[index].entry != expected) return false;
+  if (fromBlockedStore != nullptr) *fromBlockedStore = m_state.ignore[index].fromBlockedStore;
+  m_state.ignore.erase(m_state.ignore.begin() + static_cast<std::ptrdiff_t>(index));
+  m_state.ignoreChanged = true;
+  return true;
+}
+
+ErrorCode CExclusionLists::RemoveBlockedValue(int category, std::wstring_view identity) {
+  if (!IsValidCategory(category)) return kErrorInvalidParameter;
+  std::lock_guard storage(m_storageMutex);
+  IRegistry& registry = m_platform.registry;
+  CRegKey subkey(registry);
+  std::wstring path = ProductSubkey(m_productName);
+  path.push_back(L'\\');
+  path += kBlockedSubkey;
+  path.push_back(L'\\');
+  path += BlockedCategoryValueName(category);
+  ErrorCode rc = subkey.Open(kHkeyLocalMachine, path, kKeyRead | kKeySetValue);
+  if (rc == kErrorFileNotFound || rc == kErrorPathNotFound) return kErrorSuccess;
+  if (rc != kErrorSuccess) return rc;
+
+  std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
+  std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
+  for (std::uint32_t index = 0;; ++index) {
+    std::uint32_t nameChars = kBlockedNameMaxChars + 1;
+    std::uint32_t dataBytes = kBlockedDataMaxBytes;
+    std::uint32_t type = kRegNone;
+    if (registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type, data.data(),
+                           &dataBytes) != kErrorSuccess) {
+      break;
+    }
+    const std::wstring text(TruncateAtNul(
+        FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
+    if (text == identity) {
+      rc = registry.DeleteValue(subkey.get(), std::wstring_view(name.data(), nameChars));
+      return rc == kErrorFileNotFound ? kErrorSuccess : rc;
+    }
+  }
+  return kErrorSuccess;
 }
 
 std::size_t CExclusionLists::ShippedCount() const {

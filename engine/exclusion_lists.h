@@ -7,7 +7,10 @@
 //  - the ignore list: pairs (category index, identity) from the shipped .wls files beside the
 //    program, then from the user's ignore.wls in the product data folder, then from the blocked
 //    store in the registry, then the problems ignored while the program runs. The leading entries
-//    from shipped files are never shown and never written back;
+//    from shipped files are never shown and never written back; the entries of the blocked store
+//    are shown, but stay in the store and are never copied into ignore.wls (so that restoring
+//    a repair's backup, which deletes the block, lets the problem be found again, and the file
+//    does not gain a copy of every block at each save);
 //  - the blocked list: the problems blocked since the program started.
 //
 // The identity of a problem is "<key>\<name>|<data>", kept in its case. Problems are compared
@@ -174,8 +177,9 @@ class CExclusionLists final : public IProblemFilter {
   // not blocked (merging the backup could not lift the block) and the error is returned.
   [[nodiscard]] ErrorCode BlockProblem(const CRegistryProblem& problem, IBlockUndoLog& undoLog);
 
-  // Writes what changed. Ignore list changed: ignore.wls is deleted when no entry follows the
-  // shipped ones, otherwise the visible entries are written to ignore.wls.new beside it, which
+  // Writes what changed. Ignore list changed: ignore.wls is deleted when no visible entry other
+  // than those of the blocked store is left, otherwise those entries are written to
+  // ignore.wls.new beside it, which
   // then replaces ignore.wls in one step (on any failure the old file stays as it was and the new
   // one is removed). Blocked list changed: the product key and its "blocked" subkey are created
   // or opened, then for each blocked entry in order the subkey of its category (opened once per
@@ -199,6 +203,18 @@ class CExclusionLists final : public IProblemFilter {
   // The page's removal of a checked row in one step: removes the first visible entry whose
   // identity equals the text ignoring ASCII case. False when none does.
   [[nodiscard]] bool RemoveFirstVisibleMatch(std::wstring_view identity);
+  // Removes the entry at the position only when it is still `expected` (category and identity
+  // exactly), in one step, and marks the ignore list changed: a row shown before the lists were
+  // reloaded never takes another entry with it. *fromBlockedStore (may be null) tells whether the
+  // entry was read from the blocked store (RemoveBlockedValue then takes it out of the store).
+  // False (nothing changed, *fromBlockedStore unchanged) otherwise.
+  [[nodiscard]] bool RemoveVisibleEntryIf(std::size_t position, const EXCLUSION_ENTRY& expected,
+                                          bool* fromBlockedStore = nullptr);
+  // Deletes from the category's subkey of the blocked store the first value (in enumeration
+  // order, read as the load reads the store) whose data is exactly the identity: the value an
+  // entry read from the store came from, which would otherwise bring it back at the next load.
+  // No such value, store or subkey: 0. Otherwise the error of opening or deleting.
+  [[nodiscard]] ErrorCode RemoveBlockedValue(int category, std::wstring_view identity);
 
   // Inspection.
   [[nodiscard]] std::size_t ShippedCount() const;
@@ -219,6 +235,7 @@ class CExclusionLists final : public IProblemFilter {
   struct CStoredEntry {
     EXCLUSION_ENTRY entry;
     std::wstring folded;
+    bool fromBlockedStore = false;  // read from the blocked store by the load
   };
   // The ASCII characters a text holds, one bit each (bit 127 for any other character): a row
   // can only occur in a subject that holds every character of the row, so the comparison of a

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "base/text_case.h"
+#include "repair/backup_texts.h"
 #include "state/time_format.h"
 
 namespace qv {
@@ -57,6 +58,74 @@ std::wstring FormatBackupDate(IClock& clock, std::uint64_t lastWriteTime) {
           : -static_cast<std::int64_t>((kUnixEpochFileTime - lastWriteTime) /
                                        kFileTimeUnitsPerSecond);
   return FormatTime(kBackupDateFormat, clock.ToLocalTime(seconds));
+}
+
+bool IsBackupName(std::wstring_view name) {
+  return !name.empty() && name != L"." && name != L".." &&
+         name.find_first_of(L"\\/:*?\"<>|") == std::wstring_view::npos;
+}
+
+std::wstring BackupBasePath(std::wstring_view folder, std::wstring_view name) {
+  return JoinPath(folder, name);
+}
+
+std::wstring RestoringBackupLogLine(std::wstring_view folder, std::wstring_view name) {
+  return FormatWithStrings(kRestoringBackupLogFormat, {BackupBasePath(folder, name)});
+}
+
+ErrorCode DeleteBackup(IFileSystem& files, std::wstring_view folder, std::wstring_view name,
+                       std::wstring* failedFile) {
+  if (!IsBackupName(name)) {
+    if (failedFile != nullptr) *failedFile = name;
+    return kErrorInvalidParameter;
+  }
+  const std::wstring base = BackupBasePath(folder, name);
+  bool found = false;
+  for (const wchar_t* format : {kBackupRegistryFileFormat, kBackupShortcutListFormat}) {
+    const std::wstring file = FormatWithStrings(format, {base});
+    const ErrorCode rc = files.RemoveFile(file);
+    if (rc == kErrorFileNotFound || rc == kErrorPathNotFound) continue;
+    if (rc != kErrorSuccess) {
+      if (failedFile != nullptr) *failedFile = file;
+      return rc;
+    }
+    found = true;
+  }
+  if (found) return kErrorSuccess;
+  if (failedFile != nullptr) *failedFile = FormatWithStrings(kBackupRegistryFileFormat, {base});
+  return kErrorFileNotFound;
+}
+
+BACKUP_DELETION DeleteBackups(IFileSystem& files, std::wstring_view folder,
+                              const std::vector<std::wstring>& names, IActivityLog* log) {
+  BACKUP_DELETION deletion;
+  for (const std::wstring& name : names) {
+    std::wstring file;
+    const ErrorCode rc = DeleteBackup(files, folder, name, &file);
+    if (rc != kErrorSuccess) {
+      deletion.failed.push_back(BACKUP_DELETION_FAILURE{name, std::move(file), rc});
+      continue;
+    }
+    deletion.removed.push_back(name);
+    // A log that cannot be written stops nothing.
+    if (log != nullptr) {
+      static_cast<void>(log->WriteLog(FormatWithStrings(kRemovedBackupLogFormat, {name})));
+    }
+  }
+  if (!deletion.removed.empty() && log != nullptr) {
+    static_cast<void>(log->WriteLog(kBackupsDeletedLog));
+  }
+  return deletion;
+}
+
+std::wstring BackupDeletionFailureText(const BACKUP_DELETION& deletion) {
+  if (deletion.failed.empty()) return {};
+  std::wstring text = kBackupsNotDeletedMessage;
+  for (const BACKUP_DELETION_FAILURE& failure : deletion.failed) {
+    text += FormatWithStrings(kBackupNotDeletedLineFormat,
+                              {failure.file, DecimalText(failure.error)});
+  }
+  return text;
 }
 
 }  // namespace qv

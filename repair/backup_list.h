@@ -10,6 +10,7 @@
 #include "base/errors.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "state/log_interface.h"
 
 namespace qv {
 
@@ -31,5 +32,48 @@ struct BACKUP_ENTRY {
 
 // The last write time as the list shows it, in local time: "December 06, 2026 (18:31:14)".
 [[nodiscard]] std::wstring FormatBackupDate(IClock& clock, std::uint64_t lastWriteTime);
+
+// Whether the text can name a backup of the backup folder: not empty, not "." or "..", and none
+// of \\ / : * ? " < > | (so it never reaches outside the folder).
+[[nodiscard]] bool IsBackupName(std::wstring_view name);
+
+// "<folder>\\<name>", to which the backup's two files add ".reg" and ".bak".
+[[nodiscard]] std::wstring BackupBasePath(std::wstring_view folder, std::wstring_view name);
+// "Restoring backup file <folder>\\<name>", logged before a listed backup is restored.
+[[nodiscard]] std::wstring RestoringBackupLogLine(std::wstring_view folder,
+                                                  std::wstring_view name);
+
+// Deletes one backup: "<folder>\\<name>.reg", then "<folder>\\<name>.bak". A file that is not
+// there is no failure. When the registry file exists but cannot be deleted, the shortcut list is
+// left alone, so the backup stays whole. Result: 0 when at least one of the files was there and
+// every one there is gone; kErrorFileNotFound when neither was there; kErrorInvalidParameter for
+// a name IsBackupName refuses; otherwise the deletion's error. *failedFile (may be null) gets the
+// file that stayed (the registry file when neither was there, the name itself when refused).
+[[nodiscard]] ErrorCode DeleteBackup(IFileSystem& files, std::wstring_view folder,
+                                     std::wstring_view name, std::wstring* failedFile = nullptr);
+
+struct BACKUP_DELETION_FAILURE {
+  std::wstring name;
+  std::wstring file;  // as DeleteBackup's *failedFile
+  ErrorCode error = kErrorSuccess;
+};
+
+struct BACKUP_DELETION {
+  std::vector<std::wstring> removed;  // in the order given
+  std::vector<BACKUP_DELETION_FAILURE> failed;
+};
+
+// The backups page's "Delete" over the checked names, in the order given: DeleteBackup for each;
+// "Removed Backup file <name>" is logged for each backup removed, and when at least one was,
+// "Succesfully, Selected Backup files has been deleted " at the end. A backup that could not be
+// removed is not counted and not logged; it is in `failed`, for one message after the loop. The
+// log may be null.
+[[nodiscard]] BACKUP_DELETION DeleteBackups(IFileSystem& files, std::wstring_view folder,
+                                            const std::vector<std::wstring>& names,
+                                            IActivityLog* log);
+
+// The message telling what could not be deleted: the heading, then one line per failure with the
+// file and its error code. Empty when nothing failed.
+[[nodiscard]] std::wstring BackupDeletionFailureText(const BACKUP_DELETION& deletion);
 
 }  // namespace qv

@@ -160,4 +160,49 @@ inline constexpr wchar_t kRestoreDoneDetail[] =
 inline constexpr wchar_t kRestoreDoneMessage[] = L"Successfully restored seleted file";
 inline constexpr wchar_t kWaitForBackup[] = L"Please wait until backup/restore is completed";
 
+// ---- Containers of the settings, backups and other tools ----
+inline constexpr wchar_t kTabSettings[] = L"Settings";
+inline constexpr wchar_t kTabIgnoreList[] = L"Ignore List";
+inline constexpr wchar_t kTabManageSchedule[] = L"Manage Schedule";
+inline constexpr wchar_t kTabManageStartups[] = L"Manage Startups";
+inline constexpr wchar_t kTabDefragment[] = L"Defragment";
+
+// ---- Ignore list page ----
+inline constexpr wchar_t kIgnoreColumnCategory[] = L"Category";
+inline constexpr wchar_t kIgnoreColumnItems[] = L"Items";
+inline constexpr int kIgnoreColumnCategoryWidth = 110;
+inline constexpr int kIgnoreColumnItemsWidth = 420;
+inline constexpr wchar_t kRemoveItem[] = L"Remove Item";
+
+// ---- Backups page (its texts are with the backups', the startup manager's with its own) ----
+inline constexpr int kBackupsColumnNameWidth = 279;
+inline constexpr int kBackupsColumnDateWidth = 258;
+
+// ---- Defragment page ----
+inline constexpr wchar_t kDefragHeading[] = L"Disk Defragmenter";
+inline constexpr wchar_t kDefragInformation[] =
+    L"Defragmentation is a process that reduces the amount of fragmentation in file systems.\n\n"
+    L"It does this by physically organizing the contents of the disk to store the pieces of each "
+    L"file close together and contiguously. ";
+inline constexpr wchar_t kDefragmentButton[] = L"Defragment";
+
+// ---- Schedule page ----
+inline constexpr wchar_t kScheduleHeading[] = L"Scheduled to run at:";
+inline constexpr wchar_t kManageSchedule[] = L"Manage Schedule";
+
+// ---- Startup manager page ----
+inline constexpr wchar_t kStartupHeading[] = L"Information";
+inline constexpr wchar_t kStartupDescription[] =
+    L"Startup Programs are applicatoins that run each time you \nstart your computer. You can "
+    L"enable/disable or remove them.";
+inline constexpr wchar_t kStartupColumnStatus[] = L"Status";
+inline constexpr wchar_t kStartupColumnName[] = L"Program Name";
+inline constexpr wchar_t kStartupColumnPath[] = L"File Path";
+inline constexpr wchar_t kStartupColumnLocation[] = L"Location";
+inline constexpr int kStartupColumnStatusWidth = 45;
+inline constexpr int kStartupColumnNameWidth = 110;
+inline constexpr int kStartupColumnPathWidth = 120;
+inline constexpr int kStartupColumnsFixedWidth = 275;  // the location takes the rest
+inline constexpr wchar_t kApply[] = L"Apply";
+
 }  // namespace qv::ui

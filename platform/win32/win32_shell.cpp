@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/win32/com_scope.h"
 #include "platform/win32/win32_handles.h"
 
 namespace qv {
@@ -88,24 +89,6 @@ ErrorCode CWin32Shell::GetFileVersion(std::wstring_view path, CFileVersion* vers
 }
 
 namespace {
-
-// COM for one call, undone only when this call set it up (a thread that has it keeps it).
-class CComScope {
- public:
-  CComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~CComScope() {
-    if (SUCCEEDED(m_hr)) ::CoUninitialize();
-  }
-  CComScope(const CComScope&) = delete;
-  CComScope& operator=(const CComScope&) = delete;
-  // RPC_E_CHANGED_MODE: the thread has COM already, in the other model; the call works all the
-  // same.
-  [[nodiscard]] bool Ready() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
-  [[nodiscard]] ErrorCode Error() const { return static_cast<ErrorCode>(m_hr); }
-
- private:
-  HRESULT m_hr;
-};
 
 ErrorCode MakeShellLink(CComPtr<IShellLinkW>* link, CComPtr<IPersistFile>* file) {
   HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,

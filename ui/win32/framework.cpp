@@ -56,6 +56,27 @@ void FillRect(HDC dc, const RECT& rect, COLORREF colour) {
   ::DeleteObject(brush);
 }
 
+// The default corner picture of a skinned page: three pale blue quarter rings around the
+// bottom-right corner, flush with it.
+void DrawCornerPictureRings(HDC dc, const RECT& client) {
+  constexpr COLORREF kRings[] = {RGB(0xF2, 0xF6, 0xFD), RGB(0xE6, 0xEE, 0xFB),
+                                 RGB(0xDA, 0xE5, 0xF8)};
+  constexpr int kOuterRadius = 96;
+  const int saved = ::SaveDC(dc);
+  ::IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
+  ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+  for (int i = 0; i < 3; ++i) {
+    const int radius = kOuterRadius - i * 24;
+    HBRUSH brush = ::CreateSolidBrush(kRings[i]);
+    HGDIOBJ old = ::SelectObject(dc, brush);
+    ::Ellipse(dc, client.right - radius, client.bottom - radius, client.right + radius,
+              client.bottom + radius);
+    ::SelectObject(dc, old);
+    ::DeleteObject(brush);
+  }
+  ::RestoreDC(dc, saved);
+}
+
 void RoundRect(HDC dc, const RECT& rect, COLORREF fill, COLORREF edge, int radius) {
   HBRUSH brush = ::CreateSolidBrush(fill);
   HPEN pen = ::CreatePen(PS_SOLID, 1, edge);
@@ -140,7 +161,7 @@ INT_PTR CALLBACK CDialogWindow::Proc(HWND window, UINT message, WPARAM wParam, L
   try {
     switch (message) {
       case WM_INITDIALOG:
-        self->OnInitDialog();
+        if (self->InitializesOnCreate()) self->OnInitDialog();
         return TRUE;
       case WM_COMMAND: {
         bool handled = false;
@@ -243,6 +264,7 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
         RECT line{client.left, 26, client.right, 27};
         FillRect(dc, line, kColourHeaderLine);
       }
+      if (!HasBackgroundPicture()) DrawCornerPicture(dc, client);
       PaintBackground(dc, client);
       return TRUE;
     }
@@ -414,5 +436,7 @@ void DrawScanAnimation(HDC dc, const RECT& rect, int frame) {
     ::DeleteObject(pen);
   }
 }
+
+void DrawCornerPicture(HDC dc, const RECT& client) { DrawCornerPictureRings(dc, client); }
 
 }  // namespace qv::ui

@@ -76,6 +76,9 @@ class CDialogWindow {
 
  protected:
   virtual void OnInitDialog() {}
+  // False: OnInitDialog is left to the creator (a page lays its controls out once it has its
+  // size, which the template does not give it).
+  [[nodiscard]] virtual bool InitializesOnCreate() const { return true; }
   // *handled false: the dialog's default handling.
   virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled);
   virtual void OnCommand(int /*id*/, int /*code*/, HWND /*control*/) {}
@@ -102,8 +105,12 @@ class CBaseDlg : public CDialogWindow {
 
  protected:
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
-  // Paints the page's own background after the white fill and the header line.
+  // Paints the page's own background after the white fill, the header line and the default
+  // corner picture.
   virtual void PaintBackground(HDC /*dc*/, const RECT& /*client*/) {}
+  // A page with a background picture of its own (drawn in PaintBackground) draws no corner
+  // picture.
+  [[nodiscard]] virtual bool HasBackgroundPicture() const { return false; }
   // Draws an owner-drawn picture control.
   virtual void DrawPicture(int /*id*/, HDC /*dc*/, const RECT& /*rect*/) {}
 
@@ -126,5 +133,7 @@ int ProductMessageBox(HWND owner, std::wstring_view text, UINT flags);
 enum class PICTURE { kGood, kBad, kNeverScanned };
 void DrawHealthPicture(HDC dc, const RECT& rect, PICTURE picture);
 void DrawScanAnimation(HDC dc, const RECT& rect, int frame);
+// The default corner picture of a page without a background picture of its own.
+void DrawCornerPicture(HDC dc, const RECT& client);
 
 }  // namespace qv::ui

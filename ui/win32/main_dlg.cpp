@@ -7,12 +7,14 @@
 
 #include "app/category_table.h"
 #include "base/text_case.h"
+#include "repair/backup_texts.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
 #include "ui/page_logic.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/dialogs.h"
 #include "ui/win32/pages.h"
+#include "ui/win32/tool_pages.h"
 #include "ui/win32/resource.h"
 
 namespace qv::ui {
@@ -76,15 +78,26 @@ void CQuarveloDlg::OnInitDialog() {
   // The pages, each in its area below the row.
   const RECT area{0, kPageTop, kMainClientWidth, kMainClientHeight};
   m_options = std::make_unique<CRegOptionsPage>(*this);
-  m_settings = std::make_unique<CContainerPage>(
-      *this, std::vector<const wchar_t*>{L"Settings", L"Ignore List", L"Manage Schedule"},
-      std::vector<const wchar_t*>{L"Settings", L"Ignore List", L"Manage Schedule"});
-  m_backups = std::make_unique<CContainerPage>(
-      *this, std::vector<const wchar_t*>{L"BacKups", L"Restore Points"},
-      std::vector<const wchar_t*>{});
-  m_otherTools = std::make_unique<CContainerPage>(
-      *this, std::vector<const wchar_t*>{L"Manage Startups", L"Defragment"},
-      std::vector<const wchar_t*>{});
+  std::vector<CONTAINER_TAB> settingsTabs;
+  settingsTabs.push_back({IDC_CONTAINER_TAB_FIRST, kTabSettings, kTabSettings,
+                          std::make_unique<CGSettingsPage>(*this)});
+  settingsTabs.push_back({IDC_CONTAINER_TAB_FIRST + 1, kTabIgnoreList, kTabIgnoreList,
+                          std::make_unique<CIgnoreListPage>(*this)});
+  settingsTabs.push_back({IDC_CONTAINER_TAB_FIRST + 2, kTabManageSchedule, kTabManageSchedule,
+                          std::make_unique<CSchedulingPage>(*this)});
+  m_settings = std::make_unique<CContainerPage>(*this, std::move(settingsTabs));
+  std::vector<CONTAINER_TAB> backupTabs;
+  backupTabs.push_back({IDC_TAB_BACKUPS, kBackupsTabButton, nullptr,
+                        std::make_unique<CBackupRestorePage>(*this)});
+  backupTabs.push_back({IDC_TAB_RESTORE_POINTS, kRestorePointsTabButton, nullptr,
+                        std::make_unique<CRestoresPage>(*this)});
+  m_backups = std::make_unique<CContainerPage>(*this, std::move(backupTabs));
+  std::vector<CONTAINER_TAB> toolTabs;
+  toolTabs.push_back({IDC_TAB_MANAGE_STARTUPS, kTabManageStartups, nullptr,
+                      std::make_unique<CManageStartupsPage>(*this)});
+  toolTabs.push_back({IDC_TAB_DEFRAGMENT, kTabDefragment, nullptr,
+                      std::make_unique<CDefragPage>(*this)});
+  m_otherTools = std::make_unique<CContainerPage>(*this, std::move(toolTabs));
   m_statistics = std::make_unique<CStatisticsPage>(*this);
   m_scan = std::make_unique<CRegScanPage>(*this);
   m_results = std::make_unique<CRegScanResultsPage>(*this);
@@ -224,6 +237,8 @@ void CQuarveloDlg::Close() {
     return;
   }
   static_cast<void>(App().SaveCategoryTable());
+  // The general settings store their boxes when they are hidden.
+  if (m_current == kPageSettings) m_settings->OnHide();
   ::EndDialog(m_hwnd, 1);
 }
 

@@ -18,6 +18,7 @@ class CRegOptionsPage;
 class CRegScanPage;
 class CRegScanResultsPage;
 class CStatisticsPage;
+class CContainerPage;
 
 // Navigation indexes.
 inline constexpr int kPageOptions = 0;
@@ -84,9 +85,9 @@ class CQuarveloDlg final : public CBaseDlg {
 
   CQuarveloDllApp& m_dll;
   std::unique_ptr<CRegOptionsPage> m_options;
-  std::unique_ptr<CPage> m_settings;
-  std::unique_ptr<CPage> m_backups;
-  std::unique_ptr<CPage> m_otherTools;
+  std::unique_ptr<CContainerPage> m_settings;
+  std::unique_ptr<CContainerPage> m_backups;
+  std::unique_ptr<CContainerPage> m_otherTools;
   std::unique_ptr<CStatisticsPage> m_statistics;
   std::unique_ptr<CRegScanPage> m_scan;
   std::unique_ptr<CRegScanResultsPage> m_results;

@@ -650,37 +650,55 @@ void CStatisticsPage::DrawPicture(int id, HDC dc, const RECT& rect) {
 // ---------------------------------------------------------------------------------------------
 // Containers
 
+CContainerPage::CContainerPage(CQuarveloDlg& main, std::vector<CONTAINER_TAB> tabs)
+    : CPage(main, /*headerLine=*/true), m_tabs(std::move(tabs)) {}
+
 void CContainerPage::OnInitDialog() {
-  if (!m_tabs.empty() && Item(IDC_CONTAINER_TAB_FIRST) != nullptr) return;
+  if (m_tabs.empty() || Item(m_tabs.front().buttonId) != nullptr) return;
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  // The sub-pages fill the container less the tab row's 27 pixels and a pixel at each side.
+  const RECT area{1, 27, client.right - 1, client.bottom - 1};
   for (std::size_t i = 0; i < m_tabs.size(); ++i) {
-    AddControl(CONTROL_LOOK::kNavButton, IDC_CONTAINER_TAB_FIRST + static_cast<int>(i), m_tabs[i],
+    AddControl(CONTROL_LOOK::kNavButton, m_tabs[i].buttonId, m_tabs[i].caption,
                10 + static_cast<int>(i) * 150, 0, 140, 26);
+    m_tabs[i].page->CreatePage(m_hwnd, area);
   }
 }
 
 void CContainerPage::OnShow() { SelectTab(m_last); }
 
 void CContainerPage::OnHide() {
-  if (m_selected >= 0) SetSelected(IDC_CONTAINER_TAB_FIRST + m_selected, false);
-  m_last = std::max(m_selected, 0);
+  if (m_selected < 0) return;
+  CONTAINER_TAB& tab = m_tabs[static_cast<std::size_t>(m_selected)];
+  SetSelected(tab.buttonId, false);
+  tab.page->OnHide();
+  ::ShowWindow(tab.page->Handle(), SW_HIDE);
+  m_last = m_selected;
   m_selected = -1;
 }
 
 void CContainerPage::SelectTab(int index) {
   if (index < 0 || index >= static_cast<int>(m_tabs.size()) || index == m_selected) return;
-  if (m_selected >= 0) SetSelected(IDC_CONTAINER_TAB_FIRST + m_selected, false);
+  if (m_selected >= 0) {
+    CONTAINER_TAB& shown = m_tabs[static_cast<std::size_t>(m_selected)];
+    SetSelected(shown.buttonId, false);
+    shown.page->OnHide();
+    ::ShowWindow(shown.page->Handle(), SW_HIDE);
+  }
   m_selected = index;
   m_last = index;
-  SetSelected(IDC_CONTAINER_TAB_FIRST + index, true);
-  if (static_cast<std::size_t>(index) < m_titles.size() && m_titles[static_cast<std::size_t>(index)] != nullptr) {
-    m_main.SetItemText(IDC_PAGE_TITLE, m_titles[static_cast<std::size_t>(index)]);
-  }
+  CONTAINER_TAB& tab = m_tabs[static_cast<std::size_t>(index)];
+  SetSelected(tab.buttonId, true);
+  if (tab.title != nullptr) m_main.SetItemText(IDC_PAGE_TITLE, tab.title);
+  ::ShowWindow(tab.page->Handle(), SW_SHOW);
+  tab.page->OnShow();
 }
 
 void CContainerPage::OnCommand(int id, int code, HWND) {
-  if (code == BN_CLICKED && id >= IDC_CONTAINER_TAB_FIRST &&
-      id < IDC_CONTAINER_TAB_FIRST + static_cast<int>(m_tabs.size())) {
-    SelectTab(id - IDC_CONTAINER_TAB_FIRST);
+  if (code != BN_CLICKED) return;
+  for (std::size_t i = 0; i < m_tabs.size(); ++i) {
+    if (m_tabs[i].buttonId == id) SelectTab(static_cast<int>(i));
   }
 }
 

@@ -31,6 +31,8 @@ class CPage : public CBaseDlg {
   virtual void OnHide() {}
 
  protected:
+  [[nodiscard]] bool InitializesOnCreate() const override { return false; }
+
   CQuarveloDlg& m_main;
 };
 
@@ -140,26 +142,33 @@ class CStatisticsPage final : public CPage {
   VERDICT_PICTURE m_picture = VERDICT_PICTURE::kUnchanged;
 };
 
-// Pages 1-3: a container of sub-pages behind tab buttons, each with the title it gives the main
-// window's title label.
+// One tab of a container: its button, the title it gives the main window's title label (null:
+// the label is left as it is) and its sub-page.
+struct CONTAINER_TAB {
+  int buttonId;
+  const wchar_t* caption;
+  const wchar_t* title;
+  std::unique_ptr<CPage> page;
+};
+
+// Pages 1-3: a container of sub-pages behind a row of tab buttons. Showing the container shows
+// its last selected sub-page (the first the first time); hiding it hides that sub-page, which
+// is told (the general settings store their boxes then).
 class CContainerPage final : public CPage {
  public:
-  CContainerPage(CQuarveloDlg& main, std::vector<const wchar_t*> tabs,
-                 std::vector<const wchar_t*> titles)
-      : CPage(main), m_tabs(std::move(tabs)), m_titles(std::move(titles)) {}
+  CContainerPage(CQuarveloDlg& main, std::vector<CONTAINER_TAB> tabs);
   void OnShow() override;
   void OnHide() override;
+  void SelectTab(int index);
   [[nodiscard]] int SelectedTab() const { return m_selected; }
+  [[nodiscard]] CPage& SubPage(int index) { return *m_tabs[static_cast<std::size_t>(index)].page; }
 
  protected:
   void OnInitDialog() override;
   void OnCommand(int id, int code, HWND control) override;
 
  private:
-  void SelectTab(int index);
-
-  std::vector<const wchar_t*> m_tabs;
-  std::vector<const wchar_t*> m_titles;
+  std::vector<CONTAINER_TAB> m_tabs;
   int m_selected = -1;
   int m_last = 0;
 };

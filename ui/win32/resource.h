@@ -91,3 +91,34 @@
 
 // Containers.
 #define IDC_CONTAINER_TAB_FIRST 6000  // tab buttons, 6000-6002
+// Tab buttons of the backups and other-tools containers (the settings container's are 6000-6002).
+#define IDC_TAB_BACKUPS 1126
+#define IDC_TAB_RESTORE_POINTS 1127
+#define IDC_TAB_MANAGE_STARTUPS 1128
+#define IDC_TAB_DEFRAGMENT 1129
+// Sub-pages: headings and information labels.
+#define IDC_SUBPAGE_LABEL 1107
+#define IDC_SUBPAGE_HEADING 2025
+#define IDC_SUBPAGE_INFORMATION 2026
+// Backups page.
+#define IDC_BACKUP_LIST 1093
+#define IDC_BACKUP_CREATE 419
+#define IDC_BACKUP_RESTORE 2024
+#define IDC_BACKUP_DELETE 1092
+// Restore points page.
+#define IDC_RESTORE_POINTS 2076
+// Defragment page.
+#define IDC_DEFRAGMENT 1129
+// Ignore list page.
+#define IDC_IGNORE_LIST 471
+#define IDC_IGNORE_REMOVE 1096
+// Startup manager page.
+#define IDC_STARTUP_LIST 1091
+#define IDC_STARTUP_APPLY 1079
+// Schedule page.
+#define IDC_SCHEDULE_LIST 2091
+#define IDC_MANAGE_SCHEDULE 1106
+// General settings page.
+#define IDC_OPTION_CHECK_FIRST 1108  // six check boxes, 1108-1113
+#define IDC_OPTION_LABEL_FIRST 1114  // their labels, 1114-1119
+#define IDC_CHECK_FOR_UPDATE 465

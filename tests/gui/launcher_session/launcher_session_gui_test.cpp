@@ -1,17 +1,30 @@
 // Quarvelo.exe with the real QuarveloDll.dll beside it, on the demo registry under Wine and Xvfb:
 // "-d" opens the main window, a second "-c" closes an idle instance, "-c" during a scan is
-// refused with the wait message and the scan goes on, and once it has ended "-c" closes it.
+// refused with the wait message and the scan goes on, and once it has ended "-c" closes it. The
+// unattended run: "-t" with AUTOREPAIR and CLOSEAFTER scans, repairs and closes by itself.
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h: it needs its declarations
+#include <shlobj.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/utf16.h"
+#include "app/application.h"
+#include "engine/categories.h"
+#include "engine/scan_driver.h"
+#include "platform/win32/win32_handles.h"
+#include "repair/repair_driver.h"
+#include "state/state_texts.h"
 #include "tests/support/win32/screenshot.h"
 #include "ui/ui_texts.h"
+#include "ui/win32/resource.h"
 
 #ifndef QV_BIN_DIR
 #error QV_BIN_DIR must name the folder of Quarvelo.exe and QuarveloDll.dll
@@ -102,6 +115,94 @@ void SetSetting(const wchar_t* name, const wchar_t* value) {
   RegCloseKey(key);
 }
 
+std::wstring DataFolder(const wchar_t* subfolder) {
+  wchar_t base[MAX_PATH] = {};
+  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, base), S_OK);
+  return std::wstring(base) + L"\\Quarvelo\\" + subfolder;
+}
+
+std::set<std::wstring> FilesIn(const std::wstring& folder, const wchar_t* pattern) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const std::wstring wanted = folder + L"\\" + pattern;
+  CUniqueHandle<CWin32FindTraits> search(FindFirstFileW(wanted.c_str(), &found));
+  if (!search) return names;
+  do {
+    names.insert(found.cFileName);
+  } while (FindNextFileW(search.get(), &found));
+  return names;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  CUniqueHandle<CWin32FileTraits> file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+  if (!file) return bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+int Occurrences(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// Whether the bytes hold the text, as 8-bit text or as UTF-16 (a backup file is written in the
+// Unicode form when the 8-bit one cannot hold every text).
+bool Holds(const std::string& bytes, const std::wstring& text) {
+  std::string wide;
+  for (const wchar_t c : text) {
+    wide += static_cast<char>(c & 0xFF);
+    wide += static_cast<char>((c >> 8) & 0xFF);
+  }
+  return bytes.find(ToUtf8(text)) != std::string::npos || bytes.find(wide) != std::string::npos;
+}
+
+// The success lines of the repair, of every category: "Fixed <category> error <key>...".
+int RepairSuccessLines(const std::string& log) {
+  int count = 0;
+  for (int i = 0; i < kCategoryCount; ++i) {
+    const std::wstring_view format = RepairSuccessFormat(i);
+    count += Occurrences(log, ToUtf8(std::wstring(format.substr(0, format.find(L"%s")))));
+  }
+  return count;
+}
+
+// Whether the key (name null) or the value exists.
+bool Exists(HKEY root, const wchar_t* subkey, const wchar_t* name) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
+  CUniqueHandle<CWin32KeyTraits> key(raw);
+  return name == nullptr ||
+         RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::wstring Setting(const std::wstring& name) {
+  wchar_t buffer[256] = {};
+  DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", name.c_str(), RRF_RT_REG_SZ, nullptr,
+                   buffer, &bytes) != ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  return buffer;
+}
+
+int SettingSum(const wchar_t* prefix) {
+  int sum = 0;
+  for (int i = 0; i < kCategoryCount; ++i) {
+    sum += _wtoi(Setting(prefix + std::wstring(CategoryDisplayName(i))).c_str());
+  }
+  return sum;
+}
+
 TEST(LauncherSession, OpenAndCloseRefusedWhileScanning) {
   SetSetting(L"AutoUpdates", L"0");
 
@@ -145,6 +246,164 @@ TEST(LauncherSession, OpenAndCloseRefusedWhileScanning) {
   if (!Ended(first, 0)) test::CaptureScreenshot(GetDesktopWindow(), L"launcher-session-not-closed");
   CloseHandle(first);
   EXPECT_EQ(FindProductWindows().main, nullptr);
+}
+
+// The scheduled run: "-t" with AUTOREPAIR and CLOSEAFTER set opens, scans, repairs all it found
+// behind the progress dialog and closes itself, with no question asked (RESTOREPOINT 0: no
+// restore-point message); the broken entries of the demo registry are gone, the healthy, safe
+// and ignored ones stay, the removed entries are in the repair's backup file, and the stored
+// counts agree with the activity log.
+TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
+  // Entries of the demo registry: broken ones (true) and healthy, safe-listed and ignored ones.
+  const std::wstring version = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+  const std::wstring machineRun = version + L"Run";
+  const std::wstring uninstall = version + L"Uninstall\\";
+  const std::wstring shared = version + L"SharedDLLs";
+  const std::wstring programs = version + L"App Paths\\";
+  const std::wstring fonts = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+  const std::wstring help = L"SOFTWARE\\Microsoft\\Windows\\HELP";
+  const std::wstring userRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const struct {
+    HKEY root;
+    std::wstring key;
+    const wchar_t* value;  // null: the key itself
+    bool broken;
+  } entries[] = {
+      {HKEY_LOCAL_MACHINE, machineRun, L"QuarveloDemo Old Agent", true},
+      {HKEY_LOCAL_MACHINE, machineRun, L"QuarveloDemo Agent", false},
+      {HKEY_CURRENT_USER, userRun, L"QuarveloDemo Updater", true},
+      {HKEY_LOCAL_MACHINE, uninstall + L"QuarveloDemo Removed", nullptr, true},
+      {HKEY_LOCAL_MACHINE, uninstall + L"QuarveloDemo App", nullptr, false},
+      {HKEY_LOCAL_MACHINE, uninstall + L"QuarveloDemo Ignored", nullptr, false},
+      {HKEY_LOCAL_MACHINE, uninstall + L"Adobe Demo Viewer", nullptr, false},
+      {HKEY_LOCAL_MACHINE, fonts, L"Quarvelo Demo Gone (TrueType)", true},
+      {HKEY_LOCAL_MACHINE, fonts, L"Quarvelo Demo Sans (TrueType)", false},
+      {HKEY_LOCAL_MACHINE, shared, L"C:\\QuarveloDemo\\Shared\\gone.dll", true},
+      {HKEY_LOCAL_MACHINE, shared, L"C:\\QuarveloDemo\\Shared\\demo.dll", false},
+      {HKEY_LOCAL_MACHINE, programs + L"quarvelodemo-old.exe", L"", true},
+      {HKEY_LOCAL_MACHINE, programs + L"quarvelodemo.exe", L"", false},
+      {HKEY_LOCAL_MACHINE, help, L"quarvelodemo-old.hlp", true},
+      {HKEY_LOCAL_MACHINE, help, L"quarvelodemo.hlp", false},
+      {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloDemo\\Settings", L"LastProject", true},
+      {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloDemo\\Settings", L"DataFolder", false},
+      {HKEY_CURRENT_USER, L"Software\\QuarveloDemo\\Recent", L"File1", true},
+      {HKEY_CURRENT_USER, L"Software\\QuarveloDemo\\Empty Settings", nullptr, true},
+      {HKEY_CURRENT_USER, L"Software\\QuarveloDemo\\Window", L"Maximized", false},
+      {HKEY_CLASSES_ROOT, L"CLSID\\{D3E40000-0000-4000-8000-000000000001}", nullptr, true},
+      {HKEY_CLASSES_ROOT, L"CLSID\\{D3E40000-0000-4000-8000-000000000002}", nullptr, false},
+      {HKEY_CLASSES_ROOT, L"CLSID\\{D3E40000-0000-4000-8000-000000000004}", nullptr, false},
+      {HKEY_CLASSES_ROOT, L"CLSID\\{06DD38D3-D187-11CF-A80D-00C04FD74AD8}", nullptr, false},
+      {HKEY_CLASSES_ROOT, L".qvdold", nullptr, true},
+      {HKEY_CLASSES_ROOT, L".qvdemo", nullptr, false},
+      {HKEY_CLASSES_ROOT, L"QuarveloDemo.Document\\shell\\open\\command", L"", false},
+  };
+  for (const auto& entry : entries) {
+    ASSERT_TRUE(Exists(entry.root, entry.key.c_str(), entry.value))
+        << "not seeded: " << ToUtf8(entry.key);
+  }
+  SetSetting(L"AutoUpdates", L"0");
+  SetSetting(L"RESTOREPOINT", L"0");
+  SetSetting(L"AUTOREPAIR", L"1");
+  SetSetting(L"CLOSEAFTER", L"1");
+  const std::wstring backups = DataFolder(L"Backup");
+  const std::wstring logs = DataFolder(L"LOGS");
+  const std::set<std::wstring> backupsBefore = FilesIn(backups, L"RCBak_*.reg");
+  const std::set<std::wstring> logsBefore = FilesIn(logs, L"LOGS_*.log");
+
+  // Started as the scheduled task starts it; nobody touches it until it has ended.
+  CUniqueHandle<CWin32HandleTraits> scheduled(Start(L"-t"));
+  ASSERT_TRUE(scheduled);
+  bool sawMain = false;
+  bool sawProgress = false;
+  bool sawCompletion = false;
+  std::vector<std::wstring> questions;
+  const bool ended = WaitFor(
+      [&] {
+        const PRODUCT_WINDOWS windows = FindProductWindows();
+        sawMain = sawMain || windows.main != nullptr;
+        if (windows.box != nullptr) {
+          // Nothing may wait for an answer; answered so that the run can end all the same.
+          questions.push_back(Text(GetDlgItem(windows.box, 0xFFFF)));
+          PostMessageW(windows.box, WM_COMMAND, IDOK, 0);
+          std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        HWND progress = FindWindowW(L"#32770", ui::kRepairCaption);
+        if (progress != nullptr && IsWindowVisible(progress)) {
+          sawProgress = true;
+          // The completion stays up for a second before the dialog goes.
+          if (!sawCompletion &&
+              Text(GetDlgItem(progress, IDC_PROGRESS_HEADING)) == ui::kRepairDoneHeading) {
+            sawCompletion = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let it paint
+            if (IsWindow(progress)) test::CaptureScreenshot(progress, L"scheduled-repair-done");
+          }
+        }
+        return Ended(scheduled.get(), 0);
+      },
+      120);
+  if (!ended) {
+    test::CaptureScreenshot(GetDesktopWindow(), L"scheduled-run-not-closed");
+    TerminateProcess(scheduled.get(), 1);
+  }
+  ASSERT_TRUE(ended) << "the scheduled run did not close by itself";
+  DWORD exitCode = 0xDEADBEEF;
+  GetExitCodeProcess(scheduled.get(), &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_TRUE(sawMain);
+  EXPECT_TRUE(sawProgress) << "no progress dialog was seen";
+  EXPECT_TRUE(sawCompletion) << "the progress dialog never showed the completion";
+  EXPECT_TRUE(questions.empty()) << ToUtf8(questions.front());
+  // The launcher that closed it has ended too: no instance holds the name any more.
+  EXPECT_TRUE(WaitFor(
+      [] {
+        return !CUniqueHandle<CWin32HandleTraits>(OpenMutexW(SYNCHRONIZE, FALSE, kProductName));
+      },
+      30));
+  EXPECT_EQ(FindProductWindows().main, nullptr);
+
+  for (const auto& entry : entries) {
+    EXPECT_EQ(Exists(entry.root, entry.key.c_str(), entry.value), !entry.broken)
+        << ToUtf8(entry.key) << " " << (entry.value != nullptr ? ToUtf8(entry.value) : "");
+  }
+
+  // One backup file of this repair, holding what it removed.
+  std::vector<std::wstring> newBackups;
+  for (const std::wstring& name : FilesIn(backups, L"RCBak_*.reg")) {
+    if (backupsBefore.count(name) == 0) newBackups.push_back(name);
+  }
+  ASSERT_EQ(newBackups.size(), 1u);
+  const std::string backup = ReadBytes(backups + L"\\" + newBackups.front());
+  EXPECT_FALSE(backup.empty());
+  EXPECT_TRUE(Holds(backup, L"QuarveloDemo Old Agent")) << "the backup lacks a removed value";
+  EXPECT_TRUE(Holds(backup, L"QuarveloDemo Removed")) << "the backup lacks a removed key";
+
+  // The activity log of the run: the scan's header, one line per problem found, the repair's
+  // start, one success line per problem and its end.
+  std::string log;
+  for (const std::wstring& name : FilesIn(logs, L"LOGS_*.log")) {
+    if (logsBefore.count(name) == 0) log += ReadBytes(logs + L"\\" + name);
+  }
+  ASSERT_FALSE(log.empty()) << "no log of the run";
+  EXPECT_EQ(Occurrences(log, ToUtf8(kScanLogStarted)), 1);
+  EXPECT_EQ(Occurrences(log, ToUtf8(ui::kStartFixingLog)), 1);
+  EXPECT_EQ(Occurrences(log, ToUtf8(kLogStartedFixing)), 1);
+  EXPECT_EQ(Occurrences(log, ToUtf8(kLogFixedErrors)), 1);
+  EXPECT_EQ(Occurrences(log, ToUtf8(kLogCreatingRestorePoint)), 0);
+  EXPECT_NE(log.find("Fixed Windows start up error HKEY_LOCAL_MACHINE\\"), std::string::npos);
+  const int found = Occurrences(log, "Error at ");  // one line per problem found
+  const int fixedLines = RepairSuccessLines(log);
+  EXPECT_EQ(Occurrences(log, "fixing error number : "), found);
+  EXPECT_EQ(Occurrences(log, "--> Failed to fix"), 0);
+  EXPECT_EQ(fixedLines, found);
+  // The stored counts: all found were fixed; the table was written back at the normal close.
+  EXPECT_EQ(Setting(L"TFixed"), std::to_wstring(found));
+  EXPECT_EQ(SettingSum(L"F"), found);
+  EXPECT_EQ(SettingSum(L"E"), found);
+  std::printf("scheduled run: %d found, %d repaired, TFixed %ls, backup %zu bytes, log %zu bytes\n",
+              found, fixedLines, Setting(L"TFixed").c_str(), backup.size(), log.size());
+
+  SetSetting(L"AUTOREPAIR", L"0");
+  SetSetting(L"CLOSEAFTER", L"0");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The backup listing: which files are backups, one row per name, and the order by the whole file
 // time (a comparison of the low 32 bits alone orders wrongly once the high part differs, every
-// seven minutes or so).
+// seven minutes or so); deleting backups, with what could not be deleted reported, not counted.
 #include "repair/backup_list.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
+#include "repair/backup_texts.h"
+#include "tests/support/engine_fixture.h"
 
 namespace qv {
 namespace {
@@ -57,6 +59,54 @@ TEST(BackupList, TheDateIsTheLocalTimeOfTheFile) {
   // 2026-12-06 18:31:14 UTC (the fake clock's local time is UTC).
   const std::uint64_t fileTime = 116444736000000000ull + 1796581874ull * 10000000ull;
   EXPECT_EQ(FormatBackupDate(machine.clock(), fileTime), L"December 06, 2026 (18:31:14)");
+}
+
+TEST(BackupList, DeletingRemovesBothFilesAndReportsWhatStayed) {
+  CMemoryPlatform machine;
+  CMemoryFileSystem& files = machine.files();
+  const std::wstring folder = kFolder;
+  for (const wchar_t* name : {L"a.reg", L"a.bak", L"regonly.reg", L"locked.reg", L"locked.bak",
+                              L"listlocked.reg", L"listlocked.bak"}) {
+    files.AddFile(folder + L"\\" + name, "x");
+  }
+  std::vector<BACKUP_ENTRY> backups;
+  ASSERT_EQ(ListBackups(files, folder, &backups), kErrorSuccess);
+  ASSERT_EQ(backups.size(), 4u);  // a, listlocked, locked, regonly: one row each
+  std::unique_ptr<IFile> heldRegistryFile;
+  std::unique_ptr<IFile> heldList;
+  ASSERT_EQ(files.OpenFile(folder + L"\\locked.reg", FileOpenMode::kRead, FileShareMode::kDenyWrite,
+                           &heldRegistryFile),
+            kErrorSuccess);
+  ASSERT_EQ(files.OpenFile(folder + L"\\listlocked.bak", FileOpenMode::kRead,
+                           FileShareMode::kDenyWrite, &heldList),
+            kErrorSuccess);
+
+  test::CRecordingLog log;
+  const BACKUP_DELETION deletion = DeleteBackups(
+      files, folder, {L"regonly", L"locked", L"listlocked", L"gone", L"..\\a", L"a"}, &log);
+  EXPECT_EQ(deletion.removed, (std::vector<std::wstring>{L"regonly", L"a"}));
+  ASSERT_EQ(deletion.failed.size(), 4u);
+  EXPECT_EQ(deletion.failed[0].file, folder + L"\\locked.reg");
+  EXPECT_EQ(deletion.failed[0].error, kErrorSharingViolation);
+  EXPECT_EQ(deletion.failed[1].file, folder + L"\\listlocked.bak");
+  EXPECT_EQ(deletion.failed[2].error, kErrorFileNotFound);
+  EXPECT_EQ(deletion.failed[3].error, kErrorInvalidParameter);
+  // A registry file that stays keeps its shortcut list with it.
+  EXPECT_EQ(files.ListFolder(folder),
+            (std::vector<std::wstring>{L"listlocked.bak", L"locked.bak", L"locked.reg"}));
+  EXPECT_EQ(log.entries, (std::vector<std::wstring>{
+                             L"Removed Backup file regonly", L"Removed Backup file a",
+                             L"Succesfully, Selected Backup files has been deleted "}));
+  EXPECT_EQ(BackupDeletionFailureText(deletion),
+            L"These backup files could not be deleted:\n\n" + folder + L"\\locked.reg (error 32)\n" +
+                folder + L"\\listlocked.bak (error 32)\n" + folder + L"\\gone.reg (error 2)\n" +
+                L"..\\a (error 87)");
+
+  test::CRecordingLog none;
+  const BACKUP_DELETION nothing = DeleteBackups(files, folder, {L"locked"}, &none);
+  EXPECT_TRUE(nothing.removed.empty());
+  EXPECT_TRUE(none.entries.empty());
+  EXPECT_TRUE(BackupDeletionFailureText(DeleteBackups(files, folder, {}, nullptr)).empty());
 }
 
 }  // namespace

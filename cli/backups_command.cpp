@@ -1,0 +1,59 @@
+#include "cli/backups_command.h"
+
+#include <vector>
+
+#include "app/win32/system_application.h"
+#include "base/text.h"
+#include "base/utf16.h"
+#include "cli/report.h"
+#include "repair/backup_list.h"
+#include "state/data_folder.h"
+#include "state/state_texts.h"
+
+namespace qv {
+namespace {
+
+constexpr char kDeleteDescription[] = "Delete a backup: its registry file and its shortcut list";
+constexpr char kDeleteDetails[] =
+    "Deletes NAME.reg and NAME.bak of the backup folder, as the backups page's Delete does, and\n"
+    "logs it. A backup without a NAME.bak is deleted all the same; when NAME.reg cannot be\n"
+    "deleted, NAME.bak is left with it.\n"
+    "Exit codes: 0 deleted, 1 no such backup or a file could not be deleted, 2 usage error.\n";
+
+}  // namespace
+
+CBackupsDeleteCommand::CBackupsDeleteCommand(CLI::App& backups)
+    : m_command(backups.add_subcommand("delete", kDeleteDescription)) {
+  m_command->footer(kDeleteDetails);
+  m_command->add_option("NAME", m_name, "The backup's name, as backups lists it")->required();
+}
+
+bool CBackupsDeleteCommand::Parsed() const { return m_command->parsed(); }
+
+int CBackupsDeleteCommand::Run(const CStdStream& out, const CStdStream& err) const {
+  const std::wstring name = FromUtf8(m_name);
+  if (!IsBackupName(name)) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: " + name +
+                                    L" is not a backup name (see QuarveloCli.exe backups)\n"));
+    return kExitError;
+  }
+  CSystemApplication app;
+  const std::wstring folder = ProductDataFolderPath(app.Platform().shell, kBackupSubfolder);
+  const BACKUP_DELETION deletion =
+      DeleteBackups(app.Platform().files, folder, {name}, &app.Log());
+  if (!deletion.removed.empty()) {
+    return out.WriteText(L"Deleted backup " + name + L"\n") ? 0 : kExitError;
+  }
+  const BACKUP_DELETION_FAILURE& failure = deletion.failed.front();
+  if (failure.error == kErrorFileNotFound) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: there is no backup named " + name +
+                                    L" (see QuarveloCli.exe backups)\n"));
+  } else {
+    static_cast<void>(err.WriteText(L"QuarveloCli: " + failure.file +
+                                    L" could not be deleted (error " +
+                                    DecimalText(failure.error) + L")\n"));
+  }
+  return 1;
+}
+
+}  // namespace qv

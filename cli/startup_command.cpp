@@ -1,0 +1,179 @@
+#include "cli/startup_command.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/win32/system_application.h"
+#include "base/text.h"
+#include "base/text_case.h"
+#include "base/utf16.h"
+#include "cli/console_output.h"
+#include "cli/report.h"
+#include "tools/startup_manager.h"
+#include "tools/startup_texts.h"
+
+namespace qv {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr char kStartupDescription[] =
+    "List the programs that start with Windows, switch them off or on";
+constexpr char kListDescription[] = "List the startup entries";
+constexpr char kDisableDescription[] = "Switch a startup entry off (it can be switched on again)";
+constexpr char kEnableDescription[] = "Switch a disabled startup entry on again";
+constexpr char kStartupDetails[] =
+    "The entries are the values of the Run and RunOnce keys of HKEY_CURRENT_USER and\n"
+    "HKEY_LOCAL_MACHINE, the shortcuts of the user's and the common Startup folder, and the\n"
+    "entries disabled in the System Configuration Utility's format (records under\n"
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSConfig), whichever tool disabled\n"
+    "them. Disabling a Run value moves it into a startupreg record; disabling a shortcut\n"
+    "moves the file into the pss folder of the Windows folder and writes a startupfolder\n"
+    "record; enabling puts it back and removes the record. The records live under\n"
+    "HKEY_LOCAL_MACHINE: disable and enable need administrator rights (run them from an\n"
+    "elevated prompt); list does not.\n\n"
+    "NAME is an entry's name as list shows it (any case). When a name is listed more than once,\n"
+    "--location names the entry by its location text as list shows it.\n\n"
+    "Output: list writes one line per entry (On or Off, name, command, location, separated by\n"
+    "tabs); --json writes UTF-8 {\"items\": [{\"name\", \"command\", \"location\", \"enabled\"}]}\n"
+    "in the same order.\n\n"
+    "Exit codes:\n"
+    "  0  done, or the entry was already on or off as asked\n"
+    "  1  the entry could not be switched (it stays as it was; the reason is named)\n"
+    "  2  usage error, or NAME (with --location) names no entry or more than one\n";
+
+std::wstring StatusText(bool enabled) {
+  return std::wstring(enabled ? kStartupStatusOn : kStartupStatusOff);
+}
+
+std::wstring ListText(const std::vector<StartupItem>& items) {
+  if (items.empty()) return L"No startup entries.\n";
+  std::wstring text;
+  for (const StartupItem& item : items) {
+    text += StatusText(item.enabled) + L'\t' + item.name + L'\t' + item.command + L'\t' +
+            item.location + L'\n';
+  }
+  return text;
+}
+
+std::string ListJson(const std::vector<StartupItem>& items) {
+  Json list = Json::array();
+  for (const StartupItem& item : items) {
+    list.push_back(Json{{"name", ToUtf8(item.name)},
+                        {"command", ToUtf8(item.command)},
+                        {"location", ToUtf8(item.location)},
+                        {"enabled", item.enabled}});
+  }
+  return Json{{"items", std::move(list)}}.dump(2, ' ', false, Json::error_handler_t::replace) +
+         "\n";
+}
+
+std::wstring Locations(const std::vector<const StartupItem*>& items) {
+  std::wstring text;
+  for (const StartupItem* item : items) text += L"  " + item->location + L"\n";
+  return text;
+}
+
+// Why an entry could not be switched, in words, for the errors the manager gives.
+std::wstring Reason(ErrorCode error) {
+  switch (error) {
+    case kErrorAccessDenied:
+      return L"access denied: run it from an elevated prompt";
+    case kErrorAlreadyExists:
+      return L"another entry of that name is disabled already, or something is in its place";
+    case kErrorFileNotFound:
+    case kErrorPathNotFound:
+      return L"not found where it is listed";
+    case kErrorInvalidParameter:
+      return L"its name cannot be recorded";
+    case kErrorInvalidData:
+      return L"its record is incomplete";
+    default:
+      return L"the system refused it";
+  }
+}
+
+}  // namespace
+
+CStartupCommand::CStartupCommand(CLI::App& program) {
+  m_command = program.add_subcommand("startup", kStartupDescription);
+  m_command->footer(kStartupDetails);
+  m_command->require_subcommand(1, 1);
+  m_list = m_command->add_subcommand("list", kListDescription);
+  m_list->add_flag("--json", m_json,
+                   "UTF-8 JSON {\"items\": [{\"name\", \"command\", \"location\", \"enabled\"}]}");
+  m_disable = m_command->add_subcommand("disable", kDisableDescription);
+  m_enable = m_command->add_subcommand("enable", kEnableDescription);
+  for (CLI::App* command : {m_disable, m_enable}) {
+    command->add_option("NAME", m_name, "The entry's name, as list shows it")->required();
+    command
+        ->add_option("--location", m_location,
+                     "The entry's location text, as list shows it, when the name is listed "
+                     "more than once")
+        ->type_name("TEXT");
+  }
+}
+
+bool CStartupCommand::Parsed() const { return m_command->parsed(); }
+
+int CStartupCommand::Run(const CStdStream& out, const CStdStream& err) const {
+  CSystemApplication app;
+  CStartupManager manager(app.Platform());
+  manager.Refresh();
+  if (m_list->parsed()) {
+    const bool written = m_json ? out.WriteUtf8(ListJson(manager.Items()))
+                                : out.WriteText(ListText(manager.Items()));
+    return written ? 0 : kExitError;
+  }
+
+  const bool enable = m_enable->parsed();
+  const std::wstring name = FromUtf8(m_name);
+  const std::wstring location = FromUtf8(m_location);
+  std::vector<const StartupItem*> named;
+  for (const StartupItem& item : manager.Items()) {
+    if (EqualsNoCase(item.name, name)) named.push_back(&item);
+  }
+  std::vector<const StartupItem*> chosen;
+  for (const StartupItem* item : named) {
+    if (location.empty() || EqualsNoCase(item->location, location)) chosen.push_back(item);
+  }
+  if (named.empty()) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: no startup entry is named " + name +
+                                    L" (see QuarveloCli.exe startup list)\n"));
+    return kExitError;
+  }
+  if (chosen.empty()) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: no startup entry named " + name + L" is at " +
+                                    location + L"; it is listed at:\n" + Locations(named)));
+    return kExitError;
+  }
+  if (chosen.size() > 1) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: " + name +
+                                    L" is listed more than once; name one with --location:\n" +
+                                    Locations(chosen)));
+    return kExitError;
+  }
+
+  const StartupItem& item = *chosen.front();
+  const std::wstring label = item.name + L" (" + item.location + L")";
+  if (item.enabled == enable) {
+    return out.WriteText(label + L" is already " + StatusText(enable) + L"\n") ? 0 : kExitError;
+  }
+  const ErrorCode rc = enable ? item.Enable(app.Platform()) : item.Disable(app.Platform());
+  static_cast<void>(app.Log().WriteLog(std::wstring(enable ? L"Enabled" : L"Disabled") +
+                                       L" startup entry " + label + L", result " +
+                                       DecimalText(rc)));
+  if (rc != kErrorSuccess) {
+    static_cast<void>(err.WriteText(L"QuarveloCli: " + label + L" could not be " +
+                                    (enable ? L"enabled" : L"disabled") + L": " + Reason(rc) +
+                                    L" (error " + DecimalText(rc) + L")\n"));
+    return 1;
+  }
+  return out.WriteText(std::wstring(enable ? L"Enabled " : L"Disabled ") + label + L"\n")
+             ? 0
+             : kExitError;
+}
+
+}  // namespace qv

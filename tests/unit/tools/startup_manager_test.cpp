@@ -1,0 +1,370 @@
+#include "tools/startup_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/utf16.h"
+#include "platform/memory/memory_platform.h"
+#include "tests/support/forwarding_registry.h"
+
+namespace qv {
+namespace {
+
+constexpr wchar_t kUserRun[] = L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kUserRunOnce[] = L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr wchar_t kMachineRun[] = L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kMachineRunOnce[] =
+    L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr wchar_t kRegRecords[] = L"HKLM\\SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
+constexpr wchar_t kFolderRecords[] =
+    L"HKLM\\SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupfolder";
+constexpr wchar_t kUserStartup[] =
+    L"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+constexpr wchar_t kCommonStartup[] =
+    L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+constexpr wchar_t kUserStartupRecord[] =
+    L"C:^users^user^AppData^Roaming^Microsoft^Windows^Start Menu^Programs^Startup^";
+constexpr wchar_t kCommonStartupRecord[] =
+    L"C:^ProgramData^Microsoft^Windows^Start Menu^Programs^Startup^";
+
+struct ROW {
+  std::wstring name;
+  std::wstring command;
+  std::wstring location;
+  bool enabled;
+  friend bool operator==(const ROW&, const ROW&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const ROW& row) {
+  return out << (row.enabled ? "On  " : "Off ") << ToUtf8(row.name) << " | " << ToUtf8(row.command)
+             << " | " << ToUtf8(row.location);
+}
+
+std::vector<ROW> Rows(const CStartupManager& manager) {
+  std::vector<ROW> rows;
+  for (const StartupItem& item : manager.Items()) {
+    EXPECT_EQ(item.checked, item.enabled) << ToUtf8(item.name);
+    rows.push_back({item.name, item.command, item.location, item.enabled});
+  }
+  return rows;
+}
+
+std::size_t RowOf(const CStartupManager& manager, std::wstring_view name,
+                  std::wstring_view location) {
+  for (std::size_t i = 0; i < manager.Items().size(); ++i) {
+    if (manager.Items()[i].name == name && manager.Items()[i].location == location) return i;
+  }
+  ADD_FAILURE() << "no row " << ToUtf8(name) << " at " << ToUtf8(location);
+  return manager.Items().size();
+}
+
+// A REG_SZ value stored with its terminating zero, as the records and the Run values are.
+void ExpectString(CMemoryRegistry& registry, const std::wstring& key, std::wstring_view name,
+                  std::wstring_view text) {
+  const auto value = registry.GetValueRaw(key, name);
+  ASSERT_TRUE(value.has_value()) << ToUtf8(key) << " " << ToUtf8(name);
+  EXPECT_EQ(value->type, kRegSz) << ToUtf8(name);
+  EXPECT_EQ(value->data, ToUtf16LeBytes(text, true)) << ToUtf8(name);
+}
+
+class StartupManagerTest : public ::testing::Test {
+ protected:
+  StartupManagerTest() {
+    Registry().SetString(
+        L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", L"Startup",
+        kUserStartup);
+    Registry().SetString(
+        L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+        L"Common Startup", kCommonStartup);
+    m_machine.files().AddFolder(kUserStartup);
+    m_machine.files().AddFolder(kCommonStartup);
+  }
+
+  CMemoryRegistry& Registry() { return m_machine.registry(); }
+  CMemoryFileSystem& Files() { return m_machine.files(); }
+  void AddShortcut(const std::wstring& path, std::wstring target, std::wstring arguments = {}) {
+    ASSERT_EQ(m_machine.shell().CreateShortcut(path, {std::move(target), std::move(arguments), {}}),
+              kErrorSuccess);
+  }
+
+  CMemoryPlatform m_machine;
+  CStartupManager m_manager{m_machine.platform()};
+};
+
+// Every source in its order, the enumeration limits, the entries left out, and the records the
+// System Configuration Utility writes itself ("HKLM" and a key path of its own spelling), which
+// are enabled here as well.
+TEST_F(StartupManagerTest, ListsEverySourceInOrderAndEnablesTheUtilitysOwnRecords) {
+  Registry().SetString(kUserRun, L"Agent", L"\"C:\\Agent\\agent.exe\" /tray");
+  Registry().SetString(kUserRun, L"QUARVELO", L"C:\\Program Files\\Quarvelo\\Quarvelo.exe");
+  Registry().SetString(kUserRun, L"", L"");
+  Registry().SetString(kUserRun, L"Blank", L"");
+  Registry().SetString(kUserRunOnce, std::wstring(1023, L'n'), L"C:\\long.exe");
+  Registry().SetString(kUserRunOnce, std::wstring(1024, L'n'), L"C:\\longer.exe");
+  Registry().SetString(kUserRunOnce, L"After", L"C:\\after.exe");
+  Registry().SetString(kMachineRun, L"Machine", L"C:\\m.exe");
+  Registry().SetString(kMachineRunOnce, L"Fits", std::wstring(511, L'f'));  // 1024 bytes
+  Registry().SetString(kMachineRunOnce, L"TooLong", std::wstring(512, L'f'));
+  Registry().SetString(kMachineRunOnce, L"After", L"C:\\after.exe");
+  AddShortcut(std::wstring(kUserStartup) + L"\\Tool.lnk", L"C:\\Tools\\tool.exe", L"-min");
+  AddShortcut(std::wstring(kUserStartup) + L"\\Bare.lnk", L"C:\\bare.exe");
+  AddShortcut(std::wstring(kUserStartup) + L"\\quarvelo.lnk", L"C:\\q.exe");
+  Files().AddFile(std::wstring(kUserStartup) + L"\\readme.txt", "text");
+  Files().AddFile(std::wstring(kUserStartup) + L"\\Broken.lnk", "not a shortcut");
+  AddShortcut(std::wstring(kCommonStartup) + L"\\Shared.lnk", L"C:\\shared.exe", L"a b");
+  // As the utility leaves them.
+  const std::wstring oldShortcut = std::wstring(kCommonStartup) + L"\\Old.lnk";
+  const std::wstring oldRecord =
+      std::wstring(kFolderRecords) + L"\\" + kCommonStartupRecord + L"Old.lnk";
+  Registry().SetString(oldRecord, L"path", oldShortcut);
+  Registry().SetString(oldRecord, L"backup", L"C:\\Windows\\pss\\Old.lnkCommon Startup");
+  Registry().SetString(oldRecord, L"location", L"Common Startup");
+  Registry().SetString(oldRecord, L"command", L"C:\\old.exe ");
+  Registry().SetString(oldRecord, L"item", L"Old");
+  Files().AddFile(L"C:\\Windows\\pss\\Old.lnkCommon Startup",
+                  CMemoryShell::ShortcutFileBytes({L"C:\\old.exe", L"", L""}));
+  const std::wstring legacy = std::wstring(kRegRecords) + L"\\Legacy";
+  Registry().SetString(legacy, L"key", L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+  Registry().SetString(legacy, L"item", L"Legacy");
+  Registry().SetString(legacy, L"hkey", L"HKLM");
+  Registry().SetString(legacy, L"command", L"C:\\legacy.exe -s");
+  Registry().SetString(legacy, L"inimapping", L"0");
+
+  m_manager.Refresh();
+  const std::vector<ROW> expected = {
+      {L"Agent", L"\"C:\\Agent\\agent.exe\" /tray", L"HKEY_CURRENT_USER/Run", true},
+      {L"Blank", L"", L"HKEY_CURRENT_USER/Run", true},
+      {std::wstring(1023, L'n'), L"C:\\long.exe", L"HKEY_CURRENT_USER/RunOnce", true},
+      {L"Machine", L"C:\\m.exe", L"HKEY_LOCAL_MACHINE/Run", true},
+      {L"Fits", std::wstring(511, L'f'), L"HKEY_LOCAL_MACHINE/RunOnce", true},
+      {L"Bare", L"C:\\bare.exe ", L"Startup", true},
+      {L"Broken", L"", L"Startup", true},
+      {L"Tool", L"C:\\Tools\\tool.exe -min", L"Startup", true},
+      {L"Shared", L"C:\\shared.exe a b", L"Common Startup", true},
+      {L"Old", L"C:\\old.exe ", L"Common Startup", false},
+      {L"Legacy", L"C:\\legacy.exe -s", L"HKLM/SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+       false},
+  };
+  EXPECT_EQ(Rows(m_manager), expected);
+
+  m_manager.SetChecked(RowOf(m_manager, L"Old", L"Common Startup"), true);
+  EXPECT_TRUE(m_manager.Flip(
+      RowOf(m_manager, L"Legacy", L"HKLM/SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run")));
+  EXPECT_EQ(m_manager.Apply(), 0);
+  ExpectString(Registry(), kMachineRun, L"Legacy", L"C:\\legacy.exe -s");
+  EXPECT_FALSE(Registry().KeyExists(legacy));
+  EXPECT_EQ(m_machine.clock().Sleeps(), std::vector<std::uint32_t>{10});
+  EXPECT_TRUE(Files().FileExists(oldShortcut));
+  EXPECT_FALSE(Files().FileExists(L"C:\\Windows\\pss\\Old.lnkCommon Startup"));
+  EXPECT_FALSE(Registry().KeyExists(oldRecord));
+  const std::vector<ROW> after = Rows(m_manager);
+  EXPECT_EQ(after.size(), expected.size());
+  EXPECT_EQ(after[3], (ROW{L"Machine", L"C:\\m.exe", L"HKEY_LOCAL_MACHINE/Run", true}));
+  EXPECT_EQ(after[4], (ROW{L"Legacy", L"C:\\legacy.exe -s", L"HKEY_LOCAL_MACHINE/Run", true}));
+  EXPECT_EQ(after[9], (ROW{L"Old", L"C:\\old.exe ", L"Common Startup", true}));
+  EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+}
+
+// Disabling writes the utility's startupreg record and removes the value; enabling puts the exact
+// command back and removes the record. The same entry re-added while disabled is two rows, and
+// disabling the second is refused rather than writing over the first one's record.
+TEST_F(StartupManagerTest, RunValueRoundTripInTheUtilitysRecordFormat) {
+  const std::wstring command = L"\"C:\\Program Files\\Agent\\agent.exe\" /background \u00e9";
+  Registry().SetString(kUserRun, L"Agent", command);
+  Registry().SetString(kMachineRunOnce, L"Setup", L"C:\\setup.exe");
+  m_manager.Refresh();
+  m_manager.Flip(RowOf(m_manager, L"Agent", L"HKEY_CURRENT_USER/Run"));
+  m_manager.Flip(RowOf(m_manager, L"Setup", L"HKEY_LOCAL_MACHINE/RunOnce"));
+  EXPECT_EQ(m_manager.Apply(), 0);
+
+  EXPECT_TRUE(Registry().ValueNames(kUserRun).empty());
+  EXPECT_TRUE(Registry().ValueNames(kMachineRunOnce).empty());
+  const std::wstring record = std::wstring(kRegRecords) + L"\\Agent";
+  EXPECT_EQ(Registry().ValueNames(record),
+            (std::vector<std::wstring>{L"item", L"command", L"hkey", L"key"}));
+  ExpectString(Registry(), record, L"item", L"Agent");
+  ExpectString(Registry(), record, L"command", command);
+  ExpectString(Registry(), record, L"hkey", L"HKEY_CURRENT_USER");
+  ExpectString(Registry(), record, L"key", L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  ExpectString(Registry(), std::wstring(kRegRecords) + L"\\Setup", L"hkey", L"HKEY_LOCAL_MACHINE");
+  const std::vector<ROW> off = {
+      {L"Agent", command, L"HKEY_CURRENT_USER/Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+       false},
+      {L"Setup", L"C:\\setup.exe",
+       L"HKEY_LOCAL_MACHINE/Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", false},
+  };
+  EXPECT_EQ(Rows(m_manager), off);
+
+  // Re-added by its program while disabled: one row On, one Off; the second record would write
+  // over the first, so disabling it again is refused and both stay as they are.
+  Registry().SetString(kUserRun, L"Agent", L"C:\\new-agent.exe");
+  m_manager.Refresh();
+  ASSERT_EQ(m_manager.Items().size(), 3u);
+  EXPECT_EQ(Rows(m_manager)[0],
+            (ROW{L"Agent", L"C:\\new-agent.exe", L"HKEY_CURRENT_USER/Run", true}));
+  EXPECT_EQ(Rows(m_manager)[1], off[0]);
+  m_manager.Flip(0);
+  EXPECT_EQ(m_manager.Apply(), 1);
+  ExpectString(Registry(), kUserRun, L"Agent", L"C:\\new-agent.exe");
+  ExpectString(Registry(), record, L"command", command);
+
+  Registry().RemovePath(kUserRun);
+  Registry().CreatePath(kUserRun);
+  m_manager.Refresh();
+  m_manager.Flip(0);
+  m_manager.Flip(1);
+  EXPECT_EQ(m_manager.Apply(), 0);
+  ExpectString(Registry(), kUserRun, L"Agent", command);
+  ExpectString(Registry(), std::wstring(kMachineRunOnce), L"Setup", L"C:\\setup.exe");
+  EXPECT_TRUE(Registry().SubkeyNames(kRegRecords).empty());
+  EXPECT_EQ(Rows(m_manager), (std::vector<ROW>{
+                                 {L"Agent", command, L"HKEY_CURRENT_USER/Run", true},
+                                 {L"Setup", L"C:\\setup.exe", L"HKEY_LOCAL_MACHINE/RunOnce", true},
+                             }));
+  EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+}
+
+// Disabling moves the file into pss under the Windows folder (made when missing) and records
+// where it went; enabling one shortcut moves only that one back.
+TEST_F(StartupManagerTest, ShortcutRoundTripThroughThePssFolder) {
+  const std::wstring userTool = std::wstring(kUserStartup) + L"\\Tool.lnk";
+  const std::wstring commonTool = std::wstring(kCommonStartup) + L"\\Tool.lnk";
+  AddShortcut(userTool, L"C:\\Tools\\tool.exe", L"-min");
+  AddShortcut(commonTool, L"C:\\Tools\\tool.exe", L"-all");
+  AddShortcut(std::wstring(kUserStartup) + L"\\Other.lnk", L"C:\\other.exe");
+  const std::string userBytes = *Files().ReadFile(userTool);
+  ASSERT_FALSE(Files().FileExists(L"C:\\Windows\\pss"));
+
+  m_manager.Refresh();
+  for (std::size_t i = 0; i < m_manager.Items().size(); ++i) m_manager.Flip(i);
+  EXPECT_EQ(m_manager.Apply(), 0);
+  EXPECT_EQ(Files().ListFolder(L"C:\\Windows\\pss"),
+            (std::vector<std::wstring>{L"Other.lnkStartup", L"Tool.lnkCommon Startup",
+                                       L"Tool.lnkStartup"}));
+  EXPECT_TRUE(Files().ListFolder(kUserStartup).empty());
+  EXPECT_TRUE(Files().ListFolder(kCommonStartup).empty());
+  const std::wstring record =
+      std::wstring(kFolderRecords) + L"\\" + kUserStartupRecord + L"Tool.lnk";
+  EXPECT_EQ(Registry().ValueNames(record),
+            (std::vector<std::wstring>{L"item", L"command", L"location", L"path", L"backup"}));
+  ExpectString(Registry(), record, L"item", L"Tool");
+  ExpectString(Registry(), record, L"command", L"C:\\Tools\\tool.exe -min");
+  ExpectString(Registry(), record, L"location", L"Startup");
+  ExpectString(Registry(), record, L"path", userTool);
+  ExpectString(Registry(), record, L"backup", L"C:\\Windows\\pss\\Tool.lnkStartup");
+  ExpectString(Registry(),
+               std::wstring(kFolderRecords) + L"\\" + kCommonStartupRecord + L"Tool.lnk", L"backup",
+               L"C:\\Windows\\pss\\Tool.lnkCommon Startup");
+  EXPECT_EQ(Rows(m_manager), (std::vector<ROW>{
+                                 {L"Tool", L"C:\\Tools\\tool.exe -all", L"Common Startup", false},
+                                 {L"Other", L"C:\\other.exe ", L"Startup", false},
+                                 {L"Tool", L"C:\\Tools\\tool.exe -min", L"Startup", false},
+                             }));
+
+  m_manager.Flip(RowOf(m_manager, L"Tool", L"Startup"));
+  EXPECT_EQ(m_manager.Apply(), 0);
+  EXPECT_EQ(Files().ReadFile(userTool), userBytes);
+  EXPECT_FALSE(Registry().KeyExists(record));
+  EXPECT_EQ(Files().ListFolder(L"C:\\Windows\\pss"),
+            (std::vector<std::wstring>{L"Other.lnkStartup", L"Tool.lnkCommon Startup"}));
+  EXPECT_EQ(Registry().SubkeyNames(kFolderRecords).size(), 2u);
+  EXPECT_EQ(Rows(m_manager), (std::vector<ROW>{
+                                 {L"Tool", L"C:\\Tools\\tool.exe -min", L"Startup", true},
+                                 {L"Tool", L"C:\\Tools\\tool.exe -all", L"Common Startup", false},
+                                 {L"Other", L"C:\\other.exe ", L"Startup", false},
+                             }));
+  EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+}
+
+// Fails every write of a value of the name given.
+class CFailingRegistry final : public test::CForwardingRegistry {
+ public:
+  using CForwardingRegistry::CForwardingRegistry;
+  std::wstring failValue;
+  ErrorCode SetValue(RegHandle k, std::wstring_view n, std::uint32_t t, const std::uint8_t* d,
+                     std::uint32_t b) override {
+    if (n == failValue) return kErrorAccessDenied;
+    return CForwardingRegistry::SetValue(k, n, t, d, b);
+  }
+};
+
+// Whatever fails, an entry is either where it was or where it went with its record: never a
+// record without its backup, a moved shortcut without a record, or a command in neither place.
+TEST_F(StartupManagerTest, FailuresLeaveEveryEntryWhereItCanBeFound) {
+  const std::wstring tool = std::wstring(kUserStartup) + L"\\Tool.lnk";
+  AddShortcut(tool, L"C:\\tool.exe");
+  Registry().SetString(kUserRun, L"Agent", L"C:\\agent.exe");
+  Registry().SetString(kUserRun, L"Sub\\Key", L"C:\\sub.exe");
+  CFailingRegistry failing(Registry());
+  const CPlatform platform{failing, Files(), m_machine.shell(), m_machine.clock()};
+  CStartupManager manager(platform);
+  manager.Refresh();
+  ASSERT_EQ(manager.Items().size(), 3u);
+  const StartupItem agent = manager.Items()[0];
+  const StartupItem nested = manager.Items()[1];
+  const StartupItem shortcut = manager.Items()[2];
+
+  // A record that cannot be written whole: the value stays, the shortcut goes back, no record.
+  failing.failValue = L"key";
+  EXPECT_EQ(agent.Disable(platform), kErrorAccessDenied);
+  failing.failValue = L"backup";
+  EXPECT_EQ(shortcut.Disable(platform), kErrorAccessDenied);
+  failing.failValue.clear();
+  ExpectString(Registry(), kUserRun, L"Agent", L"C:\\agent.exe");
+  EXPECT_TRUE(Files().FileExists(tool));
+  EXPECT_FALSE(Files().FileExists(L"C:\\Windows\\pss\\Tool.lnkStartup"));
+  EXPECT_TRUE(Registry().SubkeyNames(kRegRecords).empty());
+  EXPECT_TRUE(Registry().SubkeyNames(kFolderRecords).empty());
+  // A name with a backslash would make a record nobody lists: refused.
+  EXPECT_EQ(nested.Disable(platform), kErrorInvalidParameter);
+  ExpectString(Registry(), kUserRun, L"Sub\\Key", L"C:\\sub.exe");
+
+  // An older backup in the way: it is not written over, and the shortcut stays.
+  Files().AddFile(L"C:\\Windows\\pss\\Tool.lnkStartup", "older");
+  EXPECT_EQ(shortcut.Disable(platform), kErrorAlreadyExists);
+  EXPECT_TRUE(Files().FileExists(tool));
+  EXPECT_EQ(Files().ReadFile(L"C:\\Windows\\pss\\Tool.lnkStartup"), "older");
+  EXPECT_TRUE(Registry().SubkeyNames(kFolderRecords).empty());
+  ASSERT_EQ(Files().RemoveFile(L"C:\\Windows\\pss\\Tool.lnkStartup"), kErrorSuccess);
+
+  // Disabled properly; then the way back is blocked: the records stay with the command and the
+  // file, nothing is written over.
+  ASSERT_EQ(agent.Disable(platform), kErrorSuccess);
+  ASSERT_EQ(shortcut.Disable(platform), kErrorSuccess);
+  manager.Refresh();
+  ASSERT_EQ(manager.Items().size(), 3u);
+  const StartupItem agentOff = manager.Items()[2];
+  const StartupItem shortcutOff = manager.Items()[1];
+  ASSERT_FALSE(agentOff.enabled);
+  ASSERT_FALSE(shortcutOff.enabled);
+  Registry().DenyAccess(kUserRun, kKeySetValue);
+  AddShortcut(tool, L"C:\\new-tool.exe");
+  EXPECT_EQ(agentOff.Enable(platform), kErrorAccessDenied);
+  EXPECT_NE(shortcutOff.Enable(platform), kErrorSuccess);
+  EXPECT_FALSE(Registry().ValueExists(kUserRun, L"Agent"));
+  ExpectString(Registry(), std::wstring(kRegRecords) + L"\\Agent", L"command", L"C:\\agent.exe");
+  SHORTCUT_INFO info;
+  ASSERT_EQ(m_machine.shell().ReadShortcut(tool, &info), kErrorSuccess);
+  EXPECT_EQ(info.target, L"C:\\new-tool.exe");
+  EXPECT_TRUE(Files().FileExists(L"C:\\Windows\\pss\\Tool.lnkStartup"));
+  EXPECT_EQ(Registry().SubkeyNames(kFolderRecords).size(), 1u);
+  // Listing needs no write access.
+  manager.Refresh();
+  EXPECT_EQ(manager.Items().size(), 4u);
+  EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+}
+
+TEST(ResolveShortcut, TargetSpaceArgumentsWithLnkAppendedWhenTheNameLacksIt) {
+  CMemoryPlatform machine;
+  ASSERT_EQ(machine.shell().CreateShortcut(L"C:\\a.lnk", {L"C:\\a.exe", L"-x", L""}),
+            kErrorSuccess);
+  ASSERT_EQ(machine.shell().CreateShortcut(L"C:\\b.LNK", {L"C:\\b.exe", L"", L""}), kErrorSuccess);
+  EXPECT_EQ(ResolveShortcut(machine.shell(), L"C:\\a"), L"C:\\a.exe -x");
+  EXPECT_EQ(ResolveShortcut(machine.shell(), L"C:\\b.LNK"), L"C:\\b.exe ");
+  EXPECT_EQ(ResolveShortcut(machine.shell(), L"C:\\missing.lnk"), L"");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,84 @@
+// The fixed texts of the startup manager: where programs that start with Windows are found, the
+// location texts the list shows, and the records of disabled entries in the System Configuration
+// Utility's own format (its keys and value names), so that either tool can enable what the other
+// disabled. Spelled exactly as stored; change none of them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/registry.h"
+
+namespace qv {
+
+// The Run keys' common parent; a Run key is this followed by the part of its location text after
+// the "/" (a record's "key" value is made the same way).
+inline constexpr std::wstring_view kStartupRunKeyParent =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\";
+// Separates the root from the rest in a registry entry's location text; a location text without
+// it is a Startup folder's.
+inline constexpr wchar_t kStartupLocationSeparator = L'/';
+
+struct STARTUP_RUN_KEY {
+  RegHandle root;
+  std::wstring_view keyName;   // after kStartupRunKeyParent
+  std::wstring_view location;  // the location text
+};
+
+// The four Run keys, in the order the list shows them.
+inline constexpr std::array<STARTUP_RUN_KEY, 4> kStartupRunKeys = {{
+    {kHkeyCurrentUser, L"Run", L"HKEY_CURRENT_USER/Run"},
+    {kHkeyCurrentUser, L"RunOnce", L"HKEY_CURRENT_USER/RunOnce"},
+    {kHkeyLocalMachine, L"Run", L"HKEY_LOCAL_MACHINE/Run"},
+    {kHkeyLocalMachine, L"RunOnce", L"HKEY_LOCAL_MACHINE/RunOnce"},
+}};
+
+// The two Startup folders, read from the registry (the value of this key under HKCU for the
+// user's, under HKLM for the common one); the value name is also the location text.
+inline constexpr std::wstring_view kShellFoldersKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+inline constexpr std::wstring_view kLocationStartup = L"Startup";
+inline constexpr std::wstring_view kLocationCommonStartup = L"Common Startup";
+inline constexpr std::wstring_view kShortcutPattern = L"*.lnk";
+inline constexpr std::wstring_view kShortcutExtension = L".lnk";
+
+// The records of disabled entries, under HKEY_LOCAL_MACHINE: one subkey per entry, named by the
+// Run value's name, or by the shortcut's full path with every backslash replaced by a caret.
+inline constexpr std::wstring_view kStartupRegRecords =
+    L"SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
+inline constexpr std::wstring_view kStartupFolderRecords =
+    L"SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupfolder";
+inline constexpr wchar_t kRecordPathSeparator = L'^';
+// Values of a record (REG_SZ with their terminating zero). Both kinds: item (the name) and
+// command. A registry entry's: hkey (the root's name, "HKEY_CURRENT_USER"; "HKCU" and "HKLM" are
+// read too) and key (the Run key's path under the root). A shortcut's: location ("Startup" or
+// "Common Startup"), path (where the shortcut was) and backup (where it is now).
+inline constexpr std::wstring_view kRecordItem = L"item";
+inline constexpr std::wstring_view kRecordCommand = L"command";
+inline constexpr std::wstring_view kRecordHkey = L"hkey";
+inline constexpr std::wstring_view kRecordKey = L"key";
+inline constexpr std::wstring_view kRecordLocation = L"location";
+inline constexpr std::wstring_view kRecordPath = L"path";
+inline constexpr std::wstring_view kRecordBackup = L"backup";
+// A disabled shortcut is kept in this folder of the Windows folder, as its file name with
+// extension followed by its location text (Tool.lnkStartup).
+inline constexpr std::wstring_view kShortcutBackupFolder = L"pss";
+
+// Buffer limits (as the system's fixed buffers): Run values are enumerated with a name buffer of
+// 1024 characters (names up to 1023) and a data buffer of 1024 bytes, and the enumeration stops
+// at the first value that does not fit; record values are read into 1024 bytes each.
+inline constexpr std::uint32_t kRunValueNameChars = 1024;
+inline constexpr std::uint32_t kRunValueDataBytes = 1024;
+inline constexpr std::uint32_t kRecordValueBytes = 1024;
+// Our own limits: a record's subkey name, and a Startup folder's path value.
+inline constexpr std::uint32_t kRecordNameChars = 1024;
+inline constexpr std::uint32_t kFolderPathBytes = 2048;
+// The pause between writing a Run value back and deleting its record.
+inline constexpr std::uint32_t kEnableSettleMilliseconds = 10;
+
+// The Status column's texts.
+inline constexpr std::wstring_view kStartupStatusOn = L"On";
+inline constexpr std::wstring_view kStartupStatusOff = L"Off";
+
+}  // namespace qv

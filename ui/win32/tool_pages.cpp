@@ -1,0 +1,563 @@
+#include "ui/win32/tool_pages.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "app/ignore_list.h"
+#include "base/text.h"
+#include "base/text_case.h"
+#include "engine/categories.h"
+#include "repair/backup_file.h"
+#include "repair/backup_list.h"
+#include "repair/backup_texts.h"
+#include "state/data_folder.h"
+#include "state/state_texts.h"
+#include "tools/schedule.h"
+#include "tools/startup_texts.h"
+#include "tools/tool_paths.h"
+#include "ui/settings_options.h"
+#include "ui/ui_texts.h"
+#include "ui/win32/dialogs.h"
+#include "ui/win32/main_dlg.h"
+#include "ui/win32/resource.h"
+
+namespace qv::ui {
+namespace {
+
+constexpr DWORD kCheckListExStyles =
+    LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
+// The line of the list pages: 47 pixels above the bottom, across the page.
+constexpr int kBottomLineOffset = 47;
+const LABEL_STYLE kHeadingStyle{TahomaFont(8, true), kColourTitleText};
+
+void FillLine(HDC dc, const RECT& rect, COLORREF colour) {
+  HBRUSH brush = ::CreateSolidBrush(colour);
+  ::FillRect(dc, &rect, brush);
+  ::DeleteObject(brush);
+}
+
+void PaintBottomLine(HDC dc, const RECT& client) {
+  FillLine(dc, {client.left, client.bottom - kBottomLineOffset, client.right,
+                client.bottom - kBottomLineOffset + 1},
+           kColourHeaderLine);
+}
+
+// The two grey lines of the settings and tool pages, at 85 and 255 pixels, 20 pixels in.
+void PaintToolLines(HDC dc, const RECT& client) {
+  for (int y : {85, 255}) FillLine(dc, {20, y, client.right - 20, y + 1}, kColourPageLine);
+}
+
+std::wstring ListText(HWND list, int row, int column) {
+  wchar_t buffer[1024] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = static_cast<int>(std::size(buffer));
+  ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
+
+int InsertRow(HWND list, int at, const std::wstring& first) {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = at;
+  item.pszText = const_cast<wchar_t*>(first.c_str());
+  return static_cast<int>(
+      ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void SetRowText(HWND list, int row, int column, const std::wstring& text) {
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = const_cast<wchar_t*>(text.c_str());
+  ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+// A single click selects the clicked row alone; a double click flips its check box.
+bool HandleListClicks(HWND list, int listId, LPARAM lParam) {
+  const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+  if (header->idFrom != static_cast<UINT_PTR>(listId)) return false;
+  const int row = ClickedRow(*header);
+  if (row < 0) return false;
+  if (header->code == NM_CLICK) {
+    SelectRowAlone(list, row);
+    return true;
+  }
+  if (header->code == NM_DBLCLK) {
+    ToggleRowCheck(list, row);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HWND CreateCheckList(CBaseDlg& page, int id, int x, int y, int width, int height,
+                     DWORD extraExStyle) {
+  HWND list = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS,
+                                x, y, width, height, page.Handle(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                LibraryInstance(), nullptr);
+  ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
+  const DWORD styles = kCheckListExStyles | extraExStyle;
+  ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
+  return list;
+}
+
+void AddListColumn(HWND list, int index, const wchar_t* caption, int width, int format) {
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+  column.fmt = format;
+  column.cx = width;
+  column.pszText = const_cast<wchar_t*>(caption);
+  column.iSubItem = index;
+  ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&column));
+}
+
+std::vector<int> CheckedRowsLastFirst(HWND list) {
+  std::vector<int> rows;
+  const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = count - 1; row >= 0; --row) {
+    if (ListView_GetCheckState(list, row)) rows.push_back(row);
+  }
+  return rows;
+}
+
+int ClickedRow(const NMHDR& header) {
+  if (header.code != NM_CLICK && header.code != NM_DBLCLK) return -1;
+  const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
+  return activate.iItem;
+}
+
+void SelectRowAlone(HWND list, int row) {
+  ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+void ToggleRowCheck(HWND list, int row) {
+  ListView_SetCheckState(list, row, !ListView_GetCheckState(list, row));
+}
+
+bool OpenWithShell(HWND owner, const std::wstring& path) {
+  if (path.empty()) return false;
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(owner, kOpenVerb, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return result > 32;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ignore list
+
+void CIgnoreListPage::OnInitDialog() {
+  if (Item(IDC_IGNORE_LIST) != nullptr) return;
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  HWND list = CreateCheckList(*this, IDC_IGNORE_LIST, 10, 10, client.right - 20,
+                              client.bottom - kBottomLineOffset - 20);
+  AddListColumn(list, 0, kIgnoreColumnCategory, kIgnoreColumnCategoryWidth);
+  AddListColumn(list, 1, kIgnoreColumnItems, kIgnoreColumnItemsWidth);
+  AddControl(CONTROL_LOOK::kButton, IDC_IGNORE_REMOVE, kRemoveItem, client.right - 140,
+             client.bottom - kBottomLineOffset + 10, 130, 28);
+}
+
+void CIgnoreListPage::Refill() {
+  HWND list = Item(IDC_IGNORE_LIST);
+  ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  m_rows = IgnoreListRows(m_main.App().Exclusions());
+  for (std::size_t i = 0; i < m_rows.size(); ++i) {
+    const int row = InsertRow(list, static_cast<int>(i), m_rows[i].categoryName);
+    SetRowText(list, row, 1, m_rows[i].identity);
+  }
+}
+
+void CIgnoreListPage::RemoveCheckedRows() {
+  std::vector<IGNORE_ROW> checked;
+  for (int row : CheckedRowsLastFirst(Item(IDC_IGNORE_LIST))) {
+    if (static_cast<std::size_t>(row) < m_rows.size()) {
+      checked.push_back(m_rows[static_cast<std::size_t>(row)]);
+    }
+  }
+  static_cast<void>(RemoveIgnoreRows(m_main.App().Exclusions(), checked));
+  Refill();
+}
+
+INT_PTR CIgnoreListPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+  if (message == WM_NOTIFY && HandleListClicks(Item(IDC_IGNORE_LIST), IDC_IGNORE_LIST, lParam)) {
+    return TRUE;
+  }
+  return CPage::OnMessage(message, wParam, lParam, handled);
+}
+
+void CIgnoreListPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_IGNORE_REMOVE && code == BN_CLICKED) RemoveCheckedRows();
+}
+
+void CIgnoreListPage::PaintBackground(HDC dc, const RECT& client) { PaintBottomLine(dc, client); }
+
+// ---------------------------------------------------------------------------------------------
+// Backups
+
+void CBackupRestorePage::OnInitDialog() {
+  if (Item(IDC_BACKUP_LIST) != nullptr) return;
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kBackupsTitle, 20, 12, 300, 16,
+             kHeadingStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, kBackupsInformation, 20, 32, 600, 30);
+  HWND list = CreateCheckList(*this, IDC_BACKUP_LIST, 20, 70, client.right - 40,
+                              client.bottom - kBottomLineOffset - 80, LVS_EX_HEADERDRAGDROP);
+  AddListColumn(list, 0, kBackupsColumnName, kBackupsColumnNameWidth);
+  AddListColumn(list, 1, kBackupsColumnDate, kBackupsColumnDateWidth);
+  const int y = client.bottom - kBottomLineOffset + 10;
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_CREATE, kCreateBackupButton, 20, y, 130, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, kRestoreButton, client.right - 260, y,
+             110, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_DELETE, kDeleteButton, client.right - 130, y, 110,
+             28);
+}
+
+std::wstring CBackupRestorePage::BackupFolder() {
+  return ProductDataFolderPath(m_main.App().Platform().shell, kBackupSubfolder);
+}
+
+std::wstring CBackupRestorePage::RowName(int row) const {
+  return ListText(Item(IDC_BACKUP_LIST), row, 0);
+}
+
+void CBackupRestorePage::Refill() {
+  HWND list = Item(IDC_BACKUP_LIST);
+  ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  m_backups.clear();
+  static_cast<void>(ListBackups(m_main.App().Platform().files, BackupFolder(), &m_backups));
+  ShowRows();
+}
+
+void CBackupRestorePage::ShowRows() {
+  // Newest first by the whole 64-bit time (as listed), or as the user sorted by a column.
+  std::stable_sort(m_backups.begin(), m_backups.end(),
+                   [this](const BACKUP_ENTRY& a, const BACKUP_ENTRY& b) {
+                     const int order =
+                         m_sortColumn == 0
+                             ? FoldCase(a.name).compare(FoldCase(b.name))
+                             : (a.lastWriteTime < b.lastWriteTime ? -1
+                                                                  : a.lastWriteTime > b.lastWriteTime);
+                     return m_sortAscending ? order < 0 : order > 0;
+                   });
+  HWND list = Item(IDC_BACKUP_LIST);
+  ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  IClock& clock = m_main.App().Platform().clock;
+  for (std::size_t i = 0; i < m_backups.size(); ++i) {
+    const int row = InsertRow(list, static_cast<int>(i), m_backups[i].name);
+    SetRowText(list, row, 1, FormatBackupDate(clock, m_backups[i].lastWriteTime));
+  }
+}
+
+bool CBackupRestorePage::ConfirmAction(const wchar_t* nothingListed, const wchar_t* question) {
+  if (::SendMessageW(Item(IDC_BACKUP_LIST), LVM_GETITEMCOUNT, 0, 0) == 0) {
+    ::MessageBoxW(m_hwnd, nothingListed, kInformationCaption, MB_OK | MB_ICONINFORMATION);
+    return false;
+  }
+  return ::MessageBoxW(m_hwnd, question, kWarningCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CBackupRestorePage::CreateBackup() {
+  m_main.RunBackup();
+  Refill();
+}
+
+void CBackupRestorePage::RestoreChecked() {
+  HWND list = Item(IDC_BACKUP_LIST);
+  if (!ConfirmAction(kNothingToRestore, kRestoreQuestion)) return;
+  const std::wstring folder = BackupFolder();
+  for (int row : CheckedRowsLastFirst(list)) {
+    const std::wstring name = RowName(row);
+    static_cast<void>(m_main.App().Log().WriteLog(RestoringBackupLogLine(folder, name)));
+    CRegBackupDlg restore(m_main, BackupBasePath(folder, name) + L".reg",
+                          ShortcutListForBackup(folder, name));
+    restore.RunModal(m_hwnd, IDD_REG_BACKUP);
+  }
+  Refill();
+}
+
+void CBackupRestorePage::DeleteChecked() {
+  HWND list = Item(IDC_BACKUP_LIST);
+  if (!ConfirmAction(kNothingToRemove, kDeleteQuestion)) return;
+  std::vector<std::wstring> names;
+  for (int row : CheckedRowsLastFirst(list)) names.push_back(RowName(row));
+  if (names.empty()) return;
+  const BACKUP_DELETION deletion = DeleteBackups(m_main.App().Platform().files, BackupFolder(),
+                                                 names, &m_main.App().Log());
+  Refill();
+  if (!deletion.failed.empty()) {
+    ::MessageBoxW(m_hwnd, BackupDeletionFailureText(deletion).c_str(), kWarningCaption,
+                  MB_OK | MB_ICONWARNING);
+  }
+  if (!deletion.removed.empty()) ::MessageBoxW(m_hwnd, kBackupsDeletedMessage, L"", MB_OK);
+}
+
+INT_PTR CBackupRestorePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+  if (message == WM_NOTIFY && HandleListClicks(Item(IDC_BACKUP_LIST), IDC_BACKUP_LIST, lParam)) {
+    return TRUE;
+  }
+  if (message == WM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->idFrom == IDC_BACKUP_LIST && header->code == LVN_COLUMNCLICK) {
+      // A click on a column's header sorts by it; a second click turns the order round.
+      const int column = reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem;
+      m_sortAscending = column == m_sortColumn ? !m_sortAscending : column == 0;
+      m_sortColumn = column;
+      ShowRows();
+      return TRUE;
+    }
+  }
+  return CPage::OnMessage(message, wParam, lParam, handled);
+}
+
+void CBackupRestorePage::OnCommand(int id, int code, HWND) {
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case IDC_BACKUP_CREATE:
+      CreateBackup();
+      break;
+    case IDC_BACKUP_RESTORE:
+      RestoreChecked();
+      break;
+    case IDC_BACKUP_DELETE:
+      DeleteChecked();
+      break;
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Restore points and defragmenter
+
+void CRestoresPage::OnInitDialog() {
+  if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kRestorePointsInformation, 20, 40, 700, 80);
+  AddControl(CONTROL_LOOK::kButton, IDC_RESTORE_POINTS, kRestorePointsButton, 20, 140, 140, 28);
+}
+
+void CRestoresPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_RESTORE_POINTS && code == BN_CLICKED) {
+    // Nothing is said when the program cannot be started: what it does is the system's.
+    static_cast<void>(
+        OpenWithShell(m_hwnd, RestorePointsProgramPath(m_main.App().Platform().shell)));
+  }
+}
+
+void CDefragPage::OnInitDialog() {
+  if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kDefragHeading, 20, 45, 500, 18,
+             {TahomaFont(9, true), kColourTitleText});
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kDefragInformation, 20, 105, 700, 100);
+  AddControl(CONTROL_LOOK::kButton, IDC_DEFRAGMENT, kDefragmentButton, 20, 275, 140, 28);
+}
+
+void CDefragPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_DEFRAGMENT && code == BN_CLICKED) {
+    const std::wstring path = DefragmenterPath(m_main.App().Platform().shell);
+    ::OutputDebugStringW(path.c_str());
+    static_cast<void>(OpenWithShell(m_hwnd, path));
+  }
+}
+
+void CDefragPage::PaintBackground(HDC dc, const RECT& client) { PaintToolLines(dc, client); }
+
+// ---------------------------------------------------------------------------------------------
+// General settings
+
+void CGSettingsPage::OnInitDialog() {
+  if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kGeneralSettingsHeading, 20, 45, 500, 18,
+             {TahomaFont(9, true), kColourTitleText});
+  for (std::size_t i = 0; i < kGeneralOptions.size(); ++i) {
+    const GENERAL_OPTION& option = kGeneralOptions[i];
+    const int y = 104 + static_cast<int>(i) * 24;
+    // The box's text is the value name it is stored under; the box shows only its square, the
+    // label beside it says what it means.
+    AddControl(CONTROL_LOOK::kCheck, option.checkBoxId, option.valueName, 40, y, 16, 20);
+    AddControl(CONTROL_LOOK::kLabel, option.labelId, option.labelText, 62, y + 3, 440, 16, {},
+               SS_NOTIFY);
+  }
+  AddControl(CONTROL_LOOK::kButton, IDC_CHECK_FOR_UPDATE, kCheckForUpdate, 20, 275, 140, 28);
+}
+
+void CGSettingsPage::LoadOptions() {
+  const OPTION_STATES states = ui::LoadOptions(m_main.App().Platform().registry, kProductName);
+  for (std::size_t i = 0; i < kGeneralOptions.size(); ++i) {
+    ::SendMessageW(Item(kGeneralOptions[i].checkBoxId), BM_SETCHECK,
+                   states[i] != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+}
+
+void CGSettingsPage::SaveOptions() {
+  OPTION_STATES states{};
+  for (std::size_t i = 0; i < kGeneralOptions.size(); ++i) {
+    states[i] = ::SendMessageW(Item(kGeneralOptions[i].checkBoxId), BM_GETCHECK, 0, 0) == BST_CHECKED
+                    ? 1
+                    : 0;
+  }
+  static_cast<void>(ui::SaveOptions(m_main.App().Platform().registry, kProductName, states));
+}
+
+void CGSettingsPage::Highlight(int labelId) {
+  if (labelId == m_highlighted) return;
+  if (m_highlighted != 0) SetLabelStyle(m_highlighted, {});
+  m_highlighted = labelId;
+  if (labelId != 0) SetLabelStyle(labelId, {TahomaFont(8), kColourButton});
+}
+
+INT_PTR CGSettingsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+  if (message == WM_SETCURSOR) {
+    // The pointer over a label highlights it, anywhere else no label is.
+    const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
+    Highlight(OptionIndexOfLabel(id) >= 0 ? id : 0);
+  }
+  return CPage::OnMessage(message, wParam, lParam, handled);
+}
+
+void CGSettingsPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_CHECK_FOR_UPDATE && code == BN_CLICKED) {
+    m_main.LaunchUpdater(/*explicitRequest=*/true);
+    return;
+  }
+  const int option = OptionIndexOfLabel(id);
+  if (option >= 0 && code == STN_CLICKED) {
+    HWND box = Item(kGeneralOptions[static_cast<std::size_t>(option)].checkBoxId);
+    const bool checked = ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    ::SendMessageW(box, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
+  }
+}
+
+void CGSettingsPage::PaintBackground(HDC dc, const RECT& client) { PaintToolLines(dc, client); }
+
+// ---------------------------------------------------------------------------------------------
+// Scan schedule
+
+void CSchedulingPage::OnInitDialog() {
+  if (Item(IDC_SCHEDULE_LIST) != nullptr) return;
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kScheduleHeading, 20, 16, 300, 16,
+             kHeadingStyle);
+  HWND list = ::CreateWindowExW(
+      WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT, 20, 40,
+      client.right - 40, client.bottom - kBottomLineOffset - 56, m_hwnd,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SCHEDULE_LIST)), LibraryInstance(),
+      nullptr);
+  ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
+  AddControl(CONTROL_LOOK::kButton, IDC_MANAGE_SCHEDULE, kManageSchedule, client.right - 160,
+             client.bottom - kBottomLineOffset + 10, 140, 28);
+}
+
+void CSchedulingPage::RefreshSchedule() {
+  HWND list = Item(IDC_SCHEDULE_LIST);
+  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  for (const std::wstring& line : ScheduleLines(m_tasks, kProductName)) {
+    ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  }
+}
+
+void CSchedulingPage::ManageSchedule() {
+  // The system's schedule page where it has one.
+  static_cast<void>(qv::ManageSchedule(
+      m_tasks, ScanTaskForRunningProgram(m_main.App().Platform().shell), {}));
+  RefreshSchedule();
+}
+
+void CSchedulingPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_MANAGE_SCHEDULE && code == BN_CLICKED) ManageSchedule();
+}
+
+void CSchedulingPage::PaintBackground(HDC dc, const RECT& client) { PaintBottomLine(dc, client); }
+
+// ---------------------------------------------------------------------------------------------
+// Startup manager
+
+CManageStartupsPage::CManageStartupsPage(CQuarveloDlg& main)
+    : CPage(main), m_manager(main.App().Platform()) {}
+
+void CManageStartupsPage::OnInitDialog() {
+  if (Item(IDC_STARTUP_LIST) != nullptr) return;
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kStartupHeading, 20, 12, 300, 16,
+             kHeadingStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, kStartupDescription, 20, 32, 600, 30);
+  HWND list = CreateCheckList(*this, IDC_STARTUP_LIST, 20, 70, client.right - 40,
+                              client.bottom - kBottomLineOffset - 80, LVS_EX_ONECLICKACTIVATE);
+  RECT listClient{};
+  ::GetClientRect(list, &listClient);
+  AddListColumn(list, 0, kStartupColumnStatus, kStartupColumnStatusWidth, LVCFMT_CENTER);
+  AddListColumn(list, 1, kStartupColumnName, kStartupColumnNameWidth);
+  AddListColumn(list, 2, kStartupColumnPath, kStartupColumnPathWidth);
+  AddListColumn(list, 3, kStartupColumnLocation, listClient.right - kStartupColumnsFixedWidth);
+  AddControl(CONTROL_LOOK::kButton, IDC_STARTUP_APPLY, kApply, client.right - 130,
+             client.bottom - kBottomLineOffset + 10, 110, 28);
+}
+
+void CManageStartupsPage::Refresh() {
+  m_manager.Refresh();
+  HWND list = Item(IDC_STARTUP_LIST);
+  m_filling = true;
+  ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  const std::vector<StartupItem>& items = m_manager.Items();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const int row = InsertRow(list, static_cast<int>(i), std::wstring(items[i].checked ? kStartupStatusOn : kStartupStatusOff));
+    SetRowText(list, row, 1, items[i].name);
+    SetRowText(list, row, 2, items[i].command);
+    SetRowText(list, row, 3, items[i].location);
+    ListView_SetCheckState(list, row, items[i].checked);
+  }
+  m_filling = false;
+}
+
+void CManageStartupsPage::ShowRowState(int row) {
+  const bool checked = m_manager.Items()[static_cast<std::size_t>(row)].checked;
+  SetRowText(Item(IDC_STARTUP_LIST), row, 0, std::wstring(checked ? kStartupStatusOn : kStartupStatusOff));
+}
+
+void CManageStartupsPage::Apply() {
+  static_cast<void>(m_manager.Apply());
+  Refresh();
+}
+
+INT_PTR CManageStartupsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+  if (message == WM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    HWND list = Item(IDC_STARTUP_LIST);
+    if (header->idFrom == IDC_STARTUP_LIST && header->code == LVN_ITEMCHANGED && !m_filling) {
+      // The check box of a row changed (a click on it, or the double click below): the row's
+      // wanted state follows it, and the row becomes the selected one.
+      const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+      if (change->iItem >= 0 && (change->uChanged & LVIF_STATE) != 0 &&
+          ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) != 0 &&
+          static_cast<std::size_t>(change->iItem) < m_manager.Items().size()) {
+        m_manager.SetChecked(static_cast<std::size_t>(change->iItem),
+                             ListView_GetCheckState(list, change->iItem) != FALSE);
+        ShowRowState(change->iItem);
+        SelectRowAlone(list, change->iItem);
+      }
+      return TRUE;
+    }
+    if (header->idFrom == IDC_STARTUP_LIST && header->code == NM_DBLCLK) {
+      const int row = ClickedRow(*header);
+      if (row >= 0) ToggleRowCheck(list, row);
+      return TRUE;
+    }
+  }
+  return CPage::OnMessage(message, wParam, lParam, handled);
+}
+
+void CManageStartupsPage::OnCommand(int id, int code, HWND) {
+  if (id == IDC_STARTUP_APPLY && code == BN_CLICKED) Apply();
+}
+
+}  // namespace qv::ui
