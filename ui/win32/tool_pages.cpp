@@ -22,6 +22,7 @@
 #include "ui/win32/dialogs.h"
 #include "ui/win32/main_dlg.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/schedule_editor.h"
 
 namespace qv::ui {
 namespace {
@@ -466,9 +467,14 @@ void CSchedulingPage::RefreshSchedule() {
 }
 
 void CSchedulingPage::ManageSchedule() {
-  // The system's schedule page where it has one.
+  // The system's schedule page where it has one, ours where it has none (Wine). Ours is owned by
+  // the main window, so the window waits for it.
+  HWND owner = ::GetAncestor(m_hwnd, GA_ROOT);
   static_cast<void>(qv::ManageSchedule(
-      m_tasks, ScanTaskForRunningProgram(m_main.App().Platform().shell), {}));
+      m_tasks, ScanTaskForRunningProgram(m_main.App().Platform().shell),
+      [owner](IScheduledTasks& tasks, std::wstring_view name) {
+        return EditScheduleOwnPage(owner, tasks, name);
+      }));
   RefreshSchedule();
 }
 
