@@ -186,8 +186,7 @@ inline constexpr wchar_t kDefragInformation[] =
     L"file close together and contiguously. ";
 inline constexpr wchar_t kDefragmentButton[] = L"Defragment";
 
-// ---- Schedule page ----
-inline constexpr wchar_t kScheduleHeading[] = L"Scheduled to run at:";
+// ---- Schedule page (its heading is the schedule's) ----
 inline constexpr wchar_t kManageSchedule[] = L"Manage Schedule";
 
 // ---- Startup manager page ----

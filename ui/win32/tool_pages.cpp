@@ -445,7 +445,7 @@ void CSchedulingPage::OnInitDialog() {
   if (Item(IDC_SCHEDULE_LIST) != nullptr) return;
   RECT client{};
   ::GetClientRect(m_hwnd, &client);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kScheduleHeading, 20, 16, 300, 16,
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kScheduleListHeading, 20, 16, 300, 16,
              kHeadingStyle);
   HWND list = ::CreateWindowExW(
       WS_EX_CLIENTEDGE, L"LISTBOX", L"",
