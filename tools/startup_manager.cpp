@@ -143,7 +143,8 @@ ErrorCode DisableRunValue(const CPlatform& platform, const StartupItem& item) {
   if (rc != kErrorSuccess) return rc;
   // The value as it is now is what the record keeps (it may have changed since the list was made).
   std::vector<std::uint8_t> data;
-  rc = runKey.QueryRaw(item.name, nullptr, &data);
+  std::uint32_t type = kRegSz;
+  rc = runKey.QueryRaw(item.name, &type, &data);
   if (rc != kErrorSuccess) return rc;
   const std::wstring command = DataText(data.data(), data.size());
 
@@ -154,6 +155,20 @@ ErrorCode DisableRunValue(const CPlatform& platform, const StartupItem& item) {
                     {kRecordHkey, rootText},
                     {kRecordKey, keyPath}});
   if (rc != kErrorSuccess) return rc;
+  if (type == kRegExpandSz) {
+    CRegKey record(registry);
+    rc = record.Open(kHkeyLocalMachine, recordPath, kKeyAllAccess);
+    if (rc == kErrorSuccess) {
+      const std::uint32_t stored = kRegExpandSz;
+      rc = registry.SetValue(record.get(), kRecordValueType, kRegDword,
+                             reinterpret_cast<const std::uint8_t*>(&stored), sizeof(stored));
+    }
+    if (rc != kErrorSuccess) {
+      record.Close();
+      static_cast<void>(DeleteKeyTree(registry, kHkeyLocalMachine, recordPath));
+      return rc;
+    }
+  }
   rc = registry.DeleteValue(runKey.get(), item.name);
   if (rc != kErrorSuccess) {
     // Still enabled: a record beside it would list it twice.
@@ -186,7 +201,24 @@ ErrorCode EnableRunValue(const CPlatform& platform, const StartupItem& item) {
     CRegKey runKey(registry);
     rc = runKey.Open(root, keyPath, kKeyAllAccess);
     if (rc != kErrorSuccess) return rc;
-    rc = runKey.SetString(name, command);
+    // A value of that name already there (the program added itself again) is never written
+    // over: the same command just ends the record, another one keeps it.
+    std::vector<std::uint8_t> present;
+    if (runKey.QueryRaw(name, nullptr, &present) == kErrorSuccess) {
+      if (DataText(present.data(), present.size()) != command) return kErrorAlreadyExists;
+      record.Close();
+      return DeleteKeyTree(registry, kHkeyLocalMachine, recordPath);
+    }
+    std::uint32_t type = kRegSz;
+    std::vector<std::uint8_t> stored;
+    if (record.QueryRaw(kRecordValueType, nullptr, &stored) == kErrorSuccess &&
+        stored.size() == sizeof(std::uint32_t) && stored[0] == kRegExpandSz && stored[1] == 0 &&
+        stored[2] == 0 && stored[3] == 0) {
+      type = kRegExpandSz;
+    }
+    const std::vector<std::uint8_t> bytes = ToUtf16LeBytes(command, true);
+    rc = registry.SetValue(runKey.get(), name, type, bytes.data(),
+                           static_cast<std::uint32_t>(bytes.size()));
     if (rc != kErrorSuccess) return rc;
   }
   platform.clock.Sleep(kEnableSettleMilliseconds);

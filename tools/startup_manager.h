@@ -52,11 +52,12 @@ struct StartupItem {
   // there is none); the first failure is returned.
   [[nodiscard]] ErrorCode Disable(const CPlatform& platform) const;
   // Puts the disabled entry back from its record. A Run value: the record's command is written to
-  // the key its hkey and key name (over a value of the same name), then the record is deleted; a
-  // record that cannot be read or written back is kept. A shortcut: every startupfolder record
-  // with this item and location that has all five values has its backup moved back to its path,
-  // then is deleted; one whose file cannot be moved back is kept (kErrorFileNotFound when no
-  // record matches). 0, or the first failure.
+  // the key its hkey and key name (REG_EXPAND_SZ when it was, else REG_SZ), then the record is
+  // deleted; a record that cannot be read or written back is kept, and so is one whose name has
+  // a value with another command in the key again (kErrorAlreadyExists: neither command is lost).
+  // A shortcut: every startupfolder record with this item and location that has all five values
+  // has its backup moved back to its path, then is deleted; one whose file cannot be moved back
+  // is kept (kErrorFileNotFound when no record matches). 0, or the first failure.
   [[nodiscard]] ErrorCode Enable(const CPlatform& platform) const;
 };
 

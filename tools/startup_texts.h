@@ -61,6 +61,10 @@ inline constexpr std::wstring_view kRecordKey = L"key";
 inline constexpr std::wstring_view kRecordLocation = L"location";
 inline constexpr std::wstring_view kRecordPath = L"path";
 inline constexpr std::wstring_view kRecordBackup = L"backup";
+// Ours, beside the utility's values: a Run value of type REG_EXPAND_SZ keeps its type here
+// (REG_DWORD 2), so that enabling writes it back expandable ("%ProgramFiles%\..." would not
+// start as a plain string). A record without it is written back as REG_SZ.
+inline constexpr std::wstring_view kRecordValueType = L"type";
 // A disabled shortcut is kept in this folder of the Windows folder, as its file name with
 // extension followed by its location text (Tool.lnkStartup).
 inline constexpr std::wstring_view kShortcutBackupFolder = L"pss";

@@ -6,9 +6,7 @@
 #include <algorithm>
 
 #include "app/ignore_list.h"
-#include "base/text.h"
 #include "base/text_case.h"
-#include "engine/categories.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
 #include "repair/backup_texts.h"
@@ -40,8 +38,9 @@ void FillLine(HDC dc, const RECT& rect, COLORREF colour) {
 }
 
 void PaintBottomLine(HDC dc, const RECT& client) {
-  FillLine(dc, {client.left, client.bottom - kBottomLineOffset, client.right,
-                client.bottom - kBottomLineOffset + 1},
+  FillLine(dc,
+           {client.left, client.bottom - kBottomLineOffset, client.right,
+            client.bottom - kBottomLineOffset + 1},
            kColourHeaderLine);
 }
 
@@ -97,11 +96,10 @@ bool HandleListClicks(HWND list, int listId, LPARAM lParam) {
 
 HWND CreateCheckList(CBaseDlg& page, int id, int x, int y, int width, int height,
                      DWORD extraExStyle) {
-  HWND list = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS,
-                                x, y, width, height, page.Handle(),
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                LibraryInstance(), nullptr);
+  HWND list = ::CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, x, y, width, height,
+      page.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), LibraryInstance(), nullptr);
   ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
   const DWORD styles = kCheckListExStyles | extraExStyle;
   ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
@@ -215,8 +213,8 @@ void CBackupRestorePage::OnInitDialog() {
   AddListColumn(list, 1, kBackupsColumnDate, kBackupsColumnDateWidth);
   const int y = client.bottom - kBottomLineOffset + 10;
   AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_CREATE, kCreateBackupButton, 20, y, 130, 28);
-  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, kRestoreButton, client.right - 260, y,
-             110, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, kRestoreButton, client.right - 260, y, 110,
+             28);
   AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_DELETE, kDeleteButton, client.right - 130, y, 110,
              28);
 }
@@ -230,8 +228,6 @@ std::wstring CBackupRestorePage::RowName(int row) const {
 }
 
 void CBackupRestorePage::Refill() {
-  HWND list = Item(IDC_BACKUP_LIST);
-  ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   m_backups.clear();
   static_cast<void>(ListBackups(m_main.App().Platform().files, BackupFolder(), &m_backups));
   ShowRows();
@@ -239,15 +235,14 @@ void CBackupRestorePage::Refill() {
 
 void CBackupRestorePage::ShowRows() {
   // Newest first by the whole 64-bit time (as listed), or as the user sorted by a column.
-  std::stable_sort(m_backups.begin(), m_backups.end(),
-                   [this](const BACKUP_ENTRY& a, const BACKUP_ENTRY& b) {
-                     const int order =
-                         m_sortColumn == 0
-                             ? FoldCase(a.name).compare(FoldCase(b.name))
-                             : (a.lastWriteTime < b.lastWriteTime ? -1
-                                                                  : a.lastWriteTime > b.lastWriteTime);
-                     return m_sortAscending ? order < 0 : order > 0;
-                   });
+  std::stable_sort(
+      m_backups.begin(), m_backups.end(), [this](const BACKUP_ENTRY& a, const BACKUP_ENTRY& b) {
+        const int order =
+            m_sortColumn == 0
+                ? FoldCase(a.name).compare(FoldCase(b.name))
+                : (a.lastWriteTime < b.lastWriteTime ? -1 : a.lastWriteTime > b.lastWriteTime);
+        return m_sortAscending ? order < 0 : order > 0;
+      });
   HWND list = Item(IDC_BACKUP_LIST);
   ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   IClock& clock = m_main.App().Platform().clock;
@@ -290,8 +285,8 @@ void CBackupRestorePage::DeleteChecked() {
   std::vector<std::wstring> names;
   for (int row : CheckedRowsLastFirst(list)) names.push_back(RowName(row));
   if (names.empty()) return;
-  const BACKUP_DELETION deletion = DeleteBackups(m_main.App().Platform().files, BackupFolder(),
-                                                 names, &m_main.App().Log());
+  const BACKUP_DELETION deletion =
+      DeleteBackups(m_main.App().Platform().files, BackupFolder(), names, &m_main.App().Log());
   Refill();
   if (!deletion.failed.empty()) {
     ::MessageBoxW(m_hwnd, BackupDeletionFailureText(deletion).c_str(), kWarningCaption,
@@ -400,9 +395,9 @@ void CGSettingsPage::LoadOptions() {
 void CGSettingsPage::SaveOptions() {
   OPTION_STATES states{};
   for (std::size_t i = 0; i < kGeneralOptions.size(); ++i) {
-    states[i] = ::SendMessageW(Item(kGeneralOptions[i].checkBoxId), BM_GETCHECK, 0, 0) == BST_CHECKED
-                    ? 1
-                    : 0;
+    states[i] =
+        ::SendMessageW(Item(kGeneralOptions[i].checkBoxId), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1
+                                                                                              : 0;
   }
   static_cast<void>(ui::SaveOptions(m_main.App().Platform().registry, kProductName, states));
 }
@@ -451,8 +446,7 @@ void CSchedulingPage::OnInitDialog() {
       WS_EX_CLIENTEDGE, L"LISTBOX", L"",
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT, 20, 40,
       client.right - 40, client.bottom - kBottomLineOffset - 56, m_hwnd,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SCHEDULE_LIST)), LibraryInstance(),
-      nullptr);
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SCHEDULE_LIST)), LibraryInstance(), nullptr);
   ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
   AddControl(CONTROL_LOOK::kButton, IDC_MANAGE_SCHEDULE, kManageSchedule, client.right - 160,
              client.bottom - kBottomLineOffset + 10, 140, 28);
@@ -470,11 +464,11 @@ void CSchedulingPage::ManageSchedule() {
   // The system's schedule page where it has one, ours where it has none (Wine). Ours is owned by
   // the main window, so the window waits for it.
   HWND owner = ::GetAncestor(m_hwnd, GA_ROOT);
-  static_cast<void>(qv::ManageSchedule(
-      m_tasks, ScanTaskForRunningProgram(m_main.App().Platform().shell),
-      [owner](IScheduledTasks& tasks, std::wstring_view name) {
-        return EditScheduleOwnPage(owner, tasks, name);
-      }));
+  static_cast<void>(qv::ManageSchedule(m_tasks,
+                                       ScanTaskForRunningProgram(m_main.App().Platform().shell),
+                                       [owner](IScheduledTasks& tasks, std::wstring_view name) {
+                                         return EditScheduleOwnPage(owner, tasks, name);
+                                       }));
   RefreshSchedule();
 }
 
@@ -516,7 +510,9 @@ void CManageStartupsPage::Refresh() {
   ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   const std::vector<StartupItem>& items = m_manager.Items();
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const int row = InsertRow(list, static_cast<int>(i), std::wstring(items[i].checked ? kStartupStatusOn : kStartupStatusOff));
+    const int row =
+        InsertRow(list, static_cast<int>(i),
+                  std::wstring(items[i].checked ? kStartupStatusOn : kStartupStatusOff));
     SetRowText(list, row, 1, items[i].name);
     SetRowText(list, row, 2, items[i].command);
     SetRowText(list, row, 3, items[i].location);
@@ -527,7 +523,8 @@ void CManageStartupsPage::Refresh() {
 
 void CManageStartupsPage::ShowRowState(int row) {
   const bool checked = m_manager.Items()[static_cast<std::size_t>(row)].checked;
-  SetRowText(Item(IDC_STARTUP_LIST), row, 0, std::wstring(checked ? kStartupStatusOn : kStartupStatusOff));
+  SetRowText(Item(IDC_STARTUP_LIST), row, 0,
+             std::wstring(checked ? kStartupStatusOn : kStartupStatusOff));
 }
 
 void CManageStartupsPage::Apply() {

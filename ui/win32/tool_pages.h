@@ -20,7 +20,8 @@ namespace qv::ui {
 // scroll bars, in the Tahoma face; `extraExStyle` adds further extended styles.
 HWND CreateCheckList(CBaseDlg& page, int id, int x, int y, int width, int height,
                      DWORD extraExStyle = 0);
-void AddListColumn(HWND list, int index, const wchar_t* caption, int width, int format = LVCFMT_LEFT);
+void AddListColumn(HWND list, int index, const wchar_t* caption, int width,
+                   int format = LVCFMT_LEFT);
 // The indexes of the rows whose check box is set, last row first.
 [[nodiscard]] std::vector<int> CheckedRowsLastFirst(HWND list);
 // The row under a list click notification, or -1.

@@ -3,11 +3,10 @@
 // settings stored as they are hidden, the ignore list, the backups list (delete and restore), the
 // startup manager (an entry switched off and on again), the restore points and defragmenter pages.
 // Screenshots of every page go to QV_SCREENSHOT_DIR.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include <fstream>
 #include <string>
@@ -316,7 +315,8 @@ TEST_F(ToolPagesGui, AStartupEntrySwitchedOffLeavesItsRunKeyAndComesBackExactly)
   Shot(m_main, L"tools_startups");
 
   Click(m_main, IDC_STARTUP_APPLY);
-  EXPECT_TRUE(WaitFor([&] { return ReadString(HKEY_CURRENT_USER, kRunKey, L"QvTool") == L"<none>"; }, 5));
+  EXPECT_TRUE(
+      WaitFor([&] { return ReadString(HKEY_CURRENT_USER, kRunKey, L"QvTool") == L"<none>"; }, 5));
   ASSERT_TRUE(WaitFor(
       [&] { return (row = RowNamed(list, 1, L"QvTool")) >= 0 && Cell(list, row, 0) == L"Off"; },
       5));
@@ -324,7 +324,8 @@ TEST_F(ToolPagesGui, AStartupEntrySwitchedOffLeavesItsRunKeyAndComesBackExactly)
 
   SetCheck(list, row, true);
   Click(m_main, IDC_STARTUP_APPLY);
-  EXPECT_TRUE(WaitFor([&] { return ReadString(HKEY_CURRENT_USER, kRunKey, L"QvTool") == kToolCommand; }, 5));
+  EXPECT_TRUE(WaitFor(
+      [&] { return ReadString(HKEY_CURRENT_USER, kRunKey, L"QvTool") == kToolCommand; }, 5));
   ASSERT_TRUE(WaitFor([&] { return (row = RowNamed(list, 1, L"QvTool")) >= 0; }, 5));
   EXPECT_EQ(Cell(list, row, 0), L"On");
   EXPECT_EQ(Cell(list, row, 3), L"HKEY_CURRENT_USER/Run");

@@ -226,6 +226,36 @@ TEST_F(StartupManagerTest, RunValueRoundTripInTheUtilitysRecordFormat) {
   EXPECT_EQ(Registry().OpenHandleCount(), 0u);
 }
 
+// An expandable command comes back expandable (as a plain string "%ProgramFiles%" would not
+// start), and never over a command the program has put back meanwhile.
+TEST_F(StartupManagerTest, AnExpandableRunValueComesBackExpandable) {
+  const std::wstring command = L"%ProgramFiles%\\Agent\\agent.exe /tray";
+  Registry().SetExpandString(kUserRun, L"Agent", command);
+  m_manager.Refresh();
+  m_manager.Flip(0);
+  ASSERT_EQ(m_manager.Apply(), 0);
+  const std::wstring record = std::wstring(kRegRecords) + L"\\Agent";
+  ExpectString(Registry(), record, L"command", command);
+  // Added again by its program with another command: enabling the record would write over it.
+  Registry().SetString(kUserRun, L"Agent", L"C:\\agent2.exe");
+  m_manager.Refresh();
+  m_manager.Flip(RowOf(m_manager, L"Agent",
+                       L"HKEY_CURRENT_USER/Software\\Microsoft\\Windows\\CurrentVersion\\Run"));
+  EXPECT_EQ(m_manager.Apply(), 1);
+  ExpectString(Registry(), kUserRun, L"Agent", L"C:\\agent2.exe");
+  ExpectString(Registry(), record, L"command", command);
+  Registry().RemovePath(kUserRun);
+  Registry().CreatePath(kUserRun);
+  m_manager.Refresh();
+  m_manager.Flip(0);
+  ASSERT_EQ(m_manager.Apply(), 0);
+  const auto value = Registry().GetValueRaw(kUserRun, L"Agent");
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->type, kRegExpandSz);
+  EXPECT_EQ(value->data, ToUtf16LeBytes(command, true));
+  EXPECT_TRUE(Registry().SubkeyNames(kRegRecords).empty());
+}
+
 // Disabling moves the file into pss under the Windows folder (made when missing) and records
 // where it went; enabling one shortcut moves only that one back.
 TEST_F(StartupManagerTest, ShortcutRoundTripThroughThePssFolder) {
