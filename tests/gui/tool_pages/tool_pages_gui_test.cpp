@@ -3,11 +3,13 @@
 // settings stored as they are hidden, the ignore list, the backups list (delete and restore), the
 // startup manager (an entry switched off and on again), the restore points and defragmenter pages.
 // Screenshots of every page go to QV_SCREENSHOT_DIR.
-#include <commctrl.h>
 #include <gtest/gtest.h>
-#include <shlobj.h>
 #include <windows.h>
 
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -310,8 +312,22 @@ TEST_F(ToolPagesGui, AStartupEntrySwitchedOffLeavesItsRunKeyAndComesBackExactly)
   EXPECT_EQ(Cell(list, row, 0), L"On");
   EXPECT_EQ(Cell(list, row, 2), kToolCommand);
   EXPECT_EQ(Cell(list, row, 3), L"HKEY_CURRENT_USER/Run");
-  SetCheck(list, row, false);
+  // A click on the row's text selects it and leaves it as it is; a double click flips it.
+  RECT name{};
+  name.top = 1;  // the program name's column
+  name.left = LVIR_LABEL;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&name)));
+  const LPARAM at = MAKELPARAM(name.left + 10, (name.top + name.bottom) / 2);
+  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(list, WM_LBUTTONUP, 0, at);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(Cell(list, row, 0), L"On");
+  PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageW(list, WM_LBUTTONUP, 0, at);
   EXPECT_TRUE(WaitFor([&] { return Cell(list, row, 0) == L"Off"; }, 5));
+  EXPECT_FALSE(SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK) ==
+               INDEXTOSTATEIMAGEMASK(2));
   Shot(m_main, L"tools_startups");
 
   Click(m_main, IDC_STARTUP_APPLY);
