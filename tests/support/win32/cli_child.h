@@ -49,6 +49,11 @@ inline std::string ReadAll(HANDLE pipe) {
 
 inline CHILD_RESULT RunCli(const std::wstring& arguments) {
   CHILD_RESULT result;
+  // COM gives the console a hidden window, and Wine starts its desktop process for the first
+  // window of a session: started from the console it would inherit the output pipes and keep
+  // them open after the console has ended (the read below would never end). This process's own
+  // window starts it first.
+  if (GetDesktopWindow() == nullptr) ADD_FAILURE() << "no desktop window";
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
   if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
