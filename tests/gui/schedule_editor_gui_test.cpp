@@ -18,6 +18,7 @@
 #include "base/utf16.h"
 #include "platform/win32/win32_scheduled_tasks.h"
 #include "platform/win32/win32_shell.h"
+#include "tests/support/win32/gui_driver.h"
 #include "tests/support/win32/screenshot.h"
 #include "tests/support/win32/task_scheduler.h"
 #include "tools/schedule.h"
@@ -25,20 +26,8 @@
 namespace qv {
 namespace {
 
-bool WaitFor(const std::function<bool()>& condition, int seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return condition();
-}
-
-void Shot(HWND window, const wchar_t* name) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  test::CaptureScreenshot(window, name);
-}
+using test::gui::Shot;
+using test::gui::WaitFor;
 
 std::wstring ListLine(HWND dialog, int row) {
   HWND list = GetDlgItem(dialog, ui::kScheduleEditorList);

@@ -22,6 +22,7 @@
 #include "platform/win32/win32_handles.h"
 #include "repair/repair_driver.h"
 #include "state/state_texts.h"
+#include "tests/support/win32/gui_driver.h"
 #include "tests/support/win32/screenshot.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/resource.h"
@@ -33,14 +34,9 @@
 namespace qv {
 namespace {
 
-bool WaitFor(const std::function<bool()>& condition, int seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return condition();
-}
+using test::gui::SetSetting;
+using test::gui::Text;
+using test::gui::WaitFor;
 
 std::wstring Launcher() {
   std::wstring path = L"Z:" + FromUtf8(QV_BIN_DIR) + L"/Quarvelo.exe";
@@ -67,13 +63,6 @@ HANDLE Start(const std::wstring& switches) {
 
 bool Ended(HANDLE process, int seconds) {
   return WaitForSingleObject(process, static_cast<DWORD>(seconds) * 1000) == WAIT_OBJECT_0;
-}
-
-std::wstring Text(HWND window) {
-  wchar_t buffer[512] = {};
-  SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL, 5000,
-                      nullptr);
-  return buffer;
 }
 
 // The visible dialog windows captioned "Quarvelo": the main window, and a message box of the
@@ -103,16 +92,6 @@ PRODUCT_WINDOWS FindProductWindows() {
       },
       reinterpret_cast<LPARAM>(&found));
   return found;
-}
-
-void SetSetting(const wchar_t* name, const wchar_t* value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                 static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
 }
 
 std::wstring DataFolder(const wchar_t* subfolder) {
