@@ -1,6 +1,6 @@
 // The fixed texts of the repair backups: file names, headers, section and value-line formats,
-// and what the backups pages show and log. Each is spelled exactly as written to disk or shown;
-// the backup pages and the restore read the same names, so change none of them.
+// and what the backups page logs. Each is spelled exactly as written to disk or to the log; the
+// backups page and the restore read the same names, so change none of them.
 #pragma once
 
 namespace qv {
@@ -39,39 +39,15 @@ inline constexpr wchar_t kTypedHexPrefixClose[] = L"):";
 // Inserted into a long byte list: backslash, line end, one blank.
 inline constexpr wchar_t kByteListContinuation[] = L"\\\n ";
 
-// The backups page: its messages, captions and log lines, and the files of one listed backup
-// ("<folder>\\<name>" followed by one of the two extensions).
+// The backups page's log lines and the files of one listed backup ("<folder>\\<name>" followed
+// by one of the two extensions); what the page shows is with the windows' texts.
 inline constexpr wchar_t kBackupRegistryFileFormat[] = L"%s.reg";
 inline constexpr wchar_t kBackupShortcutListFormat[] = L"%s.bak";
-inline constexpr wchar_t kBackupsTitle[] = L"Information";
-inline constexpr wchar_t kBackupsInformation[] =
-    L"This will allow you to restore or remove registry backups, \ncreated during registry repair.";
-inline constexpr wchar_t kBackupsTabButton[] = L"BacKups";
-inline constexpr wchar_t kRestorePointsTabButton[] = L"Restore Points";
-inline constexpr wchar_t kRestorePointsInformation[] =
-    L"Windows Restore Points  save copies of your system settings so that allows for the rolling "
-    L"back of system files,\n\n registry keys, installed programs, etc., to a previous state.";
-inline constexpr wchar_t kRestorePointsButton[] = L"Restore Points";
-inline constexpr wchar_t kCreateBackupButton[] = L"Create Backup";
-inline constexpr wchar_t kRestoreButton[] = L"Restore";
-inline constexpr wchar_t kDeleteButton[] = L"Delete";
-inline constexpr wchar_t kBackupsColumnName[] = L"Backup";
-inline constexpr wchar_t kBackupsColumnDate[] = L"Date and Time";
-inline constexpr wchar_t kInformationCaption[] = L"Information";
-inline constexpr wchar_t kWarningCaption[] = L"Warning";
-inline constexpr wchar_t kNothingToRestore[] =
-    L"Restore Information \n\n There are no items to restore.";
-inline constexpr wchar_t kRestoreQuestion[] =
-    L"Do you really want to Restore selected Restore Entries?";
-inline constexpr wchar_t kNothingToRemove[] = L"Remove Error \n\n There Are No Items To Remove.";
-inline constexpr wchar_t kDeleteQuestion[] = L"Do you really want to Delete selected Restore Entries?";
 inline constexpr wchar_t kRestoringBackupLogFormat[] = L"Restoring backup file %s";
 inline constexpr wchar_t kRemovedBackupLogFormat[] = L"Removed Backup file %s";
-// Logged with its trailing blank; the message box shows the text without it.
+// Logged with its trailing blank; the page's message box shows the text without it.
 inline constexpr wchar_t kBackupsDeletedLog[] =
     L"Succesfully, Selected Backup files has been deleted ";
-inline constexpr wchar_t kBackupsDeletedMessage[] =
-    L"Succesfully, Selected Backup files has been deleted";
 // Ours: the files that could not be deleted, told once after the deletion, one line each.
 inline constexpr wchar_t kBackupsNotDeletedMessage[] =
     L"These backup files could not be deleted:\n";

@@ -174,7 +174,31 @@ inline constexpr int kIgnoreColumnCategoryWidth = 110;
 inline constexpr int kIgnoreColumnItemsWidth = 420;
 inline constexpr wchar_t kRemoveItem[] = L"Remove Item";
 
-// ---- Backups page (its texts are with the backups', the startup manager's with its own) ----
+// ---- Backups and restore points pages (their log lines are the backups') ----
+inline constexpr wchar_t kBackupsTitle[] = L"Information";
+inline constexpr wchar_t kBackupsInformation[] =
+    L"This will allow you to restore or remove registry backups, \ncreated during registry repair.";
+inline constexpr wchar_t kBackupsTabButton[] = L"BacKups";
+inline constexpr wchar_t kRestorePointsTabButton[] = L"Restore Points";
+inline constexpr wchar_t kRestorePointsInformation[] =
+    L"Windows Restore Points  save copies of your system settings so that allows for the rolling "
+    L"back of system files,\n\n registry keys, installed programs, etc., to a previous state.";
+inline constexpr wchar_t kRestorePointsButton[] = L"Restore Points";
+inline constexpr wchar_t kCreateBackupButton[] = L"Create Backup";
+inline constexpr wchar_t kRestoreButton[] = L"Restore";
+inline constexpr wchar_t kDeleteButton[] = L"Delete";
+inline constexpr wchar_t kBackupsColumnName[] = L"Backup";
+inline constexpr wchar_t kBackupsColumnDate[] = L"Date and Time";
+inline constexpr wchar_t kInformationCaption[] = L"Information";
+inline constexpr wchar_t kWarningCaption[] = L"Warning";
+inline constexpr wchar_t kNothingToRestore[] =
+    L"Restore Information \n\n There are no items to restore.";
+inline constexpr wchar_t kRestoreQuestion[] =
+    L"Do you really want to Restore selected Restore Entries?";
+inline constexpr wchar_t kNothingToRemove[] = L"Remove Error \n\n There Are No Items To Remove.";
+inline constexpr wchar_t kDeleteQuestion[] = L"Do you really want to Delete selected Restore Entries?";
+inline constexpr wchar_t kBackupsDeletedMessage[] =
+    L"Succesfully, Selected Backup files has been deleted";
 inline constexpr int kBackupsColumnNameWidth = 279;
 inline constexpr int kBackupsColumnDateWidth = 258;
 

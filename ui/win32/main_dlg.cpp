@@ -7,7 +7,6 @@
 
 #include "app/category_table.h"
 #include "base/text_case.h"
-#include "repair/backup_texts.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
 #include "ui/page_logic.h"

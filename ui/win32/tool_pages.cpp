@@ -9,7 +9,6 @@
 #include "base/text_case.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
-#include "repair/backup_texts.h"
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "tools/schedule.h"
