@@ -13,11 +13,14 @@
 namespace qv {
 namespace {
 
-constexpr char kDeleteDescription[] = "Delete a backup: its registry file and its shortcut list";
+constexpr char kDeleteDescription[] =
+    "Delete a backup: its registry file, its shortcut list and the shortcuts it moved aside";
 constexpr char kDeleteDetails[] =
-    "Deletes NAME.reg and NAME.bak of the backup folder, as the backups page's Delete does, and\n"
-    "logs it. A backup without a NAME.bak is deleted all the same; when NAME.reg cannot be\n"
-    "deleted, NAME.bak is left with it.\n"
+    "Deletes NAME.reg of the backup folder with its shortcut list and the folder of shortcuts\n"
+    "moved aside (QuarveloBak_<time>.bak and QuarveloBak_<time> for a repair's RCBak_<time>,\n"
+    "NAME.bak for another name), as the backups page's Delete does, and logs it. A file that\n"
+    "is not there is no failure. The registry file goes last, so a backup that could not be\n"
+    "deleted whole stays listed; one whose NAME.reg another program holds is left whole.\n"
     "Exit codes: 0 deleted, 1 no such backup or a file could not be deleted, 2 usage error.\n";
 
 }  // namespace

@@ -53,8 +53,11 @@ constexpr char kRestoreDetails[] =
     "NAME is a name the backups command lists (RCBak_... for a repair, QuarveloBak_... for a\n"
     "full backup). The registry editor merges the file; the file is deleted only when the\n"
     "registry holds what it says afterwards, otherwise it stays and the first entry that\n"
-    "differs is named. The shortcuts a repair moved aside go back where they were.\n"
-    "Exit codes: 0 restored and confirmed, 1 not everything was restored, 2 usage or run error.\n";
+    "differs is named. The shortcuts a repair moved aside go back where they were; when some\n"
+    "cannot, they are named with the folder that holds them and the backup stays listed (its\n"
+    "registry file then merges nothing again): restore it again once they can go back.\n"
+    "Exit codes: 0 restored and confirmed, 1 not everything was restored (a missing registry\n"
+    "file included), 2 usage or run error.\n";
 constexpr char kBackupDescription[] =
     "Export the whole registry into a backup file of the backup folder";
 constexpr char kScanDescription[] =
@@ -348,10 +351,12 @@ int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStr
   }
   CSystemApplication app;
   const std::wstring folder = BackupFolderPath(app);
-  const std::wstring registryFile = folder + L"\\" + name + L".reg";
-  const std::wstring shortcutList = ShortcutListForBackup(folder, name);
   IFileSystem& files = app.Platform().files;
-  if (!files.FileExists(registryFile) && !files.FileExists(shortcutList)) {
+  const BACKUP_FILES parts = BackupFilesOf(files, folder, name);
+  const std::wstring& registryFile = parts.registryFile;
+  const std::wstring& shortcutList = parts.shortcutList;
+  if (!files.FileExists(registryFile) &&
+      (shortcutList.empty() || !files.FileExists(shortcutList))) {
     static_cast<void>(err.WriteText(L"QuarveloCli: there is no backup named " + name +
                                     L" (see QuarveloCli.exe backups)\n"));
     return kExitError;

@@ -211,10 +211,10 @@ std::string FormatBackupsJson(const std::vector<BACKUP_ROW>& rows) {
 std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& result) {
   std::wstring text;
   if (result.registryFileFound) {
-    if (result.merge == kErrorSuccess) {
-      text += L"Registry: merged and confirmed; the backup file " +
-              std::wstring(result.registryFileDeleted ? L"was deleted" : L"could not be deleted") +
-              L".\n";
+    if (result.merge == kErrorSuccess && result.nothingToMerge) {
+      text += L"Registry: nothing left to merge (an earlier restore merged it).\n";
+    } else if (result.merge == kErrorSuccess) {
+      text += L"Registry: merged and confirmed.\n";
     } else if (result.merge == kErrorCantWrite) {
       text += L"Registry: the merge is not confirmed: " + result.mismatch.key;
       if (result.mismatch.value) text += L" value \"" + result.mismatch.valueName + L"\"";
@@ -224,15 +224,34 @@ std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& res
               L"). The backup file is kept.\n";
     }
   } else {
-    text += L"Registry: no registry file for " + std::wstring(name) + L".\n";
+    text += L"Registry: the registry file of " + std::wstring(name) + L" (" +
+            result.registryFile + L") is missing; nothing was merged.\n";
   }
   if (result.shortcutListFound) {
-    text += L"Shortcuts: " + std::to_wstring(result.moved.moved) + L" moved back";
-    if (result.moved.failed != 0) {
-      text += L", " + std::to_wstring(result.moved.failed) + L" could not be moved (kept in the "
-              L"backup folder, and so is the list)";
+    if (result.shortcuts != kErrorSuccess) {
+      text += L"Shortcuts: the list could not be read (error " + DecimalText(result.shortcuts) +
+              L"); the shortcuts are in " + result.shortcutFolder + L".\n";
+    } else {
+      text += L"Shortcuts: " + std::to_wstring(result.moved.moved) + L" moved back";
+      if (result.moved.alreadyBack != 0) {
+        text += L", " + std::to_wstring(result.moved.alreadyBack) + L" back already";
+      }
+      if (result.moved.failed != 0) {
+        text += L", " + std::to_wstring(result.moved.failed) +
+                L" could not be moved back: they are in " + result.shortcutFolder;
+      }
+      text += L".\n";
     }
-    text += L".\n";
+  }
+  if (result.registryFileDeleted) {
+    text += L"The backup is restored and no longer listed.\n";
+  } else if (result.registryFileEmptied ||
+             (result.registryFileFound && result.merge == kErrorSuccess &&
+              (result.shortcuts != kErrorSuccess || result.moved.failed != 0))) {
+    text += L"The backup stays listed until its shortcuts are back: restore it again once they "
+            L"can go back.\n";
+  } else if (result.registryFileFound && result.merge == kErrorSuccess) {
+    text += L"The backup file " + result.registryFile + L" could not be deleted.\n";
   }
   return text;
 }

@@ -20,7 +20,6 @@ namespace qv {
 namespace {
 
 constexpr wchar_t kByteOrderMark[] = L"\uFEFF";
-constexpr wchar_t kTemporarySuffix[] = L".tmp";
 
 // First buffer sizes of the registry walk. Windows limits value names to 16,383 characters and
 // key names to 255, but Wine takes longer ones: name buffers double on kErrorMoreData up to the
@@ -264,7 +263,7 @@ ErrorCode CBackupFile::SwitchToUnicode() {
     m_error = rc;
     return rc;
   }
-  const std::wstring temporary = m_path + kTemporarySuffix;
+  const std::wstring temporary = m_path + kTemporaryFileSuffix;
   rc = RewriteAsUnicode(temporary);
   if (rc != kErrorSuccess) {
     static_cast<void>(m_files.RemoveFile(temporary));
@@ -476,7 +475,7 @@ ErrorCode CRepairBackups::EndRegistryBackup(std::size_t registryRepairedCount) {
 }
 
 std::wstring ShortcutListForBackup(std::wstring_view folder, std::wstring_view name) {
-  constexpr std::wstring_view kRepairPrefix = L"RCBak";
+  constexpr std::wstring_view kRepairPrefix = kRepairBackupPrefix;
   if (name.size() > kRepairPrefix.size() &&
       EqualsNoCase(name.substr(0, kRepairPrefix.size()), kRepairPrefix)) {
     return FormatWithStrings(kShortcutListFormat, {std::wstring(folder),

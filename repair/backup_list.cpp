@@ -1,10 +1,11 @@
 #include "repair/backup_list.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <memory>
 
 #include "base/text.h"
 #include "base/text_case.h"
+#include "repair/backup_file.h"
 #include "repair/backup_texts.h"
 #include "state/time_format.h"
 
@@ -26,17 +27,18 @@ ErrorCode ListBackups(IFileSystem& files, std::wstring_view folder,
   if (listed == kErrorFileNotFound || listed == kErrorPathNotFound) return kErrorSuccess;
   if (listed != kErrorSuccess) return listed;
 
-  std::unordered_set<std::wstring> names;  // upper-cased
+  const std::wstring_view extension = kRegFileExtension;
   for (const CFindData& entry : found) {
     if (entry.directory || entry.size == 0) continue;
     // The listing also matches short names ("*.reg" finds "a.reg2" on some systems): only names
     // that really end in ".reg" are backups.
     const std::wstring_view fileName = entry.name;
-    if (fileName.size() < 4 || !EqualsNoCase(fileName.substr(fileName.size() - 4), L".reg")) {
+    if (fileName.size() <= extension.size() ||
+        !EqualsNoCase(fileName.substr(fileName.size() - extension.size()), extension)) {
       continue;
     }
-    std::wstring name = entry.name.substr(0, entry.name.find(L'.'));
-    if (!names.insert(ToUpper(name)).second) continue;
+    // Without its last extension only: a restore or delete of the name finds this very file.
+    std::wstring name = entry.name.substr(0, fileName.size() - extension.size());
     backups->push_back(
         BACKUP_ENTRY{std::move(name), JoinPath(folder, entry.name), entry.lastWriteTime});
   }
@@ -73,27 +75,107 @@ std::wstring RestoringBackupLogLine(std::wstring_view folder, std::wstring_view 
   return FormatWithStrings(kRestoringBackupLogFormat, {BackupBasePath(folder, name)});
 }
 
+BACKUP_FILES BackupFilesOf(IFileSystem& files, std::wstring_view folder, std::wstring_view name) {
+  BACKUP_FILES parts;
+  parts.registryFile = FormatWithStrings(kBackupRegistryFileFormat, {BackupBasePath(folder, name)});
+  const std::wstring_view shortcutPrefix = kShortcutBackupPrefix;
+  if (name.size() > shortcutPrefix.size() &&
+      EqualsNoCase(name.substr(0, shortcutPrefix.size()), shortcutPrefix)) {
+    const std::wstring repair = std::wstring(kRepairBackupPrefix) +
+                                std::wstring(name.substr(shortcutPrefix.size()));
+    if (files.FileExists(FormatWithStrings(kBackupRegistryFileFormat,
+                                           {BackupBasePath(folder, repair)}))) {
+      return parts;
+    }
+  }
+  parts.shortcutList = ShortcutListForBackup(folder, name);
+  parts.shortcutFolder = parts.shortcutList.substr(
+      0, parts.shortcutList.size() - std::wstring_view(kShortcutListExtension).size());
+  return parts;
+}
+
+namespace {
+
+bool Missing(ErrorCode rc) { return rc == kErrorFileNotFound || rc == kErrorPathNotFound; }
+
+// Empties the shortcut folder of its files and removes it. *found tells whether it was there.
+ErrorCode DeleteShortcutFolder(IFileSystem& files, const std::wstring& folder, bool* found,
+                               std::wstring* failedFile) {
+  std::vector<CFindData> self;
+  const ErrorCode looked = files.FindFiles(folder, &self);
+  if (Missing(looked)) return kErrorSuccess;
+  if (looked != kErrorSuccess || self.empty() || !self.front().directory) {
+    *failedFile = folder;
+    return looked != kErrorSuccess ? looked : kErrorDirectory;
+  }
+  *found = true;
+  if (!self.front().reparsePoint) {
+    std::vector<CFindData> entries;
+    const ErrorCode listed = files.FindFiles(JoinPath(folder, L"*"), &entries);
+    if (listed != kErrorSuccess && !Missing(listed)) {
+      *failedFile = folder;
+      return listed;
+    }
+    for (const CFindData& entry : entries) {
+      if (entry.directory) continue;  // "." and "..", and what the repair never made
+      const std::wstring path = JoinPath(folder, entry.name);
+      const ErrorCode rc = files.RemoveFile(path);
+      if (rc != kErrorSuccess && !Missing(rc)) {
+        *failedFile = path;
+        return rc;
+      }
+    }
+  }
+  const ErrorCode removed = files.RemoveFolder(folder);
+  if (removed != kErrorSuccess && !Missing(removed)) {
+    *failedFile = folder;
+    return removed;
+  }
+  return kErrorSuccess;
+}
+
+}  // namespace
+
 ErrorCode DeleteBackup(IFileSystem& files, std::wstring_view folder, std::wstring_view name,
                        std::wstring* failedFile) {
-  if (!IsBackupName(name)) {
-    if (failedFile != nullptr) *failedFile = name;
-    return kErrorInvalidParameter;
-  }
-  const std::wstring base = BackupBasePath(folder, name);
-  bool found = false;
-  for (const wchar_t* format : {kBackupRegistryFileFormat, kBackupShortcutListFormat}) {
-    const std::wstring file = FormatWithStrings(format, {base});
-    const ErrorCode rc = files.RemoveFile(file);
-    if (rc == kErrorFileNotFound || rc == kErrorPathNotFound) continue;
-    if (rc != kErrorSuccess) {
-      if (failedFile != nullptr) *failedFile = file;
-      return rc;
+  std::wstring failed;
+  const ErrorCode rc = [&] {
+    if (!IsBackupName(name)) {
+      failed = name;
+      return kErrorInvalidParameter;
     }
-    found = true;
-  }
-  if (found) return kErrorSuccess;
-  if (failedFile != nullptr) *failedFile = FormatWithStrings(kBackupRegistryFileFormat, {base});
-  return kErrorFileNotFound;
+    const BACKUP_FILES parts = BackupFilesOf(files, folder, name);
+    bool found = false;
+    // A registry file another program holds would stay after its shortcuts went: refused first.
+    if (files.FileExists(parts.registryFile)) {
+      std::unique_ptr<IFile> held;
+      const ErrorCode opened = files.OpenFile(parts.registryFile, FileOpenMode::kOverwrite,
+                                              FileShareMode::kDenyWrite, &held);
+      if (opened != kErrorSuccess) {
+        failed = parts.registryFile;
+        return opened;
+      }
+    }
+    if (!parts.shortcutFolder.empty()) {
+      const ErrorCode emptied = DeleteShortcutFolder(files, parts.shortcutFolder, &found, &failed);
+      if (emptied != kErrorSuccess) return emptied;
+    }
+    for (const std::wstring& file : {parts.shortcutList, parts.registryFile}) {
+      if (file.empty()) continue;
+      const ErrorCode removed = files.RemoveFile(file);
+      if (Missing(removed)) continue;
+      if (removed != kErrorSuccess) {
+        failed = file;
+        return removed;
+      }
+      found = true;
+    }
+    if (found) return kErrorSuccess;
+    failed = parts.registryFile;
+    return kErrorFileNotFound;
+  }();
+  if (failedFile != nullptr) *failedFile = std::move(failed);
+  return rc;
 }
 
 BACKUP_DELETION DeleteBackups(IFileSystem& files, std::wstring_view folder,

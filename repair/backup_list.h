@@ -18,15 +18,15 @@ inline constexpr std::wstring_view kBackupListPattern = L"*.reg";
 inline constexpr std::wstring_view kBackupDateFormat = L"%B %d, %Y (%H:%M:%S)";
 
 struct BACKUP_ENTRY {
-  std::wstring name;            // the file name up to its first "."
+  std::wstring name;            // the file name without its last extension (".reg")
   std::wstring file;            // the full path of the .reg file
   std::uint64_t lastWriteTime;  // FILETIME units, all 64 bits
 };
 
-// "*.reg" in the folder; folders and empty files are skipped; one row per name (compared without
-// case: the first file listed of a name); ordered by the whole 64-bit last write time, newest
-// first (equal times by name). An empty or missing folder gives no rows and 0; another listing
-// failure is returned.
+// "*.reg" in the folder; folders and empty files are skipped; one row per file, named by the file
+// name without its last extension ("a.old.reg" is "a.old", never "a"); ordered by the whole
+// 64-bit last write time, newest first (equal times by name). An empty or missing folder gives no
+// rows and 0; another listing failure is returned.
 [[nodiscard]] ErrorCode ListBackups(IFileSystem& files, std::wstring_view folder,
                                     std::vector<BACKUP_ENTRY>* backups);
 
@@ -43,12 +43,30 @@ struct BACKUP_ENTRY {
 [[nodiscard]] std::wstring RestoringBackupLogLine(std::wstring_view folder,
                                                   std::wstring_view name);
 
-// Deletes one backup: "<folder>\\<name>.reg", then "<folder>\\<name>.bak". A file that is not
-// there is no failure. When the registry file exists but cannot be deleted, the shortcut list is
-// left alone, so the backup stays whole. Result: 0 when at least one of the files was there and
-// every one there is gone; kErrorFileNotFound when neither was there; kErrorInvalidParameter for
-// a name IsBackupName refuses; otherwise the deletion's error. *failedFile (may be null) gets the
-// file that stayed (the registry file when neither was there, the name itself when refused).
+// The files of one backup of the backup folder: its registry file, and the shortcut list that a
+// restore pairs with it (ShortcutListForBackup: QuarveloBak_<stamp>.bak for a repair's
+// RCBak_<stamp>, <name>.bak for any other name) with the folder its shortcuts were moved into (the
+// list's path without ".bak"). A full backup QuarveloBak_<stamp> has no list of its own when a
+// repair's RCBak_<stamp>.reg is there (the same second): the list and folder are that repair's,
+// and both paths are empty then.
+struct BACKUP_FILES {
+  std::wstring registryFile;
+  std::wstring shortcutList;
+  std::wstring shortcutFolder;
+};
+[[nodiscard]] BACKUP_FILES BackupFilesOf(IFileSystem& files, std::wstring_view folder,
+                                         std::wstring_view name);
+
+// Deletes one backup, every file of BackupFilesOf: the shortcuts in its folder, the folder, the
+// list, and the registry file last, so that whatever stays after a failure is still listed under
+// the backup's name (a later Delete finishes it). A registry file that cannot be opened for
+// writing by this process alone (another program has it open) is refused first, with nothing
+// deleted. A file that is not there is no failure; the shortcut folder is only emptied of its
+// files (never entered when it is a junction or link, nor its subfolders). Result: 0 when at
+// least one of the files was there and every one there is gone; kErrorFileNotFound when none was
+// there; kErrorInvalidParameter for a name IsBackupName refuses; otherwise the error of the
+// first file that stayed. *failedFile (may be null) gets that file (the registry file when none
+// was there, the name itself when refused).
 [[nodiscard]] ErrorCode DeleteBackup(IFileSystem& files, std::wstring_view folder,
                                      std::wstring_view name, std::wstring* failedFile = nullptr);
 

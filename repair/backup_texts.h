@@ -7,6 +7,11 @@ namespace qv {
 
 // Registry backup file, one per repair, in the backup folder; named from the local time.
 inline constexpr wchar_t kRegBackupNameFormat[] = L"RCBak_%B_%d_%y_%H_%M_%S.reg";
+// The names' beginnings: a repair's registry backup (RCBak_<stamp>) and what shares its stamp,
+// its shortcut folder and list (QuarveloBak_<stamp>, QuarveloBak_<stamp>.bak); a full backup is
+// QuarveloBak_<stamp>.reg.
+inline constexpr wchar_t kRepairBackupPrefix[] = L"RCBak";
+inline constexpr wchar_t kShortcutBackupPrefix[] = L"QuarveloBak";
 // Shortcut backups: the stamp from the local time, then the folder and its list file.
 inline constexpr wchar_t kShortcutStampFormat[] = L"_%B_%d_%y_%H_%M_%S";
 inline constexpr wchar_t kShortcutFolderFormat[] = L"%s\\QuarveloBak%s";
@@ -42,6 +47,7 @@ inline constexpr wchar_t kByteListContinuation[] = L"\\\n ";
 // The backups page's log lines and the files of one listed backup ("<folder>\\<name>" followed
 // by one of the two extensions); what the page shows is with the windows' texts.
 inline constexpr wchar_t kBackupRegistryFileFormat[] = L"%s.reg";
+inline constexpr wchar_t kRegFileExtension[] = L".reg";
 inline constexpr wchar_t kBackupShortcutListFormat[] = L"%s.bak";
 inline constexpr wchar_t kRestoringBackupLogFormat[] = L"Restoring backup file %s";
 inline constexpr wchar_t kRemovedBackupLogFormat[] = L"Removed Backup file %s";
@@ -52,5 +58,36 @@ inline constexpr wchar_t kBackupsDeletedLog[] =
 inline constexpr wchar_t kBackupsNotDeletedMessage[] =
     L"These backup files could not be deleted:\n";
 inline constexpr wchar_t kBackupNotDeletedLineFormat[] = L"\n%s (error %s)";
+
+// A file rewritten in one step is written beside it under its name followed by this first.
+inline constexpr wchar_t kTemporaryFileSuffix[] = L".tmp";
+// What a merged registry backup holds once merged while some of its shortcuts could not go back:
+// the header (kRegHeaderVersion4), an empty line, then this comment; nothing to merge again.
+inline constexpr wchar_t kMergedRegistryFileComment[] =
+    L"; Merged back into the registry. Some shortcuts of this backup could not be moved back:\n"
+    L"; restore it again to move them, or delete it.\n";
+
+// Ours: a restore that did not finish, told once afterwards. The heading, then a paragraph per
+// failure (each begins with its own empty line).
+inline constexpr wchar_t kRestoreIncompleteHeading[] =
+    L"The backup could not be restored completely.";
+inline constexpr wchar_t kRestoreMergedLine[] = L"\n\nThe registry was merged back.";
+inline constexpr wchar_t kRestoreNoRegistryFileFormat[] =
+    L"\n\nIts registry file %s is missing: nothing was merged.";
+inline constexpr wchar_t kRestoreNotMergedFormat[] =
+    L"\n\nThe registry editor did not merge %s: %s is not as the backup leaves it. The backup is "
+    L"kept.";
+inline constexpr wchar_t kRestoreMismatchValueFormat[] = L" value \"%s\"";
+inline constexpr wchar_t kRestoreEditorFailedFormat[] =
+    L"\n\nThe registry editor could not merge %s (error %s). The backup is kept.";
+inline constexpr wchar_t kRestoreListUnreadableFormat[] =
+    L"\n\nIts shortcut list could not be read (error %s); its shortcuts are in %s. The backup "
+    L"stays listed.";
+inline constexpr wchar_t kRestoreShortcutLeftFormat[] =
+    L"\n\n%s shortcut could not be moved back (a file is in its place, or it cannot be moved): it "
+    L"is in %s. The backup stays listed: restore it again once it can go back.";
+inline constexpr wchar_t kRestoreShortcutsLeftFormat[] =
+    L"\n\n%s shortcuts could not be moved back (a file is in their place, or they cannot be "
+    L"moved): they are in %s. The backup stays listed: restore it again once they can go back.";
 
 }  // namespace qv

@@ -104,9 +104,7 @@ ErrorCode CCleanSweep::CleanKey(RegHandle categoryRoot, std::wstring_view keyPat
     const ErrorCode backedUp = BackupKey(m_platform.registry, categoryRoot, path, backup);
     if (backedUp != kErrorSuccess) return backedUp;
   }
-  const ErrorCode deleted = DeleteKeyTree(m_platform.registry, categoryRoot, path);
-  if (deleted == kErrorSuccess) ++m_deleted;
-  return deleted;
+  return DeleteKeyTree(m_platform.registry, categoryRoot, path, &m_deleted);
 }
 
 ErrorCode CCleanSweep::CleanValue(RegHandle categoryRoot, std::wstring_view keyPath,
@@ -115,7 +113,7 @@ ErrorCode CCleanSweep::CleanValue(RegHandle categoryRoot, std::wstring_view keyP
   if (categoryRoot == kNullRegHandle && parsed.root == kNullRegHandle) return kErrorInvalidHandle;
   if (categoryRoot != kNullRegHandle && parsed.root != kNullRegHandle &&
       categoryRoot != parsed.root) {
-    return kErrorFileNotFound;
+    return kErrorInvalidHandle;
   }
   const RegHandle root = categoryRoot != kNullRegHandle ? categoryRoot : parsed.root;
   const std::wstring_view path =

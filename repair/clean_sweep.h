@@ -47,8 +47,8 @@ class CCleanSweep {
   [[nodiscard]] ErrorCode CleanKey(RegHandle categoryRoot, std::wstring_view keyPath);
 
   // Deletes one value after backing it up. `categoryRoot` may be kNullRegHandle (the root is then
-  // the one the key path names). Neither given: kErrorInvalidHandle; both given and different:
-  // kErrorFileNotFound (the entry is not where the category repairs). Results otherwise as
+  // the one the key path names). Neither given, or both given and different (the entry is not
+  // where the category repairs): kErrorInvalidHandle, nothing touched. Results otherwise as
   // CleanKey's; the empty name is the default value.
   [[nodiscard]] ErrorCode CleanValue(RegHandle categoryRoot, std::wstring_view keyPath,
                                      std::wstring_view valueName);
@@ -64,6 +64,8 @@ class CCleanSweep {
   // bytes and files are counted once the file is gone. Returns the first failure, or 0.
   [[nodiscard]] ErrorCode CleanFile(std::wstring_view path, int passes);
 
+  // Every registry key and value this sweep really deleted, the subkeys of a key whose own
+  // deletion then failed included: 0 means the registry is as it was before the sweep.
   [[nodiscard]] std::uint32_t DeletedCount() const { return m_deleted; }
   [[nodiscard]] std::uint32_t DeletedFileBytes() const { return m_fileBytes; }
   [[nodiscard]] std::uint32_t DeletedFiles() const { return m_files; }

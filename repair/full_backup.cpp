@@ -1,8 +1,11 @@
 #include "repair/full_backup.h"
 
+#include <memory>
+
 #include "base/text.h"
 #include "repair/backup_texts.h"
 #include "repair/registry_merge.h"
+#include "state/text_file.h"
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "state/time_format.h"
@@ -21,33 +24,96 @@ ErrorCode RunFullBackup(const CPlatform& platform, IRegistryEditor& editor, std:
   return ExportRegistryFile(editor, platform.files, *path);
 }
 
+namespace {
+
+// Replaces the merged registry file by its header and a comment, through a file beside it.
+ErrorCode EmptyRegistryFile(IFileSystem& files, const std::wstring& path) {
+  const std::wstring temporary = path + kTemporaryFileSuffix;
+  std::unique_ptr<CTextWriter> writer;
+  ErrorCode rc = OpenTextWriter(files, temporary, FileOpenMode::kCreateAlways,
+                                FileShareMode::kDenyWrite, &writer);
+  if (rc != kErrorSuccess) return rc;
+  rc = writer->Write(std::wstring(kRegHeaderVersion4) + L"\n\n" + kMergedRegistryFileComment);
+  const ErrorCode closed = writer->Close();
+  if (rc == kErrorSuccess) rc = closed;
+  writer.reset();
+  if (rc == kErrorSuccess) rc = files.ReplaceFile(temporary, path);
+  if (rc != kErrorSuccess) static_cast<void>(files.RemoveFile(temporary));
+  return rc;
+}
+
+}  // namespace
+
 ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
                         std::wstring_view registryFile, std::wstring_view shortcutList,
                         RESTORE_RESULT* result) {
   *result = RESTORE_RESULT{};
+  result->registryFile = registryFile;
+  const std::size_t dot = shortcutList.rfind(L'.');
+  if (dot != std::wstring_view::npos) result->shortcutFolder = shortcutList.substr(0, dot);
+  IFileSystem& files = platform.files;
+
   ErrorCode first = kErrorSuccess;
-  if (!registryFile.empty() && platform.files.FileExists(registryFile)) {
+  if (!registryFile.empty() && files.FileExists(registryFile)) {
     result->registryFileFound = true;
-    result->merge = MergeRegistryFile(editor, platform.registry, platform.files, registryFile,
-                                      kRegistryMergeTimeoutMs, &result->mismatch);
-    if (result->merge == kErrorSuccess) {
-      result->registryFileDeleted = platform.files.RemoveFile(registryFile) == kErrorSuccess;
-    } else {
-      first = result->merge;
+    result->merge = MergeRegistryFile(editor, platform.registry, files, registryFile,
+                                      kRegistryMergeTimeoutMs, &result->mismatch,
+                                      &result->nothingToMerge);
+    first = result->merge;
+  } else {
+    first = kErrorFileNotFound;
+  }
+
+  bool shortcutsLeft = false;
+  if (!shortcutList.empty() && files.FileExists(shortcutList)) {
+    result->shortcutListFound = true;
+    result->shortcuts = RestoreShortcuts(files, shortcutList, &result->moved);
+    shortcutsLeft = result->shortcuts != kErrorSuccess || result->moved.failed != 0;
+    if (first == kErrorSuccess && shortcutsLeft) {
+      first = result->shortcuts != kErrorSuccess ? result->shortcuts : kErrorCantWrite;
     }
   }
-  if (!shortcutList.empty() && platform.files.FileExists(shortcutList)) {
-    result->shortcutListFound = true;
-    result->shortcuts = RestoreShortcuts(platform.files, shortcutList, &result->moved);
-    if (first == kErrorSuccess) {
-      if (result->shortcuts != kErrorSuccess) {
-        first = result->shortcuts;
-      } else if (result->moved.failed != 0) {
-        first = kErrorCantWrite;
-      }
+
+  if (result->registryFileFound && result->merge == kErrorSuccess) {
+    // The registry part is done. The file goes with the last shortcut; until then it keeps the
+    // backup listed, and holds nothing that a second restore would merge over later changes.
+    if (!shortcutsLeft) {
+      result->registryFileDeleted = files.RemoveFile(registryFile) == kErrorSuccess;
+    } else if (!result->nothingToMerge) {
+      result->registryFileEmptied =
+          EmptyRegistryFile(files, std::wstring(registryFile)) == kErrorSuccess;
     }
   }
   return first;
+}
+
+std::wstring RestoreFailureText(const RESTORE_RESULT& result) {
+  std::wstring text;
+  if (!result.registryFileFound) {
+    text += FormatWithStrings(kRestoreNoRegistryFileFormat, {result.registryFile});
+  } else if (result.merge == kErrorCantWrite) {
+    std::wstring what = result.mismatch.key;
+    if (result.mismatch.value) {
+      what += FormatWithStrings(kRestoreMismatchValueFormat, {result.mismatch.valueName});
+    }
+    text += FormatWithStrings(kRestoreNotMergedFormat, {result.registryFile, what});
+  } else if (result.merge != kErrorSuccess) {
+    text += FormatWithStrings(kRestoreEditorFailedFormat,
+                              {result.registryFile, DecimalText(result.merge)});
+  }
+  if (result.shortcutListFound) {
+    if (result.shortcuts != kErrorSuccess) {
+      text += FormatWithStrings(kRestoreListUnreadableFormat,
+                                {DecimalText(result.shortcuts), result.shortcutFolder});
+    } else if (result.moved.failed != 0) {
+      text += FormatWithStrings(
+          result.moved.failed == 1 ? kRestoreShortcutLeftFormat : kRestoreShortcutsLeftFormat,
+          {DecimalText(static_cast<std::int64_t>(result.moved.failed)), result.shortcutFolder});
+    }
+  }
+  if (text.empty()) return text;
+  if (result.registryFileFound && result.merge == kErrorSuccess) text = kRestoreMergedLine + text;
+  return kRestoreIncompleteHeading + text;
 }
 
 }  // namespace qv

@@ -26,22 +26,36 @@ inline constexpr wchar_t kFullBackupNameFormat[] = L"%s\\QuarveloBak%s.reg";
                                       std::wstring* path);
 
 struct RESTORE_RESULT {
+  std::wstring registryFile;    // as given
+  std::wstring shortcutFolder;  // where the list's shortcuts were moved (the list without ".bak")
   bool registryFileFound = false;
   ErrorCode merge = kErrorSuccess;  // MergeRegistryFile's result: 0 = merged and confirmed
   MERGE_MISMATCH mismatch;          // with kErrorCantWrite: what is not as the file leaves it
+  bool nothingToMerge = false;      // the file held no section (merged by an earlier restore)
   bool registryFileDeleted = false;
+  // Merged and confirmed while shortcuts are left: the file now holds only its header and a
+  // comment, so the backup stays listed and a restore tried again merges nothing a second time.
+  bool registryFileEmptied = false;
   bool shortcutListFound = false;
   ErrorCode shortcuts = kErrorSuccess;  // RestoreShortcuts' result
   SHORTCUT_RESTORE moved;
 };
 
-// Merges the registry file when it exists and deletes it only when the editor ran to its end and
-// the registry holds what the file says (the editor's exit status says nothing); then moves the
-// shortcuts of the list back when it exists. Returns 0 when everything found was restored and
-// confirmed, otherwise the first failure (the merge's, then the shortcuts': kErrorCantWrite for
-// a copy that could not go back).
+// Merges the registry file and moves the shortcuts of the list back (also when the merge failed
+// or the file is missing: they belong where they were). The registry file is deleted only when
+// the editor ran to its end, the registry holds what the file says (the editor's exit status
+// says nothing) and no shortcut is left; with shortcuts left it is emptied (see
+// registryFileEmptied) and stays listed, so they can be moved back by a restore tried again.
+// Returns 0 when everything was restored and confirmed, otherwise the first failure:
+// kErrorFileNotFound when there is no registry file, the merge's, then the shortcuts' (the list's
+// read error, or kErrorCantWrite for a copy that could not go back).
 [[nodiscard]] ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
                                       std::wstring_view registryFile,
                                       std::wstring_view shortcutList, RESTORE_RESULT* result);
+
+// What a restore that did not finish has to tell the user: a heading, then one paragraph per
+// failure (the registry file missing or not merged; the shortcuts not moved back, how many and
+// where they are). Empty when the restore finished.
+[[nodiscard]] std::wstring RestoreFailureText(const RESTORE_RESULT& result);
 
 }  // namespace qv

@@ -70,7 +70,7 @@ class CLinkFinder {
 
 // Deletes (parent, subkey) after its subtree; the result is that of deleting the key itself.
 ErrorCode DeleteLevel(IRegistry& registry, RegHandle parent, std::wstring_view subkey,
-                      std::uint32_t* nameChars) {
+                      std::uint32_t* nameChars, std::uint32_t* deletedKeys) {
   CRegKey key(registry);
   const ErrorCode opened = key.OpenNoFollow(parent, subkey, kDeleteTreeAccess);
   if (opened != kErrorSuccess) return opened;
@@ -83,12 +83,14 @@ ErrorCode DeleteLevel(IRegistry& registry, RegHandle parent, std::wstring_view s
     rc = SubkeyName(key, index, nameChars, &name);
     // Any other failure ends the enumeration; deleting the key then tells what is left.
     if (rc != kErrorSuccess) break;
-    if (DeleteLevel(registry, key.get(), name, nameChars) != kErrorSuccess) ++index;
+    if (DeleteLevel(registry, key.get(), name, nameChars, deletedKeys) != kErrorSuccess) ++index;
   }
   rc = key.IsLink(&isLink);
   if (rc != kErrorSuccess) return rc;
   if (isLink) return kErrorReparsePointEncountered;
-  return registry.DeleteOpenedKey(key.get());
+  rc = registry.DeleteOpenedKey(key.get());
+  if (rc == kErrorSuccess) ++*deletedKeys;
+  return rc;
 }
 
 }  // namespace
@@ -99,12 +101,16 @@ ErrorCode FindLinkInTree(IRegistry& registry, RegHandle root, std::wstring_view 
   return finder.Result(opened);
 }
 
-ErrorCode DeleteKeyTree(IRegistry& registry, RegHandle root, std::wstring_view keyPath) {
+ErrorCode DeleteKeyTree(IRegistry& registry, RegHandle root, std::wstring_view keyPath,
+                        std::uint32_t* deletedKeys) {
   if (keyPath.empty()) return kErrorInvalidParameter;
   const ErrorCode found = FindLinkInTree(registry, root, keyPath);
   if (found != kErrorSuccess) return found;
   std::uint32_t nameChars = kFirstNameChars;
-  return DeleteLevel(registry, root, keyPath, &nameChars);
+  std::uint32_t deleted = 0;
+  const ErrorCode rc = DeleteLevel(registry, root, keyPath, &nameChars, &deleted);
+  if (deletedKeys != nullptr) *deletedKeys += deleted;
+  return rc;
 }
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 // given key path itself are followed, as any open of that path would.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "base/errors.h"
@@ -37,8 +38,10 @@ namespace qv {
 // meanwhile is refused with kErrorReparsePointEncountered, not followed), and deleted with
 // IRegistry::DeleteOpenedKey. The result is that of deleting the top key: 0 when it is gone,
 // kErrorFileNotFound when it was already gone, kErrorAccessDenied when a subkey could not be
-// deleted and so the key still has subkeys.
+// deleted and so the key still has subkeys. *deletedKeys (may be null) grows by every key of the
+// tree really deleted, the top key's subkeys included when the top key itself stays.
 [[nodiscard]] ErrorCode DeleteKeyTree(IRegistry& registry, RegHandle root,
-                                      std::wstring_view keyPath);
+                                      std::wstring_view keyPath,
+                                      std::uint32_t* deletedKeys = nullptr);
 
 }  // namespace qv

@@ -8,12 +8,14 @@ namespace qv {
 
 ErrorCode MergeRegistryFile(IRegistryEditor& editor, IRegistry& registry, IFileSystem& files,
                             std::wstring_view regFile, std::uint32_t timeoutMs,
-                            MERGE_MISMATCH* mismatch) {
+                            MERGE_MISMATCH* mismatch, bool* nothingToMerge) {
   // Read first: what the file must leave behind is known before the editor changes anything,
   // and a file that cannot be read is never handed to it.
   std::vector<REG_FILE_SECTION> sections;
   ErrorCode rc = ReadRegFile(files, regFile, &sections);
   if (rc != kErrorSuccess) return rc;
+  if (nothingToMerge != nullptr) *nothingToMerge = sections.empty();
+  if (sections.empty()) return kErrorSuccess;
   rc = editor.Merge(regFile, timeoutMs);
   if (rc != kErrorSuccess) return rc;
   return ConfirmMerge(registry, sections, mismatch);

@@ -29,11 +29,13 @@ inline constexpr std::uint32_t kRegistryExportTimeoutMs = 30u * 60u * 1000u;
 // and wait up to timeoutMs (its error, kErrorTimeout included, is returned), then confirms the
 // merge with ConfirmMerge: 0, or kErrorCantWrite with *mismatch (may be null) naming the first
 // key or value that is not as the file leaves it. kErrorInvalidData for a file the editor would
-// reject outright (no header).
+// reject outright (no header). A file of no section (a header and comments only) has nothing to
+// merge: 0 without starting the editor, and *nothingToMerge (may be null) is set.
 [[nodiscard]] ErrorCode MergeRegistryFile(IRegistryEditor& editor, IRegistry& registry,
                                           IFileSystem& files, std::wstring_view regFile,
                                           std::uint32_t timeoutMs = kRegistryMergeTimeoutMs,
-                                          MERGE_MISMATCH* mismatch = nullptr);
+                                          MERGE_MISMATCH* mismatch = nullptr,
+                                          bool* nothingToMerge = nullptr);
 
 // Removes a file already at the path first, so that an older file cannot pass for the export
 // (its error, other than kErrorFileNotFound, is returned and the editor is not started); has the

@@ -27,8 +27,6 @@ constexpr std::array<std::wstring_view, kCategoryCount> kSuccessFormats = {
 
 // The start-up category keeps its menu-order entries as keys below this text.
 constexpr std::wstring_view kMenuOrderMarker = L"MenuOrder\\";
-// A repaired value is looked for with a buffer of this size; a longer one counts as gone.
-constexpr std::uint32_t kVerifyValueBytes = 520;
 
 // The format with its one "%d" replaced by the number, then its "%s" by the strings.
 std::wstring FormatWithNumber(std::wstring_view format, std::int64_t number,
@@ -96,10 +94,10 @@ bool ValueStillThere(IRegistry& registry, std::wstring_view keyPath, std::wstrin
   if (root == kNullRegHandle) return false;
   CRegKey key(registry);
   if (key.Open(root, subkey, kKeyAllAccess) != kErrorSuccess) return false;
-  std::array<std::uint8_t, kVerifyValueBytes> data{};
+  // Read whole, whatever its size: a long value is as present as a short one.
   std::uint32_t type = 0;
-  std::uint32_t bytes = kVerifyValueBytes;
-  return registry.QueryValue(key.get(), name, &type, data.data(), &bytes) == kErrorSuccess;
+  std::vector<std::uint8_t> data;
+  return key.QueryRaw(name, &type, &data) == kErrorSuccess;
 }
 
 REPAIR_ITEM MakeItem(std::size_t index, const CRegistryProblem& problem, ErrorCode error) {
@@ -141,10 +139,11 @@ class CRepairRun {
     }
     if (!m_outcome.completed) return m_outcome;
 
-    // The registry backup stays when it holds anything to merge back: a repaired entry, the undo
-    // section of a block, or (with no registry entry repaired) the shortcuts this repair moved,
-    // whose list a restore finds by the backup's name.
-    const std::size_t keep = m_registryFixed + m_blocked + m_shortcutsMoved;
+    // The registry backup stays when it holds anything to merge back: whatever the sweep really
+    // deleted (every key and value, the part of a tree removed before its repair failed
+    // included), the undo section of a block, or (with nothing of the registry deleted) the
+    // shortcuts this repair moved, whose list a restore finds by the backup's name.
+    const std::size_t keep = m_sweep.DeletedCount() + m_blocked + m_shortcutsMoved;
     if (keep != 0) m_outcome.registryBackupPath = m_backups.RegistryFilePath();
     KeepFirstError(m_backups.EndRegistryBackup(keep));
 
@@ -242,15 +241,15 @@ class CRepairRun {
       m_engine.CountFixed(category);
       if (category == REGPROBLEM_SHORTCUT) {
         ++m_shortcutsMoved;
-      } else {
-        ++m_registryFixed;
-        if (result == kErrorSuccess) m_repaired.push_back({index, &problem});
+      } else if (result == kErrorSuccess) {
+        m_repaired.push_back({index, &problem});
       }
       m_outcome.fixed.push_back(std::move(item));
       return;
     }
     Log(m_engine, FormatWithNumber(kLogFailedToFix, static_cast<std::int64_t>(result),
-                                   {problem.key, problem.name}));
+                                   {problem.key, problem.name}) +
+                      FormatWithStrings(kLogFailureReasonFormat, {RepairFailureReason(result)}));
     // A shortcut that could not be moved is where it was; a scan finds it again.
     if (category != REGPROBLEM_SHORTCUT && result != kErrorNoBackupFile) {
       item.blocked = Block(m_exclusions, m_backups.RegistryFile(), problem);
@@ -308,7 +307,6 @@ class CRepairRun {
   CRepairBackups m_backups;
   CCleanSweep m_sweep;
   std::vector<REPAIRED> m_repaired;
-  std::size_t m_registryFixed = 0;
   std::size_t m_shortcutsMoved = 0;
   std::size_t m_blocked = 0;
   REPAIR_OUTCOME m_outcome;

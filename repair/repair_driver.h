@@ -15,10 +15,15 @@
 // A problem's result:
 //   0   repaired: counted as fixed for its category, looked at again after the completion;
 //   2   the entry was already gone: counted as fixed, not looked at again;
-//   other  failed: logged with the failure line, not counted, and blocked (its undo section goes
-//       to the registry backup file) so the next scan does not offer it again. A failure of the
-//       repair's own making (no backup file) blocks nothing: the entry is as it was.
-// A repaired entry still there when looked at again is blocked the same way.
+//   other  failed: logged with the failure line and its reason, not counted, and blocked (its
+//       undo section goes to the registry backup file) so the next scan does not offer it again.
+//       A failure of the repair's own making (no backup file) blocks nothing: the entry is as it
+//       was. An entry outside its category's root is never touched: it fails with 6.
+// A repaired entry still there when looked at again (whatever its size) is blocked the same way.
+//
+// The registry backup file is deleted at the end only when the repair deleted nothing of the
+// registry (by what the sweep really deleted, not by the fixed counts), blocked nothing and moved
+// no shortcut.
 #pragma once
 
 #include <cstddef>
@@ -55,6 +60,8 @@ inline constexpr wchar_t kLogDeclaredProblems[] = L"declared problems";
 inline constexpr wchar_t kLogTryingToFix[] = L"Trying to fix ";
 inline constexpr wchar_t kLogFixingErrorNumber[] = L"fixing error number : %d";
 inline constexpr wchar_t kLogFailedToFix[] = L"--> Failed to fix %s\\%s, error = %d";
+// Follows the failure line: why the entry could not be repaired (RepairFailureReason).
+inline constexpr wchar_t kLogFailureReasonFormat[] = L": %s";
 inline constexpr wchar_t kLogCrash[] = L"application is going to crash now  :";
 inline constexpr std::size_t kLogCrashMessageMaxChars = 512;
 // Written when the registry backup file cannot be created (nothing of the registry is deleted).

@@ -37,6 +37,8 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
     const std::wstring moved = line.substr(comma + 1);
     if (files.MovePath(moved, source) == kErrorSuccess) {
       ++result->moved;
+    } else if (!files.FileExists(moved) && files.FileExists(source)) {
+      ++result->alreadyBack;
     } else {
       ++result->failed;
     }

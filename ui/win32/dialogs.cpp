@@ -6,6 +6,8 @@
 
 #include "platform/win32/registry_editor_win32.h"
 #include "repair/backup_file.h"
+#include "repair/backup_texts.h"
+#include "repair/full_backup.h"
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "ui/ui_texts.h"
@@ -221,15 +223,18 @@ void CRegBackupDlg::StartWorker() {
         CWin32RegistryEditor editor;
         ErrorCode result = kErrorSuccess;
         std::wstring path;
+        std::wstring failure;
         if (job->restore) {
           RESTORE_RESULT restored;
           result = RestoreBackup(platform, editor, job->registryFile, job->shortcutList, &restored);
+          failure = RestoreFailureText(restored);
         } else {
           result = RunFullBackup(platform, editor, &path);
         }
         std::lock_guard lock(job->lock);
         job->result = result;
         job->path = std::move(path);
+        job->failure = std::move(failure);
         if (job->dialog != nullptr) ::PostMessageW(job->dialog, kMsgBackupEnded, 0, 0);
       })) {
     EndDialogNow();
@@ -269,9 +274,11 @@ INT_PTR CRegBackupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, bool* hand
       ::KillTimer(m_hwnd, kBackupTimer);
       ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_BAR, PBM_SETPOS, 100, 0);
       ErrorCode result = kErrorSuccess;
+      std::wstring failure;
       {
         std::lock_guard lock(m_job->lock);
         result = m_job->result;
+        failure = m_job->failure;
       }
       if (result == kErrorSuccess) {
         SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreDoneHeading : kBackupDoneHeading);
@@ -279,14 +286,13 @@ INT_PTR CRegBackupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, bool* hand
         ProductMessageBox(m_hwnd, m_job->restore ? kRestoreDoneMessage : kBackupDoneMessage,
                           MB_OK | MB_ICONINFORMATION);
       } else {
-        // A failure is never shown as a success: the file stays and the user is told.
-        ProductMessageBox(m_hwnd,
-                          std::wstring(m_job->restore
-                                           ? L"The backup could not be restored completely; it "
-                                             L"is kept. Error "
-                                           : L"The registry could not be backed up. Error ") +
-                              std::to_wstring(result),
-                          MB_OK | MB_ICONWARNING);
+        // A failure is never shown as a success: the user is told what is left, and where.
+        if (failure.empty()) {
+          failure = std::wstring(m_job->restore ? kRestoreIncompleteHeading
+                                                : L"The registry could not be backed up.") +
+                    L" Error " + std::to_wstring(result);
+        }
+        ProductMessageBox(m_hwnd, failure, MB_OK | MB_ICONWARNING);
       }
       EndDialogNow();
       return 0;

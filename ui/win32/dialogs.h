@@ -64,6 +64,7 @@ class CRegBackupDlg final : public CDialogWindow {
     std::wstring shortcutList;
     ErrorCode result = kErrorSuccess;
     std::wstring path;  // the backup made
+    std::wstring failure;  // what a restore that did not finish tells the user
   };
   void StartWorker();
   void EndDialogNow();

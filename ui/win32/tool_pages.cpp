@@ -271,8 +271,8 @@ void CBackupRestorePage::RestoreChecked() {
   for (int row : CheckedRowsLastFirst(list)) {
     const std::wstring name = RowName(row);
     static_cast<void>(m_main.App().Log().WriteLog(RestoringBackupLogLine(folder, name)));
-    CRegBackupDlg restore(m_main, BackupBasePath(folder, name) + L".reg",
-                          ShortcutListForBackup(folder, name));
+    const BACKUP_FILES parts = BackupFilesOf(m_main.App().Platform().files, folder, name);
+    CRegBackupDlg restore(m_main, parts.registryFile, parts.shortcutList);
     restore.RunModal(m_hwnd, IDD_REG_BACKUP);
   }
   Refill();

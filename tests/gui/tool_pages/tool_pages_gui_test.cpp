@@ -96,8 +96,8 @@ void SetCheck(HWND list, int row, bool checked) {
 }
 
 // A message box of the process showing this text (whatever its caption), answered with the
-// button; false when none came.
-bool Answer(const std::wstring& text, int button) {
+// button (after a screenshot when `shot` names one); false when none came.
+bool Answer(const std::wstring& text, int button, const wchar_t* shot = nullptr) {
   HWND found = nullptr;
   const bool came = WaitFor(
       [&] {
@@ -123,6 +123,7 @@ bool Answer(const std::wstring& text, int button) {
       },
       30);
   if (!came) return false;
+  if (shot != nullptr) Shot(found, shot);
   PostMessageW(found, WM_COMMAND, static_cast<WPARAM>(button), 0);
   return WaitFor([&] { return !IsWindow(found); }, 10);
 }
@@ -253,31 +254,72 @@ TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
   WriteUtf16File(backups + L"\\Keep.reg",
                  L"Windows Registry Editor Version 5.00\r\n\r\n"
                  L"[HKEY_CURRENT_USER\\Software\\QvRestored]\r\n\"Value\"=\"back again\"\r\n\r\n");
+  // A repair's backup with its shortcut list and folder, and one whose shortcut cannot go back
+  // while a file is in its place.
+  for (const wchar_t* folder : {L"\\QuarveloBak_T", L"\\QuarveloBak_P"}) {
+    CreateDirectoryW((backups + folder).c_str(), nullptr);
+  }
+  WriteFile(backups + L"\\RCBak_T.reg", "REGEDIT4\r\n");
+  WriteFile(backups + L"\\QuarveloBak_T.bak",
+            "C:\\T.lnk," + ToUtf8(backups) + "\\QuarveloBak_T\\T.lnk\r\n");
+  WriteFile(backups + L"\\QuarveloBak_T\\T.lnk", "t");
+  WriteFile(backups + L"\\RCBak_P.reg",
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QvPartial]\r\n\"Value\"=\"merged\"\r\n");
+  WriteFile(backups + L"\\QuarveloBak_P.bak",
+            "C:\\P.lnk," + ToUtf8(backups) + "\\QuarveloBak_P\\P.lnk\r\n");
+  WriteFile(backups + L"\\QuarveloBak_P\\P.lnk", "the shortcut");
+  WriteFile(L"C:\\P.lnk", "in the way");
   Open();
 
   Click(m_main, IDC_NAV_FIRST + 2);
   HWND list = Shown(IDC_BACKUP_LIST);
-  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 2; }, 5));  // the empty file is not listed
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 4; }, 5));  // the empty file is not listed
   EXPECT_GE(RowNamed(list, 0, L"Old"), 0);
   EXPECT_GE(RowNamed(list, 0, L"Keep"), 0);
   EXPECT_NE(Cell(list, 0, 1).find(L" ("), std::wstring::npos);
   Shot(m_main, L"backups_list");
 
-  // Delete asks, removes both files of the checked name, and says so once.
+  // Delete asks, removes every file of the checked names, and says so once.
   SetCheck(list, RowNamed(list, 0, L"Old"), true);
+  SetCheck(list, RowNamed(list, 0, L"RCBak_T"), true);
   Click(m_main, IDC_BACKUP_DELETE);
   ASSERT_TRUE(Answer(L"Do you really want to Delete selected Restore Entries?", IDYES));
   ASSERT_TRUE(Answer(L"Succesfully, Selected Backup files has been deleted", IDOK));
-  EXPECT_FALSE(Exists(backups + L"\\Old.reg"));
-  EXPECT_FALSE(Exists(backups + L"\\Old.bak"));
-  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 1; }, 5));
+  for (const wchar_t* gone : {L"\\Old.reg", L"\\Old.bak", L"\\RCBak_T.reg", L"\\QuarveloBak_T.bak",
+                              L"\\QuarveloBak_T"}) {
+    EXPECT_FALSE(Exists(backups + gone)) << ToUtf8(gone);
+  }
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 2; }, 5));
 
-  // Restore merges the checked backup, which is then gone from the list.
+  // A restore that merged the registry but could not move the shortcut back says what is left
+  // and where, and the backup stays listed.
+  SetCheck(list, RowNamed(list, 0, L"RCBak_P"), true);
+  Click(m_main, IDC_BACKUP_RESTORE);
+  ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
+  ASSERT_TRUE(Answer(L"The backup could not be restored completely.\n\nThe registry was merged "
+                     L"back.\n\n1 shortcut could not be moved back (a file is in its place, or it "
+                     L"cannot be moved): it is in " + backups +
+                         L"\\QuarveloBak_P. The backup stays listed: restore it again once it can "
+                         L"go back.",
+                     IDOK, L"backups_restore_left"));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvPartial", L"Value"), L"merged");
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 2 && RowNamed(list, 0, L"RCBak_P") >= 0; }, 10));
+
+  // Restore merges the checked backup, which is then gone from the list; so does the one whose
+  // shortcut can go back now.
   SetCheck(list, RowNamed(list, 0, L"Keep"), true);
   Click(m_main, IDC_BACKUP_RESTORE);
   ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
   ASSERT_TRUE(Answer(ui::kRestoreDoneMessage, IDOK));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvRestored", L"Value"), L"back again");
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 1; }, 10));
+  ASSERT_TRUE(DeleteFileW(L"C:\\P.lnk"));
+  SetCheck(list, 0, true);
+  Click(m_main, IDC_BACKUP_RESTORE);
+  ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
+  ASSERT_TRUE(Answer(ui::kRestoreDoneMessage, IDOK));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvPartial", L"Value"), L"merged");
+  EXPECT_TRUE(Exists(L"C:\\P.lnk"));
   EXPECT_TRUE(WaitFor([&] { return Rows(list) == 0; }, 10));
   // With nothing listed, Restore and Delete say there is nothing to do.
   Click(m_main, IDC_BACKUP_RESTORE);

@@ -36,17 +36,16 @@ TEST(BackupList, OneRowPerNameNewestFirstByTheWholeFileTime) {
   add(L"QuarveloBak_Older.reg", 0x00000001FFFFFFF0ull);
   add(L"RCBak_Newer.bak", 0x0000000300000000ull);  // a shortcut list: never listed by itself
   add(L"Middle.reg", 0x0000000200000001ull);
-  add(L"middle.old.reg", 0x0000000900000000ull);  // the same name "middle" as the one above
+  add(L"middle.old.reg", 0x0000000900000000ull);  // a name of its own: "middle.old"
   add(L"Empty.reg", 0x0000000A00000000ull, "");    // empty: skipped
   files.AddFolder(folder + L"\\Folder.reg");       // a folder: skipped
 
   std::vector<BACKUP_ENTRY> backups;
   ASSERT_EQ(ListBackups(files, folder, &backups), kErrorSuccess);
-  // "middle.old.reg" is listed before "Middle.reg" (names sort without case), so its row and
-  // time stand for the name.
-  EXPECT_EQ(Names(backups),
-            (std::vector<std::wstring>{L"middle", L"RCBak_Newer", L"QuarveloBak_Older"}));
+  EXPECT_EQ(Names(backups), (std::vector<std::wstring>{L"middle.old", L"RCBak_Newer", L"Middle",
+                                                       L"QuarveloBak_Older"}));
   EXPECT_EQ(backups.front().file, folder + L"\\middle.old.reg");
+  EXPECT_EQ(BackupBasePath(folder, backups.front().name) + L".reg", backups.front().file);
   EXPECT_EQ(backups.back().file, folder + L"\\QuarveloBak_Older.reg");
 
   std::vector<BACKUP_ENTRY> none;
@@ -61,46 +60,64 @@ TEST(BackupList, TheDateIsTheLocalTimeOfTheFile) {
   EXPECT_EQ(FormatBackupDate(machine.clock(), fileTime), L"December 06, 2026 (18:31:14)");
 }
 
-TEST(BackupList, DeletingRemovesBothFilesAndReportsWhatStayed) {
+// A repair's backup RCBak_<stamp> goes with its shortcut list QuarveloBak_<stamp>.bak and the
+// folder of moved shortcuts; a full backup of the same stamp leaves them to the repair's.
+TEST(BackupList, DeletingRemovesEveryFileOfTheBackupAndReportsWhatStayed) {
   CMemoryPlatform machine;
   CMemoryFileSystem& files = machine.files();
   const std::wstring folder = kFolder;
-  for (const wchar_t* name : {L"a.reg", L"a.bak", L"regonly.reg", L"locked.reg", L"locked.bak",
-                              L"listlocked.reg", L"listlocked.bak"}) {
+  for (const wchar_t* name :
+       {L"a.reg", L"a.bak", L"regonly.reg", L"locked.reg", L"locked.bak", L"listlocked.reg",
+        L"listlocked.bak", L"RCBak_T.reg", L"QuarveloBak_T.bak", L"QuarveloBak_T\\A.lnk",
+        L"QuarveloBak_T\\B.lnk", L"RCBak_H.reg", L"QuarveloBak_H.bak", L"QuarveloBak_H\\Held.lnk",
+        L"QuarveloBak_S.reg", L"RCBak_S.reg", L"QuarveloBak_S.bak", L"QuarveloBak_S\\S.lnk"}) {
     files.AddFile(folder + L"\\" + name, "x");
   }
   std::vector<BACKUP_ENTRY> backups;
   ASSERT_EQ(ListBackups(files, folder, &backups), kErrorSuccess);
-  ASSERT_EQ(backups.size(), 4u);  // a, listlocked, locked, regonly: one row each
+  ASSERT_EQ(backups.size(), 8u);  // one row per .reg file
   std::unique_ptr<IFile> heldRegistryFile;
   std::unique_ptr<IFile> heldList;
-  ASSERT_EQ(files.OpenFile(folder + L"\\locked.reg", FileOpenMode::kRead, FileShareMode::kDenyWrite,
-                           &heldRegistryFile),
-            kErrorSuccess);
-  ASSERT_EQ(files.OpenFile(folder + L"\\listlocked.bak", FileOpenMode::kRead,
-                           FileShareMode::kDenyWrite, &heldList),
-            kErrorSuccess);
+  std::unique_ptr<IFile> heldShortcut;
+  for (auto [name, held] : {std::pair{L"locked.reg", &heldRegistryFile},
+                            std::pair{L"listlocked.bak", &heldList},
+                            std::pair{L"QuarveloBak_H\\Held.lnk", &heldShortcut}}) {
+    ASSERT_EQ(files.OpenFile(folder + L"\\" + name, FileOpenMode::kRead, FileShareMode::kDenyWrite,
+                             held),
+              kErrorSuccess);
+  }
 
   test::CRecordingLog log;
-  const BACKUP_DELETION deletion = DeleteBackups(
-      files, folder, {L"regonly", L"locked", L"listlocked", L"gone", L"..\\a", L"a"}, &log);
-  EXPECT_EQ(deletion.removed, (std::vector<std::wstring>{L"regonly", L"a"}));
-  ASSERT_EQ(deletion.failed.size(), 4u);
+  const BACKUP_DELETION deletion =
+      DeleteBackups(files, folder,
+                    {L"regonly", L"locked", L"listlocked", L"gone", L"..\\a", L"a", L"RCBak_T",
+                     L"RCBak_H", L"QuarveloBak_S"},
+                    &log);
+  EXPECT_EQ(deletion.removed,
+            (std::vector<std::wstring>{L"regonly", L"a", L"RCBak_T", L"QuarveloBak_S"}));
+  ASSERT_EQ(deletion.failed.size(), 5u);
   EXPECT_EQ(deletion.failed[0].file, folder + L"\\locked.reg");
   EXPECT_EQ(deletion.failed[0].error, kErrorSharingViolation);
   EXPECT_EQ(deletion.failed[1].file, folder + L"\\listlocked.bak");
   EXPECT_EQ(deletion.failed[2].error, kErrorFileNotFound);
   EXPECT_EQ(deletion.failed[3].error, kErrorInvalidParameter);
-  // A registry file that stays keeps its shortcut list with it.
+  EXPECT_EQ(deletion.failed[4].file, folder + L"\\QuarveloBak_H\\Held.lnk");
+  // Whatever stays is still listed under its backup's name: the registry file goes last.
   EXPECT_EQ(files.ListFolder(folder),
-            (std::vector<std::wstring>{L"listlocked.bak", L"locked.bak", L"locked.reg"}));
-  EXPECT_EQ(log.entries, (std::vector<std::wstring>{
-                             L"Removed Backup file regonly", L"Removed Backup file a",
-                             L"Succesfully, Selected Backup files has been deleted "}));
+            (std::vector<std::wstring>{L"listlocked.bak", L"listlocked.reg", L"locked.bak",
+                                       L"locked.reg", L"QuarveloBak_H", L"QuarveloBak_H.bak",
+                                       L"QuarveloBak_S", L"QuarveloBak_S.bak", L"RCBak_H.reg",
+                                       L"RCBak_S.reg"}));
+  EXPECT_EQ(files.ListFolder(folder + L"\\QuarveloBak_S"), std::vector<std::wstring>{L"S.lnk"});
+  EXPECT_EQ(log.entries,
+            (std::vector<std::wstring>{L"Removed Backup file regonly", L"Removed Backup file a",
+                                       L"Removed Backup file RCBak_T",
+                                       L"Removed Backup file QuarveloBak_S",
+                                       L"Succesfully, Selected Backup files has been deleted "}));
   EXPECT_EQ(BackupDeletionFailureText(deletion),
             L"These backup files could not be deleted:\n\n" + folder + L"\\locked.reg (error 32)\n" +
                 folder + L"\\listlocked.bak (error 32)\n" + folder + L"\\gone.reg (error 2)\n" +
-                L"..\\a (error 87)");
+                L"..\\a (error 87)\n" + folder + L"\\QuarveloBak_H\\Held.lnk (error 32)");
 
   test::CRecordingLog none;
   const BACKUP_DELETION nothing = DeleteBackups(files, folder, {L"locked"}, &none);

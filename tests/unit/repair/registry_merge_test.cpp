@@ -64,6 +64,8 @@ TEST_F(RegistryMergeTest, AMergeFailsWhenTheFileOrTheEditorDoes) {
       {"the editor cannot be started", good, test::EditorBehaviour::kApply, kErrorAccessDenied,
        kErrorAccessDenied, true},
       {"the editor hangs", good, test::EditorBehaviour::kHang, 0, kErrorTimeout, true},
+      {"no section: nothing to merge", "REGEDIT4\r\n\r\n; merged before\r\n",
+       test::EditorBehaviour::kHang, 0, kErrorSuccess, false},
       {"the editor does nothing", good, test::EditorBehaviour::kNothing, 0, kErrorCantWrite, true},
   };
   for (const CASE& c : cases) {

@@ -57,6 +57,36 @@ class CStubbornRegistry final : public test::CForwardingRegistry {
   ErrorCode DeleteValue(RegHandle, std::wstring_view) override { return kErrorSuccess; }
 };
 
+// A file system whose registry backup files refuse every write that holds a block's undo section.
+class CNoUndoFileSystem final : public test::CForwardingFileSystem {
+ public:
+  using CForwardingFileSystem::CForwardingFileSystem;
+  ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode, FileShareMode share,
+                     std::unique_ptr<IFile>* file) override {
+    const ErrorCode rc = CForwardingFileSystem::OpenFile(path, mode, share, file);
+    if (rc == kErrorSuccess && path.ends_with(L".reg")) {
+      *file = std::make_unique<CNoUndoFile>(std::move(*file));
+    }
+    return rc;
+  }
+
+ private:
+  class CNoUndoFile final : public IFile {
+   public:
+    explicit CNoUndoFile(std::unique_ptr<IFile> inner) : m_file(std::move(inner)) {}
+    ErrorCode Write(const void* data, std::size_t bytes) override {
+      const std::string_view text(static_cast<const char*>(data), bytes);
+      if (text.find("Quarvelo\\blocked") != std::string_view::npos) return kErrorDiskFull;
+      return m_file->Write(data, bytes);
+    }
+    ErrorCode Flush() override { return m_file->Flush(); }
+    ErrorCode ReadAll(std::string* bytes) override { return m_file->ReadAll(bytes); }
+
+   private:
+    std::unique_ptr<IFile> m_file;
+  };
+};
+
 // A file system in which no new file can be created below the backup folder.
 class CFullDiskFileSystem final : public test::CForwardingFileSystem {
  public:
@@ -116,6 +146,7 @@ class RepairDriverTest : public ::testing::Test {
   CMemoryPlatform machine;
   CStubbornRegistry stubborn{machine.registry()};
   CFullDiskFileSystem fullDisk{machine.files()};
+  CNoUndoFileSystem noUndo{machine.files()};
   std::optional<CPlatform> platform;
   CRecordingLog log;
   CMemorySystemRestore restore;
@@ -247,18 +278,25 @@ TEST_F(RepairDriverTest, AFailureIsLoggedAsOneBlockedAndNotCounted) {
   EXPECT_EQ(registry().GetString(L"HKLM\\SOFTWARE\\Elsewhere", L"v"), L"kept");
   EXPECT_EQ(registry().GetString(L"HKCU\\Software\\Microsoft\\Windows\\Help", L"a.hlp"), L"C:\\gone");
 
-  ASSERT_EQ(outcome.failed.size(), 4u);
+  // The value outside the category's root was not touched: a failure with its reason, as the
+  // key outside it is.
+  ASSERT_EQ(outcome.failed.size(), 5u);
   EXPECT_EQ(outcome.failed[0].error, kErrorProtectedKey);
   EXPECT_EQ(outcome.failed[1].error, kErrorReparsePointEncountered);
   EXPECT_EQ(outcome.failed[2].error, kErrorInvalidHandle);
-  EXPECT_FALSE(outcome.failed[3].blocked);  // a shortcut is found again by the next scan
-  EXPECT_TRUE(outcome.failed[0].blocked && outcome.failed[1].blocked && outcome.failed[2].blocked);
-  // The value outside the category's root counts as already gone, as the category sees it.
-  EXPECT_EQ(outcome.fixed.size(), 1u);
-  EXPECT_EQ(Engine().TotalFixed(), 1);
-  EXPECT_TRUE(Logged(L"--> Failed to fix HKEY_CLASSES_ROOT\\CLSID\\, error = 87"));
+  EXPECT_EQ(outcome.failed[3].error, kErrorInvalidHandle);
+  EXPECT_FALSE(outcome.failed[4].blocked);  // a shortcut is found again by the next scan
+  EXPECT_TRUE(outcome.failed[0].blocked && outcome.failed[1].blocked && outcome.failed[2].blocked &&
+              outcome.failed[3].blocked);
+  EXPECT_TRUE(outcome.fixed.empty());
+  EXPECT_EQ(Engine().TotalFixed(), 0);
+  EXPECT_TRUE(Logged(L"--> Failed to fix HKEY_CLASSES_ROOT\\CLSID\\, error = 87: " +
+                     RepairFailureReason(kErrorProtectedKey)));
+  EXPECT_TRUE(Logged(
+      L"--> Failed to fix HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Help\\a.hlp, error = 6: "
+      L"the entry lies under another root than its category repairs"));
   EXPECT_FALSE(Logged(L"Fixed COM/Activex Entries error HKEY_CLASSES_ROOT\\CLSID\\=C:\\gone"));
-  EXPECT_EQ(exclusions->BlockedList().size(), 3u);
+  EXPECT_EQ(exclusions->BlockedList().size(), 4u);
 
   // The block's undo sections keep the registry backup even with nothing of the registry removed.
   ASSERT_FALSE(outcome.registryBackupPath.empty());
@@ -308,16 +346,54 @@ TEST_F(RepairDriverTest, AnExceptionEndsTheRepairWithoutCompletionAndKeepsTheBac
   EXPECT_EQ(problems.size(), 2u);
 }
 
-TEST_F(RepairDriverTest, AnEntryStillThereAfterItsRepairIsBlocked) {
+TEST_F(RepairDriverTest, AnEntryStillThereAfterItsRepairIsBlockedWhateverItsSize) {
   platform.emplace(CPlatform{stubborn, machine.files(), machine.shell(), machine.clock()});
   registry().SetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp", L"C:\\gone");
+  registry().SetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\HELP", L"long.hlp",
+                       L"C:\\" + std::wstring(600, L'x'));
   Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp", REGPROBLEM_HELP_FILE);
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\HELP", L"long.hlp",
+      REGPROBLEM_HELP_FILE);
 
   const REPAIR_OUTCOME outcome = Repair();
 
-  ASSERT_EQ(outcome.stillPresent.size(), 1u);
-  EXPECT_TRUE(outcome.stillPresent[0].blocked);
-  EXPECT_EQ(exclusions->BlockedList().size(), 1u);
+  ASSERT_EQ(outcome.stillPresent.size(), 2u);
+  EXPECT_EQ(outcome.stillPresent[1].name, L"long.hlp");
+  EXPECT_TRUE(outcome.stillPresent[0].blocked && outcome.stillPresent[1].blocked);
+  EXPECT_EQ(exclusions->BlockedList().size(), 2u);
+}
+
+// The registry backup goes only when the repair deleted nothing of the registry: a key repair
+// that removed part of its tree keeps it, even when its failure could not be blocked; entries
+// that were all gone already leave none.
+TEST_F(RepairDriverTest, TheRegistryBackupGoesOnlyWhenNothingWasDeleted) {
+  platform.emplace(CPlatform{machine.registry(), noUndo, machine.shell(), machine.clock()});
+  registry().SetString(L"HKCR\\CLSID\\{A}\\Gone", L"v", L"removed");
+  registry().SetString(L"HKCR\\CLSID\\{A}\\Stuck", L"v", L"kept");
+  registry().DenyAccess(L"HKCR\\CLSID\\{A}\\Stuck", kDeleteAccess);
+  Add(L"HKEY_CLASSES_ROOT\\CLSID\\{A}", L"", REGPROBLEM_COM);
+
+  const REPAIR_OUTCOME partial = Repair();
+
+  EXPECT_FALSE(registry().KeyExists(L"HKCR\\CLSID\\{A}\\Gone"));
+  ASSERT_EQ(partial.failed.size(), 1u);
+  EXPECT_FALSE(partial.failed[0].blocked);
+  ASSERT_FALSE(partial.registryBackupPath.empty());
+  const std::string text = machine.files().ReadFile(partial.registryBackupPath).value_or("");
+  EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\CLSID\\{A}\\Gone]\r\n\"v\"=\"removed\""),
+            std::string::npos)
+      << text;
+
+  // A second repair of entries that are gone already: nothing deleted, no backup left behind.
+  machine.clock().SetNow(machine.clock().Now() + 60);
+  engine.reset();
+  platform.emplace(machine.platform());
+  Add(L"HKEY_CLASSES_ROOT\\CLSID\\{Gone}", L"", REGPROBLEM_COM);
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing", L"v", REGPROBLEM_SHARED_DLL);
+  const REPAIR_OUTCOME nothing = Repair();
+  EXPECT_EQ(nothing.fixed.size(), 2u);
+  EXPECT_TRUE(nothing.registryBackupPath.empty());
+  EXPECT_EQ(BackupFiles().size(), 1u);  // the first repair's
 }
 
 TEST_F(RepairDriverTest, RestorePointAndAnEmptyList) {

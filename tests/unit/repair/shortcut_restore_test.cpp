@@ -14,19 +14,26 @@ namespace {
 constexpr wchar_t kFolder[] = L"C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x";
 constexpr wchar_t kList[] = L"C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x.bak";
 
+// A line whose copy is gone and whose shortcut is in its place again (an earlier restore that
+// could not finish) is done, not a failure.
 TEST(ShortcutRestore, EveryListedCopyGoesBackAndTheFolderAndListGoWhenNothingIsLeft) {
   CMemoryPlatform machine;
   CMemoryFileSystem& files = machine.files();
   files.AddFile(std::wstring(kFolder) + L"\\A.lnk", "a");
   files.AddFile(std::wstring(kFolder) + L"\\B.lnk", "b");
-  files.AddFolder(L"C:\\users\\user\\Desktop");
+  files.AddFile(L"C:\\users\\user\\Desktop\\Back.lnk", "back already");
   files.AddFile(kList,
                 "C:\\users\\user\\Desktop\\A.lnk,C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x\\A.lnk\r\n"
+                "C:\\users\\user\\Desktop\\Back.lnk,"
+                "C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x\\Back.lnk\r\n"
                 "C:\\users\\user\\Desktop\\B.lnk,C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x\\B.lnk\r\n"
                 "C:\\a,b\\C.lnk,C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x\\C.lnk\r\n");
   SHORTCUT_RESTORE result;
   ASSERT_EQ(RestoreShortcuts(files, kList, &result), kErrorSuccess);
   EXPECT_EQ(result.moved, 2u);
+  EXPECT_EQ(result.alreadyBack, 1u);
+  EXPECT_EQ(result.failed, 0u);
+  EXPECT_EQ(files.ReadFile(L"C:\\users\\user\\Desktop\\Back.lnk"), "back already");
   EXPECT_EQ(result.ignored, 1u);  // a comma inside a path: three fields
   EXPECT_EQ(files.ReadFile(L"C:\\users\\user\\Desktop\\A.lnk"), "a");
   EXPECT_EQ(files.ReadFile(L"C:\\users\\user\\Desktop\\B.lnk"), "b");

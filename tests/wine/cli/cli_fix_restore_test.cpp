@@ -418,5 +418,51 @@ TEST(CliFixRestore, TheRepairRemovesExactlyWhatItReportsAndTheRestoreBringsBackE
               restored.keys, restored.values, restored.differences.size(), restored.terminated);
 }
 
+// The real registry editor and file system: a merge the editor does not carry out keeps the
+// backup; a shortcut that cannot go back keeps the backup listed, named with where it is, and the
+// restore tried again merges nothing over what changed meanwhile.
+TEST(CliFixRestore, ARestoreThatCannotFinishKeepsItsBackupAndDoesNoHarmTheSecondTime) {
+  const std::wstring folder = CommonAppData() + L"\\Quarvelo\\Backup";
+  CreateDirectoryW((CommonAppData() + L"\\Quarvelo").c_str(), nullptr);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring moved = folder + L"\\QuarveloBak_T";
+  CreateDirectoryW(moved.c_str(), nullptr);
+  CreateDirectoryW(L"C:\\qvrestore", nullptr);
+  WriteFileBytes(folder + L"\\RCBak_T.reg",
+                 "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QvRestore]\r\n\"v\"=\"again\"\r\n");
+  WriteFileBytes(moved + L"\\Gone.lnk", "the shortcut");
+  WriteFileBytes(folder + L"\\QuarveloBak_T.bak",
+                 "C:\\qvrestore\\Gone.lnk," + ToUtf8(moved) + "\\Gone.lnk\r\n");
+  WriteFileBytes(L"C:\\qvrestore\\Gone.lnk", "in the way");
+  WriteFileBytes(folder + L"\\RCBak_U.reg",
+                 "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QvRejected]\r\n\"v\"=DWORD:1\r\n");
+  const auto listed = [](const char* name) {
+    return RunCli(L"backups --json").out.find(std::string("\"name\": \"") + name + "\"") !=
+           std::string::npos;
+  };
+
+  const CHILD_RESULT rejected = RunCli(L"restore RCBak_U");
+  EXPECT_EQ(rejected.exitCode, 1u) << rejected.out;
+  EXPECT_NE(rejected.out.find("the merge is not confirmed"), std::string::npos) << rejected.out;
+  EXPECT_TRUE(listed("RCBak_U"));
+
+  const CHILD_RESULT first = RunCli(L"restore RCBak_T");
+  EXPECT_EQ(first.exitCode, 1u) << first.out;
+  EXPECT_NE(first.out.find("1 could not be moved back: they are in " + ToUtf8(moved)),
+            std::string::npos)
+      << first.out;
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvRestore", L"v"), L"again");
+  EXPECT_TRUE(listed("RCBak_T"));
+
+  SetString(HKEY_CURRENT_USER, L"Software\\QvRestore", L"v", L"changed");
+  ASSERT_TRUE(DeleteFileW(L"C:\\qvrestore\\Gone.lnk"));
+  const CHILD_RESULT second = RunCli(L"restore RCBak_T");
+  EXPECT_EQ(second.exitCode, 0u) << second.out;
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvRestore", L"v"), L"changed");
+  EXPECT_EQ(ReadFileBytes(L"C:\\qvrestore\\Gone.lnk"), "the shortcut");
+  EXPECT_FALSE(listed("RCBak_T"));
+  EXPECT_EQ(GetFileAttributesW(moved.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 }  // namespace
 }  // namespace qv

@@ -1,8 +1,8 @@
 // The console's forms of the ignore list page and of the backups page's Delete, through
 // QuarveloCli.exe on the registry and files of a throwaway Wine prefix: a scan's problem ignored
 // (as the results page writes it) and one blocked by a repair are listed newest first and taken
-// off again, the scan reporting the problem once more; a backup's two files deleted, and a
-// registry file held open reported and kept with its list.
+// off again, the scan reporting the problem once more; a backup's files deleted (a repair's with
+// its shortcut list and folder), and a registry file held open reported and kept with its list.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -79,16 +79,27 @@ TEST(CliPages, BackupsDeleteRemovesBothFilesAndKeepsABackupItCannotDelete) {
   const std::wstring folder = CommonAppData() + L"\\Quarvelo\\Backup";
   CreateDirectoryW((CommonAppData() + L"\\Quarvelo").c_str(), nullptr);
   CreateDirectoryW(folder.c_str(), nullptr);
-  for (const wchar_t* name : {L"a.reg", L"a.bak", L"held.reg", L"held.bak"}) {
+  CreateDirectoryW((folder + L"\\QuarveloBak_T").c_str(), nullptr);
+  for (const wchar_t* name : {L"a.reg", L"a.bak", L"a.old.reg", L"held.reg", L"held.bak",
+                              L"RCBak_T.reg", L"QuarveloBak_T.bak", L"QuarveloBak_T\\A.lnk"}) {
     WriteFileBytes(folder + L"\\" + name, "REGEDIT4\r\n");
   }
   const CHILD_RESULT listed = RunCli(L"backups --json");
   EXPECT_NE(listed.out.find("\"name\": \"a\""), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("\"name\": \"a.old\""), std::string::npos) << listed.out;
+
+  // A repair's backup goes with its shortcut list and the folder of shortcuts it moved aside.
+  EXPECT_EQ(RunCli(L"backups delete RCBak_T").exitCode, 0u);
+  for (const wchar_t* name : {L"RCBak_T.reg", L"QuarveloBak_T.bak", L"QuarveloBak_T"}) {
+    EXPECT_EQ(GetFileAttributesW((folder + L"\\" + name).c_str()), INVALID_FILE_ATTRIBUTES)
+        << ToUtf8(name);
+  }
 
   const CHILD_RESULT deleted = RunCli(L"backups delete a");
   EXPECT_EQ(deleted.exitCode, 0u) << deleted.err;
   EXPECT_EQ(GetFileAttributesW((folder + L"\\a.reg").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesW((folder + L"\\a.bak").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW((folder + L"\\a.old.reg").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(RunCli(L"backups delete a").exitCode, 1u);
   EXPECT_EQ(RunCli(L"backups delete ..\\a").exitCode, 2u);
 
