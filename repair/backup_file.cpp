@@ -377,6 +377,12 @@ ErrorCode CShortcutBackup::Create(IFileSystem& files, std::wstring folderPath,
 ErrorCode MoveShortcutToBackup(IFileSystem& files, std::wstring_view shortcutPath,
                                CShortcutBackup& backup) {
   const std::wstring target = ShortcutTarget(files, backup.FolderPath(), shortcutPath);
+  // A list line is two paths split at its comma: a path that holds a comma could never be read
+  // back, and the moved shortcut would be lost to the restore.
+  if (shortcutPath.find(L',') != std::wstring_view::npos ||
+      target.find(L',') != std::wstring::npos) {
+    return kErrorBadPathname;
+  }
   ErrorCode rc =
       backup.List().Write(FormatWithStrings(kShortcutListLineFormat, {shortcutPath, target}));
   if (rc == kErrorSuccess) rc = backup.List().Flush();

@@ -203,6 +203,9 @@ std::wstring RepairFailureReason(ErrorCode error) {
     case kErrorReparsePointEncountered:
       return L"the key is or holds a registry link, which a backup cannot hold, so it was not "
              L"deleted";
+    case kErrorBadPathname:
+      return L"the shortcut's path holds a comma, which its backup list cannot hold, so it was not "
+             L"moved";
     case kErrorKeyDeleted:
       return L"the key was deleted while it was being backed up";
     default:

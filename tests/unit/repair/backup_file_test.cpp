@@ -556,6 +556,10 @@ TEST_F(BackupFileTest, MovedShortcutsAreListedBeforeTheyMove) {
   EXPECT_EQ(*files().ReadFile(folder + L"\\old (3).lnk"), "same name again");
   EXPECT_EQ(*files().ReadFile(folder + L"\\NoExtension (2)"), "two");
   EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\Gone.lnk", backup), kErrorFileNotFound);
+  // A comma would split the list line in the wrong place: such a shortcut stays where it is.
+  files().AddFile(L"C:\\c,d\\Comma.lnk", "comma");
+  EXPECT_EQ(MoveShortcutToBackup(files(), L"C:\\c,d\\Comma.lnk", backup), kErrorBadPathname);
+  EXPECT_EQ(*files().ReadFile(L"C:\\c,d\\Comma.lnk"), "comma");
   EXPECT_EQ(backup.MovedCount(), 5u);
   EXPECT_EQ(FileText(m_machine, backups.ShortcutListPath()),
             L"C:\\users\\user\\Desktop\\Old.lnk," + moved + L"\n" +
