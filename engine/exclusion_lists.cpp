@@ -5,6 +5,7 @@
 #include <climits>
 #include <utility>
 
+#include "engine/key_naming.h"
 #include "engine/safe_list_rows.h"
 #include "base/text.h"
 #include "base/text_case.h"
@@ -154,6 +155,23 @@ std::vector<EXCLUSION_ENTRY> Plain(const std::vector<CExclusionLists::CStoredEnt
   return plain;
 }
 
+// Takes the next element off a key path below its root: false when none is left.
+bool NextKeyName(std::wstring_view* rest, std::wstring_view* name) {
+  if (rest->empty()) return false;
+  const std::size_t separator = rest->find(L'\\');
+  *name = rest->substr(0, separator);
+  *rest = separator == std::wstring_view::npos ? std::wstring_view() : rest->substr(separator + 1);
+  return true;
+}
+
+bool AnyOwnedAreaCovers(const std::vector<OWNED_AREA>& areas, int category,
+                        std::wstring_view key) {
+  for (const OWNED_AREA& area : areas) {
+    if (OwnedAreaCovers(area, category, key)) return true;
+  }
+  return false;
+}
+
 std::vector<std::wstring> RowTexts(const std::vector<CExclusionLists::CSafeRow>& rows) {
   std::vector<std::wstring> texts;
   texts.reserve(rows.size());
@@ -178,6 +196,73 @@ std::int32_t IdentityHash(std::wstring_view identity) {
 
 std::wstring IdentityHashText(std::wstring_view identity) {
   return std::to_wstring(IdentityHash(identity));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows' own areas
+
+bool ParseOwnedArea(std::wstring_view typeLine, std::wstring_view keyPath, OWNED_AREA* area) {
+  typeLine = TrimWhiteSpace(typeLine);
+  if (typeLine.empty() || ToLowerAsciiChar(typeLine.front()) != ToLowerAsciiChar(kOwnedAreaType)) {
+    return false;
+  }
+  OWNED_AREA parsed;
+  const std::wstring_view categoryText = TrimWhiteSpace(typeLine.substr(1));
+  if (!categoryText.empty()) {
+    // Digits only, at most two: "W+9" or "W9x" is no record of ours.
+    if (categoryText.size() > 2) return false;
+    for (const wchar_t c : categoryText) {
+      if (c < L'0' || c > L'9') return false;
+    }
+    parsed.category = ParseLeadingInt(categoryText);
+    if (!IsValidCategory(parsed.category)) return false;
+  }
+
+  keyPath = TrimWhiteSpace(keyPath);
+  const std::size_t separator = keyPath.find(L'\\');
+  const std::wstring_view rootText = keyPath.substr(0, separator);
+  std::wstring_view rest =
+      separator == std::wstring_view::npos ? std::wstring_view() : keyPath.substr(separator + 1);
+  if (EqualsNoCase(TrimWhiteSpace(rootText), kEachUserRoot)) {
+    parsed.eachUser = true;
+  } else {
+    // The root alone: a forward slash would let the root reader take the rest for a subkey.
+    if (rootText.find(L'/') != std::wstring_view::npos) return false;
+    const PARSED_KEY_PATH root = ParseRootKey(rootText);
+    if (root.root == kNullRegHandle) return false;
+    parsed.root = root.root;
+  }
+  std::wstring_view name;
+  while (NextKeyName(&rest, &name)) {
+    if (name.empty()) return false;
+    parsed.elements.emplace_back(name);
+  }
+  *area = std::move(parsed);
+  return true;
+}
+
+bool OwnedAreaCovers(const OWNED_AREA& area, int category, std::wstring_view key) {
+  if (area.category != OWNED_AREA::kAnyCategory && area.category != category) return false;
+  const PARSED_KEY_PATH parsed = ParseRootKey(key);
+  if (parsed.root == kNullRegHandle) return false;
+  std::wstring_view rest = SubkeyPath(key, parsed);
+  std::wstring_view name;
+  if (area.eachUser) {
+    // HKEY_USERS\<hive>\... is a user's hive seen from the machine; HKEY_CURRENT_USER\... the
+    // same hive as the logged-on user sees it.
+    if (parsed.root == kHkeyUsers) {
+      if (!NextKeyName(&rest, &name)) return false;
+    } else if (parsed.root != kHkeyCurrentUser) {
+      return false;
+    }
+  } else if (parsed.root != area.root) {
+    return false;
+  }
+  for (const std::wstring& element : area.elements) {
+    if (!NextKeyName(&rest, &name)) return false;
+    if (element != kAnyKeyName && !EqualsNoCase(element, name)) return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -277,6 +362,12 @@ void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content) {
       case L'v':
         if (!text.empty()) content->vRows.push_back(std::move(text));
         break;
+      case L'W':
+      case L'w': {
+        OWNED_AREA area;
+        if (ParseOwnedArea(typeLine, text, &area)) content->ownedAreas.push_back(std::move(area));
+        break;
+      }
       default:
         break;
     }
@@ -391,11 +482,15 @@ void CExclusionLists::LoadExclusionLists() {
   IFileSystem& files = m_platform.files;
   const std::wstring userPath = UserListPath();
 
-  const auto addContent = [&state](const WLS_CONTENT& content) {
+  const auto addContent = [&state](const WLS_CONTENT& content, bool shipped) {
     AppendEntries(content.entries, &state.ignore);
     AppendRows(content.kRows, &state.kRows);
     AppendRows(content.mRows, &state.mRows);
     AppendRows(content.vRows, &state.vRows);
+    // Only a list shipped beside the program says what Windows owns.
+    if (shipped) {
+      state.owned.insert(state.owned.end(), content.ownedAreas.begin(), content.ownedAreas.end());
+    }
   };
 
   const std::wstring programFolder = ProgramFolder(m_platform.shell);
@@ -411,13 +506,13 @@ void CExclusionLists::LoadExclusionLists() {
       if (EqualsIgnoringAsciiCase(path, userPath)) continue;
       WLS_CONTENT content;
       if (ReadWlsFile(files, path, &content) != kErrorSuccess) continue;
-      addContent(content);
+      addContent(content, true);
       state.shippedCount += content.entries.size();
     }
   }
 
   WLS_CONTENT user;
-  if (ReadWlsFile(files, userPath, &user) == kErrorSuccess) addContent(user);
+  if (ReadWlsFile(files, userPath, &user) == kErrorSuccess) addContent(user, false);
 
   ReadBlockedStore(&state);
 
@@ -455,7 +550,7 @@ bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
   if (AnyRowIn(m_state.vRows, shortcut ? std::wstring_view(loweredData) : problem.data, shortcut)) {
     return true;
   }
-  return false;
+  return AnyOwnedAreaCovers(m_state.owned, problem.type, problem.key);
 }
 
 ErrorCode CExclusionLists::IgnoreProblem(const CRegistryProblem& problem) {

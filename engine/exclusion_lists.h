@@ -25,6 +25,15 @@
 // (see EncodeWlsText for when, and DecodeWlsText for what is read back); a file without such
 // characters is plain text exactly as above.
 //
+// Windows' own configuration: a shipped list may hold "W" records, each naming a registry area
+// that Windows owns (see OWNED_AREA and docs/windows-owned.md). A problem whose key lies in such
+// an area is never reported. These records carry no identity: they are never shown on the ignore
+// list page, never counted as shipped entries and never written to ignore.wls, and a "W" record
+// in the user's own ignore.wls is not honoured (that file is the user's ignore list only). A
+// reader that knows only the category and K, M, V records skips them, as it skips every record
+// whose type line begins with another character ("#" records are notes for the person reading
+// the file).
+//
 // Threads: the scan thread asks IsProblemExcluded while the interface thread loads, ignores and
 // removes and the repair thread blocks and saves. Every list is guarded by one reader-writer
 // lock; loading and saving are serialised among themselves and do their file and registry work
@@ -83,12 +92,45 @@ struct EXCLUSION_ENTRY {
   friend bool operator==(const EXCLUSION_ENTRY&, const EXCLUSION_ENTRY&) = default;
 };
 
+// A registry area that Windows owns: the key a "W" record names and every key below it (a key
+// whose name merely begins with the same letters is not below it), for every category or for
+// one. The record: the type line "W" (every category) or "W" and a category index ("W9": empty
+// keys only); the text line a key path, its first element a root (full name or abbreviation, as
+// ParseRootKey reads it) or kEachUserRoot (every user's hive, as the checks name it:
+// HKEY_CURRENT_USER\..., and HKEY_USERS\<any one hive>\...), each further element a key name
+// compared without case, or "*" for any one key name.
+struct OWNED_AREA {
+  static constexpr int kAnyCategory = -1;
+  int category = kAnyCategory;
+  bool eachUser = false;               // the root is every user's hive
+  RegHandle root = kNullRegHandle;     // otherwise this root
+  std::vector<std::wstring> elements;  // below the root
+
+  friend bool operator==(const OWNED_AREA&, const OWNED_AREA&) = default;
+};
+
+inline constexpr wchar_t kOwnedAreaType = L'W';
+inline constexpr wchar_t kEachUserRoot[] = L"HKEY_EACH_USER";
+inline constexpr wchar_t kAnyKeyName[] = L"*";
+// The list of Windows' own areas that ships beside the program (one of its *.wls files).
+inline constexpr wchar_t kWindowsOwnedListName[] = L"windows-owned.wls";
+
+// Reads one "W" record: false (and *area unchanged) when the type line is not "W" with nothing
+// or a category index 0-10 after it (white space aside), or the path names no root, or holds an
+// empty element.
+[[nodiscard]] bool ParseOwnedArea(std::wstring_view typeLine, std::wstring_view keyPath,
+                                  OWNED_AREA* area);
+// Whether a problem of the category whose key (a full key path, beginning with the root's full
+// name) is `key` lies in the area.
+[[nodiscard]] bool OwnedAreaCovers(const OWNED_AREA& area, int category, std::wstring_view key);
+
 // What one .wls file holds.
 struct WLS_CONTENT {
   std::vector<EXCLUSION_ENTRY> entries;  // records with a category index, in file order
   std::vector<std::wstring> kRows;
   std::vector<std::wstring> mRows;
   std::vector<std::wstring> vRows;
+  std::vector<OWNED_AREA> ownedAreas;  // "W" records that could be read
 };
 
 // "<key>\<name>|<data>".
@@ -102,7 +144,8 @@ struct WLS_CONTENT {
 //  - the type line, trimmed, is read as a leading decimal integer (optional sign; no digits: 0);
 //  - 1 to 10: (index, text) is an ignore entry; 11 or more, or below 0: the record is skipped;
 //  - 0: the first character of the trimmed type line decides: "0" an ignore entry of category 0,
-//    K/k, M/m, V/v a row of that list (an empty text adds no row), anything else skips it;
+//    K/k, M/m, V/v a row of that list (an empty text adds no row), W/w an owned area (when
+//    ParseOwnedArea reads it), anything else skips it;
 //  - a last line without its partner is ignored.
 void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content);
 
@@ -147,7 +190,7 @@ class CExclusionLists final : public IProblemFilter {
   //  2. K, M, V lists = the built-in rows, each trimmed;
   //  3. every non-empty *.wls file in the program's folder, in listing order (the user's own
   //     file excepted, should the data folder be the program's folder): its ignore entries count
-  //     as shipped;
+  //     as shipped, its owned areas are Windows' own configuration;
   //  4. ignore.wls in the product data folder;
   //  5. the blocked store: for each category 0-10, every value of its subkey with non-empty data
   //     (read up to its first NUL) is an ignore entry, until a value whose name is longer than
@@ -162,7 +205,8 @@ class CExclusionLists final : public IProblemFilter {
   //     lower-cased);
   //  3. K list: a row is a substring of "<key>/<name>", case-sensitive (category 8: both
   //     lower-cased);
-  //  4. V list: the same against the data.
+  //  4. V list: the same against the data;
+  //  5. the problem's key lies in an owned area of a shipped list (Windows' own configuration).
   [[nodiscard]] bool IsProblemExcluded(const CRegistryProblem& problem) override;
 
   // The results page's "Ignore": logs "Ignored <category> problem key:... valueName:...
@@ -262,6 +306,7 @@ class CExclusionLists final : public IProblemFilter {
     std::vector<CStoredEntry> ignore;
     std::size_t shippedCount = 0;
     std::vector<CStoredEntry> blocked;
+    std::vector<OWNED_AREA> owned;
     bool ignoreChanged = false;
     bool blockedChanged = false;
   };

@@ -14,6 +14,7 @@
 #include "base/utf16.h"
 #include "engine/categories.h"
 #include "engine/exclusion_lists.h"
+#include "engine/key_naming.h"
 
 namespace {
 
@@ -55,12 +56,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WLS_CONTENT content;
   ParseWlsBytes(rest, &content);
   Check(content.entries.size() + content.kRows.size() + content.mRows.size() +
-            content.vRows.size() <= rest.size() / 2 + 1);
+            content.vRows.size() + content.ownedAreas.size() <= rest.size() / 2 + 1);
   for (const EXCLUSION_ENTRY& entry : content.entries) {
     Check(entry.category >= 0 && entry.category < kCategoryCount);
   }
   for (const auto* rows : {&content.kRows, &content.mRows, &content.vRows}) {
     for (const std::wstring& row : *rows) Check(!row.empty());
+  }
+  // An owned area names a root and no empty key name, and covers the key it names.
+  for (const OWNED_AREA& area : content.ownedAreas) {
+    Check(area.category == OWNED_AREA::kAnyCategory || IsValidCategory(area.category));
+    Check(area.eachUser != (area.root != kNullRegHandle));
+    std::wstring key(area.eachUser ? L"HKEY_CURRENT_USER" : RootKeyName(area.root));
+    for (const std::wstring& element : area.elements) {
+      Check(!element.empty());
+      key += L"\\" + element;
+    }
+    Check(OwnedAreaCovers(area, area.category, key));
   }
 
   CheckRoundTrip(FromUtf16LeBytes(data + 1, size - 1), category, byteRoundTrips);

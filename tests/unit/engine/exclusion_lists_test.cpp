@@ -2,8 +2,8 @@
 // reader and writer (with the escape form for characters a byte cannot hold), the exclusion
 // rules and their case handling, loading from shipped files, the user file and the blocked
 // store, saving (atomic replacement of ignore.wls, the blocked store), the undo section in a
-// backup file, the page's visible entries, the engine dropping excluded problems, and queries
-// running while other threads change the lists.
+// backup file, the page's visible entries, the engine dropping excluded problems, queries
+// running while other threads change the lists, and the shipped list of Windows' own areas.
 #include "engine/exclusion_lists.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/checks.h"
 #include "engine/registry_cleaner.h"
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_file.h"
@@ -123,6 +124,21 @@ std::string Narrow(std::wstring_view text) {
 }
 
 std::vector<bool> AllBytesRoundTrip() { return std::vector<bool>(256, true); }
+
+// data/windows-owned.wls byte for byte, as it ships.
+constexpr char kShippedOwnedListBytes[] = {
+#include "shipped_owned_list.inc"
+};
+const std::string_view kShippedOwnedList(kShippedOwnedListBytes, sizeof kShippedOwnedListBytes);
+// The list without one of its records (type line and text line).
+std::string WithoutRecord(std::string_view list, std::string_view record) {
+  std::string bytes(list);
+  const std::size_t at = bytes.find(record);
+  if (at != std::string::npos) bytes.erase(at, record.size());
+  return bytes;
+}
+constexpr char kSystemRecord[] = "W\r\nHKEY_LOCAL_MACHINE\\SYSTEM\r\n";
+constexpr wchar_t kUserHive[] = L"HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001";
 
 class ExclusionListsTest : public testing::Test {
  protected:
@@ -821,6 +837,178 @@ TEST_F(ExclusionListsTest, QueriesStayConsistentWhileOtherThreadsChangeTheLists)
     EXPECT_EQ(IdentityHashText(*text), name);
   }
   EXPECT_EQ(memory.files().OpenFileCount(), 0u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows' own areas
+
+TEST(WlsFormat, OwnedAreaRecordsAreReadOnlyAsAreas) {
+  const OWNED_AREA system{OWNED_AREA::kAnyCategory, false, kHkeyLocalMachine, {L"system"}};
+  const OWNED_AREA userWindows{9, true, kNullRegHandle, {L"software", L"microsoft", L"windows"}};
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::vector<OWNED_AREA> areas;
+  } cases[] = {
+      {"every category, any case, abbreviated root", "w\r\nHKLM\\SYSTEM\\\r\n", {system}},
+      {"one category, each user's hive", "W 9\r\nHKEY_EACH_USER\\Software\\Microsoft\\Windows\r\n",
+       {userWindows}},
+      {"any one key name", "W10\r\nHKEY_USERS\\*\\x\r\n",
+       {{10, false, kHkeyUsers, {L"*", L"x"}}}},
+      {"a root alone", "W\r\nHKEY_EACH_USER\r\n",
+       {{OWNED_AREA::kAnyCategory, true, kNullRegHandle, {}}}},
+      {"what is no record of ours",
+       "W11\r\nHKLM\\A\r\nW+9\r\nHKLM\\A\r\nW9x\r\nHKLM\\A\r\nWin\r\nHKLM\\A\r\n"
+       "W\r\nHKEY_NOWHERE\\A\r\nW\r\nHKLM/A\r\nW\r\nHKLM\\\\A\r\nW\r\n\r\nW\r\n",
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WLS_CONTENT content;
+    ParseWlsBytes(c.bytes, &content);
+    EXPECT_EQ(content.ownedAreas, c.areas);
+    EXPECT_TRUE(content.entries.empty() && content.kRows.empty() && content.mRows.empty() &&
+                content.vRows.empty());
+  }
+
+  // The list as shipped: its records, notes included, are areas or nothing, never an ignore entry
+  // or a safe row (the reader before areas existed read the same file as empty).
+  WLS_CONTENT shipped;
+  ParseWlsBytes(kShippedOwnedList, &shipped);
+  EXPECT_TRUE(shipped.entries.empty() && shipped.kRows.empty() && shipped.mRows.empty() &&
+              shipped.vRows.empty());
+  ASSERT_EQ(shipped.ownedAreas.size(), 13u);
+  EXPECT_EQ(shipped.ownedAreas.front(), system);
+  EXPECT_EQ(shipped.ownedAreas[10], userWindows);
+}
+
+TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothingMore) {
+  const std::wstring shipped = std::wstring(kProgramFolder) + L"\\" + kWindowsOwnedListName;
+  AddFile(shipped, kShippedOwnedList);
+  const std::wstring user = kUserHive;
+  const std::wstring services = L"HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Services\\Gone";
+  const std::wstring paging =
+      L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+  const std::wstring winlogon = L"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  const std::wstring explorer = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Old";
+  const struct {
+    const char* name;
+    CRegistryProblem problem;
+    bool excluded;
+  } cases[] = {
+      {"a service's ImagePath", Problem(REGPROBLEM_FILE_PATH, services, L"ImagePath", L"C:\\g.exe"),
+       true},
+      {"the paging files", Problem(REGPROBLEM_FILE_PATH, paging, L"PagingFiles", L"C:\\p.sys"),
+       true},
+      {"a key only beginning with SYSTEM",
+       Problem(REGPROBLEM_FILE_PATH, L"HKEY_LOCAL_MACHINE\\SYSTEMX\\Gone", L"v", L"C:\\g"), false},
+      {"SYSTEM below the root's child",
+       Problem(REGPROBLEM_FILE_PATH, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\System\\Gone", L"v", L"C:\\g"),
+       false},
+      {"Winlogon of the machine, below it",
+       Problem(REGPROBLEM_FILE_PATH, L"HKEY_LOCAL_MACHINE" + winlogon + L"\\Notify\\x",
+               L"DllName", L"C:\\g.dll"),
+       true},
+      {"Winlogon of a user's hive",
+       Problem(REGPROBLEM_FILE_PATH, user + winlogon, L"Shell", L"C:\\g"), true},
+      {"Winlogon of the current user",
+       Problem(REGPROBLEM_FILE_PATH, L"HKEY_CURRENT_USER" + winlogon, L"Shell", L"C:\\g"), true},
+      {"a policy of a user", Problem(REGPROBLEM_FILE_PATH, user + L"\\Software\\Policies\\V\\P",
+                                     L"Path", L"C:\\g"),
+       true},
+      {"an empty key of Windows' in a user's hive",
+       Problem(REGPROBLEM_EMPTY_KEY, user + explorer, L"(Default)", L""), true},
+      {"an empty key of Windows' in the default hive",
+       Problem(REGPROBLEM_EMPTY_KEY,
+               L"HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Internet Explorer", L"(Default)", L""),
+       true},
+      {"a value in the same key", Problem(REGPROBLEM_FILE_PATH, user + explorer, L"v", L"C:\\g"),
+       false},
+      {"an empty key of a program's",
+       Problem(REGPROBLEM_EMPTY_KEY, user + L"\\Software\\Microsoft\\Windows Media\\Old",
+               L"(Default)", L""),
+       false},
+      {"an uninstall entry",
+       Problem(REGPROBLEM_UNINSTALL,
+               L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+               L"Tool", L"C:\\Tool\\uninst.exe"),
+       false},
+      {"a Run value of the machine", RunProblem(L"Agent", L"C:\\Tool\\agent.exe"), false},
+      {"a Run value of the current user",
+       Problem(REGPROBLEM_STARTUP,
+               L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Agent",
+               L"C:\\Tool\\agent.exe"),
+       false},
+      {"a shortcut in a folder named like a key",
+       Problem(REGPROBLEM_SHORTCUT, L"C:\\SYSTEM\\x.lnk", L"", L""), false},
+  };
+  lists.LoadExclusionLists();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Excluded(c.problem), c.excluded);
+  }
+  // The areas carry no identity: nothing of the ignore list, shown or written.
+  EXPECT_TRUE(lists.IgnoreList().empty());
+  EXPECT_EQ(lists.ShippedCount(), 0u);
+  ASSERT_EQ(lists.IgnoreProblem(RunProblem(L"Agent", L"C:\\Tool\\agent.exe")), kErrorSuccess);
+  EXPECT_EQ(UserFile(), Narrow(L"6\r\n" + ProblemIdentity(RunProblem(L"Agent",
+                                                                     L"C:\\Tool\\agent.exe")) +
+                               L"\r\n"));
+
+  // Removing a row brings its rule back; a row in the user's own list is not honoured; without
+  // the file nothing is Windows' own.
+  const CRegistryProblem& service = cases[0].problem;
+  const CRegistryProblem& pagingFiles = cases[1].problem;
+  const CRegistryProblem& userWinlogon = cases[5].problem;
+  memory.files().AddFile(shipped, WithoutRecord(kShippedOwnedList, kSystemRecord));
+  AddFile(kUserFile, "W\r\nHKEY_LOCAL_MACHINE\\SYSTEM\r\n");
+  lists.LoadExclusionLists();
+  EXPECT_FALSE(Excluded(service));
+  EXPECT_FALSE(Excluded(pagingFiles));
+  EXPECT_TRUE(Excluded(userWinlogon));
+  ASSERT_TRUE(memory.files().RemoveFile(shipped) == kErrorSuccess);
+  lists.LoadExclusionLists();
+  EXPECT_FALSE(Excluded(userWinlogon));
+}
+
+TEST_F(ExclusionListsTest, AMissingOrDamagedOwnedListLeavesTheScanWorking) {
+  const std::wstring shipped = std::wstring(kProgramFolder) + L"\\" + kWindowsOwnedListName;
+  // The walk names keys as the machine's layout spells them ("Software", "System"), in order.
+  const std::wstring serviceKey = L"HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Services\\Gone";
+  const std::wstring toolKey = L"HKEY_LOCAL_MACHINE\\Software\\Vendor\\Tool";
+  memory.registry().SetString(serviceKey, L"ImagePath", L"C:\\Gone\\service.exe");
+  memory.registry().SetString(toolKey, L"LastFile", L"C:\\Gone\\file.txt");
+  const struct {
+    const char* name;
+    std::optional<std::string> bytes;
+    std::vector<std::wstring> keys;  // of the problems reported
+  } cases[] = {
+      {"as shipped", std::string(kShippedOwnedList), {toolKey}},
+      {"missing", std::nullopt, {toolKey, serviceKey}},
+      {"binary", std::string("\0\xff\xfeW\r\n\x80\x81\0\r\nW", 12), {toolKey, serviceKey}},
+      {"cut off in its first row",
+       std::string(kShippedOwnedList.substr(0, kShippedOwnedList.find("HKEY_LOCAL_MACHINE") + 12)),
+       {toolKey, serviceKey}},
+      {"damaged rows around a sound one",
+       "W12\r\nHKLM\\SOFTWARE\r\nW\r\nHKLM\\\\SOFTWARE\r\nW\r\nHKLM\\SYSTEM\r\nW\r\n",
+       {toolKey}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.bytes.has_value()) {
+      memory.files().AddFile(shipped, *c.bytes);
+    } else {
+      static_cast<void>(memory.files().RemoveFile(shipped));
+    }
+    lists.LoadExclusionLists();
+    CProblemList problems;
+    CRegistryCleaner engine(memory.platform(), problems, &lists, nullptr);
+    engine.Prepare(AllCategories());
+    CheckFileReferences(engine);
+    std::vector<std::wstring> keys;
+    for (std::size_t i = 0; i < problems.size(); ++i) keys.push_back(problems.At(i)->key);
+    EXPECT_EQ(keys, c.keys);
+  }
 }
 
 }  // namespace

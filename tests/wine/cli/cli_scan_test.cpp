@@ -1,8 +1,11 @@
 // QuarveloCli.exe end to end on the real Win32 registry of a throwaway Wine prefix: scan the
 // prefix as it is (a fresh prefix has dangling entries of its own), seed healthy, broken and
 // excluded entries of all eleven categories (registry values, shortcut files, a registry link),
-// scan again, and require the new problems to be exactly the broken entries. Then the exit codes, the default selection from the product key, what the scan
-// records, and the report forms (JSON file, JSON on standard output, text).
+// scan again, and require the new problems to be exactly the broken entries (Windows' own
+// configuration naming missing files among them is never reported, nor anything of the prefix's
+// own in the areas the list beside the program names). Then the exit codes, the default selection
+// from the product key, what the scan records, and the report forms (JSON file, JSON on standard
+// output, text).
 #include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h: it needs its declarations
@@ -56,6 +59,10 @@ constexpr wchar_t kMenuOrder[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs";
 constexpr wchar_t kMenuOrder2[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs";
+constexpr wchar_t kServices[] = L"SYSTEM\\CurrentControlSet\\Services";
+constexpr wchar_t kMemoryManagement[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+constexpr wchar_t kUserWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 #define QV_GUID(n) L"{5A17C0DE-0000-4000-8000-0000000000" n L"}"
 // A name and a path with characters outside every 8-bit code page.
 #define QV_UNICODE_NAME L"QvTest \u00dcn\u00efc\u00f8d\u00e9 \u0422\u0435\u0441\u0442"
@@ -78,6 +85,35 @@ std::wstring Hklm(std::wstring_view subkey) {
 // "Software", not "SOFTWARE").
 std::wstring Walked(std::wstring_view belowSoftware) {
   return L"HKEY_LOCAL_MACHINE\\Software\\" + std::wstring(belowSoftware);
+}
+
+// A key of the current control set as the walks spell it (in this prefix CurrentControlSet is a
+// key of its own, not a link to a numbered control set).
+std::wstring WalkedSystem(std::wstring_view belowControlSet) {
+  return L"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\" + std::wstring(belowControlSet);
+}
+
+// The areas of the list of Windows' own configuration beside the program under test.
+std::vector<OWNED_AREA> ShippedOwnedAreas() {
+  std::wstring folder = CliPath();
+  folder.resize(folder.rfind(L'\\'));
+  WLS_CONTENT content;
+  ParseWlsBytes(ReadFileBytes(folder + L"\\" + kWindowsOwnedListName), &content);
+  return content.ownedAreas;
+}
+
+// The problems that lie in one of the areas.
+PROBLEM_COUNTS InOwnedAreas(const PROBLEM_COUNTS& problems, const std::vector<OWNED_AREA>& areas) {
+  PROBLEM_COUNTS inside;
+  for (const auto& [p, count] : problems) {
+    for (const OWNED_AREA& area : areas) {
+      if (OwnedAreaCovers(area, std::get<0>(p), FromUtf8(std::get<1>(p)))) {
+        inside[p] = count;
+        break;
+      }
+    }
+  }
+  return inside;
 }
 
 std::wstring Hku(std::wstring_view subkeyOfTheUser) {
@@ -284,8 +320,19 @@ class CliScanTest : public ::testing::Test {
                                                            L"SOFTWARE\\QvTestTarget")),
               ERROR_SUCCESS);
 
-    // Category 9: empty keys below the users (the menu-order entries above are empty too), a
-    // filled one, and an empty class key that is never reported.
+    // Windows' own configuration naming missing files: a service's program, the paging file, a
+    // user's logon shell and a machine policy. None is ever reported.
+    SetString(HKEY_LOCAL_MACHINE, std::wstring(kServices) + L"\\QvTestService", L"ImagePath",
+              L"C:\\qvtest\\gone\\service.exe");
+    SetString(HKEY_LOCAL_MACHINE, kMemoryManagement, L"PagingFiles",
+              L"C:\\qvtest\\gone\\pagefile.sys 0 0");
+    SetString(HKEY_CURRENT_USER, kUserWinlogon, L"QvTestShell", L"C:\\qvtest\\gone\\shell.exe");
+    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QvTest", L"Tool",
+              L"C:\\qvtest\\gone\\policy.exe");
+
+    // Category 9: empty keys below the users (the menu-order entries above are empty too, but
+    // they are Explorer's keys, which are Windows' own), a filled one, and an empty class key
+    // that is never reported.
     MakeKey(HKEY_CURRENT_USER, L"Software\\QvTest\\Empty");
     SetString(HKEY_CURRENT_USER, L"Software\\QvTest\\Filled", L"v", L"kept");
     MakeKey(HKEY_CURRENT_USER, L"Software\\Classes\\QvTest.EmptyClass");
@@ -365,9 +412,6 @@ class CliScanTest : public ::testing::Test {
              Problem(8, L"C:\\qvtest\\links\\Broken.lnk", L"", L""),
              // 9: the empty keys, the menu-order entries among them
              Problem(9, Hku(L"Software\\QvTest\\Empty"), L"(Default)", L""),
-             Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Gone Menu"), L"(Default)", L""),
-             Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Healthy Menu"), L"(Default)", L""),
-             Problem(9, Hku(std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two"), L"(Default)", L""),
              // 10
              Problem(10, L"HKEY_CLASSES_ROOT\\.qvgone", L"(Default)", L"C:\\qvtest\\gone\\viewer.exe"),
          }) {
@@ -394,6 +438,18 @@ class CliScanTest : public ::testing::Test {
                      L"C:\\qvtest\\Windows Search\\gone.exe"),
              Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\App Paths\\qvtest-safe.exe"), L"",
                      L"C:\\qvtest\\Windows Search\\gone.exe"),
+             // Windows' own configuration (the list beside the program)
+             Problem(7, WalkedSystem(L"Services\\QvTestService"), L"ImagePath",
+                     L"C:\\qvtest\\gone\\service.exe"),
+             Problem(7, WalkedSystem(L"Control\\Session Manager\\Memory Management"),
+                     L"PagingFiles", L"C:\\qvtest\\gone\\pagefile.sys 0 0"),
+             Problem(7, Hku(kUserWinlogon), L"QvTestShell", L"C:\\qvtest\\gone\\shell.exe"),
+             Problem(7, Walked(L"Policies\\QvTest"), L"Tool", L"C:\\qvtest\\gone\\policy.exe"),
+             Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Gone Menu"), L"(Default)", L""),
+             Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Healthy Menu"), L"(Default)",
+                     L""),
+             Problem(9, Hku(std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two"), L"(Default)",
+                     L""),
          }) {
       ++expected[p];
     }
@@ -451,11 +507,20 @@ TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
                              << Describe(expected) << "unexpected:\n"
                              << Describe(Minus(added, expected)) << "missing:\n"
                              << Describe(Minus(expected, added));
-  // Nothing of the prefix's own problems goes, but the empty key the seeding filled (the user's
-  // Run key is empty in a fresh prefix).
-  PROBLEM_COUNTS gone = Minus(before, after);
-  gone.erase(Problem(9, Hku(kRun), L"(Default)", L""));
+  // Nothing of the prefix's own problems goes (the user's Run key, empty in a fresh prefix until
+  // the seeding fills it, is Windows' own and never reported as empty).
+  const PROBLEM_COUNTS gone = Minus(before, after);
   EXPECT_TRUE(gone.empty()) << Describe(gone);
+
+  // The program read the list beside it: nothing reported lies in Windows' own areas (the
+  // seeded ones prove that such entries are found without the lists).
+  const std::vector<OWNED_AREA> areas = ShippedOwnedAreas();
+  ASSERT_FALSE(areas.empty());
+  EXPECT_TRUE(InOwnedAreas(after, areas).empty()) << Describe(InOwnedAreas(after, areas));
+  const PROBLEM_COUNTS prefixOwn = InOwnedAreas(unfilteredBefore, areas);
+  std::printf("cli scan: %zu areas beside the program; the prefix as made has %zu problems there "
+              "without the lists, reported 0:\n%s",
+              areas.size(), prefixOwn.size(), Describe(prefixOwn).c_str());
   std::printf(
       "cli scan: prefix as made %zu problems (%llu items); seeded %zu problems (%llu items); "
       "new %zu, expected %zu; broken entries the lists exclude %zu, reported 0\n",
