@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <utility>
 
 #include "state/settings.h"
@@ -32,7 +33,35 @@ ErrorCode CApplication::SaveCategoryTable() {
   return SaveCategorySettings(m_platform.registry, kProductName, m_categories);
 }
 
-void CApplication::LoadExclusionLists() { m_exclusions.LoadExclusionLists(); }
+void CApplication::LoadExclusionLists() {
+  m_exclusions.LoadExclusionLists();
+  m_ignoredSinceLoad.clear();
+}
+
+ErrorCode CApplication::IgnoreProblem(const CRegistryProblem& problem) {
+  const ErrorCode rc = m_exclusions.IgnoreProblem(problem);
+  // Anything but a refusal put the entry on the list (a failed save keeps it there, unsaved).
+  if (rc != kErrorInvalidParameter) {
+    m_ignoredSinceLoad.push_back({static_cast<int>(problem.type), ProblemIdentity(problem)});
+  }
+  return rc;
+}
+
+std::array<int, kCategoryCount> CApplication::IgnoredSinceLoad() const {
+  // Each entry on the list answers for one ignored problem of its category and identity.
+  std::map<std::pair<int, std::wstring>, int> listed;
+  for (EXCLUSION_ENTRY& entry : m_exclusions.VisibleEntries()) {
+    ++listed[{entry.category, std::move(entry.identity)}];
+  }
+  std::array<int, kCategoryCount> counts{};
+  for (const EXCLUSION_ENTRY& ignored : m_ignoredSinceLoad) {
+    const auto found = listed.find({ignored.category, ignored.identity});
+    if (found == listed.end() || found->second == 0 || !IsValidCategory(ignored.category)) continue;
+    --found->second;
+    ++counts[static_cast<std::size_t>(ignored.category)];
+  }
+  return counts;
+}
 
 bool CApplication::NewScan(const CATEGORY_SELECTION& selection) {
   bool any = false;

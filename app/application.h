@@ -13,8 +13,10 @@ inline constexpr wchar_t kLogFixedErrors[] = L"Fixed Error(s)";
 // library); the scan runs on the worker's thread and reports through the sink it was given.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/category_table.h"
 #include "app/repair_worker.h"
@@ -54,8 +56,15 @@ class CApplication {
   void LoadCategoryTable();
   // Writes the three numbers of every category back (the main window does when it closes).
   [[nodiscard]] ErrorCode SaveCategoryTable();
-  // Rebuilds the safe and ignore lists from the shipped lists, ignore.wls and the blocked store.
+  // Rebuilds the safe and ignore lists from the shipped lists, ignore.wls and the blocked store,
+  // and forgets what was ignored before.
   void LoadExclusionLists();
+  // The results page's "Ignore": the problem goes onto the ignore list (logged and saved, see
+  // CExclusionLists::IgnoreProblem) and is remembered as ignored since the lists were loaded.
+  [[nodiscard]] ErrorCode IgnoreProblem(const CRegistryProblem& problem);
+  // Per category, the problems ignored since the lists were loaded whose entry is still on the
+  // ignore list: one taken off the list again (the ignore list page) no longer counts.
+  [[nodiscard]] std::array<int, kCategoryCount> IgnoredSinceLoad() const;
 
   // The engine of the last scan; null before the first.
   [[nodiscard]] CRegistryCleaner* Engine() const { return m_engine.get(); }
@@ -106,6 +115,7 @@ class CApplication {
   CActivityLog m_log;
   CExclusionLists m_exclusions;
   CATEGORY_TABLE m_categories;
+  std::vector<EXCLUSION_ENTRY> m_ignoredSinceLoad;
   ISystemRestore* m_systemRestore;
   std::shared_ptr<CRegistryCleaner> m_engine;
   CRepairWorker m_repair;

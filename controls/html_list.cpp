@@ -248,7 +248,10 @@ HTMLLIST_HIT CHTMLListModel::HitTest(MARKUP_POINT point) const {
       }
     } else if (boxHeight && x >= kProblemBoxHitLeft && x <= kProblemBoxHitRight) {
       hit.area = kAreaCheckBox;
-    } else if (point.x >= r.right - kLinkWidth && point.y >= r.bottom - kLinkHeight) {
+    } else if (m_kind == kResultsList && point.x >= r.right - kLinkWidth &&
+               point.y >= r.bottom - kLinkHeight) {
+      // Only the results list offers "Ignore": the scan list draws no link, and its rows show
+      // problems still being found, which no click may take away.
       hit.area = kAreaLink;
     }
     return hit;

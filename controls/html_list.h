@@ -44,7 +44,8 @@ using MYHTMLLIST_ITEM = HTMLLIST_ITEM;
 
 enum HTMLLIST_KIND {
   kResultsList,  // CHTMLListCtrl: check boxes, selected counts, the "Ignore" link
-  kScanList,     // CMyHTMLListCtrl: one box image, error count and risk, no notification 1
+  kScanList,     // CMyHTMLListCtrl: one box image, error count and risk, no notification 1,
+                 // no "Ignore" link
 };
 
 // Style bits.
@@ -74,7 +75,7 @@ enum HTMLLIST_AREA {
   kAreaRow,       // a row, outside its active parts
   kAreaMarker,    // the expanded/collapsed marker of a category row
   kAreaCheckBox,  // the check box of any row
-  kAreaLink,      // the "Ignore" link area at the bottom right of a problem row
+  kAreaLink,      // the "Ignore" link area at the bottom right of a problem row (results list)
 };
 
 struct HTMLLIST_HIT {

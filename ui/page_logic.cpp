@@ -142,7 +142,7 @@ int ScanProgressTotal(const CATEGORY_TABLE& table) {
 
 std::wstring UpdaterCommandLine(std::wstring_view updaterPath, std::wstring_view launcherPath,
                                 std::wstring_view version, int left, int top, int right,
-                                int bottom) {
+                                int bottom, UPDATER_ORIGIN origin) {
   const std::wstring address = std::wstring(kUpdateEndpoint) + L"," + std::wstring(version);
   std::wstring line = FormatWithStrings(kUpdaterCommandFormat, {updaterPath, address, launcherPath});
   std::wstring rect = kUpdaterRectFormat;
@@ -150,7 +150,18 @@ std::wstring UpdaterCommandLine(std::wstring_view updaterPath, std::wstring_view
     const std::size_t at = rect.find(L"%d");
     rect.replace(at, 2, DecimalText(value));
   }
-  return line + rect + kUpdaterTail;
+  const wchar_t* tail =
+      origin == UPDATER_ORIGIN::kSettingsPage ? kUpdaterTailSettingsPage : kUpdaterTailMainWindow;
+  return line + rect + tail;
+}
+
+FIX_DECISION DecideFix(const CProblemList* problems) {
+  if (problems == nullptr || problems->empty()) return FIX_DECISION::kNothing;
+  for (std::size_t i = 0; i < problems->size(); ++i) {
+    const CRegistryProblem* problem = problems->At(i);
+    if (problem != nullptr && problem->selected) return FIX_DECISION::kRepair;
+  }
+  return FIX_DECISION::kNothingSelected;
 }
 
 }  // namespace qv::ui

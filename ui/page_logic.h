@@ -13,6 +13,11 @@
 
 namespace qv::ui {
 
+// Who started a scan or a repair: the user (a button, the repair link) or the program itself
+// (the scan of "-t", the repair of "AUTOREPAIR"). What the program does by itself never waits
+// for an answer: it logs what it would have asked or said.
+enum class STARTED_BY { kUser, kItself };
+
 // The entry label of the scan page: the root names abbreviated (HKLM, HKCU, HKCR, HKU, in this
 // order); a text longer than 75 characters keeps its first 36 and last 36 around "...".
 inline constexpr std::size_t kEntryLabelMaxChars = 75;
@@ -59,10 +64,21 @@ struct STATISTICS_VERDICT {
 // The scan page's progress range: the weights of the enabled categories added up.
 [[nodiscard]] int ScanProgressTotal(const CATEGORY_TABLE& table);
 
-// The updater's command line: "\"<updater>\" <endpoint>,<version>,<launcher>#l,t,r,b#h".
+// Who starts the updater: the main window (its start-up check, the update link, the updates
+// export) passes its client area, the general settings page's "Check for Update" the page.
+enum class UPDATER_ORIGIN { kMainWindow, kSettingsPage };
+// The updater's command line: "\"<updater>\" <endpoint>,<version>,<launcher>#l,t,r,b" and the
+// origin's tail, "#h" for the main window and "#v" for the settings page. The rectangle is in
+// screen coordinates.
 [[nodiscard]] std::wstring UpdaterCommandLine(std::wstring_view updaterPath,
                                               std::wstring_view launcherPath,
                                               std::wstring_view version, int left, int top,
-                                              int right, int bottom);
+                                              int right, int bottom, UPDATER_ORIGIN origin);
+
+// What "Fix Errors" and the options page's repair link do with the last scan's problems (none:
+// null): nothing when there are none; with none of them ticked, log "Nothing is selected" and
+// say "Please select at least one item"; otherwise repair.
+enum class FIX_DECISION { kNothing, kNothingSelected, kRepair };
+[[nodiscard]] FIX_DECISION DecideFix(const CProblemList* problems);
 
 }  // namespace qv::ui

@@ -37,8 +37,15 @@ inline constexpr wchar_t kUpdateEndpoint[] = L"http://update.quarvelo.example/up
 inline constexpr wchar_t kHelpAddress[] = L"http://www.quarvelo.example/help.php";
 inline constexpr wchar_t kUpdaterCommandFormat[] = L"\"%s\" %s,%s";
 inline constexpr wchar_t kUpdaterRectFormat[] = L"#%d,%d,%d,%d";
-inline constexpr wchar_t kUpdaterTail[] = L"#h";
+// The tail names who started the updater: the main window (its start-up check, the update link,
+// the updates export) or the general settings page's "Check for Update".
+inline constexpr wchar_t kUpdaterTailMainWindow[] = L"#h";
+inline constexpr wchar_t kUpdaterTailSettingsPage[] = L"#v";
 inline constexpr wchar_t kCloseSwitch[] = L"-c";
+// Logged when "CLOSEAFTER" cannot start the launcher to close this instance.
+inline constexpr wchar_t kCloseAfterWithoutLauncherLog[] =
+    L"Quarvelo.exe could not be started to close the program after the repair; the window closes "
+    L"itself";
 
 // Messages a second launcher posts to the running instance's main window.
 inline constexpr unsigned kMsgStartScanRequest = 1126;  // "-t"
@@ -123,6 +130,12 @@ inline constexpr wchar_t kLastScanDateFormat[] = L"Date and Time of last scan : 
 inline constexpr wchar_t kColumnFound[] = L"Found";
 inline constexpr wchar_t kColumnFixed[] = L"Fixed";
 inline constexpr wchar_t kColumnIgnored[] = L"Ignored";
+// The names of the category rows, in category order (the third is not the category's own name).
+inline constexpr const wchar_t* kStatisticsRowNames[] = {
+    L"ActiveX/COM Objects", L"Uninstalled Files",   L"Fonts",
+    L"Shared DLL",          L"Program Paths",       L"Help Files",
+    L"Windows Startups",    L"File/Path References", L"Windows Shortcuts",
+    L"Empty Registry Keys", L"File Association References"};
 
 // ---- Repair progress dialog ----
 inline constexpr wchar_t kRepairCaption[] = L"Registry Error Fixing";
@@ -138,6 +151,15 @@ inline constexpr wchar_t kFixingDetail[] =
 inline constexpr wchar_t kRepairDoneHeading[] = L"Repairing Registry Error(s) fixing is completed";
 inline constexpr wchar_t kRepairDoneDetail[] = L"Registry Error(s) are fixed successfully.";
 inline constexpr wchar_t kWaitForRepair[] = L"Please wait until error fixing is completed";
+// What a repair tells afterwards: in a message box when the user started it, as a line of the
+// activity log and of the statistics page when it ran by itself. (The restore point's failure has
+// the repair's own text.)
+inline constexpr wchar_t kRepairEndedEarlyFormat[] = L"The repair ended before it completed: %s";
+inline constexpr wchar_t kNoRegistryBackupMessage[] =
+    L"No registry backup file could be created, so no registry entry was removed.";
+inline constexpr wchar_t kEntriesNotFixedFormat[] =
+    L"%d of the selected entries could not be fixed; they are kept off the next scans. The "
+    L"activity log names each one and why.";
 inline constexpr unsigned kRepairStartDelayMs = 1000;
 inline constexpr unsigned kRepairDonePauseMs = 1000;
 

@@ -11,7 +11,8 @@
 //                                 was ignored (results list only)
 //   kHtmlListNotifyRightButton (3) the right button went down
 //   kHtmlListNotifyDoubleClick (4) a double click of the left button
-//   kHtmlListNotifyIgnore (5)     the "Ignore" link area of a problem row was clicked
+//   kHtmlListNotifyIgnore (5)     the "Ignore" link area of a problem row was clicked (results
+//                                 list only)
 // item is the row under the pointer (or the clicked row) and data its bound object; -1 and null
 // when there is none.
 //

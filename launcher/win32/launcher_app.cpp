@@ -47,6 +47,10 @@ void WriteStandardOutput(std::string_view text) {
 }
 
 int RunLauncher(HINSTANCE instance, std::wstring_view arguments) {
+  // The system shows no critical-error box of its own (a drive without its disk, met while the
+  // scan looks for a file): the scheduled scan runs with nobody there to answer it. Microsoft
+  // recommends this for every program at start-up (SetErrorMode, "Error Mode").
+  ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS);
   const LAUNCH_SWITCHES switches = ParseLaunchSwitches(arguments);
   CWin32Shell shell;
   const std::wstring programPath = shell.ModuleFileName();

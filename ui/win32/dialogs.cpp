@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <utility>
+#include <vector>
 
 #include "platform/win32/registry_editor_win32.h"
 #include "repair/backup_file.h"
@@ -24,13 +25,16 @@ constexpr UINT_PTR kBackupTimer = 100;
 constexpr unsigned kBackupTickMs = 50;
 
 // The repair's reports as synchronous window messages to the progress dialog (the repair waits
-// until the dialog has handled each).
+// until the dialog has handled each). The restore point's failure goes to the notices on the
+// repair's thread, which shows the box there (no owner) only for the user's repair.
 class CWindowRepairSink final : public IRepairSink {
  public:
-  explicit CWindowRepairSink(HWND dialog) : m_dialog(dialog) {}
+  CWindowRepairSink(HWND dialog, CRepairNotices& notices) : m_dialog(dialog), m_notices(notices) {}
   void OnRestorePointStarting() override { ::SendMessageW(m_dialog, kMsgRestorePointStarting, 0, 0); }
   void OnRestorePointFailed() override {
-    ::MessageBoxW(nullptr, kRestorePointOffMessage, kProductName, MB_OK);
+    if (m_notices.OnRestorePointFailed()) {
+      ::MessageBoxW(nullptr, kRestorePointOffMessage, kProductName, MB_OK);
+    }
   }
   void OnRestorePointEnded() override { ::SendMessageW(m_dialog, kMsgRestorePointEnded, 0, 0); }
   void OnProblemStarting(std::size_t, std::size_t) override {
@@ -42,6 +46,7 @@ class CWindowRepairSink final : public IRepairSink {
 
  private:
   HWND m_dialog;
+  CRepairNotices& m_notices;
 };
 
 void SetFont(HWND dialog, int id) {
@@ -75,7 +80,7 @@ void CProgressDlg::Begin() {
   if (m_started) return;
   m_started = true;
   CSystemApplication& app = m_main.App();
-  m_sink = std::make_unique<CWindowRepairSink>(m_hwnd);
+  m_sink = std::make_unique<CWindowRepairSink>(m_hwnd, m_notices);
   const HWND dialog = m_hwnd;
   if (!app.StartRepair(*m_sink, app.RepairOptions(),
                        [dialog](const REPAIR_OUTCOME&) { ::PostMessageW(dialog, kMsgRepairEnded, 0, 0); })) {
@@ -103,23 +108,16 @@ void CProgressDlg::OnEnded() {
   CSystemApplication& app = m_main.App();
   app.RepairWorker().Join();
   const REPAIR_OUTCOME& outcome = app.RepairWorker().Outcome();
+  // The user's repair shows each text in a box; one that started by itself has logged them.
+  const std::vector<std::wstring> texts = m_notices.OnRepairEnded(outcome);
   if (!m_completed) {
-    // The repair stopped before its end: the user learns it, and the busy state ends.
+    // The repair stopped before its end: the busy state ends, and the user learns it.
     m_main.SetBusy(false);
-    ProductMessageBox(m_hwnd, L"The repair ended before it completed: " + outcome.abortMessage,
-                      MB_OK | MB_ICONWARNING);
+    for (const std::wstring& text : texts) ProductMessageBox(m_hwnd, text, MB_OK | MB_ICONWARNING);
     ::EndDialog(m_hwnd, IDCANCEL);
     return;
   }
-  if (!outcome.failed.empty() || outcome.registryBackupError != kErrorSuccess) {
-    std::wstring text = std::to_wstring(outcome.failed.size()) +
-                        L" of the selected entries could not be fixed; they are kept off the next "
-                        L"scans. The activity log names each one and why.";
-    if (outcome.registryBackupError != kErrorSuccess) {
-      text = L"No registry backup file could be created, so no registry entry was removed.";
-    }
-    ProductMessageBox(m_hwnd, text, MB_OK | MB_ICONWARNING);
-  }
+  for (const std::wstring& text : texts) ProductMessageBox(m_hwnd, text, MB_OK | MB_ICONWARNING);
   // The completion shows for a second before the dialog goes.
   const DWORD shown = ::GetTickCount() - m_completedAt;
   if (shown >= kRepairDonePauseMs) {

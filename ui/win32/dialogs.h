@@ -11,6 +11,7 @@
 
 #include "repair/full_backup.h"
 #include "repair/repair_driver.h"
+#include "ui/repair_notices.h"
 #include "ui/win32/framework.h"
 
 namespace qv::ui {
@@ -21,9 +22,11 @@ class CQuarveloDlg;
 inline constexpr UINT kMsgRepairEnded = WM_APP + 20;
 inline constexpr UINT kMsgBackupEnded = WM_APP + 21;
 
+// The repair's progress. What the repair has to tell goes through the notices: message boxes for
+// the user's repair, the log (and the notices' kept lines) for one that started by itself.
 class CProgressDlg final : public CDialogWindow {
  public:
-  explicit CProgressDlg(CQuarveloDlg& main) : m_main(main) {}
+  CProgressDlg(CQuarveloDlg& main, CRepairNotices& notices) : m_main(main), m_notices(notices) {}
 
  protected:
   void OnInitDialog() override;
@@ -35,6 +38,7 @@ class CProgressDlg final : public CDialogWindow {
   void OnEnded();
 
   CQuarveloDlg& m_main;
+  CRepairNotices& m_notices;
   std::unique_ptr<IRepairSink> m_sink;
   int m_position = 0;
   bool m_started = false;

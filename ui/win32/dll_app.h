@@ -3,14 +3,13 @@
 // opens the main window, the current main window, the idle flag and the scan status word.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/win32/system_application.h"
 #include "app/worker.h"
-#include "engine/categories.h"
 
 namespace qv::ui {
 
@@ -34,9 +33,9 @@ class CQuarveloDllApp {
   std::wstring statusWord;
   // Grows with every scan start and every repair, so the results page knows its rows are stale.
   int listGeneration = 0;
-  // Problems the results page moved to the ignore list since the library was loaded, per
-  // category (the statistics page's ignored column).
-  std::array<int, kCategoryCount> ignoredSinceLoad{};
+  // What the last repair that ran by itself (AUTOREPAIR) would have said in message boxes, as
+  // it logged it: the statistics page shows it until the next scan or repair starts.
+  std::vector<std::wstring> repairNotes;
   // The worker of the registry backup dialog, kept here so an export the user stopped waiting
   // for finishes while the library stays loaded (it is joined when the library goes).
   [[nodiscard]] CWorker& BackupWorker();

@@ -130,7 +130,7 @@ __declspec(dllexport) int ShowUpdates() {
 __declspec(dllexport) int ShowStartScan() {
   return qv::ui::Guarded([] {
     if (qv::ui::CQuarveloDlg* window = CQuarveloDllApp::Instance().current) {
-      if (CQuarveloDllApp::Instance().idle.load()) window->StartScan();
+      if (CQuarveloDllApp::Instance().idle.load()) window->StartScan(qv::ui::STARTED_BY::kItself);
       return 0;
     }
     return qv::ui::RunMainWindow(OPENING_REQUEST::kStartScan, true);

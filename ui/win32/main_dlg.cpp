@@ -147,26 +147,53 @@ void CQuarveloDlg::SetBusy(bool busy) {
   for (int i = 0; i < kNavButtonCount; ++i) ::EnableWindow(NavButton(i), busy ? FALSE : TRUE);
 }
 
-void CQuarveloDlg::StartScan() {
+void CQuarveloDlg::StartScan(STARTED_BY start) {
   if (m_current != kPageOptions) ShowPage(kPageOptions);
-  m_options->StartScan();
+  m_options->StartScan(start);
 }
 
-void CQuarveloDlg::RunRepair() {
+void CQuarveloDlg::RunRepair(STARTED_BY start) {
   CSystemApplication& app = App();
   CRegistryCleaner* engine = app.Engine();
   if (engine == nullptr || engine->Problems().empty()) return;
+  m_dll.repairNotes.clear();
   SetBusy(true);
   static_cast<void>(app.Log().WriteLog(kStartFixingLog));
   m_dll.statusWord = kStatusStartedFixing;
-  CProgressDlg progress(*this);
+  CRepairNotices notices(app.Log(), start);
+  CProgressDlg progress(*this, notices);
   progress.RunModal(m_hwnd, IDD_PROGRESS);
   // The dialog always ends the busy state; an interrupted repair leaves the pages as they were.
   SetBusy(false);
+  m_dll.repairNotes = notices.Kept();
+  if (!m_dll.repairNotes.empty()) {
+    // Nobody was asked: the statistics page says it instead, also after an early end.
+    if (m_current == kPageStatistics) {
+      m_statistics->Refresh();
+    } else {
+      ShowPage(kPageStatistics);
+    }
+  }
   if (ReadSettingInt(app.Platform().registry, kHkeyLocalMachine, kProductName, kValueCloseAfter,
                      kDefaultCloseAfter) != 0) {
-    const std::wstring launcher = ProgramFolder() + L"\\" + kLauncherProgram;
-    ::ShellExecuteW(nullptr, L"open", launcher.c_str(), kCloseSwitch, nullptr, SW_SHOWNORMAL);
+    CloseAfterRepair();
+  }
+}
+
+void CQuarveloDlg::CloseAfterRepair() {
+  const std::wstring launcher = ProgramFolder() + L"\\" + kLauncherProgram;
+  SHELLEXECUTEINFOW execute{};
+  execute.cbSize = sizeof(execute);
+  // No error box of the shell: the run may be unattended.
+  execute.fMask = SEE_MASK_FLAG_NO_UI;
+  execute.lpVerb = L"open";
+  execute.lpFile = launcher.c_str();
+  execute.lpParameters = kCloseSwitch;
+  execute.nShow = SW_SHOWNORMAL;
+  if (!::ShellExecuteExW(&execute)) {
+    // Without the launcher the window closes itself, as the launcher would have asked it to.
+    static_cast<void>(App().Log().WriteLog(kCloseAfterWithoutLauncherLog));
+    ::PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
   }
 }
 
@@ -176,16 +203,26 @@ void CQuarveloDlg::RunBackup() {
 }
 
 void CQuarveloDlg::LaunchUpdater(bool explicitRequest) {
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  ::MapWindowPoints(m_hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  StartUpdater(client, UPDATER_ORIGIN::kMainWindow, explicitRequest);
+}
+
+void CQuarveloDlg::LaunchUpdateCheck(HWND page) {
+  RECT rect{};
+  ::GetWindowRect(page, &rect);
+  StartUpdater(rect, UPDATER_ORIGIN::kSettingsPage, /*explicitRequest=*/true);
+}
+
+void CQuarveloDlg::StartUpdater(const RECT& rect, UPDATER_ORIGIN origin, bool explicitRequest) {
   const std::wstring folder = ProgramFolder();
   const std::wstring updater = folder + L"\\" + kUpdaterProgram;
   // The updater is outside the program and usually absent: the start-up check says nothing then.
   if (!explicitRequest && ::GetFileAttributesW(updater.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-  RECT client{};
-  ::GetClientRect(m_hwnd, &client);
-  ::MapWindowPoints(m_hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
   const std::wstring version = ProductVersionText(App().Platform().shell);
   std::wstring command = UpdaterCommandLine(updater, folder + L"\\" + kLauncherProgram, version,
-                                            client.left, client.top, client.right, client.bottom);
+                                            rect.left, rect.top, rect.right, rect.bottom, origin);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
@@ -209,7 +246,7 @@ void CQuarveloDlg::OnStartupTimer() {
       ShowPage(kPageStatistics);
       break;
     case OPENING_REQUEST::kStartScan:
-      StartScan();
+      StartScan(STARTED_BY::kItself);
       break;
     case OPENING_REQUEST::kUpdates:
       LaunchUpdater(/*explicitRequest=*/true);
@@ -273,7 +310,7 @@ INT_PTR CQuarveloDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
       break;
     case kMsgStartScanRequest:
       // A second launcher with "-t": the scan starts here, unless one is running already.
-      if (m_dll.idle.load()) StartScan();
+      if (m_dll.idle.load()) StartScan(STARTED_BY::kItself);
       *handled = true;
       return 0;
     case kMsgShowRequest:

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/page_logic.h"
+#include "ui/repair_notices.h"
 #include "ui/win32/dll_app.h"
 #include "ui/win32/framework.h"
 
@@ -53,17 +55,22 @@ class CQuarveloDlg final : public CBaseDlg {
   [[nodiscard]] int CurrentPage() const { return m_current; }
   // The idle flag of the library, with every navigation button enabled or disabled.
   void SetBusy(bool busy);
-  // The options page's start scan (the start-scan export, 1126, "Scan Now" of other pages).
-  void StartScan();
+  // The options page's start scan: "Scan Now" of other pages (by the user), the start-scan
+  // export and 1126 (by itself: the scheduled scan's "-t").
+  void StartScan(STARTED_BY start = STARTED_BY::kUser);
   // Repairs the selected problems of the last scan behind the progress dialog: busy, "Start
   // Fixing here" logged, status "Started Fixing"; afterwards the pages' rows of that scan are
-  // dropped, and with "CLOSEAFTER" set the launcher closes this instance.
-  void RunRepair();
+  // dropped, and with "CLOSEAFTER" set the launcher closes this instance. A repair that started
+  // by itself shows no message box: what it would say is logged and shown on the statistics
+  // page (see CRepairNotices).
+  void RunRepair(STARTED_BY start);
   // The full registry backup behind its dialog.
   void RunBackup();
   // Starts the updater beside the program; with `explicitRequest` a missing or failing updater
   // is reported, otherwise (the start-up check) nothing is said when it is not there.
   void LaunchUpdater(bool explicitRequest);
+  // The general settings page's "Check for Update": the updater with the page's rectangle.
+  void LaunchUpdateCheck(HWND page);
 
   [[nodiscard]] CRegScanPage& ScanPage() { return *m_scan; }
   [[nodiscard]] CRegScanResultsPage& ResultsPage() { return *m_results; }
@@ -80,6 +87,10 @@ class CQuarveloDlg final : public CBaseDlg {
 
  private:
   void OnStartupTimer();
+  // Starts the updater with the rectangle (screen coordinates); see LaunchUpdater.
+  void StartUpdater(const RECT& rect, UPDATER_ORIGIN origin, bool explicitRequest);
+  // "CLOSEAFTER": the launcher beside the program closes this instance.
+  void CloseAfterRepair();
   void Close();
   void OpenHelp();
 

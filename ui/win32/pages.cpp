@@ -23,6 +23,8 @@ constexpr UINT_PTR kScanEndTimer = 11;
 constexpr UINT_PTR kAutoRepairTimer = 100;
 constexpr unsigned kAnimationFrameMs = 120;
 
+static_assert(std::size(kStatisticsRowNames) == kCategoryCount);
+
 const LABEL_STYLE kTitleStyle{TahomaFont(14, true), kColourTitleText};
 const LABEL_STYLE kStepStyle{TahomaFont(10), kColourButton};
 
@@ -111,7 +113,7 @@ void CRegOptionsPage::RefreshSummary() {
   if (HWND picture = Item(IDC_HEALTH_PICTURE)) ::InvalidateRect(picture, nullptr, TRUE);
 }
 
-void CRegOptionsPage::StartScan() {
+void CRegOptionsPage::StartScan(STARTED_BY start) {
   CSystemApplication& app = m_main.App();
   CATEGORY_SELECTION selection{};
   bool any = false;
@@ -121,7 +123,11 @@ void CRegOptionsPage::StartScan() {
     any = any || selection[static_cast<std::size_t>(i)];
   }
   if (!any) {
-    ProductMessageBox(m_main.Handle(), kSelectOneCategory, MB_OK | MB_ICONINFORMATION);
+    if (start == STARTED_BY::kUser) {
+      ProductMessageBox(m_main.Handle(), kSelectOneCategory, MB_OK | MB_ICONINFORMATION);
+    } else {
+      static_cast<void>(app.Log().WriteLog(kSelectOneCategory));
+    }
     return;
   }
   for (int i = 0; i < kCategoryCount; ++i) {
@@ -135,6 +141,7 @@ void CRegOptionsPage::StartScan() {
   m_main.ScanPage().ClearList();
   ++m_main.Dll().listGeneration;
   if (!app.NewScan(selection)) return;
+  m_main.Dll().repairNotes.clear();
   m_main.SetBusy(true);
   m_main.ShowPage(kPageScan);
   if (!m_main.ScanPage().Start()) {
@@ -147,7 +154,8 @@ void CRegOptionsPage::OnCommand(int id, int code, HWND) {
   if (id == IDC_SCAN_NOW && code == BN_CLICKED) {
     StartScan();
   } else if (id == IDC_REPAIR_LINK && code == BN_CLICKED) {
-    m_main.RunRepair();
+    // As the results page's "Fix Errors" does: nothing ticked is said, and nothing is repaired.
+    m_main.ResultsPage().FixErrors(STARTED_BY::kUser);
   } else if (id >= IDC_CATEGORY_NAME_FIRST && id < IDC_CATEGORY_NAME_FIRST + kCategoryCount &&
              code == STN_CLICKED) {
     const int check = IDC_CATEGORY_CHECK_FIRST + (id - IDC_CATEGORY_NAME_FIRST);
@@ -497,16 +505,13 @@ void CRegScanResultsPage::Rebuild() {
 void CRegScanResultsPage::UpdateHeading() {
   CRegistryCleaner* engine = m_main.App().Engine();
   const std::size_t count = engine != nullptr ? engine->Problems().size() : 0;
-  SetItemText(IDC_RESULTS_HEADING,
-              L" " + FormatCount(kAttentionFormat, static_cast<std::int64_t>(count)));
+  SetItemText(IDC_RESULTS_HEADING, FormatCount(kAttentionFormat, static_cast<std::int64_t>(count)));
 }
 
 void CRegScanResultsPage::OnIgnore(CRegistryProblem& problem) {
   CSystemApplication& app = m_main.App();
   // Logged, added to the ignore list and saved (a failed save keeps the list marked changed).
-  static_cast<void>(app.Exclusions().IgnoreProblem(problem));
-  const int category = static_cast<int>(problem.type);
-  if (IsValidCategory(category)) ++m_main.Dll().ignoredSinceLoad[static_cast<std::size_t>(category)];
+  static_cast<void>(app.IgnoreProblem(problem));
   // The scan page's rows may show the problem too: they go before the problem does.
   m_main.ScanPage().ClearList();
   if (CRegistryCleaner* engine = app.Engine()) engine->Problems().Remove(&problem);
@@ -514,20 +519,22 @@ void CRegScanResultsPage::OnIgnore(CRegistryProblem& problem) {
   UpdateHeading();
 }
 
-void CRegScanResultsPage::FixErrors() {
+void CRegScanResultsPage::FixErrors(STARTED_BY start) {
   CSystemApplication& app = m_main.App();
   CRegistryCleaner* engine = app.Engine();
-  if (engine == nullptr || engine->Problems().empty()) return;
-  bool any = false;
-  for (std::size_t i = 0; i < engine->Problems().size() && !any; ++i) {
-    any = engine->Problems().At(i)->selected;
+  switch (DecideFix(engine != nullptr ? &engine->Problems() : nullptr)) {
+    case FIX_DECISION::kNothing:
+      return;
+    case FIX_DECISION::kNothingSelected:
+      static_cast<void>(app.Log().WriteLog(kNothingSelectedLog));
+      if (start == STARTED_BY::kUser) {
+        ProductMessageBox(m_main.Handle(), kSelectOneItem, MB_OK | MB_ICONINFORMATION);
+      }
+      return;
+    case FIX_DECISION::kRepair:
+      m_main.RunRepair(start);
+      return;
   }
-  if (!any) {
-    static_cast<void>(app.Log().WriteLog(kNothingSelectedLog));
-    ProductMessageBox(m_main.Handle(), kSelectOneItem, MB_OK | MB_ICONINFORMATION);
-    return;
-  }
-  m_main.RunRepair();
 }
 
 INT_PTR CRegScanResultsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
@@ -546,7 +553,7 @@ INT_PTR CRegScanResultsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
   }
   if (message == WM_TIMER && wParam == kAutoRepairTimer) {
     ::KillTimer(m_hwnd, kAutoRepairTimer);
-    FixErrors();
+    FixErrors(STARTED_BY::kItself);
     *handled = true;
     return 0;
   }
@@ -555,7 +562,7 @@ INT_PTR CRegScanResultsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
 
 void CRegScanResultsPage::OnCommand(int id, int code, HWND) {
   if (code != BN_CLICKED) return;
-  if (id == IDC_FIX_ERRORS) FixErrors();
+  if (id == IDC_FIX_ERRORS) FixErrors(STARTED_BY::kUser);
   if (id == IDC_CREATE_BACKUP) m_main.RunBackup();
 }
 
@@ -573,8 +580,8 @@ void CStatisticsPage::OnInitDialog() {
                18, {TahomaFont(9, true), kColourTitleText}, SS_RIGHT);
   }
   for (int i = 0; i < kCategoryCount; ++i) {
-    const int y = 88 + i * 21;
-    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NAME_FIRST + i, CategoryDisplayName(i), 30, y, 260,
+    const int y = 88 + i * 20;
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NAME_FIRST + i, kStatisticsRowNames[i], 30, y, 260,
                18);
     AddControl(CONTROL_LOOK::kLabel, IDC_STATS_FOUND_FIRST + i, L"0", 300, y, 80, 18, {}, SS_RIGHT);
     AddControl(CONTROL_LOOK::kLabel, IDC_STATS_FIXED_FIRST + i, L"0", 390, y, 80, 18, {}, SS_RIGHT);
@@ -582,11 +589,14 @@ void CStatisticsPage::OnInitDialog() {
                SS_RIGHT);
   }
   const LABEL_STYLE total{TahomaFont(9, true), kColourTitleText};
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_FOUND, L"", 30, 328, 250, 18, total);
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_CLEANED, L"", 30, 348, 250, 18, total);
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_IGNORED, L"", 300, 328, 250, 18, total);
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_ITEMS_SCANNED, L"", 300, 348, 250, 18, total);
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_DATE, L"", 30, 376, 500, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_FOUND, L"", 30, 314, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_CLEANED, L"", 30, 332, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_IGNORED, L"", 300, 314, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_ITEMS_SCANNED, L"", 300, 332, 250, 18, total);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_DATE, L"", 30, 354, 500, 18);
+  // What an unattended repair logged instead of asking, one line each (hidden when nothing).
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NOTES, L"", 30, 376, 400, 68,
+             {TahomaFont(8), kColourRed});
   AddControl(CONTROL_LOOK::kPicture, IDC_STATS_PICTURE, L"", 620, 90, 96, 96);
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_STATUS, L"", 580, 196, 170, 60,
              {TahomaFont(10, true), kColourTitleText}, SS_CENTER);
@@ -598,12 +608,13 @@ void CStatisticsPage::OnInitDialog() {
 void CStatisticsPage::Refresh() {
   CSystemApplication& app = m_main.App();
   const CATEGORY_TABLE& table = app.Categories();
+  const std::array<int, kCategoryCount> ignoredSinceLoad = app.IgnoredSinceLoad();
   std::int64_t found = 0;
   std::int64_t cleaned = 0;
   std::int64_t ignored = 0;
   for (int i = 0; i < kCategoryCount; ++i) {
     const CATEGORY_SETTINGS& record = table[static_cast<std::size_t>(i)];
-    const int ignoredHere = m_main.Dll().ignoredSinceLoad[static_cast<std::size_t>(i)];
+    const int ignoredHere = ignoredSinceLoad[static_cast<std::size_t>(i)];
     SetItemText(IDC_STATS_FOUND_FIRST + i, DecimalText(record.found));
     SetItemText(IDC_STATS_FIXED_FIRST + i, DecimalText(record.fixed));
     SetItemText(IDC_STATS_IGNORED_FIRST + i, DecimalText(ignoredHere));
@@ -624,6 +635,11 @@ void CStatisticsPage::Refresh() {
   SetItemText(IDC_STATS_STATUS, verdict.text);
   if (verdict.picture != VERDICT_PICTURE::kUnchanged) m_picture = verdict.picture;
   ShowItem(IDC_STATS_FIX, verdict.fixButton);
+  const std::vector<std::wstring>& notes = m_main.Dll().repairNotes;
+  std::wstring noteText;
+  for (const std::wstring& note : notes) noteText += (noteText.empty() ? L"" : L"\n") + note;
+  SetItemText(IDC_STATS_NOTES, noteText);
+  ShowItem(IDC_STATS_NOTES, !notes.empty());
   if (HWND picture = Item(IDC_STATS_PICTURE)) ::InvalidateRect(picture, nullptr, TRUE);
 }
 
@@ -635,9 +651,10 @@ void CStatisticsPage::OnCommand(int id, int code, HWND) {
   } else if (id == IDC_STATS_FIX) {
     CRegistryCleaner* engine = m_main.App().Engine();
     if (engine == nullptr || engine->Problems().empty()) {
-      m_main.StartScan();
+      // The options page's start scan, from here: the scan page follows this one directly.
+      m_main.OptionsPage().StartScan();
     } else {
-      m_main.RunRepair();
+      m_main.RunRepair(STARTED_BY::kUser);
     }
   }
 }

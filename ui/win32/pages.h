@@ -14,6 +14,7 @@
 #include "engine/registry_problem.h"
 #include "engine/win32/scan_sink_win32.h"
 #include "ui/page_logic.h"
+#include "ui/repair_notices.h"
 #include "ui/win32/framework.h"
 
 namespace qv::ui {
@@ -41,8 +42,9 @@ class CRegOptionsPage final : public CPage {
  public:
   using CPage::CPage;
   void OnShow() override { RefreshSummary(); }
-  // "Scan Now": the ticked categories stored and a new scan started on the scan page.
-  void StartScan();
+  // "Scan Now": the ticked categories stored and a new scan started on the scan page. With none
+  // ticked, the user is told so; a scan the program starts by itself logs it instead.
+  void StartScan(STARTED_BY start = STARTED_BY::kUser);
   void RefreshSummary();
   void SetCategoryChecks();
 
@@ -108,8 +110,9 @@ class CRegScanResultsPage final : public CPage {
   void OnShow() override;
   // Drops every row (after a repair; the next showing after a scan rebuilds them).
   void ClearList();
-  // "Fix Errors" (and the auto-repair timer).
-  void FixErrors();
+  // "Fix Errors" (by the user), the auto-repair timer (unattended) and the options page's repair
+  // link (by the user): see DecideFix; an unattended repair asks nothing.
+  void FixErrors(STARTED_BY start);
 
  protected:
   void OnInitDialog() override;

@@ -419,7 +419,7 @@ INT_PTR CGSettingsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bo
 
 void CGSettingsPage::OnCommand(int id, int code, HWND) {
   if (id == IDC_CHECK_FOR_UPDATE && code == BN_CLICKED) {
-    m_main.LaunchUpdater(/*explicitRequest=*/true);
+    m_main.LaunchUpdateCheck(m_hwnd);
     return;
   }
   const int option = OptionIndexOfLabel(id);

@@ -4,8 +4,6 @@
 // unattended run: "-t" with AUTOREPAIR and CLOSEAFTER scans, repairs and closes by itself.
 #include <gtest/gtest.h>
 #include <windows.h>
-// after windows.h: it needs its declarations
-#include <shlobj.h>
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +21,7 @@
 #include "repair/repair_driver.h"
 #include "state/state_texts.h"
 #include "tests/support/win32/gui_driver.h"
+#include "tests/support/win32/registry_link.h"
 #include "tests/support/win32/screenshot.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/resource.h"
@@ -34,6 +33,11 @@
 namespace qv {
 namespace {
 
+using test::gui::ActivityLogs;
+using test::gui::DataFolder;
+using test::gui::FilesIn;
+using test::gui::LogHasLine;
+using test::gui::ReadBytes;
 using test::gui::SetSetting;
 using test::gui::Text;
 using test::gui::WaitFor;
@@ -92,38 +96,6 @@ PRODUCT_WINDOWS FindProductWindows() {
       },
       reinterpret_cast<LPARAM>(&found));
   return found;
-}
-
-std::wstring DataFolder(const wchar_t* subfolder) {
-  wchar_t base[MAX_PATH] = {};
-  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, base), S_OK);
-  return std::wstring(base) + L"\\Quarvelo\\" + subfolder;
-}
-
-std::set<std::wstring> FilesIn(const std::wstring& folder, const wchar_t* pattern) {
-  std::set<std::wstring> names;
-  WIN32_FIND_DATAW found{};
-  const std::wstring wanted = folder + L"\\" + pattern;
-  CUniqueHandle<CWin32FindTraits> search(FindFirstFileW(wanted.c_str(), &found));
-  if (!search) return names;
-  do {
-    names.insert(found.cFileName);
-  } while (FindNextFileW(search.get(), &found));
-  return names;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-  std::string bytes;
-  CUniqueHandle<CWin32FileTraits> file(CreateFileW(path.c_str(), GENERIC_READ,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_EXISTING, 0, nullptr));
-  if (!file) return bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    bytes.append(buffer, read);
-  }
-  return bytes;
 }
 
 int Occurrences(const std::string& text, const std::string& what) {
@@ -228,10 +200,12 @@ TEST(LauncherSession, OpenAndCloseRefusedWhileScanning) {
 }
 
 // The scheduled run: "-t" with AUTOREPAIR and CLOSEAFTER set opens, scans, repairs all it found
-// behind the progress dialog and closes itself, with no question asked (RESTOREPOINT 0: no
-// restore-point message); the broken entries of the demo registry are gone, the healthy, safe
-// and ignored ones stay, the removed entries are in the repair's backup file, and the stored
-// counts agree with the activity log.
+// behind the progress dialog and closes itself. Nothing waits for a person although the restore
+// point cannot be made (System Restore is off under Wine) and one entry cannot be fixed (an
+// uninstall entry holding a registry link, which the repair refuses): no dialog of the process
+// but the main window and the progress dialog ever shows, and the activity log says both. The
+// broken entries of the demo registry are gone, the healthy, safe and ignored ones stay, the
+// removed entries are in the repair's backup file, and the stored counts agree with the log.
 TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
   // Entries of the demo registry: broken ones (true) and healthy, safe-listed and ignored ones.
   const std::wstring version = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
@@ -280,30 +254,67 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
     ASSERT_TRUE(Exists(entry.root, entry.key.c_str(), entry.value))
         << "not seeded: " << ToUtf8(entry.key);
   }
+  // The entry no repair may take: the link and the key it leads to stay.
+  const std::wstring linked = uninstall + L"QuarveloDemo Linked";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, linked.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t gone[] = L"C:\\QuarveloDemo\\gone\\linked-uninst.exe";
+  RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(gone),
+                 sizeof(gone));
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloLinkTarget", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(test::CreateRegistryLink(
+                HKEY_LOCAL_MACHINE, linked + L"\\Link",
+                test::NativeKeyPath(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloLinkTarget")),
+            ERROR_SUCCESS);
   SetSetting(L"AutoUpdates", L"0");
-  SetSetting(L"RESTOREPOINT", L"0");
+  SetSetting(L"RESTOREPOINT", L"1");
   SetSetting(L"AUTOREPAIR", L"1");
   SetSetting(L"CLOSEAFTER", L"1");
   const std::wstring backups = DataFolder(L"Backup");
-  const std::wstring logs = DataFolder(L"LOGS");
   const std::set<std::wstring> backupsBefore = FilesIn(backups, L"RCBak_*.reg");
-  const std::set<std::wstring> logsBefore = FilesIn(logs, L"LOGS_*.log");
+  const std::set<std::wstring> logsBefore = FilesIn(DataFolder(L"LOGS"), L"LOGS_*.log");
 
   // Started as the scheduled task starts it; nobody touches it until it has ended.
   CUniqueHandle<CWin32HandleTraits> scheduled(Start(L"-t"));
   ASSERT_TRUE(scheduled);
+  const DWORD scheduledId = GetProcessId(scheduled.get());
   bool sawMain = false;
   bool sawProgress = false;
   bool sawCompletion = false;
-  std::vector<std::wstring> questions;
+  std::vector<std::wstring> dialogs;  // any other dialog of the process: caption, message
   const bool ended = WaitFor(
       [&] {
-        const PRODUCT_WINDOWS windows = FindProductWindows();
-        sawMain = sawMain || windows.main != nullptr;
-        if (windows.box != nullptr) {
+        sawMain = sawMain || FindProductWindows().main != nullptr;
+        std::vector<HWND> others;
+        std::pair<DWORD, std::vector<HWND>*> search(scheduledId, &others);
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+              auto* found = reinterpret_cast<std::pair<DWORD, std::vector<HWND>*>*>(data);
+              DWORD process = 0;
+              GetWindowThreadProcessId(window, &process);
+              wchar_t cls[32] = {};
+              GetClassNameW(window, cls, 32);
+              const std::wstring caption = Text(window);
+              const bool known =
+                  (caption == ui::kMainCaption && GetDlgItem(window, 0xFFFF) == nullptr) ||
+                  caption == ui::kRepairCaption;
+              if (process == found->first && IsWindowVisible(window) &&
+                  std::wstring(cls) == L"#32770" && !known) {
+                found->second->push_back(window);
+              }
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        for (HWND dialog : others) {
           // Nothing may wait for an answer; answered so that the run can end all the same.
-          questions.push_back(Text(GetDlgItem(windows.box, 0xFFFF)));
-          PostMessageW(windows.box, WM_COMMAND, IDOK, 0);
+          dialogs.push_back(Text(dialog) + L": " + Text(GetDlgItem(dialog, 0xFFFF)));
+          PostMessageW(dialog, WM_COMMAND, IDOK, 0);
           std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
         HWND progress = FindWindowW(L"#32770", ui::kRepairCaption);
@@ -331,7 +342,7 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
   EXPECT_TRUE(sawMain);
   EXPECT_TRUE(sawProgress) << "no progress dialog was seen";
   EXPECT_TRUE(sawCompletion) << "the progress dialog never showed the completion";
-  EXPECT_TRUE(questions.empty()) << ToUtf8(questions.front());
+  EXPECT_TRUE(dialogs.empty()) << ToUtf8(dialogs.front());
   // The launcher that closed it has ended too: no instance holds the name any more.
   EXPECT_TRUE(WaitFor(
       [] {
@@ -344,6 +355,8 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
     EXPECT_EQ(Exists(entry.root, entry.key.c_str(), entry.value), !entry.broken)
         << ToUtf8(entry.key) << " " << (entry.value != nullptr ? ToUtf8(entry.value) : "");
   }
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, linked.c_str(), L"UninstallString"));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloLinkTarget", nullptr));
 
   // One backup file of this repair, holding what it removed.
   std::vector<std::wstring> newBackups;
@@ -357,32 +370,37 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
   EXPECT_TRUE(Holds(backup, L"QuarveloDemo Removed")) << "the backup lacks a removed key";
 
   // The activity log of the run: the scan's header, one line per problem found, the repair's
-  // start, one success line per problem and its end.
-  std::string log;
-  for (const std::wstring& name : FilesIn(logs, L"LOGS_*.log")) {
-    if (logsBefore.count(name) == 0) log += ReadBytes(logs + L"\\" + name);
-  }
+  // start, one success line per problem but the refused one, and its end; the restore point's
+  // failure and the refused entry, each said once.
+  const std::string log = ActivityLogs(logsBefore);
   ASSERT_FALSE(log.empty()) << "no log of the run";
   EXPECT_EQ(Occurrences(log, ToUtf8(kScanLogStarted)), 1);
   EXPECT_EQ(Occurrences(log, ToUtf8(ui::kStartFixingLog)), 1);
   EXPECT_EQ(Occurrences(log, ToUtf8(kLogStartedFixing)), 1);
   EXPECT_EQ(Occurrences(log, ToUtf8(kLogFixedErrors)), 1);
-  EXPECT_EQ(Occurrences(log, ToUtf8(kLogCreatingRestorePoint)), 0);
+  EXPECT_EQ(Occurrences(log, ToUtf8(kLogCreatingRestorePoint)), 1);
+  EXPECT_TRUE(LogHasLine(log, kRestorePointOffMessage));
+  EXPECT_TRUE(LogHasLine(log, L"1 of the selected entries could not be fixed; they are kept off "
+                              L"the next scans. The activity log names each one and why."));
+  EXPECT_EQ(Occurrences(log, "--> Failed to fix"), 1);
+  EXPECT_EQ(Occurrences(log, "--> Failed to fix HKEY_LOCAL_MACHINE\\" + ToUtf8(linked) +
+                                 ", error = 4395"),
+            1);
   EXPECT_NE(log.find("Fixed Windows start up error HKEY_LOCAL_MACHINE\\"), std::string::npos);
   const int found = Occurrences(log, "Error at ");  // one line per problem found
   const int fixedLines = RepairSuccessLines(log);
   EXPECT_EQ(Occurrences(log, "fixing error number : "), found);
-  EXPECT_EQ(Occurrences(log, "--> Failed to fix"), 0);
-  EXPECT_EQ(fixedLines, found);
-  // The stored counts: all found were fixed; the table was written back at the normal close.
-  EXPECT_EQ(Setting(L"TFixed"), std::to_wstring(found));
-  EXPECT_EQ(SettingSum(L"F"), found);
+  EXPECT_EQ(fixedLines, found - 1);
+  // The stored counts: all found but one were fixed; the table was written back at the close.
+  EXPECT_EQ(Setting(L"TFixed"), std::to_wstring(found - 1));
+  EXPECT_EQ(SettingSum(L"F"), found - 1);
   EXPECT_EQ(SettingSum(L"E"), found);
   std::printf("scheduled run: %d found, %d repaired, TFixed %ls, backup %zu bytes, log %zu bytes\n",
               found, fixedLines, Setting(L"TFixed").c_str(), backup.size(), log.size());
 
   SetSetting(L"AUTOREPAIR", L"0");
   SetSetting(L"CLOSEAFTER", L"0");
+  EXPECT_EQ(test::DeleteRegistryLink(HKEY_LOCAL_MACHINE, linked + L"\\Link"), ERROR_SUCCESS);
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "base/utf16.h"
+#include "repair/repair_driver.h"
 #include "tests/support/win32/gui_driver.h"
+#include "tests/support/win32/registry_link.h"
 #include "tests/support/win32/screenshot.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/resource.h"
@@ -180,6 +182,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   }
   EXPECT_NE(Find(main, IDC_STATS_DATE), nullptr);
   EXPECT_EQ(Text(Find(main, IDC_STATS_DATE)), L"Date and Time of last scan : Never scanned ");
+  EXPECT_EQ(Text(Find(main, IDC_STATS_NAME_FIRST + 3)), L"Shared DLL");
 
   // A scan from "Scan Now": busy while it runs, the results page at its end.
   Click(main, IDC_NAV_FIRST);
@@ -251,7 +254,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
     const int now = static_cast<int>(SendMessageW(results, kGetItemCount, 0, 0));
     return now == before - (CategoryRows(rows, third) == 1 ? 2 : 1);
   }, 5));
-  EXPECT_TRUE(WaitFor([&] { return Text(heading) == L" Attention! " + std::to_wstring(found - 1) +
+  EXPECT_TRUE(WaitFor([&] { return Text(heading) == L"Attention! " + std::to_wstring(found - 1) +
                                                     L" Error(s) found on your PC"; }, 5))
       << ToUtf8(Text(heading));
   // The live list lost the ignored problem too.
@@ -279,8 +282,27 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   Click(main, IDC_NAV_FIRST);
   EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_HEALTH_LABEL)) == L"PC Health is Good"; }, 5));
 
-  // The next scan finds what was left ticked off: health "Bad" with its repair link, which
+  // The next scan finds what was left ticked off: health "Bad" with its repair link. With every
+  // row unticked the link asks for one and repairs nothing; after a new scan (all ticked) it
   // repairs them all.
+  ASSERT_EQ(ScanToEnd(main), IDC_FIX_ERRORS);
+  const std::vector<int> left = RowTypes(results);
+  for (std::size_t row = 0; row < left.size(); ++row) {
+    if (left[row] == 2) ClickRow(results, static_cast<int>(row), 28);
+  }
+  EXPECT_TRUE(
+      WaitFor([&] { return CheckState(results, 0) == 0 && CheckState(results, 1) == 0; }, 5));
+  Click(main, IDC_NAV_FIRST);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_REPAIR_LINK) != nullptr; }, 5));
+  Click(main, IDC_REPAIR_LINK);
+  HWND selectOne = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (selectOne = FindDialog(L"Quarvelo", main)) != nullptr; }, 10));
+  EXPECT_EQ(MessageText(selectOne), ui::kSelectOneItem);
+  Shot(GetDesktopWindow(), L"main-options-link-nothing-ticked");
+  PostMessageW(selectOne, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(selectOne); }, 5));
+  EXPECT_EQ(FindDialog(ui::kRepairCaption), nullptr);
+  EXPECT_EQ(Text(Find(main, IDC_HEALTH_LABEL)), L"PC Health is Bad");
   ASSERT_EQ(ScanToEnd(main), IDC_FIX_ERRORS);
   Click(main, IDC_NAV_FIRST);
   EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_HEALTH_LABEL)) == L"PC Health is Bad"; }, 5));
@@ -291,9 +313,12 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   Click(main, IDC_NAV_FIRST);
   EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_HEALTH_LABEL)) == L"PC Health is Good"; }, 5));
 
-  // With AUTOREPAIR set, a scan that finds something repairs it without a click.
+  // With AUTOREPAIR set, a scan that finds something repairs it without a click and without a
+  // question, although the restore point cannot be made (System Restore is off under Wine) and an
+  // uninstall entry holding a registry link cannot be fixed: both are logged, and the statistics
+  // page shows the lines of the log.
   SetSetting(L"AUTOREPAIR", L"1");
-  SetSetting(L"RESTOREPOINT", L"0");
+  SetSetting(L"RESTOREPOINT", L"1");
   HKEY help = nullptr;
   ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\HELP", 0, nullptr, 0,
                             KEY_ALL_ACCESS, nullptr, &help, nullptr),
@@ -301,12 +326,49 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   const wchar_t gone[] = L"C:\\QuarveloDemo\\gone-again";
   RegSetValueExW(help, L"gui-test.hlp", 0, REG_SZ, reinterpret_cast<const BYTE*>(gone), sizeof(gone));
   RegCloseKey(help);
+  const std::wstring linked =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuarveloGui Linked";
+  HKEY uninstall = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, linked.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &uninstall, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(uninstall, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(gone),
+                 sizeof(gone));
+  RegCloseKey(uninstall);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloGuiTarget", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &uninstall, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(uninstall);
+  ASSERT_EQ(test::CreateRegistryLink(
+                HKEY_LOCAL_MACHINE, linked + L"\\Link",
+                test::NativeKeyPath(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloGuiTarget")),
+            ERROR_SUCCESS);
   Click(main, IDC_SCAN_NOW);
-  for (const std::wstring& message : RepairUntilStatistics(main, nullptr)) {
-    EXPECT_EQ(message.find(L"restore point"), std::wstring::npos);  // RESTOREPOINT 0: none asked
-  }
+  EXPECT_EQ(RepairUntilStatistics(main, nullptr), std::vector<std::wstring>{});
   EXPECT_GE(library.fixedCount(), 1);
+  HWND notes = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (notes = Find(main, IDC_STATS_NOTES)) != nullptr; }, 5));
+  const std::vector<std::wstring> lines = {
+      kRestorePointOffMessage,
+      L"1 of the selected entries could not be fixed; they are kept off the next scans. The "
+      L"activity log names each one and why."};
+  EXPECT_EQ(Text(notes), lines[0] + L"\n" + lines[1]);
+  const std::string log = ActivityLogs();
+  for (const std::wstring& line : lines) EXPECT_TRUE(LogHasLine(log, line)) << ToUtf8(line);
+  Shot(main, L"statistics-unattended-notes");
+  EXPECT_EQ(test::DeleteRegistryLink(HKEY_LOCAL_MACHINE, linked + L"\\Link"), ERROR_SUCCESS);
   SetSetting(L"AUTOREPAIR", L"0");
+
+  // The next scan starts from the statistics page's "Fix Errors" (no problem is left to repair),
+  // and the notes of the last repair are gone.
+  Click(main, IDC_STATS_FIX);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_STOP_SCAN) != nullptr; }, 10));
+  ASSERT_TRUE(
+      WaitFor([&] { return IsWindowEnabled(Find(main, IDC_NAV_FIRST + 4)) != FALSE; }, 120));
+  Click(main, IDC_NAV_FIRST + 4);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_STATS_DATE) != nullptr; }, 5));
+  // (The page is shown a moment before it is filled.)
+  EXPECT_TRUE(WaitFor([&] { return Find(main, IDC_STATS_NOTES) == nullptr; }, 5));
 
   // "Stop Scan": declined, the scan goes on; confirmed, it ends as cancelled.
   Click(main, IDC_NAV_FIRST);

@@ -4,14 +4,18 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h: it needs its declarations
+#include <shlobj.h>
 
 #include <chrono>
 #include <cwchar>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 
 #include "base/utf16.h"
+#include "platform/win32/win32_handles.h"
 #include "tests/support/win32/screenshot.h"
 
 namespace qv::test::gui {
@@ -138,6 +142,58 @@ inline void SetSetting(const wchar_t* name, const wchar_t* value) {
   RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                  static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
+}
+
+// <common application data>\Quarvelo\<subfolder> (the backups, the logs).
+inline std::wstring DataFolder(const wchar_t* subfolder) {
+  wchar_t base[MAX_PATH] = {};
+  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, base), S_OK);
+  return std::wstring(base) + L"\\Quarvelo\\" + subfolder;
+}
+
+// The names of the folder's files that match the pattern.
+inline std::set<std::wstring> FilesIn(const std::wstring& folder, const wchar_t* pattern) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const std::wstring wanted = folder + L"\\" + pattern;
+  CUniqueHandle<CWin32FindTraits> search(FindFirstFileW(wanted.c_str(), &found));
+  if (!search) return names;
+  do {
+    names.insert(found.cFileName);
+  } while (FindNextFileW(search.get(), &found));
+  return names;
+}
+
+inline std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  CUniqueHandle<CWin32FileTraits> file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+  if (!file) return bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+// Every activity log of the prefix but those named in `before`, one after the other.
+inline std::string ActivityLogs(const std::set<std::wstring>& before = {}) {
+  const std::wstring logs = DataFolder(L"LOGS");
+  std::string text;
+  for (const std::wstring& name : FilesIn(logs, L"LOGS_*.log")) {
+    if (before.count(name) == 0) text += ReadBytes(logs + L"\\" + name);
+  }
+  return text;
+}
+
+// Whether the log text holds the message as a line of its own ("<time>:<message>").
+inline bool LogHasLine(const std::string& log, const std::wstring& message) {
+  std::string line(1, ':');
+  line += ToUtf8(message);
+  line += "\r\n";
+  return log.find(line) != std::string::npos;
 }
 
 }  // namespace qv::test::gui

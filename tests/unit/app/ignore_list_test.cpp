@@ -1,16 +1,20 @@
 // The ignore list page's rows and removal on the in-memory platform: newest entry first, removal
 // of exactly the checked rows' own entries (never another with the same identity, never one that
 // moved since the rows were made), entries of the blocked store gone from the store for good and
-// never copied into the user file, and the user file rewritten, deleted, or left alone.
+// never copied into the user file, and the user file rewritten, deleted, or left alone; the
+// statistics page's count of what was ignored since the lists were loaded.
 #include "app/ignore_list.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "engine/exclusion_lists.h"
+#include "platform/memory/memory_message_pump.h"
 #include "platform/memory/memory_platform.h"
 
 namespace qv {
@@ -117,6 +121,42 @@ TEST_F(IgnoreListTest, NoCheckedRowWritesNothing) {
   EXPECT_EQ(removal.removed, 0u);
   EXPECT_EQ(removal.error, kErrorSuccess);
   EXPECT_EQ(UserFile(), "6\r\nUSER\r\n");
+}
+
+TEST_F(IgnoreListTest, IgnoredSinceLoadCountsWhatIsStillOnTheList) {
+  CNoMessagePump pump;
+  CApplication app(memory.platform(), pump);
+  memory.files().AddFile(kUserFile, "2\r\nolder\r\n");  // ignored before the load: not counted
+  app.LoadExclusionLists();
+  CRegistryProblem fontA(L"HKEY_LOCAL_MACHINE\\Fonts", L"a", L"a.ttf", REGPROBLEM_FONT);
+  CRegistryProblem fontB(L"HKEY_LOCAL_MACHINE\\Fonts", L"b", L"b.ttf", REGPROBLEM_FONT);
+  CRegistryProblem startup(L"HKEY_CURRENT_USER\\Run", L"t", L"C:\\t.exe", REGPROBLEM_STARTUP);
+  CRegistryProblem notACategory(L"HKEY_CURRENT_USER\\X", L"x", L"",
+                                static_cast<REGPROBLEM_TYPE>(11));
+  for (const CRegistryProblem* problem : {&fontA, &fontB, &startup}) {
+    ASSERT_EQ(app.IgnoreProblem(*problem), kErrorSuccess);
+  }
+  EXPECT_EQ(app.IgnoreProblem(notACategory), kErrorInvalidParameter);
+  auto counts = [&app] {
+    const std::array<int, kCategoryCount> ignored = app.IgnoredSinceLoad();
+    return std::vector<int>(ignored.begin(), ignored.end());
+  };
+  std::vector<int> expected(kCategoryCount, 0);
+  expected[REGPROBLEM_FONT] = 2;
+  expected[REGPROBLEM_STARTUP] = 1;
+  EXPECT_EQ(counts(), expected);
+
+  // One font taken off the list on the ignore list page (the older entry stays and never counted).
+  std::vector<IGNORE_ROW> rows = IgnoreListRows(app.Exclusions());
+  std::erase_if(rows,
+                [&](const IGNORE_ROW& row) { return row.identity != ProblemIdentity(fontA); });
+  ASSERT_EQ(RemoveIgnoreRows(app.Exclusions(), rows).removed, 1u);
+  expected[REGPROBLEM_FONT] = 1;
+  EXPECT_EQ(counts(), expected);
+
+  // A new load starts the count again.
+  app.LoadExclusionLists();
+  EXPECT_EQ(counts(), std::vector<int>(kCategoryCount, 0));
 }
 
 }  // namespace

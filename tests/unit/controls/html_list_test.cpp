@@ -272,8 +272,11 @@ TEST_F(HtmlListTest, ScanRowsPaintTotalAndRiskByTheShownName) {
   EXPECT_EQ(rows[0].riskText, kRiskLowText);
   scan.Resize(canvas, 400, 1000);
   EXPECT_EQ(scan.PaintRows(canvas)[0].text, L"ActiveX/...");
-  // The link area reacts on the scan list too.
-  EXPECT_EQ(scan.OnLeftButtonDown({395, scan.Item(3)->rect.bottom - 1}).ignored, &font1);
+  // The scan list has no link area: a click there selects the row and ignores nothing.
+  const HTMLLIST_CLICK click = scan.OnLeftButtonDown({395, scan.Item(3)->rect.bottom - 1});
+  EXPECT_EQ(click.ignored, nullptr);
+  EXPECT_EQ(scan.ItemCount(), 4);
+  EXPECT_EQ(scan.SelectedItem(), 3);
 }
 
 }  // namespace

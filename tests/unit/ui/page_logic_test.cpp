@@ -1,13 +1,18 @@
 // The texts the pages show, on their edges: abbreviation at 75 characters, wrapping display keys,
-// the row templates of each category, the health and verdict states, the updater's command line.
+// the row templates of each category, the health and verdict states, the updater's command line,
+// what "Fix Errors" does, and what a repair says where.
 #include "ui/page_logic.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/category_table.h"
 #include "engine/categories.h"
+#include "ui/repair_notices.h"
 
 namespace qv::ui {
 namespace {
@@ -80,10 +85,84 @@ TEST(PageLogic, ProgressTotalAndUpdaterCommandLine) {
   table[REGPROBLEM_FONT].enabled = 1;
   EXPECT_EQ(ScanProgressTotal(table), 1);
 
-  EXPECT_EQ(UpdaterCommandLine(L"C:\\P\\QuarveloUpdater.exe", L"C:\\P\\Quarvelo.exe", L"1.0.0.1",
-                               10, 20, 770, 560),
-            L"\"C:\\P\\QuarveloUpdater.exe\" http://update.quarvelo.example/up3/update12.php,1.0.0.1,"
-            L"C:\\P\\Quarvelo.exe#10,20,770,560#h");
+  const std::wstring line =
+      L"\"C:\\P\\QuarveloUpdater.exe\" http://update.quarvelo.example/up3/update12.php,1.0.0.1,"
+      L"C:\\P\\Quarvelo.exe#10,20,770,-560";
+  for (const auto& [origin, tail] : {std::pair{UPDATER_ORIGIN::kMainWindow, L"#h"},
+                                     std::pair{UPDATER_ORIGIN::kSettingsPage, L"#v"}}) {
+    EXPECT_EQ(UpdaterCommandLine(L"C:\\P\\QuarveloUpdater.exe", L"C:\\P\\Quarvelo.exe", L"1.0.0.1",
+                                 10, 20, 770, -560, origin),
+              line + tail);
+  }
+}
+
+TEST(PageLogic, FixErrorsRepairsOnlyWhenSomethingIsTicked) {
+  CProblemList problems;
+  EXPECT_EQ(DecideFix(nullptr), FIX_DECISION::kNothing);
+  EXPECT_EQ(DecideFix(&problems), FIX_DECISION::kNothing);
+  CRegistryProblem* first = problems.Add(
+      std::make_unique<CRegistryProblem>(L"HKLM\\A", L"a", L"", REGPROBLEM_FONT));
+  CRegistryProblem* second = problems.Add(
+      std::make_unique<CRegistryProblem>(L"HKLM\\B", L"b", L"", REGPROBLEM_FONT));
+  first->selected = false;
+  second->selected = false;
+  EXPECT_EQ(DecideFix(&problems), FIX_DECISION::kNothingSelected);
+  second->selected = true;
+  EXPECT_EQ(DecideFix(&problems), FIX_DECISION::kRepair);
+}
+
+class CRecordingLog final : public IActivityLog {
+ public:
+  ErrorCode WriteLog(std::wstring_view message) override {
+    lines.emplace_back(message);
+    return kErrorSuccess;
+  }
+  std::vector<std::wstring> lines;
+};
+
+// The same outcomes told by the user's repair (boxes) and by one that started by itself (the log
+// and the kept lines, never a box).
+TEST(RepairNotices, TheUsersRepairShowsBoxesAndAnUnattendedOneOnlyLogs) {
+  const std::wstring restore = kRestorePointOffMessage;
+  const std::wstring twoFailed =
+      L"2 of the selected entries could not be fixed; they are kept off the next scans. The "
+      L"activity log names each one and why.";
+  const std::wstring noBackup =
+      L"No registry backup file could be created, so no registry entry was removed.";
+  REPAIR_OUTCOME failed;
+  failed.completed = true;
+  failed.failed.resize(2);
+  failed.stillPresent.resize(1);  // blocked afterwards: not a failure to report
+  REPAIR_OUTCOME withoutBackup = failed;
+  withoutBackup.registryBackupError = 5;
+  REPAIR_OUTCOME early;
+  early.abortMessage = L"out of memory";
+  REPAIR_OUTCOME clean;
+  clean.completed = true;
+  const struct {
+    STARTED_BY start;
+    bool restorePointFailed;
+    const REPAIR_OUTCOME& outcome;
+    bool box;                          // the restore point's box is shown now
+    std::vector<std::wstring> shown;   // boxes after the end
+    std::vector<std::wstring> logged;  // log lines, also kept for the statistics page
+  } cases[] = {
+      {STARTED_BY::kUser, true, failed, true, {twoFailed}, {}},
+      {STARTED_BY::kItself, true, failed, false, {}, {restore, twoFailed}},
+      {STARTED_BY::kUser, false, withoutBackup, false, {noBackup}, {}},
+      {STARTED_BY::kItself, false, withoutBackup, false, {}, {noBackup}},
+      {STARTED_BY::kItself, true, early, false, {},
+       {restore, L"The repair ended before it completed: out of memory"}},
+      {STARTED_BY::kItself, false, clean, false, {}, {}},
+  };
+  for (const auto& c : cases) {
+    CRecordingLog log;
+    CRepairNotices notices(log, c.start);
+    EXPECT_EQ(c.restorePointFailed && notices.OnRestorePointFailed(), c.box);
+    EXPECT_EQ(notices.OnRepairEnded(c.outcome), c.shown);
+    EXPECT_EQ(log.lines, c.logged);
+    EXPECT_EQ(notices.Kept(), c.logged);
+  }
 }
 
 }  // namespace
