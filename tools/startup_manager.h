@@ -17,10 +17,11 @@
 // them back and deletes the record. Enabling an entry the system's switch keeps off turns that
 // switch on and touches nothing else; enabling a record turns the entry's switch on too, when it
 // is off, before the entry goes back, so that it really starts. Disabling leaves the switch as it
-// is (the entry is in the record then, where the switch does not reach). Every operation leaves an entry either where it was or where
-// it went, never lost: a record is written before a Run value is deleted and deleted only after
-// the value is back; a shortcut is moved before its record is written (and moved back when the
-// record cannot be written), and its record is deleted only after the file is back.
+// is (the entry is in the record then, where the switch does not reach). Every operation leaves
+// an entry either where it was or where it went, never lost: a record is written before a Run
+// value is deleted and deleted only after the value is back; a shortcut is moved before its
+// record is written (and moved back when the record cannot be written), and its record is
+// deleted only after the file is back.
 //
 // Threads: one thread at a time (the page's or the console's).
 #pragma once
@@ -81,9 +82,9 @@ class CStartupManager {
   // HKLM's 32-bit Run, each from index 0 until the first value that cannot be read), the
   // shortcuts (*.lnk) of the user's and then the common Startup folder (each enabled unless the
   // system's switch of it is in a known disabled form), then the startupfolder records and the
-  // startupreg records (disabled). An entry without name and command, or named "Quarvelo" (any case), is
-  // left out. Every source is only read, so a user without write access sees every row too; one
-  // that cannot be opened gives no rows. Each row starts with checked == enabled.
+  // startupreg records (disabled). An entry without name and command, or named "Quarvelo" (any
+  // case), is left out. Every source is only read, so a user without write access sees every row
+  // too; one that cannot be opened gives no rows. Each row starts with checked == enabled.
   void Refresh();
   [[nodiscard]] const std::vector<StartupItem>& Items() const { return m_items; }
 

@@ -55,12 +55,12 @@ struct STARTUP_RUN_KEY {
 // The Run keys, in the order the list shows them. The 32-bit one is where 32-bit programs on a
 // 64-bit Windows keep their machine-wide entries; this 64-bit program reaches it by its path.
 inline constexpr std::array<STARTUP_RUN_KEY, 5> kStartupRunKeys = {{
-    {kHkeyCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"HKEY_CURRENT_USER/Run",
-     kApprovedRun},
+    {kHkeyCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+     L"HKEY_CURRENT_USER/Run", kApprovedRun},
     {kHkeyCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
      L"HKEY_CURRENT_USER/RunOnce", L""},
-    {kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"HKEY_LOCAL_MACHINE/Run",
-     kApprovedRun},
+    {kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+     L"HKEY_LOCAL_MACHINE/Run", kApprovedRun},
     {kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
      L"HKEY_LOCAL_MACHINE/RunOnce", L""},
     {kHkeyLocalMachine, L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",

@@ -413,7 +413,8 @@ TEST_F(ToolPagesGui, AStartupEntrySwitchedOffLeavesItsRunKeyAndComesBackExactly)
   EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kSwitchesKey, L"QvTaskManaged", RRF_RT_REG_BINARY,
                          nullptr, on, &size),
             ERROR_SUCCESS);
-  EXPECT_EQ(std::vector<BYTE>(on, on + size), (std::vector<BYTE>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(std::vector<BYTE>(on, on + size),
+            (std::vector<BYTE>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRunKey, L"QvTaskManaged"), L"C:\\tm.exe");
   Shot(m_main, L"tools_startups_enabled");
 }

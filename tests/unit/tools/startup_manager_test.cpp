@@ -588,9 +588,10 @@ TEST_F(StartupManagerTest, AnEntryOffByTaskManagerRoundTripsThroughTheRecordsAnd
   EXPECT_EQ(Registry().GetValueRaw(kMachineRun32, L"Agent")->data, original);
   EXPECT_EQ(Registry().GetValueRaw(run32Switches, L"Agent")->data, SwitchBytes(2, 0));
   EXPECT_FALSE(Registry().KeyExists(record));
-  EXPECT_EQ(Rows(manager), (std::vector<ROW>{offByTaskManager[0],
-                                              {L"Agent", command, L"HKEY_LOCAL_MACHINE/Run32", true},
-                                              {L"Tool", L"C:\\tool.exe ", L"Startup", true}}));
+  EXPECT_EQ(Rows(manager),
+            (std::vector<ROW>{offByTaskManager[0],
+                              {L"Agent", command, L"HKEY_LOCAL_MACHINE/Run32", true},
+                              {L"Tool", L"C:\\tool.exe ", L"Startup", true}}));
   EXPECT_EQ(Registry().OpenHandleCount(), 0u);
 }
 

@@ -170,7 +170,8 @@ TEST(CliStartup, TaskManagersSwitchListedOffAndTurnedOnAndThe32BitRunKeyRoundTri
   EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
   EXPECT_EQ(RawValue(HKEY_CURRENT_USER, kRun, L"QvCliTm", &type), runValue);
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE,
-                       L"SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg\\QvCliTm", L"item"),
+                       L"SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg\\QvCliTm",
+                       L"item"),
             L"<missing>");
   rows = AgentRows("QvCliTm");
   ASSERT_EQ(rows.size(), 1u);
