@@ -45,6 +45,114 @@ std::wstring WithoutTrailingBackslashes(std::wstring path) {
   return path;
 }
 
+// The Run key a location text names (exact text), or nullptr.
+const STARTUP_RUN_KEY* RunKeyOfLocation(std::wstring_view location) {
+  for (const STARTUP_RUN_KEY& run : kStartupRunKeys) {
+    if (run.location == location) return &run;
+  }
+  return nullptr;
+}
+
+// The Run key at root\keyPath (the path in any case, as records of other tools spell it), or
+// nullptr.
+const STARTUP_RUN_KEY* RunKeyOfPath(RegHandle root, std::wstring_view keyPath) {
+  for (const STARTUP_RUN_KEY& run : kStartupRunKeys) {
+    if (run.root == root && EqualsNoCase(run.keyPath, keyPath)) return &run;
+  }
+  return nullptr;
+}
+
+// Where the system keeps an entry's on/off switch; root kNullRegHandle when it keeps none.
+struct APPROVAL_VALUE {
+  RegHandle root = kNullRegHandle;
+  std::wstring key;
+  std::wstring name;
+};
+
+APPROVAL_VALUE RunValueApproval(const STARTUP_RUN_KEY* run, std::wstring_view name) {
+  if (run == nullptr || run->approvalKey.empty()) return {};
+  return {run->root, std::wstring(kStartupApprovedKey) + std::wstring(run->approvalKey),
+          std::wstring(name)};
+}
+
+// A shortcut's switch is named by its file name with the extension.
+APPROVAL_VALUE ShortcutApproval(std::wstring_view location, std::wstring_view fileName) {
+  RegHandle root = kNullRegHandle;
+  if (location == kLocationStartup) root = kHkeyCurrentUser;
+  if (location == kLocationCommonStartup) root = kHkeyLocalMachine;
+  if (root == kNullRegHandle || fileName.empty()) return {};
+  return {root, std::wstring(kStartupApprovedKey) + std::wstring(kApprovedStartupFolder),
+          std::wstring(fileName)};
+}
+
+enum class APPROVAL {
+  kNone,  // no value, or one of a type, length or status the system is not known to write
+  kOn,
+  kOff,
+};
+
+bool Contains(const auto& statuses, std::uint32_t status) {
+  for (const std::uint32_t known : statuses) {
+    if (known == status) return true;
+  }
+  return false;
+}
+
+APPROVAL ApprovalOf(std::uint32_t type, const std::vector<std::uint8_t>& data) {
+  if (type != kRegBinary || data.size() < kApprovalValueBytes) return APPROVAL::kNone;
+  std::uint32_t status = 0;
+  for (std::uint32_t i = kApprovalStatusBytes; i-- > 0;) status = (status << 8) | data[i];
+  if (Contains(kApprovalEnabledStatuses, status)) return APPROVAL::kOn;
+  if (Contains(kApprovalDisabledStatuses, status)) return APPROVAL::kOff;
+  return APPROVAL::kNone;
+}
+
+// The entry's switch as it is now, with the value's bytes. A missing key or value is kNone and
+// 0; another failure to read it is returned.
+ErrorCode ReadApproval(IRegistry& registry, const APPROVAL_VALUE& where, APPROVAL* approval,
+                       std::vector<std::uint8_t>* data) {
+  *approval = APPROVAL::kNone;
+  if (where.root == kNullRegHandle) return kErrorSuccess;
+  CRegKey key(registry);
+  std::uint32_t type = kRegNone;
+  ErrorCode rc = key.Open(where.root, where.key, kKeyRead);
+  if (rc == kErrorSuccess) rc = key.QueryRaw(where.name, &type, data);
+  if (rc == kErrorFileNotFound) return kErrorSuccess;
+  if (rc == kErrorSuccess) *approval = ApprovalOf(type, *data);
+  return rc;
+}
+
+// Whether the system's switch keeps the entry from starting (a switch that cannot be read does
+// not).
+bool ApprovalKeepsOff(IRegistry& registry, const APPROVAL_VALUE& where) {
+  APPROVAL approval = APPROVAL::kNone;
+  std::vector<std::uint8_t> data;
+  return ReadApproval(registry, where, &approval, &data) == kErrorSuccess &&
+         approval == APPROVAL::kOff;
+}
+
+// Rewrites a switch that keeps the entry off in its enabled form, as the system writes it: the
+// status without its off bit, the switched-off time zero, any further bytes as they were. Nothing
+// is written when no switch keeps it off.
+ErrorCode TurnApprovalOn(IRegistry& registry, const APPROVAL_VALUE& where) {
+  APPROVAL approval = APPROVAL::kNone;
+  std::vector<std::uint8_t> data;
+  ErrorCode rc = ReadApproval(registry, where, &approval, &data);
+  if (rc != kErrorSuccess || approval != APPROVAL::kOff) return rc;
+  data[0] = static_cast<std::uint8_t>(data[0] & ~kApprovalOffBit);
+  for (std::uint32_t i = kApprovalStatusBytes; i < kApprovalValueBytes; ++i) data[i] = 0;
+  CRegKey key(registry);
+  rc = key.Open(where.root, where.key, kKeyQueryValue | kKeySetValue);
+  if (rc != kErrorSuccess) return rc;
+  return registry.SetValue(key.get(), where.name, kRegBinary, data.data(),
+                           static_cast<std::uint32_t>(data.size()));
+}
+
+std::wstring_view FileNameOf(std::wstring_view path) {
+  const std::size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
 // The Startup folder of a location text, from the Shell Folders key; empty when it is not one or
 // the value cannot be read.
 std::wstring StartupFolder(IRegistry& registry, std::wstring_view location) {
@@ -133,10 +241,12 @@ ErrorCode DisableRunValue(const CPlatform& platform, const StartupItem& item) {
   IRegistry& registry = platform.registry;
   const std::size_t separator = item.location.find(kStartupLocationSeparator);
   const std::wstring rootText = item.location.substr(0, separator);
-  const RegHandle root = RootOfLocation(rootText);
+  const STARTUP_RUN_KEY* run = RunKeyOfLocation(item.location);
+  const RegHandle root = run != nullptr ? run->root : RootOfLocation(rootText);
   if (root == kNullRegHandle) return kErrorInvalidParameter;
   const std::wstring keyPath =
-      std::wstring(kStartupRunKeyParent) + item.location.substr(separator + 1);
+      run != nullptr ? std::wstring(run->keyPath)
+                     : std::wstring(kStartupRunKeyParent) + item.location.substr(separator + 1);
 
   CRegKey runKey(registry);
   ErrorCode rc = runKey.Open(root, keyPath, kKeyAllAccess);
@@ -201,14 +311,21 @@ ErrorCode EnableRunValue(const CPlatform& platform, const StartupItem& item) {
     CRegKey runKey(registry);
     rc = runKey.Open(root, keyPath, kKeyAllAccess);
     if (rc != kErrorSuccess) return rc;
+    // The system's switch of the entry is turned on first: back in its key under a switch that
+    // is off, the entry would not start, and the record that says how to undo it would be gone.
+    const APPROVAL_VALUE approval = RunValueApproval(RunKeyOfPath(root, keyPath), name);
     // A value of that name already there (the program added itself again) is never written
     // over: the same command just ends the record, another one keeps it.
     std::vector<std::uint8_t> present;
     if (runKey.QueryRaw(name, nullptr, &present) == kErrorSuccess) {
       if (DataText(present.data(), present.size()) != command) return kErrorAlreadyExists;
+      rc = TurnApprovalOn(registry, approval);
+      if (rc != kErrorSuccess) return rc;
       record.Close();
       return DeleteKeyTree(registry, kHkeyLocalMachine, recordPath);
     }
+    rc = TurnApprovalOn(registry, approval);
+    if (rc != kErrorSuccess) return rc;
     std::uint32_t type = kRegSz;
     std::vector<std::uint8_t> stored;
     if (record.QueryRaw(kRecordValueType, nullptr, &stored) == kErrorSuccess &&
@@ -303,6 +420,9 @@ ErrorCode EnableShortcut(const CPlatform& platform, const StartupItem& item) {
     if (name != item.name || location != item.location) continue;
     if (result == kErrorFileNotFound) result = kErrorSuccess;
     ErrorCode rc = complete ? kErrorSuccess : kErrorInvalidData;
+    if (rc == kErrorSuccess) {
+      rc = TurnApprovalOn(registry, ShortcutApproval(location, FileNameOf(path)));
+    }
     if (rc == kErrorSuccess) rc = platform.files.MovePath(backup, path);
     // The record goes only once the file is back where it started.
     if (rc == kErrorSuccess) rc = DeleteKeyTree(registry, kHkeyLocalMachine, recordPath);
@@ -322,6 +442,13 @@ ErrorCode StartupItem::Disable(const CPlatform& platform) const {
 }
 
 ErrorCode StartupItem::Enable(const CPlatform& platform) const {
+  if (approvalOff) {
+    const APPROVAL_VALUE where =
+        IsRegistryEntry() ? RunValueApproval(RunKeyOfLocation(location), name)
+                          : ShortcutApproval(location, name + std::wstring(kShortcutExtension));
+    if (where.root == kNullRegHandle) return kErrorInvalidParameter;
+    return TurnApprovalOn(platform.registry, where);
+  }
   return IsRegistryEntry() ? EnableRunValue(platform, *this) : EnableShortcut(platform, *this);
 }
 
@@ -346,12 +473,16 @@ void CStartupManager::Refresh() {
   m_items.clear();
   IRegistry& registry = m_platform.registry;
 
+  // An entry in its startup location is On unless the system's switch keeps it off.
+  const auto add = [&](StartupItem item, const APPROVAL_VALUE& approval) {
+    item.approvalOff = ApprovalKeepsOff(registry, approval);
+    item.enabled = !item.approvalOff;
+    Add(std::move(item));
+  };
+
   for (const STARTUP_RUN_KEY& run : kStartupRunKeys) {
     CRegKey key(registry);
-    if (key.Open(run.root, std::wstring(kStartupRunKeyParent) + std::wstring(run.keyName),
-                 kKeyRead) != kErrorSuccess) {
-      continue;
-    }
+    if (key.Open(run.root, run.keyPath, kKeyRead) != kErrorSuccess) continue;
     std::vector<wchar_t> name(kRunValueNameChars);
     std::vector<std::uint8_t> data(kRunValueDataBytes);
     for (std::uint32_t index = 0;; ++index) {
@@ -361,8 +492,10 @@ void CStartupManager::Refresh() {
                              &dataBytes) != kErrorSuccess) {
         break;
       }
-      Add({std::wstring(name.data(), nameChars), DataText(data.data(), dataBytes),
-           std::wstring(run.location), false, true});
+      std::wstring valueName(name.data(), nameChars);
+      const APPROVAL_VALUE approval = RunValueApproval(&run, valueName);
+      add({std::move(valueName), DataText(data.data(), dataBytes), std::wstring(run.location)},
+          approval);
     }
   }
 
@@ -370,9 +503,9 @@ void CStartupManager::Refresh() {
     const std::wstring folder = StartupFolder(registry, location);
     if (folder.empty()) continue;
     for (const std::wstring& file : ShortcutFiles(m_platform.files, folder)) {
-      Add({std::wstring(WithoutExtension(file)),
-           ResolveShortcut(m_platform.shell, JoinPath(folder, file)), std::wstring(location), false,
-           true});
+      add({std::wstring(WithoutExtension(file)),
+           ResolveShortcut(m_platform.shell, JoinPath(folder, file)), std::wstring(location)},
+          ShortcutApproval(location, file));
     }
   }
 

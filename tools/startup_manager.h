@@ -1,7 +1,9 @@
-// The startup manager: the programs that start with Windows (the four Run keys, the user's and
-// the common Startup folder) and the ones disabled in the System Configuration Utility's format
-// (records under its MSConfig\startupreg and MSConfig\startupfolder keys, whichever tool wrote
-// them), each of which can be switched on or off. Texts and key names: tools/startup_texts.h.
+// The startup manager: the programs that start with Windows (the four Run keys, the machine's
+// 32-bit Run key, the user's and the common Startup folder) and the ones disabled in the System
+// Configuration Utility's format (records under its MSConfig\startupreg and MSConfig\startupfolder
+// keys, whichever tool wrote them), each of which can be switched on or off. An entry that the
+// system's own switch (Task Manager's or Settings' startup approval value) keeps from starting is
+// listed Off where it is. Texts, key names and the switch's forms: tools/startup_texts.h.
 //
 // The page and the console use only CStartupManager (and StartupItem's fields):
 //
@@ -12,10 +14,14 @@
 //
 // Disabling a Run value moves it into a startupreg record; disabling a shortcut moves its file
 // into the pss folder of the Windows folder and writes a startupfolder record; enabling moves
-// them back and deletes the record. Every operation leaves an entry either where it was or where
-// it went, never lost: a record is written before a Run value is deleted and deleted only after
-// the value is back; a shortcut is moved before its record is written (and moved back when the
-// record cannot be written), and its record is deleted only after the file is back.
+// them back and deletes the record. Enabling an entry the system's switch keeps off turns that
+// switch on and touches nothing else; enabling a record turns the entry's switch on too, when it
+// is off, before the entry goes back, so that it really starts. Disabling leaves the switch as it
+// is (the entry is in the record then, where the switch does not reach). Every operation leaves
+// an entry either where it was or where it went, never lost: a record is written before a Run
+// value is deleted and deleted only after the value is back; a shortcut is moved before its
+// record is written (and moved back when the record cannot be written), and its record is
+// deleted only after the file is back.
 //
 // Threads: one thread at a time (the page's or the console's).
 #pragma once
@@ -39,6 +45,7 @@ struct StartupItem {
                           // shortcut record's location, or a Run value record's hkey/key
   bool checked = false;   // what the user wants
   bool enabled = false;   // what was found
+  bool approvalOff = false;  // Off by the system's switch alone: still in its Run key or folder
 
   // A Run value's entry (its location text has a "/"), otherwise a shortcut's.
   [[nodiscard]] bool IsRegistryEntry() const;
@@ -51,7 +58,11 @@ struct StartupItem {
   // every file of the location's folder with this name is disabled (kErrorFileNotFound when
   // there is none); the first failure is returned.
   [[nodiscard]] ErrorCode Disable(const CPlatform& platform) const;
-  // Puts the disabled entry back from its record. A Run value: the record's command is written to
+  // An entry Off by the system's switch alone: the switch's value is rewritten in its enabled
+  // form (the same length and status family, the switched-off time cleared); 0 too when the
+  // value no longer keeps it off, else the failure. Otherwise puts the disabled entry back from
+  // its record, after turning on the system's switch of the entry where one keeps it off (a
+  // failure there leaves the record as it is). A Run value: the record's command is written to
   // the key its hkey and key name (REG_EXPAND_SZ when it was, else REG_SZ), then the record is
   // deleted; a record that cannot be read or written back is kept, and so is one whose name has
   // a value with another command in the key again (kErrorAlreadyExists: neither command is lost).
@@ -68,11 +79,12 @@ class CStartupManager {
   explicit CStartupManager(const CPlatform& platform) : m_platform(platform) {}
 
   // Rebuilds the rows: the values of the Run keys (HKCU Run, HKCU RunOnce, HKLM Run, HKLM RunOnce,
-  // each from index 0 until the first value that cannot be read), the shortcuts (*.lnk) of the
-  // user's and then the common Startup folder, then the startupfolder records and the startupreg
-  // records (disabled). An entry without name and command, or named "Quarvelo" (any case), is
-  // left out. Every source is only read, so a user without write access sees every row too; one
-  // that cannot be opened gives no rows. Each row starts with checked == enabled.
+  // HKLM's 32-bit Run, each from index 0 until the first value that cannot be read), the
+  // shortcuts (*.lnk) of the user's and then the common Startup folder (each enabled unless the
+  // system's switch of it is in a known disabled form), then the startupfolder records and the
+  // startupreg records (disabled). An entry without name and command, or named "Quarvelo" (any
+  // case), is left out. Every source is only read, so a user without write access sees every row
+  // too; one that cannot be opened gives no rows. Each row starts with checked == enabled.
   void Refresh();
   [[nodiscard]] const std::vector<StartupItem>& Items() const { return m_items; }
 

@@ -1,7 +1,8 @@
 // The fixed texts of the startup manager: where programs that start with Windows are found, the
-// location texts the list shows, and the records of disabled entries in the System Configuration
-// Utility's own format (its keys and value names), so that either tool can enable what the other
-// disabled. Spelled exactly as stored; change none of them.
+// location texts the list shows, the system's own on/off switches of those entries, and the
+// records of disabled entries in the System Configuration Utility's own format (its keys and
+// value names), so that either tool can enable what the other disabled. Spelled exactly as
+// stored; change none of them.
 #pragma once
 
 #include <array>
@@ -12,26 +13,58 @@
 
 namespace qv {
 
-// The Run keys' common parent; a Run key is this followed by the part of its location text after
-// the "/" (a record's "key" value is made the same way).
+// The Run keys' common parent under their root. A location text of a root, "/" and a name that
+// is not one of the Run keys below names the key this followed by the name (as a record's "key"
+// value is made).
 inline constexpr std::wstring_view kStartupRunKeyParent =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\";
 // Separates the root from the rest in a registry entry's location text; a location text without
 // it is a Startup folder's.
 inline constexpr wchar_t kStartupLocationSeparator = L'/';
 
+// The keys of the system's startup approval values (Windows 8 and later: Task Manager's and
+// Settings' on/off switches), below kStartupApprovedKey of the same root as the entry: Run for
+// the Run key, Run32 for the machine's 32-bit Run key, StartupFolder for the Startup folders'
+// shortcuts (HKEY_CURRENT_USER's for the user's folder, HKEY_LOCAL_MACHINE's for the common
+// one). A value is named after the Run value, or after the shortcut's file name with its
+// extension. RunOnce keys have none. Forms: docs/windows-startup.md.
+inline constexpr std::wstring_view kStartupApprovedKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+inline constexpr std::wstring_view kApprovedRun = L"Run";
+inline constexpr std::wstring_view kApprovedRun32 = L"Run32";
+inline constexpr std::wstring_view kApprovedStartupFolder = L"StartupFolder";
+// A value of another type or shorter than this is not one of the system's and is left alone: a
+// status of four bytes (little-endian), then the time the entry was switched off (a FILETIME,
+// zero while it is on).
+inline constexpr std::uint32_t kApprovalValueBytes = 12;
+inline constexpr std::uint32_t kApprovalStatusBytes = 4;
+// The statuses known to switch the entry on and off; a disabled one is an enabled one with the
+// lowest bit set (2 and 3, 6 and 7). Any other status is left alone and the entry listed as it
+// would run without the value.
+inline constexpr std::array<std::uint32_t, 3> kApprovalEnabledStatuses = {0, 2, 6};
+inline constexpr std::array<std::uint32_t, 2> kApprovalDisabledStatuses = {3, 7};
+inline constexpr std::uint32_t kApprovalOffBit = 1;
+
 struct STARTUP_RUN_KEY {
   RegHandle root;
-  std::wstring_view keyName;   // after kStartupRunKeyParent
-  std::wstring_view location;  // the location text
+  std::wstring_view keyPath;      // under the root
+  std::wstring_view location;     // the location text
+  std::wstring_view approvalKey;  // below kStartupApprovedKey; empty: the key has no switches
 };
 
-// The four Run keys, in the order the list shows them.
-inline constexpr std::array<STARTUP_RUN_KEY, 4> kStartupRunKeys = {{
-    {kHkeyCurrentUser, L"Run", L"HKEY_CURRENT_USER/Run"},
-    {kHkeyCurrentUser, L"RunOnce", L"HKEY_CURRENT_USER/RunOnce"},
-    {kHkeyLocalMachine, L"Run", L"HKEY_LOCAL_MACHINE/Run"},
-    {kHkeyLocalMachine, L"RunOnce", L"HKEY_LOCAL_MACHINE/RunOnce"},
+// The Run keys, in the order the list shows them. The 32-bit one is where 32-bit programs on a
+// 64-bit Windows keep their machine-wide entries; this 64-bit program reaches it by its path.
+inline constexpr std::array<STARTUP_RUN_KEY, 5> kStartupRunKeys = {{
+    {kHkeyCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+     L"HKEY_CURRENT_USER/Run", kApprovedRun},
+    {kHkeyCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+     L"HKEY_CURRENT_USER/RunOnce", L""},
+    {kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+     L"HKEY_LOCAL_MACHINE/Run", kApprovedRun},
+    {kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+     L"HKEY_LOCAL_MACHINE/RunOnce", L""},
+    {kHkeyLocalMachine, L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+     L"HKEY_LOCAL_MACHINE/Run32", kApprovedRun32},
 }};
 
 // The two Startup folders, read from the registry (the value of this key under HKCU for the

@@ -1,7 +1,8 @@
 // The pages behind the settings, backups and other-tools buttons of QuarveloDll.dll's main
 // window, under Wine and Xvfb, driven from a second thread by control id and text: the general
 // settings stored as they are hidden, the ignore list, the backups list (delete and restore), the
-// startup manager (an entry switched off and on again), the restore points and defragmenter pages.
+// startup manager (an entry switched off and on again, one switched off by Task Manager), the
+// restore points and defragmenter pages.
 // Screenshots of every page go to QV_SCREENSHOT_DIR.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/utf16.h"
 #include "tests/support/win32/gui_driver.h"
@@ -30,6 +32,8 @@ namespace {
 using namespace test::gui;  // NOLINT: the driver's vocabulary
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kSwitchesKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 constexpr wchar_t kToolCommand[] = L"C:\\tools\\qvtool.exe /min \"a b\"";
 
 std::wstring DataFolder() {
@@ -344,7 +348,14 @@ TEST_F(ToolPagesGui, AStartupEntrySwitchedOffLeavesItsRunKeyAndComesBackExactly)
             ERROR_SUCCESS);
   RegSetValueExW(run, L"QvTool", 0, REG_SZ, reinterpret_cast<const BYTE*>(kToolCommand),
                  static_cast<DWORD>((wcslen(kToolCommand) + 1) * sizeof(wchar_t)));
+  RegSetValueExW(run, L"QvTaskManaged", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"C:\\tm.exe"),
+                 sizeof(L"C:\\tm.exe"));
   RegCloseKey(run);
+  // Switched off by Task Manager: its switch holds status 3 and the time.
+  const BYTE off[12] = {3, 0, 0, 0, 0x71, 0xC9, 0x33, 0xAE, 0x16, 0xD9, 0xD1, 0x01};
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSwitchesKey, L"QvTaskManaged", REG_BINARY, off,
+                            sizeof(off)),
+            ERROR_SUCCESS);
   Open();
 
   Click(m_main, IDC_NAV_FIRST + 3);
@@ -354,6 +365,12 @@ TEST_F(ToolPagesGui, AStartupEntrySwitchedOffLeavesItsRunKeyAndComesBackExactly)
   EXPECT_EQ(Cell(list, row, 0), L"On");
   EXPECT_EQ(Cell(list, row, 2), kToolCommand);
   EXPECT_EQ(Cell(list, row, 3), L"HKEY_CURRENT_USER/Run");
+  int managed = RowNamed(list, 1, L"QvTaskManaged");
+  ASSERT_GE(managed, 0);
+  EXPECT_EQ(Cell(list, managed, 0), L"Off");
+  EXPECT_EQ(Cell(list, managed, 3), L"HKEY_CURRENT_USER/Run");
+  EXPECT_NE(SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(managed), LVIS_STATEIMAGEMASK),
+            static_cast<LRESULT>(INDEXTOSTATEIMAGEMASK(2)));
   // A click on the row's text selects it and leaves it as it is; a double click flips it.
   RECT name{};
   name.top = 1;  // the program name's column
@@ -381,12 +398,25 @@ TEST_F(ToolPagesGui, AStartupEntrySwitchedOffLeavesItsRunKeyAndComesBackExactly)
   Shot(m_main, L"tools_startups_applied");
 
   SetCheck(list, row, true);
+  SetCheck(list, RowNamed(list, 1, L"QvTaskManaged"), true);
   Click(m_main, IDC_STARTUP_APPLY);
   EXPECT_TRUE(WaitFor(
       [&] { return ReadString(HKEY_CURRENT_USER, kRunKey, L"QvTool") == kToolCommand; }, 5));
   ASSERT_TRUE(WaitFor([&] { return (row = RowNamed(list, 1, L"QvTool")) >= 0; }, 5));
   EXPECT_EQ(Cell(list, row, 0), L"On");
   EXPECT_EQ(Cell(list, row, 3), L"HKEY_CURRENT_USER/Run");
+  // Switched on here: Task Manager's switch in its enabled form, the Run value where it was.
+  ASSERT_TRUE(WaitFor(
+      [&] { return Cell(list, RowNamed(list, 1, L"QvTaskManaged"), 0) == L"On"; }, 5));
+  BYTE on[16] = {};
+  DWORD size = sizeof(on);
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kSwitchesKey, L"QvTaskManaged", RRF_RT_REG_BINARY,
+                         nullptr, on, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::vector<BYTE>(on, on + size),
+            (std::vector<BYTE>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRunKey, L"QvTaskManaged"), L"C:\\tm.exe");
+  Shot(m_main, L"tools_startups_enabled");
 }
 
 }  // namespace

@@ -386,6 +386,215 @@ TEST_F(StartupManagerTest, FailuresLeaveEveryEntryWhereItCanBeFound) {
   EXPECT_EQ(Registry().OpenHandleCount(), 0u);
 }
 
+constexpr wchar_t kMachineRun32[] =
+    L"HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kApproved[] =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+
+// Task Manager's switch of an entry: key (root and StartupApproved subkey), value bytes.
+std::wstring Switches(std::wstring_view root, std::wstring_view key) {
+  return std::wstring(root) + kApproved + std::wstring(key);
+}
+using Bytes = std::vector<std::uint8_t>;
+Bytes SwitchBytes(std::uint8_t status, std::uint8_t timeByte, std::size_t size = 12) {
+  Bytes bytes(size, timeByte);
+  bytes[0] = status;
+  bytes[1] = bytes[2] = bytes[3] = 0;
+  return bytes;
+}
+
+// Records what reaches the registry's writing calls, as "set <name>" or "change".
+class CWriteLog final : public test::CForwardingRegistry {
+ public:
+  using CForwardingRegistry::CForwardingRegistry;
+  std::vector<std::wstring> writes;
+  std::wstring failValue;  // every write of a value of this name fails
+  ErrorCode SetValue(RegHandle k, std::wstring_view n, std::uint32_t t, const std::uint8_t* d,
+                     std::uint32_t b) override {
+    writes.push_back(L"set " + std::wstring(n));
+    if (n == failValue) return kErrorAccessDenied;
+    return CForwardingRegistry::SetValue(k, n, t, d, b);
+  }
+  ErrorCode CreateKey(RegHandle p, std::wstring_view s, std::uint32_t a, RegHandle* r,
+                      bool* c) override {
+    writes.push_back(L"change");
+    return CForwardingRegistry::CreateKey(p, s, a, r, c);
+  }
+  ErrorCode DeleteKey(RegHandle p, std::wstring_view s) override {
+    writes.push_back(L"change");
+    return CForwardingRegistry::DeleteKey(p, s);
+  }
+  ErrorCode DeleteValue(RegHandle k, std::wstring_view n) override {
+    writes.push_back(L"change");
+    return CForwardingRegistry::DeleteValue(k, n);
+  }
+};
+
+// Which switches list an entry Off, per location (RunOnce keys and another root's switches do
+// not count), and which forms are left alone; enabling writes each Off switch's enabled form and
+// nothing else: no Run value, shortcut or record is touched.
+TEST_F(StartupManagerTest, TaskManagerSwitchesListEntriesOffAndEnablingTurnsOnlyThemOn) {
+  const std::wstring userRun = Switches(L"HKCU", L"Run");
+  struct SWITCH {
+    const wchar_t* name;
+    std::uint32_t type;
+    Bytes bytes;
+    bool on;
+    Bytes enabledForm;  // what enabling writes (Off rows)
+  } const switches[] = {
+      {L"Two", kRegBinary, SwitchBytes(2, 0), true, {}},
+      {L"Six", kRegBinary, SwitchBytes(6, 0), true, {}},
+      {L"Zero", kRegBinary, SwitchBytes(0, 0), true, {}},
+      {L"Three", kRegBinary, SwitchBytes(3, 0xD9), false, SwitchBytes(2, 0)},
+      {L"Seven", kRegBinary, SwitchBytes(7, 0x01, 14), false, [] {
+         Bytes form = SwitchBytes(6, 0, 14);
+         form[12] = form[13] = 0x01;  // bytes past the time stay
+         return form;
+       }()},
+      {L"One", kRegBinary, SwitchBytes(1, 0xD9), true, {}},
+      {L"Nine", kRegBinary, SwitchBytes(9, 0xD9), true, {}},
+      {L"WideStatus", kRegBinary, [] {
+         Bytes b = SwitchBytes(3, 0xD9);
+         b[1] = 1;
+         return b;
+       }(), true, {}},
+      {L"Short", kRegBinary, SwitchBytes(3, 0xD9, 11), true, {}},
+      {L"NotBinary", kRegNone, SwitchBytes(3, 0xD9), true, {}},
+  };
+  for (const SWITCH& entry : switches) {
+    Registry().SetString(kUserRun, entry.name, std::wstring(L"C:\\") + entry.name + L".exe");
+    Registry().SetValueRaw(userRun, entry.name, entry.type, entry.bytes);
+  }
+  const Bytes off = SwitchBytes(3, 0xD9);
+  Registry().SetString(kUserRun, L"OtherRoot", L"C:\\other.exe");
+  Registry().SetValueRaw(Switches(L"HKLM", L"Run"), L"OtherRoot", kRegBinary, off);
+  Registry().SetString(kUserRunOnce, L"Once", L"C:\\once.exe");
+  Registry().SetValueRaw(userRun, L"Once", kRegBinary, off);
+  Registry().SetString(kMachineRun, L"Machine", L"C:\\machine.exe");
+  Registry().SetValueRaw(Switches(L"HKLM", L"Run"), L"Machine", kRegBinary, off);
+  Registry().SetString(kMachineRun32, L"Legacy", L"C:\\legacy.exe");
+  Registry().SetValueRaw(Switches(L"HKLM", L"Run32"), L"Legacy", kRegBinary, off);
+  AddShortcut(std::wstring(kUserStartup) + L"\\Tool.lnk", L"C:\\tool.exe");
+  Registry().SetValueRaw(Switches(L"HKCU", L"StartupFolder"), L"Tool.lnk", kRegBinary, off);
+  AddShortcut(std::wstring(kCommonStartup) + L"\\Shared.lnk", L"C:\\shared.exe");
+  Registry().SetValueRaw(Switches(L"HKLM", L"StartupFolder"), L"Shared.lnk", kRegBinary, off);
+  AddShortcut(std::wstring(kCommonStartup) + L"\\Mine.lnk", L"C:\\mine.exe");
+  Registry().SetValueRaw(Switches(L"HKCU", L"StartupFolder"), L"Mine.lnk", kRegBinary, off);
+
+  CWriteLog log(Registry());
+  CStartupManager manager({log, Files(), m_machine.shell(), m_machine.clock()});
+  manager.Refresh();
+  std::vector<std::wstring> offRows;
+  for (const ROW& row : Rows(manager)) {
+    if (!row.enabled) offRows.push_back(row.name + L" " + row.location);
+  }
+  EXPECT_EQ(offRows, (std::vector<std::wstring>{
+                         L"Three HKEY_CURRENT_USER/Run", L"Seven HKEY_CURRENT_USER/Run",
+                         L"Machine HKEY_LOCAL_MACHINE/Run", L"Legacy HKEY_LOCAL_MACHINE/Run32",
+                         L"Tool Startup", L"Shared Common Startup"}));
+  EXPECT_EQ(manager.Items().size(), std::size(switches) + 7);
+  EXPECT_TRUE(log.writes.empty());
+
+  for (std::size_t i = 0; i < manager.Items().size(); ++i) {
+    if (!manager.Items()[i].enabled) manager.Flip(i);
+  }
+  EXPECT_EQ(manager.Apply(), 0);
+  EXPECT_EQ(log.writes,
+            (std::vector<std::wstring>{L"set Shared.lnk", L"set Tool.lnk", L"set Legacy",
+                                       L"set Machine", L"set Seven", L"set Three"}));
+  for (const SWITCH& entry : switches) {
+    const auto value = Registry().GetValueRaw(userRun, entry.name);
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(value->type, entry.type) << ToUtf8(entry.name);
+    EXPECT_EQ(value->data, entry.on ? entry.bytes : entry.enabledForm) << ToUtf8(entry.name);
+  }
+  EXPECT_EQ(Registry().GetValueRaw(Switches(L"HKLM", L"Run32"), L"Legacy")->data,
+            SwitchBytes(2, 0));
+  EXPECT_EQ(Registry().GetValueRaw(Switches(L"HKLM", L"StartupFolder"), L"Shared.lnk")->data,
+            SwitchBytes(2, 0));
+  EXPECT_EQ(Registry().GetValueRaw(Switches(L"HKCU", L"StartupFolder"), L"Mine.lnk")->data, off);
+  for (const ROW& row : Rows(manager)) EXPECT_TRUE(row.enabled) << row;
+  EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+}
+
+// The 32-bit Run key's entry with a switch Task Manager turned off, and a shortcut likewise:
+// enabled here, disabled into the utility's records (the switch stays on), switched off again
+// meanwhile, and enabled from the records: the switch is turned on before anything goes back
+// (so a failure there keeps the record), and the entry comes back byte for byte, where it was.
+TEST_F(StartupManagerTest, AnEntryOffByTaskManagerRoundTripsThroughTheRecordsAndStarts) {
+  const std::wstring run32Switches = Switches(L"HKLM", L"Run32");
+  const std::wstring folderSwitches = Switches(L"HKCU", L"StartupFolder");
+  const std::wstring command = L"\"C:\\Program Files (x86)\\Agent\\agent.exe\" /tray";
+  const std::wstring tool = std::wstring(kUserStartup) + L"\\Tool.lnk";
+  Registry().SetString(kMachineRun32, L"Agent", command);
+  Registry().SetString(kMachineRun, L"Other", L"C:\\other.exe");
+  const Bytes original = Registry().GetValueRaw(kMachineRun32, L"Agent")->data;
+  AddShortcut(tool, L"C:\\tool.exe");
+  const std::string toolBytes = *Files().ReadFile(tool);
+  Registry().SetValueRaw(run32Switches, L"Agent", kRegBinary, SwitchBytes(3, 0xD9));
+  Registry().SetValueRaw(folderSwitches, L"Tool.lnk", kRegBinary, SwitchBytes(7, 0xD9));
+  CWriteLog log(Registry());
+  CStartupManager manager({log, Files(), m_machine.shell(), m_machine.clock()});
+
+  manager.Refresh();
+  const std::vector<ROW> offByTaskManager = {
+      {L"Other", L"C:\\other.exe", L"HKEY_LOCAL_MACHINE/Run", true},
+      {L"Agent", command, L"HKEY_LOCAL_MACHINE/Run32", false},
+      {L"Tool", L"C:\\tool.exe ", L"Startup", false},
+  };
+  ASSERT_EQ(Rows(manager), offByTaskManager);
+  manager.Flip(1);
+  manager.Flip(2);
+  ASSERT_EQ(manager.Apply(), 0);
+  EXPECT_EQ(Registry().GetValueRaw(run32Switches, L"Agent")->data, SwitchBytes(2, 0));
+  EXPECT_EQ(Registry().GetValueRaw(folderSwitches, L"Tool.lnk")->data, SwitchBytes(6, 0));
+
+  manager.Flip(1);
+  manager.Flip(2);
+  ASSERT_EQ(manager.Apply(), 0);
+  const std::wstring record = std::wstring(kRegRecords) + L"\\Agent";
+  ExpectString(Registry(), record, L"hkey", L"HKEY_LOCAL_MACHINE");
+  ExpectString(Registry(), record, L"key",
+               L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
+  EXPECT_FALSE(Registry().ValueExists(kMachineRun32, L"Agent"));
+  EXPECT_FALSE(Files().FileExists(tool));
+  EXPECT_EQ(Registry().GetValueRaw(run32Switches, L"Agent")->data, SwitchBytes(2, 0));
+  EXPECT_EQ(Rows(manager), (std::vector<ROW>{
+                               offByTaskManager[0],
+                               {L"Tool", L"C:\\tool.exe ", L"Startup", false},
+                               {L"Agent", command,
+                                L"HKEY_LOCAL_MACHINE/Software\\Wow6432Node\\Microsoft\\Windows\\"
+                                L"CurrentVersion\\Run",
+                                false},
+                           }));
+
+  // Switched off again while the entries were in the records (a value left behind, or written
+  // by Settings): enabling them turns the switches on first; a switch that cannot be written
+  // keeps the record and the entry where they are.
+  Registry().SetValueRaw(run32Switches, L"Agent", kRegBinary, SwitchBytes(3, 0x5A));
+  Registry().SetValueRaw(folderSwitches, L"Tool.lnk", kRegBinary, SwitchBytes(7, 0x5A));
+  log.failValue = L"Agent";
+  manager.Flip(1);
+  manager.Flip(2);
+  EXPECT_EQ(manager.Apply(), 1);
+  EXPECT_TRUE(Registry().KeyExists(record));
+  EXPECT_FALSE(Registry().ValueExists(kMachineRun32, L"Agent"));
+  EXPECT_EQ(Files().ReadFile(tool), toolBytes);
+  EXPECT_EQ(Registry().GetValueRaw(folderSwitches, L"Tool.lnk")->data, SwitchBytes(6, 0));
+  log.failValue.clear();
+  manager.Flip(2);
+  ASSERT_EQ(manager.Apply(), 0);
+  EXPECT_EQ(Registry().GetValueRaw(kMachineRun32, L"Agent")->type, kRegSz);
+  EXPECT_EQ(Registry().GetValueRaw(kMachineRun32, L"Agent")->data, original);
+  EXPECT_EQ(Registry().GetValueRaw(run32Switches, L"Agent")->data, SwitchBytes(2, 0));
+  EXPECT_FALSE(Registry().KeyExists(record));
+  EXPECT_EQ(Rows(manager),
+            (std::vector<ROW>{offByTaskManager[0],
+                              {L"Agent", command, L"HKEY_LOCAL_MACHINE/Run32", true},
+                              {L"Tool", L"C:\\tool.exe ", L"Startup", true}}));
+  EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+}
+
 TEST(ResolveShortcut, TargetSpaceArgumentsWithLnkAppendedWhenTheNameLacksIt) {
   CMemoryPlatform machine;
   ASSERT_EQ(machine.shell().CreateShortcut(L"C:\\a.lnk", {L"C:\\a.exe", L"-x", L""}),

@@ -1,6 +1,8 @@
 // QuarveloCli.exe startup on the real registry of a throwaway prefix: a current user's Run value
 // listed, disabled into its MSConfig record and enabled back with its exact bytes; a name listed
-// twice needs --location; an unknown name is refused.
+// twice needs --location; an unknown name is refused. A Run value that Task Manager switched off
+// is listed Off and enabled by its switch alone; the machine's 32-bit Run key is listed and its
+// entry goes through the record and back into that key.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -34,8 +36,8 @@ std::vector<BYTE> RawValue(HKEY root, const std::wstring& subkey, const std::wst
   return data;
 }
 
-// The listed rows named QvCliAgent, as JSON objects.
-std::vector<Json> AgentRows() {
+// The listed rows of this name, as JSON objects.
+std::vector<Json> AgentRows(const std::string& name = "QvCliAgent") {
   const CHILD_RESULT listed = RunCli(L"startup list --json");
   EXPECT_EQ(listed.exitCode, 0u) << listed.err;
   std::vector<Json> rows;
@@ -43,7 +45,7 @@ std::vector<Json> AgentRows() {
   EXPECT_TRUE(report.contains("items")) << listed.out;
   if (!report.contains("items")) return rows;
   for (const Json& item : report["items"]) {
-    if (item["name"] == "QvCliAgent") rows.push_back(item);
+    if (item["name"] == name) rows.push_back(item);
   }
   return rows;
 }
@@ -124,6 +126,70 @@ TEST(CliStartup, RunValueListedDisabledAndEnabledBack) {
   result = RunCli(L"startup disable");
   EXPECT_EQ(result.exitCode, 2u);
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kRun, L"QvCliAgent");
+}
+
+TEST(CliStartup, TaskManagersSwitchListedOffAndTurnedOnAndThe32BitRunKeyRoundTrips) {
+  const std::wstring switches =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+  const std::wstring run32 = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::wstring command = L"C:\\QvCli\\tm.exe -quiet";
+  SetString(HKEY_CURRENT_USER, kRun, L"QvCliTm", command);
+  // As Task Manager leaves an entry it switched off: status 3, then the time it did.
+  const BYTE off[12] = {3, 0, 0, 0, 0x71, 0xC9, 0x33, 0xAE, 0x16, 0xD9, 0xD1, 0x01};
+  SetValue(HKEY_CURRENT_USER, switches, L"QvCliTm", REG_BINARY, off, sizeof(off));
+  const std::wstring command32 = L"\"C:\\Program Files (x86)\\QvCli\\old.exe\" /s";
+  SetString(HKEY_LOCAL_MACHINE, run32, L"QvCli32", command32);
+  DWORD type = 0;
+  const std::vector<BYTE> runValue = RawValue(HKEY_CURRENT_USER, kRun, L"QvCliTm", &type);
+  const std::vector<BYTE> value32 = RawValue(HKEY_LOCAL_MACHINE, run32, L"QvCli32", &type);
+
+  std::vector<Json> rows = AgentRows("QvCliTm");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (Json{{"name", "QvCliTm"},
+                           {"command", ToUtf8(command)},
+                           {"location", "HKEY_CURRENT_USER/Run"},
+                           {"enabled", false}}));
+  rows = AgentRows("QvCli32");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["location"], "HKEY_LOCAL_MACHINE/Run32");
+  EXPECT_EQ(rows[0]["enabled"], true);
+  const CHILD_RESULT text = RunCli(L"startup list");
+  EXPECT_NE(text.out.find("Off\tQvCliTm\t" + ToUtf8(command) + "\tHKEY_CURRENT_USER/Run\r\n"),
+            std::string::npos)
+      << text.out;
+  CHILD_RESULT result = RunCli(L"startup disable QvCliTm");
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.out, "QvCliTm (HKEY_CURRENT_USER/Run) is already Off\r\n");
+
+  // Switched on: the switch in its enabled form, the Run value as it was, no record.
+  result = RunCli(L"startup enable QvCliTm");
+  EXPECT_EQ(result.exitCode, 0u) << result.err;
+  EXPECT_EQ(result.out, "Enabled QvCliTm (HKEY_CURRENT_USER/Run)\r\n");
+  EXPECT_EQ(RawValue(HKEY_CURRENT_USER, switches, L"QvCliTm", &type),
+            (std::vector<BYTE>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(RawValue(HKEY_CURRENT_USER, kRun, L"QvCliTm", &type), runValue);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE,
+                       L"SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg\\QvCliTm",
+                       L"item"),
+            L"<missing>");
+  rows = AgentRows("QvCliTm");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["enabled"], true);
+
+  // The 32-bit entry: into its record with the key's real path, and back byte for byte.
+  result = RunCli(L"startup disable QvCli32");
+  EXPECT_EQ(result.exitCode, 0u) << result.err;
+  const std::wstring record32 = L"SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg\\QvCli32";
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, record32, L"key"), run32);
+  EXPECT_TRUE(RawValue(HKEY_LOCAL_MACHINE, run32, L"QvCli32", &type).empty());
+  result = RunCli(L"startup enable QvCli32");
+  EXPECT_EQ(result.exitCode, 0u) << result.err;
+  EXPECT_EQ(result.out, "Enabled QvCli32 (HKEY_LOCAL_MACHINE/Software\\Wow6432Node\\Microsoft\\"
+                        "Windows\\CurrentVersion\\Run)\r\n");
+  EXPECT_EQ(RawValue(HKEY_LOCAL_MACHINE, run32, L"QvCli32", &type), value32);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(AgentRows("QvCli32").at(0)["location"], "HKEY_LOCAL_MACHINE/Run32");
 }
 
 }  // namespace
