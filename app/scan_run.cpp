@@ -90,8 +90,8 @@ SCAN_RESULT RunScan(CRegistryCleaner& engine, const CATEGORY_SELECTION& selectio
   result.problems.reserve(list.size());
   for (std::size_t i = 0; i < list.size(); ++i) {
     const CRegistryProblem* problem = list.At(i);
-    result.problems.push_back(
-        {static_cast<int>(problem->type), problem->key, problem->name, problem->data});
+    result.problems.push_back({static_cast<int>(problem->type), problem->key, problem->name,
+                               problem->data, problem->evidence});
   }
   return result;
 }

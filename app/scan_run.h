@@ -41,6 +41,7 @@ struct REPORTED_PROBLEM {
   std::wstring key;
   std::wstring name;
   std::wstring data;
+  PROBLEM_EVIDENCE evidence;  // what the check tested and found missing
 };
 
 // What a scan found.

@@ -41,6 +41,9 @@ std::wstring FormatTextReport(const SCAN_RESULT& result) {
       text += counter + L"key:  " + problem.key + L'\n';
       text += indent + L"name: " + problem.name + L'\n';
       text += indent + L"data: " + problem.data + L'\n';
+      if (problem.evidence.kind != EVIDENCE_NONE) {
+        text += indent + L"evidence: " + EvidenceText(problem.evidence) + L'\n';
+      }
     }
   }
   if (scannedCount > 0) text += L'\n';
@@ -70,10 +73,18 @@ std::string FormatJsonReport(const SCAN_RESULT& result) {
   report["categories"] = std::move(categories);
   Json problems = Json::array();
   for (const REPORTED_PROBLEM& problem : result.problems) {
+    Json evidence = nullptr;
+    if (problem.evidence.kind != EVIDENCE_NONE) {
+      evidence = Json{{"kind", ToUtf8(EvidenceKindName(problem.evidence.kind))},
+                      {"tested", ToUtf8(problem.evidence.tested)}};
+      if (!problem.evidence.folder.empty()) evidence["folder"] = ToUtf8(problem.evidence.folder);
+      evidence["text"] = ToUtf8(EvidenceText(problem.evidence));
+    }
     problems.push_back(Json{{"category", problem.category},
                             {"key", ToUtf8(problem.key)},
                             {"name", ToUtf8(problem.name)},
-                            {"data", ToUtf8(problem.data)}});
+                            {"data", ToUtf8(problem.data)},
+                            {"evidence", std::move(evidence)}});
   }
   report["problems"] = std::move(problems);
   // ToUtf8 already writes lone surrogates as U+FFFD; replace guards anything else.

@@ -25,15 +25,25 @@ inline constexpr std::wstring_view kScanNeedsAdministratorMessage =
 [[nodiscard]] std::wstring_view CategoryRiskLabel(int category);
 
 // The text report: for each scanned category in run order a heading with its risk label and
-// count (or a note that this version has no check for it yet), then each problem's key, name and
-// data; then the totals and the entries examined.
+// count (or a note that this version has no check for it yet), then each problem's key, name,
+// data and evidence (what the check tested and found missing, in words); then the totals and the
+// entries examined.
 // Lines end with "\n".
 [[nodiscard]] std::wstring FormatTextReport(const SCAN_RESULT& result);
 
 // The JSON report (UTF-8):
 //   {"completed": bool, "itemsScanned": N,
 //    "categories": [{"index", "name", "risk", "found", "checked"}...]   scanned, in run order
-//    "problems": [{"category", "key", "name", "data"}...]}   in the order they were added
+//    "problems": [{"category", "key", "name", "data", "evidence"}...]}   in the order they were
+//   added, where "evidence" is what the check tested and found missing, or null when it recorded
+//   nothing:
+//     {"kind": "missingFile" | "missingFolder" | "noProgram" | "notRegistered" | "emptyKey" |
+//              "missingTarget" | "noMenuFolder",
+//      "tested": the path, key or class tested (after expansion),
+//      "folder": the second path of the kinds that have one (omitted otherwise): the folder that
+//                holds a missing file, the first missing folder, the folder without a program,
+//                the user's menu folder,
+//      "text": the same in words, as the text report shows it}
 // Text that is not valid UTF-16 (a lone surrogate) is written as U+FFFD.
 [[nodiscard]] std::string FormatJsonReport(const SCAN_RESULT& result);
 

@@ -1,11 +1,36 @@
 #include "engine/check_support.h"
 
+#include <memory>
+#include <utility>
 #include <vector>
 
-#include "engine/path_references.h"
 #include "base/utf16.h"
+#include "engine/path_references.h"
+#include "engine/registry_cleaner.h"
 
 namespace qv {
+
+void AddProblemWithEvidence(CRegistryCleaner& engine, std::wstring key, std::wstring name,
+                            std::wstring data, REGPROBLEM_TYPE type, PROBLEM_EVIDENCE evidence) {
+  auto problem = std::make_unique<CRegistryProblem>(std::move(key), std::move(name),
+                                                    std::move(data), type);
+  problem->evidence = std::move(evidence);
+  engine.AddProblem(std::move(problem));
+}
+
+PROBLEM_EVIDENCE MissingPathEvidence(std::wstring_view path, const MISSING_PATH& where) {
+  PROBLEM_EVIDENCE evidence{EVIDENCE_MISSING_FILE, std::wstring(path), where.folder};
+  if (where.standing == MISSING_PATH_STANDING::kMissingFolder) {
+    evidence.kind = EVIDENCE_MISSING_FOLDER;
+  } else if (where.standing == MISSING_PATH_STANDING::kNoProgram) {
+    evidence.kind = EVIDENCE_NO_PROGRAM;
+  }
+  return evidence;
+}
+
+PROBLEM_EVIDENCE MissingPathEvidence(CRegistryCleaner& engine, std::wstring_view path) {
+  return MissingPathEvidence(path, engine.LocateMissingPath(path));
+}
 
 std::wstring RegistryDataText(const std::uint8_t* data, std::uint32_t bytes,
                               std::uint32_t capacityBytes) {

@@ -8,9 +8,26 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "engine/categories.h"
+#include "engine/path_references.h"
+#include "engine/registry_problem.h"
 #include "platform/registry.h"
 
 namespace qv {
+
+class CRegistryCleaner;
+
+// Hands a new problem, with the evidence of what was found missing, to the engine's AddProblem.
+void AddProblemWithEvidence(CRegistryCleaner& engine, std::wstring key, std::wstring name,
+                            std::wstring data, REGPROBLEM_TYPE type, PROBLEM_EVIDENCE evidence);
+
+// The evidence of a path found missing, from its place on the drive: the file missing, the
+// folder that should hold it missing, or no program left in its folder.
+[[nodiscard]] PROBLEM_EVIDENCE MissingPathEvidence(std::wstring_view path,
+                                                   const MISSING_PATH& where);
+// The same for a path that has not been placed yet: the engine locates it on the drive.
+[[nodiscard]] PROBLEM_EVIDENCE MissingPathEvidence(CRegistryCleaner& engine,
+                                                   std::wstring_view path);
 
 // Registry data as the checks use it: a terminated string held in a buffer of capacityBytes
 // bytes. The text ends at its first NUL; data that fills the buffer without one loses its last

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "engine/categories.h"
@@ -118,8 +119,10 @@ void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_v
 // The shortcut walk from a search pattern ("C:\*.*"), depth first.
 void WalkShortcuts(CRegistryCleaner& engine, std::wstring_view pattern);
 // False only for a shortcut whose file target the shell link object gives and that is not
-// there; a shortcut it cannot read, or one without a file target, counts as fine.
-[[nodiscard]] bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path);
+// there (*target, when given, then holds that target as tested); a shortcut it cannot read, or
+// one without a file target, counts as fine.
+[[nodiscard]] bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path,
+                                        std::wstring* target = nullptr);
 // The empty-key walk of parent\name (the parent shown as `display`); true when that key was
 // reported.
 bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view name,

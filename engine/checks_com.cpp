@@ -31,9 +31,10 @@ void CheckClassAppIds(CRegistryCleaner& engine) {
         const std::wstring appIdPath = JoinPath(kAppIdKey, appId);
         engine.ReportEntryExamined(appIdPath);
         if (!ReferencedKeyExists(registry, kHkeyClassesRoot, appIdPath)) {
-          engine.AddProblem(std::make_unique<CRegistryProblem>(
-              JoinPath(JoinPath(kHkeyClassesRootName, kClsidKey), classId), std::wstring(kAppIdValue),
-              appId, REGPROBLEM_COM));
+          AddProblemWithEvidence(
+              engine, JoinPath(JoinPath(kHkeyClassesRootName, kClsidKey), classId),
+              std::wstring(kAppIdValue), appId, REGPROBLEM_COM,
+              {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, appIdPath), L""});
         }
       }
     }
@@ -65,9 +66,10 @@ void CheckProgIdClasses(CRegistryCleaner& engine) {
         engine.ReportEntryExamined(classPath);
         if (classId.starts_with(L'{') &&
             !ReferencedKeyExists(registry, kHkeyClassesRoot, classPath)) {
-          engine.AddProblem(std::make_unique<CRegistryProblem>(
-              JoinPath(kHkeyClassesRootName, classIdKey), std::wstring(kDefaultValueProblemName),
-              classId, REGPROBLEM_COM));
+          AddProblemWithEvidence(
+              engine, JoinPath(kHkeyClassesRootName, classIdKey),
+              std::wstring(kDefaultValueProblemName), classId, REGPROBLEM_COM,
+              {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, classPath), L""});
         }
       }
     }

@@ -12,6 +12,7 @@
 
 #include "base/text.h"
 #include "base/text_case.h"
+#include "engine/check_support.h"
 #include "engine/checks.h"
 #include "engine/registry_cleaner.h"
 #include "platform/shell.h"
@@ -73,9 +74,10 @@ class CShortcutWalk {
           IsInFolder(path, m_backupFolder)) {
         continue;
       }
-      if (!ShortcutTargetExists(m_engine, path) && !m_engine.IsCancelled()) {
-        m_engine.AddProblem(
-            std::make_unique<CRegistryProblem>(path, L"", L"", REGPROBLEM_SHORTCUT));
+      std::wstring target;
+      if (!ShortcutTargetExists(m_engine, path, &target) && !m_engine.IsCancelled()) {
+        AddProblemWithEvidence(m_engine, path, L"", L"", REGPROBLEM_SHORTCUT,
+                               {EVIDENCE_MISSING_TARGET, std::move(target), L""});
       }
     }
   }
@@ -101,10 +103,14 @@ void WalkShortcuts(CRegistryCleaner& engine, std::wstring_view pattern) {
   CShortcutWalk(engine).Walk(pattern);
 }
 
-bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path) {
+bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path,
+                          std::wstring* target) {
   SHORTCUT_INFO shortcut;
   if (engine.Platform().shell.ReadShortcut(path, &shortcut) != kErrorSuccess) return true;
-  return engine.Platform().files.FileExists(engine.CleanPath(shortcut.target));
+  std::wstring cleaned = engine.CleanPath(shortcut.target);
+  if (engine.Platform().files.FileExists(cleaned)) return true;
+  if (target != nullptr) *target = std::move(cleaned);
+  return false;
 }
 
 }  // namespace qv

@@ -25,10 +25,12 @@ std::wstring MachineKeyText(std::wstring_view subkey) {
   return JoinPath(kHkeyLocalMachineName, subkey);
 }
 
-void AddProblem(CRegistryCleaner& engine, std::wstring key, std::wstring name, std::wstring data,
-                REGPROBLEM_TYPE type) {
-  engine.AddProblem(std::make_unique<CRegistryProblem>(std::move(key), std::move(name),
-                                                       std::move(data), type));
+// The evidence of a reference judged missing by IsValidReference: its first missing path, in
+// the case the data writes it, placed on the drive.
+PROBLEM_EVIDENCE ReferenceEvidence(CRegistryCleaner& engine, std::wstring_view data,
+                                   const std::vector<std::wstring>& missing) {
+  if (missing.empty()) return MissingPathEvidence(engine, data);
+  return MissingPathEvidence(engine, ReadablePath(missing.front(), data, engine.Folders()));
 }
 
 // The Fonts folder value of one of the user's shell-folder keys, as read (not expanded).
@@ -43,15 +45,22 @@ std::optional<std::wstring> ReadFontsFolder(CRegistryCleaner& engine, std::wstri
   return folder;
 }
 
-// FindFirstFileW on the font's file: the data itself when it holds a colon (an absolute path),
-// otherwise the data appended to the folder.
-bool FontFileFound(CRegistryCleaner& engine, std::wstring_view folder, std::wstring_view font) {
+// The font's file: the data itself when it holds a colon (an absolute path), otherwise the data
+// appended to the folder; empty when that does not fit a path.
+std::wstring FontFilePath(std::wstring_view folder, std::wstring_view font) {
   std::wstring path;
   if (font.find(L':') != std::wstring_view::npos) {
     path = font;
   } else if (!AppendPath(folder, font, &path)) {
-    return false;
+    path.clear();
   }
+  return path;
+}
+
+// FindFirstFileW on the font's file (see FontFilePath).
+bool FontFileFound(CRegistryCleaner& engine, std::wstring_view folder, std::wstring_view font) {
+  const std::wstring path = FontFilePath(folder, font);
+  if (path.empty()) return false;
   std::vector<CFindData> entries;
   return engine.Platform().files.FindFiles(path, &entries) == kErrorSuccess;
 }
@@ -88,8 +97,9 @@ void CheckUninstallEntries(CRegistryCleaner& engine) {
     if (engine.Platform().files.FileExists(path)) continue;
     // Only a missing file on a local drive is reported (not a share, not a bare name).
     if (path.size() > 1 && path[1] == L':' && !TrimWhiteSpace(path).empty()) {
-      AddProblem(engine, MachineKeyText(kUninstallKey), entry, std::move(path),
-                 REGPROBLEM_UNINSTALL);
+      PROBLEM_EVIDENCE evidence = MissingPathEvidence(engine, path);
+      AddProblemWithEvidence(engine, MachineKeyText(kUninstallKey), entry, std::move(path),
+                             REGPROBLEM_UNINSTALL, std::move(evidence));
     }
   }
 }
@@ -129,7 +139,11 @@ void CheckFonts(CRegistryCleaner& engine) {
       continue;
     }
     if (found) continue;
-    AddProblem(engine, MachineKeyText(kFontsKey), name, file, REGPROBLEM_FONT);
+    // The evidence names the first place the file was looked for.
+    std::wstring tested = FontFilePath(shellFolder ? *shellFolder : userFolder.value_or(L""), file);
+    if (tested.empty()) tested = file;
+    AddProblemWithEvidence(engine, MachineKeyText(kFontsKey), name, file, REGPROBLEM_FONT,
+                           MissingPathEvidence(engine, tested));
   }
 }
 
@@ -149,8 +163,8 @@ void CheckSharedDlls(CRegistryCleaner& engine) {
     if (engine.ShouldStop()) return;
     engine.ReportEntryExamined(dll);
     if (!engine.Platform().files.FileExists(dll)) {
-      AddProblem(engine, MachineKeyText(kSharedDllsKey), dll, std::wstring(),
-                 REGPROBLEM_SHARED_DLL);
+      AddProblemWithEvidence(engine, MachineKeyText(kSharedDllsKey), dll, std::wstring(),
+                             REGPROBLEM_SHARED_DLL, MissingPathEvidence(engine, dll));
     }
   }
 }
@@ -171,8 +185,11 @@ void CheckAppPaths(CRegistryCleaner& engine) {
         programKey.QueryString(L"", kNamedValueBytes, &command) != kErrorSuccess) {
       continue;
     }
-    if (!engine.IsValidReference(engine.CleanPath(ExtractCommandPath(command)))) {
-      AddProblem(engine, MachineKeyText(kAppPathsKey), program, command, REGPROBLEM_APP_PATH);
+    const std::wstring path = engine.CleanPath(ExtractCommandPath(command));
+    std::vector<std::wstring> missing;
+    if (!engine.IsValidReference(path, &missing)) {
+      AddProblemWithEvidence(engine, MachineKeyText(kAppPathsKey), program, command,
+                             REGPROBLEM_APP_PATH, ReferenceEvidence(engine, path, missing));
     }
   }
 }
@@ -189,14 +206,18 @@ void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring
   if (key.Open(root, subkey, kKeyReadWriteCreate) != kErrorSuccess) return;
   std::wstring name;
   std::wstring data;
+  std::vector<std::wstring> missing;
   for (std::uint32_t index = 0;
        EnumValueText(key, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &data) ==
        kErrorSuccess;
        ++index) {
     if (engine.ShouldStop()) return;
     engine.ReportEntryExamined(data);
-    if (engine.Platform().files.FileExists(data) || engine.IsValidReference(data)) continue;
-    AddProblem(engine, JoinPath(RootKeyName(root), subkey), name, data, type);
+    if (engine.Platform().files.FileExists(data) || engine.IsValidReference(data, &missing)) {
+      continue;
+    }
+    AddProblemWithEvidence(engine, JoinPath(RootKeyName(root), subkey), name, data, type,
+                           ReferenceEvidence(engine, data, missing));
   }
 }
 

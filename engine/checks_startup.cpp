@@ -13,12 +13,6 @@
 namespace qv {
 namespace {
 
-void AddProblem(CRegistryCleaner& engine, std::wstring key, std::wstring name, std::wstring data,
-                REGPROBLEM_TYPE type) {
-  engine.AddProblem(std::make_unique<CRegistryProblem>(std::move(key), std::move(name),
-                                                       std::move(data), type));
-}
-
 // An enumeration error that every later index would give as well (the key went away while it
 // was being read, or the handle is no longer good): the enumeration ends instead of skipping on.
 bool EndsEveryIndex(ErrorCode rc) {
@@ -60,9 +54,11 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
        order.EnumKeyName(index, kCheckKeyNameChars, &entry) == kErrorSuccess; ++index) {
     if (engine.ShouldStop()) return;
     std::wstring common = JoinPath(commonPrograms, entry);
-    if (files.FileExists(common) || files.FileExists(JoinPath(userPrograms, entry))) continue;
-    AddProblem(engine, JoinPath(JoinPath(kHkeyCurrentUserName, menuOrderKey), entry), entry,
-               std::move(common), REGPROBLEM_STARTUP);
+    std::wstring user = JoinPath(userPrograms, entry);
+    if (files.FileExists(common) || files.FileExists(user)) continue;
+    PROBLEM_EVIDENCE evidence{EVIDENCE_NO_MENU_FOLDER, common, std::move(user)};
+    AddProblemWithEvidence(engine, JoinPath(JoinPath(kHkeyCurrentUserName, menuOrderKey), entry),
+                           entry, std::move(common), REGPROBLEM_STARTUP, std::move(evidence));
   }
 }
 
@@ -96,9 +92,10 @@ void CheckFileAssociations(CRegistryCleaner& engine) {
     if (engine.Platform().files.FileExists(program)) continue;
     // Only a missing program on a drive path is reported; a bare program name is not judged.
     if (program.size() >= 3 && program[1] == L':' && program[2] == L'\\') {
-      AddProblem(engine, JoinPath(kHkeyClassesRootName, extension),
-                 std::wstring(kDefaultNameProblem), std::move(program),
-                 REGPROBLEM_FILE_ASSOCIATION);
+      PROBLEM_EVIDENCE evidence = MissingPathEvidence(engine, program);
+      AddProblemWithEvidence(engine, JoinPath(kHkeyClassesRootName, extension),
+                             std::wstring(kDefaultNameProblem), std::move(program),
+                             REGPROBLEM_FILE_ASSOCIATION, std::move(evidence));
     }
   }
 }

@@ -87,9 +87,22 @@ class CFileReferenceWalk {
     if (!MayNameADrivePath(dataBytes)) return;
     const std::wstring text = FixedBufferText(m_data.data(), dataBytes, kWalkValueDataBytes);
     std::wstring path = m_engine.CleanPath(ExtractCommandPath(text));
-    if (m_engine.IsValidReference(m_engine.ExpandPlaceholders(path))) return;
-    m_engine.AddProblem(std::make_unique<CRegistryProblem>(display, std::wstring(name),
-                                                           std::move(path), REGPROBLEM_FILE_PATH));
+    if (m_engine.IsValidReference(m_engine.ExpandPlaceholders(path), &m_missing)) return;
+    // Every path the value names is missing. One in the Windows folder is Windows' own, and one
+    // whose nearest existing folder is a program's own that still holds a program belongs to a
+    // program that is installed (a file or folder it makes on first use): either keeps the value.
+    PROBLEM_EVIDENCE evidence;
+    for (const std::wstring& missing : m_missing) {
+      const std::wstring readable = ReadablePath(missing, path, m_engine.Folders());
+      const MISSING_PATH where = m_engine.JudgeMissingPath(readable);
+      if (where.standing == MISSING_PATH_STANDING::kWindows ||
+          where.standing == MISSING_PATH_STANDING::kProgramFolder) {
+        return;
+      }
+      if (evidence.kind == EVIDENCE_NONE) evidence = MissingPathEvidence(readable, where);
+    }
+    AddProblemWithEvidence(m_engine, display, std::wstring(name), std::move(path),
+                           REGPROBLEM_FILE_PATH, std::move(evidence));
   }
 
   // Whether the value's text (its UTF-16LE units up to the first NUL) holds a colon or a percent
@@ -109,6 +122,7 @@ class CFileReferenceWalk {
   std::wstring m_keyName;
   std::wstring m_valueName;
   std::vector<std::uint8_t> m_data;
+  std::vector<std::wstring> m_missing;  // the paths a value names that are all missing
 };
 
 bool ContainsClassesMarker(std::wstring_view path) {
@@ -151,8 +165,9 @@ bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view
       return false;
     }
     engine.ReportEntryExamined(std::wstring(display));
-    engine.AddProblem(std::make_unique<CRegistryProblem>(
-        std::move(path), std::wstring(kDefaultNameProblem), L"", REGPROBLEM_EMPTY_KEY));
+    PROBLEM_EVIDENCE evidence{EVIDENCE_EMPTY_KEY, path, L""};
+    AddProblemWithEvidence(engine, std::move(path), std::wstring(kDefaultNameProblem), L"",
+                           REGPROBLEM_EMPTY_KEY, std::move(evidence));
     return true;
   }
 

@@ -198,14 +198,41 @@ void CFolderTable::SetPath(ENGINE_FOLDER folder, std::wstring path) {
   m_paths[static_cast<std::size_t>(index)] = std::move(path);
 }
 
+namespace {
+
+// Replaces every placeholder of the lower-case text, in table order, by its folder's path; the
+// same spans of `kept` (the same text in its own case, as long) when it is given.
+void ReplacePlaceholders(std::wstring* lower, std::wstring* kept, const CFolderTable& folders) {
+  // Every marker starts with a percent sign: text without one has nothing to replace.
+  if (lower->find(L'%') == std::wstring::npos) return;
+  for (const PLACEHOLDER& placeholder : kPlaceholders) {
+    const std::wstring& path = folders.Path(placeholder.folder);
+    std::size_t position = 0;
+    while ((position = lower->find(placeholder.marker, position)) != std::wstring::npos) {
+      lower->replace(position, placeholder.marker.size(), path);
+      if (kept != nullptr) kept->replace(position, placeholder.marker.size(), path);
+      position += path.size();
+    }
+  }
+}
+
+}  // namespace
+
 std::wstring ExpandPlaceholders(std::wstring_view text, const CFolderTable& folders) {
   std::wstring result = ToLower(text);
-  // Every marker starts with a percent sign: text without one has nothing to replace.
-  if (result.find(L'%') == std::wstring::npos) return result;
-  for (const PLACEHOLDER& placeholder : kPlaceholders) {
-    ReplaceAll(&result, placeholder.marker, folders.Path(placeholder.folder));
-  }
+  ReplacePlaceholders(&result, nullptr, folders);
   return result;
+}
+
+std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
+                          const CFolderTable& folders) {
+  std::wstring lower = ToLower(text);
+  std::wstring kept(text);
+  ReplacePlaceholders(&lower, &kept, folders);
+  // Case conversion keeps every position: a match in the upper-case copies is one in `kept`.
+  const std::size_t found = ToUpper(kept).find(ToUpper(path));
+  if (path.empty() || found == std::wstring::npos) return std::wstring(path);
+  return kept.substr(found, path.size());
 }
 
 std::wstring ExtractCommandPath(std::wstring_view text) {
@@ -292,7 +319,11 @@ bool DriveKnows(std::wstring_view path, const CPlatform& platform) {
 
 }  // namespace
 
-bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMemo* memo) {
+namespace {
+
+// PathTokenExists, also giving the path the drive was asked about (lower case) when it is missing.
+bool JudgeToken(std::wstring_view token, const CPlatform& platform, CPathMemo* memo,
+                std::wstring* missing) {
   std::wstring_view trimmed = token;
   while (!trimmed.empty() && IsWhiteSpace(trimmed.front())) trimmed.remove_prefix(1);
   while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L' ')) {
@@ -335,15 +366,28 @@ bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMe
   // Only absolute local paths (c:\...) are judged.
   if (judged.size() < 3 || judged[1] != L':' || judged[2] != L'\\') return true;
 
-  if (memo == nullptr) return DriveKnows(judged, platform);
-  if (const bool* known = memo->Find(judged)) return *known;
-  const bool exists = DriveKnows(judged, platform);
-  memo->Remember(judged, exists);
+  bool exists = false;
+  if (memo == nullptr) {
+    exists = DriveKnows(judged, platform);
+  } else if (const bool* known = memo->Find(judged)) {
+    exists = *known;
+  } else {
+    exists = DriveKnows(judged, platform);
+    memo->Remember(judged, exists);
+  }
+  if (!exists && missing != nullptr) *missing = ToLower(judged);
   return exists;
 }
 
+}  // namespace
+
+bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMemo* memo) {
+  return JudgeToken(token, platform, memo, nullptr);
+}
+
 bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
-                      const CPlatform& platform, CPathMemo* memo) {
+                      const CPlatform& platform, CPathMemo* memo,
+                      std::vector<std::wstring>* missing) {
   std::wstring upper = ExpandPlaceholders(text, folders);
   for (wchar_t& c : upper) c = ToUpperChar(c);
   std::wstring_view reference = upper;
@@ -367,12 +411,229 @@ bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
   CTokenizer tokens(reference, kReferenceDelimiters);
   std::wstring_view token;
   bool judged = false;
+  std::vector<std::wstring> found;  // each token is a missing path once it is judged at all
+  std::wstring path;
   while (tokens.Next(&token)) {
-    if (PathTokenExists(token, platform, memo)) return true;
+    if (JudgeToken(token, platform, memo, missing != nullptr ? &path : nullptr)) return true;
+    if (missing != nullptr) found.push_back(std::move(path));
     judged = true;
   }
   // Text without a single path-like token names nothing that could be missing.
+  if (judged && missing != nullptr) *missing = std::move(found);
   return !judged;
+}
+
+// ---- Whose folder a missing path lies in ----
+
+namespace {
+
+// How a folder the shell gives counts as a container.
+enum class CONTAINER_ROLE {
+  kItself,     // the folder itself
+  kInProfile,  // its place inside a profile, in every profile (itself when outside the profile)
+};
+
+struct CONTAINER_FOLDER {
+  int csidl;
+  CONTAINER_ROLE role;
+};
+
+constexpr std::array<CONTAINER_FOLDER, 7> kContainerFolders = {{
+    {kCsidlProgramFiles, CONTAINER_ROLE::kItself},
+    {kCsidlProgramFilesX86, CONTAINER_ROLE::kItself},
+    {kCsidlProgramFilesCommon, CONTAINER_ROLE::kItself},
+    {kCsidlProgramFilesCommonX86, CONTAINER_ROLE::kItself},
+    {kCsidlCommonAppData, CONTAINER_ROLE::kItself},
+    {kCsidlAppData, CONTAINER_ROLE::kInProfile},
+    {kCsidlLocalAppData, CONTAINER_ROLE::kInProfile},
+}};
+
+bool IsDriveRoot(std::wstring_view path) {
+  return (path.size() == 2 || (path.size() == 3 && path[2] == L'\\')) && path[1] == L':';
+}
+
+// The path without trailing backslashes, a drive root keeping its own ("C:\").
+std::wstring_view WithoutTrailingSlash(std::wstring_view path) {
+  while (path.size() > 3 && path.back() == L'\\') path.remove_suffix(1);
+  return path;
+}
+
+// The folder that holds the path ("C:\a\b" gives "C:\a", "C:\a" gives "C:\"); empty for a root
+// or a path without a folder.
+std::wstring_view ParentFolder(std::wstring_view path) {
+  if (IsDriveRoot(path)) return {};
+  const std::size_t slash = path.rfind(L'\\');
+  if (slash == std::wstring_view::npos) return {};
+  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, slash);
+}
+
+// Whether the path is the folder or lies in it (compared without case).
+bool IsInFolder(std::wstring_view path, std::wstring_view folder) {
+  if (folder.empty() || path.size() < folder.size()) return false;
+  if (!EqualsNoCase(path.substr(0, folder.size()), folder)) return false;
+  return path.size() == folder.size() || folder.back() == L'\\' || path[folder.size()] == L'\\';
+}
+
+bool IsProgramFile(std::wstring_view name) {
+  if (name.size() < 4) return false;
+  const std::wstring_view extension = name.substr(name.size() - 4);
+  return EqualsNoCase(extension, L".exe") || EqualsNoCase(extension, L".dll");
+}
+
+// The nearest folder on the missing path's way that exists (empty when none does, not even the
+// drive), and the first missing folder below it (empty when the path's own folder exists, or
+// when the path names no folder at all).
+void FindNearestFolder(std::wstring_view path, IFileSystem& files, CFolderMemo& memo,
+                       std::wstring_view* existing, std::wstring_view* firstMissing) {
+  std::wstring_view child = path;
+  std::wstring_view folder = ParentFolder(path);
+  *existing = {};
+  *firstMissing = {};
+  if (folder.empty()) return;
+  while (!folder.empty()) {
+    if (memo.Exists(folder, files)) {
+      *existing = folder;
+      *firstMissing = child == path ? std::wstring_view() : child;
+      return;
+    }
+    child = folder;
+    folder = ParentFolder(folder);
+  }
+  *firstMissing = child;
+}
+
+MISSING_PATH Located(std::wstring_view existing, std::wstring_view firstMissing) {
+  if (firstMissing.empty()) {
+    return {MISSING_PATH_STANDING::kMissingFile, std::wstring(existing)};
+  }
+  return {MISSING_PATH_STANDING::kMissingFolder, std::wstring(firstMissing)};
+}
+
+}  // namespace
+
+CContainerFolders CContainerFolders::Resolve(IShell& shell, const CFolderTable& folders) {
+  CContainerFolders containers;
+  std::wstring profile;
+  if (shell.GetFolderPath(kCsidlProfile, &profile) != kErrorSuccess) profile.clear();
+  const std::wstring_view profileFolder = WithoutTrailingSlash(profile);
+  const std::wstring_view users = ParentFolder(profileFolder);
+  // A profile right below a drive's root leaves no users' folder to tell profiles by.
+  if (!users.empty() && !IsDriveRoot(users)) {
+    containers.m_users = ToUpper(users);
+    containers.m_folders.push_back(containers.m_users);
+  }
+  for (const CONTAINER_FOLDER& container : kContainerFolders) {
+    std::wstring path;
+    if (shell.GetFolderPath(container.csidl, &path) != kErrorSuccess) continue;
+    const std::wstring_view folder = WithoutTrailingSlash(path);
+    if (folder.empty()) continue;
+    if (container.role == CONTAINER_ROLE::kInProfile && !containers.m_users.empty() &&
+        folder.size() > profileFolder.size() + 1 && IsInFolder(folder, profileFolder)) {
+      containers.m_profileFolders.push_back(ToUpper(folder.substr(profileFolder.size() + 1)));
+    } else {
+      containers.m_folders.push_back(ToUpper(folder));
+    }
+  }
+  const std::wstring_view temp = WithoutTrailingSlash(folders.Path(FOLDER_TEMP));
+  if (!temp.empty()) containers.m_folders.push_back(ToUpper(temp));
+  return containers;
+}
+
+bool CContainerFolders::Contains(std::wstring_view folder) const {
+  folder = WithoutTrailingSlash(folder);
+  if (IsDriveRoot(folder)) return true;
+  const std::wstring upper = ToUpper(folder);
+  for (const std::wstring& container : m_folders) {
+    if (upper == container) return true;
+  }
+  if (m_users.empty() || upper.size() <= m_users.size() + 1 || !upper.starts_with(m_users) ||
+      upper[m_users.size()] != L'\\') {
+    return false;
+  }
+  // Below the users' folder: a profile, or a profile's application-data folder.
+  const std::wstring_view inUsers = std::wstring_view(upper).substr(m_users.size() + 1);
+  const std::size_t slash = inUsers.find(L'\\');
+  if (slash == std::wstring_view::npos) return true;
+  const std::wstring_view inProfile = inUsers.substr(slash + 1);
+  for (const std::wstring& inside : m_profileFolders) {
+    if (inProfile == inside) return true;
+  }
+  return false;
+}
+
+CFolderMemo::FOLDER_STATE& CFolderMemo::State(std::wstring_view folder) {
+  return m_folders[ToUpper(WithoutTrailingSlash(folder))];
+}
+
+bool CFolderMemo::Exists(std::wstring_view folder, IFileSystem& files) {
+  FOLDER_STATE& state = State(folder);
+  if (state.exists < 0) state.exists = files.IsDirectory(folder) ? 1 : 0;
+  return state.exists == 1;
+}
+
+void CFolderMemo::List(std::wstring_view folder, FOLDER_STATE& state, IFileSystem& files) {
+  state.program = 0;
+  std::wstring pattern(WithoutTrailingSlash(folder));
+  if (!pattern.ends_with(L'\\')) pattern += L'\\';
+  const std::size_t folderChars = pattern.size();
+  pattern += L'*';
+  std::vector<CFindData> entries;
+  if (files.FindFiles(pattern, &entries) != kErrorSuccess) return;
+  for (const CFindData& entry : entries) {
+    if (entry.name == L"." || entry.name == L"..") continue;
+    if (entry.directory) {
+      if (!entry.reparsePoint) {
+        state.subfolders.push_back(pattern.substr(0, folderChars) + entry.name);
+      }
+    } else if (IsProgramFile(entry.name)) {
+      state.program = 1;
+    }
+  }
+}
+
+bool CFolderMemo::HoldsProgram(std::wstring_view folder, IFileSystem& files) {
+  FOLDER_STATE& state = State(folder);  // element references outlive later insertions
+  if (state.holds >= 0) return state.holds == 1;
+  if (state.program < 0) List(folder, state, files);
+  bool holds = state.program == 1;
+  for (std::size_t i = 0; !holds && i < state.subfolders.size(); ++i) {
+    FOLDER_STATE& subfolder = State(state.subfolders[i]);
+    if (subfolder.program < 0) List(state.subfolders[i], subfolder, files);
+    holds = subfolder.program == 1;
+  }
+  state.holds = holds ? 1 : 0;
+  return holds;
+}
+
+MISSING_PATH LocateMissingPath(std::wstring_view path, IFileSystem& files, CFolderMemo* memo) {
+  CFolderMemo once;
+  std::wstring_view existing;
+  std::wstring_view firstMissing;
+  FindNearestFolder(WithoutTrailingSlash(path), files, memo != nullptr ? *memo : once, &existing,
+                    &firstMissing);
+  return Located(existing, firstMissing);
+}
+
+MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
+                              const CContainerFolders& containers, IFileSystem& files,
+                              CFolderMemo* memo) {
+  path = WithoutTrailingSlash(path);
+  windows = WithoutTrailingSlash(windows);
+  if (IsInFolder(path, windows)) {
+    return {MISSING_PATH_STANDING::kWindows, std::wstring(path.substr(0, windows.size()))};
+  }
+  CFolderMemo once;
+  CFolderMemo& asked = memo != nullptr ? *memo : once;
+  std::wstring_view existing;
+  std::wstring_view firstMissing;
+  FindNearestFolder(path, files, asked, &existing, &firstMissing);
+  if (!existing.empty() && !containers.Contains(existing)) {
+    return {asked.HoldsProgram(existing, files) ? MISSING_PATH_STANDING::kProgramFolder
+                                                : MISSING_PATH_STANDING::kNoProgram,
+            std::wstring(existing)};
+  }
+  return Located(existing, firstMissing);
 }
 
 }  // namespace qv

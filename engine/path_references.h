@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -112,13 +113,111 @@ class CPathMemo {
 
 // True when the text refers to something that exists or cannot be judged; false only when it
 // names local files or folders that are all missing. Text in which no path-like token can be
-// found counts as valid. With a memo, the drive is asked about each path once.
+// found counts as valid. With a memo, the drive is asked about each path once. When the answer is
+// false and `missing` is given, it receives every path found missing, in order, as the drive was
+// asked about it (lower case; ReadablePath gives it back its own case).
 [[nodiscard]] bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
-                                    const CPlatform& platform, CPathMemo* memo = nullptr);
+                                    const CPlatform& platform, CPathMemo* memo = nullptr,
+                                    std::vector<std::wstring>* missing = nullptr);
+
+// A path found in a text after its placeholders were expanded (as IsValidReference or
+// PathTokenExists found it, in any case), in the case the text itself writes it: the part of the
+// expanded text that equals the path without case, or the path as given when there is none.
+[[nodiscard]] std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
+                                        const CFolderTable& folders);
 
 // The same judgement for one path-like token: false only for an absolute local path (x:\...)
 // that names no existing file or folder, is not a root, and is not found on the search path.
 [[nodiscard]] bool PathTokenExists(std::wstring_view token, const CPlatform& platform,
                                    CPathMemo* memo = nullptr);
+
+
+// ---- Whose folder a missing path lies in ----
+//
+// A path that names nothing may still belong to a program that is installed: programs name
+// files and folders they make on first use (a settings file, a log folder inside their own
+// folder). The nearest folder on the path's way that exists tells: a program's own folder that
+// still holds a program file keeps the path; one that holds none any more, or a folder that holds
+// programs rather than being one, does not.
+
+// Folders that hold programs rather than being one: a drive's root, Program Files and Program
+// Files (x86), both Common Files folders, the common application-data folder, the temporary
+// files' folder, the folder holding the users' profiles, every profile in it and each profile's
+// roaming and local application-data folders (the current user's folders give their place inside
+// a profile; where one lies outside the profile it counts as it is). Names compare without case.
+class CContainerFolders {
+ public:
+  // Nothing but drive roots.
+  CContainerFolders() = default;
+
+  // The folders through the shell (the CSIDLs of the folders above; the users' folder is the
+  // folder holding the current user's profile); the Temp folder as the folder table has it. A
+  // folder the shell cannot give is left out.
+  [[nodiscard]] static CContainerFolders Resolve(IShell& shell, const CFolderTable& folders);
+
+  // Whether the folder (a drive path without a trailing backslash, or a root "x:\") is one.
+  [[nodiscard]] bool Contains(std::wstring_view folder) const;
+
+ private:
+  std::vector<std::wstring> m_folders;         // upper case
+  std::wstring m_users;                        // upper case; empty when unknown
+  std::vector<std::wstring> m_profileFolders;  // inside a profile, upper case ("APPDATA\\LOCAL")
+};
+
+// What the drive answered about folders during one scan: whether each exists, whether it holds a
+// program file (.exe or .dll) directly. Each folder is asked after once, by its path without
+// case. Forget() whenever CPathMemo forgets. Not for use by two threads at once.
+class CFolderMemo {
+ public:
+  void Forget() { m_folders.clear(); }
+
+  // Whether the folder exists, asking the drive the first time.
+  [[nodiscard]] bool Exists(std::wstring_view folder, IFileSystem& files);
+  // Whether a program file lies directly in the folder or in one of its immediate subfolders,
+  // listing each folder once. A subfolder that is a reparse point is not looked into: what a link
+  // leads to is no program's own content.
+  [[nodiscard]] bool HoldsProgram(std::wstring_view folder, IFileSystem& files);
+
+ private:
+  // Each answer: -1 not known yet, 0 no, 1 yes.
+  struct FOLDER_STATE {
+    signed char exists = -1;
+    signed char program = -1;  // a program file directly in it (known once it is listed)
+    signed char holds = -1;    // one in it or in an immediate subfolder
+    std::vector<std::wstring> subfolders;  // found when it was listed, full paths
+  };
+  FOLDER_STATE& State(std::wstring_view folder);
+  void List(std::wstring_view folder, FOLDER_STATE& state, IFileSystem& files);
+
+  std::unordered_map<std::wstring, FOLDER_STATE> m_folders;  // by upper-case path
+};
+
+// Where a missing local path (x:\...) stands.
+enum class MISSING_PATH_STANDING {
+  kMissingFile,    // the folder that holds it (`folder`) is there
+  kMissingFolder,  // the folder that should hold it is not: `folder` is the first missing one
+                   // on its way (below the nearest one that exists; the drive when none does)
+  kNoProgram,      // its nearest existing folder `folder` is a program's own, with no program left
+  kProgramFolder,  // its nearest existing folder `folder` is a program's own that holds a program
+  kWindows,        // it lies in the Windows folder (`folder`): Windows' own, not judged
+};
+
+struct MISSING_PATH {
+  MISSING_PATH_STANDING standing = MISSING_PATH_STANDING::kMissingFile;
+  std::wstring folder;  // a folder on the path's way, spelled as the path spells it
+};
+
+// The folders on the path's way, from its own folder up: kMissingFile when its folder exists,
+// otherwise kMissingFolder. A null memo asks the drive afresh.
+[[nodiscard]] MISSING_PATH LocateMissingPath(std::wstring_view path, IFileSystem& files,
+                                             CFolderMemo* memo);
+
+// The same, with the installed-program rule: inside the Windows folder (`windows`, may be empty)
+// kWindows; else when the nearest existing folder is no container folder, kProgramFolder if it
+// holds a program (directly or in an immediate subfolder), kNoProgram if not; else as
+// LocateMissingPath. Only kMissingFile, kMissingFolder and kNoProgram leave the path missing.
+[[nodiscard]] MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
+                                            const CContainerFolders& containers,
+                                            IFileSystem& files, CFolderMemo* memo);
 
 }  // namespace qv

@@ -8,6 +8,7 @@ CRegistryCleaner::CRegistryCleaner(const CPlatform& platform, CProblemList& prob
                                    IProblemFilter* filter, IActivityLog* log)
     : m_platform(platform),
       m_folders(CFolderTable::Resolve(platform.shell)),
+      m_containers(CContainerFolders::Resolve(platform.shell, m_folders)),
       m_problems(problems),
       m_filter(filter),
       m_log(log) {}
@@ -18,7 +19,7 @@ void CRegistryCleaner::Prepare(const CATEGORY_SELECTION& selection) {
   m_fixed.fill(0);
   m_totalFound = 0;
   m_totalFixed = 0;
-  m_paths.Forget();  // the drive may have changed since the last scan
+  ForgetPaths();  // the drive may have changed since the last scan
   m_running.store(true);
 }
 
@@ -91,8 +92,18 @@ std::wstring CRegistryCleaner::CleanPath(std::wstring_view source) const {
   return qv::CleanPath(source, m_platform.shell);
 }
 
-bool CRegistryCleaner::IsValidReference(std::wstring_view text) const {
-  return qv::IsValidReference(text, m_folders, m_platform, &m_paths);
+bool CRegistryCleaner::IsValidReference(std::wstring_view text,
+                                        std::vector<std::wstring>* missing) const {
+  return qv::IsValidReference(text, m_folders, m_platform, &m_paths, missing);
+}
+
+MISSING_PATH CRegistryCleaner::LocateMissingPath(std::wstring_view path) const {
+  return qv::LocateMissingPath(path, m_platform.files, &m_folderAnswers);
+}
+
+MISSING_PATH CRegistryCleaner::JudgeMissingPath(std::wstring_view path) const {
+  return qv::JudgeMissingPath(path, m_folders.Path(FOLDER_WINDOWS), m_containers,
+                              m_platform.files, &m_folderAnswers);
 }
 
 bool CRegistryCleaner::PathTokenExists(std::wstring_view token) const {

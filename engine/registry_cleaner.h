@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/work_control.h"
 #include "engine/categories.h"
@@ -112,15 +113,27 @@ class CRegistryCleaner {
   // The path operations on this engine's folder table and platform.
   [[nodiscard]] std::wstring ExpandPlaceholders(std::wstring_view text) const;
   [[nodiscard]] std::wstring CleanPath(std::wstring_view source) const;
-  [[nodiscard]] bool IsValidReference(std::wstring_view text) const;
+  // With `missing`, a false answer gives every path found missing (see qv::IsValidReference).
+  [[nodiscard]] bool IsValidReference(std::wstring_view text,
+                                      std::vector<std::wstring>* missing = nullptr) const;
   [[nodiscard]] bool PathTokenExists(std::wstring_view token) const;
+  // A missing path's place on the drive (qv::LocateMissingPath), and the same with the
+  // installed-program rule and the Windows folder (qv::JudgeMissingPath).
+  [[nodiscard]] MISSING_PATH LocateMissingPath(std::wstring_view path) const;
+  [[nodiscard]] MISSING_PATH JudgeMissingPath(std::wstring_view path) const;
+  [[nodiscard]] const CContainerFolders& Containers() const { return m_containers; }
   // The drive's answers remembered since Prepare; forget them when files may have changed.
-  void ForgetPaths() { m_paths.Forget(); }
+  void ForgetPaths() {
+    m_paths.Forget();
+    m_folderAnswers.Forget();
+  }
 
  private:
   CPlatform m_platform;
   CFolderTable m_folders;
+  CContainerFolders m_containers;
   mutable CPathMemo m_paths;  // asked only by the thread that runs the checks
+  mutable CFolderMemo m_folderAnswers;  // the same
   CProblemList& m_problems;
   IProblemFilter* m_filter;
   IActivityLog* m_log;

@@ -6,11 +6,42 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/categories.h"
 
 namespace qv {
+
+// What a check found missing, in the terms of what it tested.
+enum EVIDENCE_KIND : std::int32_t {
+  EVIDENCE_NONE = 0,        // nothing recorded
+  EVIDENCE_MISSING_FILE,    // `tested` is missing; its folder (`folder`) is there
+  EVIDENCE_MISSING_FOLDER,  // the folder that should hold `tested` is missing: `folder` is the
+                            // first missing one on its way
+  EVIDENCE_NO_PROGRAM,      // `tested` is missing, and its folder `folder` holds no program
+                            // any more
+  EVIDENCE_NOT_REGISTERED,  // the key `tested` (a class or an application identifier) is not there
+  EVIDENCE_EMPTY_KEY,       // the key `tested` has neither subkeys nor values
+  EVIDENCE_MISSING_TARGET,  // the shortcut's target `tested` is missing
+  EVIDENCE_NO_MENU_FOLDER,  // neither `tested` (the common menu's folder) nor `folder` (the
+                            // user's) exists
+};
+
+// The evidence of a problem: the path, key or class that was tested, after expansion, and what of
+// it was missing. It is no part of the problem's identity (key\name|data).
+struct PROBLEM_EVIDENCE {
+  EVIDENCE_KIND kind = EVIDENCE_NONE;
+  std::wstring tested;
+  std::wstring folder;  // the second path some kinds name; empty for the others
+
+  friend bool operator==(const PROBLEM_EVIDENCE&, const PROBLEM_EVIDENCE&) = default;
+};
+
+// The evidence in words, one line: "Missing file: C:\x.ini"...; empty for EVIDENCE_NONE.
+[[nodiscard]] std::wstring EvidenceText(const PROBLEM_EVIDENCE& evidence);
+// The kind's name in reports ("missingFile"...); "none" for EVIDENCE_NONE or an unknown kind.
+[[nodiscard]] std::wstring_view EvidenceKindName(EVIDENCE_KIND kind);
 
 // One detected problem. It owns its texts. Not copyable: problems live in the problem list and
 // are handed around by reference (a copy of a derived problem would be sliced).
@@ -42,6 +73,8 @@ class CRegistryProblem {
   // True at creation; the results page lets the user clear it; the repair only handles selected
   // problems.
   bool selected = true;
+  // What the check tested and found missing; set by the check that made the problem.
+  PROBLEM_EVIDENCE evidence;
 };
 
 // The ordered list that owns the problems of the last scan. Problems keep their address for as

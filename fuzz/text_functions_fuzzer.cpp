@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "engine/key_naming.h"
 #include "engine/path_references.h"
@@ -18,6 +19,7 @@ using namespace qv;
 struct CFuzzMachine {
   CMemoryPlatform memory;
   CFolderTable folders;
+  CContainerFolders containers;
 
   CFuzzMachine() {
     memory.files().AddFile(L"C:\\App\\present.exe");
@@ -27,6 +29,7 @@ struct CFuzzMachine {
     memory.shell().SetEnvironment(L"QV_LONG", std::wstring(1100, L'l'));
     memory.shell().SetEnvironment(L"QV_SELF", L"%QV_SELF%");
     folders = CFolderTable::Resolve(memory.shell());
+    containers = CContainerFolders::Resolve(memory.shell(), folders);
   }
 };
 
@@ -54,7 +57,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static_cast<void>(ExpandPlaceholders(text, machine.folders));
   Check(Utf16Length(ExtractCommandPath(text)) <= kMaxPathChars);
   Check(Utf16Length(CleanPath(text, platform.shell)) < kCleanPathExpandChars);
-  static_cast<void>(IsValidReference(text, machine.folders, platform));
   static_cast<void>(PathTokenExists(text, platform));
+  // A reference judged missing names each missing path, found in the text again in its own case,
+  // and what is said of each path's folders is said of folders on its way.
+  std::vector<std::wstring> missing;
+  if (!IsValidReference(text, machine.folders, platform, nullptr, &missing)) {
+    Check(!missing.empty());
+    for (const std::wstring& path : missing) {
+      const std::wstring readable = ReadablePath(path, text, machine.folders);
+      Check(EqualsNoCase(readable, path));
+      for (const MISSING_PATH& where :
+           {LocateMissingPath(readable, platform.files, nullptr),
+            JudgeMissingPath(readable, machine.folders.Path(FOLDER_WINDOWS), machine.containers,
+                             platform.files, nullptr)}) {
+        Check(EqualsNoCase(readable.substr(0, where.folder.size()), where.folder));
+      }
+    }
+  }
   return 0;
 }

@@ -21,13 +21,16 @@ inline constexpr int kCsidlCommonStartMenu = 0x16;
 inline constexpr int kCsidlCommonPrograms = 0x17;
 inline constexpr int kCsidlCommonStartup = 0x18;
 inline constexpr int kCsidlAppData = 0x1A;
+inline constexpr int kCsidlLocalAppData = 0x1C;
 inline constexpr int kCsidlCookies = 0x21;
 inline constexpr int kCsidlCommonAppData = 0x23;
 inline constexpr int kCsidlWindows = 0x24;
 inline constexpr int kCsidlSystem = 0x25;
 inline constexpr int kCsidlProgramFiles = 0x26;
 inline constexpr int kCsidlProfile = 0x28;
+inline constexpr int kCsidlProgramFilesX86 = 0x2A;
 inline constexpr int kCsidlProgramFilesCommon = 0x2B;
+inline constexpr int kCsidlProgramFilesCommonX86 = 0x2C;
 inline constexpr int kCsidlFlagCreate = 0x8000;
 
 struct CFileVersion {

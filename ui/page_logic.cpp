@@ -109,6 +109,9 @@ std::wstring BuildProblemRowText(const CRegistryProblem& problem) {
       text = FormatNumbered(kRowTemplateFile, {problem.data, key, name, problem.data});
       break;
   }
+  if (problem.type != REGPROBLEM_UNINSTALL && problem.evidence.kind != EVIDENCE_NONE) {
+    text += FormatNumbered(kRowEvidenceLine, {EvidenceText(problem.evidence)});
+  }
   if (problem.reserved > 0) text += FormatCount(kAdditionalItemsFormat, problem.reserved);
   if (text.empty()) text = kNoErrorsFound;
   return text;

@@ -36,8 +36,9 @@ inline constexpr std::size_t kDisplayKeyWrapChars = 70;
 // The format with its one "%d" or "%lld" replaced by the number.
 [[nodiscard]] std::wstring FormatCount(std::wstring_view format, std::int64_t number);
 
-// The markup of a problem's row in the scan and results lists, by its category's template; with
-// additional items found under the key, a line saying how many.
+// The markup of a problem's row in the scan and results lists, by its category's template; then,
+// except for the uninstall template (which names the file), a line with the problem's evidence
+// when it has one; with additional items found under the key, a line saying how many.
 [[nodiscard]] std::wstring BuildProblemRowText(const CRegistryProblem& problem);
 
 // The options page's summary of the last scan.

@@ -117,6 +117,9 @@ inline constexpr wchar_t kRowTemplateSharedDll[] =
     L"  Value: %3";
 inline constexpr wchar_t kRowTemplateEmptyKey[] =
     L"<font color=#ff0000><b>The registry key contains no data.</b></font><br><b>Key: </b>:%1";
+// The further line of a row that names what its check tested and found missing (%1, the
+// evidence in words); the uninstall template names the file already and has none.
+inline constexpr wchar_t kRowEvidenceLine[] = L"<br>%1";
 inline constexpr unsigned kAutoRepairDelayMs = 200;
 
 // ---- Statistics page ----

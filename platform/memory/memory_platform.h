@@ -6,6 +6,8 @@
 //   CSIDL_SYSTEM               C:\Windows\system32
 //   CSIDL_PROGRAM_FILES        C:\Program Files
 //   CSIDL_PROGRAM_FILES_COMMON C:\Program Files\Common Files
+//   CSIDL_PROGRAM_FILESX86     C:\Program Files (x86)
+//   CSIDL_PROGRAM_FILES_COMMONX86 C:\Program Files (x86)\Common Files
 //   CSIDL_COMMON_APPDATA       C:\ProgramData
 //   CSIDL_COMMON_STARTMENU     C:\ProgramData\Microsoft\Windows\Start Menu
 //   CSIDL_COMMON_PROGRAMS      C:\ProgramData\Microsoft\Windows\Start Menu\Programs
@@ -14,6 +16,7 @@
 //   CSIDL_DESKTOPDIRECTORY     C:\users\user\Desktop
 //   CSIDL_FAVORITES            C:\users\user\Favorites
 //   CSIDL_APPDATA              C:\users\user\AppData\Roaming
+//   CSIDL_LOCAL_APPDATA        C:\users\user\AppData\Local
 //   CSIDL_STARTMENU            C:\users\user\AppData\Roaming\Microsoft\Windows\Start Menu
 //   CSIDL_PROGRAMS             ...\Start Menu\Programs
 //   CSIDL_STARTUP              ...\Start Menu\Programs\Startup
@@ -48,9 +51,13 @@ class CMemoryPlatform {
   static constexpr std::wstring_view kSystemFolder = L"C:\\Windows\\system32";
   static constexpr std::wstring_view kProgramFilesFolder = L"C:\\Program Files";
   static constexpr std::wstring_view kCommonFilesFolder = L"C:\\Program Files\\Common Files";
+  static constexpr std::wstring_view kProgramFilesX86Folder = L"C:\\Program Files (x86)";
+  static constexpr std::wstring_view kCommonFilesX86Folder =
+      L"C:\\Program Files (x86)\\Common Files";
   static constexpr std::wstring_view kCommonAppDataFolder = L"C:\\ProgramData";
   static constexpr std::wstring_view kProfileFolder = L"C:\\users\\user";
   static constexpr std::wstring_view kAppDataFolder = L"C:\\users\\user\\AppData\\Roaming";
+  static constexpr std::wstring_view kLocalAppDataFolder = L"C:\\users\\user\\AppData\\Local";
   static constexpr std::wstring_view kTempFolder = L"C:\\users\\user\\AppData\\Local\\Temp";
   static constexpr std::wstring_view kModuleFileName =
       L"C:\\Program Files\\Quarvelo\\Quarvelo.exe";

@@ -239,6 +239,7 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
       {HKEY_LOCAL_MACHINE, help, L"quarvelodemo.hlp", false},
       {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloDemo\\Settings", L"LastProject", true},
       {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloDemo\\Settings", L"DataFolder", false},
+      {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuarveloDemo\\Settings", L"LogFolder", false},
       {HKEY_CURRENT_USER, L"Software\\QuarveloDemo\\Recent", L"File1", true},
       {HKEY_CURRENT_USER, L"Software\\QuarveloDemo\\Empty Settings", nullptr, true},
       {HKEY_CURRENT_USER, L"Software\\QuarveloDemo\\Window", L"Maximized", false},

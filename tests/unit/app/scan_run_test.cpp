@@ -24,7 +24,8 @@ class ConsoleScanTest : public ::testing::Test {
   static bool StandIn(CRegistryCleaner& e, int index) {
     for (int i = 0; i <= index; ++i) e.ReportEntryExamined(L"entry");
     if (index == REGPROBLEM_UNINSTALL) {
-      Add(e, L"HKEY_LOCAL_MACHINE\\Uninstall", L"Gone \u0422", L"C:\\gone\\u.exe", index);
+      Add(e, L"HKEY_LOCAL_MACHINE\\Uninstall", L"Gone \u0422", L"C:\\gone\\u.exe", index,
+          {EVIDENCE_MISSING_FOLDER, L"C:\\gone\\u.exe", L"C:\\gone"});
     }
     if (index == REGPROBLEM_APP_PATH) {
       Add(e, L"HKEY_LOCAL_MACHINE\\App Paths", L"a.exe", L"C:\\a \"quoted\".exe", index);
@@ -33,9 +34,11 @@ class ConsoleScanTest : public ::testing::Test {
     return index != REGPROBLEM_SHORTCUT;
   }
   static void Add(CRegistryCleaner& e, const wchar_t* key, const wchar_t* name, const wchar_t* data,
-                  int type) {
-    static_cast<void>(e.AddProblem(
-        std::make_unique<CRegistryProblem>(key, name, data, static_cast<REGPROBLEM_TYPE>(type))));
+                  int type, PROBLEM_EVIDENCE evidence = {}) {
+    auto problem =
+        std::make_unique<CRegistryProblem>(key, name, data, static_cast<REGPROBLEM_TYPE>(type));
+    problem->evidence = std::move(evidence);
+    static_cast<void>(e.AddProblem(std::move(problem)));
   }
 
   static CATEGORY_SELECTION Select(std::initializer_list<int> indices) {
@@ -152,6 +155,7 @@ TEST_F(ConsoleScanTest, TextReport) {
             L"  1. key:  HKEY_LOCAL_MACHINE\\Uninstall\n"
             L"     name: Gone \u0422\n"
             L"     data: C:\\gone\\u.exe\n"
+            L"     evidence: Missing folder: C:\\gone (for C:\\gone\\u.exe)\n"
             L"Help Files (risk: LOW): no problems\n"
             L"Program Paths (risk: MEDIUM): 2 problems\n"
             L"  1. key:  HKEY_LOCAL_MACHINE\\App Paths\n"
@@ -173,7 +177,7 @@ TEST_F(ConsoleScanTest, JsonReport) {
   // A lone surrogate cannot be UTF-8: it becomes U+FFFD instead of breaking the report.
   std::wstring lone = L"x";
   lone += static_cast<wchar_t>(0xD800);
-  result.problems.push_back({REGPROBLEM_APP_PATH, lone, L"n", L"d"});
+  result.problems.push_back({REGPROBLEM_APP_PATH, lone, L"n", L"d", {}});
 
   const std::string text = FormatJsonReport(result);
   const nlohmann::json parsed = nlohmann::json::parse(text);
@@ -187,12 +191,15 @@ TEST_F(ConsoleScanTest, JsonReport) {
       L" \"problems\": ["
       L"  {\"category\": 1, \"key\": \"HKEY_LOCAL_MACHINE\\\\Uninstall\", \"name\": \"Gone "
       L"\u0422\","
-      L"   \"data\": \"C:\\\\gone\\\\u.exe\"},"
+      L"   \"data\": \"C:\\\\gone\\\\u.exe\", \"evidence\": {\"kind\": \"missingFolder\","
+      L"   \"tested\": \"C:\\\\gone\\\\u.exe\", \"folder\": \"C:\\\\gone\","
+      L"   \"text\": \"Missing folder: C:\\\\gone (for C:\\\\gone\\\\u.exe)\"}},"
       L"  {\"category\": 4, \"key\": \"HKEY_LOCAL_MACHINE\\\\App Paths\", \"name\": \"a.exe\","
-      L"   \"data\": \"C:\\\\a \\\"quoted\\\".exe\"},"
+      L"   \"data\": \"C:\\\\a \\\"quoted\\\".exe\", \"evidence\": null},"
       L"  {\"category\": 4, \"key\": \"HKEY_LOCAL_MACHINE\\\\App Paths\", \"name\": \"b.exe\","
-      L"   \"data\": \"\"},"
-      L"  {\"category\": 4, \"key\": \"x\uFFFD\", \"name\": \"n\", \"data\": \"d\"}]}"));
+      L"   \"data\": \"\", \"evidence\": null},"
+      L"  {\"category\": 4, \"key\": \"x\uFFFD\", \"name\": \"n\", \"data\": \"d\","
+      L"   \"evidence\": null}]}"));
   EXPECT_EQ(parsed, expected) << text;
   // Keys in the documented order, the text UTF-8 and not escaped.
   EXPECT_EQ(text.find("\"completed\""), 4u);

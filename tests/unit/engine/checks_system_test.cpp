@@ -99,20 +99,20 @@ TEST_F(SystemChecksTest, TheFilePathWalkJudgesLongStringValuesOfBothHives) {
 // The engine remembers what the drive said during a scan; the next scan asks again.
 TEST_F(SystemChecksTest, EachScanSeesTheDriveAsItIsThen) {
   const std::wstring app = L"HKLM\\Software\\Vendor\\App";
-  registry().SetString(app, L"Early", L"C:\\Tools\\early.dll");
-  registry().SetString(app, L"Late", L"C:\\Tools\\late.dll");
-  files().AddFile(L"C:\\Tools\\early.dll");
+  registry().SetString(app, L"Early", L"C:\\Tools\\early.txt");
+  registry().SetString(app, L"Late", L"C:\\Tools\\late.txt");
+  files().AddFile(L"C:\\Tools\\early.txt");
   EXPECT_EQ(Run(CheckFileReferences),
             (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\Software\\Vendor\\App", L"Late",
-                                       L"C:\\Tools\\late.dll", 7}}));
+                                       L"C:\\Tools\\late.txt", 7}}));
 
-  ASSERT_EQ(files().RemoveFile(L"C:\\Tools\\early.dll"), kErrorSuccess);
-  files().AddFile(L"C:\\Tools\\late.dll");
+  ASSERT_EQ(files().RemoveFile(L"C:\\Tools\\early.txt"), kErrorSuccess);
+  files().AddFile(L"C:\\Tools\\late.txt");
   problems().Clear();
   engine().Prepare(AllCategories());
   EXPECT_EQ(Run(CheckFileReferences),
             (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\Software\\Vendor\\App", L"Early",
-                                       L"C:\\Tools\\early.dll", 7}}));
+                                       L"C:\\Tools\\early.txt", 7}}));
 }
 
 TEST_F(SystemChecksTest, TheFilePathWalkPassesOverWhatItMustNotEnter) {

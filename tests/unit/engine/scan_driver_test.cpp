@@ -359,9 +359,11 @@ TEST(ScanDriverWithChecks, ProblemsArriveInsideTheirCategory) {
     const std::wstring sharedDlls =
         L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
     const std::wstring appPaths = L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-    fx.files().AddFile(L"C:\\Tools\\kept.dll");
+    // Kept apart from C:\Tools: a program file there would keep C:\Tools's missing paths as
+    // those of an installed program.
+    fx.files().AddFile(L"C:\\Lib\\kept.dll");
     fx.registry().SetDword(sharedDlls, L"C:\\Tools\\gone.dll", 1);
-    fx.registry().SetDword(sharedDlls, L"C:\\Tools\\kept.dll", 1);
+    fx.registry().SetDword(sharedDlls, L"C:\\Lib\\kept.dll", 1);
     fx.registry().SetDword(sharedDlls, L"C:\\Tools\\second-gone.dll", 1);
     fx.registry().SetString(appPaths + L"\\gone.exe", L"", L"C:\\Tools\\gone.exe");
     fx.registry().SetString(appPaths + L"\\hidden.exe", L"", L"C:\\Tools\\hidden.exe");

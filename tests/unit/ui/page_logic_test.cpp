@@ -52,6 +52,28 @@ TEST(PageLogic, ProblemRowsUseTheirCategoryTemplate) {
   EXPECT_NE(BuildProblemRowText(clsid).find(L"AppID={X},extra"), std::wstring::npos);
 }
 
+// The evidence is a further line after the template, before the additional items; the uninstall
+// template names its file already and gets none.
+TEST(PageLogic, ProblemRowsEndWithTheirEvidence) {
+  const PROBLEM_EVIDENCE missing{EVIDENCE_MISSING_FOLDER, L"C:\\P\\Gone\\x.ini", L"C:\\P\\Gone"};
+  const std::wstring line = L"<br>Missing folder: C:\\P\\Gone (for C:\\P\\Gone\\x.ini)";
+  CRegistryProblem file(L"HKLM\\S", L"v", L"C:\\P\\Gone\\x.ini", REGPROBLEM_FILE_PATH, 2);
+  file.evidence = missing;
+  EXPECT_EQ(BuildProblemRowText(file),
+            L"<font color=#ff0000><b>The file referenced doesn't exist.</b></font><br>Key: HKLM/S"
+            L"<br>v=C:\\P\\Gone\\x.ini" + line +
+            L"<br><font color=\"#A52A2A\"><b>( 2 additional items found under this key)</b>"
+            L"</font><br>");
+  CRegistryProblem empty(L"HKEY_USERS\\S\\E", L"", L"", REGPROBLEM_EMPTY_KEY);
+  empty.evidence = {EVIDENCE_EMPTY_KEY, L"HKEY_USERS\\S\\E", L""};
+  EXPECT_EQ(BuildProblemRowText(empty),
+            L"<font color=#ff0000><b>The registry key contains no data.</b></font><br><b>Key: "
+            L"</b>:HKEY_USERS/S/E<br>No subkeys and no values: HKEY_USERS\\S\\E");
+  CRegistryProblem uninstall(L"HKLM\\U", L"App", L"C:\\P\\Gone\\x.ini", REGPROBLEM_UNINSTALL);
+  uninstall.evidence = missing;
+  EXPECT_EQ(BuildProblemRowText(uninstall).find(line), std::wstring::npos);
+}
+
 TEST(PageLogic, LongKeysGetABlankWhereTheyCrossEachSeventyCharacters) {
   const std::wstring part(30, L'k');
   const std::wstring key = part + L"\\" + part + L"\\" + part + L"\\" + part + L"\\" + part;

@@ -66,7 +66,7 @@ constexpr wchar_t kUserWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVe
 #define QV_GUID(n) L"{5A17C0DE-0000-4000-8000-0000000000" n L"}"
 // A name and a path with characters outside every 8-bit code page.
 #define QV_UNICODE_NAME L"QvTest \u00dcn\u00efc\u00f8d\u00e9 \u0422\u0435\u0441\u0442"
-#define QV_UNICODE_PATH L"C:\\qvtest\\gone\\\u00fcn\u00ef-\u0442\u0435\u0441\u0442.exe"
+#define QV_UNICODE_PATH L"C:\\qvtest_gone\\\u00fcn\u00ef-\u0442\u0435\u0441\u0442.exe"
 
 // One problem as the JSON report gives it.
 using PROBLEM_TUPLE = std::tuple<int, std::string, std::string, std::string>;
@@ -225,10 +225,10 @@ class CliScanTest : public ::testing::Test {
       const wchar_t* target;
     } shortcuts[] = {
         {L"C:\\qvtest\\links\\Healthy.lnk", L"C:\\qvtest\\app\\healthy.exe"},
-        {L"C:\\qvtest\\links\\Broken.lnk", L"C:\\qvtest\\gone\\linked.exe"},
-        {L"C:\\qvtest\\links\\Upper.LNK", L"C:\\qvtest\\gone\\upper.exe"},
-        {L"C:\\qvtest\\links\\SendTo\\Broken.lnk", L"C:\\qvtest\\gone\\sendto.exe"},
-        {backup + L"\\QuarveloBak_Test\\Moved.lnk", L"C:\\qvtest\\gone\\moved.exe"},
+        {L"C:\\qvtest\\links\\Broken.lnk", L"C:\\qvtest_gone\\linked.exe"},
+        {L"C:\\qvtest\\links\\Upper.LNK", L"C:\\qvtest_gone\\upper.exe"},
+        {L"C:\\qvtest\\links\\SendTo\\Broken.lnk", L"C:\\qvtest_gone\\sendto.exe"},
+        {backup + L"\\QuarveloBak_Test\\Moved.lnk", L"C:\\qvtest_gone\\moved.exe"},
     };
     for (const auto& shortcut : shortcuts) {
       ASSERT_EQ(shell.CreateShortcut(shortcut.path, {shortcut.target, L"", L""}), kErrorSuccess)
@@ -251,17 +251,17 @@ class CliScanTest : public ::testing::Test {
     // Category 1: uninstallers missing and present, an installer-driven one that is not judged,
     // a vendor on the safe list, one ignored, one blocked, and a Unicode name and path.
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Broken", L"UninstallString",
-              L"\"C:\\qvtest\\gone\\uninst.exe\" /S");
+              L"\"C:\\qvtest_gone\\uninst.exe\" /S");
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Healthy",
               L"UninstallString", L"\"C:\\qvtest\\app\\healthy-uninst.exe\" /S");
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest MsiExec",
               L"UninstallString", L"MsiExec.exe /X" QV_GUID("09"));
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\Adobe QvTest Viewer",
-              L"UninstallString", L"C:\\qvtest\\gone\\viewer-uninst.exe");
+              L"UninstallString", L"C:\\qvtest_gone\\viewer-uninst.exe");
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Ignored",
-              L"UninstallString", L"C:\\qvtest\\gone\\ignored-uninst.exe");
+              L"UninstallString", L"C:\\qvtest_gone\\ignored-uninst.exe");
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\QvTest Blocked",
-              L"UninstallString", L"C:\\qvtest\\gone\\blocked-uninst.exe");
+              L"UninstallString", L"C:\\qvtest_gone\\blocked-uninst.exe");
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\" QV_UNICODE_NAME,
               L"UninstallString", QV_UNICODE_PATH);
 
@@ -281,23 +281,23 @@ class CliScanTest : public ::testing::Test {
     // Category 4: application paths to a missing and an existing program, and one whose data
     // names a product on the safe list.
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\qvtest-broken.exe", L"",
-              L"C:\\qvtest\\gone\\broken.exe");
+              L"C:\\qvtest_gone\\broken.exe");
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\qvtest-healthy.exe", L"",
               L"C:\\qvtest\\app\\healthy.exe");
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\qvtest-safe.exe", L"",
-              L"C:\\qvtest\\Windows Search\\gone.exe");
+              L"C:\\qvtest_Windows Search\\gone.exe");
 
     // Category 5: help folders gone and present, in both help keys.
-    SetString(HKEY_LOCAL_MACHINE, kHelp, L"qvtest-broken.hlp", L"C:\\qvtest\\gonehelp");
+    SetString(HKEY_LOCAL_MACHINE, kHelp, L"qvtest-broken.hlp", L"C:\\qvtest_gonehelp");
     SetString(HKEY_LOCAL_MACHINE, kHelp, L"qvtest-healthy.hlp", L"C:\\qvtest\\help");
-    SetString(HKEY_LOCAL_MACHINE, kHtmlHelp, L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp");
+    SetString(HKEY_LOCAL_MACHINE, kHtmlHelp, L"qvtest-broken.chm", L"C:\\qvtest_gonehtmlhelp");
     SetString(HKEY_LOCAL_MACHINE, kHtmlHelp, L"qvtest-healthy.chm", L"C:\\qvtest\\help");
 
     // Category 6: Run entries of the machine and the user, gone and there; Start menu ordering
     // entries whose folder is in neither Programs folder, and one whose folder is there.
-    SetString(HKEY_LOCAL_MACHINE, kRun, L"QvTest Gone Agent", L"C:\\qvtest\\gone\\agent.exe");
+    SetString(HKEY_LOCAL_MACHINE, kRun, L"QvTest Gone Agent", L"C:\\qvtest_gone\\agent.exe");
     SetString(HKEY_LOCAL_MACHINE, kRun, L"QvTest Agent", L"\"C:\\qvtest\\app\\healthy.exe\" /tray");
-    SetString(HKEY_CURRENT_USER, kRun, L"QvTest Gone User Agent", L"C:\\qvtest\\gone\\useragent.exe");
+    SetString(HKEY_CURRENT_USER, kRun, L"QvTest Gone User Agent", L"C:\\qvtest_gone\\useragent.exe");
     MakeKey(HKEY_CURRENT_USER, std::wstring(kMenuOrder) + L"\\QvTest Gone Menu");
     MakeKey(HKEY_CURRENT_USER, std::wstring(kMenuOrder) + L"\\QvTest Healthy Menu");
     MakeKey(HKEY_CURRENT_USER, std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two");
@@ -306,15 +306,15 @@ class CliScanTest : public ::testing::Test {
     // subtree below Wow6432Node that is not walked, and a link that is not followed (what lies
     // below its target is reported once, where it is).
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"LastReport",
-              L"C:\\qvtest\\gone\\report.txt");
+              L"C:\\qvtest_gone\\report.txt");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"Workspace", L"C:\\qvtest\\app");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"Short", L"C:\\q");
     SetString(HKEY_CURRENT_USER, L"Software\\QvTest\\Recent", L"File1",
-              L"C:\\qvtest\\gone\\recent.doc");
+              L"C:\\qvtest_gone\\recent.doc");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\Old", L"v",
-              L"C:\\qvtest\\gone\\wow.exe");
+              L"C:\\qvtest_gone\\wow.exe");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTestTarget\\Inside", L"v",
-              L"C:\\qvtest\\gone\\linked.dll");
+              L"C:\\qvtest_gone\\linked.dll");
     ASSERT_EQ(test::CreateRegistryLink(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\ToTarget",
                                        test::NativeKeyPath(HKEY_LOCAL_MACHINE,
                                                            L"SOFTWARE\\QvTestTarget")),
@@ -323,12 +323,12 @@ class CliScanTest : public ::testing::Test {
     // Windows' own configuration naming missing files: a service's program, the paging file, a
     // user's logon shell and a machine policy. None is ever reported.
     SetString(HKEY_LOCAL_MACHINE, std::wstring(kServices) + L"\\QvTestService", L"ImagePath",
-              L"C:\\qvtest\\gone\\service.exe");
+              L"C:\\qvtest_gone\\service.exe");
     SetString(HKEY_LOCAL_MACHINE, kMemoryManagement, L"PagingFiles",
-              L"C:\\qvtest\\gone\\pagefile.sys 0 0");
-    SetString(HKEY_CURRENT_USER, kUserWinlogon, L"QvTestShell", L"C:\\qvtest\\gone\\shell.exe");
+              L"C:\\qvtest_gone\\pagefile.sys 0 0");
+    SetString(HKEY_CURRENT_USER, kUserWinlogon, L"QvTestShell", L"C:\\qvtest_gone\\shell.exe");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QvTest", L"Tool",
-              L"C:\\qvtest\\gone\\policy.exe");
+              L"C:\\qvtest_gone\\policy.exe");
 
     // Category 9: empty keys below the users (the menu-order entries above are empty too, but
     // they are Explorer's keys, which are Windows' own), a filled one, and an empty class key
@@ -341,7 +341,7 @@ class CliScanTest : public ::testing::Test {
     // is there, and one that names a bare program (not judged).
     SetString(HKEY_CLASSES_ROOT, L".qvgone", L"", L"QvTest.GoneFile");
     SetString(HKEY_CLASSES_ROOT, L"QvTest.GoneFile\\shell\\open\\command", L"",
-              L"\"C:\\qvtest\\gone\\viewer.exe\" \"%1\"");
+              L"\"C:\\qvtest_gone\\viewer.exe\" \"%1\"");
     SetString(HKEY_CLASSES_ROOT, L".qvkept", L"", L"QvTest.KeptFile");
     SetString(HKEY_CLASSES_ROOT, L"QvTest.KeptFile\\shell\\open\\command", L"",
               L"\"C:\\qvtest\\app\\healthy.exe\" \"%1\"");
@@ -358,10 +358,10 @@ class CliScanTest : public ::testing::Test {
                    "0\r\nhkey_classes_root\\clsid\\{5a17c0de-0000-4000-8000-000000000006}\\appid|"
                    "{5a17c0de-0000-4000-8000-000000000007}\r\n"
                    "1\r\nhkey_local_machine\\software\\microsoft\\windows\\currentversion\\"
-                   "uninstall\\qvtest ignored|c:\\qvtest\\gone\\ignored-uninst.exe\r\n");
+                   "uninstall\\qvtest ignored|c:\\qvtest_gone\\ignored-uninst.exe\r\n");
     // The blocked store: a problem an earlier repair removed, kept under its identity's hash.
     const std::wstring identity =
-        Hklm(kUninstall) + L"\\QvTest Blocked|C:\\qvtest\\gone\\blocked-uninst.exe";
+        Hklm(kUninstall) + L"\\QvTest Blocked|C:\\qvtest_gone\\blocked-uninst.exe";
     SetString(HKEY_LOCAL_MACHINE,
               std::wstring(kProductKey) + L"\\blocked\\" +
                   std::wstring(BlockedCategoryValueName(REGPROBLEM_UNINSTALL)),
@@ -374,18 +374,18 @@ class CliScanTest : public ::testing::Test {
              Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\" QV_GUID("01"), L"AppID", QV_GUID("02")),
              Problem(0, L"HKEY_CLASSES_ROOT\\QvTest.BrokenProgId\\CLSID", L"{Default}",
                      QV_GUID("05")),
-             Problem(1, Hklm(kUninstall), L"QvTest Broken", L"C:\\qvtest\\gone\\uninst.exe"),
+             Problem(1, Hklm(kUninstall), L"QvTest Broken", L"C:\\qvtest_gone\\uninst.exe"),
              Problem(1, Hklm(kUninstall), QV_UNICODE_NAME, QV_UNICODE_PATH),
              Problem(2, Hklm(kFonts), L"QvTest Broken (TrueType)", L"C:\\qvtest\\fonts\\gone.ttf"),
              Problem(2, Hklm(kFonts), L"QvTest Missing (TrueType)", L"qvtest-missing.ttf"),
              Problem(3, Hklm(kSharedDlls), L"C:\\qvtest\\dll\\gone.dll", L""),
-             Problem(4, Hklm(kAppPaths), L"qvtest-broken.exe", L"C:\\qvtest\\gone\\broken.exe"),
-             Problem(5, Hklm(kHelp), L"qvtest-broken.hlp", L"C:\\qvtest\\gonehelp"),
-             Problem(5, Hklm(kHtmlHelp), L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp"),
+             Problem(4, Hklm(kAppPaths), L"qvtest-broken.exe", L"C:\\qvtest_gone\\broken.exe"),
+             Problem(5, Hklm(kHelp), L"qvtest-broken.hlp", L"C:\\qvtest_gonehelp"),
+             Problem(5, Hklm(kHtmlHelp), L"qvtest-broken.chm", L"C:\\qvtest_gonehtmlhelp"),
              // 6
-             Problem(6, Walked(L"Microsoft\\Windows\\CurrentVersion\\Run"), L"QvTest Gone Agent", L"C:\\qvtest\\gone\\agent.exe"),
+             Problem(6, Walked(L"Microsoft\\Windows\\CurrentVersion\\Run"), L"QvTest Gone Agent", L"C:\\qvtest_gone\\agent.exe"),
              Problem(6, L"HKEY_CURRENT_USER\\" + std::wstring(kRun), L"QvTest Gone User Agent",
-                     L"C:\\qvtest\\gone\\useragent.exe"),
+                     L"C:\\qvtest_gone\\useragent.exe"),
              Problem(6, L"HKEY_CURRENT_USER\\" + std::wstring(kMenuOrder) + L"\\QvTest Gone Menu",
                      L"QvTest Gone Menu", CommonProgramsFolder() + L"\\QvTest Gone Menu"),
              Problem(6,
@@ -393,27 +393,27 @@ class CliScanTest : public ::testing::Test {
                      L"QvTest Gone Menu Two", CommonProgramsFolder() + L"\\QvTest Gone Menu Two"),
              // 7: the seeded values of every category that name a missing local file
              Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTest Broken"), L"UninstallString",
-                     L"C:\\qvtest\\gone\\uninst.exe"),
+                     L"C:\\qvtest_gone\\uninst.exe"),
              Problem(7, Walked(L"Microsoft\\Windows NT\\CurrentVersion\\Fonts"), L"QvTest Broken (TrueType)", L"C:\\qvtest\\fonts\\gone.ttf"),
              Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\App Paths\\qvtest-broken.exe"), L"",
-                     L"C:\\qvtest\\gone\\broken.exe"),
-             Problem(7, Walked(L"Microsoft\\Windows\\HELP"), L"qvtest-broken.hlp", L"C:\\qvtest\\gonehelp"),
-             Problem(7, Walked(L"Microsoft\\Windows\\HTML Help"), L"qvtest-broken.chm", L"C:\\qvtest\\gonehtmlhelp"),
-             Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\Run"), L"QvTest Gone Agent", L"C:\\qvtest\\gone\\agent.exe"),
-             Problem(7, Hku(kRun), L"QvTest Gone User Agent", L"C:\\qvtest\\gone\\useragent.exe"),
+                     L"C:\\qvtest_gone\\broken.exe"),
+             Problem(7, Walked(L"Microsoft\\Windows\\HELP"), L"qvtest-broken.hlp", L"C:\\qvtest_gonehelp"),
+             Problem(7, Walked(L"Microsoft\\Windows\\HTML Help"), L"qvtest-broken.chm", L"C:\\qvtest_gonehtmlhelp"),
+             Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\Run"), L"QvTest Gone Agent", L"C:\\qvtest_gone\\agent.exe"),
+             Problem(7, Hku(kRun), L"QvTest Gone User Agent", L"C:\\qvtest_gone\\useragent.exe"),
              Problem(7, Walked(L"QvTest\\Settings"), L"LastReport",
-                     L"C:\\qvtest\\gone\\report.txt"),
-             Problem(7, Hku(L"Software\\QvTest\\Recent"), L"File1", L"C:\\qvtest\\gone\\recent.doc"),
+                     L"C:\\qvtest_gone\\report.txt"),
+             Problem(7, Hku(L"Software\\QvTest\\Recent"), L"File1", L"C:\\qvtest_gone\\recent.doc"),
              Problem(7, Walked(L"QvTestTarget\\Inside"), L"v",
-                     L"C:\\qvtest\\gone\\linked.dll"),
+                     L"C:\\qvtest_gone\\linked.dll"),
              Problem(7, Walked(L"Classes\\QvTest.GoneFile\\shell\\open\\command"), L"",
-                     L"C:\\qvtest\\gone\\viewer.exe"),
+                     L"C:\\qvtest_gone\\viewer.exe"),
              // 8
              Problem(8, L"C:\\qvtest\\links\\Broken.lnk", L"", L""),
              // 9: the empty keys, the menu-order entries among them
              Problem(9, Hku(L"Software\\QvTest\\Empty"), L"(Default)", L""),
              // 10
-             Problem(10, L"HKEY_CLASSES_ROOT\\.qvgone", L"(Default)", L"C:\\qvtest\\gone\\viewer.exe"),
+             Problem(10, L"HKEY_CLASSES_ROOT\\.qvgone", L"(Default)", L"C:\\qvtest_gone\\viewer.exe"),
          }) {
       ++expected[p];
     }
@@ -428,23 +428,23 @@ class CliScanTest : public ::testing::Test {
              Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\{06DD38D3-D187-11CF-A80D-00C04FD74AD8}",
                      L"AppID", QV_GUID("08")),
              Problem(1, Hklm(kUninstall), L"Adobe QvTest Viewer",
-                     L"C:\\qvtest\\gone\\viewer-uninst.exe"),
+                     L"C:\\qvtest_gone\\viewer-uninst.exe"),
              Problem(1, Hklm(kUninstall), L"QvTest Ignored",
-                     L"C:\\qvtest\\gone\\ignored-uninst.exe"),
+                     L"C:\\qvtest_gone\\ignored-uninst.exe"),
              Problem(1, Hklm(kUninstall), L"QvTest Blocked",
-                     L"C:\\qvtest\\gone\\blocked-uninst.exe"),
+                     L"C:\\qvtest_gone\\blocked-uninst.exe"),
              Problem(3, Hklm(kSharedDlls), L"C:\\qvtest\\InstallSource\\gone.dll", L""),
              Problem(4, Hklm(kAppPaths), L"qvtest-safe.exe",
-                     L"C:\\qvtest\\Windows Search\\gone.exe"),
+                     L"C:\\qvtest_Windows Search\\gone.exe"),
              Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\App Paths\\qvtest-safe.exe"), L"",
-                     L"C:\\qvtest\\Windows Search\\gone.exe"),
+                     L"C:\\qvtest_Windows Search\\gone.exe"),
              // Windows' own configuration (the list beside the program)
              Problem(7, WalkedSystem(L"Services\\QvTestService"), L"ImagePath",
-                     L"C:\\qvtest\\gone\\service.exe"),
+                     L"C:\\qvtest_gone\\service.exe"),
              Problem(7, WalkedSystem(L"Control\\Session Manager\\Memory Management"),
-                     L"PagingFiles", L"C:\\qvtest\\gone\\pagefile.sys 0 0"),
-             Problem(7, Hku(kUserWinlogon), L"QvTestShell", L"C:\\qvtest\\gone\\shell.exe"),
-             Problem(7, Walked(L"Policies\\QvTest"), L"Tool", L"C:\\qvtest\\gone\\policy.exe"),
+                     L"PagingFiles", L"C:\\qvtest_gone\\pagefile.sys 0 0"),
+             Problem(7, Hku(kUserWinlogon), L"QvTestShell", L"C:\\qvtest_gone\\shell.exe"),
+             Problem(7, Walked(L"Policies\\QvTest"), L"Tool", L"C:\\qvtest_gone\\policy.exe"),
              Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Gone Menu"), L"(Default)", L""),
              Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Healthy Menu"), L"(Default)",
                      L""),
@@ -589,7 +589,7 @@ TEST_F(CliScanTest, SeededPrefixReportsExactlyTheBrokenEntries) {
             std::string::npos);
   EXPECT_NE(logText.find("Scanning started\r\n" + std::string(76, '-')), std::string::npos);
   EXPECT_NE(logText.find("Error at HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
-                         "\\Uninstall\\QvTest Broken=\r\nC:\\qvtest\\gone\\uninst.exe"),
+                         "\\Uninstall\\QvTest Broken=\r\nC:\\qvtest_gone\\uninst.exe"),
             std::string::npos);
   EXPECT_EQ(logText.find("QvTest Ignored="), std::string::npos);
   EXPECT_EQ(logText.find("Adobe QvTest Viewer="), std::string::npos);
