@@ -629,9 +629,16 @@ MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
   std::wstring_view firstMissing;
   FindNearestFolder(path, files, asked, &existing, &firstMissing);
   if (!existing.empty() && !containers.Contains(existing)) {
-    return {asked.HoldsProgram(existing, files) ? MISSING_PATH_STANDING::kProgramFolder
-                                                : MISSING_PATH_STANDING::kNoProgram,
-            std::wstring(existing)};
+    // A program's own folder may hold folders of its data (Tool\data, which it made at setup,
+    // beside Tool\tool.exe): the program is looked for in each folder on the way up, until a
+    // folder that holds programs rather than being one.
+    for (std::wstring_view folder = existing; !folder.empty() && !containers.Contains(folder);
+         folder = ParentFolder(folder)) {
+      if (asked.HoldsProgram(folder, files)) {
+        return {MISSING_PATH_STANDING::kProgramFolder, std::wstring(folder)};
+      }
+    }
+    return {MISSING_PATH_STANDING::kNoProgram, std::wstring(existing)};
   }
   return Located(existing, firstMissing);
 }

@@ -213,8 +213,9 @@ struct MISSING_PATH {
                                              CFolderMemo* memo);
 
 // The same, with the installed-program rule: inside the Windows folder (`windows`, may be empty)
-// kWindows; else when the nearest existing folder is no container folder, kProgramFolder if it
-// holds a program (directly or in an immediate subfolder), kNoProgram if not; else as
+// kWindows; else when the nearest existing folder is no container folder, kProgramFolder if it or
+// a folder above it below the nearest container folder holds a program (directly or in an
+// immediate subfolder; `folder` is the one that does), kNoProgram if none does; else as
 // LocateMissingPath. Only kMissingFile, kMissingFolder and kNoProgram leave the path missing.
 [[nodiscard]] MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
                                             const CContainerFolders& containers,

@@ -58,6 +58,7 @@ TEST(InstalledProgram, MissingPathsAreJudgedByTheFolderTheyLieIn) {
       // A program still installed: what it makes on first use is kept.
       {L"C:\\Program Files\\Tool\\data\\settings.ini", {}},
       {L"C:\\Program Files\\Tool\\logs", {}},
+      {L"C:\\Program Files\\Tool\\conf\\user.ini", {}},
       {L"C:\\Program Files\\Suite\\suite.ini", {}},
       // Several paths: one of an installed program keeps the value.
       {L"C:\\gone\\a.dat,C:\\Program Files\\Tool\\cache", {}},
@@ -71,6 +72,9 @@ TEST(InstalledProgram, MissingPathsAreJudgedByTheFolderTheyLieIn) {
       {L"C:\\Program Files\\Logged\\settings.ini",
        {EVIDENCE_NO_PROGRAM, L"C:\\Program Files\\Logged\\settings.ini",
         L"C:\\Program Files\\Logged"}},
+      {L"C:\\Program Files\\Logged\\cache\\x.bin",
+       {EVIDENCE_NO_PROGRAM, L"C:\\Program Files\\Logged\\cache\\x.bin",
+        L"C:\\Program Files\\Logged\\cache"}},
       {L"C:\\Program Files\\Deep\\deep.ini",
        {EVIDENCE_NO_PROGRAM, L"C:\\Program Files\\Deep\\deep.ini", L"C:\\Program Files\\Deep"}},
       {L"C:\\Program Files\\Linked\\linked.ini",
@@ -110,6 +114,8 @@ TEST(InstalledProgram, MissingPathsAreJudgedByTheFolderTheyLieIn) {
   };
   CEngineFixture fx;
   SeedMachine(fx.files());
+  fx.files().AddFolder(L"C:\\Program Files\\Tool\\conf");    // made at setup, still empty
+  fx.files().AddFolder(L"C:\\Program Files\\Logged\\cache");  // left behind with the log
   for (std::size_t i = 0; i < cases.size(); ++i) {
     fx.registry().SetString(kSettings, L"v" + std::to_wstring(i), cases[i].path);
   }
