@@ -877,9 +877,10 @@ TEST(WlsFormat, OwnedAreaRecordsAreReadOnlyAsAreas) {
   ParseWlsBytes(kShippedOwnedList, &shipped);
   EXPECT_TRUE(shipped.entries.empty() && shipped.kRows.empty() && shipped.mRows.empty() &&
               shipped.vRows.empty());
-  ASSERT_EQ(shipped.ownedAreas.size(), 13u);
+  ASSERT_EQ(shipped.ownedAreas.size(), 20u);
   EXPECT_EQ(shipped.ownedAreas.front(), system);
-  EXPECT_EQ(shipped.ownedAreas[10], userWindows);
+  EXPECT_EQ(shipped.ownedAreas.back(),
+            (OWNED_AREA{9, true, kNullRegHandle, {L"software", L"microsoft"}}));
 }
 
 TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothingMore) {
@@ -924,9 +925,16 @@ TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothing
        true},
       {"a value in the same key", Problem(REGPROBLEM_FILE_PATH, user + explorer, L"v", L"C:\\g"),
        false},
-      {"an empty key of a program's",
+      {"an empty key of a Microsoft component",
        Problem(REGPROBLEM_EMPTY_KEY, user + L"\\Software\\Microsoft\\Windows Media\\Old",
                L"(Default)", L""),
+       true},
+      {"an empty key of the profile's sounds",
+       Problem(REGPROBLEM_EMPTY_KEY, user + L"\\AppEvents\\Schemes\\Apps\\Old", L"(Default)",
+               L""),
+       true},
+      {"an empty key of a program's",
+       Problem(REGPROBLEM_EMPTY_KEY, user + L"\\Software\\Vendor\\Old", L"(Default)", L""),
        false},
       {"an uninstall entry",
        Problem(REGPROBLEM_UNINSTALL,
