@@ -448,7 +448,9 @@ std::wstring CleanPath(std::wstring_view source, IShell& shell, const CPathView*
   if (needed == 0 || needed > kCleanPathExpandChars) {
     expanded = Prefix(path, kCleanPathExpandChars - 1);
   }
-  return view != nullptr ? view->Resolve(expanded) : expanded;
+  std::wstring mapped;
+  if (view != nullptr && view->MapPath(expanded, &mapped)) return mapped;
+  return expanded;
 }
 
 const bool* CPathMemo::Find(std::wstring_view path) {

@@ -111,8 +111,9 @@ std::wstring CRegistryCleaner::ResolvePath(std::wstring_view path, REGISTRY_VIEW
 
 bool CRegistryCleaner::FileExists(std::wstring_view path, REGISTRY_VIEW view) const {
   const CPathView* paths = PathView(view);
-  if (paths == nullptr) return m_platform.files.FileExists(path);
-  return m_platform.files.FileExists(paths->Resolve(path));
+  std::wstring mapped;
+  if (paths != nullptr && paths->MapPath(path, &mapped)) return m_platform.files.FileExists(mapped);
+  return m_platform.files.FileExists(path);
 }
 
 MISSING_PATH CRegistryCleaner::LocateMissingPath(std::wstring_view path) const {
