@@ -19,6 +19,8 @@
 #include "cli/report.h"
 #include "cli/schedule_command.h"
 #include "cli/startup_command.h"
+#include "platform/win32/com_scope.h"
+#include "platform/win32/com_security.h"
 #include "platform/win32/registry_editor_win32.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
@@ -42,7 +44,8 @@ constexpr char kFixDetails[] =
     "(RCBak_<time>.reg in the backup folder) before it is deleted, and each shortcut is moved\n"
     "into a folder beside its list (QuarveloBak_<time>.bak) instead of being deleted. Nothing of\n"
     "the registry is deleted when the backup file cannot be created. A System Restore point is\n"
-    "made first when the RESTOREPOINT setting is not 0, unless --no-restore-point. A problem that\n"
+    "asked for first when the RESTOREPOINT setting is not 0, unless --no-restore-point; the report\n"
+    "says whether Windows made a new one, kept one of the last 24 hours, or refused. A problem that\n"
     "cannot be repaired is reported with the reason and kept off the next scans. The backup can\n"
     "be merged back with: QuarveloCli.exe restore <name>.\n"
     "Exit codes: 0 every problem fixed, 1 some could not be fixed, 2 usage or run error.\n\n";
@@ -276,6 +279,10 @@ class CConsoleRepairSink final : public IRepairSink {
 };
 
 int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
+  // COM for the whole command, its security set before anything is marshalled: System Restore
+  // calls back into the process that asks for a restore point.
+  const CComScope com;
+  static_cast<void>(SetComSecurityForSystemRestore());
   CSystemApplication app;
   SCAN_RESULT scan;
   const int failed = ScanAndRecord(app, arguments.categories, !arguments.quiet, err, &scan);

@@ -7,6 +7,8 @@
 #include <exception>
 
 #include "app/category_table.h"
+#include "platform/win32/com_scope.h"
+#include "platform/win32/com_security.h"
 #include "state/state_texts.h"
 #include "ui/win32/dll_app.h"
 #include "ui/win32/framework.h"
@@ -42,6 +44,10 @@ class CActivationScope {
 };
 
 int RunMainWindow(OPENING_REQUEST request, bool becomeCurrent) {
+  // COM on the window's thread while the window runs, the process's security set before
+  // anything is marshalled: a repair's restore point needs System Restore to call back in.
+  const CComScope com;
+  static_cast<void>(SetComSecurityForSystemRestore());
   CQuarveloDllApp& dll = CQuarveloDllApp::Instance();
   CActivationScope scope;
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
