@@ -15,6 +15,7 @@
 #include "base/utf16.h"
 #include "cli/backups_command.h"
 #include "cli/console_output.h"
+#include "cli/data_command.h"
 #include "cli/ignore_command.h"
 #include "cli/report.h"
 #include "cli/schedule_command.h"
@@ -446,6 +447,7 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   const CStartupCommand startupCommand(app);
   CIgnoreCommand ignore(app);
   CScheduleCommand scheduleCommand(app);
+  const CDataCommand dataCommand(app);
 
   std::vector<std::string> utf8;
   utf8.reserve(args.size());
@@ -477,6 +479,7 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   if (backupCommand->parsed()) return RunBackup(out, err);
   if (startupCommand.Parsed()) return startupCommand.Run(out, err);
   if (scheduleCommand.Parsed()) return scheduleCommand.Run(out, err);
+  if (dataCommand.Parsed()) return dataCommand.Run(out, err);
   return RunScan(arguments, out, err);
 }
 

@@ -124,10 +124,13 @@ int Create(const std::string& daily, const CStdStream& out, const CStdStream& er
   return out.WriteText(text) ? 0 : kExitError;
 }
 
-int Delete(const CStdStream& out, const CStdStream& err) {
+int Delete(bool ifExists, const CStdStream& out, const CStdStream& err) {
   CWin32ScheduledTasks tasks;
   const std::wstring name = ScanTaskFor(LauncherBesideThisProgram()).name;
   const ErrorCode deleted = tasks.DeleteTask(name);
+  if (deleted == kTaskNotFound && ifExists) {
+    return out.WriteText(L"There is no scheduled task " + name + L"\n") ? 0 : kExitError;
+  }
   if (deleted != kErrorSuccess) {
     static_cast<void>(err.WriteText(
         L"QuarveloCli: the scheduled task " + name +
@@ -150,12 +153,13 @@ CScheduleCommand::CScheduleCommand(CLI::App& app)
   m_create->add_option("--daily", m_daily, "Also add a trigger every day at this time, from today")
       ->type_name("HH:MM");
   m_delete = m_command->add_subcommand("delete", kDeleteDescription);
+  m_delete->add_flag("--if-exists", m_ifExists, "No task is no failure (exit code 0)");
 }
 
 int CScheduleCommand::Run(const CStdStream& out, const CStdStream& err) const {
   if (m_show->parsed()) return Show(m_json, out);
   if (m_create->parsed()) return Create(m_daily, out, err);
-  if (m_delete->parsed()) return Delete(out, err);
+  if (m_delete->parsed()) return Delete(m_ifExists, out, err);
   return kExitError;
 }
 
