@@ -372,7 +372,7 @@ int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStr
   CWin32RegistryEditor editor;
   RESTORE_RESULT result;
   const ErrorCode restored =
-      RestoreBackup(app.Platform(), editor, registryFile, shortcutList, &result);
+      RestoreBackup(app.Platform(), editor, registryFile, shortcutList, &result, &app.Log());
   static_cast<void>(app.Log().WriteLog(L"Restored backup " + name + L", result " +
                                        DecimalText(restored)));
   if (!out.WriteText(FormatRestoreText(name, result))) return kExitError;

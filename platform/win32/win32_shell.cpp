@@ -109,10 +109,11 @@ ErrorCode CWin32Shell::ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info)
   ErrorCode rc = MakeShellLink(&link, &file);
   if (rc != ERROR_SUCCESS) return rc;
   const std::wstring name(path);
-  HRESULT hr = file.get()->Load(name.c_str(), STGM_READ);
+  const HRESULT hr = file.get()->Load(name.c_str(), STGM_READ);
   if (FAILED(hr)) return static_cast<ErrorCode>(hr);
-  // No window, and no update: the file stays as it is whatever the resolution finds.
-  hr = link.get()->Resolve(nullptr, SLR_NO_UI | SLR_NOUPDATE);
+  // No Resolve: it looks for the target (a network share's host included), searches for a moved
+  // one and may track it through the network, and may write the file. The stored path is all
+  // that is asked for.
   SHORTCUT_INFO read;
   wchar_t buffer[MAX_PATH] = {};
   WIN32_FIND_DATAW found{};
