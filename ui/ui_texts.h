@@ -30,11 +30,12 @@ inline constexpr wchar_t kStatusScanCancelled[] = L"Scan cancelled by user";
 inline constexpr wchar_t kStatusFixedErrors[] = L"Fixed Error(s)";
 
 // The updater and the help page. The hosts are of the .example domain: the updater and the web
-// pages are outside the program.
+// pages are outside the program. Both addresses are https: the updater is told where to look for
+// a new program, which an attacker on the network must not be able to answer.
 inline constexpr wchar_t kUpdaterProgram[] = L"QuarveloUpdater.exe";
 inline constexpr wchar_t kLauncherProgram[] = L"Quarvelo.exe";
-inline constexpr wchar_t kUpdateEndpoint[] = L"http://update.quarvelo.example/up3/update12.php";
-inline constexpr wchar_t kHelpAddress[] = L"http://www.quarvelo.example/help.php";
+inline constexpr wchar_t kUpdateEndpoint[] = L"https://update.quarvelo.example/up3/update12.php";
+inline constexpr wchar_t kHelpAddress[] = L"https://www.quarvelo.example/help.php";
 inline constexpr wchar_t kUpdaterCommandFormat[] = L"\"%s\" %s,%s";
 inline constexpr wchar_t kUpdaterRectFormat[] = L"#%d,%d,%d,%d";
 // The tail names who started the updater: the main window (its start-up check, the update link,
