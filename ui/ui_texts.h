@@ -238,6 +238,11 @@ inline constexpr wchar_t kDefragmentButton[] = L"Defragment";
 
 // ---- Schedule page (its heading is the schedule's) ----
 inline constexpr wchar_t kManageSchedule[] = L"Manage Schedule";
+// "Manage Schedule" when a task of the scan's name starts another program: its line (the
+// schedule list shows it too), then what to do.
+inline constexpr wchar_t kOtherProgramTaskAdvice[] =
+    L" (not replaced, changed or deleted).\n\nTo schedule scans, rename or delete that task in "
+    L"the Task Scheduler first.";
 
 // ---- Startup manager page ----
 inline constexpr wchar_t kStartupHeading[] = L"Information";

@@ -244,6 +244,20 @@ ErrorCode CWin32ScheduledTasks::DeleteTask(std::wstring_view name) {
   return static_cast<ErrorCode>(hr);
 }
 
+ErrorCode CWin32ScheduledTasks::ReadApplication(std::wstring_view name,
+                                                std::wstring* application) {
+  CSchedulerCall call;
+  CComPtr<ITask> task;
+  const HRESULT activated = call.Activate(name, &task);
+  if (FAILED(activated)) return static_cast<ErrorCode>(activated);
+  LPWSTR text = nullptr;
+  const HRESULT hr = task.get()->GetApplicationName(&text);
+  if (FAILED(hr)) return static_cast<ErrorCode>(hr);
+  if (application != nullptr) *application = text != nullptr ? text : L"";
+  ::CoTaskMemFree(text);
+  return kErrorSuccess;
+}
+
 ErrorCode CWin32ScheduledTasks::ReadTriggers(std::wstring_view name,
                                              std::vector<SCHEDULE_TRIGGER_ENTRY>* entries) {
   CSchedulerCall call;
