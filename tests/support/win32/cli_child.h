@@ -29,14 +29,16 @@ struct CHILD_RESULT {
   std::string err;
 };
 
-inline std::wstring CliPath() {
-  // The build gives the Linux path; Wine's Z: drive is the Linux root.
-  std::wstring path = L"Z:" + FromUtf8(QV_CLI_EXE);
+// A Linux path of the build as the program under Wine names it: Wine's Z: drive is the Linux root.
+inline std::wstring BuildPath(const char* linuxPath) {
+  std::wstring path = L"Z:" + FromUtf8(linuxPath);
   for (wchar_t& c : path) {
     if (c == L'/') c = L'\\';
   }
   return path;
 }
+
+inline std::wstring CliPath() { return BuildPath(QV_CLI_EXE); }
 
 inline std::string ReadAll(HANDLE pipe) {
   std::string bytes;
@@ -47,7 +49,10 @@ inline std::string ReadAll(HANDLE pipe) {
   return bytes;
 }
 
-inline CHILD_RESULT RunCli(const std::wstring& arguments) {
+// Runs `program` (a Windows path) with the arguments, its output captured, in the current folder
+// given (null: this process's).
+inline CHILD_RESULT RunChild(const std::wstring& program, const std::wstring& arguments,
+                             const wchar_t* currentFolder = nullptr) {
   CHILD_RESULT result;
   // COM gives the console a hidden window, and Wine starts its desktop process for the first
   // window of a session: started from the console it would inherit the output pipes and keep
@@ -72,10 +77,10 @@ inline CHILD_RESULT RunCli(const std::wstring& arguments) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = outWrite;
   startup.hStdError = errWrite;
-  std::wstring commandLine = L"\"" + CliPath() + L"\" " + arguments;
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      currentFolder, &startup, &process)) {
     ADD_FAILURE() << "CreateProcessW " << GetLastError();
     return result;
   }
@@ -89,6 +94,8 @@ inline CHILD_RESULT RunCli(const std::wstring& arguments) {
   GetExitCodeProcess(process.hProcess, &result.exitCode);
   return result;
 }
+
+inline CHILD_RESULT RunCli(const std::wstring& arguments) { return RunChild(CliPath(), arguments); }
 
 inline std::string ReadFileBytes(const std::wstring& path) {
   CUniqueHandle<CWin32FileTraits> file(
