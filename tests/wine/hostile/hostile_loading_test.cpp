@@ -9,15 +9,10 @@
 // only from there). Wine's own user32 imports version.dll, so under Wine every program that uses
 // windows loads a version.dll planted beside it at start; what the test can see is that the
 // programs' own calls reach the system's library: the version they log is their own.
-#include <windows.h>
-// after windows.h: they need its declarations
-#include <mstask.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -107,65 +102,39 @@ class HostileLoadingTest : public ::testing::Test {
 
 // ---- Import tables ----
 
-template <typename T>
-bool ReadAt(const std::string& image, std::size_t offset, T* value) {
-  if (offset > image.size() || image.size() - offset < sizeof(T)) return false;
-  std::memcpy(value, image.data() + offset, sizeof(T));
-  return true;
-}
+// What a 64-bit program or library imports (its import directory, loaded before its first line
+// runs), in lower case, and whether its manifest (resource 1 of a program, 2 of a library) names
+// the common controls' side-by-side assembly, which the system then loads instead of searching.
+struct IMAGE_FACTS {
+  std::vector<std::wstring> imports;
+  bool commonControlsManifest = false;
+};
 
-// The libraries a 64-bit program or library imports by its import directory (loaded before its
-// first line runs), in lower case.
-std::vector<std::wstring> ImportedLibraries(const std::wstring& path) {
-  const std::string image = ReadFileBytes(path);
-  std::vector<std::wstring> names;
-  IMAGE_DOS_HEADER dos{};
-  IMAGE_NT_HEADERS64 nt{};
-  if (!ReadAt(image, 0, &dos) || !ReadAt(image, static_cast<std::size_t>(dos.e_lfanew), &nt)) {
-    return names;
+IMAGE_FACTS ReadImage(const std::wstring& path) {
+  IMAGE_FACTS facts;
+  const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (module == nullptr) return facts;
+  // Mapped as an image: an address is the base plus its RVA (the handle's low bits are flags).
+  const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~3ull);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+  const DWORD imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+       imports != 0 && entry->Name != 0; ++entry) {
+    facts.imports.push_back(
+        ToLowerAscii(FromUtf8(reinterpret_cast<const char*>(base + entry->Name))));
   }
-  const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) +
-                               offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
-                               nt.FileHeader.SizeOfOptionalHeader;
-  auto fileOffset = [&](DWORD rva) -> std::size_t {
-    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
-      IMAGE_SECTION_HEADER section{};
-      if (!ReadAt(image, sections + i * sizeof(section), &section)) break;
-      const DWORD size = std::max(section.SizeOfRawData, section.Misc.VirtualSize);
-      if (rva >= section.VirtualAddress && rva < section.VirtualAddress + size) {
-        return rva - section.VirtualAddress + section.PointerToRawData;
-      }
-    }
-    return image.size();
-  };
-  const IMAGE_DATA_DIRECTORY& imports =
-      nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  IMAGE_IMPORT_DESCRIPTOR entry{};
-  for (std::size_t at = fileOffset(imports.VirtualAddress); ReadAt(image, at, &entry) && entry.Name != 0;
-       at += sizeof(entry)) {
-    const std::size_t name = fileOffset(entry.Name);
-    if (name >= image.size()) break;
-    names.push_back(ToLowerAscii(FromUtf8(image.c_str() + name)));
-  }
-  return names;
-}
-
-// Whether the module's manifest (resource 1 of a program, 2 of a library) names the common
-// controls' side-by-side assembly, which the system then loads instead of searching.
-bool ManifestNamesCommonControls(const std::wstring& path) {
-  const HMODULE module = LoadLibraryExW(
-      path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  if (module == nullptr) return false;
-  bool names = false;
   for (const WORD id : {1, 2}) {
     const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(24));
     if (found == nullptr) continue;
-    const auto* text = static_cast<const char*>(LockResource(LoadResource(module, found)));
-    const std::string manifest(text, SizeofResource(module, found));
-    names = names || manifest.find("Microsoft.Windows.Common-Controls") != std::string::npos;
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                               SizeofResource(module, found));
+    facts.commonControlsManifest = facts.commonControlsManifest ||
+                                   manifest.find("Common-Controls") != std::string::npos;
   }
   FreeLibrary(module);
-  return names;
+  return facts;
 }
 
 // Known DLLs (the system loads them from its own folder whatever the search order) of every
@@ -177,12 +146,11 @@ TEST_F(HostileLoadingTest, ProgramsImportOnlyKnownDlls) {
                                            L"oleaut32.dll", L"shell32.dll",  L"shlwapi.dll",
                                            L"user32.dll"};
   for (const char* built : {QV_CLI_EXE, QV_LAUNCHER_EXE, QV_LIBRARY_DLL}) {
-    const std::wstring path = BuildPath(built);
-    const std::vector<std::wstring> imported = ImportedLibraries(path);
-    EXPECT_GE(imported.size(), 4u) << built;
-    for (const std::wstring& name : imported) {
+    const IMAGE_FACTS image = ReadImage(BuildPath(built));
+    EXPECT_GE(image.imports.size(), 4u) << built;
+    for (const std::wstring& name : image.imports) {
       const bool allowed = std::find(known.begin(), known.end(), name) != known.end() ||
-                           (name == L"comctl32.dll" && ManifestNamesCommonControls(path));
+                           (name == L"comctl32.dll" && image.commonControlsManifest);
       EXPECT_TRUE(allowed) << built << " imports " << ToUtf8(name);
     }
   }
@@ -243,45 +211,11 @@ TEST_F(HostileLoadingTest, ARegistryEditorInTheStartFolderIsNotStarted) {
 
 // ---- A task of the program's name made by another program ----
 
-// A task made by another program with the raw interfaces, deleted again at the end.
-class CPlantedTask {
- public:
-  CPlantedTask(const wchar_t* name, const wchar_t* application, const wchar_t* parameters)
-      : m_name(name), m_com(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
-    EXPECT_EQ(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_ITaskScheduler, PutVoid(m_scheduler)),
-              S_OK);
-    CComPtr<ITask> task;
-    CComPtr<IPersistFile> file;
-    if (!m_scheduler) return;
-    EXPECT_EQ(m_scheduler.get()->NewWorkItem(name, CLSID_CTask, IID_ITask,
-                                             reinterpret_cast<IUnknown**>(task.put())),
-              S_OK);
-    if (!task) return;
-    EXPECT_EQ(task.get()->SetApplicationName(application), S_OK);
-    EXPECT_EQ(task.get()->SetParameters(parameters), S_OK);
-    EXPECT_EQ(task.get()->QueryInterface(IID_IPersistFile, PutVoid(file)), S_OK);
-    if (file) {
-      EXPECT_EQ(file.get()->Save(nullptr, TRUE), S_OK);
-    }
-  }
-  ~CPlantedTask() {
-    if (m_scheduler) m_scheduler.get()->Delete(m_name);
-    m_scheduler.reset();
-    if (SUCCEEDED(m_com)) CoUninitialize();
-  }
-  CPlantedTask(const CPlantedTask&) = delete;
-  CPlantedTask& operator=(const CPlantedTask&) = delete;
-
- private:
-  const wchar_t* m_name;
-  HRESULT m_com;
-  CComPtr<ITaskScheduler> m_scheduler;
-};
-
 TEST_F(HostileLoadingTest, ATaskOfTheNameThatStartsAnotherProgramIsLeftAlone) {
+  // Our task, then another program's installer makes it start its program.
+  ASSERT_EQ(RunCli(L"schedule create").exitCode, 0u);
   const std::wstring other = kStartIn + L"\\other.exe";
-  const CPlantedTask planted(L"Quarvelo", other.c_str(), L"/other");
+  SetRawTaskApplication(L"Quarvelo", other.c_str());
   const std::string refused = "QuarveloCli: The task Quarvelo starts another program (" +
                               ToUtf8(other) +
                               "): it is left alone (not replaced, changed or deleted)\r\n";
@@ -302,8 +236,10 @@ TEST_F(HostileLoadingTest, ATaskOfTheNameThatStartsAnotherProgramIsLeftAlone) {
   const RAW_TASK raw = ReadRawTask(L"Quarvelo");
   ASSERT_EQ(raw.activated, S_OK);
   EXPECT_EQ(raw.application, other);
-  EXPECT_EQ(raw.parameters, L"/other");
   EXPECT_TRUE(EnabledTriggers(raw).empty());
+  // Ours again, and gone.
+  SetRawTaskApplication(L"Quarvelo", (FolderOf(CliPath()) + L"\\Quarvelo.exe").c_str());
+  EXPECT_EQ(RunCli(L"schedule delete").exitCode, 0u);
 }
 
 }  // namespace
