@@ -18,6 +18,7 @@
 
 #include "base/utf16.h"
 #include "tests/support/win32/gui_driver.h"
+#include "tests/support/win32/task_scheduler.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/schedule_editor.h"
@@ -248,6 +249,28 @@ TEST_F(ToolPagesGui, SettingsAreStoredAsThePageIsLeftAndTheIgnoreListRemovesTheC
       },
       10));
   Shot(m_main, L"settings_schedule_active");
+
+  // Another program's installer makes the task start its program: it is no longer ours to list
+  // or edit, and Manage Schedule says so instead.
+  const std::wstring other = L"C:\\Other\\other.exe";
+  test::SetRawTaskApplication(L"Quarvelo", other.c_str());
+  Click(m_main, IDC_MANAGE_SCHEDULE);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = FindDialog(L"Quarvelo", m_main)) != nullptr; }, 10));
+  const std::wstring listed = L"The task Quarvelo starts another program (" + other + L")";
+  EXPECT_EQ(MessageText(box), listed +
+                                  L": it is left alone (not replaced, changed or deleted).\n\nTo "
+                                  L"schedule scans, rename or delete that task in the Task "
+                                  L"Scheduler first.");
+  Shot(box, L"settings_schedule_other_program_message");
+  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  SendMessageW(schedule, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+  EXPECT_EQ(std::wstring(line), listed + L": it is left alone");
+  const test::RAW_TASK raw = test::ReadRawTask(L"Quarvelo");
+  EXPECT_EQ(raw.application, other);
+  EXPECT_EQ(test::EnabledTriggers(raw).size(), 1u);
+  EXPECT_TRUE(WaitFor([&] { return FindDialog(L"Quarvelo", m_main) == nullptr; }, 10));
+  Shot(m_main, L"settings_schedule_other_program");
 }
 
 TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
