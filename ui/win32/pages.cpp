@@ -443,6 +443,8 @@ void CRegScanResultsPage::OnInitDialog() {
   }
   const RECT listRect{20, 120, 740, 400};
   static_cast<void>(m_list.Create(m_hwnd, listRect));
+  // Not shown: the name a screen reader gives the list, the caption above its rows.
+  ::SetWindowTextW(m_list.Window(), kColumnSections);
   AddControl(CONTROL_LOOK::kButton, IDC_CREATE_BACKUP, kCreateBackup, 440, 410, 140, 32);
   ShowItem(IDC_CREATE_BACKUP, false);
   AddControl(CONTROL_LOOK::kButton, IDC_FIX_ERRORS, kFixErrors, 600, 410, 140, 32);
