@@ -314,6 +314,11 @@ LRESULT CHTMLListWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       InvalidateRect(m_window, nullptr, FALSE);
       if (m_focused) RaiseHtmlListFocus(m_window, m_model);
       return 0;
+    case WM_UPDATEUISTATE:
+      // The focus cue follows the window's state (shown once the keyboard is used).
+      DefWindowProcW(m_window, message, wParam, lParam);
+      InvalidateRect(m_window, nullptr, FALSE);
+      return 0;
     case WM_GETOBJECT:
       if (const LRESULT object = HtmlListGetObject(*this, m_accessible, wParam, lParam)) {
         return object;
@@ -434,6 +439,11 @@ void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
   FillSolid(dc, client, static_cast<COLORREF>(kRowBackgroundColor));
   CGdiCanvas canvas(dc, static_cast<HFONT>(m_font.get()), client.right);
   SetBkMode(dc, TRANSPARENT);
+  // The keyboard focus shows as a dotted frame round the selected row, or round the whole list
+  // while no selected row is in view, unless the window hides focus cues (mouse use).
+  const bool focusCue =
+      m_focused && (SendMessageW(m_window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+  bool framed = false;
   for (const HTMLLIST_ROW_PAINT& row : m_model.PaintRows(canvas)) {
     RECT rect = ToRect(row.rect);
     // Everything of a row stays inside it (a row of given height may hold taller text).
@@ -460,7 +470,17 @@ void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
       ImageList_Draw(m_images.get(), row.checkImage, dc, row.checkPos.x, row.checkPos.y,
                      ILD_TRANSPARENT);
     }
-    if (row.focusRect) DrawFocusRect(dc, &rect);
+    if (row.focusRect || (focusCue && row.id == m_model.SelectedItem())) {
+      RECT frame = rect;
+      InflateRect(&frame, -1, -1);
+      DrawFocusRect(dc, &frame);
+      framed = true;
+    }
+  }
+  if (focusCue && !framed) {
+    RECT frame = client;
+    InflateRect(&frame, -1, -1);
+    DrawFocusRect(dc, &frame);
   }
 }
 

@@ -292,7 +292,7 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
       DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_COMMAND:
-      // Enter and Escape do nothing on a skinned dialog.
+      // Enter and Escape do nothing on a skinned dialog (a skinned button takes Enter itself).
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return TRUE;
       *handled = false;
       return 0;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <string>
 #include <string_view>
 
 namespace qv::ui {
@@ -38,8 +39,45 @@ bool Clickable(CONTROL_LOOK look) {
   return look != CONTROL_LOOK::kLabel && look != CONTROL_LOOK::kPicture;
 }
 
+// The owner-drawn push buttons of the skin.
+bool Pressable(CONTROL_LOOK look) {
+  return look == CONTROL_LOOK::kButton || look == CONTROL_LOOK::kLargeButton ||
+         look == CONTROL_LOOK::kNavButton || look == CONTROL_LOOK::kLink;
+}
+
+// WM_KEYDOWN: the key was down before this message (a repeat).
+constexpr LPARAM kKeyWasDown = 0x40000000;
+
 bool Checked(HWND control) {
   return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// A skinned check box shows only its square; the label made right after it says what it means
+// (its own text may be a stored value's name). Empty when no label follows.
+std::wstring CheckBoxLabel(HWND box) {
+  HWND label = GetWindow(box, GW_HWNDNEXT);
+  wchar_t cls[16] = {};
+  if (label == nullptr || GetClassNameW(label, cls, 16) == 0 || lstrcmpiW(cls, L"STATIC") != 0) {
+    return {};
+  }
+  const int length = GetWindowTextLengthW(label);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(label, text.data(), length + 1)));
+  return text;
+}
+
+// A check box too narrow for its text draws no focus frame of its own: while it has the focus
+// (and focus cues are shown) a dotted frame goes round its square.
+void DrawCheckBoxFocus(HWND box) {
+  if (GetFocus() != box || (SendMessageW(box, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0) {
+    return;
+  }
+  HDC dc = GetDC(box);
+  if (dc == nullptr) return;
+  RECT client{};
+  GetClientRect(box, &client);
+  DrawFocusRect(dc, &client);
+  ReleaseDC(box, dc);
 }
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
@@ -101,7 +139,16 @@ class CSkinAccessible final : public IAccessible {
     return m_standard->get_accChild(child, out);
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-    return m_standard->get_accName(child, name);
+    if (!IsSelf(child) || m_look != CONTROL_LOOK::kCheck) {
+      return m_standard->get_accName(child, name);
+    }
+    if (name == nullptr) return E_POINTER;
+    *name = nullptr;
+    if (!IsWindow(m_control)) return CO_E_OBJNOTCONNECTED;
+    const std::wstring label = CheckBoxLabel(m_control);
+    if (label.empty()) return m_standard->get_accName(child, name);
+    *name = SysAllocStringLen(label.data(), static_cast<UINT>(label.size()));
+    return *name != nullptr ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
     return m_standard->get_accValue(child, value);
@@ -225,6 +272,41 @@ LRESULT CALLBACK SkinProc(HWND control, UINT message, WPARAM wParam, LPARAM lPar
       const LRESULT result = LresultFromObject(AccessibleIid(), wParam, object);
       object->Release();  // LresultFromObject holds what the client needs
       return result;
+    }
+  }
+  if (Pressable(static_cast<CONTROL_LOOK>(look))) {
+    // Enter presses the button that has the focus, as Space does. The dialog manager would
+    // send the dialog IDOK instead (an owner-drawn button is never the default button), so the
+    // button asks for the key itself.
+    if (message == WM_GETDLGCODE) {
+      LRESULT code = DefSubclassProc(control, message, wParam, lParam);
+      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+        code |= DLGC_WANTMESSAGE;
+      }
+      return code;
+    }
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+      // Once per press: a key held down repeats.
+      if ((lParam & kKeyWasDown) == 0) SendMessageW(control, BM_CLICK, 0, 0);
+      return 0;
+    }
+  }
+  if (static_cast<CONTROL_LOOK>(look) == CONTROL_LOOK::kCheck) {
+    switch (message) {
+      case WM_PAINT: {
+        const LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+        DrawCheckBoxFocus(control);
+        return result;
+      }
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+      case WM_UPDATEUISTATE: {
+        const LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+        InvalidateRect(control, nullptr, TRUE);
+        return result;
+      }
+      default: break;
     }
   }
   if (message == WM_NCDESTROY) {
