@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -152,6 +153,33 @@ void Press(HWND main, WPARAM key) {
   PostMessageW(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
 }
 
+// Keys held together, as the keyboard sends them (the modifiers reach the key state the dialog
+// manager and the window read).
+void Chord(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (const WORD key : keys) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto key = keys.end(); key != keys.begin();) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *--key;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+            inputs.size());
+}
+
+bool Selected(HWND tab) {
+  if (tab == nullptr) return false;
+  const CAccessible object(tab);
+  return object && (object.State() & STATE_SYSTEM_SELECTED) != 0;
+}
+
 TEST(AccessibilityGui, ResultsListAndSkinnedControlsReadThroughOleaccAndWorkByKeyboard) {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   const LIBRARY library = LoadLibraryAt(QV_DLL_PATH);
@@ -161,6 +189,63 @@ TEST(AccessibilityGui, ResultsListAndSkinnedControlsReadThroughOleaccAndWorkByKe
   HWND main = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (main = FindDialog(ui::kMainCaption)) != nullptr; }, 30));
   ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 10));
+
+  // The keyboard alone: Tab along the navigation row, Space on a tab button, Ctrl+Tab and
+  // Ctrl+Shift+Tab round the tabs of the container page (focus on the tab), Enter on a button.
+  SetForegroundWindow(main);
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == Find(main, IDC_NAV_FIRST); }, 5));
+  Press(main, VK_TAB);
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == Find(main, IDC_NAV_FIRST + 1); }, 5));
+  Press(main, VK_SPACE);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_CONTAINER_TAB_FIRST) != nullptr; }, 5))
+      << "Space pressed nothing";
+  const HWND settingsTabs[3] = {Find(main, IDC_CONTAINER_TAB_FIRST),
+                                Find(main, IDC_CONTAINER_TAB_FIRST + 1),
+                                Find(main, IDC_CONTAINER_TAB_FIRST + 2)};
+  ASSERT_TRUE(WaitFor([&] { return Selected(settingsTabs[0]); }, 5));
+  // Tab goes along the navigation row, then the tab row, before it enters the page shown.
+  auto tabUntil = [&](HWND target, std::initializer_list<WORD> keys) {
+    for (int tab = 0; tab < 30 && FocusOf(main) != target; ++tab) {
+      const HWND before = FocusOf(main);
+      Chord(keys);
+      if (!WaitFor([&] { return FocusOf(main) != before; }, 5)) break;
+    }
+    return FocusOf(main) == target;
+  };
+  ASSERT_TRUE(tabUntil(settingsTabs[0], {VK_TAB}));
+  Chord({VK_TAB});
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == settingsTabs[1]; }, 5));
+  struct {
+    std::initializer_list<WORD> keys;
+    int tab;
+  } const switches[] = {{{VK_CONTROL, VK_TAB}, 1},
+                        {{VK_CONTROL, VK_TAB}, 2},
+                        {{VK_CONTROL, VK_TAB}, 0},
+                        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 2},
+                        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 1}};
+  for (const auto& step : switches) {
+    Chord(step.keys);
+    EXPECT_TRUE(WaitFor(
+        [&] { return Selected(settingsTabs[step.tab]) && FocusOf(main) == settingsTabs[step.tab]; },
+        5))
+        << step.tab;
+  }
+  Shot(main, L"accessibility-ignore-list-tab-by-ctrl-tab");
+  ASSERT_TRUE(tabUntil(Find(main, IDC_NAV_FIRST), {VK_SHIFT, VK_TAB}))
+      << "Shift+Tab never reached the Scan tab";
+  Press(main, VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(Find(main, IDC_SCAN_NOW)) != FALSE; }, 5))
+      << "Enter pressed nothing";
+  // On into the page: its first category box, named by the label beside it, its focus shown.
+  ASSERT_TRUE(tabUntil(Find(main, IDC_CATEGORY_CHECK_FIRST), {VK_TAB}));
+  {
+    const CAccessible box(Find(main, IDC_CATEGORY_CHECK_FIRST));
+    wchar_t label[128] = {};
+    GetWindowTextW(Find(main, IDC_CATEGORY_NAME_FIRST), label, 128);
+    EXPECT_EQ(box.Name(), label);
+    EXPECT_EQ(box.Role(), ROLE_SYSTEM_CHECKBUTTON);
+  }
+  Shot(main, L"accessibility-options-focus-on-a-box");
 
   // The skinned controls: their captions, roles and states; "Scan Now" pressed as a reader does.
   {
