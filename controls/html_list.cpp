@@ -396,13 +396,11 @@ bool CHTMLListModel::MoveSelection(int step) {
   return true;
 }
 
+// Space is the selected row's check box, a problem row's as well as a category row's: without
+// it a keyboard alone could untick a whole category but never one problem.
 HTMLLIST_CLICK CHTMLListModel::OnKeySpace() {
-  HTMLLIST_CLICK click;
-  const HTMLLIST_ITEM* item = Item(m_selected);
-  if (item == nullptr || item->type == kHtmlListProblemRow) return click;
-  click.id = m_selected;
-  click.checksChanged = ToggleCategory(static_cast<std::size_t>(m_selected));
-  return Finish(click);
+  if (Item(m_selected) == nullptr) return {};
+  return ActivateRow(m_selected, kAreaCheckBox);
 }
 
 void CHTMLListModel::ScrollIntoView(int index) {

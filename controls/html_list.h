@@ -189,7 +189,7 @@ class CHTMLListModel {
   // down with none: the last) and scroll it into view. True when a row is selected afterwards.
   bool OnKeyUp();
   bool OnKeyDown();
-  // The space key: on a selected category row, a click on its check box.
+  // The space key: a click on the selected row's check box (a category's or a problem's).
   HTMLLIST_CLICK OnKeySpace();
   // What a click on that part of the row does, wherever the row lies (scrolled away or folded
   // under its category): kAreaMarker folds a category row, kAreaCheckBox changes the row's

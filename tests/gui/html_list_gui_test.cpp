@@ -463,7 +463,7 @@ TEST_F(HtmlListGuiTest, KeysScrollBarAndWheelMoveAsTheModelSays) {
   EXPECT_EQ(model.Item(last)->rect.bottom, client.bottom);
   Key(results, VK_UP);
   EXPECT_EQ(model.SelectedItem(), last - 1);
-  // Space on the selected Fonts row checks all of its problems; on a problem row nothing.
+  // Space on the selected Fonts row checks all of its problems; on a problem row that one.
   SendMessageW(results.Window(), WM_VSCROLL, SB_TOP, 0);
   Click(results, At(results, 5, 300));
   Key(results, VK_SPACE);
@@ -473,7 +473,11 @@ TEST_F(HtmlListGuiTest, KeysScrollBarAndWheelMoveAsTheModelSays) {
   ExpectNote(0, results, kHtmlListNotifyChecked, 5, &fontCategory);
   Click(results, At(results, 6, 300));
   Key(results, VK_SPACE);
-  EXPECT_EQ(notes.size(), 1u);
+  EXPECT_EQ(model.Item(6)->checkState, 0);
+  EXPECT_EQ(model.Item(5)->checkState, 2);
+  EXPECT_EQ(notes.size(), 2u);
+  Key(results, VK_SPACE);
+  EXPECT_EQ(model.Item(5)->checkState, 1);
   // Down to the last row and up to the first again: each is scrolled into view.
   for (int i = 0; i < last; ++i) Key(results, VK_DOWN);
   EXPECT_EQ(model.ScrollPos(), max);

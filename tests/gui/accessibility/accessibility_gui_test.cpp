@@ -366,6 +366,13 @@ TEST(AccessibilityGui, ResultsListAndSkinnedControlsReadThroughOleaccAndWorkByKe
   EXPECT_EQ(list.Action(heading), L"Check");
   EXPECT_TRUE(Pumping([&] { return g_events == expected; }, 5));
   Shot(main, L"accessibility-results-unticked-by-keyboard");
+  // Down to its problem: Space ticks that one problem again, and with it its category.
+  Press(main, VK_DOWN);
+  ASSERT_TRUE(Pumping([&] { return list.Focus() == heading + 1; }, 5));
+  Press(main, VK_SPACE);
+  EXPECT_TRUE(Pumping([&] { return (list.State(heading + 1) & STATE_SYSTEM_CHECKED) != 0; }, 5));
+  EXPECT_EQ(SendMessageW(results, kGetCheckState, heading, 0), 1);
+  EXPECT_NE(list.State(heading) & STATE_SYSTEM_CHECKED, 0);
 
   // "Ignore" as a reader does it: the default action of a problem row that has a sibling takes
   // that row, and only it, off the list.

@@ -130,11 +130,17 @@ TEST_F(HtmlListTest, CheckBoxesKeepTheCategoryCountsAndStates) {
   EXPECT_FALSE(list.OnLeftButtonDown(Body(4)).checksChanged);
   EXPECT_EQ(list.SelectedItem(), 4);
 
-  // Space on a selected category row is its box.
+  // Space on a selected row is its box: a category's, then a problem's.
   list.OnLeftButtonDown(Body(3));
   EXPECT_TRUE(list.OnKeySpace().notifyChanged);
   EXPECT_FALSE(help1.selected);
   EXPECT_EQ(help.selectedCount, 0);
+  list.OnLeftButtonDown(Body(1));
+  EXPECT_TRUE(list.OnKeySpace().checksChanged);
+  EXPECT_FALSE(font1.selected);
+  EXPECT_EQ(list.SelectedItem(), 1);
+  list.OnKeySpace();
+  EXPECT_TRUE(font1.selected);
 
   // The scan list changes the same states but never asks for notification 1.
   CHTMLListModel scan(kScanList);
