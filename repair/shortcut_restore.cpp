@@ -5,6 +5,7 @@
 
 #include "base/utf16.h"
 #include "state/text_file.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 
@@ -13,7 +14,7 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
   *result = SHORTCUT_RESTORE{};
   if (!files.FileExists(listPath)) return kErrorFileNotFound;
   std::string bytes;
-  const ErrorCode read = ReadFileBytes(files, listPath, &bytes);
+  const ErrorCode read = ReadTrustedFile(files, listPath, kNoSizeLimit, &bytes);
   if (read != kErrorSuccess) return read;
 
   std::wstring text;
@@ -35,6 +36,11 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
     }
     const std::wstring source = line.substr(0, comma);
     const std::wstring moved = line.substr(comma + 1);
+    const ErrorCode trust = CheckTrustedPath(files, moved);
+    if (trust == kErrorReparsePointEncountered || trust == kErrorInvalidOwner) {
+      ++result->untrusted;
+      continue;
+    }
     if (files.MovePath(moved, source) == kErrorSuccess) {
       ++result->moved;
     } else if (!files.FileExists(moved) && files.FileExists(source)) {
@@ -48,7 +54,7 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
   if (dot != std::wstring_view::npos) {
     result->folderRemoved = files.RemoveFolder(listPath.substr(0, dot)) == kErrorSuccess;
   }
-  if (result->failed == 0) result->listDeleted = files.RemoveFile(listPath) == kErrorSuccess;
+  if (result->failed == 0 && result->untrusted == 0) result->listDeleted = files.RemoveFile(listPath) == kErrorSuccess;
   return kErrorSuccess;
 }
 
