@@ -15,11 +15,15 @@
 #include "base/utf16.h"
 #include "cli/backups_command.h"
 #include "cli/console_output.h"
+#include "cli/data_command.h"
 #include "cli/ignore_command.h"
 #include "cli/report.h"
 #include "cli/schedule_command.h"
 #include "cli/startup_command.h"
+#include "platform/win32/com_scope.h"
+#include "platform/win32/com_security.h"
 #include "platform/win32/registry_editor_win32.h"
+#include "platform/win32/system_library.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
 #include "repair/full_backup.h"
@@ -42,7 +46,8 @@ constexpr char kFixDetails[] =
     "(RCBak_<time>.reg in the backup folder) before it is deleted, and each shortcut is moved\n"
     "into a folder beside its list (QuarveloBak_<time>.bak) instead of being deleted. Nothing of\n"
     "the registry is deleted when the backup file cannot be created. A System Restore point is\n"
-    "made first when the RESTOREPOINT setting is not 0, unless --no-restore-point. A problem that\n"
+    "asked for first when the RESTOREPOINT setting is not 0, unless --no-restore-point; the report\n"
+    "says whether Windows made a new one, kept one of the last 24 hours, or refused. A problem that\n"
     "cannot be repaired is reported with the reason and kept off the next scans. The backup can\n"
     "be merged back with: QuarveloCli.exe restore <name>.\n"
     "Exit codes: 0 every problem fixed, 1 some could not be fixed, 2 usage or run error.\n\n";
@@ -276,6 +281,10 @@ class CConsoleRepairSink final : public IRepairSink {
 };
 
 int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
+  // COM for the whole command, its security set before anything is marshalled: System Restore
+  // calls back into the process that asks for a restore point.
+  const CComScope com;
+  static_cast<void>(SetComSecurityForSystemRestore());
   CSystemApplication app;
   SCAN_RESULT scan;
   const int failed = ScanAndRecord(app, arguments.categories, !arguments.quiet, err, &scan);
@@ -364,7 +373,7 @@ int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStr
   CWin32RegistryEditor editor;
   RESTORE_RESULT result;
   const ErrorCode restored =
-      RestoreBackup(app.Platform(), editor, registryFile, shortcutList, &result);
+      RestoreBackup(app.Platform(), editor, registryFile, shortcutList, &result, &app.Log());
   static_cast<void>(app.Log().WriteLog(L"Restored backup " + name + L", result " +
                                        DecimalText(restored)));
   if (!out.WriteText(FormatRestoreText(name, result))) return kExitError;
@@ -382,6 +391,19 @@ int RunBackup(const CStdStream& out, const CStdStream& err) {
     return 1;
   }
   return out.WriteText(L"Registry exported to " + path + L"\n") ? 0 : kExitError;
+}
+
+// The process's current folder (GetCurrentDirectoryW), empty when it cannot be had.
+std::wstring CurrentFolder() {
+  std::wstring folder(MAX_PATH, L'\0');
+  DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  if (length >= folder.size()) {
+    folder.resize(length);
+    length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  }
+  if (length == 0 || length >= folder.size()) return {};
+  folder.resize(length);
+  return folder;
 }
 
 int RunCliChecked(const std::vector<std::wstring>& args) {
@@ -439,6 +461,7 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   const CStartupCommand startupCommand(app);
   CIgnoreCommand ignore(app);
   CScheduleCommand scheduleCommand(app);
+  const CDataCommand dataCommand(app);
 
   std::vector<std::string> utf8;
   utf8.reserve(args.size());
@@ -462,6 +485,15 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
     static_cast<void>(err.WriteText(L"QuarveloCli: --json needs a file name or -\n"));
     return kExitError;
   }
+  // The relative paths of the command line name files of the folder it was started in; once they
+  // are full, the system folder becomes the current one (nothing is then looked for or written in
+  // a folder another account may write).
+  const std::wstring startFolder = CurrentFolder();
+  for (std::string* json : {&arguments.json, &fix.json}) {
+    if (!json->empty() && *json != "-") *json = ToUtf8(FullPath(FromUtf8(*json), startFolder));
+  }
+  MakeSystemFolderCurrent();
+
   if (fixCommand->parsed()) return RunFix(fix, out, err);
   if (backupsDelete.Parsed()) return backupsDelete.Run(out, err);
   if (backupsCommand->parsed()) return RunBackups(backupsJson, out, err);
@@ -470,6 +502,7 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   if (backupCommand->parsed()) return RunBackup(out, err);
   if (startupCommand.Parsed()) return startupCommand.Run(out, err);
   if (scheduleCommand.Parsed()) return scheduleCommand.Run(out, err);
+  if (dataCommand.Parsed()) return dataCommand.Run(out, err);
   return RunScan(arguments, out, err);
 }
 

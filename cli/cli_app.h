@@ -9,7 +9,9 @@
 //   QuarveloCli.exe backup
 //   QuarveloCli.exe startup list [--json] | disable NAME | enable NAME  (cli/startup_command.h)
 //   QuarveloCli.exe ignore list [--json] | remove N  (cli/ignore_command.h)
-//   QuarveloCli.exe schedule show [--json] | create [--daily HH:MM] | delete  (cli/schedule_command.h)
+//   QuarveloCli.exe schedule show [--json] | create [--daily HH:MM] | delete [--if-exists]
+//                                                                  (cli/schedule_command.h)
+//   QuarveloCli.exe data prepare | remove  (cli/data_command.h)
 #pragma once
 
 #include <string>

@@ -103,15 +103,45 @@ Json PathOrNull(const std::wstring& path) { return path.empty() ? Json(nullptr) 
 
 const char* RestorePointText(const REPAIR_OUTCOME& outcome) {
   if (!outcome.restorePointAsked) return "not asked";
-  switch (outcome.restorePoint) {
+  switch (outcome.restorePoint.result) {
     case RESTORE_POINT_RESULT::kCreated:
       return "created";
+    case RESTORE_POINT_RESULT::kReused:
+      return "reused";
     case RESTORE_POINT_RESULT::kFailed:
       return "failed";
     case RESTORE_POINT_RESULT::kUnavailable:
       break;
   }
   return "unavailable";
+}
+
+// The restore point's line of the text report, after its label.
+std::wstring RestorePointLine(const REPAIR_OUTCOME& outcome) {
+  std::wstring line = FromUtf8(RestorePointText(outcome));
+  if (!outcome.restorePointAsked) return line;
+  const RESTORE_POINT_OUTCOME& point = outcome.restorePoint;
+  const std::wstring number = DecimalText(point.sequenceNumber);
+  switch (point.result) {
+    case RESTORE_POINT_RESULT::kCreated:
+      line += L" (number " + number + L")";
+      break;
+    case RESTORE_POINT_RESULT::kReused:
+      line += outcome.restorePointTime.empty()
+                  ? L": no new one could be confirmed; Windows answered with number " + number +
+                        L", which may be an earlier one"
+                  : L": Windows made no new one and keeps number " + number + L" of " +
+                        outcome.restorePointTime;
+      break;
+    case RESTORE_POINT_RESULT::kFailed:
+      line += L": " + std::wstring(RestorePointStatusReason(point.status)) + L" (status " +
+              DecimalText(point.status) + L")";
+      break;
+    case RESTORE_POINT_RESULT::kUnavailable:
+      line += L": this Windows has no System Restore client";
+      break;
+  }
+  return line;
 }
 
 Json ItemJson(const REPAIR_ITEM& item) {
@@ -148,7 +178,7 @@ std::wstring FormatRepairText(const REPAIR_OUTCOME& outcome) {
   if (!outcome.shortcutListPath.empty()) {
     text += L"Shortcut backup:  " + outcome.shortcutListPath + L'\n';
   }
-  text += L"Restore point:    " + FromUtf8(RestorePointText(outcome)) + L'\n';
+  text += L"Restore point:    " + RestorePointLine(outcome) + L'\n';
   if (outcome.registryBackupError != kErrorSuccess) {
     text += L"No registry backup file could be created (error " +
             DecimalText(outcome.registryBackupError) +
@@ -177,6 +207,19 @@ std::string FormatRepairJson(const REPAIR_OUTCOME& outcome) {
   report["backup"] = PathOrNull(outcome.registryBackupPath);
   report["shortcutList"] = PathOrNull(outcome.shortcutListPath);
   report["restorePoint"] = RestorePointText(outcome);
+  if (outcome.restorePointAsked) {
+    const RESTORE_POINT_OUTCOME& point = outcome.restorePoint;
+    if (point.result == RESTORE_POINT_RESULT::kCreated ||
+        point.result == RESTORE_POINT_RESULT::kReused) {
+      report["restorePointNumber"] = point.sequenceNumber;
+      if (!outcome.restorePointTime.empty()) {
+        report["restorePointTime"] = ToUtf8(outcome.restorePointTime);
+      }
+    } else if (point.result == RESTORE_POINT_RESULT::kFailed) {
+      report["restorePointStatus"] = point.status;
+      report["restorePointReason"] = ToUtf8(RestorePointStatusReason(point.status));
+    }
+  }
   Json fixed = Json::array();
   for (const REPAIR_ITEM& item : outcome.fixed) fixed.push_back(ItemJson(item));
   report["fixed"] = std::move(fixed);
@@ -252,13 +295,17 @@ std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& res
                 L" could not be moved back: they are in " + result.shortcutFolder;
       }
       text += L".\n";
+      // The lines a restore does not use, each with its reason (after an empty line).
+      const std::wstring leftAlone = RestoreLeftAloneText(result);
+      if (!leftAlone.empty()) text += leftAlone.substr(2) + L"\n";
     }
   }
   if (result.registryFileDeleted) {
     text += L"The backup is restored and no longer listed.\n";
   } else if (result.registryFileEmptied ||
              (result.registryFileFound && result.merge == kErrorSuccess &&
-              (result.shortcuts != kErrorSuccess || result.moved.failed != 0))) {
+              (result.shortcuts != kErrorSuccess || result.moved.failed != 0 ||
+               !result.moved.leftAlone.empty()))) {
     text += L"The backup stays listed until its shortcuts are back: restore it again once they "
             L"can go back.\n";
   } else if (result.registryFileFound && result.merge == kErrorSuccess) {

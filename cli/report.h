@@ -53,7 +53,19 @@ inline constexpr std::wstring_view kScanNeedsAdministratorMessage =
 
 // The repair's JSON report (UTF-8):
 //   {"completed": bool, "backup": path|null, "shortcutList": path|null,
-//    "restorePoint": "created"|"failed"|"unavailable"|"not asked",
+//    "restorePoint": "created"|"reused"|"failed"|"unavailable"|"not asked",
+//        created: System Restore made a new point for this repair;
+//        reused: the request succeeded but no new point can be shown: Windows (8 and later)
+//            makes none when one was made in the last 24 hours and answers with that one, or
+//            the points could not be listed to tell;
+//        failed: System Restore refused (turned off, safe mode, low disk space...);
+//        unavailable: this Windows has no System Restore client; not asked: the setting or
+//            --no-restore-point;
+//    "restorePointNumber": N          (created, reused) the system's sequence number,
+//    "restorePointTime": text         (reused, when the kept point's time is known) local time,
+//                                     as the backups listing writes dates,
+//    "restorePointStatus": N,         (failed) the system's status code (1058: turned off),
+//    "restorePointReason": text       (failed) that status in words,
 //    "fixed": [{"category", "key", "name", "data"}...],
 //    "failed": [{"category", "key", "name", "data", "error", "reason", "blocked"}...],
 //    "stillPresent": [{"category", "key", "name", "data", "blocked"}...], "skipped": N,

@@ -4,7 +4,7 @@
 //   QuarveloCli.exe schedule show [--json]    the task's triggers, as the page lists them
 //   QuarveloCli.exe schedule create [--daily HH:MM]
 //                                              the task for Quarvelo.exe beside this program
-//   QuarveloCli.exe schedule delete
+//   QuarveloCli.exe schedule delete [--if-exists]
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -31,6 +31,7 @@ class CScheduleCommand {
   CLI::App* m_create;
   CLI::App* m_delete;
   bool m_json = false;
+  bool m_ifExists = false;  // delete: no task is no failure
   std::string m_daily;  // "HH:MM", empty: no trigger
 };
 

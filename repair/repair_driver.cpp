@@ -7,6 +7,8 @@
 #include "base/text.h"
 #include "engine/key_naming.h"
 #include "repair/backup_file.h"
+#include "repair/backup_list.h"
+#include "state/time_format.h"
 
 namespace qv {
 namespace {
@@ -100,6 +102,24 @@ bool ValueStillThere(IRegistry& registry, std::wstring_view keyPath, std::wstrin
   return key.QueryRaw(name, &type, &data) == kErrorSuccess;
 }
 
+// The log line of what System Restore did; `time` is the kept point's time as shown.
+std::wstring RestorePointLogLine(const RESTORE_POINT_OUTCOME& point, const std::wstring& time) {
+  const std::wstring number = DecimalText(point.sequenceNumber);
+  switch (point.result) {
+    case RESTORE_POINT_RESULT::kCreated:
+      return FormatWithStrings(kLogRestorePointCreated, {number});
+    case RESTORE_POINT_RESULT::kReused:
+      return time.empty() ? FormatWithStrings(kLogRestorePointUnconfirmed, {number})
+                          : FormatWithStrings(kLogRestorePointReused, {number, time});
+    case RESTORE_POINT_RESULT::kFailed:
+      return FormatWithStrings(kLogRestorePointFailed,
+                               {RestorePointStatusReason(point.status), DecimalText(point.status)});
+    case RESTORE_POINT_RESULT::kUnavailable:
+      break;
+  }
+  return kLogRestorePointUnavailable;
+}
+
 REPAIR_ITEM MakeItem(std::size_t index, const CRegistryProblem& problem, ErrorCode error) {
   REPAIR_ITEM item;
   item.index = index;
@@ -189,9 +209,22 @@ class CRepairRun {
     m_outcome.restorePointAsked = true;
     m_sink.OnRestorePointStarting();
     Log(m_engine, kLogCreatingRestorePoint);
-    if (m_options.systemRestore == nullptr) return;
-    m_outcome.restorePoint = m_options.systemRestore->CreateRestorePoint(kRestorePointDescription);
-    if (m_outcome.restorePoint == RESTORE_POINT_RESULT::kFailed) m_sink.OnRestorePointFailed();
+    if (m_options.systemRestore != nullptr) {
+      m_outcome.restorePoint = m_options.systemRestore->CreateRestorePoint(kRestorePointDescription);
+    }
+    const RESTORE_POINT_OUTCOME& point = m_outcome.restorePoint;
+    if (point.result == RESTORE_POINT_RESULT::kReused && point.time) {
+      IClock& clock = m_engine.Platform().clock;
+      m_outcome.restorePointTime = FormatTime(kBackupDateFormat, clock.ToLocalTime(*point.time));
+    }
+    Log(m_engine, RestorePointLogLine(point, m_outcome.restorePointTime));
+    const bool made = point.result == RESTORE_POINT_RESULT::kCreated ||
+                      point.result == RESTORE_POINT_RESULT::kReused;
+    if (made && !point.ended) {
+      Log(m_engine, FormatWithStrings(kLogRestorePointNotEnded, {DecimalText(point.sequenceNumber),
+                                                                 DecimalText(point.endStatus)}));
+    }
+    if (point.result == RESTORE_POINT_RESULT::kFailed) m_sink.OnRestorePointFailed();
   }
 
   void OpenBackups() {
@@ -313,6 +346,27 @@ class CRepairRun {
 };
 
 }  // namespace
+
+std::wstring_view RestorePointStatusReason(std::uint32_t status) {
+  switch (status) {
+    case kRestoreStatusServiceDisabled:
+      return L"System Restore is turned off";
+    case kRestoreStatusSafeMode:
+      return L"Windows runs in safe mode";
+    case kRestoreStatusDiskFull:
+      return L"System Restore is on standby because disk space is low";
+    case kRestoreStatusInternalError:
+      return L"System Restore had an internal error";
+    case kRestoreStatusInvalidSequence:
+      return L"the restore point's sequence number is invalid";
+    case kRestoreStatusTimeout:
+      return L"the request timed out while another restore point was being set";
+    case kRestoreStatusSuccess:
+      return L"System Restore gave no reason";
+    default:
+      return L"System Restore refused the request";
+  }
+}
 
 std::wstring_view RepairSuccessFormat(int category) {
   return IsValidCategory(category) ? kSuccessFormats[static_cast<std::size_t>(category)]

@@ -76,6 +76,24 @@ inline constexpr wchar_t kLogNoRegistryBackup[] =
 inline constexpr wchar_t kRestorePointOffMessage[] =
     L"Couldn't set restore point because your Windows System Restore is turned off";
 
+// The restore point's log line, written after kLogCreatingRestorePoint ("%s": the point's number,
+// then its time or the reason, then the status code).
+inline constexpr wchar_t kLogRestorePointCreated[] = L"System Restore point %s created";
+inline constexpr wchar_t kLogRestorePointReused[] =
+    L"No new System Restore point: Windows keeps restore point %s of %s (by default it makes "
+    L"none within 24 hours of the last)";
+inline constexpr wchar_t kLogRestorePointUnconfirmed[] =
+    L"No new System Restore point could be confirmed: Windows answered with restore point %s, "
+    L"which may be an earlier one";
+inline constexpr wchar_t kLogRestorePointFailed[] = L"--> No System Restore point: %s (status %s)";
+inline constexpr wchar_t kLogRestorePointUnavailable[] =
+    L"--> No System Restore point: this Windows has no System Restore client (SRCLIENT.DLL)";
+inline constexpr wchar_t kLogRestorePointNotEnded[] =
+    L"--> System Restore refused the end of restore point %s (status %s); the point stays";
+
+// Why System Restore refused a request, in words, from its status code.
+[[nodiscard]] std::wstring_view RestorePointStatusReason(std::uint32_t status);
+
 // Waits of the dialog's pacing: after the restore-point step, and before each problem.
 inline constexpr std::uint32_t kRestorePointPauseMs = 100;
 inline constexpr std::uint32_t kProblemPauseMs = 2;
@@ -97,7 +115,10 @@ struct REPAIR_OUTCOME {
   bool completed = false;
   std::wstring abortMessage;  // the exception's text when not completed
   bool restorePointAsked = false;
-  RESTORE_POINT_RESULT restorePoint = RESTORE_POINT_RESULT::kUnavailable;
+  // What System Restore did (kUnavailable when it could not be asked), and the time of a point it
+  // kept, as the log and the reports show it ("December 08, 2026 (07:53:44)", local), when known.
+  RESTORE_POINT_OUTCOME restorePoint;
+  std::wstring restorePointTime;
   ErrorCode registryBackupError = kErrorSuccess;  // OpenBackUpRegistryFile's result
   ErrorCode shortcutBackupError = kErrorSuccess;  // OpenBackUpShrtctFile's result
   std::wstring registryBackupPath;  // the registry backup file, when it was kept
@@ -117,7 +138,8 @@ class IRepairSink {
   virtual ~IRepairSink() = default;
   // A restore point is about to be created (1589).
   virtual void OnRestorePointStarting() = 0;
-  // The restore point could not be set (show kRestorePointOffMessage); the repair goes on.
+  // System Restore refused the restore point (show kRestorePointOffMessage); the repair goes on.
+  // An earlier point kept instead of a new one is no failure: it is only logged.
   virtual void OnRestorePointFailed() = 0;
   // After the restore-point step, whether or not one was asked for (1588).
   virtual void OnRestorePointEnded() = 0;

@@ -7,9 +7,10 @@
 // activity log, and the lines are kept for the statistics page, which shows them while the
 // window stays open.
 //
-// What there is to say: the restore point could not be made (during the repair), and once it has
-// ended, either that it ended early, or that no registry backup file could be made, or how many
-// of the selected entries could not be fixed.
+// What there is to say: System Restore refused the restore point (during the repair; a point
+// Windows kept from the last 24 hours instead of a new one is no failure and only the repair's
+// log line tells it), and once it has ended, either that it ended early, or that no registry
+// backup file could be made, or how many of the selected entries could not be fixed.
 #pragma once
 
 #include <string>
@@ -29,7 +30,8 @@ class CRepairNotices {
   // The log must outlive the object.
   CRepairNotices(IActivityLog& log, STARTED_BY start) : m_log(log), m_start(start) {}
 
-  // The restore point could not be made; called on the repair's thread, which waits meanwhile.
+  // System Restore refused the restore point; called on the repair's thread, which waits
+  // meanwhile.
   // True when the message box is to be shown now (the user's repair). An unattended repair logs
   // the text and keeps it instead.
   [[nodiscard]] bool OnRestorePointFailed();

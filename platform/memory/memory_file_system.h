@@ -85,6 +85,9 @@ class CMemoryFileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode MakeProtectedDirectory(std::wstring_view path) override;
   [[nodiscard]] ErrorCode ProtectDirectory(std::wstring_view path) override;
   [[nodiscard]] bool IsElevated() override;
+  // The final path of an entry is where it really is in the tree: a folder reached through a
+  // link (MakeLink) has its target's path.
+  [[nodiscard]] ErrorCode MoveByHandle(std::wstring_view from, std::wstring_view to) override;
 
   // ---- Configuration and test helpers ----
   // The owner of an existing entry (another account's planted file: FileOwner::kOther).
@@ -98,6 +101,11 @@ class CMemoryFileSystem final : public IFileSystem {
   // Listings show the entry as a reparse point (a junction or symbolic link); nothing else about
   // it changes.
   void MarkReparsePoint(std::wstring_view path);
+  // Makes the folder at `path` (created when missing; it must be empty) a link to the folder
+  // `target` (a full path), as a junction or a directory symbolic link is: listings show it as a
+  // reparse point, a path through it leads into the target (a chain of more than 32 links leads
+  // nowhere), and operations on the path itself (move, remove) act on the link.
+  void MakeLink(std::wstring_view path, std::wstring_view target);
   // The time a listing gives for the entry (FILETIME units); 0 until set.
   void SetLastWriteTime(std::wstring_view path, std::uint64_t fileTime);
   // Creates or overwrites the file with the bytes, creating missing folders.
@@ -120,12 +128,18 @@ class CMemoryFileSystem final : public IFileSystem {
   struct CLocation;
   class CMemoryFile;
 
-  [[nodiscard]] ErrorCode LocateLocked(std::wstring_view path, CLocation* where);
   [[nodiscard]] ErrorCode OpenEntry(std::wstring_view path, FileOpenMode mode, FileShareMode share,
                                     bool noFollow, std::unique_ptr<IFile>* file);
   [[nodiscard]] ErrorCode MakeFolder(std::wstring_view path, bool adminsOnly);
   // A new child owned by the owner of new entries.
   std::shared_ptr<CEntry> AddChildLocked(CEntry& parent, std::wstring_view name, bool directory);
+  // `followLast`: a link at the last element leads to its target (as opening or listing a path
+  // does); without it the link itself is found (as moving or removing it does). Links at earlier
+  // elements are always followed.
+  [[nodiscard]] ErrorCode LocateLocked(std::wstring_view path, CLocation* where,
+                                       bool followLast = false, int depth = 0);
+  // The entry's full path in the tree ("C:\dir\name").
+  [[nodiscard]] static std::wstring FinalPathLocked(const CEntry& entry);
   // The entry at a plain absolute path ("C:\dir\name": a drive, backslashes, no "." or ".."
   // element, no character a name cannot hold), found without copying the path; *plain tells
   // whether the path was one (when false, LocateLocked must answer instead).
@@ -145,6 +159,7 @@ class CMemoryFileSystem final : public IFileSystem {
   FileOwner m_newOwner = FileOwner::kAdministrators;
   bool m_elevated = true;
   std::uint64_t m_random;  // the state of the unique names' generator
+  std::size_t m_links = 0;  // MakeLink calls so far: paths may then lead through links
 };
 
 }  // namespace qv

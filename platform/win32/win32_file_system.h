@@ -45,6 +45,11 @@ class CWin32FileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode MakeProtectedDirectory(std::wstring_view path) override;
   [[nodiscard]] ErrorCode ProtectDirectory(std::wstring_view path) override;
   [[nodiscard]] bool IsElevated() override;
+
+  // CreateFileW (FILE_FLAG_OPEN_REPARSE_POINT for the file, FILE_FLAG_BACKUP_SEMANTICS for
+  // both), GetFinalPathNameByHandleW, and SetFileInformationByHandle(FileRenameInfo) with the
+  // full new path.
+  [[nodiscard]] ErrorCode MoveByHandle(std::wstring_view from, std::wstring_view to) override;
 };
 
 // The protected access list of the product data folder, as the system's descriptor language

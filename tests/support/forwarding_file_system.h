@@ -60,6 +60,9 @@ class CForwardingFileSystem : public IFileSystem {
   }
   ErrorCode ProtectDirectory(std::wstring_view p) override { return m_inner.ProtectDirectory(p); }
   bool IsElevated() override { return m_inner.IsElevated(); }
+  ErrorCode MoveByHandle(std::wstring_view f, std::wstring_view t) override {
+    return m_inner.MoveByHandle(f, t);
+  }
 
  protected:
   IFileSystem& inner() { return m_inner; }

@@ -29,14 +29,16 @@ struct CHILD_RESULT {
   std::string err;
 };
 
-inline std::wstring CliPath() {
-  // The build gives the Linux path; Wine's Z: drive is the Linux root.
-  std::wstring path = L"Z:" + FromUtf8(QV_CLI_EXE);
+// A file of the build tree, from its Linux path: Wine's Z: drive is the Linux root.
+inline std::wstring BuildTreePath(const std::string& linuxPath) {
+  std::wstring path = L"Z:" + FromUtf8(linuxPath);
   for (wchar_t& c : path) {
     if (c == L'/') c = L'\\';
   }
   return path;
 }
+
+inline std::wstring CliPath() { return BuildTreePath(QV_CLI_EXE); }
 
 inline std::string ReadAll(HANDLE pipe) {
   std::string bytes;
@@ -47,7 +49,9 @@ inline std::string ReadAll(HANDLE pipe) {
   return bytes;
 }
 
-inline CHILD_RESULT RunCli(const std::wstring& arguments) {
+// Runs the command line (the program's path first, quoted when it holds a space) with its output
+// captured, in the current folder given (null: this process's), and waits for it to end.
+inline CHILD_RESULT RunProgram(std::wstring commandLine, const wchar_t* currentFolder = nullptr) {
   CHILD_RESULT result;
   // COM gives the console a hidden window, and Wine starts its desktop process for the first
   // window of a session: started from the console it would inherit the output pipes and keep
@@ -72,10 +76,9 @@ inline CHILD_RESULT RunCli(const std::wstring& arguments) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = outWrite;
   startup.hStdError = errWrite;
-  std::wstring commandLine = L"\"" + CliPath() + L"\" " + arguments;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      currentFolder, &startup, &process)) {
     ADD_FAILURE() << "CreateProcessW " << GetLastError();
     return result;
   }
@@ -88,6 +91,16 @@ inline CHILD_RESULT RunCli(const std::wstring& arguments) {
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
   GetExitCodeProcess(process.hProcess, &result.exitCode);
   return result;
+}
+
+inline CHILD_RESULT RunCli(const std::wstring& arguments) {
+  return RunProgram(L"\"" + CliPath() + L"\" " + arguments);
+}
+
+// Runs `program` (a Windows path) with the arguments, in the current folder given.
+inline CHILD_RESULT RunChild(const std::wstring& program, const std::wstring& arguments,
+                             const wchar_t* currentFolder = nullptr) {
+  return RunProgram(L"\"" + program + L"\" " + arguments, currentFolder);
 }
 
 inline std::string ReadFileBytes(const std::wstring& path) {

@@ -402,7 +402,7 @@ TEST_F(RepairDriverTest, TheRegistryBackupGoesOnlyWhenNothingWasDeleted) {
 }
 
 TEST_F(RepairDriverTest, RestorePointAndAnEmptyList) {
-  restore.SetResult(RESTORE_POINT_RESULT::kFailed);
+  restore.SetStatus(kRestoreStatusServiceDisabled);
 
   const REPAIR_OUTCOME outcome = Repair(/*restorePoint=*/true);
 

@@ -328,5 +328,25 @@ TEST(CliFixRestore, ARestoreThatCannotFinishKeepsItsBackupAndDoesNoHarmTheSecond
   EXPECT_EQ(GetFileAttributesW(moved.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// Wine's SRSetRestorePointW refuses every request (returning FALSE with ERROR_SUCCESS as the
+// status), as a Windows whose System Restore is off does: the repair warns, goes on, and its
+// report says that no point was made and what the system answered.
+TEST(CliFixRestore, ARefusedRestorePointIsReportedAndTheRepairGoesOn) {
+  SetString(HKEY_LOCAL_MACHINE, kHelp, L"qvpoint-gone.hlp", L"C:\\qvpoint\\gone.hlp");
+  const CHILD_RESULT fix = RunCli(L"fix --category 5 --json -");
+  const Json outcome = Json::parse(fix.out, nullptr, false);
+  ASSERT_FALSE(outcome.is_discarded()) << fix.out << fix.err;
+  EXPECT_EQ(outcome.at("restorePoint"), "failed");
+  EXPECT_EQ(outcome.at("restorePointStatus"), 0);
+  EXPECT_EQ(outcome.at("restorePointReason"), "System Restore gave no reason");
+  EXPECT_FALSE(outcome.contains("restorePointNumber"));
+  EXPECT_NE(fix.err.find("QuarveloCli: warning: Couldn't set restore point because your Windows "
+                         "System Restore is turned off"),
+            std::string::npos)
+      << fix.err;
+  EXPECT_TRUE(Fixed(outcome.at("fixed"), 5, L"HELP\\qvpoint-gone.hlp")) << fix.out;
+  EXPECT_EQ(fix.exitCode, 0u) << fix.err;
+}
+
 }  // namespace
 }  // namespace qv

@@ -267,7 +267,7 @@ class CliScanTest : public ::testing::Test {
 
     // Category 2: fonts by absolute path and by name in the Windows fonts folder.
     SetString(HKEY_LOCAL_MACHINE, kFonts, L"QvTest Broken (TrueType)",
-              L"C:\\qvtest\\fonts\\gone.ttf");
+              L"C:\\qvtest_gone\\fonts\\gone.ttf");
     SetString(HKEY_LOCAL_MACHINE, kFonts, L"QvTest Healthy (TrueType)",
               L"C:\\qvtest\\fonts\\healthy.ttf");
     SetString(HKEY_LOCAL_MACHINE, kFonts, L"QvTest Missing (TrueType)", L"qvtest-missing.ttf");
@@ -376,7 +376,7 @@ class CliScanTest : public ::testing::Test {
                      QV_GUID("05")),
              Problem(1, Hklm(kUninstall), L"QvTest Broken", L"C:\\qvtest_gone\\uninst.exe"),
              Problem(1, Hklm(kUninstall), QV_UNICODE_NAME, QV_UNICODE_PATH),
-             Problem(2, Hklm(kFonts), L"QvTest Broken (TrueType)", L"C:\\qvtest\\fonts\\gone.ttf"),
+             Problem(2, Hklm(kFonts), L"QvTest Broken (TrueType)", L"C:\\qvtest_gone\\fonts\\gone.ttf"),
              Problem(2, Hklm(kFonts), L"QvTest Missing (TrueType)", L"qvtest-missing.ttf"),
              Problem(3, Hklm(kSharedDlls), L"C:\\qvtest\\dll\\gone.dll", L""),
              Problem(4, Hklm(kAppPaths), L"qvtest-broken.exe", L"C:\\qvtest_gone\\broken.exe"),
@@ -394,7 +394,7 @@ class CliScanTest : public ::testing::Test {
              // 7: the seeded values of every category that name a missing local file
              Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTest Broken"), L"UninstallString",
                      L"C:\\qvtest_gone\\uninst.exe"),
-             Problem(7, Walked(L"Microsoft\\Windows NT\\CurrentVersion\\Fonts"), L"QvTest Broken (TrueType)", L"C:\\qvtest\\fonts\\gone.ttf"),
+             Problem(7, Walked(L"Microsoft\\Windows NT\\CurrentVersion\\Fonts"), L"QvTest Broken (TrueType)", L"C:\\qvtest_gone\\fonts\\gone.ttf"),
              Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\App Paths\\qvtest-broken.exe"), L"",
                      L"C:\\qvtest_gone\\broken.exe"),
              Problem(7, Walked(L"Microsoft\\Windows\\HELP"), L"qvtest-broken.hlp", L"C:\\qvtest_gonehelp"),
