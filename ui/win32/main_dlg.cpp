@@ -316,6 +316,7 @@ void CQuarveloDlg::OpenHelp() {
 
 void CQuarveloDlg::OnStartupTimer() {
   ::KillTimer(m_hwnd, kStartupTimer);
+  ShowStartNotes();
   switch (m_dll.request) {
     case OPENING_REQUEST::kResults:
       ShowPage(kPageStatistics);
@@ -336,6 +337,21 @@ void CQuarveloDlg::OnStartupTimer() {
     case OPENING_REQUEST::kNone:
       break;
   }
+}
+
+void CQuarveloDlg::ShowStartNotes() {
+  const std::vector<std::wstring>& notes = m_dll.startNotes;
+  if (notes.empty()) return;
+  // A run that goes on by itself (the scheduled scan, AUTOREPAIR) waits for nobody: the notes
+  // are in the activity log and on the statistics page.
+  if (m_dll.request == OPENING_REQUEST::kStartScan ||
+      ReadSettingInt(App().Platform().registry, kHkeyLocalMachine, kProductName, kValueAutoRepair,
+                     kDefaultAutoRepair) != 0) {
+    return;
+  }
+  std::wstring text;
+  for (const std::wstring& note : notes) text += (text.empty() ? L"" : L"\n\n") + note;
+  ProductMessageBox(m_hwnd, text, MB_OK | MB_ICONWARNING);
 }
 
 void CQuarveloDlg::Close() {

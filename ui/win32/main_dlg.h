@@ -97,6 +97,9 @@ class CQuarveloDlg final : public CBaseDlg {
   // takes it, else to the page's navigation button.
   void KeepFocusInSight();
   void OnStartupTimer();
+  // The data folder's notes of this start (CQuarveloDllApp::startNotes) in a message box, unless
+  // the run goes on by itself.
+  void ShowStartNotes();
   // Starts the updater with the rectangle (screen coordinates); see LaunchUpdater.
   void StartUpdater(const RECT& rect, UPDATER_ORIGIN origin, bool explicitRequest);
   // "CLOSEAFTER": the launcher beside the program closes this instance.

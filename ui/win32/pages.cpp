@@ -637,7 +637,10 @@ void CStatisticsPage::Refresh() {
   SetItemText(IDC_STATS_STATUS, verdict.text);
   if (verdict.picture != VERDICT_PICTURE::kUnchanged) m_picture = verdict.picture;
   ShowItem(IDC_STATS_FIX, verdict.fixButton);
-  const std::vector<std::wstring>& notes = m_main.Dll().repairNotes;
+  // The data folder's notes of this start, then those of the last unattended repair.
+  std::vector<std::wstring> notes = m_main.Dll().startNotes;
+  const std::vector<std::wstring>& repairNotes = m_main.Dll().repairNotes;
+  notes.insert(notes.end(), repairNotes.begin(), repairNotes.end());
   std::wstring noteText;
   for (const std::wstring& note : notes) noteText += (noteText.empty() ? L"" : L"\n") + note;
   SetItemText(IDC_STATS_NOTES, noteText);
