@@ -8,6 +8,7 @@
 
 #include "controls/control_texts.h"
 #include "controls/markup_text.h"
+#include "controls/win32/accessibility_library.h"
 #include "controls/win32/html_list_ctrl.h"
 #include "engine/categories.h"
 
@@ -111,8 +112,7 @@ class CHTMLListAccessible final : public IAccessible {
  public:
   explicit CHTMLListAccessible(CHTMLListWindow& list) : m_list(&list) {
     void* standard = nullptr;
-    if (SUCCEEDED(CreateStdAccessibleObject(list.Window(), OBJID_CLIENT, AccessibleIid(),
-                                            &standard))) {
+    if (SUCCEEDED(CreateStandardAccessible(list.Window(), OBJID_CLIENT, &standard))) {
       m_standard = static_cast<IAccessible*>(standard);
     }
   }
@@ -402,7 +402,7 @@ LRESULT HtmlListGetObject(CHTMLListWindow& list, CHTMLListAccessible*& object, W
   // Compared as 32 bits: on 64-bit Windows the object id arrives sign-extended or not.
   if (static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
   if (object == nullptr) object = new CHTMLListAccessible(list);
-  return LresultFromObject(AccessibleIid(), flags, object);
+  return AccessibleResult(flags, object);
 }
 
 void ReleaseHtmlListAccessible(CHTMLListAccessible*& object) {

@@ -25,6 +25,7 @@ namespace qv {
 inline constexpr wchar_t kVersionLibrary[] = L"version.dll";
 inline constexpr wchar_t kSystemRestoreLibrary[] = L"SRCLIENT.DLL";
 inline constexpr wchar_t kCommonControlsLibrary[] = L"comctl32.dll";
+inline constexpr wchar_t kAccessibilityLibrary[] = L"oleacc.dll";
 
 // Loads the system library `fileName` (a file name without a folder, for example
 // L"SRCLIENT.DLL") by its full path in the system folder, its own dependencies from there too;

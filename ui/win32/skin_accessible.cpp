@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "controls/win32/accessibility_library.h"
+
 namespace qv::ui {
 namespace {
 
@@ -266,11 +268,11 @@ LRESULT CALLBACK SkinProc(HWND control, UINT message, WPARAM wParam, LPARAM lPar
   if (message == WM_GETOBJECT &&
       static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
     void* standard = nullptr;
-    if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, AccessibleIid(), &standard))) {
+    if (SUCCEEDED(CreateStandardAccessible(control, OBJID_CLIENT, &standard))) {
       auto* object = new CSkinAccessible(control, static_cast<CONTROL_LOOK>(look),
                                          static_cast<IAccessible*>(standard));
-      const LRESULT result = LresultFromObject(AccessibleIid(), wParam, object);
-      object->Release();  // LresultFromObject holds what the client needs
+      const LRESULT result = AccessibleResult(wParam, object);
+      object->Release();  // the result holds what the client needs
       return result;
     }
   }
