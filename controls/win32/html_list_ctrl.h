@@ -83,6 +83,11 @@ class CHTMLListWindow {
   void RemoveAllItems();
   void SetStyle(unsigned style);
   void SetFocusRectangle(bool draw);
+  // Lays the list out for a display scale: the row font (Tahoma, 11 pixels high at 96 DPI) and
+  // the pictures are made again at that DPI and every row is measured again. Create takes the
+  // DPI of the parent; a per-monitor aware window calls this when its DPI changes (the list also
+  // follows WM_DPICHANGED_AFTERPARENT by itself). Nothing happens at the DPI it has.
+  void SetDpi(int dpi);
 
   [[nodiscard]] HWND Window() const { return m_window; }
   [[nodiscard]] const CHTMLListModel& Model() const { return m_model; }
@@ -113,6 +118,8 @@ class CHTMLListWindow {
   void Changed();  // the scroll bar follows the model, and the rows are painted again
   void UpdateScrollBar();
 
+  // The row font and pictures at the DPI; false (nothing changed) when either cannot be made.
+  bool MakeFontAndImages(int dpi);
   // Measures in the row font on a memory context (no window needed).
   template <typename Action>
   void WithMeasureCanvas(Action action);
