@@ -35,5 +35,8 @@ inline constexpr ErrorCode kErrorTimeout = 1460;
 inline constexpr ErrorCode kErrorNoUnicodeTranslation = 1113;
 // The object manager met a reparse point (a registry link) where none may be followed.
 inline constexpr ErrorCode kErrorReparsePointEncountered = 4395;
+// ERROR_STOPPED_ON_SYMLINK: a path leads through a junction or symbolic link where it may not (an
+// open handle's final path is not the path that was asked for).
+inline constexpr ErrorCode kErrorStoppedOnSymlink = 681;
 
 }  // namespace qv

@@ -83,4 +83,72 @@ std::wstring JoinPath(std::wstring_view first, std::wstring_view second) {
   return text;
 }
 
+namespace {
+
+constexpr bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "X:" at the start.
+bool HasDrive(std::wstring_view path) {
+  return path.size() >= 2 && path[1] == L':' &&
+         ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+}
+
+// The length of the root of a full path: X: (2), or \\server\share; 0 when it has none.
+std::size_t RootLength(std::wstring_view path) {
+  if (HasDrive(path)) return 2;
+  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return 0;
+  std::size_t at = 2;
+  for (int part = 0; part < 2; ++part) {
+    while (at < path.size() && !IsSeparator(path[at])) ++at;
+    if (part == 0 && at < path.size()) ++at;
+  }
+  return at;
+}
+
+}  // namespace
+
+std::wstring FullPath(std::wstring_view path, std::wstring_view currentFolder) {
+  if (path.empty()) return {};
+  const bool fullyQualified = (HasDrive(path) && path.size() >= 3 && IsSeparator(path[2])) ||
+                              (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
+  const std::size_t currentRoot = RootLength(currentFolder);
+  if (fullyQualified || currentRoot == 0) return std::wstring(path);
+
+  std::wstring full;
+  std::size_t rootLength = currentRoot;
+  std::wstring_view rest = path;
+  if (IsSeparator(path[0])) {
+    full = currentFolder.substr(0, currentRoot);
+    rest.remove_prefix(1);
+  } else if (HasDrive(path)) {
+    const bool sameDrive = HasDrive(currentFolder) &&
+                           (path[0] | 0x20) == (currentFolder[0] | 0x20);
+    full = sameDrive ? std::wstring(currentFolder) : std::wstring(path.substr(0, 2));
+    rootLength = 2;
+    rest.remove_prefix(2);
+  } else {
+    full = currentFolder;
+  }
+  while (full.size() > rootLength && IsSeparator(full.back())) full.pop_back();
+
+  while (!rest.empty()) {
+    std::size_t end = 0;
+    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
+    const std::wstring_view part = rest.substr(0, end);
+    rest.remove_prefix(end < rest.size() ? end + 1 : end);
+    if (part.empty() || part == L".") continue;
+    if (part == L"..") {
+      const std::size_t slash = full.find_last_of(L"\\/");
+      if (full.size() > rootLength) {
+        full.resize(slash == std::wstring::npos || slash < rootLength ? rootLength : slash);
+      }
+      continue;
+    }
+    full += L'\\';
+    full += part;
+  }
+  if (full.size() == rootLength) full += L'\\';
+  return full;
+}
+
 }  // namespace qv

@@ -36,4 +36,14 @@ namespace qv {
 // The backslash is always put between them, as that format does.
 [[nodiscard]] std::wstring JoinPath(std::wstring_view first, std::wstring_view second);
 
+// The full path that `path` names for a process whose current folder is `currentFolder` (itself
+// full: C:\x or \\server\share\x), by the rules of Windows paths: a path that begins with a
+// drive and a separator, or with two separators (network and device paths), stays as it is; one
+// that begins with a single separator starts at the current folder's root; "X:name" continues
+// the current folder when X is its drive and starts at X's root otherwise (this process does not
+// know another drive's current folder); any other path continues the current folder. "." and
+// ".." parts of the added part are resolved, never above the root; / counts as \. Empty when
+// `path` is empty; `path` as it is when the current folder is empty.
+[[nodiscard]] std::wstring FullPath(std::wstring_view path, std::wstring_view currentFolder);
+
 }  // namespace qv

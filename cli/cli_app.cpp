@@ -23,6 +23,7 @@
 #include "platform/win32/com_scope.h"
 #include "platform/win32/com_security.h"
 #include "platform/win32/registry_editor_win32.h"
+#include "platform/win32/system_library.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
 #include "repair/full_backup.h"
@@ -372,7 +373,7 @@ int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStr
   CWin32RegistryEditor editor;
   RESTORE_RESULT result;
   const ErrorCode restored =
-      RestoreBackup(app.Platform(), editor, registryFile, shortcutList, &result);
+      RestoreBackup(app.Platform(), editor, registryFile, shortcutList, &result, &app.Log());
   static_cast<void>(app.Log().WriteLog(L"Restored backup " + name + L", result " +
                                        DecimalText(restored)));
   if (!out.WriteText(FormatRestoreText(name, result))) return kExitError;
@@ -390,6 +391,19 @@ int RunBackup(const CStdStream& out, const CStdStream& err) {
     return 1;
   }
   return out.WriteText(L"Registry exported to " + path + L"\n") ? 0 : kExitError;
+}
+
+// The process's current folder (GetCurrentDirectoryW), empty when it cannot be had.
+std::wstring CurrentFolder() {
+  std::wstring folder(MAX_PATH, L'\0');
+  DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  if (length >= folder.size()) {
+    folder.resize(length);
+    length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  }
+  if (length == 0 || length >= folder.size()) return {};
+  folder.resize(length);
+  return folder;
 }
 
 int RunCliChecked(const std::vector<std::wstring>& args) {
@@ -471,6 +485,15 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
     static_cast<void>(err.WriteText(L"QuarveloCli: --json needs a file name or -\n"));
     return kExitError;
   }
+  // The relative paths of the command line name files of the folder it was started in; once they
+  // are full, the system folder becomes the current one (nothing is then looked for or written in
+  // a folder another account may write).
+  const std::wstring startFolder = CurrentFolder();
+  for (std::string* json : {&arguments.json, &fix.json}) {
+    if (!json->empty() && *json != "-") *json = ToUtf8(FullPath(FromUtf8(*json), startFolder));
+  }
+  MakeSystemFolderCurrent();
+
   if (fixCommand->parsed()) return RunFix(fix, out, err);
   if (backupsDelete.Parsed()) return backupsDelete.Run(out, err);
   if (backupsCommand->parsed()) return RunBackups(backupsJson, out, err);

@@ -3,8 +3,11 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "platform/win32/system_library.h"
 
 int wmain(int argc, wchar_t** argv) {
+  // Before anything else: libraries named without a path come from the system folder only.
+  qv::RestrictLibrarySearchToSystemFolder();
   std::vector<std::wstring> args;
   args.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) args.emplace_back(argv[i]);

@@ -295,13 +295,17 @@ std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& res
                 L" could not be moved back: they are in " + result.shortcutFolder;
       }
       text += L".\n";
+      // The lines a restore does not use, each with its reason (after an empty line).
+      const std::wstring leftAlone = RestoreLeftAloneText(result);
+      if (!leftAlone.empty()) text += leftAlone.substr(2) + L"\n";
     }
   }
   if (result.registryFileDeleted) {
     text += L"The backup is restored and no longer listed.\n";
   } else if (result.registryFileEmptied ||
              (result.registryFileFound && result.merge == kErrorSuccess &&
-              (result.shortcuts != kErrorSuccess || result.moved.failed != 0))) {
+              (result.shortcuts != kErrorSuccess || result.moved.failed != 0 ||
+               !result.moved.leftAlone.empty()))) {
     text += L"The backup stays listed until its shortcuts are back: restore it again once they "
             L"can go back.\n";
   } else if (result.registryFileFound && result.merge == kErrorSuccess) {

@@ -20,8 +20,11 @@ constexpr char kScheduleDescription[] = "Show or make the scheduled scan's task"
 constexpr char kScheduleDetails[] =
     "The scheduled scan is the Task Scheduler task \"Quarvelo\": it starts Quarvelo.exe -t (open\n"
     "and scan at once) at the times of its triggers, while its user is logged on. The main\n"
-    "window's Manage Schedule makes it too and edits its triggers.\n"
-    "Exit codes: 0 done, 1 the Task Scheduler refused, 2 usage error.\n";
+    "window's Manage Schedule makes it too and edits its triggers. A task of that name that\n"
+    "starts another program is not this program's: it is shown as such, and never replaced,\n"
+    "changed or deleted.\n"
+    "Exit codes: 0 done, 1 the Task Scheduler refused or the task starts another program,\n"
+    "2 usage error.\n";
 constexpr char kShowDescription[] = "List the task's triggers as the schedule page lists them";
 constexpr char kCreateDescription[] =
     "Make the task for Quarvelo.exe beside this program (kept when it exists)";
@@ -57,16 +60,28 @@ std::wstring LauncherBesideThisProgram() {
   return folder + L"\\" + kLauncherFileName;
 }
 
+// A task of the scan's name that starts another program is left alone: said on standard error,
+// and 1 for create and delete.
+int RefuseOtherProgramTask(const SCAN_TASK& task, const SCAN_TASK_OWNERSHIP& ownership,
+                           const CStdStream& err) {
+  static_cast<void>(err.WriteText(L"QuarveloCli: " + OtherProgramTaskLine(task.name, ownership) +
+                                  L" (not replaced, changed or deleted)\n"));
+  return 1;
+}
+
 int Show(bool json, const CStdStream& out) {
   CWin32ScheduledTasks tasks;
   const SCAN_TASK task = ScanTaskFor(LauncherBesideThisProgram());
   const bool exists = tasks.TaskExists(task.name);
+  const SCAN_TASK_OWNERSHIP ownership = ScanTaskOwner(tasks, task);
+  const bool other = ownership.owner == SCAN_TASK_OWNER::kOtherProgram;
   std::vector<std::wstring> triggers;
-  if (GetTriggerStrings(tasks, task.name, &triggers)) SortAsListBox(&triggers);
+  if (!other && GetTriggerStrings(tasks, task.name, &triggers)) SortAsListBox(&triggers);
   if (json) {
     using Json = nlohmann::ordered_json;
     Json report = Json::object();
     report["task"] = exists;
+    if (other) report["otherProgram"] = ToUtf8(ownership.application);
     Json lines = Json::array();
     for (const std::wstring& line : triggers) lines.push_back(ToUtf8(line));
     report["triggers"] = lines;
@@ -75,7 +90,7 @@ int Show(bool json, const CStdStream& out) {
                : kExitError;
   }
   std::wstring text = std::wstring(kScheduleListHeading) + L"\n";
-  for (const std::wstring& line : ScheduleLines(tasks, task.name)) text += L"  " + line + L"\n";
+  for (const std::wstring& line : ScanScheduleLines(tasks, task)) text += L"  " + line + L"\n";
   if (!exists) text += L"(there is no task " + task.name + L" in the Task Scheduler)\n";
   return out.WriteText(text) ? 0 : kExitError;
 }
@@ -95,8 +110,12 @@ int Create(const std::string& daily, const CStdStream& out, const CStdStream& er
     return 1;
   }
   CWin32ScheduledTasks tasks;
+  const SCAN_TASK_OWNERSHIP ownership = ScanTaskOwner(tasks, task);
+  if (ownership.owner == SCAN_TASK_OWNER::kOtherProgram) {
+    return RefuseOtherProgramTask(task, ownership, err);
+  }
   std::wstring text;
-  if (tasks.TaskExists(task.name)) {
+  if (ownership.owner == SCAN_TASK_OWNER::kThisProgram) {
     text = L"The scheduled task " + task.name + L" exists already; it is kept as it is\n";
   } else {
     const ErrorCode created = CreateScanTask(tasks, task);
@@ -126,7 +145,12 @@ int Create(const std::string& daily, const CStdStream& out, const CStdStream& er
 
 int Delete(bool ifExists, const CStdStream& out, const CStdStream& err) {
   CWin32ScheduledTasks tasks;
-  const std::wstring name = ScanTaskFor(LauncherBesideThisProgram()).name;
+  const SCAN_TASK task = ScanTaskFor(LauncherBesideThisProgram());
+  const std::wstring& name = task.name;
+  const SCAN_TASK_OWNERSHIP ownership = ScanTaskOwner(tasks, task);
+  if (ownership.owner == SCAN_TASK_OWNER::kOtherProgram) {
+    return RefuseOtherProgramTask(task, ownership, err);
+  }
   const ErrorCode deleted = tasks.DeleteTask(name);
   if (deleted == kTaskNotFound && ifExists) {
     return out.WriteText(L"There is no scheduled task " + name + L"\n") ? 0 : kExitError;
@@ -148,7 +172,9 @@ CScheduleCommand::CScheduleCommand(CLI::App& app)
   m_command->footer(kScheduleDetails);
   m_command->require_subcommand(1, 1);
   m_show = m_command->add_subcommand("show", kShowDescription);
-  m_show->add_flag("--json", m_json, "UTF-8 JSON {\"task\": true|false, \"triggers\": [\"...\"]}");
+  m_show->add_flag("--json", m_json,
+                   "UTF-8 JSON {\"task\": true|false, \"triggers\": [\"...\"]}, and "
+                   "\"otherProgram\" when the task starts another program");
   m_create = m_command->add_subcommand("create", kCreateDescription);
   m_create->add_option("--daily", m_daily, "Also add a trigger every day at this time, from today")
       ->type_name("HH:MM");

@@ -116,11 +116,17 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
 // subtree), no key whose path holds "Wow6432Node" entered.
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display);
+// A path that names something through the network or a device rather than a drive's folders:
+// a UNC path (\\server\share, //server/share, \/server), a Win32 device or long path (\\.\...,
+// \\?\...) or an object-manager path (\??\...).
+[[nodiscard]] bool IsNetworkOrDevicePath(std::wstring_view path);
 // The shortcut walk from a search pattern ("C:\*.*"), depth first.
 void WalkShortcuts(CRegistryCleaner& engine, std::wstring_view pattern);
 // False only for a shortcut whose file target the shell link object gives and that is not
 // there (*target, when given, then holds that target as tested); a shortcut it cannot read, or
-// one without a file target, counts as fine.
+// one without a file target, counts as fine. So does one whose target, as stored or after
+// CleanPath, is a network or device path (IsNetworkOrDevicePath): it is never looked at, as
+// asking for it would make this process reach out to that host with its own credentials.
 [[nodiscard]] bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path,
                                         std::wstring* target = nullptr);
 // The empty-key walk of parent\name (the parent shown as `display`); true when that key was

@@ -3,6 +3,8 @@
 // The walk never enters a reparse point (a junction or a symbolic link to a folder): such a
 // folder may lead back to one of its ancestors, and a walk into it would never end (Windows'
 // own profile folders hold several of them, "Application Data" inside "AppData" among them).
+// A shortcut whose target is a network or device path counts as fine without a look at it: the
+// scan runs with administrator rights and never reaches out to another host.
 // The program's own shortcut backups are passed over wherever the product's data folder is: on
 // the Windows XP layout its path holds "Application Data\Quarvelo\Backup", on every later one it
 // is the common application-data folder's Quarvelo\Backup (C:\ProgramData\Quarvelo\Backup).
@@ -103,11 +105,20 @@ void WalkShortcuts(CRegistryCleaner& engine, std::wstring_view pattern) {
   CShortcutWalk(engine).Walk(pattern);
 }
 
+bool IsNetworkOrDevicePath(std::wstring_view path) {
+  path = TrimWhiteSpace(path);
+  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;
+  return path.starts_with(L"\\??\\");
+}
+
 bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path,
                           std::wstring* target) {
   SHORTCUT_INFO shortcut;
   if (engine.Platform().shell.ReadShortcut(path, &shortcut) != kErrorSuccess) return true;
+  if (IsNetworkOrDevicePath(shortcut.target)) return true;
   std::wstring cleaned = engine.CleanPath(shortcut.target);
+  if (IsNetworkOrDevicePath(cleaned)) return true;
   if (engine.Platform().files.FileExists(cleaned)) return true;
   if (target != nullptr) *target = std::move(cleaned);
   return false;

@@ -81,6 +81,44 @@ class IFileSystem {
   [[nodiscard]] virtual ErrorCode ToCodePage(std::wstring_view text, std::string* bytes,
                                              bool* lossless) = 0;
   [[nodiscard]] virtual ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) = 0;
+
+  // ---- Moves through open handles: a link made after a path was found is not passed through --
+  // Moves the file at `from` to `to` as MovePath does, but through open handles, so the move
+  // goes where the paths say or nowhere:
+  //  - `from` is opened without following a reparse point at its last element (a link there is
+  //    moved itself, never what it leads to), and the folder of `to` as any folder is opened;
+  //  - each handle's final path (every junction and symbolic link on the way resolved) must be
+  //    the path given, `from` itself and the folder part of `to`, compared without case;
+  //    otherwise nothing is moved: kErrorStoppedOnSymlink (a folder on the way became a link, or
+  //    leads elsewhere);
+  //  - both stay open, neither shared for deletion, until the move is done.
+  // A file at `to` is never replaced (kErrorAlreadyExists). Both paths must be plain drive paths
+  // (IsPlainDrivePath), otherwise kErrorBadPathname and nothing is touched.
+  [[nodiscard]] virtual ErrorCode MoveByHandle(std::wstring_view from, std::wstring_view to) = 0;
 };
+
+// A full path on a drive written the one way the file system writes it back: "X:\" and one or
+// more names joined by single backslashes, none empty, "." or "..", none ending in a dot or a
+// blank (which Windows would drop), none holding a control character or one of / : * ? " < > |.
+[[nodiscard]] inline bool IsPlainDrivePath(std::wstring_view path) {
+  if (path.size() < 4 || path[1] != L':' || path[2] != L'\\') return false;
+  if (!((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))) return false;
+  std::wstring_view rest = path.substr(3);
+  while (true) {
+    const std::size_t end = rest.find(L'\\');
+    const std::wstring_view name = rest.substr(0, end);
+    if (name.empty() || name == L"." || name == L".." || name.back() == L'.' ||
+        name.back() == L' ') {
+      return false;
+    }
+    for (const wchar_t c : name) {
+      if (c < 0x20 || std::wstring_view(L"/:*?\"<>|").find(c) != std::wstring_view::npos) {
+        return false;
+      }
+    }
+    if (end == std::wstring_view::npos) return true;
+    rest.remove_prefix(end + 1);
+  }
+}
 
 }  // namespace qv

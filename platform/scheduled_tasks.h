@@ -120,6 +120,10 @@ class IScheduledTasks {
                                              const SCHEDULED_TASK& task) = 0;
   // Deletes the task. kTaskNotFound when there is none.
   [[nodiscard]] virtual ErrorCode DeleteTask(std::wstring_view name) = 0;
+  // The program the task starts, as the task holds it (ITask::GetApplicationName). kTaskNotFound
+  // when there is no task of that name; *application is left alone on failure.
+  [[nodiscard]] virtual ErrorCode ReadApplication(std::wstring_view name,
+                                                  std::wstring* application) = 0;
 
   // Every trigger of the task in the scheduler's order (index 0 first); *entries is replaced on
   // success and left alone on failure.

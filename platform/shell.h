@@ -75,9 +75,10 @@ class IShell {
   // GetVersionExW: major and minor version of the operating system.
   virtual void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) = 0;
 
-  // Reads a shortcut with the shell link object (IPersistFile::Load for reading, then
-  // IShellLinkW::Resolve without a window and without updating the file, GetPath with the raw
-  // path, GetArguments, GetWorkingDirectory). The shortcut file itself is never written. Returns
+  // Reads a shortcut with the shell link object (IPersistFile::Load for reading, then GetPath
+  // with the raw path, GetArguments, GetWorkingDirectory), without resolving it: the target is
+  // the path stored in the file, whether or not it exists, and nothing but the shortcut file
+  // itself is read (no search, no link tracking, no network); the file is never written. Returns
   // 0 with *info filled; kErrorShortcutHasNoTarget for a shortcut without a file target (*info
   // has its arguments then); otherwise the failure (the object cannot be made, the file cannot
   // be loaded), *info unchanged.

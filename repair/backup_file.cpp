@@ -387,7 +387,7 @@ ErrorCode MoveShortcutToBackup(IFileSystem& files, std::wstring_view shortcutPat
       backup.List().Write(FormatWithStrings(kShortcutListLineFormat, {shortcutPath, target}));
   if (rc == kErrorSuccess) rc = backup.List().Flush();
   if (rc != kErrorSuccess) return rc;
-  rc = files.MovePath(shortcutPath, target);
+  rc = files.MoveByHandle(shortcutPath, target);
   if (rc == kErrorSuccess) backup.CountMove();
   return rc;
 }

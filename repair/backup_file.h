@@ -136,9 +136,13 @@ class CShortcutBackup {
 // Moves one shortcut into the backup folder under its own file name (the part of its path after
 // the last backslash), or, when a file of that name is already there (an earlier shortcut of the
 // same name), under the first free numbered name: "Old (2).lnk", "Old (3).lnk"... The list line
-// is written and put on the disk first, then the file is moved. Result: 0 when moved,
-// kErrorBadPathname when either path holds a comma (the list cannot hold it; nothing is written
-// or moved), the list's write error (nothing is moved), or the move's error (the line stays).
+// is written and put on the disk first, then the file is moved through open handles
+// (IFileSystem::MoveByHandle): only from the path the scan found, never through a junction or
+// symbolic link that a folder on its way became since. Result: 0 when moved, kErrorBadPathname
+// when either path holds a comma (the list cannot hold it; nothing is written or moved), the
+// list's write error (nothing is moved), or the move's error (the line stays):
+// kErrorStoppedOnSymlink when the path now leads elsewhere, kErrorBadPathname for a path that is
+// no plain drive path.
 [[nodiscard]] ErrorCode MoveShortcutToBackup(IFileSystem& files, std::wstring_view shortcutPath,
                                              CShortcutBackup& backup);
 

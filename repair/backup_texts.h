@@ -22,6 +22,19 @@ inline constexpr wchar_t kShortcutListExtension[] = L".bak";
 inline constexpr wchar_t kShortcutNumberedNameFormat[] = L"%s (%s)%s";
 // One line of the shortcut list: source path, new path.
 inline constexpr wchar_t kShortcutListLineFormat[] = L"%s,%s\n";
+// Ours: why a restore left a line of a shortcut list alone (nothing is moved for it, and the list
+// is kept). A restore only moves back what a repair moved: a shortcut (.lnk) from this backup's
+// own shortcut folder to a plain path whose folders are no junctions or symbolic links.
+inline constexpr wchar_t kShortcutLineNotTwoPaths[] = L"the line does not hold exactly two paths";
+inline constexpr wchar_t kShortcutLineCopyElsewhere[] =
+    L"its moved copy is not in this backup's shortcut folder";
+inline constexpr wchar_t kShortcutLineNotShortcut[] = L"a name does not end in .lnk";
+inline constexpr wchar_t kShortcutLineNotPlainPath[] =
+    L"the path it would go back to is no plain full path on a drive";
+inline constexpr wchar_t kShortcutLineThroughLink[] =
+    L"a folder on the way back is a junction or symbolic link";
+// The activity log's line for such a line: the line, then the reason.
+inline constexpr wchar_t kShortcutLineLeftLogFormat[] = L"Shortcut list line left alone: %s (%s)";
 
 // The first line of a registry backup file. Windows 2000, XP and Server 2003 (NT 5.0-5.2) get the
 // 5.00 header, every other version the older one. A file in the editor's Unicode form always
@@ -86,6 +99,16 @@ inline constexpr wchar_t kRestoreListUnreadableFormat[] =
 inline constexpr wchar_t kRestoreShortcutLeftFormat[] =
     L"\n\n%s shortcut could not be moved back (a file is in its place, or it cannot be moved): it "
     L"is in %s. The backup stays listed: restore it again once it can go back.";
+// Lines of the shortcut list a restore did not use: the count and the list's path, then one line
+// each (the list's line, the reason), at most kRestoreLeftAloneShown of them, then the number
+// of the others.
+inline constexpr wchar_t kRestoreLineLeftAloneFormat[] =
+    L"\n\n%s line of the shortcut list %s was left alone; the list is kept:";
+inline constexpr wchar_t kRestoreLinesLeftAloneFormat[] =
+    L"\n\n%s lines of the shortcut list %s were left alone; the list is kept:";
+inline constexpr wchar_t kRestoreLeftAloneItemFormat[] = L"\n%s (%s)";
+inline constexpr wchar_t kRestoreLeftAloneMoreFormat[] = L"\n... and %s more";
+inline constexpr unsigned kRestoreLeftAloneShown = 10;
 inline constexpr wchar_t kRestoreShortcutsLeftFormat[] =
     L"\n\n%s shortcuts could not be moved back (a file is in their place, or they cannot be "
     L"moved): they are in %s. The backup stays listed: restore it again once they can go back.";

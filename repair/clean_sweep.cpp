@@ -121,13 +121,19 @@ ErrorCode CCleanSweep::CleanValue(RegHandle categoryRoot, std::wstring_view keyP
 
   CBackupFile* backup = m_targets.RegBackupFile();
   if (backup == nullptr && m_backupRequired) return kErrorNoBackupFile;
+  // The key itself, never a link's target: a key that is (or became) a link is refused before
+  // anything is written or deleted, and the value is deleted through this very handle.
+  CRegKey key(m_platform.registry);
+  const ErrorCode opened = key.OpenNoFollow(root, path, kKeyQueryValue | kKeySetValue);
+  if (opened != kErrorSuccess) return opened;
+  bool isLink = false;
+  const ErrorCode checked = key.IsLink(&isLink);
+  if (checked != kErrorSuccess) return checked;
+  if (isLink) return kErrorReparsePointEncountered;
   if (backup != nullptr) {
     const ErrorCode backedUp = BackupValue(m_platform.registry, root, path, valueName, backup);
     if (backedUp != kErrorSuccess) return backedUp;
   }
-  CRegKey key(m_platform.registry);
-  const ErrorCode opened = key.Open(root, path, kKeyReadWriteCreate);
-  if (opened != kErrorSuccess) return opened;
   const ErrorCode deleted = m_platform.registry.DeleteValue(key.get(), valueName);
   if (deleted == kErrorSuccess) ++m_deleted;
   return deleted;
@@ -204,8 +210,11 @@ std::wstring RepairFailureReason(ErrorCode error) {
       return L"the key is or holds a registry link, which a backup cannot hold, so it was not "
              L"deleted";
     case kErrorBadPathname:
-      return L"the shortcut's path holds a comma, which its backup list cannot hold, so it was not "
-             L"moved";
+      return L"the shortcut's path holds a comma, which its backup list cannot hold, or is no plain "
+             L"full path on a drive, so it was not moved";
+    case kErrorStoppedOnSymlink:
+      return L"a folder on the shortcut's path is now a junction or symbolic link that leads "
+             L"elsewhere, so it was not moved";
     case kErrorKeyDeleted:
       return L"the key was deleted while it was being backed up";
     default:

@@ -48,8 +48,10 @@ class CCleanSweep {
 
   // Deletes one value after backing it up. `categoryRoot` may be kNullRegHandle (the root is then
   // the one the key path names). Neither given, or both given and different (the entry is not
-  // where the category repairs): kErrorInvalidHandle, nothing touched. Results otherwise as
-  // CleanKey's; the empty name is the default value.
+  // where the category repairs): kErrorInvalidHandle, nothing touched. The key is opened
+  // no-follow (IRegistry::OpenKeyNoFollow) and the value deleted through that handle: a key that
+  // is a registry link gives kErrorReparsePointEncountered with nothing written or deleted.
+  // Results otherwise as CleanKey's; the empty name is the default value.
   [[nodiscard]] ErrorCode CleanValue(RegHandle categoryRoot, std::wstring_view keyPath,
                                      std::wstring_view valueName);
 

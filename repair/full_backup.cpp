@@ -1,6 +1,7 @@
 #include "repair/full_backup.h"
 
 #include <memory>
+#include <vector>
 
 #include "base/text.h"
 #include "repair/backup_texts.h"
@@ -46,9 +47,10 @@ ErrorCode EmptyRegistryFile(IFileSystem& files, const std::wstring& path) {
 
 ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
                         std::wstring_view registryFile, std::wstring_view shortcutList,
-                        RESTORE_RESULT* result) {
+                        RESTORE_RESULT* result, IActivityLog* log) {
   *result = RESTORE_RESULT{};
   result->registryFile = registryFile;
+  result->shortcutList = shortcutList;
   const std::size_t dot = shortcutList.rfind(L'.');
   if (dot != std::wstring_view::npos) result->shortcutFolder = shortcutList.substr(0, dot);
   IFileSystem& files = platform.files;
@@ -68,7 +70,13 @@ ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
   if (!shortcutList.empty() && files.FileExists(shortcutList)) {
     result->shortcutListFound = true;
     result->shortcuts = RestoreShortcuts(files, shortcutList, &result->moved);
-    shortcutsLeft = result->shortcuts != kErrorSuccess || result->moved.failed != 0;
+    shortcutsLeft = result->shortcuts != kErrorSuccess || result->moved.failed != 0 ||
+                    !result->moved.leftAlone.empty();
+    for (const SHORTCUT_LINE_LEFT& left : result->moved.leftAlone) {
+      if (log == nullptr) break;
+      static_cast<void>(log->WriteLog(
+          FormatWithStrings(kShortcutLineLeftLogFormat, {left.line, std::wstring(left.reason)})));
+    }
     if (first == kErrorSuccess && shortcutsLeft) {
       first = result->shortcuts != kErrorSuccess ? result->shortcuts : kErrorCantWrite;
     }
@@ -85,6 +93,24 @@ ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
     }
   }
   return first;
+}
+
+std::wstring RestoreLeftAloneText(const RESTORE_RESULT& result) {
+  const std::vector<SHORTCUT_LINE_LEFT>& lines = result.moved.leftAlone;
+  if (lines.empty()) return {};
+  std::wstring text = FormatWithStrings(
+      lines.size() == 1 ? kRestoreLineLeftAloneFormat : kRestoreLinesLeftAloneFormat,
+      {DecimalText(static_cast<std::int64_t>(lines.size())), result.shortcutList});
+  for (std::size_t i = 0; i < lines.size() && i < kRestoreLeftAloneShown; ++i) {
+    text += FormatWithStrings(kRestoreLeftAloneItemFormat,
+                              {lines[i].line, std::wstring(lines[i].reason)});
+  }
+  if (lines.size() > kRestoreLeftAloneShown) {
+    text += FormatWithStrings(
+        kRestoreLeftAloneMoreFormat,
+        {DecimalText(static_cast<std::int64_t>(lines.size() - kRestoreLeftAloneShown))});
+  }
+  return text;
 }
 
 std::wstring RestoreFailureText(const RESTORE_RESULT& result) {
@@ -110,6 +136,7 @@ std::wstring RestoreFailureText(const RESTORE_RESULT& result) {
           result.moved.failed == 1 ? kRestoreShortcutLeftFormat : kRestoreShortcutsLeftFormat,
           {DecimalText(static_cast<std::int64_t>(result.moved.failed)), result.shortcutFolder});
     }
+    text += RestoreLeftAloneText(result);
   }
   if (text.empty()) return text;
   if (result.registryFileFound && result.merge == kErrorSuccess) text = kRestoreMergedLine + text;

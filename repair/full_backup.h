@@ -10,6 +10,7 @@
 #include "platform/registry_editor.h"
 #include "repair/merge_check.h"
 #include "repair/shortcut_restore.h"
+#include "state/log_interface.h"
 
 namespace qv {
 
@@ -27,6 +28,7 @@ inline constexpr wchar_t kFullBackupNameFormat[] = L"%s\\QuarveloBak%s.reg";
 
 struct RESTORE_RESULT {
   std::wstring registryFile;    // as given
+  std::wstring shortcutList;    // as given
   std::wstring shortcutFolder;  // where the list's shortcuts were moved (the list without ".bak")
   bool registryFileFound = false;
   ErrorCode merge = kErrorSuccess;  // MergeRegistryFile's result: 0 = merged and confirmed
@@ -46,16 +48,24 @@ struct RESTORE_RESULT {
 // the editor ran to its end, the registry holds what the file says (the editor's exit status
 // says nothing) and no shortcut is left; with shortcuts left it is emptied (see
 // registryFileEmptied) and stays listed, so they can be moved back by a restore tried again.
+// A line of the list that the restore left alone (see RestoreShortcuts) counts as a shortcut
+// left, and is written to `log` (may be null) with its reason.
 // Returns 0 when everything was restored and confirmed, otherwise the first failure:
 // kErrorFileNotFound when there is no registry file, the merge's, then the shortcuts' (the list's
-// read error, or kErrorCantWrite for a copy that could not go back).
+// read error, or kErrorCantWrite for a copy that could not go back or a line left alone).
 [[nodiscard]] ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
                                       std::wstring_view registryFile,
-                                      std::wstring_view shortcutList, RESTORE_RESULT* result);
+                                      std::wstring_view shortcutList, RESTORE_RESULT* result,
+                                      IActivityLog* log = nullptr);
 
 // What a restore that did not finish has to tell the user: a heading, then one paragraph per
 // failure (the registry file missing or not merged; the shortcuts not moved back, how many and
 // where they are). Empty when the restore finished.
 [[nodiscard]] std::wstring RestoreFailureText(const RESTORE_RESULT& result);
+
+// The paragraph of RestoreFailureText on the lines of the shortcut list that the restore left
+// alone: how many, the list, then each line with its reason (the first kRestoreLeftAloneShown,
+// then how many more). Empty when none was.
+[[nodiscard]] std::wstring RestoreLeftAloneText(const RESTORE_RESULT& result);
 
 }  // namespace qv

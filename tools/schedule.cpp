@@ -189,12 +189,62 @@ std::vector<std::wstring> ScheduleLines(IScheduledTasks& tasks, std::wstring_vie
   return lines;
 }
 
+namespace {
+
+// A program path as a task may hold it: blanks and one pair of quotes around it dropped.
+std::wstring_view BareProgramPath(std::wstring_view path) {
+  path = TrimWhiteSpace(path);
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') {
+    path = TrimWhiteSpace(path.substr(1, path.size() - 2));
+  }
+  return path;
+}
+
+}  // namespace
+
+SCAN_TASK_OWNERSHIP ScanTaskOwner(IScheduledTasks& tasks, const SCAN_TASK& task) {
+  SCAN_TASK_OWNERSHIP ownership;
+  std::wstring application;
+  const ErrorCode read = tasks.ReadApplication(task.name, &application);
+  if (read == kTaskNotFound) return ownership;
+  if (read != kErrorSuccess) {
+    // Not readable: another's, unless there is no task at all (the scheduler cannot be had).
+    if (tasks.TaskExists(task.name)) ownership.owner = SCAN_TASK_OWNER::kOtherProgram;
+    return ownership;
+  }
+  const std::wstring_view program = BareProgramPath(application);
+  const bool ours = !program.empty() &&
+                    EqualsNoCase(program, BareProgramPath(task.settings.application));
+  ownership.owner = ours ? SCAN_TASK_OWNER::kThisProgram : SCAN_TASK_OWNER::kOtherProgram;
+  ownership.application = application;
+  return ownership;
+}
+
+std::wstring OtherProgramTaskLine(std::wstring_view taskName,
+                                  const SCAN_TASK_OWNERSHIP& ownership) {
+  return FormatWithStrings(kOtherProgramTaskLine,
+                           {taskName, ownership.application.empty()
+                                          ? std::wstring_view(kUnreadableProgram)
+                                          : std::wstring_view(ownership.application)});
+}
+
+std::vector<std::wstring> ScanScheduleLines(IScheduledTasks& tasks, const SCAN_TASK& task) {
+  const SCAN_TASK_OWNERSHIP ownership = ScanTaskOwner(tasks, task);
+  if (ownership.owner == SCAN_TASK_OWNER::kOtherProgram) {
+    return {OtherProgramTaskLine(task.name, ownership)};
+  }
+  return ScheduleLines(tasks, task.name);
+}
+
 ErrorCode CreateScanTask(IScheduledTasks& tasks, const SCAN_TASK& task) {
   return tasks.CreateTask(task.name, task.settings);
 }
 
 ErrorCode ManageSchedule(IScheduledTasks& tasks, const SCAN_TASK& task,
                          const OwnScheduleEditor& ownEditor) {
+  if (ScanTaskOwner(tasks, task).owner == SCAN_TASK_OWNER::kOtherProgram) {
+    return kScanTaskOfOtherProgram;
+  }
   if (!tasks.TaskExists(task.name)) {
     const ErrorCode created = CreateScanTask(tasks, task);
     if (created != kErrorSuccess) return created;

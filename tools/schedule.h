@@ -76,6 +76,34 @@ bool GetTriggerStrings(IScheduledTasks& tasks, std::wstring_view taskName,
 [[nodiscard]] std::vector<std::wstring> ScheduleLines(IScheduledTasks& tasks,
                                                       std::wstring_view taskName);
 
+// Whose is the task of the scan's name. It is this program's when it starts the program the
+// scan task names (the same path, without regard to case or to quotes and blanks around it). A
+// task of that name that starts anything else belongs to whoever made it: it is never replaced,
+// changed or deleted, and its triggers are not listed as the scan's schedule. A task whose
+// program cannot be read counts as another's.
+enum class SCAN_TASK_OWNER { kNoTask, kThisProgram, kOtherProgram };
+struct SCAN_TASK_OWNERSHIP {
+  SCAN_TASK_OWNER owner = SCAN_TASK_OWNER::kNoTask;
+  std::wstring application;  // the program the task starts, as it holds it (empty: unreadable)
+};
+[[nodiscard]] SCAN_TASK_OWNERSHIP ScanTaskOwner(IScheduledTasks& tasks, const SCAN_TASK& task);
+
+// What is said of a task of the scan's name that starts another program: the task's name, then
+// the program it starts (kUnreadableProgram when it cannot be read).
+inline constexpr wchar_t kOtherProgramTaskLine[] =
+    L"The task %s starts another program (%s): it is left alone";
+inline constexpr wchar_t kUnreadableProgram[] = L"which cannot be read";
+[[nodiscard]] std::wstring OtherProgramTaskLine(std::wstring_view taskName,
+                                                const SCAN_TASK_OWNERSHIP& ownership);
+// ManageSchedule's answer for such a task (ERROR_ALREADY_EXISTS as an HRESULT: the name is
+// taken).
+inline constexpr ErrorCode kScanTaskOfOtherProgram = HresultCode(0x800700B7u);
+
+// What the schedule page lists for the scan task: ScheduleLines when the task is this program's
+// or missing; the one line OtherProgramTaskLine when a task of that name starts another program.
+[[nodiscard]] std::vector<std::wstring> ScanScheduleLines(IScheduledTasks& tasks,
+                                                          const SCAN_TASK& task);
+
 // Creates the task without triggers.
 [[nodiscard]] ErrorCode CreateScanTask(IScheduledTasks& tasks, const SCAN_TASK& task);
 
@@ -84,7 +112,8 @@ using OwnScheduleEditor =
     std::function<ErrorCode(IScheduledTasks& tasks, std::wstring_view taskName)>;
 // "Manage Schedule": creates the task when it is missing, then lets the user edit its triggers on
 // the system's schedule page; when the system cannot show that page but the task is there, on
-// ours. Returns the editor's result, or the creation's failure (nothing is edited then).
+// ours. Returns the editor's result, or the creation's failure (nothing is edited then), or
+// kScanTaskOfOtherProgram, touching nothing, when a task of that name starts another program.
 [[nodiscard]] ErrorCode ManageSchedule(IScheduledTasks& tasks, const SCAN_TASK& task,
                                        const OwnScheduleEditor& ownEditor);
 

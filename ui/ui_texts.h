@@ -30,11 +30,12 @@ inline constexpr wchar_t kStatusScanCancelled[] = L"Scan cancelled by user";
 inline constexpr wchar_t kStatusFixedErrors[] = L"Fixed Error(s)";
 
 // The updater and the help page. The hosts are of the .example domain: the updater and the web
-// pages are outside the program.
+// pages are outside the program. Both addresses are https: the updater is told where to look for
+// a new program, which an attacker on the network must not be able to answer.
 inline constexpr wchar_t kUpdaterProgram[] = L"QuarveloUpdater.exe";
 inline constexpr wchar_t kLauncherProgram[] = L"Quarvelo.exe";
-inline constexpr wchar_t kUpdateEndpoint[] = L"http://update.quarvelo.example/up3/update12.php";
-inline constexpr wchar_t kHelpAddress[] = L"http://www.quarvelo.example/help.php";
+inline constexpr wchar_t kUpdateEndpoint[] = L"https://update.quarvelo.example/up3/update12.php";
+inline constexpr wchar_t kHelpAddress[] = L"https://www.quarvelo.example/help.php";
 inline constexpr wchar_t kUpdaterCommandFormat[] = L"\"%s\" %s,%s";
 inline constexpr wchar_t kUpdaterRectFormat[] = L"#%d,%d,%d,%d";
 // The tail names who started the updater: the main window (its start-up check, the update link,
@@ -237,6 +238,11 @@ inline constexpr wchar_t kDefragmentButton[] = L"Defragment";
 
 // ---- Schedule page (its heading is the schedule's) ----
 inline constexpr wchar_t kManageSchedule[] = L"Manage Schedule";
+// "Manage Schedule" when a task of the scan's name starts another program: its line (the
+// schedule list shows it too), then what to do.
+inline constexpr wchar_t kOtherProgramTaskAdvice[] =
+    L" (not replaced, changed or deleted).\n\nTo schedule scans, rename or delete that task in "
+    L"the Task Scheduler first.";
 
 // ---- Startup manager page ----
 inline constexpr wchar_t kStartupHeading[] = L"Information";

@@ -16,6 +16,7 @@ struct CMemoryFileSystem::CEntry {
   std::u16string folded;
   bool directory = false;
   bool reparsePoint = false;  // MarkReparsePoint
+  std::wstring linkTarget;    // MakeLink: the folder a path through this one leads into
   std::uint64_t lastWriteTime = 0;  // SetLastWriteTime
   std::uint64_t* structure = nullptr;  // the file system's count of changes to the tree
   std::string content;
@@ -251,7 +252,8 @@ CMemoryFileSystem::CMemoryFileSystem()
 
 CMemoryFileSystem::~CMemoryFileSystem() = default;
 
-ErrorCode CMemoryFileSystem::LocateLocked(std::wstring_view path, CLocation* where) {
+ErrorCode CMemoryFileSystem::LocateLocked(std::wstring_view path, CLocation* where,
+                                          bool followLast, int depth) {
   *where = CLocation{};
   CParsedPath parsed;
   if (!ParsePath(path, m_currentFolder, &parsed)) return kErrorPathNotFound;
@@ -262,20 +264,34 @@ ErrorCode CMemoryFileSystem::LocateLocked(std::wstring_view path, CLocation* whe
     where->entry = drive->second;
     return kErrorSuccess;
   }
+  // A link leads into its target; a chain of them that does not end leads nowhere.
+  constexpr int kLinkDepth = 32;
+  const auto through = [&](std::shared_ptr<CEntry> entry) -> std::shared_ptr<CEntry> {
+    if (!entry || entry->linkTarget.empty()) return entry;
+    if (depth >= kLinkDepth) return nullptr;
+    CLocation target;
+    if (LocateLocked(entry->linkTarget, &target, true, depth + 1) != kErrorSuccess) return nullptr;
+    return target.entry;
+  };
   std::shared_ptr<CEntry> folder = drive->second;
   for (std::size_t i = 0; i + 1 < parsed.parts.size(); ++i) {
-    folder = folder->Child(parsed.parts[i]);
+    folder = through(folder->Child(parsed.parts[i]));
     if (!folder || !folder->directory) return kErrorPathNotFound;
   }
   where->parent = folder;
   where->name = parsed.parts.back();
   where->entry = folder->Child(where->name);
+  if (followLast && where->entry && !where->entry->linkTarget.empty()) {
+    where->entry = through(where->entry);
+    if (!where->entry) return kErrorPathNotFound;  // a link that leads nowhere
+  }
   return kErrorSuccess;
 }
 
 const CMemoryFileSystem::CEntry* CMemoryFileSystem::FindPlainLocked(std::wstring_view path,
                                                                     bool* plain) {
   *plain = false;
+  if (m_links > 0) return nullptr;  // the index knows no path through a link
   if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || path[2] != L'\\') {
     return nullptr;
   }
@@ -328,14 +344,14 @@ bool CMemoryFileSystem::FileExists(std::wstring_view path) {
   const CEntry* found = FindPlainLocked(path, &plain);
   if (plain) return found != nullptr;
   CLocation where;
-  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry) return false;
+  if (LocateLocked(path, &where, true) != kErrorSuccess || !where.entry) return false;
   return !(where.trailingSlash && !where.entry->directory);
 }
 
 bool CMemoryFileSystem::IsDirectory(std::wstring_view path) {
   std::lock_guard lock(*m_lock);
   CLocation where;
-  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry) return false;
+  if (LocateLocked(path, &where, true) != kErrorSuccess || !where.entry) return false;
   return where.entry->directory;
 }
 
@@ -402,7 +418,7 @@ ErrorCode CMemoryFileSystem::FindFiles(std::wstring_view pattern,
   }
   if (last.empty()) return kErrorFileNotFound;
   CLocation where;
-  if (LocateLocked(folderPath, &where) != kErrorSuccess || !where.entry ||
+  if (LocateLocked(folderPath, &where, true) != kErrorSuccess || !where.entry ||
       !where.entry->directory) {
     return kErrorPathNotFound;
   }
@@ -514,7 +530,7 @@ ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
   {
     std::lock_guard lock(*m_lock);
     CLocation where;
-    const ErrorCode rc = LocateLocked(path, &where);
+    const ErrorCode rc = LocateLocked(path, &where, true);
     if (rc != kErrorSuccess) return rc;
     std::shared_ptr<CEntry> entry = where.entry;
     if (entry && (entry->directory || !where.parent)) return kErrorAccessDenied;
@@ -570,8 +586,61 @@ ErrorCode CMemoryFileSystem::FromCodePage(std::string_view bytes, std::wstring* 
   return kErrorSuccess;
 }
 
+std::wstring CMemoryFileSystem::FinalPathLocked(const CEntry& entry) {
+  std::wstring path;
+  const CEntry* up = &entry;
+  for (; up->parent != nullptr; up = up->parent) path = L"\\" + up->name + path;
+  // The drive root's name ("C:\") ends in the backslash before the first name.
+  return path.empty() ? up->name : up->name + path.substr(1);
+}
+
+ErrorCode CMemoryFileSystem::MoveByHandle(std::wstring_view from, std::wstring_view to) {
+  if (!IsPlainDrivePath(from) || !IsPlainDrivePath(to)) return kErrorBadPathname;
+  std::lock_guard lock(*m_lock);
+  CLocation source;
+  ErrorCode rc = LocateLocked(from, &source);
+  if (rc != kErrorSuccess) return rc;
+  if (!source.entry) return kErrorFileNotFound;
+  if (!EqualsNoCase(FinalPathLocked(*source.entry), from)) return kErrorStoppedOnSymlink;
+
+  const std::size_t slash = to.rfind(L'\\');
+  std::wstring folderPath(to.substr(0, slash));
+  if (folderPath.size() == 2) folderPath += L'\\';  // "C:" is the drive's root
+  CLocation folder;
+  rc = LocateLocked(folderPath, &folder, true);
+  if (rc != kErrorSuccess) return rc;
+  if (!folder.entry || !folder.entry->directory) return kErrorPathNotFound;
+  if (!EqualsNoCase(FinalPathLocked(*folder.entry), folderPath)) return kErrorStoppedOnSymlink;
+
+  const std::wstring name(to.substr(slash + 1));
+  if (const std::shared_ptr<CEntry> there = folder.entry->Child(name)) {
+    if (there != source.entry) return kErrorAlreadyExists;
+  }
+  if (source.entry->AnythingOpen()) return kErrorSharingViolation;
+  for (const CEntry* up = folder.entry.get(); up != nullptr; up = up->parent) {
+    if (up == source.entry.get()) return kErrorAccessDenied;  // into its own subtree
+  }
+  std::shared_ptr<CEntry> moved = source.parent->Detach(source.entry.get());
+  moved->name = name;
+  moved->folded = FoldCase(name);
+  folder.entry->Attach(moved);
+  return kErrorSuccess;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Configuration and test helpers.
+
+void CMemoryFileSystem::MakeLink(std::wstring_view path, std::wstring_view target) {
+  AddFolder(path);
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess || !where.entry) Fail(path, "MakeLink", rc);
+  if (!where.entry->children.empty()) Fail(path, "MakeLink (not empty)", kErrorDirNotEmpty);
+  where.entry->reparsePoint = true;
+  where.entry->linkTarget = std::wstring(target);
+  ++m_links;
+}
 
 void CMemoryFileSystem::AddDrive(wchar_t letter) {
   if (!IsDriveLetter(letter)) {

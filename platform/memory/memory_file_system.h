@@ -69,6 +69,9 @@ class CMemoryFileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode ToCodePage(std::wstring_view text, std::string* bytes,
                                      bool* lossless) override;
   [[nodiscard]] ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) override;
+  // The final path of an entry is where it really is in the tree: a folder reached through a
+  // link (MakeLink) has its target's path.
+  [[nodiscard]] ErrorCode MoveByHandle(std::wstring_view from, std::wstring_view to) override;
 
   // ---- Configuration and test helpers ----
   void AddDrive(wchar_t letter);
@@ -77,6 +80,11 @@ class CMemoryFileSystem final : public IFileSystem {
   // Listings show the entry as a reparse point (a junction or symbolic link); nothing else about
   // it changes.
   void MarkReparsePoint(std::wstring_view path);
+  // Makes the folder at `path` (created when missing; it must be empty) a link to the folder
+  // `target` (a full path), as a junction or a directory symbolic link is: listings show it as a
+  // reparse point, a path through it leads into the target (a chain of more than 32 links leads
+  // nowhere), and operations on the path itself (move, remove) act on the link.
+  void MakeLink(std::wstring_view path, std::wstring_view target);
   // The time a listing gives for the entry (FILETIME units); 0 until set.
   void SetLastWriteTime(std::wstring_view path, std::uint64_t fileTime);
   // Creates or overwrites the file with the bytes, creating missing folders.
@@ -99,7 +107,13 @@ class CMemoryFileSystem final : public IFileSystem {
   struct CLocation;
   class CMemoryFile;
 
-  [[nodiscard]] ErrorCode LocateLocked(std::wstring_view path, CLocation* where);
+  // `followLast`: a link at the last element leads to its target (as opening or listing a path
+  // does); without it the link itself is found (as moving or removing it does). Links at earlier
+  // elements are always followed.
+  [[nodiscard]] ErrorCode LocateLocked(std::wstring_view path, CLocation* where,
+                                       bool followLast = false, int depth = 0);
+  // The entry's full path in the tree ("C:\dir\name").
+  [[nodiscard]] static std::wstring FinalPathLocked(const CEntry& entry);
   // The entry at a plain absolute path ("C:\dir\name": a drive, backslashes, no "." or ".."
   // element, no character a name cannot hold), found without copying the path; *plain tells
   // whether the path was one (when false, LocateLocked must answer instead).
@@ -116,6 +130,7 @@ class CMemoryFileSystem final : public IFileSystem {
   std::uint64_t m_indexedAt = ~std::uint64_t{0};
   std::unordered_map<std::u16string, const CEntry*> m_index;
   std::shared_ptr<std::size_t> m_openFiles;
+  std::size_t m_links = 0;  // MakeLink calls so far: paths may then lead through links
 };
 
 }  // namespace qv

@@ -32,6 +32,14 @@ ErrorCode CMemoryScheduledTasks::DeleteTask(std::wstring_view name) {
   return kErrorSuccess;
 }
 
+ErrorCode CMemoryScheduledTasks::ReadApplication(std::wstring_view name,
+                                                 std::wstring* application) {
+  const TASK* task = FindTask(name);
+  if (task == nullptr) return kTaskNotFound;
+  if (application != nullptr) *application = task->settings.application;
+  return kErrorSuccess;
+}
+
 ErrorCode CMemoryScheduledTasks::ReadTriggers(std::wstring_view name,
                                               std::vector<SCHEDULE_TRIGGER_ENTRY>* entries) {
   const TASK* task = FindTask(name);

@@ -32,6 +32,8 @@ class CMemoryScheduledTasks final : public IScheduledTasks {
   [[nodiscard]] bool TaskExists(std::wstring_view name) override;
   [[nodiscard]] ErrorCode CreateTask(std::wstring_view name, const SCHEDULED_TASK& task) override;
   [[nodiscard]] ErrorCode DeleteTask(std::wstring_view name) override;
+  [[nodiscard]] ErrorCode ReadApplication(std::wstring_view name,
+                                          std::wstring* application) override;
   [[nodiscard]] ErrorCode ReadTriggers(std::wstring_view name,
                                        std::vector<SCHEDULE_TRIGGER_ENTRY>* entries) override;
   [[nodiscard]] ErrorCode AddTrigger(std::wstring_view name,

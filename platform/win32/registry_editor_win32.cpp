@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/wine_detect.h"
 
@@ -37,13 +38,17 @@ class CComScope {
 // editor halfway through a merge would leave a half-merged file behind for certain.
 ErrorCode RunRegistryEditor(const wchar_t* format, std::wstring_view regFile,
                             std::uint32_t timeoutMs) {
+  // By its full path in the Windows folder: a bare name would be looked for in the current
+  // folder and the program's folder first.
+  const std::wstring program = WindowsFolderPath(kRegistryEditorProgram);
+  if (program.empty()) return ERROR_PATH_NOT_FOUND;
   const std::wstring parameters = FormatWithStrings(format, {regFile});
   CComScope com;
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
   info.lpVerb = nullptr;
-  info.lpFile = kRegistryEditorProgram;
+  info.lpFile = program.c_str();
   info.lpParameters = parameters.c_str();
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) {

@@ -1,6 +1,6 @@
-// The system registry editor ("regedit.exe") started through the shell and waited for with a
-// time limit. It only starts and waits: reading the file and confirming what a merge left behind
-// are repair/registry_merge.h's.
+// The system registry editor ("regedit.exe" of the Windows folder, by its full path) started
+// through the shell and waited for with a time limit. It only starts and waits: reading the file
+// and confirming what a merge left behind are repair/registry_merge.h's.
 //
 // Wine's editor knows no /i switch (it prints an error and imports nothing); under Wine the merge
 // is started with "/s \"file\"" instead of "/S /i \"file\"".
@@ -14,7 +14,7 @@
 
 namespace qv {
 
-// The program and its parameters (each "%s" is the file path).
+// The program's file name in the Windows folder and its parameters (each "%s" is the file path).
 inline constexpr wchar_t kRegistryEditorProgram[] = L"regedit.exe";
 inline constexpr wchar_t kRegistryEditorMergeParameters[] = L"/S /i \"%s\"";
 inline constexpr wchar_t kRegistryEditorMergeParametersWine[] = L"/s \"%s\"";

@@ -4,9 +4,13 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
+#include "base/text_case.h"
 #include "platform/win32/win32_handles.h"
 
 // <windows.h> maps ReplaceFile to ReplaceFileW; the seam's method keeps its own name.
@@ -272,6 +276,83 @@ ErrorCode CWin32FileSystem::ToCodePage(std::wstring_view text, std::string* byte
 
 ErrorCode CWin32FileSystem::FromCodePage(std::string_view bytes, std::wstring* text) {
   return CodePageToWide(::GetACP(), bytes, text);
+}
+
+// ---- Moves through open handles ----
+
+namespace {
+
+// GetFinalPathNameByHandleW (normalized, with the drive letter), without its "\\?\" prefix;
+// "\\?\UNC\server\share" comes back as "\\server\share".
+ErrorCode FinalPathOf(HANDLE handle, std::wstring* path) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return static_cast<ErrorCode>(::GetLastError());
+    if (length < buffer.size()) {
+      std::wstring text(buffer.data(), length);
+      if (text.starts_with(L"\\\\?\\UNC\\")) {
+        text = L"\\" + text.substr(7);
+      } else if (text.starts_with(L"\\\\?\\")) {
+        text.erase(0, 4);
+      }
+      *path = std::move(text);
+      return ERROR_SUCCESS;
+    }
+    if (length > 32768) return ERROR_BUFFER_OVERFLOW;
+    buffer.resize(length + 1);
+  }
+}
+
+}  // namespace
+
+ErrorCode CWin32FileSystem::MoveByHandle(std::wstring_view from, std::wstring_view to) {
+  if (!IsPlainDrivePath(from) || !IsPlainDrivePath(to)) return ERROR_BAD_PATHNAME;
+  // The file itself, a link there included (never what it leads to), open for the rename and
+  // not shared for deletion: nobody renames or deletes it, or a folder above it, meanwhile.
+  const std::wstring source(from);
+  CUniqueHandle<CWin32FileTraits> file(::CreateFileW(
+      source.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) return static_cast<ErrorCode>(::GetLastError());
+  std::wstring final;
+  ErrorCode rc = FinalPathOf(file.get(), &final);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (!EqualsNoCase(final, source)) return kErrorStoppedOnSymlink;
+
+  // The folder it goes into, held the same way while the file is renamed into it.
+  const std::wstring target(to);
+  std::wstring folderPath = target.substr(0, target.rfind(L'\\'));
+  if (folderPath.size() == 2) folderPath += L'\\';  // "C:" is the drive's root
+  CUniqueHandle<CWin32FileTraits> folder(::CreateFileW(
+      folderPath.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+      nullptr));
+  if (!folder.valid()) {
+    // As MoveFileW says it: the folder of the new path is missing.
+    const DWORD error = ::GetLastError();
+    return static_cast<ErrorCode>(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
+  }
+  rc = FinalPathOf(folder.get(), &final);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (!EqualsNoCase(final, folderPath)) return kErrorStoppedOnSymlink;
+
+  // FILE_RENAME_INFO with the new full path (and its NUL, from the buffer's zeros) in place of
+  // its one-character name array.
+  const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+  FILE_RENAME_INFO head{};
+  head.ReplaceIfExists = FALSE;
+  head.RootDirectory = nullptr;
+  head.FileNameLength = static_cast<DWORD>(nameBytes);
+  constexpr std::size_t kNameOffset = offsetof(FILE_RENAME_INFO, FileName);
+  std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
+  std::memcpy(buffer.data(), &head, kNameOffset);
+  std::memcpy(buffer.data() + kNameOffset, target.data(), nameBytes);
+  return LastError(::SetFileInformationByHandle(file.get(), FileRenameInfo, buffer.data(),
+                                                static_cast<DWORD>(buffer.size())));
 }
 
 }  // namespace qv

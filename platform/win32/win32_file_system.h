@@ -25,6 +25,11 @@ class CWin32FileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode ToCodePage(std::wstring_view text, std::string* bytes,
                                      bool* lossless) override;
   [[nodiscard]] ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) override;
+
+  // CreateFileW (FILE_FLAG_OPEN_REPARSE_POINT for the file, FILE_FLAG_BACKUP_SEMANTICS for
+  // both), GetFinalPathNameByHandleW, and SetFileInformationByHandle(FileRenameInfo) with the
+  // full new path.
+  [[nodiscard]] ErrorCode MoveByHandle(std::wstring_view from, std::wstring_view to) override;
 };
 
 // Whether the conversions of the code page refuse every flag (UTF-8, UTF-7, GB18030, the ISO-2022

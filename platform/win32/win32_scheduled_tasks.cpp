@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/win32/com_scope.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/win32_handles.h"
 
 namespace qv {
@@ -243,6 +244,20 @@ ErrorCode CWin32ScheduledTasks::DeleteTask(std::wstring_view name) {
   return static_cast<ErrorCode>(hr);
 }
 
+ErrorCode CWin32ScheduledTasks::ReadApplication(std::wstring_view name,
+                                                std::wstring* application) {
+  CSchedulerCall call;
+  CComPtr<ITask> task;
+  const HRESULT activated = call.Activate(name, &task);
+  if (FAILED(activated)) return static_cast<ErrorCode>(activated);
+  LPWSTR text = nullptr;
+  const HRESULT hr = task.get()->GetApplicationName(&text);
+  if (FAILED(hr)) return static_cast<ErrorCode>(hr);
+  if (application != nullptr) *application = text != nullptr ? text : L"";
+  ::CoTaskMemFree(text);
+  return kErrorSuccess;
+}
+
 ErrorCode CWin32ScheduledTasks::ReadTriggers(std::wstring_view name,
                                              std::vector<SCHEDULE_TRIGGER_ENTRY>* entries) {
   CSchedulerCall call;
@@ -338,6 +353,14 @@ ErrorCode CWin32ScheduledTasks::EditOnSystemPage(std::wstring_view name) {
     Diagnose(kQueryTaskPageFailed, kErrorSuffix, static_cast<unsigned long>(hr));
     return static_cast<ErrorCode>(hr);
   }
+  // The common controls are no known DLL: the sheet's function is looked up at run time (with
+  // the caller's manifest active, the version it names), never imported.
+  const auto propertySheet =
+      SystemFunction<decltype(::PropertySheetW)>(kCommonControlsLibrary, "PropertySheetW");
+  if (propertySheet == nullptr) {
+    Diagnose(kPropertySheetFailed, kLastErrorSuffix, ERROR_PROC_NOT_FOUND);
+    return ERROR_PROC_NOT_FOUND;
+  }
   HPROPSHEETPAGE page = nullptr;
   hr = provider.get()->GetPage(TASKPAGE_SCHEDULE, TRUE, &page);
   if (FAILED(hr) || page == nullptr) {
@@ -355,7 +378,7 @@ ErrorCode CWin32ScheduledTasks::EditOnSystemPage(std::wstring_view name) {
   sheet.phpage = &page;
   ::SetLastError(ERROR_SUCCESS);
   // The sheet owns the page from here: it destroys it when it closes.
-  if (::PropertySheetW(&sheet) < 0) {
+  if (propertySheet(&sheet) < 0) {
     const DWORD error = ::GetLastError();
     Diagnose(kPropertySheetFailed, kLastErrorSuffix, error);
     return error != ERROR_SUCCESS ? static_cast<ErrorCode>(error) : static_cast<ErrorCode>(E_FAIL);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/com_scope.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/win32_handles.h"
 
 namespace qv {
@@ -66,18 +67,28 @@ std::wstring CWin32Shell::ModuleFileName() {
 }
 
 ErrorCode CWin32Shell::GetFileVersion(std::wstring_view path, CFileVersion* version) {
+  // version.dll is no known DLL: it is loaded from the system folder, never imported.
+  static const auto getSize = SystemFunction<decltype(::GetFileVersionInfoSizeW)>(
+      kVersionLibrary, "GetFileVersionInfoSizeW");
+  static const auto getInfo =
+      SystemFunction<decltype(::GetFileVersionInfoW)>(kVersionLibrary, "GetFileVersionInfoW");
+  static const auto queryValue =
+      SystemFunction<decltype(::VerQueryValueW)>(kVersionLibrary, "VerQueryValueW");
+  if (getSize == nullptr || getInfo == nullptr || queryValue == nullptr) {
+    return ERROR_PROC_NOT_FOUND;
+  }
   const std::wstring file(path);
   DWORD ignored = 0;
   ::SetLastError(ERROR_SUCCESS);
-  const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
+  const DWORD size = getSize(file.c_str(), &ignored);
   if (size == 0) return LastErrorOr(ERROR_RESOURCE_TYPE_NOT_FOUND);
   std::vector<std::uint8_t> block(size);
-  if (!::GetFileVersionInfoW(file.c_str(), 0, size, block.data())) {
+  if (!getInfo(file.c_str(), 0, size, block.data())) {
     return LastErrorOr(ERROR_RESOURCE_TYPE_NOT_FOUND);
   }
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
-  if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+  if (!queryValue(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
       fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
   }
@@ -109,10 +120,11 @@ ErrorCode CWin32Shell::ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info)
   ErrorCode rc = MakeShellLink(&link, &file);
   if (rc != ERROR_SUCCESS) return rc;
   const std::wstring name(path);
-  HRESULT hr = file.get()->Load(name.c_str(), STGM_READ);
+  const HRESULT hr = file.get()->Load(name.c_str(), STGM_READ);
   if (FAILED(hr)) return static_cast<ErrorCode>(hr);
-  // No window, and no update: the file stays as it is whatever the resolution finds.
-  hr = link.get()->Resolve(nullptr, SLR_NO_UI | SLR_NOUPDATE);
+  // No Resolve: it looks for the target (a network share's host included), searches for a moved
+  // one and may track it through the network, and may write the file. The stored path is all
+  // that is asked for.
   SHORTCUT_INFO read;
   wchar_t buffer[MAX_PATH] = {};
   WIN32_FIND_DATAW found{};

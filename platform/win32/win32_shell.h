@@ -18,8 +18,9 @@ class CWin32Shell final : public IShell {
   [[nodiscard]] ErrorCode GetFileVersion(std::wstring_view path, CFileVersion* version) override;
   void GetSystemVersion(std::uint32_t* major, std::uint32_t* minor) override;
   // IShellLinkW and IPersistFile on the calling thread, COM initialised for the call when the
-  // thread has not done so. Resolve gets SLR_NO_UI | SLR_NOUPDATE: the link is resolved in
-  // memory (a moved target is found as the shell would find it) but the file is never written.
+  // thread has not done so. The link is loaded for reading and never resolved: the target is the
+  // path stored in it (GetPath with SLGP_RAWPATH), nothing is searched, tracked or asked of the
+  // network, and the file is never written.
   [[nodiscard]] ErrorCode ReadShortcut(std::wstring_view path, SHORTCUT_INFO* info) override;
   [[nodiscard]] ErrorCode CreateShortcut(std::wstring_view path,
                                          const SHORTCUT_INFO& info) override;

@@ -15,7 +15,6 @@
 namespace qv {
 namespace {
 
-constexpr wchar_t kSystemRestoreLibrary[] = L"SRCLIENT.DLL";
 constexpr char kSetRestorePointFunction[] = "SRSetRestorePointW";
 constexpr wchar_t kRestorePointNamespace[] = L"ROOT\\DEFAULT";
 constexpr wchar_t kRestorePointQuery[] = L"SELECT SequenceNumber, CreationTime FROM SystemRestore";

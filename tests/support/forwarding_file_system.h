@@ -41,6 +41,9 @@ class CForwardingFileSystem : public IFileSystem {
   ErrorCode FromCodePage(std::string_view b, std::wstring* t) override {
     return m_inner.FromCodePage(b, t);
   }
+  ErrorCode MoveByHandle(std::wstring_view f, std::wstring_view t) override {
+    return m_inner.MoveByHandle(f, t);
+  }
 
  protected:
   IFileSystem& inner() { return m_inner; }

@@ -228,16 +228,18 @@ void CRegBackupDlg::StartWorker() {
   SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreRunningHeading : kBackupRunningHeading);
   std::shared_ptr<JOB> job = m_job;
   const CPlatform platform = app.Platform();
+  IActivityLog* log = &app.Log();  // the library's, which outlives its workers
   static CWorkControl control;
   control.Reset();
-  if (!worker.Start(control, [job, platform]() {
+  if (!worker.Start(control, [job, platform, log]() {
         CWin32RegistryEditor editor;
         ErrorCode result = kErrorSuccess;
         std::wstring path;
         std::wstring failure;
         if (job->restore) {
           RESTORE_RESULT restored;
-          result = RestoreBackup(platform, editor, job->registryFile, job->shortcutList, &restored);
+          result = RestoreBackup(platform, editor, job->registryFile, job->shortcutList, &restored,
+                                 log);
           failure = RestoreFailureText(restored);
         } else {
           result = RunFullBackup(platform, editor, &path);

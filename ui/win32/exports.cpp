@@ -9,6 +9,7 @@
 #include "app/category_table.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/com_security.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/win32_dpi.h"
 #include "state/state_texts.h"
 #include "ui/win32/dll_app.h"
@@ -45,6 +46,10 @@ class CActivationScope {
 };
 
 int RunMainWindow(OPENING_REQUEST request, bool becomeCurrent) {
+  // Whatever program loaded the library: what the window's work loads by name (COM servers and
+  // their libraries, the shell's handlers) comes from the system folder only. Quarvelo.exe has
+  // done so already; this covers any other host.
+  RestrictLibrarySearchToSystemFolder();
   // COM on the window's thread while the window runs, the process's security set before
   // anything is marshalled: a repair's restore point needs System Restore to call back in.
   const CComScope com;

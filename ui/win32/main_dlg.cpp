@@ -251,8 +251,9 @@ void CQuarveloDlg::StartUpdater(const RECT& rect, UPDATER_ORIGIN origin, bool ex
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+  // The program named as well as quoted first on its command line: nothing is searched for.
+  if (!::CreateProcessW(updater.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
     ProductMessageBox(m_hwnd, kCouldNotLaunch, MB_OK);
     return;
   }

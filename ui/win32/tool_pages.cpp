@@ -448,7 +448,8 @@ void CSchedulingPage::OnInitDialog() {
 void CSchedulingPage::RefreshSchedule() {
   HWND list = Item(IDC_SCHEDULE_LIST);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
-  for (const std::wstring& line : ScheduleLines(m_tasks, kProductName)) {
+  const SCAN_TASK task = ScanTaskForRunningProgram(m_main.App().Platform().shell);
+  for (const std::wstring& line : ScanScheduleLines(m_tasks, task)) {
     ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   }
 }
@@ -457,12 +458,18 @@ void CSchedulingPage::ManageSchedule() {
   // The system's schedule page where it has one, ours where it has none (Wine). Ours is owned by
   // the main window, so the window waits for it.
   HWND owner = ::GetAncestor(m_hwnd, GA_ROOT);
-  static_cast<void>(qv::ManageSchedule(m_tasks,
-                                       ScanTaskForRunningProgram(m_main.App().Platform().shell),
-                                       [owner](IScheduledTasks& tasks, std::wstring_view name) {
-                                         return EditScheduleOwnPage(owner, tasks, name);
-                                       }));
+  const SCAN_TASK task = ScanTaskForRunningProgram(m_main.App().Platform().shell);
+  const ErrorCode managed =
+      qv::ManageSchedule(m_tasks, task, [owner](IScheduledTasks& tasks, std::wstring_view name) {
+        return EditScheduleOwnPage(owner, tasks, name);
+      });
   RefreshSchedule();
+  if (managed == kScanTaskOfOtherProgram) {
+    ProductMessageBox(owner,
+                      OtherProgramTaskLine(task.name, ScanTaskOwner(m_tasks, task)) +
+                          kOtherProgramTaskAdvice,
+                      MB_OK | MB_ICONWARNING);
+  }
 }
 
 void CSchedulingPage::OnCommand(int id, int code, HWND) {

@@ -18,6 +18,7 @@
 
 #include "base/utf16.h"
 #include "tests/support/win32/gui_driver.h"
+#include "tests/support/win32/task_scheduler.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/schedule_editor.h"
@@ -248,6 +249,28 @@ TEST_F(ToolPagesGui, SettingsAreStoredAsThePageIsLeftAndTheIgnoreListRemovesTheC
       },
       10));
   Shot(m_main, L"settings_schedule_active");
+
+  // Another program's installer makes the task start its program: it is no longer ours to list
+  // or edit, and Manage Schedule says so instead.
+  const std::wstring other = L"C:\\Other\\other.exe";
+  test::SetRawTaskApplication(L"Quarvelo", other.c_str());
+  Click(m_main, IDC_MANAGE_SCHEDULE);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = FindDialog(L"Quarvelo", m_main)) != nullptr; }, 10));
+  const std::wstring listed = L"The task Quarvelo starts another program (" + other + L")";
+  EXPECT_EQ(MessageText(box), listed +
+                                  L": it is left alone (not replaced, changed or deleted).\n\nTo "
+                                  L"schedule scans, rename or delete that task in the Task "
+                                  L"Scheduler first.");
+  Shot(box, L"settings_schedule_other_program_message");
+  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  SendMessageW(schedule, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+  EXPECT_EQ(std::wstring(line), listed + L": it is left alone");
+  const test::RAW_TASK raw = test::ReadRawTask(L"Quarvelo");
+  EXPECT_EQ(raw.application, other);
+  EXPECT_EQ(test::EnabledTriggers(raw).size(), 1u);
+  EXPECT_TRUE(WaitFor([&] { return FindDialog(L"Quarvelo", m_main) == nullptr; }, 10));
+  Shot(m_main, L"settings_schedule_other_program");
 }
 
 TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
@@ -273,11 +296,15 @@ TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
             "C:\\P.lnk," + ToUtf8(backups) + "\\QuarveloBak_P\\P.lnk\r\n");
   WriteFile(backups + L"\\QuarveloBak_P\\P.lnk", "the shortcut");
   WriteFile(L"C:\\P.lnk", "in the way");
+  // A list whose line no repair wrote: its copy lies outside the backup's own folder.
+  WriteFile(backups + L"\\RCBak_L.reg", "REGEDIT4\r\n");
+  WriteFile(backups + L"\\QuarveloBak_L.bak", "C:\\windows\\system32\\evil.lnk,C:\\evil.lnk\r\n");
+  WriteFile(L"C:\\evil.lnk", "planted");
   Open();
 
   Click(m_main, IDC_NAV_FIRST + 2);
   HWND list = Shown(IDC_BACKUP_LIST);
-  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 4; }, 5));  // the empty file is not listed
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 5; }, 5));  // the empty file is not listed
   EXPECT_GE(RowNamed(list, 0, L"Old"), 0);
   EXPECT_GE(RowNamed(list, 0, L"Keep"), 0);
   EXPECT_NE(Cell(list, 0, 1).find(L" ("), std::wstring::npos);
@@ -293,7 +320,7 @@ TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
                               L"\\QuarveloBak_T"}) {
     EXPECT_FALSE(Exists(backups + gone)) << ToUtf8(gone);
   }
-  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 2; }, 5));
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 3; }, 5));
 
   // A restore that merged the registry but could not move the shortcut back says what is left
   // and where, and the backup stays listed.
@@ -307,7 +334,27 @@ TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
                          L"go back.",
                      IDOK, L"backups_restore_left"));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvPartial", L"Value"), L"merged");
-  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 2 && RowNamed(list, 0, L"RCBak_P") >= 0; }, 10));
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 3 && RowNamed(list, 0, L"RCBak_P") >= 0; }, 10));
+
+  // The line no repair wrote is left alone and named, the planted file stays where it is, and the
+  // backup stays listed until it is deleted.
+  SetCheck(list, RowNamed(list, 0, L"RCBak_L"), true);
+  Click(m_main, IDC_BACKUP_RESTORE);
+  ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
+  ASSERT_TRUE(Answer(L"The backup could not be restored completely.\n\nThe registry was merged "
+                     L"back.\n\n1 line of the shortcut list " + backups +
+                         L"\\QuarveloBak_L.bak was left alone; the list is kept:\n"
+                         L"C:\\windows\\system32\\evil.lnk,C:\\evil.lnk (its moved copy is not in "
+                         L"this backup's shortcut folder)",
+                     IDOK, L"backups_restore_line_left"));
+  EXPECT_TRUE(Exists(L"C:\\evil.lnk"));
+  EXPECT_FALSE(Exists(L"C:\\windows\\system32\\evil.lnk"));
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 3 && RowNamed(list, 0, L"RCBak_L") >= 0; }, 10));
+  SetCheck(list, RowNamed(list, 0, L"RCBak_L"), true);
+  Click(m_main, IDC_BACKUP_DELETE);
+  ASSERT_TRUE(Answer(L"Do you really want to Delete selected Restore Entries?", IDYES));
+  ASSERT_TRUE(Answer(L"Succesfully, Selected Backup files has been deleted", IDOK));
+  ASSERT_TRUE(WaitFor([&] { return Rows(list) == 2; }, 5));
 
   // Restore merges the checked backup, which is then gone from the list; so does the one whose
   // shortcut can go back now.

@@ -50,8 +50,8 @@ inline std::string ReadAll(HANDLE pipe) {
 }
 
 // Runs the command line (the program's path first, quoted when it holds a space) with its output
-// captured, and waits for it to end.
-inline CHILD_RESULT RunProgram(std::wstring commandLine) {
+// captured, in the current folder given (null: this process's), and waits for it to end.
+inline CHILD_RESULT RunProgram(std::wstring commandLine, const wchar_t* currentFolder = nullptr) {
   CHILD_RESULT result;
   // COM gives the console a hidden window, and Wine starts its desktop process for the first
   // window of a session: started from the console it would inherit the output pipes and keep
@@ -77,8 +77,8 @@ inline CHILD_RESULT RunProgram(std::wstring commandLine) {
   startup.hStdOutput = outWrite;
   startup.hStdError = errWrite;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      currentFolder, &startup, &process)) {
     ADD_FAILURE() << "CreateProcessW " << GetLastError();
     return result;
   }
@@ -95,6 +95,12 @@ inline CHILD_RESULT RunProgram(std::wstring commandLine) {
 
 inline CHILD_RESULT RunCli(const std::wstring& arguments) {
   return RunProgram(L"\"" + CliPath() + L"\" " + arguments);
+}
+
+// Runs `program` (a Windows path) with the arguments, in the current folder given.
+inline CHILD_RESULT RunChild(const std::wstring& program, const std::wstring& arguments,
+                             const wchar_t* currentFolder = nullptr) {
+  return RunProgram(L"\"" + program + L"\" " + arguments, currentFolder);
 }
 
 inline std::string ReadFileBytes(const std::wstring& path) {

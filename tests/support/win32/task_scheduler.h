@@ -76,6 +76,26 @@ inline RAW_TASK ReadRawTask(const wchar_t* name) {
   return raw;
 }
 
+// Makes the task start another program, as another program's installer would (Save through the
+// task's IPersistFile, remembering the file).
+inline void SetRawTaskApplication(const wchar_t* name, const wchar_t* application) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    CComPtr<ITaskScheduler> scheduler;
+    CComPtr<ITask> task;
+    CComPtr<IPersistFile> file;
+    ASSERT_EQ(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ITaskScheduler, PutVoid(scheduler)),
+              S_OK);
+    ASSERT_EQ(scheduler.get()->Activate(name, IID_ITask, reinterpret_cast<IUnknown**>(task.put())),
+              S_OK);
+    ASSERT_EQ(task.get()->SetApplicationName(application), S_OK);
+    ASSERT_EQ(task.get()->QueryInterface(IID_IPersistFile, PutVoid(file)), S_OK);
+    ASSERT_EQ(file.get()->Save(nullptr, TRUE), S_OK);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
 // The triggers that are not disabled.
 inline std::vector<TASK_TRIGGER> EnabledTriggers(const RAW_TASK& raw) {
   std::vector<TASK_TRIGGER> enabled;

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "base/text.h"
+#include "base/utf16.h"
 
 namespace qv {
 namespace {
@@ -79,6 +80,38 @@ TEST(Text, FormatWithStringsSubstitutesInOrder) {
   EXPECT_EQ(FormatWithStrings(L"%s-%s", {L"only"}), L"only-");
   EXPECT_EQ(JoinPath(L"CLSID", L"{x}"), L"CLSID\\{x}");
   EXPECT_EQ(JoinPath(L"", L"x"), L"\\x");
+}
+
+// A relative path of a command line, made full before the program leaves the folder it was
+// started in.
+TEST(Text, FullPathResolvesAgainstTheCurrentFolderAsWindowsDoes) {
+  struct CASE {
+    const wchar_t* path;
+    const wchar_t* current;
+    const wchar_t* full;
+  };
+  const CASE cases[] = {
+      {L"out.json", L"C:\\Users\\me", L"C:\\Users\\me\\out.json"},
+      {L".\\a/b.json", L"C:\\Users\\me\\", L"C:\\Users\\me\\a\\b.json"},
+      {L"..\\..\\..\\x.json", L"C:\\Users\\me", L"C:\\x.json"},
+      {L"..", L"C:\\Users", L"C:\\"},
+      {L"\\r.json", L"D:\\work\\deep", L"D:\\r.json"},
+      {L"c:rel.json", L"C:\\work", L"C:\\work\\rel.json"},
+      {L"E:rel.json", L"C:\\work", L"E:\\rel.json"},
+      {L"x\\..\\y.json", L"\\\\srv\\share\\dir", L"\\\\srv\\share\\dir\\y.json"},
+      {L"..\\..\\z.json", L"\\\\srv\\share\\dir", L"\\\\srv\\share\\z.json"},
+      {L"\\top.json", L"\\\\srv\\share\\dir", L"\\\\srv\\share\\top.json"},
+      // Already full: as it is.
+      {L"C:\\a\\..\\b.json", L"D:\\x", L"C:\\a\\..\\b.json"},
+      {L"\\\\host\\s\\f.json", L"D:\\x", L"\\\\host\\s\\f.json"},
+      {L"\\\\?\\C:\\f.json", L"D:\\x", L"\\\\?\\C:\\f.json"},
+      // Nothing to resolve against, or nothing to resolve.
+      {L"out.json", L"", L"out.json"},
+      {L"", L"C:\\x", L""},
+  };
+  for (const CASE& c : cases) {
+    EXPECT_EQ(FullPath(c.path, c.current), c.full) << ToUtf8(c.path) << " in " << ToUtf8(c.current);
+  }
 }
 
 }  // namespace

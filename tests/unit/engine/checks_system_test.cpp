@@ -202,6 +202,16 @@ TEST_F(SystemChecksTest, ShortcutsWhoseTargetIsGoneOnTheProfilesDrive) {
   AddShortcut(desktop + L"Shell Object.lnk", L"");                  // no file target: fine
   AddShortcut(L"C:\\users\\user\\Junction\\Through.lnk", L"C:\\gone\\through.exe");
   files().MarkReparsePoint(L"C:\\users\\user\\Junction");           // never entered
+  // A network or device target counts as there without a look at it (the drive knows none of
+  // them: a look would report each).
+  shell().SetEnvironment(L"SHARE", L"\\\\server\\share");
+  int net = 0;
+  for (const wchar_t* target :
+       {L"\\\\server\\share\\gone.exe", L"//server/share/gone.exe", L"\\/server\\gone.exe",
+        L"\\\\?\\C:\\gone\\long.exe", L"\\\\.\\pipe\\gone", L"\\??\\C:\\gone.exe",
+        L"%SHARE%\\gone.exe", L"\"\\\\server\\share\\quoted.exe\""}) {
+    AddShortcut(desktop + L"Net " + std::to_wstring(++net) + L".lnk", target);
+  }
   EXPECT_EQ(Run(CheckShortcuts),
             (std::vector<PROBLEM_ROW>{{L"C:\\Games\\Deep\\Folder\\Old Game.lnk", L"", L"", 8},
                                       {desktop + L"Gone.lnk", L"", L"", 8}}));

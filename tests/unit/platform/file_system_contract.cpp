@@ -271,6 +271,38 @@ TEST_P(CFileSystemContract, MoveReplaceAndRemoveSucceedOnTheRightTargets) {
   EXPECT_EQ(List(At(L"*")), (std::vector<std::wstring>{L"..\\", L".\\"}));
 }
 
+// A move through open handles takes only plain full paths, never replaces a file, and waits for
+// no one: a file another holds without sharing its deletion stays.
+TEST_P(CFileSystemContract, MoveByHandleTakesPlainPathsAndReplacesNothing) {
+  WriteFile(L"a.lnk", "a");
+  WriteFile(L"b.lnk", "b");
+  ASSERT_EQ(Fs().MakeDirectory(At(L"dir")), kErrorSuccess);
+  std::unique_ptr<IFile> held;
+  WriteFile(L"held.lnk", "h");
+  ASSERT_EQ(Fs().OpenFile(At(L"held.lnk"), FileOpenMode::kRead, FileShareMode::kDenyWrite, &held),
+            kErrorSuccess);
+  struct {
+    const char* what;
+    ErrorCode rc;
+    ErrorCode expected;
+  } const cases[] = {
+      {"onto an existing file", Fs().MoveByHandle(At(L"a.lnk"), At(L"b.lnk")), kErrorAlreadyExists},
+      {"a missing file", Fs().MoveByHandle(At(L"none.lnk"), At(L"x.lnk")), kErrorFileNotFound},
+      {"into a missing folder", Fs().MoveByHandle(At(L"a.lnk"), At(L"no\\a.lnk")),
+       kErrorPathNotFound},
+      {"a dot element", Fs().MoveByHandle(At(L"dir\\..\\a.lnk"), At(L"x.lnk")), kErrorBadPathname},
+      {"a relative path", Fs().MoveByHandle(L"a.lnk", At(L"x.lnk")), kErrorBadPathname},
+      {"a file held open", Fs().MoveByHandle(At(L"held.lnk"), At(L"x.lnk")),
+       kErrorSharingViolation},
+      {"in other letter case", Fs().MoveByHandle(At(L"A.LNK"), At(L"dir\\a.lnk")), kErrorSuccess},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.rc, c.expected) << c.what;
+  held.reset();
+  EXPECT_EQ(ReadFile(L"dir\\a.lnk"), "a");
+  EXPECT_EQ(ReadFile(L"b.lnk"), "b");
+  EXPECT_EQ(ReadFile(L"held.lnk"), "h");
+}
+
 // ---- Files -----------------------------------------------------------------------------------
 
 TEST_P(CFileSystemContract, OpenModesTruncateAppendAndRead) {

@@ -6,6 +6,9 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
+
+#include "base/utf16.h"
 
 namespace qv {
 namespace {
@@ -73,6 +76,42 @@ TEST(MemoryFileSystem, RenamesAndMovesKeepContentAndRefuseLoops) {
   fs.AddFolder(L"D:\\");
   EXPECT_EQ(fs.MovePath(L"C:\\d", L"D:\\d"), kErrorSuccess);
   EXPECT_EQ(fs.ReadFile(L"D:\\d\\a.txt"), "text");
+}
+
+// A link leads into its target wherever it stands in a path; moving by handle goes only where
+// the paths say, so a link on the way of either path stops it.
+TEST(MemoryFileSystem, LinksLeadIntoTheirTargetAndAMoveByHandleNeverPassesOne) {
+  CMemoryFileSystem fs;
+  fs.AddFile(L"C:\\Windows\\System32\\kernel.lnk", "system");
+  fs.AddFile(L"C:\\Desk\\a.lnk", "a");
+  fs.MakeLink(L"C:\\Desk\\Sys", L"C:\\Windows\\System32");
+  fs.MakeLink(L"C:\\Loop", L"C:\\Loop");
+  EXPECT_EQ(fs.ReadFile(L"C:\\Desk\\Sys\\kernel.lnk"), "system");
+  EXPECT_TRUE(fs.IsDirectory(L"C:\\Desk\\Sys"));
+  EXPECT_FALSE(fs.FileExists(L"C:\\Loop\\x"));
+  std::vector<CFindData> found;
+  ASSERT_EQ(fs.FindFiles(L"C:\\Desk\\Sys", &found), kErrorSuccess);
+  EXPECT_TRUE(found.at(0).reparsePoint && found.at(0).directory);
+  struct {
+    const wchar_t* from;
+    const wchar_t* to;
+    ErrorCode expected;
+  } const cases[] = {
+      {L"C:\\Desk\\Sys\\kernel.lnk", L"C:\\Desk\\k.lnk", kErrorStoppedOnSymlink},
+      {L"C:\\Desk\\a.lnk", L"C:\\Desk\\Sys\\a.lnk", kErrorStoppedOnSymlink},
+      {L"C:\\Desk\\a.lnk", L"C:\\Loop\\a.lnk", kErrorPathNotFound},
+      {L"C:\\Desk\\.\\a.lnk", L"C:\\b.lnk", kErrorBadPathname},
+      {L"C:\\Desk\\a.lnk", L"C:\\Windows\\System32\\kernel.lnk", kErrorAlreadyExists},
+      {L"C:\\DESK\\A.LNK", L"C:\\b.lnk", kErrorSuccess},  // names compare without case
+      {L"C:\\Desk\\Sys", L"C:\\Sys", kErrorSuccess},      // the link itself moves
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fs.MoveByHandle(c.from, c.to), c.expected) << ToUtf8(c.from) << " " << ToUtf8(c.to);
+  }
+  EXPECT_EQ(fs.ReadFile(L"C:\\b.lnk"), "a");
+  EXPECT_EQ(fs.ReadFile(L"C:\\Sys\\kernel.lnk"), "system");
+  EXPECT_EQ(fs.ListFolder(L"C:\\Windows\\System32"), std::vector<std::wstring>{L"kernel.lnk"});
+  EXPECT_EQ(fs.ListFolder(L"C:\\Desk"), std::vector<std::wstring>{});
 }
 
 TEST(MemoryFileSystem, OpenFilesAreCountedFlushesRecordedAndFoldersWithOpenFilesStay) {

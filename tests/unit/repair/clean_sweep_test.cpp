@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/utf16.h"
 #include "platform/memory/memory_platform.h"
@@ -126,12 +127,16 @@ TEST_F(CleanSweepTest, WhatTheBackupRefusesIsNotDeleted) {
   EXPECT_EQ(sweep.CleanKey(kHkeyCurrentUser, L"Software\\Odd"), kErrorInvalidData);
   EXPECT_EQ(sweep.CleanValue(kHkeyCurrentUser, L"Software\\Odd\\Line", L"a\nb"), kErrorInvalidData);
   EXPECT_EQ(sweep.CleanKey(kHkeyCurrentUser, L"Software\\Linked"), kErrorReparsePointEncountered);
+  // A value is deleted through its key opened no-follow: never the link's target's value.
+  EXPECT_EQ(sweep.CleanValue(kHkeyCurrentUser, L"Software\\Linked\\Link", L"keep"),
+            kErrorReparsePointEncountered);
   EXPECT_TRUE(registry().GetString(L"HKCU\\Software\\Odd\\Line", L"a\nb"));
   EXPECT_TRUE(registry().KeyExists(L"HKCU\\Software\\Linked"));
   EXPECT_EQ(registry().GetString(L"HKLM\\Software\\Target", L"keep"), L"me");
+  EXPECT_EQ(BackupText().find("keep"), std::string::npos);
   EXPECT_EQ(sweep.DeletedCount(), 0u);
   for (ErrorCode e : {kErrorInvalidData, kErrorReparsePointEncountered, kErrorProtectedKey,
-                      kErrorNoBackupFile}) {
+                      kErrorNoBackupFile, kErrorStoppedOnSymlink}) {
     EXPECT_FALSE(RepairFailureReason(e).empty());
     EXPECT_EQ(RepairFailureReason(e).find(L"error"), std::wstring::npos) << e;
   }
@@ -149,6 +154,16 @@ TEST_F(CleanSweepTest, ShortcutsAreMovedIntoTheRepairsFolder) {
   EXPECT_FALSE(machine.files().FileExists(L"C:\\users\\user\\Desktop\\Old.lnk"));
   EXPECT_EQ(machine.files().ReadFile(L"C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x\\Old.lnk"),
             "lnk");
+  // Only from the path the scan found: a folder on its way that is now a link into the system
+  // folder, or a path that is no plain drive path, moves nothing.
+  machine.files().AddFile(L"C:\\Windows\\System32\\Victim.lnk", "victim");
+  machine.files().MakeLink(L"C:\\users\\user\\Links", L"C:\\Windows\\System32");
+  EXPECT_EQ(sweep.MoveShortcut(L"C:\\users\\user\\Links\\Victim.lnk"), kErrorStoppedOnSymlink);
+  EXPECT_EQ(sweep.MoveShortcut(L"C:\\users\\user\\x\\..\\Links\\Victim.lnk"), kErrorBadPathname);
+  EXPECT_EQ(machine.files().ReadFile(L"C:\\Windows\\System32\\Victim.lnk"), "victim");
+  EXPECT_EQ(machine.files().ListFolder(L"C:\\ProgramData\\Quarvelo\\Backup\\QuarveloBak_x"),
+            std::vector<std::wstring>{L"Old.lnk"});
+  EXPECT_EQ(shortcuts->MovedCount(), 1u);
 }
 
 // A file system whose deletions fail, so what an overwrite left can be read afterwards.

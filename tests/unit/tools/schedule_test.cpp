@@ -156,6 +156,52 @@ TEST_F(ScheduleTest, ManageScheduleCreatesTheTaskAndEditsItWhereTheSystemCannot)
   EXPECT_EQ(ownEditorCalls, 2);
 }
 
+// A task of the scan's name is ours only when it starts our program; any other is left alone.
+TEST_F(ScheduleTest, ATaskOfTheNameThatStartsAnotherProgramIsNeverTakenOver) {
+  struct CASE {
+    const wchar_t* application;
+    SCAN_TASK_OWNER owner;
+  };
+  const CASE cases[] = {
+      {L"C:\\Program Files\\Quarvelo\\Quarvelo.exe", SCAN_TASK_OWNER::kThisProgram},
+      {L" \"c:\\program files\\quarvelo\\QUARVELO.EXE\" ", SCAN_TASK_OWNER::kThisProgram},
+      {L"C:\\Users\\Public\\Quarvelo.exe", SCAN_TASK_OWNER::kOtherProgram},
+      {L"C:\\Program Files\\Quarvelo\\Quarvelo.exe.bat", SCAN_TASK_OWNER::kOtherProgram},
+      {L"Quarvelo.exe", SCAN_TASK_OWNER::kOtherProgram},
+      {L"", SCAN_TASK_OWNER::kOtherProgram},
+  };
+  for (const CASE& c : cases) {
+    SCAN_TASK planted = scanTask;
+    planted.settings.application = c.application;
+    planted.settings.parameters = L"/evil";
+    ASSERT_EQ(tasks.CreateTask(L"QUARVELO", planted.settings), kErrorSuccess);
+    ASSERT_EQ(tasks.AddTrigger(L"Quarvelo", At(SCHEDULE_TRIGGER_TYPE::kDaily, 3, 0)),
+              kErrorSuccess);
+    const SCAN_TASK_OWNERSHIP ownership = ScanTaskOwner(tasks, scanTask);
+    EXPECT_EQ(ownership.owner, c.owner) << ToUtf8(c.application);
+    if (c.owner == SCAN_TASK_OWNER::kOtherProgram) {
+      const std::wstring line =
+          L"The task Quarvelo starts another program (" +
+          std::wstring(*c.application != 0 ? c.application : L"which cannot be read") +
+          L"): it is left alone";
+      EXPECT_EQ(ScanScheduleLines(tasks, scanTask), std::vector<std::wstring>{line});
+      // Neither created over, nor edited on either page.
+      EXPECT_EQ(ManageSchedule(tasks, scanTask, Editor()), kScanTaskOfOtherProgram);
+      EXPECT_EQ(tasks.SystemPageCalls(), 0);
+      EXPECT_EQ(ownEditorCalls, 0);
+      EXPECT_EQ(tasks.Find(L"Quarvelo")->settings.application, c.application);
+      EXPECT_EQ(tasks.Find(L"Quarvelo")->triggers.size(), 1u);
+    } else {
+      EXPECT_EQ(ScanScheduleLines(tasks, scanTask),
+                std::vector<std::wstring>{L"At 3:00 every day, starting 12/8/2026"});
+    }
+    ASSERT_EQ(tasks.DeleteTask(L"Quarvelo"), kErrorSuccess);
+  }
+  EXPECT_EQ(ScanTaskOwner(tasks, scanTask).owner, SCAN_TASK_OWNER::kNoTask);
+  EXPECT_EQ(ScanScheduleLines(tasks, scanTask),
+            std::vector<std::wstring>{L"System scan schedule is not active"});
+}
+
 TEST_F(ScheduleTest, EditModelWritesChangesRemovalsAndAdditionsBackByIndex) {
   ASSERT_EQ(CreateScanTask(tasks, scanTask), kErrorSuccess);
   EXPECT_EQ(CreateScanTask(tasks, scanTask), kTaskExists);

@@ -108,7 +108,7 @@ TEST(PageLogic, ProgressTotalAndUpdaterCommandLine) {
   EXPECT_EQ(ScanProgressTotal(table), 1);
 
   const std::wstring line =
-      L"\"C:\\P\\QuarveloUpdater.exe\" http://update.quarvelo.example/up3/update12.php,1.0.0.1,"
+      L"\"C:\\P\\QuarveloUpdater.exe\" https://update.quarvelo.example/up3/update12.php,1.0.0.1,"
       L"C:\\P\\Quarvelo.exe#10,20,770,-560";
   for (const auto& [origin, tail] : {std::pair{UPDATER_ORIGIN::kMainWindow, L"#h"},
                                      std::pair{UPDATER_ORIGIN::kSettingsPage, L"#v"}}) {
