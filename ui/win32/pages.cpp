@@ -432,10 +432,12 @@ void CRegScanResultsPage::OnInitDialog() {
   AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_HEADING, L"", 20, 60, 720, 30,
              {{16, true}, kColourWhite, kColourAttention}, SS_CENTERIMAGE);
   const wchar_t* captions[] = {kColumnSections, kColumnErrorCount, kColumnSelect};
+  // Each caption ends inside the page: the last one at the list's right edge (740).
   const int xs[] = {70, 560, 690};
+  const int widths[] = {120, 120, 50};
   for (int i = 0; i < 3; ++i) {
-    AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, captions[i], xs[i], 98, 120, 18,
-               {{9, true}, kColourTitleText});
+    AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, captions[i], xs[i], 98,
+               widths[i], 18, {{9, true}, kColourTitleText});
   }
   static_cast<void>(m_list.Create(m_hwnd, ScaleRect(20, 120, 740, 400)));
   Place(m_list.Window(), 20, 120, 720, 280);
