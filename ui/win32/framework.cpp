@@ -9,6 +9,7 @@
 
 #include "platform/win32/win32_dpi.h"
 #include "state/state_texts.h"
+#include "ui/win32/skin_accessible.h"
 
 namespace qv::ui {
 namespace {
@@ -328,6 +329,7 @@ HWND CBaseDlg::AddControl(CONTROL_LOOK look, int id, std::wstring_view text, int
                                    LibraryInstance(), nullptr);
   if (control != nullptr) m_placed.push_back({control, RECT{x, y, x + width, y + height}});
   m_looks[id] = look;
+  AttachSkinAccessible(control, look);
   m_styles[id] = style;
   SetControlFont(control, CaptionFont(look, style));
   return control;
@@ -343,7 +345,10 @@ void CBaseDlg::SetLabelStyle(int id, const LABEL_STYLE& style) {
 
 void CBaseDlg::SetSelected(int id, bool selected) {
   m_selected[id] = selected;
-  if (HWND item = Item(id)) ::InvalidateRect(item, nullptr, TRUE);
+  if (HWND item = Item(id)) {
+    ::InvalidateRect(item, nullptr, TRUE);
+    SetSkinAccessibleSelected(item, selected);
+  }
 }
 
 INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
@@ -393,7 +398,7 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
       DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_COMMAND:
-      // Enter and Escape do nothing on a skinned dialog.
+      // Enter and Escape do nothing on a skinned dialog (a skinned button takes Enter itself).
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return TRUE;
       *handled = false;
       return 0;
