@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
 """Writes Quarvelo.ico, the product icon, beside this script: the emblem the splash draws (a
-blue disc holding a white ring with a tail, down to the right), at 16, 24, 32, 48 and 64 pixels,
-32-bit with alpha, smoothed by 8 x 8 sampling. Nothing is read; run it again after changing the
-emblem (launcher/win32/splash_picture.cpp draws the same shapes)."""
+blue disc holding a white ring with a tail, down to the right), drawn at every size Windows asks
+for at display scales of 100 to 200 % (small icons 16, 20, 24, 28, 32; large icons 32, 40, 48,
+56, 64) and at 256 for Explorer's largest views, 32-bit with alpha, smoothed by 8 x 8 sampling.
+Each size is drawn from the shapes, none is scaled from another. The 256-pixel image is stored
+as PNG, as icons of that size are. Nothing is read; run it again after changing the emblem
+(launcher/win32/splash_picture.cpp draws the same shapes)."""
 import math
 import os
 import struct
+import zlib
 
 BLUE = (0x2B, 0x63, 0xC8)
 WHITE = (0xFF, 0xFF, 0xFF)
-SIZES = (16, 24, 32, 48, 64)
+SIZES = (16, 20, 24, 28, 32, 40, 48, 56, 64, 256)
+PNG_FROM = 256
 SAMPLES = 8
 
 
@@ -28,11 +33,11 @@ def ink_at(u, v):
     return BLUE
 
 
-def image(size):
-    """Rows bottom-up of (b, g, r, a) bytes, then the AND mask (all zero: alpha decides)."""
+def pixels(size):
+    """Rows top-down of (r, g, b, a) tuples."""
     rows = []
     for y in range(size):
-        row = bytearray()
+        row = []
         for x in range(size):
             total = [0, 0, 0]
             covered = 0
@@ -45,15 +50,41 @@ def image(size):
                         for c in range(3):
                             total[c] += colour[c]
             if covered == 0:
-                row += bytes(4)
+                row.append((0, 0, 0, 0))
             else:
                 r, g, b = (round(t / covered) for t in total)
-                row += bytes((b, g, r, round(255 * covered / (SAMPLES * SAMPLES))))
-        rows.append(bytes(row))
-    pixels = b"".join(reversed(rows))
+                row.append((r, g, b, round(255 * covered / (SAMPLES * SAMPLES))))
+        rows.append(row)
+    return rows
+
+
+def bitmap_image(rows):
+    """A BITMAPINFOHEADER, rows bottom-up of (b, g, r, a) bytes, then the AND mask (all zero:
+    alpha decides)."""
+    size = len(rows)
+    data = b"".join(bytes(v for r, g, b, a in row for v in (b, g, r, a)) for row in reversed(rows))
     mask_row = ((size + 31) // 32) * 4
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    return header + pixels + bytes(mask_row * size)
+    return header + data + bytes(mask_row * size)
+
+
+def png_image(rows):
+    """The rows as a PNG file (8-bit RGBA, no filter)."""
+    size = len(rows)
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    raw = b"".join(b"\0" + bytes(v for pixel in row for v in pixel) for row in rows)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def image(size):
+    rows = pixels(size)
+    return png_image(rows) if size >= PNG_FROM else bitmap_image(rows)
 
 
 def main():

@@ -46,15 +46,16 @@ function(quarvelo_layer folder)
   set_property(GLOBAL APPEND PROPERTY QUARVELO_LAYER_TARGETS ${name})
 endfunction()
 
-# quarvelo_test(<name> SOURCES <...> [DEPS <...>] [WINE_ONLY] [DISPLAY] [TIMEOUT <s>]
-#               [SETUP <shell command>])
+# quarvelo_test(<name> SOURCES <...> [DEPS <...>] [WINE_ONLY] [DISPLAY] [SCREEN <WxHxD>]
+#               [TIMEOUT <s>] [SETUP <shell command>])
 #   A GoogleTest program. Natively each test case is its own ctest entry; in the Windows build
 #   the whole program is one ctest entry, run through scripts/wine-run in a throwaway prefix
 #   (one prefix per program keeps the suite fast). WINE_ONLY programs exist only in the
-#   Windows build; DISPLAY programs get an Xvfb display from the wrapper; SETUP is a shell
+#   Windows build; DISPLAY programs get an Xvfb display from the wrapper (of the SCREEN
+#   geometry, 1024x768x24 by default); SETUP is a shell
 #   command the wrapper runs on the new prefix first ($WINEPREFIX set).
 function(quarvelo_test name)
-  cmake_parse_arguments(ARG "WINE_ONLY;DISPLAY" "TIMEOUT;SETUP" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "WINE_ONLY;DISPLAY" "TIMEOUT;SETUP;SCREEN" "SOURCES;DEPS" ${ARGN})
   if(ARG_WINE_ONLY AND NOT WIN32)
     return()
   endif()
@@ -69,6 +70,9 @@ function(quarvelo_test name)
     set(env "QV_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine-template")
     if(ARG_DISPLAY)
       list(APPEND env "QV_WINE_DISPLAY=1")
+    endif()
+    if(ARG_SCREEN)
+      list(APPEND env "QV_WINE_SCREEN=${ARG_SCREEN}")
     endif()
     if(ARG_SETUP)
       list(APPEND env "QV_WINE_SETUP=${ARG_SETUP}")

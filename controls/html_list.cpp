@@ -12,6 +12,7 @@ namespace qv {
 
 namespace {
 
+// Lengths at 96 DPI (m_scale gives them at the list's DPI).
 // Text measured for a problem row runs from x = 50 to the width less 45; a category row's to the
 // width less 5 (its height does not depend on it: it is one line).
 constexpr int kTextLeft = 50;
@@ -121,13 +122,14 @@ int CHTMLListModel::AddItem(IMarkupCanvas& canvas, std::wstring text, int type, 
 }
 
 int CHTMLListModel::MeasureHeight(IMarkupCanvas& canvas, const HTMLLIST_ITEM& item) const {
-  const int reserved = (m_style & kHtmlListReserveRight) != 0 ? kReservedRight : 0;
+  const int reserved = (m_style & kHtmlListReserveRight) != 0 ? m_scale(kReservedRight) : 0;
   if (item.type != kHtmlListProblemRow) {
-    return canvas.BaseTextExtent(item.text).cy + kCategoryRowPadding;
+    return canvas.BaseTextExtent(item.text).cy + m_scale(kCategoryRowPadding);
   }
-  MARKUP_RECT box{kTextLeft, 0, m_width - kProblemTextRightMargin - reserved, 0};
+  MARKUP_RECT box{m_scale(kTextLeft), 0,
+                  m_width - m_scale(kProblemTextRightMargin) - reserved, 0};
   (void)DrawMarkupText(canvas, item.text, -1, &box, kDtCalcRect | kDtWordBreak);
-  return box.bottom - box.top + kProblemRowPadding;
+  return box.bottom - box.top + m_scale(kProblemRowPadding);
 }
 
 bool CHTMLListModel::RemoveItem(int id) {
@@ -161,6 +163,11 @@ void CHTMLListModel::Resize(IMarkupCanvas& canvas, int width, int height) {
     if (!item.fixedHeight) item.height = MeasureHeight(canvas, item);
   }
   Layout();
+}
+
+void CHTMLListModel::SetDpi(IMarkupCanvas& canvas, int dpi) {
+  m_scale = CDpiScale(dpi);
+  Resize(canvas, m_width, m_height);
 }
 
 const HTMLLIST_ITEM* CHTMLListModel::Item(int id) const {
@@ -225,7 +232,8 @@ void CHTMLListModel::ScrollTo(int pos) {
 
 void CHTMLListModel::ScrollWheel(int delta) {
   if (delta == 0) return;
-  ScrollTo(m_scrollPos + (delta < 0 ? kHtmlListWheelStep : -kHtmlListWheelStep));
+  const int step = m_scale(kHtmlListWheelStep);
+  ScrollTo(m_scrollPos + (delta < 0 ? step : -step));
 }
 
 HTMLLIST_HIT CHTMLListModel::HitTest(MARKUP_POINT point) const {
@@ -237,19 +245,20 @@ HTMLLIST_HIT CHTMLListModel::HitTest(MARKUP_POINT point) const {
     hit.area = kAreaRow;
     const MARKUP_RECT& r = item.rect;
     const int middle = Middle(r);
-    const bool boxHeight =
-        point.y >= middle - kImageAboveMiddle && point.y <= middle + kHitBelowMiddle;
+    const bool boxHeight = point.y >= middle - m_scale(kImageAboveMiddle) &&
+                           point.y <= middle + m_scale(kHitBelowMiddle);
     const int x = point.x - r.left;
     if (item.type != kHtmlListProblemRow) {
-      if (boxHeight && x >= kMarkerHitLeft && x <= kMarkerHitRight) {
+      if (boxHeight && x >= m_scale(kMarkerHitLeft) && x <= m_scale(kMarkerHitRight)) {
         hit.area = kAreaMarker;
-      } else if (boxHeight && x >= kCategoryBoxHitLeft && x <= kCategoryBoxHitRight) {
+      } else if (boxHeight && x >= m_scale(kCategoryBoxHitLeft) &&
+                 x <= m_scale(kCategoryBoxHitRight)) {
         hit.area = kAreaCheckBox;
       }
-    } else if (boxHeight && x >= kProblemBoxHitLeft && x <= kProblemBoxHitRight) {
+    } else if (boxHeight && x >= m_scale(kProblemBoxHitLeft) && x <= m_scale(kProblemBoxHitRight)) {
       hit.area = kAreaCheckBox;
-    } else if (m_kind == kResultsList && point.x >= r.right - kLinkWidth &&
-               point.y >= r.bottom - kLinkHeight) {
+    } else if (m_kind == kResultsList && point.x >= r.right - m_scale(kLinkWidth) &&
+               point.y >= r.bottom - m_scale(kLinkHeight)) {
       // Only the results list offers "Ignore": the scan list draws no link, and its rows show
       // problems still being found, which no click may take away.
       hit.area = kAreaLink;
@@ -427,19 +436,21 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
     row.background = selected ? kSelectionColor : kRowBackgroundColor;
     row.sunkenEdge = (m_style & kHtmlListSunkenEdge) != 0;
     row.focusRect = selected && m_focusRect;
-    const int imageTop = Middle(r) - kImageAboveMiddle;
-    row.checkPos = MARKUP_POINT{r.left + kCheckX, imageTop};
+    const int imageTop = Middle(r) - m_scale(kImageAboveMiddle);
+    row.checkPos = MARKUP_POINT{r.left + m_scale(kCheckX), imageTop};
     row.checkImage = results ? item.checkState : kScanImageBox;
 
     if (item.type == kHtmlListProblemRow) {
       row.text = item.text;
       row.markup = true;
-      const int textTop = r.top + (item.fixedHeight ? 0 : kProblemTextTop);
-      row.textBox = MARKUP_RECT{r.left + kTextLeft, textTop, r.right - kLinkWidth, r.bottom};
+      const int textTop = r.top + (item.fixedHeight ? 0 : m_scale(kProblemTextTop));
+      row.textBox = MARKUP_RECT{r.left + m_scale(kTextLeft), textTop,
+                                r.right - m_scale(kLinkWidth), r.bottom};
       row.textFormat = kDtWordBreak;
       if (results) {
         row.linkText = kIgnoreLinkText;
-        row.linkBox = MARKUP_RECT{r.right - kLinkWidth, r.bottom - kLinkHeight, r.right, r.bottom};
+        row.linkBox = MARKUP_RECT{r.right - m_scale(kLinkWidth), r.bottom - m_scale(kLinkHeight),
+                                  r.right, r.bottom};
       }
       rows.push_back(std::move(row));
       continue;
@@ -450,9 +461,10 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
     } else {
       row.markerImage = item.expanded ? kScanImageExpanded : kScanImageCollapsed;
     }
-    row.markerPos = MARKUP_POINT{r.left + kMarkerX, imageTop};
-    const int countLeft = r.right - (results ? kSelectedCountLeft : kErrorCountLeft);
-    const int textLeft = r.left + kTextLeft;
+    row.markerPos = MARKUP_POINT{r.left + m_scale(kMarkerX), imageTop};
+    const int countLeft =
+        r.right - m_scale(results ? kSelectedCountLeft : kErrorCountLeft);
+    const int textLeft = r.left + m_scale(kTextLeft);
     item.text = canvas.CompactPath(item.text, countLeft - textLeft);
     row.text = item.text;
     row.textBox = MARKUP_RECT{textLeft, r.top, countLeft, r.bottom};
@@ -463,11 +475,12 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
       const std::wstring_view firstTwo = std::wstring_view(row.countText).substr(0, 2);
       const int lineHeight = canvas.BaseTextExtent(firstTwo).cy;
       const int top = Middle(r) - lineHeight / 2;
-      row.countBox = MARKUP_RECT{countLeft, top, r.right - kColumnRightMargin, top + lineHeight};
+      row.countBox =
+          MARKUP_RECT{countLeft, top, r.right - m_scale(kColumnRightMargin), top + lineHeight};
       if (!results) {
         row.riskText = RiskMarkup(CategorySeverity(item.text));
-        row.riskBox = MARKUP_RECT{r.right - kRiskLeft, top, r.right - kColumnRightMargin,
-                                  top + lineHeight};
+        row.riskBox = MARKUP_RECT{r.right - m_scale(kRiskLeft), top,
+                                  r.right - m_scale(kColumnRightMargin), top + lineHeight};
       }
     }
     rows.push_back(std::move(row));

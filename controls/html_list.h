@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/dpi_scale.h"
 #include "controls/markup_canvas.h"
 #include "engine/registry_problem.h"
 
@@ -52,13 +53,14 @@ enum HTMLLIST_KIND {
 inline constexpr unsigned kHtmlListReserveRight = 0x1;  // 16 pixels fewer for measured text
 inline constexpr unsigned kHtmlListSunkenEdge = 0x2;    // a sunken left and bottom edge per row
 
-// Scroll steps in pixels.
+// Scroll steps in pixels at 96 DPI; like every length of the rows below (margins, images, click
+// areas), they scale with the list's DPI.
 inline constexpr int kHtmlListLineStep = 50;
 inline constexpr int kHtmlListPageStep = kHtmlListLineStep + 200;
 inline constexpr int kHtmlListWheelStep = 40;
 
-// Images of the 16 x 16 image list. The results list: the box of each check state, and the
-// markers. The scan list: one box for every state, and its markers.
+// Images of the image list, 16 x 16 at 96 DPI. The results list: the box of each check state,
+// and the markers. The scan list: one box for every state, and its markers.
 inline constexpr int kImageUnchecked = 0;
 inline constexpr int kImageChecked = 1;
 inline constexpr int kImagePartlyChecked = 2;
@@ -155,6 +157,13 @@ class CHTMLListModel {
 
   // The client area changed: every row that is not fixedHeight is measured again.
   void Resize(IMarkupCanvas& canvas, int width, int height);
+  // The display scale changed: the canvas's font is the row font at the new DPI. Every length
+  // (text margins, paddings, images, click areas, scroll steps) is the 96-DPI one scaled, and the
+  // rows are measured again; a height given with AddItem is kept as given.
+  void SetDpi(IMarkupCanvas& canvas, int dpi);
+  [[nodiscard]] int Dpi() const { return m_scale.Dpi(); }
+  // The side of the images at the list's DPI.
+  [[nodiscard]] int ImageSize() const { return m_scale(kImageSize); }
   // Takes effect for rows measured from then on.
   void SetStyle(unsigned style) { m_style = style; }
   void SetFocusRectangle(bool draw) { m_focusRect = draw; }
@@ -174,8 +183,8 @@ class CHTMLListModel {
   [[nodiscard]] int ScrollPos() const { return m_scrollPos; }
   [[nodiscard]] int MaxScrollPos() const;
   void ScrollTo(int pos);
-  void ScrollLines(int lines) { ScrollTo(m_scrollPos + lines * kHtmlListLineStep); }
-  void ScrollPages(int pages) { ScrollTo(m_scrollPos + pages * kHtmlListPageStep); }
+  void ScrollLines(int lines) { ScrollTo(m_scrollPos + lines * m_scale(kHtmlListLineStep)); }
+  void ScrollPages(int pages) { ScrollTo(m_scrollPos + pages * m_scale(kHtmlListPageStep)); }
   // One wheel message: a negative delta (the wheel turned towards the user) scrolls down.
   void ScrollWheel(int delta);
 
@@ -233,6 +242,7 @@ class CHTMLListModel {
   int m_selected = -1;
   unsigned m_style = kHtmlListReserveRight;
   bool m_focusRect = false;
+  CDpiScale m_scale;
 };
 
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include "controls/win32/gdi_canvas.h"
 #include "controls/win32/html_list_accessible.h"
 #include "controls/win32/list_images.h"
+#include "platform/win32/win32_dpi.h"
 
 namespace qv {
 
@@ -49,6 +50,13 @@ void DrawMarkup(IMarkupCanvas& canvas, std::wstring_view text, MARKUP_RECT box, 
   (void)DrawMarkupText(canvas, text, -1, &box, format);
 }
 
+// The row font of both lists at a DPI.
+HFONT RowFont(int dpi) {
+  return CreateFontW(ScaleToDpi(kRowFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, std::wstring(kRowFontFace).c_str());
+}
+
 // BeginPaint ... EndPaint.
 class CPaint {
  public:
@@ -70,9 +78,7 @@ class CPaint {
 CHTMLListWindow::CHTMLListWindow(HTMLLIST_KIND kind, const wchar_t* className)
     : m_model(kind),
       m_className(className),
-      m_font(CreateFontW(kRowFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                         DEFAULT_PITCH | FF_DONTCARE, std::wstring(kRowFontFace).c_str())),
+      m_font(RowFont(kBaseDpi)),
       m_hand(LoadCursorW(nullptr, IDC_HAND)),
       m_arrow(LoadCursorW(nullptr, IDC_ARROW)) {}
 
@@ -116,8 +122,11 @@ ErrorCode CHTMLListWindow::Create(HWND parent, const RECT& rect) {
   if (m_window != nullptr) return kErrorAlreadyExists;
   if (!m_font) return kErrorNotEnoughMemory;
   if (const ErrorCode error = RegisterWindowClass(); error != kErrorSuccess) return error;
-  if (!m_images) m_images = CreateListImages(m_model.Kind());
-  if (!m_images) return LastErrorOr(kErrorNotEnoughMemory);
+  const int dpi = DpiOfWindow(parent);
+  if (dpi != m_model.Dpi() || !m_images) {
+    if (!MakeFontAndImages(dpi)) return LastErrorOr(kErrorNotEnoughMemory);
+    WithMeasureCanvas([&](IMarkupCanvas& canvas) { m_model.SetDpi(canvas, dpi); });
+  }
   SetLastError(0);
   // WM_NCCREATE attaches the window to this object (m_window).
   const HWND window = CreateWindowExW(
@@ -129,6 +138,22 @@ ErrorCode CHTMLListWindow::Create(HWND parent, const RECT& rect) {
   GetClientRect(window, &client);
   OnSize(client.right, client.bottom);
   return kErrorSuccess;
+}
+
+bool CHTMLListWindow::MakeFontAndImages(int dpi) {
+  CGdiObject font(RowFont(dpi));
+  CImageList images = CreateListImages(m_model.Kind(), ScaleToDpi(kImageSize, dpi));
+  if (!font || !images) return false;
+  m_font = std::move(font);
+  m_images = std::move(images);
+  return true;
+}
+
+void CHTMLListWindow::SetDpi(int dpi) {
+  if (dpi == m_model.Dpi() && m_images) return;
+  if (!MakeFontAndImages(dpi)) return;
+  WithMeasureCanvas([&](IMarkupCanvas& canvas) { m_model.SetDpi(canvas, dpi); });
+  Changed();
 }
 
 template <typename Action>
@@ -295,6 +320,7 @@ LRESULT CHTMLListWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case kMsgDpiChangedAfterParent: SetDpi(DpiOfWindow(m_window)); return 0;
     case kHtmlListGetItemCount: return m_model.ItemCount();
     case kHtmlListGetItemType:
     case kHtmlListGetCheckState:

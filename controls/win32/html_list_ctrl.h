@@ -88,6 +88,12 @@ class CHTMLListWindow {
   void RemoveAllItems();
   void SetStyle(unsigned style);
   void SetFocusRectangle(bool draw);
+  // Lays the list out for a display scale: the row font (Tahoma, 11 pixels high at 96 DPI) and
+  // the pictures are made again at that DPI and every row is measured again. Create takes the
+  // DPI of the parent; a per-monitor aware window calls this when its DPI changes (the list also
+  // follows WM_DPICHANGED_AFTERPARENT by itself). Nothing happens at the DPI it has.
+  void SetDpi(int dpi);
+
   // What a click on that part of the row does, wherever the row lies, notifications included
   // (the default action a screen reader offers for a row; see CHTMLListModel::ActivateRow).
   void ActivateRow(int id, HTMLLIST_AREA area);
@@ -127,6 +133,8 @@ class CHTMLListWindow {
   template <typename Action>
   void Announced(Action action);
 
+  // The row font and pictures at the DPI; false (nothing changed) when either cannot be made.
+  bool MakeFontAndImages(int dpi);
   // Measures in the row font on a memory context (no window needed).
   template <typename Action>
   void WithMeasureCanvas(Action action);

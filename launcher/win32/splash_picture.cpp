@@ -30,7 +30,7 @@ class CSelection {
   HGDIOBJ m_previous;
 };
 
-// Layout, in pixels of the picture.
+// Layout, in pixels of the picture at 96 DPI.
 constexpr int kEmblemLeft = 34;
 constexpr int kEmblemTop = 52;
 constexpr int kEmblemSize = 96;
@@ -101,11 +101,12 @@ CUniqueHandle<CGdiObjectTraits> MakeFont(int pixelHeight, int weight) {
                     DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
 }
 
-void DrawLine(HDC dc, int top, int height, int weight, COLORREF colour, std::wstring_view text) {
-  CUniqueHandle<CGdiObjectTraits> font = MakeFont(height, weight);
+void DrawLine(HDC dc, const CDpiScale& scale, int top, int height, int weight, COLORREF colour,
+              std::wstring_view text) {
+  CUniqueHandle<CGdiObjectTraits> font = MakeFont(scale(height), weight);
   CSelection selected(dc, font.get());
   ::SetTextColor(dc, colour);
-  RECT box{kTextLeft, top, kTextRight, top + height * 2};
+  RECT box{scale(kTextLeft), scale(top), scale(kTextRight), scale(top + height * 2)};
   ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &box,
               DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
 }
@@ -118,11 +119,13 @@ void FillBox(HDC dc, int left, int top, int right, int bottom, COLORREF colour) 
 
 }  // namespace
 
-CUniqueHandle<CGdiObjectTraits> DrawSplashPicture(std::wstring_view version) {
+CUniqueHandle<CGdiObjectTraits> DrawSplashPicture(std::wstring_view version,
+                                                  const CDpiScale& scale) {
+  const SIZE size = SplashPictureSize(scale);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = kSplashPictureWidth;
-  info.bmiHeader.biHeight = -kSplashPictureHeight;  // top-down rows
+  info.bmiHeader.biWidth = size.cx;
+  info.bmiHeader.biHeight = -size.cy;  // top-down rows
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -131,23 +134,25 @@ CUniqueHandle<CGdiObjectTraits> DrawSplashPicture(std::wstring_view version) {
       ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   CUniqueHandle<CMemoryDcTraits> dc(::CreateCompatibleDC(nullptr));
   if (!picture || !dc || bits == nullptr) return {};
+  const int line = scale.Line();
   {
     CSelection selected(dc.get(), picture.get());
-    FillBox(dc.get(), 0, 0, kSplashPictureWidth, kSplashPictureHeight, kSplashLineColour);
-    FillBox(dc.get(), 1, 1, kSplashPictureWidth - 1, kSplashPictureHeight - 1,
-            RGB(0xFF, 0xFF, 0xFF));
-    FillBox(dc.get(), kTextLeft + 2, kRuleTop, kTextRight, kRuleTop + 1, kSplashLineColour);
+    FillBox(dc.get(), 0, 0, size.cx, size.cy, kSplashLineColour);
+    FillBox(dc.get(), line, line, size.cx - line, size.cy - line, RGB(0xFF, 0xFF, 0xFF));
+    FillBox(dc.get(), scale(kTextLeft + 2), scale(kRuleTop), scale(kTextRight),
+            scale(kRuleTop) + line, kSplashLineColour);
     ::SetBkMode(dc.get(), TRANSPARENT);
-    DrawLine(dc.get(), kNameTop, kNameHeight, FW_BOLD, kNameColour, kProductName);
-    DrawLine(dc.get(), kTaglineTop, kTaglineHeight, FW_NORMAL, kTaglineColour, kSplashTagline);
+    DrawLine(dc.get(), scale, kNameTop, kNameHeight, FW_BOLD, kNameColour, kProductName);
+    DrawLine(dc.get(), scale, kTaglineTop, kTaglineHeight, FW_NORMAL, kTaglineColour,
+             kSplashTagline);
     if (!version.empty()) {
-      DrawLine(dc.get(), kVersionTop, kVersionHeight, FW_NORMAL, kVersionColour,
+      DrawLine(dc.get(), scale, kVersionTop, kVersionHeight, FW_NORMAL, kVersionColour,
                std::wstring(kSplashVersionPrefix) + std::wstring(version));
     }
     ::GdiFlush();
   }
-  PaintEmblem(static_cast<std::uint32_t*>(bits), kSplashPictureWidth, kEmblemLeft, kEmblemTop,
-              kEmblemSize);
+  PaintEmblem(static_cast<std::uint32_t*>(bits), size.cx, scale(kEmblemLeft), scale(kEmblemTop),
+              scale(kEmblemSize));
   return picture;
 }
 

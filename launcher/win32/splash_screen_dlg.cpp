@@ -5,6 +5,7 @@
 #include "launcher/launcher_resources.h"
 #include "launcher/launcher_texts.h"
 #include "launcher/win32/splash_picture.h"
+#include "platform/win32/win32_dpi.h"
 
 namespace qv {
 
@@ -36,10 +37,10 @@ INT_PTR CALLBACK CSplashScreenDlg::DialogProc(HWND window, UINT message, WPARAM 
     self->m_window = window;
   }
   auto* self = reinterpret_cast<CSplashScreenDlg*>(::GetWindowLongPtrW(window, DWLP_USER));
-  return self != nullptr ? self->OnMessage(message, wParam) : FALSE;
+  return self != nullptr ? self->OnMessage(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR CSplashScreenDlg::OnMessage(UINT message, WPARAM wParam) {
+INT_PTR CSplashScreenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog();
@@ -53,6 +54,10 @@ INT_PTR CSplashScreenDlg::OnMessage(UINT message, WPARAM wParam) {
     case WM_PAINT:
       OnPaint();
       return TRUE;
+    case kMsgDpiChanged:
+      if (lParam != 0) OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_CTLCOLORDLG:
       return reinterpret_cast<INT_PTR>(::GetStockObject(WHITE_BRUSH));
     case WM_COMMAND:
@@ -65,11 +70,15 @@ INT_PTR CSplashScreenDlg::OnMessage(UINT message, WPARAM wParam) {
 
 void CSplashScreenDlg::OnInitDialog() {
   ::SetWindowTextW(m_window, kSplashTitle);
-  m_picture = DrawSplashPicture(m_version);
+  KeepDialogFromSystemScaling(m_window);
+  m_scale = ScaleOfWindow(m_window);
+  m_picture = DrawSplashPicture(m_version, m_scale);
   // The window is exactly the picture, centred on the primary screen's work area.
-  RECT frame{0, 0, kSplashPictureWidth, kSplashPictureHeight};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_EXSTYLE)));
+  const SIZE picture = SplashPictureSize(m_scale);
+  RECT frame{0, 0, picture.cx, picture.cy};
+  AdjustWindowRectForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_STYLE)),
+                         static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_EXSTYLE)),
+                         m_scale.Dpi());
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
@@ -77,6 +86,14 @@ void CSplashScreenDlg::OnInitDialog() {
   ::SetWindowPos(m_window, nullptr, work.left + (work.right - work.left - width) / 2,
                  work.top + (work.bottom - work.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CSplashScreenDlg::OnDpiChanged(int dpi, const RECT& suggested) {
+  m_scale = CDpiScale(dpi);
+  m_picture = DrawSplashPicture(m_version, m_scale);
+  ::SetWindowPos(m_window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(m_window, nullptr, TRUE);
 }
 
 void CSplashScreenDlg::OnShowWindow(bool shown) {
@@ -99,8 +116,8 @@ void CSplashScreenDlg::OnPaint() {
     CUniqueHandle<CMemoryDcTraits> source(::CreateCompatibleDC(target));
     if (source) {
       const HGDIOBJ previous = ::SelectObject(source.get(), m_picture.get());
-      ::BitBlt(target, 0, 0, kSplashPictureWidth, kSplashPictureHeight, source.get(), 0, 0,
-               SRCCOPY);
+      const SIZE picture = SplashPictureSize(m_scale);
+      ::BitBlt(target, 0, 0, picture.cx, picture.cy, source.get(), 0, 0, SRCCOPY);
       ::SelectObject(source.get(), previous);
     }
   }

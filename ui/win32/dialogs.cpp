@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win32/registry_editor_win32.h"
+#include "platform/win32/win32_dpi.h"
 #include "repair/backup_file.h"
 #include "repair/backup_texts.h"
 #include "repair/full_backup.h"
@@ -49,8 +50,18 @@ class CWindowRepairSink final : public IRepairSink {
   CRepairNotices& m_notices;
 };
 
-void SetFont(HWND dialog, int id) {
-  ::SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
+// Posted to itself after a DPI change, once the dialog manager has laid the dialog out again
+// at the new DPI and given every control the dialog's font.
+constexpr UINT kMsgSetFonts = WM_APP + 22;
+
+// The heading in Tahoma 8 bold and the detail in Tahoma 8, at the dialog's DPI (the template's
+// positions are dialog units, which follow the DPI with the dialog's font).
+void SetFonts(HWND dialog, int heading, int detail) {
+  const int dpi = DpiOfWindow(dialog);
+  ::SendDlgItemMessageW(dialog, heading, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(TahomaFont(8, true, dpi)), TRUE);
+  ::SendDlgItemMessageW(dialog, detail, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(TahomaFont(8, false, dpi)), TRUE);
 }
 
 }  // namespace
@@ -59,10 +70,7 @@ void SetFont(HWND dialog, int id) {
 
 void CProgressDlg::OnInitDialog() {
   ::SetWindowTextW(m_hwnd, kRepairCaption);
-  SetFont(m_hwnd, IDC_PROGRESS_HEADING);
-  SetFont(m_hwnd, IDC_PROGRESS_DETAIL);
-  ::SendDlgItemMessageW(m_hwnd, IDC_PROGRESS_HEADING, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(TahomaFont(8, true)), FALSE);
+  SetFonts(m_hwnd, IDC_PROGRESS_HEADING, IDC_PROGRESS_DETAIL);
   SetItemText(IDC_PROGRESS_HEADING, kRepairStartingHeading);
   SetItemText(IDC_PROGRESS_DETAIL, kRepairStartingDetail);
   // The range takes the whole count (32 bits: more than 65,535 problems move the bar right).
@@ -158,6 +166,13 @@ INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
     case kMsgRepairEnded:
       OnEnded();
       return 0;
+    case kMsgDpiChanged:
+      // The dialog manager resizes the dialog and its controls; our fonts follow after it.
+      ::PostMessageW(m_hwnd, kMsgSetFonts, 0, 0);
+      break;
+    case kMsgSetFonts:
+      SetFonts(m_hwnd, IDC_PROGRESS_HEADING, IDC_PROGRESS_DETAIL);
+      return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
         ProductMessageBox(m_hwnd, kWaitForRepair, MB_OK | MB_ICONINFORMATION);
@@ -187,9 +202,7 @@ CRegBackupDlg::CRegBackupDlg(CQuarveloDlg& main, std::wstring registryFile,
 
 void CRegBackupDlg::OnInitDialog() {
   ::SetWindowTextW(m_hwnd, kBackupCaption);
-  SetFont(m_hwnd, IDC_BACKUP_DETAIL);
-  ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_HEADING, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(TahomaFont(8, true)), FALSE);
+  SetFonts(m_hwnd, IDC_BACKUP_HEADING, IDC_BACKUP_DETAIL);
   ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_BAR, PBM_SETRANGE32, 1, 100);
   SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreRunningHeading : kBackupStartingHeading);
   SetItemText(IDC_BACKUP_DETAIL, m_job->restore ? kRestoreDetail : kBackupDetail);
@@ -262,6 +275,12 @@ void CRegBackupDlg::OnDestroy() {
 INT_PTR CRegBackupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, bool* handled) {
   *handled = true;
   switch (message) {
+    case kMsgDpiChanged:
+      ::PostMessageW(m_hwnd, kMsgSetFonts, 0, 0);
+      break;
+    case kMsgSetFonts:
+      SetFonts(m_hwnd, IDC_BACKUP_HEADING, IDC_BACKUP_DETAIL);
+      return 0;
     case WM_TIMER:
       if (wParam != kBackupTimer) break;
       if (m_state == 0) StartWorker();

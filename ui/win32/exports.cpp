@@ -10,6 +10,7 @@
 #include "platform/win32/com_scope.h"
 #include "platform/win32/com_security.h"
 #include "platform/win32/system_library.h"
+#include "platform/win32/win32_dpi.h"
 #include "state/state_texts.h"
 #include "ui/win32/dll_app.h"
 #include "ui/win32/framework.h"
@@ -55,6 +56,9 @@ int RunMainWindow(OPENING_REQUEST request, bool becomeCurrent) {
   static_cast<void>(SetComSecurityForSystemRestore());
   CQuarveloDllApp& dll = CQuarveloDllApp::Instance();
   CActivationScope scope;
+  // The windows scale with their display whichever program loaded the library (a manifest's
+  // DPI awareness counts for the program only, not for a library).
+  const CPerMonitorDpiScope perMonitor;
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                     ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&classes);

@@ -7,6 +7,7 @@
 #include <exception>
 #include <vector>
 
+#include "platform/win32/win32_dpi.h"
 #include "state/state_texts.h"
 #include "ui/win32/skin_accessible.h"
 
@@ -18,8 +19,11 @@ HINSTANCE g_instance = nullptr;
 struct FONT_KEY {
   int points;
   bool bold;
+  int dpi;
   friend bool operator<(const FONT_KEY& a, const FONT_KEY& b) {
-    return a.points != b.points ? a.points < b.points : a.bold < b.bold;
+    if (a.points != b.points) return a.points < b.points;
+    if (a.bold != b.bold) return a.bold < b.bold;
+    return a.dpi < b.dpi;
   }
 };
 
@@ -29,15 +33,14 @@ class CFontCache {
   ~CFontCache() {
     for (auto& [key, font] : m_fonts) ::DeleteObject(font);
   }
-  HFONT Get(int points, bool bold) {
-    const FONT_KEY key{points, bold};
+  HFONT Get(int points, bool bold, int dpi) {
+    const FONT_KEY key{points, bold, dpi};
     const auto found = m_fonts.find(key);
     if (found != m_fonts.end()) return found->second;
-    // 96 dots per inch: the height of a point size in pixels.
-    const int height = -MulDiv(points, 96, 72);
-    HFONT font = ::CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    HFONT font = ::CreateFontW(FontHeightForDpi(points, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
+                               FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                               L"Tahoma");
     m_fonts[key] = font;
     return font;
   }
@@ -58,16 +61,17 @@ void FillRect(HDC dc, const RECT& rect, COLORREF colour) {
 }
 
 // The default corner picture of a skinned page: three pale blue quarter rings around the
-// bottom-right corner, flush with it.
-void DrawCornerPictureRings(HDC dc, const RECT& client) {
+// bottom-right corner, flush with it (96 pixels across at 96 DPI, a ring every 24).
+void DrawCornerPictureRings(HDC dc, const RECT& client, const CDpiScale& scale) {
   constexpr COLORREF kRings[] = {RGB(0xF2, 0xF6, 0xFD), RGB(0xE6, 0xEE, 0xFB),
                                  RGB(0xDA, 0xE5, 0xF8)};
   constexpr int kOuterRadius = 96;
+  constexpr int kRingWidth = 24;
   const int saved = ::SaveDC(dc);
   ::IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
   ::SelectObject(dc, ::GetStockObject(NULL_PEN));
   for (int i = 0; i < 3; ++i) {
-    const int radius = kOuterRadius - i * 24;
+    const int radius = scale(kOuterRadius - i * kRingWidth);
     HBRUSH brush = ::CreateSolidBrush(kRings[i]);
     HGDIOBJ old = ::SelectObject(dc, brush);
     ::Ellipse(dc, client.right - radius, client.bottom - radius, client.right + radius,
@@ -90,6 +94,25 @@ void RoundRect(HDC dc, const RECT& rect, COLORREF fill, COLORREF edge, int radiu
   ::DeleteObject(pen);
 }
 
+// The font a control shows its text in: a label's own; a button's caption bold (larger on the
+// large button) unless the style gives one; a navigation or tab button's bold; a link's plain.
+// The control is given this font, so what measures its text (the system, a screen reader, a
+// test) measures what is drawn.
+FONT_SPEC CaptionFont(CONTROL_LOOK look, const LABEL_STYLE& style) {
+  switch (look) {
+    case CONTROL_LOOK::kNavButton: return FONT_SPEC{9, true};
+    case CONTROL_LOOK::kLink: return FONT_SPEC{8, false};
+    case CONTROL_LOOK::kButton:
+    case CONTROL_LOOK::kLargeButton:
+      if (style.font != FONT_SPEC{}) return style.font;
+      return FONT_SPEC{look == CONTROL_LOOK::kLargeButton ? 12 : 9, true};
+    case CONTROL_LOOK::kLabel:
+    case CONTROL_LOOK::kCheck:
+    case CONTROL_LOOK::kPicture: break;
+  }
+  return style.font;
+}
+
 void DrawCaption(HDC dc, const RECT& rect, std::wstring_view text, HFONT font, COLORREF colour,
                  UINT format) {
   HGDIOBJ old = ::SelectObject(dc, font);
@@ -105,7 +128,7 @@ void DrawCaption(HDC dc, const RECT& rect, std::wstring_view text, HFONT font, C
 HINSTANCE LibraryInstance() { return g_instance; }
 void SetLibraryInstance(HINSTANCE instance) { g_instance = instance; }
 
-HFONT TahomaFont(int pointSize, bool bold) { return Fonts().Get(pointSize, bold); }
+HFONT TahomaFont(int pointSize, bool bold, int dpi) { return Fonts().Get(pointSize, bold, dpi); }
 
 // ---- CDialogWindow ----
 
@@ -203,6 +226,78 @@ INT_PTR CALLBACK CDialogWindow::Proc(HWND window, UINT message, WPARAM wParam, L
 
 // ---- CBaseDlg ----
 
+void CBaseDlg::SetLayout(int dpi, SIZE designSize) {
+  m_scale = CDpiScale(dpi);
+  m_designSize = designSize;
+}
+
+SIZE CBaseDlg::DesignSize() const {
+  if (m_designSize.cx > 0 || m_designSize.cy > 0) return m_designSize;
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  return SIZE{m_scale.Unscale(client.right), m_scale.Unscale(client.bottom)};
+}
+
+RECT CBaseDlg::ScaleRect(int left, int top, int right, int bottom) const {
+  return RECT{m_scale(left), m_scale(top), m_scale(right), m_scale(bottom)};
+}
+
+void CBaseDlg::PlaceAtDpi(const PLACED& placed) const {
+  // Both edges are scaled, so controls that meet at 96 DPI still meet.
+  const RECT& d = placed.design;
+  const RECT at = ScaleRect(d.left, d.top, d.right, d.bottom);
+  ::SetWindowPos(placed.window, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CBaseDlg::Place(HWND child, int x, int y, int width, int height) {
+  if (child == nullptr) return;
+  const PLACED placed{child, RECT{x, y, x + width, y + height}};
+  const auto known = std::find_if(m_placed.begin(), m_placed.end(),
+                                  [child](const PLACED& p) { return p.window == child; });
+  if (known != m_placed.end()) {
+    *known = placed;
+  } else {
+    m_placed.push_back(placed);
+  }
+  PlaceAtDpi(placed);
+}
+
+void CBaseDlg::SetControlFont(HWND child, FONT_SPEC font) {
+  if (child == nullptr) return;
+  m_fonts[child] = font;
+  ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(font, Dpi())), FALSE);
+}
+
+void CBaseDlg::AddListColumn(HWND list, int index, const wchar_t* caption, int width,
+                             int format) {
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+  column.fmt = format;
+  column.cx = m_scale(width);
+  column.pszText = const_cast<wchar_t*>(caption);
+  column.iSubItem = index;
+  ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&column));
+  m_columns.push_back({list, index, width});
+}
+
+void CBaseDlg::ApplyDpi(int dpi) {
+  if (dpi <= 0 || dpi == Dpi()) return;
+  m_scale = CDpiScale(dpi);
+  for (const PLACED& placed : m_placed) PlaceAtDpi(placed);
+  for (const auto& [child, font] : m_fonts) {
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(font, dpi)), FALSE);
+  }
+  for (const COLUMN& column : m_columns) {
+    ::SendMessageW(column.list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column.index),
+                   MAKELPARAM(m_scale(column.width), 0));
+  }
+  for (CBaseDlg* child : m_children) child->ApplyDpi(dpi);
+  OnDpiChanged();
+  ::InvalidateRect(m_hwnd, nullptr, TRUE);
+}
+
 HWND CBaseDlg::AddControl(CONTROL_LOOK look, int id, std::wstring_view text, int x, int y,
                           int width, int height, const LABEL_STYLE& style, DWORD extraStyle) {
   const wchar_t* cls = L"BUTTON";
@@ -227,24 +322,23 @@ HWND CBaseDlg::AddControl(CONTROL_LOOK look, int id, std::wstring_view text, int
       break;
   }
   const std::wstring caption(text);
-  HWND control = ::CreateWindowExW(0, cls, caption.c_str(), windowStyle, x, y, width, height,
-                                   m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  const RECT at = ScaleRect(x, y, x + width, y + height);
+  HWND control = ::CreateWindowExW(0, cls, caption.c_str(), windowStyle, at.left, at.top,
+                                   at.right - at.left, at.bottom - at.top, m_hwnd,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    LibraryInstance(), nullptr);
+  if (control != nullptr) m_placed.push_back({control, RECT{x, y, x + width, y + height}});
   m_looks[id] = look;
   AttachSkinAccessible(control, look);
-  LABEL_STYLE applied = style;
-  if (applied.font == nullptr) applied.font = TahomaFont(8);
-  m_styles[id] = applied;
-  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(applied.font), FALSE);
+  m_styles[id] = style;
+  SetControlFont(control, CaptionFont(look, style));
   return control;
 }
 
 void CBaseDlg::SetLabelStyle(int id, const LABEL_STYLE& style) {
-  LABEL_STYLE applied = style;
-  if (applied.font == nullptr) applied.font = TahomaFont(8);
-  m_styles[id] = applied;
+  m_styles[id] = style;
   if (HWND item = Item(id)) {
-    ::SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(applied.font), FALSE);
+    SetControlFont(item, style.font);
     ::InvalidateRect(item, nullptr, TRUE);
   }
 }
@@ -266,12 +360,24 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
       ::GetClientRect(m_hwnd, &client);
       FillRect(dc, client, kColourWhite);
       if (m_headerLine) {
-        RECT line{client.left, 26, client.right, 27};
+        const int top = m_scale(26);
+        RECT line{client.left, top, client.right, top + m_scale.Line()};
         FillRect(dc, line, kColourHeaderLine);
       }
-      if (!HasBackgroundPicture()) DrawCornerPicture(dc, client);
+      if (!HasBackgroundPicture()) DrawCornerPicture(dc, client, m_scale);
       PaintBackground(dc, client);
       return TRUE;
+    }
+    case kMsgDpiChanged: {
+      // The window moved to a display of another scale (or the scale changed): it takes the
+      // size and place the system suggests, then lays itself out at the new DPI.
+      if (const auto* suggested = reinterpret_cast<const RECT*>(lParam)) {
+        ::SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      ApplyDpi(LOWORD(wParam));
+      return 0;
     }
     case WM_CTLCOLORDLG:
       return reinterpret_cast<INT_PTR>(m_white);
@@ -325,51 +431,53 @@ void CBaseDlg::DrawItem(const DRAWITEMSTRUCT& item) {
   const bool pressed = (item.itemState & ODS_SELECTED) != 0;
   const bool focused = (item.itemState & ODS_FOCUS) != 0;
   const LABEL_STYLE& style = m_styles[id];
+  const int dpi = Dpi();
+  const int line = m_scale.Line();
   FillRect(dc, rect, kColourWhite);
   switch (found->second) {
-    case CONTROL_LOOK::kLink:
-      DrawCaption(dc, rect, text, TahomaFont(8), disabled ? kColourButtonOff : kColourLink,
+    case CONTROL_LOOK::kLink: {
+      HFONT font = TahomaFont(CaptionFont(found->second, style), dpi);
+      DrawCaption(dc, rect, text, font, disabled ? kColourButtonOff : kColourLink,
                   DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-      {
-        // The underline, as wide as the text.
-        HGDIOBJ old = ::SelectObject(dc, TahomaFont(8));
-        SIZE extent{};
-        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        ::SelectObject(dc, old);
-        const int y = (rect.top + rect.bottom + extent.cy) / 2 - 1;
-        RECT line{rect.left, y, rect.left + extent.cx, y + 1};
-        FillRect(dc, line, disabled ? kColourButtonOff : kColourLink);
-      }
+      // The underline, as wide as the text.
+      HGDIOBJ old = ::SelectObject(dc, font);
+      SIZE extent{};
+      ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+      ::SelectObject(dc, old);
+      const int y = (rect.top + rect.bottom + extent.cy) / 2 - line;
+      RECT underline{rect.left, y, rect.left + extent.cx, y + line};
+      FillRect(dc, underline, disabled ? kColourButtonOff : kColourLink);
       break;
+    }
     case CONTROL_LOOK::kNavButton: {
       const bool selected = m_selected[id];
       if (selected) {
-        RoundRect(dc, rect, kColourWhite, kColourHeaderLine, 6);
-        RECT bar{rect.left + 4, rect.bottom - 4, rect.right - 4, rect.bottom - 1};
+        RoundRect(dc, rect, kColourWhite, kColourHeaderLine, m_scale(6));
+        RECT bar{rect.left + m_scale(4), rect.bottom - m_scale(4), rect.right - m_scale(4),
+                 rect.bottom - m_scale(1)};
         FillRect(dc, bar, kColourButton);
       } else {
         RoundRect(dc, rect, pressed ? kColourButtonDown : kColourButton,
-                  pressed ? kColourButtonDown : kColourButton, 6);
+                  pressed ? kColourButtonDown : kColourButton, m_scale(6));
       }
-      DrawCaption(dc, rect, text, TahomaFont(9, true),
+      DrawCaption(dc, rect, text, TahomaFont(CaptionFont(found->second, style), dpi),
                   disabled ? kColourButtonOff : (selected ? kColourButton : kColourWhite),
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       break;
     }
     default: {
-      const COLORREF fill = disabled ? kColourButtonOff : (pressed ? kColourButtonDown : kColourButton);
-      RoundRect(dc, rect, fill, fill, found->second == CONTROL_LOOK::kLargeButton ? 12 : 6);
-      DrawCaption(dc, rect, text,
-                  style.font != nullptr && style.font != TahomaFont(8)
-                      ? style.font
-                      : TahomaFont(found->second == CONTROL_LOOK::kLargeButton ? 12 : 9, true),
-                  kColourWhite, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      const bool large = found->second == CONTROL_LOOK::kLargeButton;
+      const COLORREF fill =
+          disabled ? kColourButtonOff : (pressed ? kColourButtonDown : kColourButton);
+      RoundRect(dc, rect, fill, fill, m_scale(large ? 12 : 6));
+      DrawCaption(dc, rect, text, TahomaFont(CaptionFont(found->second, style), dpi), kColourWhite,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       break;
     }
   }
   if (focused && (item.itemState & ODS_NOFOCUSRECT) == 0) {
     RECT inner = rect;
-    ::InflateRect(&inner, -3, -3);
+    ::InflateRect(&inner, -m_scale(3), -m_scale(3));
     ::DrawFocusRect(dc, &inner);
   }
 }
@@ -418,11 +526,12 @@ void DrawHealthPicture(HDC dc, const RECT& rect, PICTURE picture) {
   ::DeleteObject(pen);
 }
 
-void DrawScanAnimation(HDC dc, const RECT& rect, int frame) {
+void DrawScanAnimation(HDC dc, const RECT& rect, int frame, const CDpiScale& scale) {
   // Eight dots on a circle; the lit one goes round.
   const int cx = (rect.left + rect.right) / 2;
   const int cy = (rect.top + rect.bottom) / 2;
-  const int radius = std::min(rect.right - rect.left, rect.bottom - rect.top) / 2 - 6;
+  const int dot = scale(4);
+  const int radius = std::min(rect.right - rect.left, rect.bottom - rect.top) / 2 - scale(6);
   for (int i = 0; i < 8; ++i) {
     const double angle = i * 3.14159265358979 / 4;
     const int x = cx + static_cast<int>(radius * std::cos(angle));
@@ -434,7 +543,7 @@ void DrawScanAnimation(HDC dc, const RECT& rect, int frame) {
     HPEN pen = ::CreatePen(PS_SOLID, 1, colour);
     HGDIOBJ oldBrush = ::SelectObject(dc, brush);
     HGDIOBJ oldPen = ::SelectObject(dc, pen);
-    ::Ellipse(dc, x - 4, y - 4, x + 4, y + 4);
+    ::Ellipse(dc, x - dot, y - dot, x + dot, y + dot);
     ::SelectObject(dc, oldBrush);
     ::SelectObject(dc, oldPen);
     ::DeleteObject(brush);
@@ -442,6 +551,8 @@ void DrawScanAnimation(HDC dc, const RECT& rect, int frame) {
   }
 }
 
-void DrawCornerPicture(HDC dc, const RECT& client) { DrawCornerPictureRings(dc, client); }
+void DrawCornerPicture(HDC dc, const RECT& client, const CDpiScale& scale) {
+  DrawCornerPictureRings(dc, client, scale);
+}
 
 }  // namespace qv::ui

@@ -4,13 +4,22 @@
 //
 // Skinned buttons and link buttons are owner-drawn push buttons whose window text is their
 // caption, so the keyboard, screen readers and tests find them by text and id.
+//
+// Display scale: the layout of every page is written in pixels of 96 DPI. A skinned dialog keeps
+// the 96-DPI rectangle and font of each control it places and shows them at its DPI (CDpiScale),
+// again whenever the DPI changes; what it draws itself is drawn at that DPI too.
 #pragma once
 
 #include <windows.h>
+// after windows.h: it needs its declarations
+#include <commctrl.h>
 
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "base/dpi_scale.h"
 
 namespace qv::ui {
 
@@ -33,8 +42,18 @@ inline constexpr COLORREF kColourPageLine = RGB(0xD2, 0xD2, 0xD2);
 inline constexpr COLORREF kColourGood = RGB(0x2E, 0x9E, 0x3E);
 inline constexpr COLORREF kColourNeutral = RGB(0x9A, 0xA4, 0xB4);
 
-// "Tahoma" at a point size (96 dots per inch), normal or bold; made once, kept for the run.
-[[nodiscard]] HFONT TahomaFont(int pointSize, bool bold = false);
+// A font of the skin: "Tahoma" at a point size, normal or bold.
+struct FONT_SPEC {
+  int points = 8;
+  bool bold = false;
+  friend bool operator==(const FONT_SPEC&, const FONT_SPEC&) = default;
+};
+
+// "Tahoma" at a point size and DPI, normal or bold; made once, kept for the run.
+[[nodiscard]] HFONT TahomaFont(int pointSize, bool bold = false, int dpi = kBaseDpi);
+[[nodiscard]] inline HFONT TahomaFont(const FONT_SPEC& font, int dpi) {
+  return TahomaFont(font.points, font.bold, dpi);
+}
 
 // How a control of a page looks.
 enum class CONTROL_LOOK {
@@ -48,7 +67,7 @@ enum class CONTROL_LOOK {
 };
 
 struct LABEL_STYLE {
-  HFONT font = nullptr;       // null: Tahoma 8
+  FONT_SPEC font{};  // Tahoma 8
   COLORREF text = kColourText;
   COLORREF back = kColourWhite;
   bool transparentBack = false;
@@ -91,20 +110,45 @@ class CDialogWindow {
 };
 
 // The skinned dialog: white, an optional header line (#BBCFF2, one pixel, 26 pixels below the
-// top), Enter and Escape ignored, labels and buttons of the skin.
+// top), Enter and Escape ignored, labels and buttons of the skin, laid out at its DPI.
 class CBaseDlg : public CDialogWindow {
  public:
   explicit CBaseDlg(bool headerLine = false) : m_headerLine(headerLine) {}
 
-  // Controls made in code, in tab order. Positions in pixels of the page.
+  // Controls made in code, in tab order. Positions and sizes in pixels of the page at 96 DPI.
   HWND AddControl(CONTROL_LOOK look, int id, std::wstring_view text, int x, int y, int width,
                   int height, const LABEL_STYLE& style = {}, DWORD extraStyle = 0);
+  // A child window made elsewhere (a list, a progress bar, a page), placed at a 96-DPI rectangle
+  // of this window now and after every DPI change.
+  void Place(HWND child, int x, int y, int width, int height);
+  // The child's font, at this window's DPI now and after every DPI change.
+  void SetControlFont(HWND child, FONT_SPEC font);
+  // A column of a list view of this window, its width in pixels at 96 DPI.
+  void AddListColumn(HWND list, int index, const wchar_t* caption, int width,
+                     int format = LVCFMT_LEFT);
   void SetLabelStyle(int id, const LABEL_STYLE& style);
   // The selected look of a navigation or tab button.
   void SetSelected(int id, bool selected);
 
+  // The window's display scale; lengths of 96 DPI through Scale()(length).
+  [[nodiscard]] const CDpiScale& Scale() const { return m_scale; }
+  [[nodiscard]] int Dpi() const { return m_scale.Dpi(); }
+  // The client area in pixels of 96 DPI: what the layout of the page is written for.
+  [[nodiscard]] SIZE DesignSize() const;
+  // Lays the window out for the DPI: its placed children moved and sized, their fonts made
+  // again, its pages laid out the same way, then OnDpiChanged. Nothing happens at the DPI it has.
+  void ApplyDpi(int dpi);
+  // A page inside this window: laid out again with it.
+  void AddChildDialog(CBaseDlg& child) { m_children.push_back(&child); }
+
  protected:
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+  // The DPI the window starts at and the 96-DPI size of its client area, before its controls are
+  // made.
+  void SetLayout(int dpi, SIZE designSize);
+  // After ApplyDpi has placed everything: what the window keeps at its DPI itself (lists,
+  // icons, the window's shape).
+  virtual void OnDpiChanged() {}
   // Paints the page's own background after the white fill, the header line and the default
   // corner picture.
   virtual void PaintBackground(HDC /*dc*/, const RECT& /*client*/) {}
@@ -113,11 +157,29 @@ class CBaseDlg : public CDialogWindow {
   [[nodiscard]] virtual bool HasBackgroundPicture() const { return false; }
   // Draws an owner-drawn picture control.
   virtual void DrawPicture(int /*id*/, HDC /*dc*/, const RECT& /*rect*/) {}
+  // A 96-DPI rectangle of this window in its pixels.
+  [[nodiscard]] RECT ScaleRect(int left, int top, int right, int bottom) const;
 
  private:
+  struct PLACED {
+    HWND window;
+    RECT design;  // 96 DPI
+  };
+  struct COLUMN {
+    HWND list;
+    int index;
+    int width;  // 96 DPI
+  };
   void DrawItem(const DRAWITEMSTRUCT& item);
+  void PlaceAtDpi(const PLACED& placed) const;
 
   bool m_headerLine;
+  CDpiScale m_scale;
+  SIZE m_designSize{0, 0};
+  std::vector<PLACED> m_placed;
+  std::map<HWND, FONT_SPEC> m_fonts;
+  std::vector<COLUMN> m_columns;
+  std::vector<CBaseDlg*> m_children;
   std::map<int, CONTROL_LOOK> m_looks;
   std::map<int, LABEL_STYLE> m_styles;
   std::map<int, bool> m_selected;
@@ -131,9 +193,10 @@ int ProductMessageBox(HWND owner, std::wstring_view text, UINT flags);
 // Pictures drawn by code: the health and verdict pictures (a green tick, a red cross, a grey
 // question mark in a circle) and the scanning animation's frame.
 enum class PICTURE { kGood, kBad, kNeverScanned };
+// Each is drawn to fill the rectangle it is given, at the size it is shown.
 void DrawHealthPicture(HDC dc, const RECT& rect, PICTURE picture);
-void DrawScanAnimation(HDC dc, const RECT& rect, int frame);
+void DrawScanAnimation(HDC dc, const RECT& rect, int frame, const CDpiScale& scale);
 // The default corner picture of a page without a background picture of its own.
-void DrawCornerPicture(HDC dc, const RECT& client);
+void DrawCornerPicture(HDC dc, const RECT& client, const CDpiScale& scale);
 
 }  // namespace qv::ui

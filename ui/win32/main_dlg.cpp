@@ -7,6 +7,7 @@
 
 #include "app/category_table.h"
 #include "base/text_case.h"
+#include "platform/win32/win32_dpi.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
 #include "ui/page_logic.h"
@@ -58,19 +59,15 @@ CQuarveloDlg::~CQuarveloDlg() {
 }
 
 void CQuarveloDlg::OnInitDialog() {
-  // The client area the pages are laid out for.
-  RECT frame{0, 0, kMainClientWidth, kMainClientHeight};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)));
+  // The client area the pages are laid out for, at the DPI of the display the window is on.
+  KeepDialogFromSystemScaling(m_hwnd);
+  SetLayout(DpiOfWindow(m_hwnd), SIZE{kMainClientWidth, kMainClientHeight});
+  RECT frame{0, 0, Scale()(kMainClientWidth), Scale()(kMainClientHeight)};
+  AdjustWindowRectForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_STYLE)),
+                         static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)), Dpi());
   ::SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER);
-
-  m_bigIcon = static_cast<HICON>(::LoadImageW(LibraryInstance(), MAKEINTRESOURCEW(IDI_PRODUCT),
-                                              IMAGE_ICON, 32, 32, 0));
-  m_smallIcon = static_cast<HICON>(::LoadImageW(LibraryInstance(), MAKEINTRESOURCEW(IDI_PRODUCT),
-                                                IMAGE_ICON, 16, 16, 0));
-  ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
-  ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+  SetIcons();
   ::SetWindowTextW(m_hwnd, kMainCaption);
 
   // The navigation row: five buttons with separators, the help button at the right.
@@ -84,10 +81,10 @@ void CQuarveloDlg::OnInitDialog() {
   // Separators in the gaps between the buttons of the settings, backups and tools pages.
   for (int i = 0; i < 3; ++i) {
     AddControl(CONTROL_LOOK::kLabel, IDC_SEPARATOR_FIRST + i, kSeparator, 12 + 116 + (i + 1) * 128 + 3,
-               18, 6, 20, {TahomaFont(9), kColourHeaderLine});
+               18, 6, 20, {{9}, kColourHeaderLine});
   }
   AddControl(CONTROL_LOOK::kLabel, IDC_PAGE_TITLE, L"", 16, 54, 600, 32,
-             {TahomaFont(18), kColourTitleText});
+             {{18}, kColourTitleText});
 
   // The pages, each in its area below the row.
   const RECT area{0, kPageTop, kMainClientWidth, kMainClientHeight};
@@ -119,7 +116,7 @@ void CQuarveloDlg::OnInitDialog() {
              m_statistics.get(), m_scan.get(),     m_results.get()};
   m_titles = {kNavTitleScan, kNavTitleSettings, kNavTitleBackups, kNavTitleOtherTools,
               L"", L"", L""};
-  for (CPage* page : m_pages) page->CreatePage(m_hwnd, area);
+  for (CPage* page : m_pages) page->CreatePage(*this, area);
 
   m_requested = 0;
   m_current = -1;
@@ -128,9 +125,7 @@ void CQuarveloDlg::OnInitDialog() {
   ::SetFocus(NavButton(0));
 
   // The visible shape, and the place: a fifth of the work area from its top-left corner.
-  RECT client{};
-  ::GetClientRect(m_hwnd, &client);
-  ::SetWindowRgn(m_hwnd, ::CreateRectRgn(0, 0, client.right + 12, client.bottom + 32), TRUE);
+  SetShape();
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   ::SetWindowPos(m_hwnd, nullptr, work.right / 5, work.bottom / 5, 0, 0,
@@ -193,6 +188,36 @@ void CQuarveloDlg::KeepFocusInSight() {
     }
   }
   if (target != nullptr) ::SetFocus(target);
+}
+
+void CQuarveloDlg::SetIcons() {
+  HICON bigIcon = static_cast<HICON>(
+      ::LoadImageW(LibraryInstance(), MAKEINTRESOURCEW(IDI_PRODUCT), IMAGE_ICON,
+                   SystemMetricForDpi(SM_CXICON, Dpi()), SystemMetricForDpi(SM_CYICON, Dpi()), 0));
+  HICON smallIcon = static_cast<HICON>(::LoadImageW(
+      LibraryInstance(), MAKEINTRESOURCEW(IDI_PRODUCT), IMAGE_ICON,
+      SystemMetricForDpi(SM_CXSMICON, Dpi()), SystemMetricForDpi(SM_CYSMICON, Dpi()), 0));
+  ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+  ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+  if (m_bigIcon != nullptr) ::DestroyIcon(m_bigIcon);
+  if (m_smallIcon != nullptr) ::DestroyIcon(m_smallIcon);
+  m_bigIcon = bigIcon;
+  m_smallIcon = smallIcon;
+}
+
+void CQuarveloDlg::SetShape() {
+  // A rectangle from the window's top-left corner, 12 pixels wider and 32 taller than the client
+  // area (at 96 DPI): the frame and caption stay whole.
+  RECT client{};
+  ::GetClientRect(m_hwnd, &client);
+  ::SetWindowRgn(m_hwnd,
+                 ::CreateRectRgn(0, 0, client.right + Scale()(12), client.bottom + Scale()(32)),
+                 TRUE);
+}
+
+void CQuarveloDlg::OnDpiChanged() {
+  SetIcons();
+  SetShape();
 }
 
 void CQuarveloDlg::ShowPage(int index) {
@@ -392,8 +417,9 @@ INT_PTR CQuarveloDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
         HDC dc = ::BeginPaint(m_hwnd, &paint);
         RECT client{};
         ::GetClientRect(m_hwnd, &client);
-        ::DrawIcon(dc, (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2,
-                   (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2, m_bigIcon);
+        const int side = SystemMetricForDpi(SM_CXICON, Dpi());
+        ::DrawIconEx(dc, (client.right - side + 1) / 2, (client.bottom - side + 1) / 2,
+                     m_bigIcon, side, side, 0, nullptr, DI_NORMAL);
         ::EndPaint(m_hwnd, &paint);
         *handled = true;
         return 0;

@@ -33,7 +33,8 @@ inline constexpr int kPageResults = 6;
 inline constexpr int kPageCount = 7;
 inline constexpr int kNavButtonCount = 5;
 
-// The client area the main window lays its pages out in, and the page area below the row.
+// The client area the main window lays its pages out in, and the page area below the row, in
+// pixels at 96 DPI.
 inline constexpr int kMainClientWidth = 760;
 inline constexpr int kMainClientHeight = 540;
 inline constexpr int kPageTop = 92;
@@ -88,6 +89,7 @@ class CQuarveloDlg final : public CBaseDlg {
   void OnInitDialog() override;
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
   void OnCommand(int id, int code, HWND control) override;
+  void OnDpiChanged() override;
 
  private:
   void OnDestroy() override;
@@ -97,6 +99,9 @@ class CQuarveloDlg final : public CBaseDlg {
   // takes it, else to the page's navigation button.
   void KeepFocusInSight();
   void OnStartupTimer();
+  // The icons at the sizes the system shows at the window's DPI, and the visible shape.
+  void SetIcons();
+  void SetShape();
   // The data folder's notes of this start (CQuarveloDllApp::startNotes) in a message box, unless
   // the run goes on by itself.
   void ShowStartNotes();

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "engine/categories.h"
 #include "engine/scan_sink.h"
+#include "platform/win32/win32_dpi.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
 #include "ui/ui_texts.h"
@@ -25,8 +26,8 @@ constexpr unsigned kAnimationFrameMs = 120;
 
 static_assert(std::size(kStatisticsRowNames) == kCategoryCount);
 
-const LABEL_STYLE kTitleStyle{TahomaFont(14, true), kColourTitleText};
-const LABEL_STYLE kStepStyle{TahomaFont(10), kColourButton};
+const LABEL_STYLE kTitleStyle{{14, true}, kColourTitleText};
+const LABEL_STYLE kStepStyle{{10}, kColourButton};
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
   HBRUSH brush = ::CreateSolidBrush(colour);
@@ -42,10 +43,13 @@ std::int64_t Sum(const CATEGORY_TABLE& table, std::int32_t CATEGORY_SETTINGS::*f
 
 }  // namespace
 
-void CPage::CreatePage(HWND parent, const RECT& area) {
-  Create(parent, IDD_PAGE);
-  ::SetWindowPos(m_hwnd, nullptr, area.left, area.top, area.right - area.left,
-                 area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+void CPage::CreatePage(CBaseDlg& parent, const RECT& area) {
+  Create(parent.Handle(), IDD_PAGE);
+  KeepDialogFromSystemScaling(m_hwnd);
+  SetLayout(parent.Dpi(), SIZE{area.right - area.left, area.bottom - area.top});
+  // The template makes it hidden; placing it leaves it so.
+  parent.Place(m_hwnd, area.left, area.top, area.right - area.left, area.bottom - area.top);
+  parent.AddChildDialog(*this);
   OnInitDialog();  // the controls are made once the page has its size
 }
 
@@ -57,7 +61,7 @@ void CRegOptionsPage::OnInitDialog() {
   AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_TITLE, kOptionsTitle, 20, 8, 400, 26, kTitleStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_STEP, kOptionsStep, 20, 36, 200, 18, kStepStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_SUBTITLE, kOptionsSubtitle, 20, 58, 500, 18,
-             {TahomaFont(9)});
+             {{9}});
   const CATEGORY_TABLE& table = m_main.App().Categories();
   for (int i = 0; i < kCategoryCount; ++i) {
     const int column = i < 6 ? 0 : 1;
@@ -66,16 +70,16 @@ void CRegOptionsPage::OnInitDialog() {
     const int y = 86 + row * 26;
     AddControl(CONTROL_LOOK::kCheck, IDC_CATEGORY_CHECK_FIRST + i, L"", x, y + 2, 16, 18);
     AddControl(CONTROL_LOOK::kLabel, IDC_CATEGORY_NAME_FIRST + i,
-               table[static_cast<std::size_t>(i)].name, x + 22, y + 3, 300, 18, {TahomaFont(9)},
+               table[static_cast<std::size_t>(i)].name, x + 22, y + 3, 300, 18, {{9}},
                SS_NOTIFY);
   }
   SetCategoryChecks();
   AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_CAPTION, kSummaryCaption, 20, 268, 200, 20,
-             {TahomaFont(10, true), kColourTitleText});
+             {{10, true}, kColourTitleText});
   AddControl(CONTROL_LOOK::kPicture, IDC_HEALTH_PICTURE, L"", 40, 300, 72, 72);
   AddControl(CONTROL_LOOK::kLabel, IDC_HEALTH_LABEL, L"", 132, 296, 380, 24,
-             {TahomaFont(12, true), kColourTitleText});
-  AddControl(CONTROL_LOOK::kLabel, IDC_ADVICE_LABEL, L"", 132, 322, 400, 18, {TahomaFont(9)});
+             {{12, true}, kColourTitleText});
+  AddControl(CONTROL_LOOK::kLabel, IDC_ADVICE_LABEL, L"", 132, 322, 400, 18, {{9}});
   AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_LAST_SCAN, L"", 132, 348, 400, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_FOUND, L"", 132, 368, 400, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_FIXED, L"", 132, 388, 400, 18);
@@ -103,7 +107,7 @@ void CRegOptionsPage::RefreshSummary() {
   m_picture = summary.picture;
   SetItemText(IDC_HEALTH_LABEL, std::wstring(kHealthPrefix) + std::wstring(summary.word));
   SetLabelStyle(IDC_HEALTH_LABEL,
-                {TahomaFont(12, true), summary.picture == HEALTH_PICTURE::kBad ? kColourRed
+                {{12, true}, summary.picture == HEALTH_PICTURE::kBad ? kColourRed
                                                                                : kColourTitleText});
   SetItemText(IDC_ADVICE_LABEL, summary.advice);
   SetItemText(IDC_SUMMARY_LAST_SCAN, FormatWithStrings(kSummaryLastScanFormat, {lastScan}));
@@ -165,7 +169,8 @@ void CRegOptionsPage::OnCommand(int id, int code, HWND) {
 }
 
 void CRegOptionsPage::PaintBackground(HDC dc, const RECT& client) {
-  const RECT line{client.left + 10, 258, client.right - 10, 259};
+  const int top = Scale()(258);
+  const RECT line{client.left + Scale()(10), top, client.right - Scale()(10), top + Scale().Line()};
   FillSolid(dc, line, kColourHeaderLine);
 }
 
@@ -191,36 +196,26 @@ void CRegScanPage::OnInitDialog() {
   AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_COUNT_CAPTION, kProcessedCaption, 20, 108, 120, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_COUNT, L"0", 140, 108, 200, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_BOTTOM, kFindingInvalid, 20, 132, 400, 20,
-             {TahomaFont(10, true), kColourRed});
+             {{10, true}, kColourRed});
   AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_PROGRESS_CAPTION, kTotalProgressCaption, 20, 160, 120,
              18);
-  HWND bar = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 140, 160, 520, 16,
-                               m_hwnd, reinterpret_cast<HMENU>(IDC_SCAN_PROGRESS),
-                               LibraryInstance(), nullptr);
+  HWND bar = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, m_hwnd,
+                               reinterpret_cast<HMENU>(IDC_SCAN_PROGRESS), LibraryInstance(),
+                               nullptr);
+  Place(bar, 140, 160, 520, 16);
   ::SendMessageW(bar, PBM_SETRANGE32, 0, kCategoryCount);
   AddControl(CONTROL_LOOK::kPicture, IDC_SCAN_ANIMATION, L"", 676, 64, 64, 64);
   ShowItem(IDC_SCAN_ANIMATION, false);
   // The plain report list of the page: made hidden, only ever emptied.
-  HWND report = ::CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 20, 190, 533, 200,
-                                  m_hwnd, reinterpret_cast<HMENU>(IDC_SCAN_REPORT),
-                                  LibraryInstance(), nullptr);
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-  const struct {
-    const wchar_t* text;
-    int width;
-    int format;
-  } columns[] = {{L"Category Name", 300, LVCFMT_LEFT},
-                 {L"Error Count", 125, LVCFMT_RIGHT},
-                 {L"Risk Level", 108, LVCFMT_LEFT}};
-  for (int i = 0; i < 3; ++i) {
-    column.pszText = const_cast<wchar_t*>(columns[i].text);
-    column.cx = columns[i].width;
-    column.fmt = columns[i].format;
-    ::SendMessageW(report, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-  }
-  const RECT listRect{20, 190, 740, 400};
-  static_cast<void>(m_list.Create(m_hwnd, listRect));
+  HWND report = ::CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 0, 0, m_hwnd,
+                                  reinterpret_cast<HMENU>(IDC_SCAN_REPORT), LibraryInstance(),
+                                  nullptr);
+  Place(report, 20, 190, 533, 200);
+  AddListColumn(report, 0, L"Category Name", 300, LVCFMT_LEFT);
+  AddListColumn(report, 1, L"Error Count", 125, LVCFMT_RIGHT);
+  AddListColumn(report, 2, L"Risk Level", 108, LVCFMT_LEFT);
+  static_cast<void>(m_list.Create(m_hwnd, ScaleRect(20, 190, 740, 400)));
+  Place(m_list.Window(), 20, 190, 720, 210);
   AddControl(CONTROL_LOOK::kButton, IDC_STOP_SCAN, kStopScan, 600, 410, 140, 32);
 }
 
@@ -414,12 +409,13 @@ void CRegScanPage::OnCommand(int id, int code, HWND) {
 }
 
 void CRegScanPage::PaintBackground(HDC dc, const RECT& client) {
-  FillSolid(dc, RECT{client.left, 0, client.right, 1}, kColourPageLine);
-  FillSolid(dc, RECT{19, 189, 741, 401}, RGB(0, 0, 0));
+  FillSolid(dc, RECT{client.left, 0, client.right, Scale().Line()}, kColourPageLine);
+  // The frame behind the list: one pixel (at 96 DPI) round it.
+  FillSolid(dc, ScaleRect(19, 189, 741, 401), RGB(0, 0, 0));
 }
 
 void CRegScanPage::DrawPicture(int id, HDC dc, const RECT& rect) {
-  if (id == IDC_SCAN_ANIMATION && m_animating) DrawScanAnimation(dc, rect, m_frame);
+  if (id == IDC_SCAN_ANIMATION && m_animating) DrawScanAnimation(dc, rect, m_frame, Scale());
 }
 
 void CRegScanPage::OnDestroy() {
@@ -434,15 +430,17 @@ void CRegScanResultsPage::OnInitDialog() {
   AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_TITLE, kResultsTitle, 20, 8, 400, 26, kTitleStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_STEP, kResultsStep, 20, 36, 200, 18, kStepStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_HEADING, L"", 20, 60, 720, 30,
-             {TahomaFont(16, true), kColourWhite, kColourAttention}, SS_CENTERIMAGE);
+             {{16, true}, kColourWhite, kColourAttention}, SS_CENTERIMAGE);
   const wchar_t* captions[] = {kColumnSections, kColumnErrorCount, kColumnSelect};
+  // Each caption ends inside the page: the last one at the list's right edge (740).
   const int xs[] = {70, 560, 690};
+  const int widths[] = {120, 120, 50};
   for (int i = 0; i < 3; ++i) {
-    AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, captions[i], xs[i], 98, 120, 18,
-               {TahomaFont(9, true), kColourTitleText});
+    AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, captions[i], xs[i], 98,
+               widths[i], 18, {{9, true}, kColourTitleText});
   }
-  const RECT listRect{20, 120, 740, 400};
-  static_cast<void>(m_list.Create(m_hwnd, listRect));
+  static_cast<void>(m_list.Create(m_hwnd, ScaleRect(20, 120, 740, 400)));
+  Place(m_list.Window(), 20, 120, 720, 280);
   // Not shown: the name a screen reader gives the list, the caption above its rows.
   ::SetWindowTextW(m_list.Window(), kColumnSections);
   AddControl(CONTROL_LOOK::kButton, IDC_CREATE_BACKUP, kCreateBackup, 440, 410, 140, 32);
@@ -575,11 +573,11 @@ void CStatisticsPage::OnInitDialog() {
   if (Item(IDC_STATS_TITLE) != nullptr) return;
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TITLE, kStatisticsTitle, 20, 8, 400, 26, kTitleStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_SECTION, kStatisticsSection, 20, 40, 300, 20,
-             {TahomaFont(10, true), kColourButton});
+             {{10, true}, kColourButton});
   const wchar_t* columns[] = {kColumnFound, kColumnFixed, kColumnIgnored};
   for (int c = 0; c < 3; ++c) {
     AddControl(CONTROL_LOOK::kLabel, IDC_STATS_COLUMN_FIRST + c, columns[c], 300 + c * 90, 66, 80,
-               18, {TahomaFont(9, true), kColourTitleText}, SS_RIGHT);
+               18, {{9, true}, kColourTitleText}, SS_RIGHT);
   }
   for (int i = 0; i < kCategoryCount; ++i) {
     const int y = 88 + i * 20;
@@ -590,7 +588,7 @@ void CStatisticsPage::OnInitDialog() {
     AddControl(CONTROL_LOOK::kLabel, IDC_STATS_IGNORED_FIRST + i, L"0", 480, y, 80, 18, {},
                SS_RIGHT);
   }
-  const LABEL_STYLE total{TahomaFont(9, true), kColourTitleText};
+  const LABEL_STYLE total{{9, true}, kColourTitleText};
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_FOUND, L"", 30, 314, 250, 18, total);
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_CLEANED, L"", 30, 332, 250, 18, total);
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_IGNORED, L"", 300, 314, 250, 18, total);
@@ -598,10 +596,10 @@ void CStatisticsPage::OnInitDialog() {
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_DATE, L"", 30, 354, 500, 18);
   // What an unattended repair logged instead of asking, one line each (hidden when nothing).
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NOTES, L"", 30, 376, 400, 68,
-             {TahomaFont(8), kColourRed});
+             {{8}, kColourRed});
   AddControl(CONTROL_LOOK::kPicture, IDC_STATS_PICTURE, L"", 620, 90, 96, 96);
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_STATUS, L"", 580, 196, 170, 60,
-             {TahomaFont(10, true), kColourTitleText}, SS_CENTER);
+             {{10, true}, kColourTitleText}, SS_CENTER);
   AddControl(CONTROL_LOOK::kButton, IDC_STATS_FIX, kFixErrors, 440, 410, 140, 32);
   AddControl(CONTROL_LOOK::kButton, IDC_STATS_SCAN, kScanNow, 600, 410, 140, 32);
   Refresh();
@@ -677,16 +675,15 @@ CContainerPage::CContainerPage(CQuarveloDlg& main, std::vector<CONTAINER_TAB> ta
 
 void CContainerPage::OnInitDialog() {
   if (m_tabs.empty() || Item(m_tabs.front().buttonId) != nullptr) return;
-  RECT client{};
-  ::GetClientRect(m_hwnd, &client);
+  const SIZE client = DesignSize();
   // The sub-pages fill the container less the tab row's 27 pixels and a pixel at each side.
-  const RECT area{1, 27, client.right - 1, client.bottom - 1};
+  const RECT area{1, 27, client.cx - 1, client.cy - 1};
   // Every tab button before the sub-pages: Tab goes along the tab row, then into the page shown.
   for (std::size_t i = 0; i < m_tabs.size(); ++i) {
     AddControl(CONTROL_LOOK::kNavButton, m_tabs[i].buttonId, m_tabs[i].caption,
                10 + static_cast<int>(i) * 150, 0, 140, 26);
   }
-  for (CONTAINER_TAB& tab : m_tabs) tab.page->CreatePage(m_hwnd, area);
+  for (CONTAINER_TAB& tab : m_tabs) tab.page->CreatePage(*this, area);
 }
 
 void CContainerPage::SelectNextTab(bool backwards) {

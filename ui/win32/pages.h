@@ -26,8 +26,9 @@ class CPage : public CBaseDlg {
  public:
   explicit CPage(CQuarveloDlg& main, bool headerLine = false)
       : CBaseDlg(headerLine), m_main(main) {}
-  // Creates the page in its area of the main window, hidden.
-  void CreatePage(HWND parent, const RECT& area);
+  // Creates the page, hidden, in its area of the parent (pixels of the parent at 96 DPI), at the
+  // parent's DPI, and lays it out with the parent from then on.
+  void CreatePage(CBaseDlg& parent, const RECT& area);
   virtual void OnShow() {}
   virtual void OnHide() {}
 
@@ -78,6 +79,7 @@ class CRegScanPage final : public CPage {
   void PaintBackground(HDC dc, const RECT& client) override;
   void DrawPicture(int id, HDC dc, const RECT& rect) override;
   void OnDestroy() override;
+  void OnDpiChanged() override { m_list.SetDpi(Dpi()); }
 
  private:
   void OnScanStarted();
@@ -118,6 +120,7 @@ class CRegScanResultsPage final : public CPage {
   void OnInitDialog() override;
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
   void OnCommand(int id, int code, HWND control) override;
+  void OnDpiChanged() override { m_list.SetDpi(Dpi()); }
 
  private:
   void Rebuild();

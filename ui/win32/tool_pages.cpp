@@ -26,9 +26,9 @@ namespace {
 
 constexpr DWORD kCheckListExStyles =
     LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
-// The line of the list pages: 47 pixels above the bottom, across the page.
+// The line of the list pages: 47 pixels above the bottom, across the page (96 DPI).
 constexpr int kBottomLineOffset = 47;
-const LABEL_STYLE kHeadingStyle{TahomaFont(8, true), kColourTitleText};
+const LABEL_STYLE kHeadingStyle{{8, true}, kColourTitleText};
 
 void FillLine(HDC dc, const RECT& rect, COLORREF colour) {
   HBRUSH brush = ::CreateSolidBrush(colour);
@@ -36,16 +36,17 @@ void FillLine(HDC dc, const RECT& rect, COLORREF colour) {
   ::DeleteObject(brush);
 }
 
-void PaintBottomLine(HDC dc, const RECT& client) {
-  FillLine(dc,
-           {client.left, client.bottom - kBottomLineOffset, client.right,
-            client.bottom - kBottomLineOffset + 1},
-           kColourHeaderLine);
+void PaintBottomLine(HDC dc, const RECT& client, const CDpiScale& scale) {
+  const int top = client.bottom - scale(kBottomLineOffset);
+  FillLine(dc, {client.left, top, client.right, top + scale.Line()}, kColourHeaderLine);
 }
 
 // The two grey lines of the settings and tool pages, at 85 and 255 pixels, 20 pixels in.
-void PaintToolLines(HDC dc, const RECT& client) {
-  for (int y : {85, 255}) FillLine(dc, {20, y, client.right - 20, y + 1}, kColourPageLine);
+void PaintToolLines(HDC dc, const RECT& client, const CDpiScale& scale) {
+  for (int y : {85, 255}) {
+    FillLine(dc, {scale(20), scale(y), client.right - scale(20), scale(y) + scale.Line()},
+             kColourPageLine);
+  }
 }
 
 std::wstring ListText(HWND list, int row, int column) {
@@ -97,23 +98,13 @@ HWND CreateCheckList(CBaseDlg& page, int id, int x, int y, int width, int height
                      DWORD extraExStyle) {
   HWND list = ::CreateWindowExW(
       WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, x, y, width, height,
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
       page.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), LibraryInstance(), nullptr);
-  ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
+  page.Place(list, x, y, width, height);
+  page.SetControlFont(list, {8});
   const DWORD styles = kCheckListExStyles | extraExStyle;
   ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
   return list;
-}
-
-void AddListColumn(HWND list, int index, const wchar_t* caption, int width, int format) {
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-  column.fmt = format;
-  column.cx = width;
-  column.pszText = const_cast<wchar_t*>(caption);
-  column.iSubItem = index;
-  ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&column));
 }
 
 std::vector<int> CheckedRowsLastFirst(HWND list) {
@@ -152,14 +143,13 @@ bool OpenWithShell(HWND owner, const std::wstring& path) {
 
 void CIgnoreListPage::OnInitDialog() {
   if (Item(IDC_IGNORE_LIST) != nullptr) return;
-  RECT client{};
-  ::GetClientRect(m_hwnd, &client);
-  HWND list = CreateCheckList(*this, IDC_IGNORE_LIST, 10, 10, client.right - 20,
-                              client.bottom - kBottomLineOffset - 20);
+  const SIZE client = DesignSize();
+  HWND list = CreateCheckList(*this, IDC_IGNORE_LIST, 10, 10, client.cx - 20,
+                              client.cy - kBottomLineOffset - 20);
   AddListColumn(list, 0, kIgnoreColumnCategory, kIgnoreColumnCategoryWidth);
   AddListColumn(list, 1, kIgnoreColumnItems, kIgnoreColumnItemsWidth);
-  AddControl(CONTROL_LOOK::kButton, IDC_IGNORE_REMOVE, kRemoveItem, client.right - 140,
-             client.bottom - kBottomLineOffset + 10, 130, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_IGNORE_REMOVE, kRemoveItem, client.cx - 140,
+             client.cy - kBottomLineOffset + 10, 130, 28);
 }
 
 void CIgnoreListPage::Refill() {
@@ -194,29 +184,29 @@ void CIgnoreListPage::OnCommand(int id, int code, HWND) {
   if (id == IDC_IGNORE_REMOVE && code == BN_CLICKED) RemoveCheckedRows();
 }
 
-void CIgnoreListPage::PaintBackground(HDC dc, const RECT& client) { PaintBottomLine(dc, client); }
+void CIgnoreListPage::PaintBackground(HDC dc, const RECT& client) {
+  PaintBottomLine(dc, client, Scale());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Backups
 
 void CBackupRestorePage::OnInitDialog() {
   if (Item(IDC_BACKUP_LIST) != nullptr) return;
-  RECT client{};
-  ::GetClientRect(m_hwnd, &client);
+  const SIZE client = DesignSize();
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kBackupsTitle, 20, 12, 300, 16,
              kHeadingStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, kBackupsInformation, 20, 32, 600, 30);
-  HWND list = CreateCheckList(*this, IDC_BACKUP_LIST, 20, 70, client.right - 40,
-                              client.bottom - kBottomLineOffset - 80, LVS_EX_HEADERDRAGDROP);
+  HWND list = CreateCheckList(*this, IDC_BACKUP_LIST, 20, 70, client.cx - 40,
+                              client.cy - kBottomLineOffset - 80, LVS_EX_HEADERDRAGDROP);
   AddListColumn(list, 0, kBackupsColumnName, kBackupsColumnNameWidth);
   AddListColumn(list, 1, kBackupsColumnDate, kBackupsColumnDateWidth);
   AddListColumn(list, 2, kBackupsColumnTrust, kBackupsColumnTrustWidth);
-  const int y = client.bottom - kBottomLineOffset + 10;
+  const int y = client.cy - kBottomLineOffset + 10;
   AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_CREATE, kCreateBackupButton, 20, y, 130, 28);
-  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, kRestoreButton, client.right - 260, y, 110,
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, kRestoreButton, client.cx - 260, y, 110,
              28);
-  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_DELETE, kDeleteButton, client.right - 130, y, 110,
-             28);
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_DELETE, kDeleteButton, client.cx - 130, y, 110, 28);
 }
 
 std::wstring CBackupRestorePage::BackupFolder() {
@@ -352,7 +342,7 @@ void CRestoresPage::OnCommand(int id, int code, HWND) {
 void CDefragPage::OnInitDialog() {
   if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kDefragHeading, 20, 45, 500, 18,
-             {TahomaFont(9, true), kColourTitleText});
+             {{9, true}, kColourTitleText});
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kDefragInformation, 20, 105, 700, 100);
   AddControl(CONTROL_LOOK::kButton, IDC_DEFRAGMENT, kDefragmentButton, 20, 275, 140, 28);
 }
@@ -365,7 +355,9 @@ void CDefragPage::OnCommand(int id, int code, HWND) {
   }
 }
 
-void CDefragPage::PaintBackground(HDC dc, const RECT& client) { PaintToolLines(dc, client); }
+void CDefragPage::PaintBackground(HDC dc, const RECT& client) {
+  PaintToolLines(dc, client, Scale());
+}
 
 // ---------------------------------------------------------------------------------------------
 // General settings
@@ -373,7 +365,7 @@ void CDefragPage::PaintBackground(HDC dc, const RECT& client) { PaintToolLines(d
 void CGSettingsPage::OnInitDialog() {
   if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kGeneralSettingsHeading, 20, 45, 500, 18,
-             {TahomaFont(9, true), kColourTitleText});
+             {{9, true}, kColourTitleText});
   for (std::size_t i = 0; i < kGeneralOptions.size(); ++i) {
     const GENERAL_OPTION& option = kGeneralOptions[i];
     const int y = 104 + static_cast<int>(i) * 24;
@@ -408,7 +400,7 @@ void CGSettingsPage::Highlight(int labelId) {
   if (labelId == m_highlighted) return;
   if (m_highlighted != 0) SetLabelStyle(m_highlighted, {});
   m_highlighted = labelId;
-  if (labelId != 0) SetLabelStyle(labelId, {TahomaFont(8), kColourButton});
+  if (labelId != 0) SetLabelStyle(labelId, {{8}, kColourButton});
 }
 
 INT_PTR CGSettingsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
@@ -433,25 +425,27 @@ void CGSettingsPage::OnCommand(int id, int code, HWND) {
   }
 }
 
-void CGSettingsPage::PaintBackground(HDC dc, const RECT& client) { PaintToolLines(dc, client); }
+void CGSettingsPage::PaintBackground(HDC dc, const RECT& client) {
+  PaintToolLines(dc, client, Scale());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Scan schedule
 
 void CSchedulingPage::OnInitDialog() {
   if (Item(IDC_SCHEDULE_LIST) != nullptr) return;
-  RECT client{};
-  ::GetClientRect(m_hwnd, &client);
+  const SIZE client = DesignSize();
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kScheduleListHeading, 20, 16, 300, 16,
              kHeadingStyle);
   HWND list = ::CreateWindowExW(
       WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT, 20, 40,
-      client.right - 40, client.bottom - kBottomLineOffset - 56, m_hwnd,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SCHEDULE_LIST)), LibraryInstance(), nullptr);
-  ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(8)), FALSE);
-  AddControl(CONTROL_LOOK::kButton, IDC_MANAGE_SCHEDULE, kManageSchedule, client.right - 160,
-             client.bottom - kBottomLineOffset + 10, 140, 28);
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT, 0, 0, 0, 0,
+      m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SCHEDULE_LIST)), LibraryInstance(),
+      nullptr);
+  Place(list, 20, 40, client.cx - 40, client.cy - kBottomLineOffset - 56);
+  SetControlFont(list, {8});
+  AddControl(CONTROL_LOOK::kButton, IDC_MANAGE_SCHEDULE, kManageSchedule, client.cx - 160,
+             client.cy - kBottomLineOffset + 10, 140, 28);
 }
 
 void CSchedulingPage::RefreshSchedule() {
@@ -485,7 +479,9 @@ void CSchedulingPage::OnCommand(int id, int code, HWND) {
   if (id == IDC_MANAGE_SCHEDULE && code == BN_CLICKED) ManageSchedule();
 }
 
-void CSchedulingPage::PaintBackground(HDC dc, const RECT& client) { PaintBottomLine(dc, client); }
+void CSchedulingPage::PaintBackground(HDC dc, const RECT& client) {
+  PaintBottomLine(dc, client, Scale());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Startup manager
@@ -495,21 +491,23 @@ CManageStartupsPage::CManageStartupsPage(CQuarveloDlg& main)
 
 void CManageStartupsPage::OnInitDialog() {
   if (Item(IDC_STARTUP_LIST) != nullptr) return;
-  RECT client{};
-  ::GetClientRect(m_hwnd, &client);
+  const SIZE client = DesignSize();
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kStartupHeading, 20, 12, 300, 16,
              kHeadingStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, kStartupDescription, 20, 32, 600, 30);
-  HWND list = CreateCheckList(*this, IDC_STARTUP_LIST, 20, 70, client.right - 40,
-                              client.bottom - kBottomLineOffset - 80, LVS_EX_ONECLICKACTIVATE);
+  HWND list = CreateCheckList(*this, IDC_STARTUP_LIST, 20, 70, client.cx - 40,
+                              client.cy - kBottomLineOffset - 80, LVS_EX_ONECLICKACTIVATE);
   RECT listClient{};
   ::GetClientRect(list, &listClient);
   AddListColumn(list, 0, kStartupColumnStatus, kStartupColumnStatusWidth, LVCFMT_CENTER);
   AddListColumn(list, 1, kStartupColumnName, kStartupColumnNameWidth);
   AddListColumn(list, 2, kStartupColumnPath, kStartupColumnPathWidth);
-  AddListColumn(list, 3, kStartupColumnLocation, listClient.right - kStartupColumnsFixedWidth);
-  AddControl(CONTROL_LOOK::kButton, IDC_STARTUP_APPLY, kApply, client.right - 130,
-             client.bottom - kBottomLineOffset + 10, 110, 28);
+  // The location takes what the list's client area leaves (its border and scroll bar are the
+  // system's, so the width is read back and taken to 96 DPI).
+  AddListColumn(list, 3, kStartupColumnLocation,
+                Scale().Unscale(listClient.right) - kStartupColumnsFixedWidth);
+  AddControl(CONTROL_LOOK::kButton, IDC_STARTUP_APPLY, kApply, client.cx - 130,
+             client.cy - kBottomLineOffset + 10, 110, 28);
 }
 
 void CManageStartupsPage::Refresh() {

@@ -17,11 +17,10 @@
 namespace qv::ui {
 
 // A report-style list view of a sub-page with check boxes, grid lines, full-row select and flat
-// scroll bars, in the Tahoma face; `extraExStyle` adds further extended styles.
+// scroll bars, in the Tahoma face, at a 96-DPI rectangle of the page (laid out with it);
+// `extraExStyle` adds further extended styles. Its columns: CBaseDlg::AddListColumn.
 HWND CreateCheckList(CBaseDlg& page, int id, int x, int y, int width, int height,
                      DWORD extraExStyle = 0);
-void AddListColumn(HWND list, int index, const wchar_t* caption, int width,
-                   int format = LVCFMT_LEFT);
 // The indexes of the rows whose check box is set, last row first.
 [[nodiscard]] std::vector<int> CheckedRowsLastFirst(HWND list);
 // The row under a list click notification, or -1.

@@ -284,6 +284,58 @@ TEST_F(HtmlListTest, ResultsRowsPaintCountsLinkAndImages) {
   EXPECT_EQ(rows[0].markerImage, kImageCollapsed);
 }
 
+// At 150 % every length of the rows is the 96-DPI one scaled to whole pixels: paddings, image
+// places, columns, the link, click areas and scroll steps (the text is the canvas's, whose font
+// the window makes for the DPI). Back at 96 the rows are placed as they were.
+TEST_F(HtmlListTest, LengthsFollowTheDisplayScale) {
+  Fill(list);
+  const std::vector<HTMLLIST_ROW_PAINT> at96 = list.PaintRows(canvas);
+  list.SetDpi(canvas, 144);
+  EXPECT_EQ(list.ImageSize(), 24);
+  EXPECT_EQ(list.Item(0)->height, 10 + 30);
+  EXPECT_EQ(list.Item(1)->height, 10 + 14);
+  std::vector<HTMLLIST_ROW_PAINT> rows = list.PaintRows(canvas);
+  ASSERT_EQ(rows.size(), 5u);
+  const MARKUP_RECT r0 = list.Item(0)->rect;
+  const MARKUP_RECT r1 = list.Item(1)->rect;
+  EXPECT_EQ(rows[0].markerPos, (MARKUP_POINT{5, (r0.top + r0.bottom) / 2 - 12}));
+  EXPECT_EQ(rows[0].checkPos.x, 33);
+  EXPECT_EQ(rows[0].countBox.left, 400 - 225);
+  EXPECT_EQ(rows[0].countBox.right, 400 - 8);
+  EXPECT_EQ(rows[1].textBox, (MARKUP_RECT{75, r1.top + 8, 340, r1.bottom}));
+  EXPECT_EQ(rows[1].linkBox, (MARKUP_RECT{340, r1.bottom - 23, 400, r1.bottom}));
+
+  // A problem's box answers from x 27 to 50 (18 to 33 at 96 DPI).
+  const struct {
+    int x;
+    bool toggles;
+  } clicks[] = {{25, false}, {27, true}, {50, true}, {51, false}};
+  for (const auto& click : clicks) {
+    const int before = list.Item(1)->checkState;
+    list.OnLeftButtonDown(At(1, click.x));
+    EXPECT_EQ(list.Item(1)->checkState != before, click.toggles) << click.x;
+  }
+
+  list.SetDpi(canvas, 96);
+  rows = list.PaintRows(canvas);
+  ASSERT_EQ(rows.size(), at96.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].markerPos, at96[i].markerPos) << i;
+    EXPECT_EQ(rows[i].checkPos, at96[i].checkPos) << i;
+    EXPECT_EQ(rows[i].textBox, at96[i].textBox) << i;
+    EXPECT_EQ(rows[i].countBox, at96[i].countBox) << i;
+    EXPECT_EQ(rows[i].linkBox, at96[i].linkBox) << i;
+  }
+
+  // Scroll steps: a line is 75 pixels at 144 DPI, a wheel notch 60 (152 high in 50: up to 102).
+  list.SetDpi(canvas, 144);
+  list.Resize(canvas, 400, 50);
+  list.ScrollLines(1);
+  EXPECT_EQ(list.ScrollPos(), 75);
+  list.ScrollWheel(120);
+  EXPECT_EQ(list.ScrollPos(), 15);
+}
+
 TEST_F(HtmlListTest, ScanRowsPaintTotalAndRiskByTheShownName) {
   CHTMLListModel scan(kScanList);
   scan.Resize(canvas, 400, 1000);
