@@ -20,9 +20,11 @@ void CheckClassAppIds(CRegistryCleaner& engine) {
   if (engine.ShouldStop()) return;
 
   std::wstring classId;
-  for (std::uint32_t index = 0;
-       classes.EnumKeyName(index, kCheckKeyNameChars, &classId) == kErrorSuccess; ++index) {
-    {
+  const std::wstring classesText = JoinPath(kHkeyClassesRootName, kClsidKey);
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = classes.EnumKeyName(index, kCheckKeyNameChars, &classId);
+    if (EndsEnumeration(rc)) break;
+    if (rc == kErrorSuccess && !PassOverNulName(engine, classesText, classId)) {
       CRegKey classKey(registry);
       std::wstring appId;
       if (classKey.Open(kHkeyClassesRoot, JoinPath(kClsidKey, classId), kKeyReadWriteCreate) ==
@@ -53,9 +55,11 @@ void CheckProgIdClasses(CRegistryCleaner& engine) {
   if (engine.ShouldStop()) return;
 
   std::wstring progId;
-  for (std::uint32_t index = 0;
-       root.EnumKeyName(index, kProgIdKeyNameChars, &progId) == kErrorSuccess; ++index) {
-    if (!progId.starts_with(L'.')) {
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = root.EnumKeyName(index, kProgIdKeyNameChars, &progId);
+    if (EndsEnumeration(rc)) break;
+    if (rc == kErrorSuccess && !progId.starts_with(L'.') &&
+        !PassOverNulName(engine, kHkeyClassesRootName, progId)) {
       const std::wstring classIdKey = JoinPath(progId, kClsidKey);
       engine.ReportEntryExamined(classIdKey);
       CRegKey progIdClass(registry);
