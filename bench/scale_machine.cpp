@@ -27,6 +27,7 @@ class CBuilder {
       : m_machine(machine), m_registry(machine.registry()), m_shape(shape), m_random(seed) {}
 
   SCALE_COUNTS Build() {
+    m_machine.Make64Bit();
     AddFiles();
     AddShortcuts();
     AddCheckedAreas();
@@ -150,7 +151,9 @@ class CBuilder {
       }
     }
     for (int f = 0; f < 4000 && made < m_shape.files; ++f, ++made) {
-      files.AddFile(L"C:\\Windows\\system32\\lib" + std::to_wstring(f) + L".dll");
+      // The 32-bit system folder holds a library of the same name for every fourth one.
+      files.AddFile((f % 4 == 0 ? L"C:\\Windows\\SysWOW64\\lib" : L"C:\\Windows\\system32\\lib") +
+                    std::to_wstring(f) + L".dll");
     }
     for (int f = 0; made < m_shape.files; ++f, ++made) {
       files.AddFile(L"C:\\users\\user\\Documents\\Folder" + std::to_wstring(f / 200) +
@@ -181,12 +184,14 @@ class CBuilder {
     const auto scaled = [scale](int full) { return std::max(1, static_cast<int>(full * scale)); };
     const RegHandle classes = Create(kHkeyLocalMachine, L"Software\\Classes");
     const RegHandle clsid = Create(classes, L"CLSID");
+    // The classes of 32-bit programs (the AppID key is shared by both views).
+    const RegHandle clsid32 = Create(classes, L"Wow6432Node\\CLSID");
     const RegHandle appid = Create(classes, L"AppID");
     std::vector<std::wstring> classIds;
     for (int i = 0; i < scaled(9000); ++i) {
       const std::wstring id = Guid();
       classIds.push_back(id);
-      const RegHandle key = Create(clsid, id);
+      const RegHandle key = Create(i % 4 == 3 ? clsid32 : clsid, id);
       SetText(key, L"", L"Benchmark class " + std::to_wstring(i));
       const RegHandle server = Create(key, L"InprocServer32");
       SetText(server, L"", FileReference());
@@ -219,21 +224,32 @@ class CBuilder {
       Close(command);
     }
     Close(appid);
+    Close(clsid32);
     Close(clsid);
     Close(classes);
 
     const RegHandle current = Create(kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+    // The same lists of 32-bit programs, a third of each, in the 32-bit view.
+    const RegHandle current32 =
+        Create(kHkeyLocalMachine, L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion");
     const RegHandle uninstall = Create(current, L"Uninstall");
+    const RegHandle uninstall32 = Create(current32, L"Uninstall");
     for (int i = 0; i < scaled(600); ++i) {
-      const RegHandle entry = Create(uninstall, L"Product " + std::to_wstring(i));
+      const RegHandle entry =
+          Create(i % 3 == 2 ? uninstall32 : uninstall, L"Product " + std::to_wstring(i));
       SetText(entry, L"DisplayName", L"Benchmark product " + std::to_wstring(i));
       SetText(entry, L"UninstallString",
               Chance(40) ? L"MsiExec.exe /X" + Guid() : L"\"" + Program() + L"\" /uninstall");
       Close(entry);
     }
+    Close(uninstall32);
     Close(uninstall);
     const RegHandle shared = Create(current, L"SharedDLLs");
-    for (int i = 0; i < scaled(3000); ++i) SetNumber(shared, FileReference(), 1);
+    const RegHandle shared32 = Create(current32, L"SharedDLLs");
+    for (int i = 0; i < scaled(3000); ++i) {
+      SetNumber(i % 3 == 2 ? shared32 : shared, FileReference(), 1);
+    }
+    Close(shared32);
     Close(shared);
     const RegHandle appPaths = Create(current, L"App Paths");
     for (int i = 0; i < scaled(200); ++i) {
@@ -245,6 +261,12 @@ class CBuilder {
     const RegHandle run = Create(current, L"Run");
     for (int i = 0; i < 25; ++i) SetText(run, L"Agent" + std::to_wstring(i), L"\"" + Program() + L"\" /tray");
     Close(run);
+    const RegHandle run32 = Create(current32, L"Run");
+    for (int i = 0; i < 10; ++i) {
+      SetText(run32, L"Agent" + std::to_wstring(i), L"\"" + Program() + L"\" /tray");
+    }
+    Close(run32);
+    Close(current32);
     Close(current);
     const RegHandle fonts =
         Create(kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
@@ -281,19 +303,21 @@ class CBuilder {
     struct ROOT {
       RegHandle root;
       std::wstring path;
-      int share;  // percent of the remaining keys
+      int share;   // percent of the remaining keys
+      int empties;  // percent of the empty keys
     };
     const std::wstring user = std::wstring(kUserSid) + L"\\Software";
-    const ROOT roots[] = {{kHkeyLocalMachine, L"SOFTWARE", 55},
-                          {kHkeyLocalMachine, L"SYSTEM\\CurrentControlSet\\Services", 20},
-                          {kHkeyUsers, user, 25}};
+    // Most empty keys are the user's (the empty-key walk covers HKEY_USERS only).
+    const ROOT roots[] = {{kHkeyLocalMachine, L"SOFTWARE", 45, 12},
+                          {kHkeyLocalMachine, L"SOFTWARE\\Wow6432Node", 10, 3},
+                          {kHkeyLocalMachine, L"SYSTEM\\CurrentControlSet\\Services", 20, 15},
+                          {kHkeyUsers, user, 25, 70}};
     const int keysLeft = std::max(0, m_shape.keys - static_cast<int>(m_counts.keys));
     const int valuesLeft = std::max(0, m_shape.values - static_cast<int>(m_counts.values));
     for (const ROOT& r : roots) {
       const RegHandle top = Create(r.root, r.path);
-      // Most empty keys are the user's (the empty-key walk covers HKEY_USERS only).
-      const int empties = r.root == kHkeyUsers ? m_shape.emptyKeys * 7 / 10 : m_shape.emptyKeys * 3 / 20;
-      Tree(top, keysLeft * r.share / 100, valuesLeft * r.share / 100, empties);
+      Tree(top, keysLeft * r.share / 100, valuesLeft * r.share / 100,
+           m_shape.emptyKeys * r.empties / 100);
       Close(top);
     }
   }

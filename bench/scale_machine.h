@@ -1,10 +1,12 @@
-// An in-memory machine at the scale of a real desktop: the registry of a default Windows 11
+// An in-memory machine at the scale of a real desktop: the registry of a default 64-bit Windows 11
 // installation with Office (about 700,000 keys, 1.2 million values, 70,000 of the keys empty) and
 // a system drive of 300,000 files with 5,000 shortcuts, for the scan benchmarks.
 //
 // The registry has the areas the checks look into, at realistic sizes (COM classes, ProgIDs and
 // file extensions, uninstall entries, fonts, shared DLLs, application paths, help files, Run
 // entries and menu-order entries), inside a wide tree of vendor, product, system and user keys.
+// It is a 64-bit Windows: a quarter of the classes, a third of the uninstall entries and shared
+// DLLs, some Run entries and a tenth of the generic keys lie in the 32-bit registry view.
 // Values mix file references (one in twelve to a file that is gone), command lines, class
 // identifiers, short and long texts, expandable paths, numbers, binaries and string lists.
 // Everything comes from one seeded generator: the same shape gives the same machine.

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "engine/categories.h"
+#include "engine/key_naming.h"
 #include "platform/registry.h"
 
 namespace qv {
@@ -61,7 +62,6 @@ inline constexpr std::wstring_view kShortcutExtension = L".lnk";
 inline constexpr std::wstring_view kSendToFolder = L"sendto";
 // The program's own shortcut backups, as the path of the Windows XP data folder names them.
 inline constexpr std::wstring_view kShortcutBackupMarker = L"Application Data\\Quarvelo\\Backup";
-inline constexpr std::wstring_view kWow64Marker = L"Wow6432Node";
 inline constexpr std::wstring_view kClassesMarker = L"Software\\Classes";
 inline constexpr std::wstring_view kUserClassesMarker = L"_Classes";
 inline constexpr std::wstring_view kDefaultUsersKey = L"HKEY_USERS\\.DEFAULT";
@@ -86,8 +86,16 @@ inline constexpr std::uint32_t kWalkValueDataBytes = 2048;  // File/Path walk
 // The File/Path walk judges only string data longer than this (four characters and the NUL).
 inline constexpr std::uint32_t kFileReferenceMinBytes = 10;
 
+// The checks of categories 0, 1, 3, 5 and 6 examine both registry views of a 64-bit Windows:
+// their keys in the 64-bit view first, then the same keys in the 32-bit view (below
+// HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node, HKEY_CLASSES_ROOT\Wow6432Node) where the machine
+// has one. Problems of the 32-bit view carry their real key path (...\Wow6432Node\...), and a
+// path found there is judged as a 32-bit program resolves it (CPathView). The keys both views
+// share (fonts, application paths, the user's Run key, the ProgIDs of the classes root) are
+// examined once.
+
 // Category 0: classes whose AppID names an unregistered application identifier, and ProgIDs
-// whose CLSID names an unregistered class.
+// whose CLSID names a class registered in neither view they may use.
 void CheckComObjects(CRegistryCleaner& engine);
 // Category 1: uninstall entries whose uninstaller is missing from a local drive.
 void CheckUninstallEntries(CRegistryCleaner& engine);
@@ -101,11 +109,11 @@ void CheckAppPaths(CRegistryCleaner& engine);
 // Category 5: help-file folders that are gone.
 void CheckHelpFiles(CRegistryCleaner& engine);
 
-// Category 6: Run entries of the machine and the user that name a missing program, and Start
-// menu ordering entries whose folder is in neither Programs folder.
+// Category 6: Run entries of the machine (both views) and the user that name a missing program,
+// and Start menu ordering entries whose folder is in neither Programs folder.
 void CheckStartup(CRegistryCleaner& engine);
 // Category 7: string values anywhere below HKEY_LOCAL_MACHINE and HKEY_USERS that name a missing
-// local file or folder.
+// local file or folder; below a key named Wow6432Node, as a 32-bit program resolves them.
 void CheckFileReferences(CRegistryCleaner& engine);
 // Category 8: shortcut files on the drive of the user profiles whose target is gone.
 void CheckShortcuts(CRegistryCleaner& engine);
@@ -120,8 +128,9 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
                     std::wstring_view commonPrograms);
 // The File/Path walk of root\subkey (shown as `display`) and everything below it: every key
 // opened with full access without following a link (a key that refuses is passed over with its
-// subtree), no key whose path holds "Wow6432Node" entered, none more than kMaxRegistryDepth
-// levels below root\subkey.
+// subtree). A key named exactly Wow6432Node (any case) is the 32-bit view: the values below it,
+// or below a subkey path that passes through one, are judged as a 32-bit program resolves them.
+// No key more than kMaxRegistryDepth levels below root\subkey is entered.
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display);
 // A path that names something through the network or a device rather than a drive's folders:
@@ -144,9 +153,10 @@ bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view
                    std::wstring_view display, int depth = 0);
 
 // Every value of root\subkey whose data names a missing local file or folder becomes a problem
-// of the given type (key "<root's full name>\<subkey>", the value's name and data).
+// of the given type (key "<root's full name>\<subkey>", the value's name and data). The subkey
+// is the key's real path in its view; the data is judged as a program of that view resolves it.
 void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
-                          REGPROBLEM_TYPE type);
+                          REGPROBLEM_TYPE type, REGISTRY_VIEW view = VIEW_64BIT);
 
 // Runs the check of a category index; true for 0-10 (every category has its check).
 bool RunCategoryCheck(CRegistryCleaner& engine, int index);

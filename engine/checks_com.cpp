@@ -1,7 +1,9 @@
-// Category 0: dangling COM references under HKEY_CLASSES_ROOT. The check looks only at registry
-// structure; it does not test server files.
+// Category 0: dangling COM references under HKEY_CLASSES_ROOT, in the 64-bit view and then in
+// the 32-bit one (HKEY_CLASSES_ROOT\Wow6432Node) where the machine has it. The check looks only
+// at registry structure; it does not test server files.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/check_support.h"
 #include "base/text.h"
@@ -12,29 +14,48 @@
 namespace qv {
 namespace {
 
-// Pass 1: every class whose AppID value names an application identifier that is not registered.
-void CheckClassAppIds(CRegistryCleaner& engine) {
+// Whether the class is registered for a program of the view: in the 64-bit view its CLSID key;
+// in the 32-bit view its key below Wow6432Node, or the 64-bit view's key as well when both views
+// share the program identifier that names it.
+bool ClassRegistered(IRegistry& registry, std::wstring_view classId, REGISTRY_VIEW view,
+                     bool sharedByBothViews, bool machineHas32BitView) {
+  const std::wstring classPath = JoinPath(kClsidKey, classId);
+  if (ReferencedKeyExists(registry, kHkeyClassesRoot, ClassesKeyInView(classPath, view))) {
+    return true;
+  }
+  return sharedByBothViews && machineHas32BitView &&
+         ReferencedKeyExists(registry, kHkeyClassesRoot, ClassesKeyInView(classPath, VIEW_32BIT));
+}
+
+// Pass 1: every class of the view whose AppID value names an application identifier that is not
+// registered. Since Windows 7 both views share the AppID key (before, it was redirected): a class
+// of the 32-bit view counts its AppID as registered in either place.
+void CheckClassAppIds(CRegistryCleaner& engine, REGISTRY_VIEW view) {
   IRegistry& registry = engine.Platform().registry;
+  const std::wstring classesKey = ClassesKeyInView(kClsidKey, view);
   CRegKey classes(registry);
-  if (classes.Open(kHkeyClassesRoot, kClsidKey, kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (classes.Open(kHkeyClassesRoot, classesKey, kKeyReadWriteCreate) != kErrorSuccess) return;
   if (engine.ShouldStop()) return;
 
   std::wstring classId;
-  const std::wstring classesText = JoinPath(kHkeyClassesRootName, kClsidKey);
+  const std::wstring classesText = JoinPath(kHkeyClassesRootName, classesKey);
   for (std::uint32_t index = 0;; ++index) {
     const ErrorCode rc = classes.EnumKeyName(index, kCheckKeyNameChars, &classId);
     if (EndsEnumeration(rc)) break;
     if (rc == kErrorSuccess && !PassOverNulName(engine, classesText, classId)) {
       CRegKey classKey(registry);
       std::wstring appId;
-      if (classKey.Open(kHkeyClassesRoot, JoinPath(kClsidKey, classId), kKeyReadWriteCreate) ==
+      if (classKey.Open(kHkeyClassesRoot, JoinPath(classesKey, classId), kKeyReadWriteCreate) ==
               kErrorSuccess &&
           classKey.QueryString(kAppIdValue, kComValueBytes, &appId) == kErrorSuccess) {
         const std::wstring appIdPath = JoinPath(kAppIdKey, appId);
         engine.ReportEntryExamined(appIdPath);
-        if (!ReferencedKeyExists(registry, kHkeyClassesRoot, appIdPath)) {
+        if (!ReferencedKeyExists(registry, kHkeyClassesRoot, appIdPath) &&
+            (view == VIEW_64BIT ||
+             !ReferencedKeyExists(registry, kHkeyClassesRoot,
+                                  ClassesKeyInView(appIdPath, view)))) {
           AddProblemWithEvidence(
-              engine, JoinPath(JoinPath(kHkeyClassesRootName, kClsidKey), classId),
+              engine, JoinPath(JoinPath(kHkeyClassesRootName, classesKey), classId),
               std::wstring(kAppIdValue), appId, REGPROBLEM_COM,
               {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, appIdPath), L""});
         }
@@ -46,12 +67,16 @@ void CheckClassAppIds(CRegistryCleaner& engine) {
   }
 }
 
-// Pass 2: every ProgID whose CLSID default value names a class that is not registered. File-name
-// extensions (keys beginning with a full stop) are not ProgIDs and are not looked at.
-void CheckProgIdClasses(CRegistryCleaner& engine) {
+// Pass 2: every ProgID of the view whose CLSID default value names a class that is not
+// registered for it. File-name extensions (keys beginning with a full stop) are not ProgIDs and
+// are not looked at. The ProgIDs at the classes root are shared by both views (only CLSID and a
+// few other keys are redirected): their class may be registered in either view. A ProgID below
+// Wow6432Node belongs to the 32-bit view, and so must its class.
+void CheckProgIdClasses(CRegistryCleaner& engine, REGISTRY_VIEW view, bool machineHas32BitView) {
   IRegistry& registry = engine.Platform().registry;
+  const std::wstring rootKey = ClassesKeyInView(L"", view);
   CRegKey root(registry);
-  if (root.Open(kHkeyClassesRoot, L"", kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (root.Open(kHkeyClassesRoot, rootKey, kKeyReadWriteCreate) != kErrorSuccess) return;
   if (engine.ShouldStop()) return;
 
   std::wstring progId;
@@ -60,16 +85,16 @@ void CheckProgIdClasses(CRegistryCleaner& engine) {
     if (EndsEnumeration(rc)) break;
     if (rc == kErrorSuccess && !progId.starts_with(L'.') &&
         !PassOverNulName(engine, kHkeyClassesRootName, progId)) {
-      const std::wstring classIdKey = JoinPath(progId, kClsidKey);
+      const std::wstring classIdKey = ClassesKeyInView(JoinPath(progId, kClsidKey), view);
       engine.ReportEntryExamined(classIdKey);
       CRegKey progIdClass(registry);
       std::wstring classId;
       if (progIdClass.Open(kHkeyClassesRoot, classIdKey, kKeyReadWriteCreate) == kErrorSuccess &&
           progIdClass.QueryString(L"", kComValueBytes, &classId) == kErrorSuccess) {
-        const std::wstring classPath = JoinPath(kClsidKey, classId);
+        const std::wstring classPath = ClassesKeyInView(JoinPath(kClsidKey, classId), view);
         engine.ReportEntryExamined(classPath);
         if (classId.starts_with(L'{') &&
-            !ReferencedKeyExists(registry, kHkeyClassesRoot, classPath)) {
+            !ClassRegistered(registry, classId, view, view == VIEW_64BIT, machineHas32BitView)) {
           AddProblemWithEvidence(
               engine, JoinPath(kHkeyClassesRootName, classIdKey),
               std::wstring(kDefaultValueProblemName), classId, REGPROBLEM_COM,
@@ -84,8 +109,13 @@ void CheckProgIdClasses(CRegistryCleaner& engine) {
 }  // namespace
 
 void CheckComObjects(CRegistryCleaner& engine) {
-  CheckClassAppIds(engine);
-  CheckProgIdClasses(engine);
+  const std::vector<REGISTRY_VIEW> views = ClassesViews(engine.Platform().registry);
+  const bool machineHas32BitView = views.size() > 1;
+  for (const REGISTRY_VIEW view : views) {
+    if (engine.IsCancelled()) return;
+    CheckClassAppIds(engine, view);
+    CheckProgIdClasses(engine, view, machineHas32BitView);
+  }
 }
 
 }  // namespace qv

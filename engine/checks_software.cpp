@@ -1,6 +1,9 @@
 // Categories 1-5: the well-known lists of installed software (uninstall commands, fonts, shared
 // DLLs, application paths, help folders) and the value-reference check they share with the
 // startup check. Each entry is judged by whether the file or folder it names still exists.
+// Uninstall entries, shared DLLs and help folders are examined in both registry views of a 64-bit
+// Windows (the 32-bit view's keys below SOFTWARE\Wow6432Node), each path judged as a program of
+// its view resolves it; fonts and application paths are one key shared by both views.
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,12 +28,12 @@ std::wstring MachineKeyText(std::wstring_view subkey) {
   return JoinPath(kHkeyLocalMachineName, subkey);
 }
 
-// The evidence of a reference judged missing by IsValidReference: its first missing path, in
-// the case the data writes it, placed on the drive.
+// The evidence of a reference of the view judged missing by IsValidReference: its first missing
+// path as the view's program opens it, in the case the data writes it, placed on the drive.
 PROBLEM_EVIDENCE ReferenceEvidence(CRegistryCleaner& engine, std::wstring_view data,
-                                   const std::vector<std::wstring>& missing) {
-  if (missing.empty()) return MissingPathEvidence(engine, data);
-  return MissingPathEvidence(engine, ReadablePath(missing.front(), data, engine.Folders()));
+                                   const std::vector<std::wstring>& missing, REGISTRY_VIEW view) {
+  if (missing.empty()) return MissingPathEvidence(engine, engine.ResolvePath(data, view));
+  return MissingPathEvidence(engine, engine.ReadablePath(missing.front(), data, view));
 }
 
 // The Fonts folder value of one of the user's shell-folder keys, as read (not expanded).
@@ -65,22 +68,22 @@ bool FontFileFound(CRegistryCleaner& engine, std::wstring_view folder, std::wstr
   return engine.Platform().files.FindFiles(path, &entries) == kErrorSuccess;
 }
 
-}  // namespace
-
-void CheckUninstallEntries(CRegistryCleaner& engine) {
+// The uninstall entries of one registry view.
+void CheckUninstallView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
   IRegistry& registry = engine.Platform().registry;
+  const std::wstring uninstallKey = SoftwareKeyInView(kUninstallKey, view);
   CRegKey uninstall(registry);
-  if (uninstall.Open(kHkeyLocalMachine, kUninstallKey, kKeyReadWriteCreate) != kErrorSuccess) {
+  if (uninstall.Open(kHkeyLocalMachine, uninstallKey, kKeyReadWriteCreate) != kErrorSuccess) {
     return;
   }
   std::wstring entry;
   for (std::uint32_t index = 0;; ++index) {
     const ErrorCode rc = uninstall.EnumKeyName(index, kCheckKeyNameChars, &entry);
     if (EndsEnumeration(rc) || engine.ShouldStop()) return;
-    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(kUninstallKey), entry)) {
+    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(uninstallKey), entry)) {
       continue;
     }
-    const std::wstring entryPath = JoinPath(kUninstallKey, entry);
+    const std::wstring entryPath = JoinPath(uninstallKey, entry);
     engine.ReportEntryExamined(entryPath);
     CRegKey entryKey(registry);
     std::wstring command;
@@ -96,14 +99,50 @@ void CheckUninstallEntries(CRegistryCleaner& engine) {
     }
     if (!judged) continue;
 
-    std::wstring path = engine.CleanPath(ExtractCommandPath(command));
+    std::wstring path = engine.CleanPath(ExtractCommandPath(command), view);
     if (engine.Platform().files.FileExists(path)) continue;
     // Only a missing file on a local drive is reported (not a share, not a bare name).
     if (path.size() > 1 && path[1] == L':' && !TrimWhiteSpace(path).empty()) {
       PROBLEM_EVIDENCE evidence = MissingPathEvidence(engine, path);
-      AddProblemWithEvidence(engine, MachineKeyText(kUninstallKey), entry, std::move(path),
+      AddProblemWithEvidence(engine, MachineKeyText(uninstallKey), entry, std::move(path),
                              REGPROBLEM_UNINSTALL, std::move(evidence));
     }
+  }
+}
+
+// The shared-DLL reference counts of one registry view.
+void CheckSharedDllsView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
+  const std::wstring sharedDllsKey = SoftwareKeyInView(kSharedDllsKey, view);
+  CRegKey sharedDlls(engine.Platform().registry);
+  if (sharedDlls.Open(kHkeyLocalMachine, sharedDllsKey, kKeyReadWriteCreate) != kErrorSuccess) {
+    return;
+  }
+  std::wstring dll;
+  // Only the names are read: no data buffer is passed, so the 1,024-byte data limit of the other
+  // value-by-value checks does not apply here. That is intended: the reference count is never
+  // looked at, and a value whose count data is oversized must not end the enumeration and hide
+  // every entry after it.
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = EnumValueText(sharedDlls, index, kCheckValueNameChars, 0, &dll, nullptr);
+    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
+    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(sharedDllsKey), dll)) {
+      continue;
+    }
+    engine.ReportEntryExamined(dll);
+    if (!engine.FileExists(dll, view)) {
+      AddProblemWithEvidence(engine, MachineKeyText(sharedDllsKey), dll, std::wstring(),
+                             REGPROBLEM_SHARED_DLL,
+                             MissingPathEvidence(engine, engine.ResolvePath(dll, view)));
+    }
+  }
+}
+
+}  // namespace
+
+void CheckUninstallEntries(CRegistryCleaner& engine) {
+  for (const REGISTRY_VIEW view : SoftwareViews(engine.Platform().registry)) {
+    if (engine.IsCancelled()) return;
+    CheckUninstallView(engine, view);
   }
 }
 
@@ -154,26 +193,9 @@ void CheckFonts(CRegistryCleaner& engine) {
 }
 
 void CheckSharedDlls(CRegistryCleaner& engine) {
-  CRegKey sharedDlls(engine.Platform().registry);
-  if (sharedDlls.Open(kHkeyLocalMachine, kSharedDllsKey, kKeyReadWriteCreate) != kErrorSuccess) {
-    return;
-  }
-  std::wstring dll;
-  // Only the names are read: no data buffer is passed, so the 1,024-byte data limit of the other
-  // value-by-value checks does not apply here. That is intended: the reference count is never
-  // looked at, and a value whose count data is oversized must not end the enumeration and hide
-  // every entry after it.
-  for (std::uint32_t index = 0;; ++index) {
-    const ErrorCode rc = EnumValueText(sharedDlls, index, kCheckValueNameChars, 0, &dll, nullptr);
-    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
-    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(kSharedDllsKey), dll)) {
-      continue;
-    }
-    engine.ReportEntryExamined(dll);
-    if (!engine.Platform().files.FileExists(dll)) {
-      AddProblemWithEvidence(engine, MachineKeyText(kSharedDllsKey), dll, std::wstring(),
-                             REGPROBLEM_SHARED_DLL, MissingPathEvidence(engine, dll));
-    }
+  for (const REGISTRY_VIEW view : SoftwareViews(engine.Platform().registry)) {
+    if (engine.IsCancelled()) return;
+    CheckSharedDllsView(engine, view);
   }
 }
 
@@ -200,18 +222,24 @@ void CheckAppPaths(CRegistryCleaner& engine) {
     std::vector<std::wstring> missing;
     if (!engine.IsValidReference(path, &missing)) {
       AddProblemWithEvidence(engine, MachineKeyText(kAppPathsKey), program, command,
-                             REGPROBLEM_APP_PATH, ReferenceEvidence(engine, path, missing));
+                             REGPROBLEM_APP_PATH,
+                             ReferenceEvidence(engine, path, missing, VIEW_64BIT));
     }
   }
 }
 
 void CheckHelpFiles(CRegistryCleaner& engine) {
-  CheckValueReferences(engine, kHkeyLocalMachine, kHelpKey, REGPROBLEM_HELP_FILE);
-  CheckValueReferences(engine, kHkeyLocalMachine, kHtmlHelpKey, REGPROBLEM_HELP_FILE);
+  for (const REGISTRY_VIEW view : SoftwareViews(engine.Platform().registry)) {
+    if (engine.IsCancelled()) return;
+    for (const std::wstring_view key : {kHelpKey, kHtmlHelpKey}) {
+      CheckValueReferences(engine, kHkeyLocalMachine, SoftwareKeyInView(key, view),
+                           REGPROBLEM_HELP_FILE, view);
+    }
+  }
 }
 
 void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
-                          REGPROBLEM_TYPE type) {
+                          REGPROBLEM_TYPE type, REGISTRY_VIEW view) {
   engine.ReportEntryExamined(std::wstring(subkey));
   CRegKey key(engine.Platform().registry);
   if (key.Open(root, subkey, kKeyReadWriteCreate) != kErrorSuccess) return;
@@ -227,11 +255,9 @@ void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring
     // passed over; the entries after it are still judged.
     if (rc != kErrorSuccess || PassOverNulName(engine, keyText, name)) continue;
     engine.ReportEntryExamined(data);
-    if (engine.Platform().files.FileExists(data) || engine.IsValidReference(data, &missing)) {
-      continue;
-    }
+    if (engine.FileExists(data, view) || engine.IsValidReference(data, &missing, view)) continue;
     AddProblemWithEvidence(engine, keyText, name, data, type,
-                           ReferenceEvidence(engine, data, missing));
+                           ReferenceEvidence(engine, data, missing, view));
   }
 }
 

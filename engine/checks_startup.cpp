@@ -26,6 +26,15 @@ void CheckStartup(CRegistryCleaner& engine) {
   }
   CheckMenuOrder(engine, kMenuOrderKey, commonPrograms);
   CheckMenuOrder(engine, kMenuOrder2Key, commonPrograms);
+
+  // The machine's Run key of the 32-bit view, where 32-bit programs start themselves. The user's
+  // Run key is one key for both views.
+  for (const REGISTRY_VIEW view : SoftwareViews(engine.Platform().registry)) {
+    if (view == VIEW_64BIT) continue;
+    if (engine.IsCancelled()) return;
+    CheckValueReferences(engine, kHkeyLocalMachine, SoftwareKeyInView(kRunKey, view),
+                         REGPROBLEM_STARTUP, view);
+  }
 }
 
 void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,

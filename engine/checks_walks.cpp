@@ -34,10 +34,12 @@ class CFileReferenceWalk {
         m_valueName(kCheckValueNameChars + 1, L'\0'),
         m_data(kWalkValueDataBytes + 2, 0) {}
 
-  // Walks parent\name (the empty name: parent itself), shown as `display`. Each key is opened
-  // below its parent's open handle, so an open costs one lookup, not one per level of its path;
-  // it is the same key with the same access the full path from the root would open.
-  void Walk(RegHandle parent, std::wstring_view name, const std::wstring& display, int depth) {
+  // Walks parent\name (the empty name: parent itself), shown as `display`, whose values a
+  // program of the registry view reads, `depth` levels below where the walk began. Each key is
+  // opened below its parent's open handle, so an open costs one lookup, not one per level of its
+  // path; it is the same key with the same access the full path from the root would open.
+  void Walk(RegHandle parent, std::wstring_view name, const std::wstring& display,
+            REGISTRY_VIEW view, int depth) {
     m_engine.ReportEntryExamined(display);
     CRegKey key(m_registry);
     if (key.OpenNoFollow(parent, name, kKeyAllAccess) != kErrorSuccess) return;
@@ -51,12 +53,10 @@ class CFileReferenceWalk {
         const std::wstring child(m_keyName.data(), chars);
         if (PassOverNulName(m_engine, display, child)) continue;
         if (AtDepthLimit(m_engine, depth + 1, display)) break;
-        // The marker test is case-sensitive. It is made on the child's name: the marker holds no
-        // backslash, and no key above the child holds it (none such is entered), so the child's
-        // full path holds it exactly when its name does. The siblings after it are walked.
-        if (child.find(kWow64Marker) == std::wstring::npos) {
-          Walk(key.get(), child, JoinPath(display, child), depth + 1);
-        }
+        // A key named Wow6432Node is the 32-bit view of what lies around it: everything below it
+        // is read by 32-bit programs.
+        Walk(key.get(), child, JoinPath(display, child), IsWow64Node(child) ? VIEW_32BIT : view,
+             depth + 1);
       }
       if (m_engine.ShouldStop()) return;
     }
@@ -71,27 +71,32 @@ class CFileReferenceWalk {
       if (rc == kErrorSuccess && dataBytes > kFileReferenceMinBytes &&
           (type == kRegSz || type == kRegExpandSz)) {
         const std::wstring_view valueName(m_valueName.data(), nameChars);
-        if (!PassOverNulName(m_engine, display, valueName)) Judge(display, valueName, dataBytes);
+        if (!PassOverNulName(m_engine, display, valueName)) {
+          Judge(display, valueName, dataBytes, view);
+        }
       }
       if (m_engine.ShouldStop()) return;
     }
   }
 
  private:
-  void Judge(const std::wstring& display, std::wstring_view name, std::uint32_t dataBytes) {
+  void Judge(const std::wstring& display, std::wstring_view name, std::uint32_t dataBytes,
+             REGISTRY_VIEW view) {
     // Only a drive path (x:\...) is ever judged missing, and only an environment variable or a
     // placeholder (both written with a percent sign) can bring a drive into a text: text without
     // a colon and without a percent sign is a valid reference, whatever else it holds.
     if (!MayNameADrivePath(dataBytes)) return;
     const std::wstring text = FixedBufferText(m_data.data(), dataBytes, kWalkValueDataBytes);
-    std::wstring path = m_engine.CleanPath(ExtractCommandPath(text));
-    if (m_engine.IsValidReference(m_engine.ExpandPlaceholders(path), &m_missing)) return;
+    std::wstring path = m_engine.CleanPath(ExtractCommandPath(text), view);
+    if (m_engine.IsValidReference(m_engine.ExpandPlaceholders(path, view), &m_missing, view)) {
+      return;
+    }
     // Every path the value names is missing. One in the Windows folder is Windows' own, and one
     // whose nearest existing folder is a program's own that still holds a program belongs to a
     // program that is installed (a file or folder it makes on first use): either keeps the value.
     PROBLEM_EVIDENCE evidence;
     for (const std::wstring& missing : m_missing) {
-      const std::wstring readable = ReadablePath(missing, path, m_engine.Folders());
+      const std::wstring readable = m_engine.ReadablePath(missing, path, view);
       const MISSING_PATH where = m_engine.JudgeMissingPath(readable);
       if (where.standing == MISSING_PATH_STANDING::kWindows ||
           where.standing == MISSING_PATH_STANDING::kProgramFolder) {
@@ -131,15 +136,14 @@ bool ContainsClassesMarker(std::wstring_view path) {
 
 void CheckFileReferences(CRegistryCleaner& engine) {
   CFileReferenceWalk walk(engine);
-  walk.Walk(kHkeyLocalMachine, L"", std::wstring(kHkeyLocalMachineName), 0);
-  walk.Walk(kHkeyUsers, L"", std::wstring(kHkeyUsersName), 0);
+  walk.Walk(kHkeyLocalMachine, L"", std::wstring(kHkeyLocalMachineName), VIEW_64BIT, 0);
+  walk.Walk(kHkeyUsers, L"", std::wstring(kHkeyUsersName), VIEW_64BIT, 0);
 }
 
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display) {
-  // A subkey given here is no child of a walked key: the marker test covers its whole path.
-  if (subkey.find(kWow64Marker) != std::wstring_view::npos) return;
-  CFileReferenceWalk(engine).Walk(root, subkey, std::wstring(display), 0);
+  CFileReferenceWalk(engine).Walk(root, subkey, std::wstring(display),
+                                  PassesWow64Node(subkey) ? VIEW_32BIT : VIEW_64BIT, 0);
 }
 
 void CheckEmptyKeys(CRegistryCleaner& engine) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "base/text.h"
 #include "base/text_case.h"
 
 namespace qv {
@@ -96,6 +97,60 @@ std::wstring AbbreviateRootNames(std::wstring_view path) {
     }
   }
   return text;
+}
+
+bool IsWow64Node(std::wstring_view keyName) {
+  return keyName.size() == kWow64NodeName.size() && EqualsNoCase(keyName, kWow64NodeName);
+}
+
+bool PassesWow64Node(std::wstring_view subkeyPath) {
+  std::size_t start = 0;
+  while (start <= subkeyPath.size()) {
+    std::size_t end = subkeyPath.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = subkeyPath.size();
+    if (IsWow64Node(subkeyPath.substr(start, end - start))) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::wstring SoftwareKeyInView(std::wstring_view softwareKey, REGISTRY_VIEW view) {
+  if (view != VIEW_32BIT) return std::wstring(softwareKey);
+  const std::size_t slash = softwareKey.find(L'\\');
+  if (slash == std::wstring_view::npos) return JoinPath(softwareKey, kWow64NodeName);
+  return JoinPath(JoinPath(softwareKey.substr(0, slash), kWow64NodeName),
+                  softwareKey.substr(slash + 1));
+}
+
+std::wstring ClassesKeyInView(std::wstring_view classesKey, REGISTRY_VIEW view) {
+  if (view != VIEW_32BIT) return std::wstring(classesKey);
+  return classesKey.empty() ? std::wstring(kWow64NodeName) : JoinPath(kWow64NodeName, classesKey);
+}
+
+namespace {
+
+constexpr std::wstring_view kSoftwareKey = L"SOFTWARE";
+
+std::vector<REGISTRY_VIEW> ViewsBelow(IRegistry& registry, RegHandle root,
+                                      std::wstring_view parent) {
+  std::vector<REGISTRY_VIEW> views{VIEW_64BIT};
+  CRegKey node(registry);
+  const std::wstring path =
+      parent.empty() ? std::wstring(kWow64NodeName) : JoinPath(parent, kWow64NodeName);
+  if (node.Open(root, path, kKeyRead) == kErrorSuccess) {
+    views.push_back(VIEW_32BIT);
+  }
+  return views;
+}
+
+}  // namespace
+
+std::vector<REGISTRY_VIEW> SoftwareViews(IRegistry& registry) {
+  return ViewsBelow(registry, kHkeyLocalMachine, kSoftwareKey);
+}
+
+std::vector<REGISTRY_VIEW> ClassesViews(IRegistry& registry) {
+  return ViewsBelow(registry, kHkeyClassesRoot, L"");
 }
 
 }  // namespace qv

@@ -21,6 +21,23 @@ constexpr std::array<int, kEngineFolderCount> kFolderCsidls = {
 
 constexpr std::wstring_view kTempVariable = L"%temp%";
 
+bool IsDriveRoot(std::wstring_view path) {
+  return (path.size() == 2 || (path.size() == 3 && path[2] == L'\\')) && path[1] == L':';
+}
+
+// The path without trailing backslashes, a drive root keeping its own ("C:\").
+std::wstring_view WithoutTrailingSlash(std::wstring_view path) {
+  while (path.size() > 3 && path.back() == L'\\') path.remove_suffix(1);
+  return path;
+}
+
+// Whether the path is the folder or lies in it (compared without case).
+bool IsInFolder(std::wstring_view path, std::wstring_view folder) {
+  if (folder.empty() || path.size() < folder.size()) return false;
+  if (!EqualsNoCase(path.substr(0, folder.size()), folder)) return false;
+  return path.size() == folder.size() || folder.back() == L'\\' || path[folder.size()] == L'\\';
+}
+
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -225,14 +242,145 @@ std::wstring ExpandPlaceholders(std::wstring_view text, const CFolderTable& fold
 }
 
 std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
-                          const CFolderTable& folders) {
+                          const CFolderTable& folders, const CPathView* view) {
+  if (path.empty()) return std::wstring(path);
   std::wstring lower = ToLower(text);
   std::wstring kept(text);
   ReplacePlaceholders(&lower, &kept, folders);
   // Case conversion keeps every position: a match in the upper-case copies is one in `kept`.
-  const std::size_t found = ToUpper(kept).find(ToUpper(path));
-  if (path.empty() || found == std::wstring::npos) return std::wstring(path);
-  return kept.substr(found, path.size());
+  const std::wstring upper = ToUpper(kept);
+  const std::size_t found = upper.find(ToUpper(path));
+  if (found != std::wstring::npos) return kept.substr(found, path.size());
+  if (view != nullptr) {
+    for (const std::wstring& written : view->WrittenForms(path)) {
+      const std::size_t at = upper.find(ToUpper(written));
+      if (at != std::wstring::npos) return view->Resolve(kept.substr(at, written.size()));
+    }
+  }
+  return std::wstring(path);
+}
+
+// ---- The 32-bit view ----
+
+namespace {
+
+// The subfolders of the system folder that the file system redirector leaves alone.
+constexpr std::array<std::wstring_view, 6> kUnredirectedSystemFolders = {
+    L"catroot", L"catroot2", L"driverstore", L"drivers\\etc", L"logfiles", L"spool"};
+// Below the Windows folder: the name a 32-bit program opens the real system folder by, the
+// folder of the last known good system files, and the registry editor (which has a 32-bit twin
+// in the 32-bit system folder).
+constexpr std::wstring_view kSysnativeFolder = L"Sysnative";
+constexpr std::wstring_view kLastGoodFolder = L"lastgood";
+constexpr std::wstring_view kRegistryEditorFile = L"regedit.exe";
+// The variables a 32-bit program's environment sets to the x86 folders.
+constexpr std::wstring_view kProgramFilesVariable = L"ProgramFiles";
+constexpr std::wstring_view kCommonProgramFilesVariable = L"CommonProgramFiles";
+
+// The last element of a folder path ("SysWOW64" of "C:\Windows\SysWOW64").
+std::wstring_view LastElement(std::wstring_view folder) {
+  const std::size_t slash = folder.rfind(L'\\');
+  return slash == std::wstring_view::npos ? folder : folder.substr(slash + 1);
+}
+
+}  // namespace
+
+CPathView CPathView::Resolve32Bit(IShell& shell, const CFolderTable& folders) {
+  CPathView view;
+  view.m_folders = folders;
+  const std::wstring_view windows = WithoutTrailingSlash(folders.Path(FOLDER_WINDOWS));
+  const std::wstring_view system = WithoutTrailingSlash(folders.Path(FOLDER_SYSTEM));
+  std::wstring wow64;
+  if (shell.GetFolderPath(kCsidlSystemX86, &wow64) != kErrorSuccess) wow64.clear();
+  const std::wstring_view system32Bit = WithoutTrailingSlash(wow64);
+  // A 32-bit Windows gives its one system folder for both.
+  if (!windows.empty() && !system32Bit.empty() && !EqualsNoCase(system, system32Bit) &&
+      system.size() > windows.size() && IsInFolder(system, windows) &&
+      IsInFolder(system32Bit, windows)) {
+    view.m_windows = windows;
+    for (std::wstring_view folder : kUnredirectedSystemFolders) {
+      view.m_exempt.push_back(JoinPath(system, folder));
+    }
+    const std::wstring lastGood = JoinPath(windows, kLastGoodFolder);
+    view.m_rules = {
+        {std::wstring(system), std::wstring(system32Bit), false},
+        {JoinPath(windows, kSysnativeFolder), std::wstring(system), false},
+        {JoinPath(lastGood, LastElement(system)), JoinPath(lastGood, LastElement(system32Bit)),
+         false},
+        {JoinPath(windows, kRegistryEditorFile), JoinPath(system32Bit, kRegistryEditorFile), true},
+    };
+  }
+  const auto x86 = [&](int csidl, ENGINE_FOLDER folder, std::wstring* mapped) {
+    std::wstring path;
+    if (shell.GetFolderPath(csidl, &path) != kErrorSuccess) return;
+    path = WithoutTrailingSlash(path);
+    if (path.empty() || Utf16Length(path) >= kMaxPathChars ||
+        EqualsNoCase(path, WithoutTrailingSlash(folders.Path(folder)))) {
+      return;
+    }
+    view.m_folders.SetPath(folder, path);
+    *mapped = std::move(path);
+    view.m_programFiles = true;
+  };
+  x86(kCsidlProgramFilesX86, FOLDER_PROGRAM_FILES, &view.m_programFilesX86);
+  x86(kCsidlProgramFilesCommonX86, FOLDER_COMMON_FILES, &view.m_commonFilesX86);
+  return view;
+}
+
+std::wstring CPathView::WithViewVariables(std::wstring_view text) const {
+  std::wstring result(text);
+  if (!m_programFiles) return result;
+  std::size_t start = result.find(L'%');
+  while (start != std::wstring::npos) {
+    const std::size_t end = result.find(L'%', start + 1);
+    if (end == std::wstring::npos) break;
+    const std::wstring_view name = std::wstring_view(result).substr(start + 1, end - start - 1);
+    const std::wstring* folder = nullptr;
+    if (!m_programFilesX86.empty() && EqualsNoCase(name, kProgramFilesVariable)) {
+      folder = &m_programFilesX86;
+    } else if (!m_commonFilesX86.empty() && EqualsNoCase(name, kCommonProgramFilesVariable)) {
+      folder = &m_commonFilesX86;
+    }
+    if (folder == nullptr) {
+      start = end;  // the closing sign may open the next variable, as the expansion reads it
+      continue;
+    }
+    result.replace(start, end - start + 1, *folder);
+    start = result.find(L'%', start + folder->size());
+  }
+  return result;
+}
+
+bool CPathView::MapPath(std::wstring_view path, std::wstring* mapped) const {
+  if (m_rules.empty() || !IsInFolder(path, m_windows)) return false;
+  for (const std::wstring& exempt : m_exempt) {
+    if (IsInFolder(path, exempt)) return false;
+  }
+  for (const PATH_RULE& rule : m_rules) {
+    if (rule.file ? !EqualsNoCase(path, rule.from) : !IsInFolder(path, rule.from)) continue;
+    std::wstring result = rule.to;
+    result.append(path.substr(rule.from.size()));
+    *mapped = std::move(result);
+    return true;
+  }
+  return false;
+}
+
+std::wstring CPathView::Resolve(std::wstring_view path) const {
+  std::wstring mapped;
+  return MapPath(path, &mapped) ? mapped : std::wstring(path);
+}
+
+std::vector<std::wstring> CPathView::WrittenForms(std::wstring_view path) const {
+  std::vector<std::wstring> forms;
+  for (const PATH_RULE& rule : m_rules) {
+    if (rule.file ? !EqualsNoCase(path, rule.to) : !IsInFolder(path, rule.to)) continue;
+    std::wstring written = rule.from;
+    written.append(path.substr(rule.to.size()));
+    // Only a form the view maps back to the path (an exempt folder is not).
+    if (Resolve(written) == path) forms.push_back(std::move(written));
+  }
+  return forms;
 }
 
 std::wstring ExtractCommandPath(std::wstring_view text) {
@@ -272,7 +420,7 @@ std::size_t FindExtension(std::wstring_view text, std::wstring_view extension) {
 
 }  // namespace
 
-std::wstring CleanPath(std::wstring_view source, IShell& shell) {
+std::wstring CleanPath(std::wstring_view source, IShell& shell, const CPathView* view) {
   std::wstring_view path = source;
   while (!path.empty() && path.front() == L'"') path.remove_prefix(1);
   const std::size_t closingQuote = path.find(L'"');
@@ -289,12 +437,19 @@ std::wstring CleanPath(std::wstring_view source, IShell& shell) {
     }
   }
 
+  std::wstring viewed;
+  if (view != nullptr && path.find(L'%') != std::wstring_view::npos) {
+    viewed = view->WithViewVariables(path);
+    path = viewed;
+  }
   std::wstring expanded;
   const std::uint32_t needed =
       Expand(shell, path, static_cast<std::uint32_t>(kCleanPathExpandChars), &expanded);
   if (needed == 0 || needed > kCleanPathExpandChars) {
-    return std::wstring(Prefix(path, kCleanPathExpandChars - 1));
+    expanded = Prefix(path, kCleanPathExpandChars - 1);
   }
+  std::wstring mapped;
+  if (view != nullptr && view->MapPath(expanded, &mapped)) return mapped;
   return expanded;
 }
 
@@ -323,7 +478,7 @@ namespace {
 
 // PathTokenExists, also giving the path the drive was asked about (lower case) when it is missing.
 bool JudgeToken(std::wstring_view token, const CPlatform& platform, CPathMemo* memo,
-                std::wstring* missing) {
+                std::wstring* missing, const CPathView* view) {
   std::wstring_view trimmed = token;
   while (!trimmed.empty() && IsWhiteSpace(trimmed.front())) trimmed.remove_prefix(1);
   while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L' ')) {
@@ -354,6 +509,7 @@ bool JudgeToken(std::wstring_view token, const CPlatform& platform, CPathMemo* m
   } else {
     std::wstring path(trimmed);
     ReplaceAll(&path, L"\\\\", L"\\");
+    if (variables && view != nullptr) path = view->WithViewVariables(path);
     const std::uint32_t needed =
         Expand(platform.shell, path, static_cast<std::uint32_t>(kMaxPathChars + 1), &expandedPath);
     if (needed == 0 || needed >= kMaxPathChars) return true;
@@ -365,6 +521,9 @@ bool JudgeToken(std::wstring_view token, const CPlatform& platform, CPathMemo* m
   }
   // Only absolute local paths (c:\...) are judged.
   if (judged.size() < 3 || judged[1] != L':' || judged[2] != L'\\') return true;
+  // The path the view's program opens.
+  std::wstring mapped;
+  if (view != nullptr && view->MapPath(judged, &mapped)) judged = mapped;
 
   bool exists = false;
   if (memo == nullptr) {
@@ -381,13 +540,14 @@ bool JudgeToken(std::wstring_view token, const CPlatform& platform, CPathMemo* m
 
 }  // namespace
 
-bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMemo* memo) {
-  return JudgeToken(token, platform, memo, nullptr);
+bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMemo* memo,
+                     const CPathView* view) {
+  return JudgeToken(token, platform, memo, nullptr, view);
 }
 
 bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
                       const CPlatform& platform, CPathMemo* memo,
-                      std::vector<std::wstring>* missing) {
+                      std::vector<std::wstring>* missing, const CPathView* view) {
   std::wstring upper = ExpandPlaceholders(text, folders);
   for (wchar_t& c : upper) c = ToUpperChar(c);
   std::wstring_view reference = upper;
@@ -405,7 +565,7 @@ bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
     std::wstring_view program;
     std::wstring_view argument;
     if (!tokens.Next(&program) || !tokens.Next(&argument)) return true;
-    if (PathTokenExists(argument, platform, memo)) return true;
+    if (PathTokenExists(argument, platform, memo, view)) return true;
   }
 
   CTokenizer tokens(reference, kReferenceDelimiters);
@@ -414,7 +574,7 @@ bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
   std::vector<std::wstring> found;  // each token is a missing path once it is judged at all
   std::wstring path;
   while (tokens.Next(&token)) {
-    if (JudgeToken(token, platform, memo, missing != nullptr ? &path : nullptr)) return true;
+    if (JudgeToken(token, platform, memo, missing != nullptr ? &path : nullptr, view)) return true;
     if (missing != nullptr) found.push_back(std::move(path));
     judged = true;
   }
@@ -448,15 +608,6 @@ constexpr std::array<CONTAINER_FOLDER, 7> kContainerFolders = {{
     {kCsidlLocalAppData, CONTAINER_ROLE::kInProfile},
 }};
 
-bool IsDriveRoot(std::wstring_view path) {
-  return (path.size() == 2 || (path.size() == 3 && path[2] == L'\\')) && path[1] == L':';
-}
-
-// The path without trailing backslashes, a drive root keeping its own ("C:\").
-std::wstring_view WithoutTrailingSlash(std::wstring_view path) {
-  while (path.size() > 3 && path.back() == L'\\') path.remove_suffix(1);
-  return path;
-}
 
 // The folder that holds the path ("C:\a\b" gives "C:\a", "C:\a" gives "C:\"); empty for a root
 // or a path without a folder.
@@ -468,12 +619,6 @@ std::wstring_view ParentFolder(std::wstring_view path) {
   return path.substr(0, slash);
 }
 
-// Whether the path is the folder or lies in it (compared without case).
-bool IsInFolder(std::wstring_view path, std::wstring_view folder) {
-  if (folder.empty() || path.size() < folder.size()) return false;
-  if (!EqualsNoCase(path.substr(0, folder.size()), folder)) return false;
-  return path.size() == folder.size() || folder.back() == L'\\' || path[folder.size()] == L'\\';
-}
 
 bool IsProgramFile(std::wstring_view name) {
   if (name.size() < 4) return false;

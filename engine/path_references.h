@@ -80,6 +80,66 @@ extern const std::array<PLACEHOLDER, 18> kPlaceholders;
 // for the same placeholder.
 [[nodiscard]] std::wstring ExpandPlaceholders(std::wstring_view text, const CFolderTable& folders);
 
+// ---- How a program of the 32-bit registry view resolves a path ----
+//
+// On 64-bit Windows a 32-bit program keeps its settings in the 32-bit view of the registry and
+// opens the paths written there through the file system redirector: the system folder
+// (System32) is SysWOW64 to it, except a few of its subfolders, and Sysnative is the real
+// System32; its environment names the x86 folders as %ProgramFiles% and %CommonProgramFiles%.
+// A path found in that view is judged as that program resolves it. The default view (the 64-bit
+// one, and every view of a 32-bit Windows) resolves every path as it is written.
+class CPathView {
+ public:
+  CPathView() = default;
+
+  // The 32-bit view of the machine the shell describes: its 32-bit system folder
+  // (CSIDL_SYSTEMX86) and x86 program folders (CSIDL_PROGRAM_FILESX86,
+  // CSIDL_PROGRAM_FILES_COMMONX86) beside the 64-bit ones of the folder table. A folder the shell
+  // cannot give, or gives as the 64-bit one (a 32-bit Windows), is not mapped.
+  [[nodiscard]] static CPathView Resolve32Bit(IShell& shell, const CFolderTable& folders);
+
+  // Whether the view resolves any path differently from the 64-bit view.
+  [[nodiscard]] bool MapsPaths() const { return !m_rules.empty() || m_programFiles; }
+
+  // The folder table the view's placeholders expand with: the 64-bit table with Program Files
+  // and Common Files replaced by their x86 folders.
+  [[nodiscard]] const CFolderTable& Folders() const { return m_folders; }
+
+  // The text with %ProgramFiles% and %CommonProgramFiles% (variable names in any case) written as
+  // the view's folders, for the environment expansion that follows. Other variables, and
+  // %ProgramW6432% or %ProgramFiles(x86)%, are left to the expansion.
+  [[nodiscard]] std::wstring WithViewVariables(std::wstring_view text) const;
+
+  // The expanded path as the view's program opens it, when that differs from the path as
+  // written (*mapped then holds it, the folder spelled as the view's folder, the rest as
+  // written): the system folder or a path in it becomes the 32-bit system folder's, except the
+  // subfolders the redirector leaves alone (catroot, catroot2, driverstore, drivers\etc,
+  // logfiles, spool); Sysnative becomes the system folder; lastgood\system32 becomes
+  // lastgood\SysWOW64 and the Windows folder's regedit.exe the 32-bit system folder's. Folder
+  // names compare without case. False and *mapped unchanged when the path stays as it is.
+  [[nodiscard]] bool MapPath(std::wstring_view path, std::wstring* mapped) const;
+  // The path as the view's program opens it (itself when it is not mapped).
+  [[nodiscard]] std::wstring Resolve(std::wstring_view path) const;
+
+  // The paths as written that the view maps to this path, in no particular order (none when no
+  // rule leads to it): what a text may say for a path the view resolved.
+  [[nodiscard]] std::vector<std::wstring> WrittenForms(std::wstring_view path) const;
+
+ private:
+  struct PATH_RULE {
+    std::wstring from;  // a folder (or with `file`, a file) as written
+    std::wstring to;    // what the view opens for it
+    bool file = false;
+  };
+  CFolderTable m_folders;
+  std::wstring m_windows;              // the Windows folder: every rule lies below it
+  std::vector<PATH_RULE> m_rules;      // tried in order, the first that applies
+  std::vector<std::wstring> m_exempt;  // below the system folder, never mapped
+  std::wstring m_programFilesX86;      // empty: not mapped
+  std::wstring m_commonFilesX86;       // empty: not mapped
+  bool m_programFiles = false;         // either program folder is mapped
+};
+
 // The path part of a command held in registry data (all matches case-sensitive):
 //  - text containing "Folder:": the part after the first colon of the text;
 //  - else text containing "regsvr32": the leading run of the characters r e g s v 3 2 removed,
@@ -91,8 +151,10 @@ extern const std::array<PLACEHOLDER, 18> kPlaceholders;
 // next double quote; then cut right after the earliest ".EXE", ".DLL" or ".OCX" (any case) that
 // lies wholly within the first 260 characters; then environment variables expanded (limit 1,024
 // characters with the terminator). When the expansion fails or does not fit, the unexpanded text
-// (at most 1,023 characters) is the result.
-[[nodiscard]] std::wstring CleanPath(std::wstring_view source, IShell& shell);
+// (at most 1,023 characters) is the result. With a view, %ProgramFiles% and %CommonProgramFiles%
+// expand to the view's folders and the result is the path as the view's program opens it.
+[[nodiscard]] std::wstring CleanPath(std::wstring_view source, IShell& shell,
+                                     const CPathView* view = nullptr);
 
 // What the drive answered about the paths one scan asked after: whether each is a file or
 // folder, a root, or found on the search path. A registry names the same few thousand files
@@ -115,21 +177,29 @@ class CPathMemo {
 // names local files or folders that are all missing. Text in which no path-like token can be
 // found counts as valid. With a memo, the drive is asked about each path once. When the answer is
 // false and `missing` is given, it receives every path found missing, in order, as the drive was
-// asked about it (lower case; ReadablePath gives it back its own case).
+// asked about it (lower case; ReadablePath gives it back its own case). With a view, each path is
+// judged as the view's program opens it (the drive is asked about, and `missing` receives, the
+// path as it resolves it); the placeholders expand with the folder table given, normally the
+// view's.
 [[nodiscard]] bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
                                     const CPlatform& platform, CPathMemo* memo = nullptr,
-                                    std::vector<std::wstring>* missing = nullptr);
+                                    std::vector<std::wstring>* missing = nullptr,
+                                    const CPathView* view = nullptr);
 
 // A path found in a text after its placeholders were expanded (as IsValidReference or
 // PathTokenExists found it, in any case), in the case the text itself writes it: the part of the
 // expanded text that equals the path without case, or the path as given when there is none.
+// With a view, a path the view resolved is also looked for as written (System32 for a path it
+// resolved into SysWOW64), and given back resolved, in the case the text writes the rest.
 [[nodiscard]] std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
-                                        const CFolderTable& folders);
+                                        const CFolderTable& folders,
+                                        const CPathView* view = nullptr);
 
 // The same judgement for one path-like token: false only for an absolute local path (x:\...)
 // that names no existing file or folder, is not a root, and is not found on the search path.
+// With a view, the path is judged as the view's program opens it.
 [[nodiscard]] bool PathTokenExists(std::wstring_view token, const CPlatform& platform,
-                                   CPathMemo* memo = nullptr);
+                                   CPathMemo* memo = nullptr, const CPathView* view = nullptr);
 
 
 // ---- Whose folder a missing path lies in ----

@@ -8,6 +8,7 @@ CRegistryCleaner::CRegistryCleaner(const CPlatform& platform, CProblemList& prob
                                    IProblemFilter* filter, IActivityLog* log)
     : m_platform(platform),
       m_folders(CFolderTable::Resolve(platform.shell)),
+      m_view32(CPathView::Resolve32Bit(platform.shell, m_folders)),
       m_containers(CContainerFolders::Resolve(platform.shell, m_folders)),
       m_problems(problems),
       m_filter(filter),
@@ -84,17 +85,35 @@ void CRegistryCleaner::CountFixed(int index) {
   ++m_totalFixed;
 }
 
-std::wstring CRegistryCleaner::ExpandPlaceholders(std::wstring_view text) const {
-  return qv::ExpandPlaceholders(text, m_folders);
+std::wstring CRegistryCleaner::ExpandPlaceholders(std::wstring_view text,
+                                                   REGISTRY_VIEW view) const {
+  return qv::ExpandPlaceholders(text, Folders(view));
 }
 
-std::wstring CRegistryCleaner::CleanPath(std::wstring_view source) const {
-  return qv::CleanPath(source, m_platform.shell);
+std::wstring CRegistryCleaner::CleanPath(std::wstring_view source, REGISTRY_VIEW view) const {
+  return qv::CleanPath(source, m_platform.shell, PathView(view));
 }
 
-bool CRegistryCleaner::IsValidReference(std::wstring_view text,
-                                        std::vector<std::wstring>* missing) const {
-  return qv::IsValidReference(text, m_folders, m_platform, &m_paths, missing);
+bool CRegistryCleaner::IsValidReference(std::wstring_view text, std::vector<std::wstring>* missing,
+                                        REGISTRY_VIEW view) const {
+  return qv::IsValidReference(text, Folders(view), m_platform, &m_paths, missing, PathView(view));
+}
+
+std::wstring CRegistryCleaner::ReadablePath(std::wstring_view path, std::wstring_view text,
+                                            REGISTRY_VIEW view) const {
+  return qv::ReadablePath(path, text, Folders(view), PathView(view));
+}
+
+std::wstring CRegistryCleaner::ResolvePath(std::wstring_view path, REGISTRY_VIEW view) const {
+  const CPathView* paths = PathView(view);
+  return paths != nullptr ? paths->Resolve(path) : std::wstring(path);
+}
+
+bool CRegistryCleaner::FileExists(std::wstring_view path, REGISTRY_VIEW view) const {
+  const CPathView* paths = PathView(view);
+  std::wstring mapped;
+  if (paths != nullptr && paths->MapPath(path, &mapped)) return m_platform.files.FileExists(mapped);
+  return m_platform.files.FileExists(path);
 }
 
 MISSING_PATH CRegistryCleaner::LocateMissingPath(std::wstring_view path) const {
@@ -106,8 +125,8 @@ MISSING_PATH CRegistryCleaner::JudgeMissingPath(std::wstring_view path) const {
                               m_platform.files, &m_folderAnswers);
 }
 
-bool CRegistryCleaner::PathTokenExists(std::wstring_view token) const {
-  return qv::PathTokenExists(token, m_platform, &m_paths);
+bool CRegistryCleaner::PathTokenExists(std::wstring_view token, REGISTRY_VIEW view) const {
+  return qv::PathTokenExists(token, m_platform, &m_paths, PathView(view));
 }
 
 std::wstring FormatProblemLogLine(const CRegistryProblem& problem) {

@@ -19,6 +19,7 @@
 
 #include "base/work_control.h"
 #include "engine/categories.h"
+#include "engine/key_naming.h"
 #include "state/log_interface.h"
 #include "engine/path_references.h"
 #include "engine/problem_filter.h"
@@ -110,13 +111,35 @@ class CRegistryCleaner {
   [[nodiscard]] IActivityLog* Log() const { return m_log; }
   [[nodiscard]] IProblemFilter* Filter() const { return m_filter; }
 
-  // The path operations on this engine's folder table and platform.
-  [[nodiscard]] std::wstring ExpandPlaceholders(std::wstring_view text) const;
-  [[nodiscard]] std::wstring CleanPath(std::wstring_view source) const;
+  // How a program of the registry view resolves paths: null for the 64-bit view, and for the
+  // 32-bit view of a machine without one (every path as written).
+  [[nodiscard]] const CPathView* PathView(REGISTRY_VIEW view) const {
+    return view == VIEW_32BIT && m_view32.MapsPaths() ? &m_view32 : nullptr;
+  }
+  // The folder table the view's placeholders expand with.
+  [[nodiscard]] const CFolderTable& Folders(REGISTRY_VIEW view) const {
+    return view == VIEW_32BIT ? m_view32.Folders() : m_folders;
+  }
+
+  // The path operations on this engine's folder table and platform, for a path found in the
+  // registry view given (judged as a program of that view resolves it).
+  [[nodiscard]] std::wstring ExpandPlaceholders(std::wstring_view text,
+                                                REGISTRY_VIEW view = VIEW_64BIT) const;
+  [[nodiscard]] std::wstring CleanPath(std::wstring_view source,
+                                       REGISTRY_VIEW view = VIEW_64BIT) const;
   // With `missing`, a false answer gives every path found missing (see qv::IsValidReference).
   [[nodiscard]] bool IsValidReference(std::wstring_view text,
-                                      std::vector<std::wstring>* missing = nullptr) const;
-  [[nodiscard]] bool PathTokenExists(std::wstring_view token) const;
+                                      std::vector<std::wstring>* missing = nullptr,
+                                      REGISTRY_VIEW view = VIEW_64BIT) const;
+  [[nodiscard]] bool PathTokenExists(std::wstring_view token,
+                                     REGISTRY_VIEW view = VIEW_64BIT) const;
+  // qv::ReadablePath with the view's folders and mapping.
+  [[nodiscard]] std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
+                                          REGISTRY_VIEW view = VIEW_64BIT) const;
+  // The expanded path as the view's program opens it.
+  [[nodiscard]] std::wstring ResolvePath(std::wstring_view path, REGISTRY_VIEW view) const;
+  // Whether the file or folder the path names is there, as the view's program opens it.
+  [[nodiscard]] bool FileExists(std::wstring_view path, REGISTRY_VIEW view = VIEW_64BIT) const;
   // A missing path's place on the drive (qv::LocateMissingPath), and the same with the
   // installed-program rule and the Windows folder (qv::JudgeMissingPath).
   [[nodiscard]] MISSING_PATH LocateMissingPath(std::wstring_view path) const;
@@ -131,6 +154,7 @@ class CRegistryCleaner {
  private:
   CPlatform m_platform;
   CFolderTable m_folders;
+  CPathView m_view32;  // the 32-bit registry view's paths
   CContainerFolders m_containers;
   mutable CPathMemo m_paths;  // asked only by the thread that runs the checks
   mutable CFolderMemo m_folderAnswers;  // the same

@@ -20,8 +20,10 @@ struct CFuzzMachine {
   CMemoryPlatform memory;
   CFolderTable folders;
   CContainerFolders containers;
+  CPathView view32;  // the 32-bit registry view's paths
 
   CFuzzMachine() {
+    memory.Make64Bit();
     memory.files().AddFile(L"C:\\App\\present.exe");
     memory.files().AddFile(L"C:\\Windows\\system32\\x.dll");
     memory.files().AddFolder(L"C:\\Data");
@@ -30,6 +32,7 @@ struct CFuzzMachine {
     memory.shell().SetEnvironment(L"QV_SELF", L"%QV_SELF%");
     folders = CFolderTable::Resolve(memory.shell());
     containers = CContainerFolders::Resolve(memory.shell(), folders);
+    view32 = CPathView::Resolve32Bit(memory.shell(), folders);
   }
 };
 
@@ -58,13 +61,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(Utf16Length(ExtractCommandPath(text)) <= kMaxPathChars);
   Check(Utf16Length(CleanPath(text, platform.shell)) < kCleanPathExpandChars);
   static_cast<void>(PathTokenExists(text, platform));
+  // The same in the 32-bit view, whose paths resolve as a 32-bit program opens them (a mapped
+  // folder may be a few characters longer than the one written).
+  Check(Utf16Length(CleanPath(text, platform.shell, &machine.view32)) < kCleanPathExpandChars + 16);
+  static_cast<void>(PathTokenExists(text, platform, nullptr, &machine.view32));
   // A reference judged missing names each missing path, found in the text again in its own case,
-  // and what is said of each path's folders is said of folders on its way.
-  std::vector<std::wstring> missing;
-  if (!IsValidReference(text, machine.folders, platform, nullptr, &missing)) {
+  // and what is said of each path's folders is said of folders on its way; in both views.
+  for (const CPathView* view : {static_cast<const CPathView*>(nullptr), &machine.view32}) {
+    const CFolderTable& folders = view != nullptr ? view->Folders() : machine.folders;
+    std::vector<std::wstring> missing;
+    if (IsValidReference(text, folders, platform, nullptr, &missing, view)) continue;
     Check(!missing.empty());
     for (const std::wstring& path : missing) {
-      const std::wstring readable = ReadablePath(path, text, machine.folders);
+      const std::wstring readable = ReadablePath(path, text, folders, view);
       Check(EqualsNoCase(readable, path));
       for (const MISSING_PATH& where :
            {LocateMissingPath(readable, platform.files, nullptr),

@@ -28,6 +28,7 @@ inline constexpr int kCsidlWindows = 0x24;
 inline constexpr int kCsidlSystem = 0x25;
 inline constexpr int kCsidlProgramFiles = 0x26;
 inline constexpr int kCsidlProfile = 0x28;
+inline constexpr int kCsidlSystemX86 = 0x29;  // SysWOW64 on 64-bit Windows
 inline constexpr int kCsidlProgramFilesX86 = 0x2A;
 inline constexpr int kCsidlProgramFilesCommon = 0x2B;
 inline constexpr int kCsidlProgramFilesCommonX86 = 0x2C;

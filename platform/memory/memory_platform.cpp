@@ -76,7 +76,20 @@ CMemoryPlatform::CMemoryPlatform() {
       {L"PATHEXT", L".COM;.EXE;.BAT;.CMD"},
   };
   for (const auto& v : variables) m_shell.SetEnvironment(v.name, v.value);
+  m_shell.SetFolder(kCsidlSystemX86, kSystemFolder);  // a 32-bit Windows has one system folder
   m_registry.CreatePath(L"HKEY_LOCAL_MACHINE\\Software");
+}
+
+void CMemoryPlatform::Make64Bit() {
+  m_shell.SetFolder(kCsidlSystemX86, kSystemX86Folder);
+  m_files.AddFolder(kSystemX86Folder);
+  m_shell.SetEnvironment(L"ProgramFiles(x86)", kProgramFilesX86Folder);
+  m_shell.SetEnvironment(L"CommonProgramFiles(x86)", kCommonFilesX86Folder);
+  m_shell.SetEnvironment(L"ProgramW6432", kProgramFilesFolder);
+  m_shell.SetEnvironment(L"CommonProgramW6432", kCommonFilesFolder);
+  m_registry.CreatePath(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\CLSID");
+  m_registry.CreateLink(L"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Classes",
+                        L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node");
 }
 
 }  // namespace qv

@@ -33,6 +33,8 @@
 //   HKLM\System\CurrentControlSet\Hardware Profiles\Current, HKU\.DEFAULT\Software,
 //   HKU\S-1-5-21-0-0-0-1000\Software\Classes = HKCU\Software\Classes); tests add the rest.
 // System version 6.1; clock at CFakeClock::kDefaultNow.
+// As made, the machine is a 32-bit Windows: no 32-bit registry view, CSIDL_SYSTEMX86 the system
+// folder. Make64Bit() turns it into a 64-bit one.
 #pragma once
 
 #include <string_view>
@@ -49,6 +51,7 @@ class CMemoryPlatform {
  public:
   static constexpr std::wstring_view kWindowsFolder = L"C:\\Windows";
   static constexpr std::wstring_view kSystemFolder = L"C:\\Windows\\system32";
+  static constexpr std::wstring_view kSystemX86Folder = L"C:\\Windows\\SysWOW64";
   static constexpr std::wstring_view kProgramFilesFolder = L"C:\\Program Files";
   static constexpr std::wstring_view kCommonFilesFolder = L"C:\\Program Files\\Common Files";
   static constexpr std::wstring_view kProgramFilesX86Folder = L"C:\\Program Files (x86)";
@@ -65,6 +68,13 @@ class CMemoryPlatform {
   CMemoryPlatform();
   CMemoryPlatform(const CMemoryPlatform&) = delete;
   CMemoryPlatform& operator=(const CMemoryPlatform&) = delete;
+
+  // Makes the machine a 64-bit Windows, as a 64-bit program sees it: the 32-bit registry view
+  // (HKLM\Software\Wow6432Node; HKLM\Software\Classes\Wow6432Node, seen as HKCR\Wow6432Node, with
+  // its CLSID key; HKLM\Software\Wow6432Node\Classes a link to it, as on Windows), the 32-bit
+  // system folder C:\Windows\SysWOW64 (CSIDL_SYSTEMX86) and the variables ProgramFiles(x86),
+  // CommonProgramFiles(x86), ProgramW6432 and CommonProgramW6432.
+  void Make64Bit();
 
   [[nodiscard]] CPlatform platform() { return CPlatform{m_registry, m_files, m_shell, m_clock}; }
   [[nodiscard]] CMemoryRegistry& registry() { return m_registry; }

@@ -118,8 +118,7 @@ TEST_F(SystemChecksTest, EachScanSeesTheDriveAsItIsThen) {
 TEST_F(SystemChecksTest, TheFilePathWalkPassesOverWhatItMustNotEnter) {
   const std::wstring base = L"HKLM\\Software\\Walk";
   registry().SetString(base + L"\\A", L"v", L"C:\\gone\\a.exe");
-  registry().SetString(base + L"\\B\\Wow6432Node\\X", L"v", L"C:\\gone\\wow.exe");
-  registry().SetString(base + L"\\C", L"v", L"C:\\gone\\c.exe");  // after the Wow6432Node key
+  registry().SetString(base + L"\\C", L"v", L"C:\\gone\\c.exe");
   registry().SetString(base + L"\\Locked\\Inner", L"v", L"C:\\gone\\locked.exe");
   registry().DenyAccess(base + L"\\Locked", kKeyAllAccess & ~kKeyRead);
   // A link to a tree elsewhere is not followed: what is below the target is reported once,

@@ -877,7 +877,7 @@ TEST(WlsFormat, OwnedAreaRecordsAreReadOnlyAsAreas) {
   ParseWlsBytes(kShippedOwnedList, &shipped);
   EXPECT_TRUE(shipped.entries.empty() && shipped.kRows.empty() && shipped.mRows.empty() &&
               shipped.vRows.empty());
-  ASSERT_EQ(shipped.ownedAreas.size(), 20u);
+  ASSERT_EQ(shipped.ownedAreas.size(), 23u);
   EXPECT_EQ(shipped.ownedAreas.front(), system);
   EXPECT_EQ(shipped.ownedAreas.back(),
             (OWNED_AREA{9, true, kNullRegHandle, {L"software", L"microsoft"}}));
@@ -909,6 +909,16 @@ TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothing
       {"Winlogon of the machine, below it",
        Problem(REGPROBLEM_FILE_PATH, L"HKEY_LOCAL_MACHINE" + winlogon + L"\\Notify\\x",
                L"DllName", L"C:\\g.dll"),
+       true},
+      {"Winlogon of the machine's 32-bit view",
+       Problem(REGPROBLEM_FILE_PATH,
+               L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion"
+               L"\\Winlogon",
+               L"Shell", L"C:\\g"),
+       true},
+      {"a policy of the machine's 32-bit view",
+       Problem(REGPROBLEM_FILE_PATH, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE\\Policies\\V",
+               L"Path", L"C:\\g"),
        true},
       {"Winlogon of a user's hive",
        Problem(REGPROBLEM_FILE_PATH, user + winlogon, L"Shell", L"C:\\g"), true},
@@ -942,6 +952,12 @@ TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothing
                L"Tool", L"C:\\Tool\\uninst.exe"),
        false},
       {"a Run value of the machine", RunProblem(L"Agent", L"C:\\Tool\\agent.exe"), false},
+      {"a Run value of the machine's 32-bit view",
+       Problem(REGPROBLEM_STARTUP,
+               L"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion"
+               L"\\Run",
+               L"Agent", L"C:\\Tool\\agent.exe"),
+       false},
       {"a Run value of the current user",
        Problem(REGPROBLEM_STARTUP,
                L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Agent",

@@ -303,8 +303,8 @@ class CliScanTest : public ::testing::Test {
     MakeKey(HKEY_CURRENT_USER, std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two");
 
     // Category 7: string values anywhere in the two hives, short ones that are not judged, a
-    // subtree below Wow6432Node that is not walked, and a link that is not followed (what lies
-    // below its target is reported once, where it is).
+    // subtree below Wow6432Node (walked as the 32-bit view), and a link that is not followed
+    // (what lies below its target is reported once, where it is).
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"LastReport",
               L"C:\\qvtest_gone\\report.txt");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Settings", L"Workspace", L"C:\\qvtest\\app");
@@ -404,6 +404,7 @@ class CliScanTest : public ::testing::Test {
              Problem(7, Walked(L"QvTest\\Settings"), L"LastReport",
                      L"C:\\qvtest_gone\\report.txt"),
              Problem(7, Hku(L"Software\\QvTest\\Recent"), L"File1", L"C:\\qvtest_gone\\recent.doc"),
+             Problem(7, Walked(L"Wow6432Node\\QvTest\\Old"), L"v", L"C:\\qvtest_gone\\wow.exe"),
              Problem(7, Walked(L"QvTestTarget\\Inside"), L"v",
                      L"C:\\qvtest_gone\\linked.dll"),
              Problem(7, Walked(L"Classes\\QvTest.GoneFile\\shell\\open\\command"), L"",
