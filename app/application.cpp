@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "state/data_folder.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
 
@@ -23,6 +24,14 @@ CApplication::CApplication(const CPlatform& platform, ISentMessagePump& pump,
 CApplication::~CApplication() {
   m_scan.Stop();
   m_repair.Join();
+}
+
+std::vector<std::wstring> CApplication::SecureDataFolders() {
+  const DATA_FOLDER_CHECK check =
+      qv::SecureDataFolders(m_platform.shell, m_platform.files, m_platform.clock);
+  std::vector<std::wstring> texts = DataFolderCheckTexts(check);
+  for (const std::wstring& text : texts) static_cast<void>(m_log.WriteLog(text));
+  return texts;
 }
 
 void CApplication::LoadCategoryTable() {

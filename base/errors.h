@@ -17,10 +17,12 @@ inline constexpr ErrorCode kErrorNotEnoughMemory = 8;
 inline constexpr ErrorCode kErrorInvalidData = 13;
 inline constexpr ErrorCode kErrorNoMoreFiles = 18;
 inline constexpr ErrorCode kErrorSharingViolation = 32;
+inline constexpr ErrorCode kErrorNotSupported = 50;
 inline constexpr ErrorCode kErrorFileExists = 80;
 inline constexpr ErrorCode kErrorInvalidParameter = 87;
 inline constexpr ErrorCode kErrorInsufficientBuffer = 122;
 inline constexpr ErrorCode kErrorDiskFull = 112;
+inline constexpr ErrorCode kErrorFileTooLarge = 223;
 inline constexpr ErrorCode kErrorDirNotEmpty = 145;
 inline constexpr ErrorCode kErrorBadPathname = 161;
 inline constexpr ErrorCode kErrorAlreadyExists = 183;
@@ -35,6 +37,8 @@ inline constexpr ErrorCode kErrorCantWrite = 1013;
 inline constexpr ErrorCode kErrorResourceTypeNotFound = 1813;
 inline constexpr ErrorCode kErrorTimeout = 1460;
 inline constexpr ErrorCode kErrorNoUnicodeTranslation = 1113;
+// The owner of a file or folder is no account the program trusts.
+inline constexpr ErrorCode kErrorInvalidOwner = 1307;
 // The object manager met a reparse point (a registry link) where none may be followed.
 inline constexpr ErrorCode kErrorReparsePointEncountered = 4395;
 // ERROR_STOPPED_ON_SYMLINK: a path leads through a junction or symbolic link where it may not (an

@@ -5,6 +5,7 @@
 #include "app/win32/system_application.h"
 #include "base/text.h"
 #include "base/utf16.h"
+#include "cli/console_output.h"
 #include "cli/report.h"
 #include "repair/backup_list.h"
 #include "state/data_folder.h"
@@ -41,6 +42,7 @@ int CBackupsDeleteCommand::Run(const CStdStream& out, const CStdStream& err) con
     return kExitError;
   }
   CSystemApplication app;
+  WriteNotices(err, app.SecureDataFolders());
   const std::wstring folder = ProductDataFolderPath(app.Platform().shell, kBackupSubfolder);
   const BACKUP_DELETION deletion =
       DeleteBackups(app.Platform().files, folder, {name}, &app.Log());

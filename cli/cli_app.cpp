@@ -216,6 +216,7 @@ int ScanAndRecord(CSystemApplication& app, const std::vector<int>& categories, b
 
 int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdStream& err) {
   CSystemApplication app;
+  WriteNotices(err, app.SecureDataFolders());
   SCAN_RESULT result;
   const int failed = ScanAndRecord(app, arguments.categories, !arguments.quiet, err, &result);
   if (failed >= 0) return failed;
@@ -286,6 +287,7 @@ int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStre
   const CComScope com;
   static_cast<void>(SetComSecurityForSystemRestore());
   CSystemApplication app;
+  WriteNotices(err, app.SecureDataFolders());
   SCAN_RESULT scan;
   const int failed = ScanAndRecord(app, arguments.categories, !arguments.quiet, err, &scan);
   if (failed >= 0) return failed;
@@ -334,6 +336,7 @@ std::wstring BackupFolderPath(CSystemApplication& app) {
 
 int RunBackups(bool json, const CStdStream& out, const CStdStream& err) {
   CSystemApplication app;
+  WriteNotices(err, app.SecureDataFolders());
   std::vector<BACKUP_ENTRY> entries;
   const ErrorCode listed = ListBackups(app.Platform().files, BackupFolderPath(app), &entries);
   if (listed != kErrorSuccess) {
@@ -344,7 +347,7 @@ int RunBackups(bool json, const CStdStream& out, const CStdStream& err) {
   std::vector<BACKUP_ROW> rows;
   for (const BACKUP_ENTRY& entry : entries) {
     rows.push_back({entry.name, FormatBackupDate(app.Platform().clock, entry.lastWriteTime),
-                    entry.file});
+                    entry.file, BackupTrustText(entry)});
   }
   const bool written = json ? out.WriteUtf8(FormatBackupsJson(rows))
                             : out.WriteText(FormatBackupsText(rows));
@@ -359,6 +362,7 @@ int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStr
     return kExitError;
   }
   CSystemApplication app;
+  WriteNotices(err, app.SecureDataFolders());
   const std::wstring folder = BackupFolderPath(app);
   IFileSystem& files = app.Platform().files;
   const BACKUP_FILES parts = BackupFilesOf(files, folder, name);
@@ -382,6 +386,7 @@ int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStr
 
 int RunBackup(const CStdStream& out, const CStdStream& err) {
   CSystemApplication app;
+  WriteNotices(err, app.SecureDataFolders());
   CWin32RegistryEditor editor;
   std::wstring path;
   const ErrorCode exported = RunFullBackup(app.Platform(), editor, &path);
@@ -447,7 +452,8 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   bool backupsJson = false;
   CLI::App* backupsCommand = app.add_subcommand("backups", kBackupsDescription);
   backupsCommand->add_flag("--json", backupsJson,
-                           "UTF-8 JSON {\"backups\": [{\"name\", \"date\", \"file\"}]}");
+                           "UTF-8 JSON {\"backups\": [{\"name\", \"date\", \"file\", "
+                           "\"trusted\", \"reason\"}]}");
   CBackupsDeleteCommand backupsDelete(*backupsCommand);
 
   std::string restoreName;

@@ -77,4 +77,10 @@ DWORD WriteUtf8File(const std::wstring& path, std::string_view bytes) {
   return error;
 }
 
+void WriteNotices(const CStdStream& stream, const std::vector<std::wstring>& texts) {
+  for (const std::wstring& text : texts) {
+    static_cast<void>(stream.WriteText(L"QuarveloCli: " + text + L"\n"));
+  }
+}
+
 }  // namespace qv

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -32,6 +33,9 @@ class CStdStream {
   bool m_console = false;
   bool m_terminal = false;
 };
+
+// Each text as one line "QuarveloCli: <text>" (the start's notices on standard error).
+void WriteNotices(const CStdStream& stream, const std::vector<std::wstring>& texts);
 
 // Writes UTF-8 bytes to a new file at the path (created or replaced). Returns the system error
 // code, 0 on success.

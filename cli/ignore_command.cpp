@@ -8,6 +8,7 @@
 #include "app/win32/system_application.h"
 #include "base/text.h"
 #include "base/utf16.h"
+#include "cli/console_output.h"
 #include "cli/report.h"
 
 namespace qv {
@@ -67,6 +68,7 @@ bool CIgnoreCommand::Parsed() const { return m_command->parsed(); }
 
 int CIgnoreCommand::Run(const CStdStream& out, const CStdStream& err) const {
   CSystemApplication app;
+  WriteNotices(err, app.SecureDataFolders());
   app.LoadExclusionLists();
   CExclusionLists& lists = app.Exclusions();
   const std::vector<IGNORE_ROW> rows = IgnoreListRows(lists);

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "base/utf16.h"
 #include "repair/clean_sweep.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 
@@ -249,6 +250,7 @@ std::wstring FormatBackupsText(const std::vector<BACKUP_ROW>& rows) {
   std::wstring text;
   for (const BACKUP_ROW& row : rows) {
     text += row.name + L"  " + row.date + L"\n    " + row.file + L'\n';
+    if (!row.notTrusted.empty()) text += L"    " + row.notTrusted + L'\n';
   }
   return text;
 }
@@ -256,14 +258,23 @@ std::wstring FormatBackupsText(const std::vector<BACKUP_ROW>& rows) {
 std::string FormatBackupsJson(const std::vector<BACKUP_ROW>& rows) {
   Json list = Json::array();
   for (const BACKUP_ROW& row : rows) {
-    list.push_back(Json{{"name", ToUtf8(row.name)}, {"date", ToUtf8(row.date)},
-                        {"file", ToUtf8(row.file)}});
+    list.push_back(Json{{"name", ToUtf8(row.name)},
+                        {"date", ToUtf8(row.date)},
+                        {"file", ToUtf8(row.file)},
+                        {"trusted", row.notTrusted.empty()},
+                        {"reason", row.notTrusted.empty() ? Json(nullptr)
+                                                          : Json(ToUtf8(row.notTrusted))}});
   }
   return DumpJson(Json{{"backups", std::move(list)}});
 }
 
 std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& result) {
   std::wstring text;
+  if (result.registryTrust != kErrorSuccess) {
+    return L"Not restored: " + result.untrusted + L" is not trusted (" +
+           UntrustedReasonText(result.registryTrust) +
+           L"). Nothing of the backup was merged or moved back.\n";
+  }
   if (result.registryFileFound) {
     if (result.merge == kErrorSuccess && result.nothingToMerge) {
       text += L"Registry: nothing left to merge (an earlier restore merged it).\n";
@@ -282,7 +293,11 @@ std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& res
             result.registryFile + L") is missing; nothing was merged.\n";
   }
   if (result.shortcutListFound) {
-    if (result.shortcuts != kErrorSuccess) {
+    if (result.shortcuts == kErrorReparsePointEncountered ||
+        result.shortcuts == kErrorInvalidOwner) {
+      text += L"Shortcuts: the list " + result.shortcutList + L" is not trusted (" +
+              UntrustedReasonText(result.shortcuts) + L"); nothing was moved back.\n";
+    } else if (result.shortcuts != kErrorSuccess) {
       text += L"Shortcuts: the list could not be read (error " + DecimalText(result.shortcuts) +
               L"); the shortcuts are in " + result.shortcutFolder + L".\n";
     } else {
@@ -293,6 +308,11 @@ std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& res
       if (result.moved.failed != 0) {
         text += L", " + std::to_wstring(result.moved.failed) +
                 L" could not be moved back: they are in " + result.shortcutFolder;
+      }
+      if (result.moved.untrusted != 0) {
+        text += L", " + std::to_wstring(result.moved.untrusted) +
+                L" not trusted (a link, or another account's file) and left in " +
+                result.shortcutFolder;
       }
       text += L".\n";
       // The lines a restore does not use, each with its reason (after an empty line).
@@ -305,7 +325,7 @@ std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& res
   } else if (result.registryFileEmptied ||
              (result.registryFileFound && result.merge == kErrorSuccess &&
               (result.shortcuts != kErrorSuccess || result.moved.failed != 0 ||
-               !result.moved.leftAlone.empty()))) {
+               result.moved.untrusted != 0 || !result.moved.leftAlone.empty()))) {
     text += L"The backup stays listed until its shortcuts are back: restore it again once they "
             L"can go back.\n";
   } else if (result.registryFileFound && result.merge == kErrorSuccess) {

@@ -77,12 +77,14 @@ struct BACKUP_ROW {
   std::wstring name;
   std::wstring date;  // "December 06, 2026 (18:31:14)"
   std::wstring file;
+  std::wstring notTrusted;  // BackupTrustText: empty for a backup that is trusted
 };
 
-// The listing, newest first: one line per backup (name, date, file), or a line saying there is
-// none.
+// The listing, newest first: one line per backup (name, date, file, and for one that is not
+// trusted a further line saying why), or a line saying there is none.
 [[nodiscard]] std::wstring FormatBackupsText(const std::vector<BACKUP_ROW>& rows);
-// {"backups": [{"name", "date", "file"}...]}, newest first.
+// {"backups": [{"name", "date", "file", "trusted", "reason"}...]}, newest first; "reason" is
+// null for a trusted backup.
 [[nodiscard]] std::string FormatBackupsJson(const std::vector<BACKUP_ROW>& rows);
 
 // What a restore did: the registry file merged and confirmed (and deleted), or why not, with the

@@ -13,6 +13,13 @@ namespace qv {
 // list. (Its closing font tag is written as an opening one; the markup layout copes, and the text
 // stays as the product has it.)
 inline constexpr std::wstring_view kIgnoreLinkText = L"<font color=#0000ff><u>Ignore</u><font>";
+// The default actions assistive technology is offered for a category row of the results list
+// (its check box: everything of the category is selected, or deselected), as the system names
+// those of a check box.
+inline constexpr std::wstring_view kCheckActionName = L"Check";
+inline constexpr std::wstring_view kUncheckActionName = L"UnCheck";
+// Between a scan list category's total and its risk in the description a reader is given.
+inline constexpr std::wstring_view kCountRiskSeparator = L", ";
 // String resource 103: a category row of the results list, (selected, total).
 inline constexpr std::wstring_view kSelectedCountFormat = L"%1!d!/%2!d! Error(s) Selected";
 // String resource 108: a category row of the scan list, (total).

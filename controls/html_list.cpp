@@ -261,21 +261,27 @@ HTMLLIST_HIT CHTMLListModel::HitTest(MARKUP_POINT point) const {
 
 HTMLLIST_CLICK CHTMLListModel::OnLeftButtonDown(MARKUP_POINT point) {
   const HTMLLIST_HIT hit = HitTest(point);
+  return ActivateRow(hit.id, hit.area);
+}
+
+HTMLLIST_CLICK CHTMLListModel::ActivateRow(int id, HTMLLIST_AREA area) {
   HTMLLIST_CLICK click;
-  click.id = hit.id;
-  if (hit.id < 0) return click;
-  const auto index = static_cast<std::size_t>(hit.id);
+  if (Item(id) == nullptr) return click;
+  click.id = id;
+  const auto index = static_cast<std::size_t>(id);
   HTMLLIST_ITEM& item = m_items[index];
-  switch (hit.area) {
+  const bool problemRow = item.type == kHtmlListProblemRow;
+  switch (area) {
     case kAreaMarker:
+      if (problemRow) break;
       item.expanded = !item.expanded;
       Layout();
       break;
     case kAreaCheckBox:
-      click.checksChanged =
-          item.type == kHtmlListProblemRow ? ToggleProblem(index) : ToggleCategory(index);
+      click.checksChanged = problemRow ? ToggleProblem(index) : ToggleCategory(index);
       break;
     case kAreaLink:
+      if (!problemRow || m_kind != kResultsList) break;
       click.ignored = IgnoreRow(index);
       click.checksChanged = click.ignored != nullptr;
       break;
@@ -284,8 +290,24 @@ HTMLLIST_CLICK CHTMLListModel::OnLeftButtonDown(MARKUP_POINT point) {
       break;
   }
   // An ignored row is gone, so there is nothing left to select.
-  if (click.ignored == nullptr) m_selected = hit.id;
+  if (click.ignored == nullptr) m_selected = id;
   return Finish(click);
+}
+
+bool CHTMLListModel::SelectItem(int id) {
+  if (!IsShown(id)) return false;
+  m_selected = id;
+  ScrollIntoView(id);
+  return true;
+}
+
+std::wstring CHTMLListModel::CountText(int id) const {
+  const HTMLLIST_ITEM* item = Item(id);
+  const CScanCategory* category = item != nullptr ? CategoryOf(*item) : nullptr;
+  if (category == nullptr) return {};
+  return m_kind == kResultsList
+             ? FormatNumbers(kSelectedCountFormat, {category->selectedCount, category->rowCount})
+             : FormatNumbers(kErrorCountFormat, {category->rowCount});
 }
 
 HTMLLIST_CLICK CHTMLListModel::Finish(HTMLLIST_CLICK click) const {
@@ -374,13 +396,11 @@ bool CHTMLListModel::MoveSelection(int step) {
   return true;
 }
 
+// Space is the selected row's check box, a problem row's as well as a category row's: without
+// it a keyboard alone could untick a whole category but never one problem.
 HTMLLIST_CLICK CHTMLListModel::OnKeySpace() {
-  HTMLLIST_CLICK click;
-  const HTMLLIST_ITEM* item = Item(m_selected);
-  if (item == nullptr || item->type == kHtmlListProblemRow) return click;
-  click.id = m_selected;
-  click.checksChanged = ToggleCategory(static_cast<std::size_t>(m_selected));
-  return Finish(click);
+  if (Item(m_selected) == nullptr) return {};
+  return ActivateRow(m_selected, kAreaCheckBox);
 }
 
 void CHTMLListModel::ScrollIntoView(int index) {
@@ -437,11 +457,8 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
     row.text = item.text;
     row.textBox = MARKUP_RECT{textLeft, r.top, countLeft, r.bottom};
     row.textFormat = kDtSingleLine | kDtVCenter;
-    if (const CScanCategory* category = CategoryOf(item)) {
-      row.countText = results
-                          ? FormatNumbers(kSelectedCountFormat,
-                                          {category->selectedCount, category->rowCount})
-                          : FormatNumbers(kErrorCountFormat, {category->rowCount});
+    if (CategoryOf(item) != nullptr) {
+      row.countText = CountText(item.id);
       // The markup is drawn from the top of its box: the box is one line high, centred.
       const std::wstring_view firstTwo = std::wstring_view(row.countText).substr(0, 2);
       const int lineHeight = canvas.BaseTextExtent(firstTwo).cy;

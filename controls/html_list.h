@@ -189,8 +189,19 @@ class CHTMLListModel {
   // down with none: the last) and scroll it into view. True when a row is selected afterwards.
   bool OnKeyUp();
   bool OnKeyDown();
-  // The space key: on a selected category row, a click on its check box.
+  // The space key: a click on the selected row's check box (a category's or a problem's).
   HTMLLIST_CLICK OnKeySpace();
+  // What a click on that part of the row does, wherever the row lies (scrolled away or folded
+  // under its category): kAreaMarker folds a category row, kAreaCheckBox changes the row's
+  // selection, kAreaLink ignores a problem row of the results list; any other part only selects.
+  // The row becomes the selected row unless it was ignored. An id of no row does nothing.
+  HTMLLIST_CLICK ActivateRow(int id, HTMLLIST_AREA area);
+  // Selects a shown row and scrolls it into view; false (nothing changes) for no shown row.
+  bool SelectItem(int id);
+
+  // The count column of a category row as painted (markup): "selected/total Error(s) Selected" on
+  // the results list, the total on the scan list; empty for a problem row.
+  [[nodiscard]] std::wstring CountText(int id) const;
 
   // What each shown row inside the client area shows. A category row's text is first shortened
   // to the width left of its count column, and the shortened text replaces the row's text (and,

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "base/text.h"
 #include "base/text_case.h"
+#include "base/utf16.h"
 #include "controls/control_texts.h"
 
 namespace qv {
@@ -279,6 +281,57 @@ class CMarkupLayout {
   bool m_skipSpace = false;
 };
 
+// The entity at text[pos] (an "&"): appends what it stands for and gives its length; false for
+// text that is no entity of the plain text's list (it then stays as it is).
+bool DecodeEntity(std::wstring_view text, std::size_t pos, std::wstring* out, std::size_t* length) {
+  constexpr std::size_t kLongest = 10;  // "&#x10FFFF;"
+  const std::size_t end = text.find(L';', pos);
+  if (end == std::wstring_view::npos || end - pos > kLongest) return false;
+  const std::wstring_view body = text.substr(pos + 1, end - pos - 1);
+  static constexpr struct {
+    std::wstring_view name;
+    wchar_t character;
+  } kNamed[] = {{L"amp", L'&'},   {L"lt", L'<'},    {L"gt", L'>'},
+                {L"quot", L'"'},  {L"apos", L'\''}, {L"nbsp", L'\u00A0'}};
+  for (const auto& named : kNamed) {
+    if (body == named.name) {
+      out->push_back(named.character);
+      *length = end - pos + 1;
+      return true;
+    }
+  }
+  if (body.size() < 2 || body[0] != L'#') return false;
+  const bool hex = body[1] == L'x' || body[1] == L'X';
+  const std::size_t first = hex ? 2 : 1;
+  if (first >= body.size()) return false;
+  std::uint32_t value = 0;
+  for (std::size_t i = first; i < body.size(); ++i) {
+    const wchar_t c = body[i];
+    std::uint32_t digit = 0;
+    if (c >= L'0' && c <= L'9') {
+      digit = static_cast<std::uint32_t>(c - L'0');
+    } else if (hex && ((c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'))) {
+      digit = static_cast<std::uint32_t>(HexDigit(c));
+    } else {
+      return false;
+    }
+    value = value * (hex ? 16 : 10) + digit;
+    if (value > 0x10FFFF) return false;
+  }
+  if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return false;
+  std::u16string units;
+  if (value >= 0x10000) {
+    value -= 0x10000;
+    units.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
+    units.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
+  } else {
+    units.push_back(static_cast<char16_t>(value));
+  }
+  *out += FromUtf16(units);  // one character natively, a surrogate pair on Windows
+  *length = end - pos + 1;
+  return true;
+}
+
 }  // namespace
 
 std::wstring EscapeMarkup(std::wstring_view text) {
@@ -339,6 +392,49 @@ int DrawMarkupText(IMarkupCanvas& canvas, std::wstring_view text, int length, MA
   }
   canvas.EndMarkupText();
   return y;
+}
+
+std::wstring MarkupPlainText(std::wstring_view markup) {
+  const std::wstring shown = MarkupSlashes(markup);
+  const std::wstring_view text(shown);
+  std::wstring plain;
+  bool space = false;
+  const auto word = [&](std::wstring_view run) {
+    if (space && !plain.empty()) plain.push_back(L' ');
+    space = false;
+    for (std::size_t i = 0; i < run.size();) {
+      std::size_t length = 0;
+      if (run[i] == L'&' && DecodeEntity(run, i, &plain, &length)) {
+        i += length;
+      } else {
+        plain.push_back(run[i++]);
+      }
+    }
+  };
+  // Tokens as the layout reads them.
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    if (IsWhiteSpace(text[pos])) {
+      space = true;
+      ++pos;
+      continue;
+    }
+    if (text[pos] == L'<') {
+      const MARKUP_TAG tag = ReadTag(text, pos);
+      if (tag.info != nullptr) {
+        if (tag.info->lineBreak && !tag.closing) space = true;
+      } else if (!tag.closing) {
+        word(text.substr(pos, tag.end - pos));
+      }
+      pos = tag.end;
+      continue;
+    }
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != L'<' && !IsWhiteSpace(text[end])) ++end;
+    word(text.substr(pos, end - pos));
+    pos = end;
+  }
+  return plain;
 }
 
 }  // namespace qv

@@ -60,4 +60,12 @@ namespace qv {
 // (a registry path shows with single slashes).
 [[nodiscard]] std::wstring MarkupSlashes(std::wstring_view text);
 
+// The words the layout shows, as plain text for a reader (a screen reader's name of a row): the
+// tags it acts on are gone, a line or paragraph break is a space, an opening tag it does not know
+// stays as the text it is drawn as, and slashes are as shown. The entities &amp; &lt; &gt;
+// &quot; &apos; &nbsp; and &#N; / &#xH; are decoded (the layout shows the first three as their
+// characters, which is how the rows hold registry text (EscapeMarkup), and draws the others as
+// written). White space is one space between words, none at either end.
+[[nodiscard]] std::wstring MarkupPlainText(std::wstring_view markup);
+
 }  // namespace qv

@@ -13,7 +13,9 @@
 #include "base/utf16.h"
 #include "state/data_folder.h"
 #include "state/settings.h"
+#include "state/state_texts.h"
 #include "state/text_file.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 namespace {
@@ -384,10 +386,18 @@ ErrorCode ReadWlsFile(IFileSystem& files, std::wstring_view path, WLS_CONTENT* c
 
 ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
                        const std::vector<EXCLUSION_ENTRY>& entries) {
-  std::unique_ptr<CTextWriter> writer;
-  ErrorCode rc =
-      OpenTextWriter(files, path, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite, &writer);
+  std::unique_ptr<IFile> file;
+  const ErrorCode rc =
+      files.OpenFile(path, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite, &file);
   if (rc != kErrorSuccess) return rc;
+  return WriteWlsRecords(files, std::move(file), entries);
+}
+
+ErrorCode WriteWlsRecords(IFileSystem& files, std::unique_ptr<IFile> file,
+                          const std::vector<EXCLUSION_ENTRY>& entries) {
+  if (file == nullptr) return kErrorInvalidHandle;
+  auto writer = std::make_unique<CTextWriter>(files, std::move(file));
+  ErrorCode rc = kErrorSuccess;
   const std::vector<bool> roundTrips = CodePageRoundTrips(files);
   for (const EXCLUSION_ENTRY& entry : entries) {
     std::wstring record = std::to_wstring(entry.category);
@@ -423,8 +433,8 @@ CExclusionLists::CExclusionLists(const CPlatform& platform, IActivityLog* log,
   m_state.vRows = m_state.kRows;
 }
 
-std::wstring CExclusionLists::UserListPath() const {
-  std::wstring folder = ProductDataFolder(m_platform.shell, m_platform.files, L"");
+std::wstring CExclusionLists::UserListPath(ErrorCode* folderError) const {
+  std::wstring folder = ProductDataFolder(m_platform.shell, m_platform.files, L"", folderError);
   folder.push_back(L'\\');
   folder += kUserIgnoreFileName;
   return folder;
@@ -480,7 +490,8 @@ void CExclusionLists::LoadExclusionLists() {
   state.vRows = state.kRows;
 
   IFileSystem& files = m_platform.files;
-  const std::wstring userPath = UserListPath();
+  ErrorCode folderError = kErrorSuccess;
+  const std::wstring userPath = UserListPath(&folderError);
 
   const auto addContent = [&state](const WLS_CONTENT& content, bool shipped) {
     AppendEntries(content.entries, &state.ignore);
@@ -511,8 +522,25 @@ void CExclusionLists::LoadExclusionLists() {
     }
   }
 
-  WLS_CONTENT user;
-  if (ReadWlsFile(files, userPath, &user) == kErrorSuccess) addContent(user, false);
+  // The user's list is trusted as the data folder is: a list another account wrote could hide
+  // any problem.
+  std::string bytes;
+  ErrorCode userRead = folderError != kErrorSuccess && files.FileExists(userPath)
+                           ? folderError
+                           : ReadTrustedFile(files, userPath, kUserIgnoreMaxBytes, &bytes);
+  if (userRead == kErrorSuccess) {
+    WLS_CONTENT user;
+    ParseWlsBytes(bytes, &user);
+    addContent(user, false);
+  } else if (userRead != kErrorFileNotFound && userRead != kErrorPathNotFound && m_log != nullptr) {
+    const std::wstring reason =
+        userRead == kErrorFileTooLarge
+            ? FormatWithStrings(kUntrustedTooLargeFormat,
+                                {DecimalText(static_cast<std::int64_t>(kUserIgnoreMaxBytes))})
+            : UntrustedReasonText(userRead);
+    static_cast<void>(
+        m_log->WriteLog(FormatWithStrings(kUserListNotReadLogFormat, {userPath, reason})));
+  }
 
   ReadBlockedStore(&state);
 
@@ -624,16 +652,20 @@ ErrorCode CExclusionLists::SaveExclusionListsIfChanged() {
 
 ErrorCode CExclusionLists::SaveUserList(const std::vector<EXCLUSION_ENTRY>& visible) {
   IFileSystem& files = m_platform.files;
-  const std::wstring path = UserListPath();
+  ErrorCode folderError = kErrorSuccess;
+  const std::wstring path = UserListPath(&folderError);
+  if (folderError != kErrorSuccess) return folderError;
   if (visible.empty()) {
     const ErrorCode rc = files.RemoveFile(path);
     return rc == kErrorFileNotFound ? kErrorSuccess : rc;
   }
-  // The old list stays whole until the new one is completely on the disk.
-  const std::wstring newPath =
-      path.substr(0, path.size() - std::char_traits<wchar_t>::length(kUserIgnoreFileName)) +
-      kUserIgnoreNewFileName;
-  ErrorCode rc = WriteWlsFile(files, newPath, visible);
+  // The old list stays whole until the new one is completely on the disk; the new one is made
+  // where nobody can have prepared a file or link for it.
+  std::wstring newPath;
+  std::unique_ptr<IFile> file;
+  ErrorCode rc = CreateTemporaryBeside(files, path, &newPath, &file);
+  if (rc != kErrorSuccess) return rc;
+  rc = WriteWlsRecords(files, std::move(file), visible);
   if (rc == kErrorSuccess) rc = files.ReplaceFile(newPath, path);
   if (rc != kErrorSuccess) static_cast<void>(files.RemoveFile(newPath));  // best effort
   return rc;

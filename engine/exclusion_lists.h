@@ -73,8 +73,10 @@ class IBlockUndoLog {
 // Fixed names and formats of the exclusion lists.
 inline constexpr wchar_t kUserIgnoreFileName[] = L"ignore.wls";
 inline constexpr wchar_t kShippedListPattern[] = L"*.wls";
-// The new user list is written under this name beside ignore.wls, then replaces it.
-inline constexpr wchar_t kUserIgnoreNewFileName[] = L"ignore.wls.new";
+// ignore.wls is read only up to this size: a larger one is not read at all (and that is logged).
+inline constexpr std::uint64_t kUserIgnoreMaxBytes = 4u << 20;
+// Logged when ignore.wls is there but not read: its path, then why.
+inline constexpr wchar_t kUserListNotReadLogFormat[] = L"The ignore list %s is not read: %s.";
 inline constexpr wchar_t kBlockedSubkey[] = L"blocked";
 inline constexpr wchar_t kIdentityFormat[] = L"%s\\%s|%s";
 inline constexpr wchar_t kShortcutSubjectFormat[] = L"%s/%s";
@@ -174,6 +176,9 @@ void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content);
 // flushing or closing.
 [[nodiscard]] ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
                                      const std::vector<EXCLUSION_ENTRY>& entries);
+// The same records written to an open file, which is closed afterwards.
+[[nodiscard]] ErrorCode WriteWlsRecords(IFileSystem& files, std::unique_ptr<IFile> file,
+                                        const std::vector<EXCLUSION_ENTRY>& entries);
 
 class CExclusionLists final : public IProblemFilter {
  public:
@@ -191,7 +196,9 @@ class CExclusionLists final : public IProblemFilter {
   //  3. every non-empty *.wls file in the program's folder, in listing order (the user's own
   //     file excepted, should the data folder be the program's folder): its ignore entries count
   //     as shipped, its owned areas are Windows' own configuration;
-  //  4. ignore.wls in the product data folder;
+  //  4. ignore.wls in the product data folder, when the folder and the file are trusted
+  //     (state/trusted_files.h) and the file is no larger than kUserIgnoreMaxBytes; a file that
+  //     is there but not read is logged with the reason;
   //  5. the blocked store: for each category 0-10, every value of its subkey with non-empty data
   //     (read up to its first NUL) is an ignore entry, until a value whose name is longer than
   //     1023 characters or whose data is larger than 2048 bytes, or the end;
@@ -222,10 +229,10 @@ class CExclusionLists final : public IProblemFilter {
   [[nodiscard]] ErrorCode BlockProblem(const CRegistryProblem& problem, IBlockUndoLog& undoLog);
 
   // Writes what changed. Ignore list changed: ignore.wls is deleted when no visible entry other
-  // than those of the blocked store is left, otherwise those entries are written to
-  // ignore.wls.new beside it, which
-  // then replaces ignore.wls in one step (on any failure the old file stays as it was and the new
-  // one is removed). Blocked list changed: the product key and its "blocked" subkey are created
+  // than those of the blocked store is left, otherwise those entries are written to a new file
+  // beside it under a name nobody can guess, which then replaces ignore.wls in one step (on any
+  // failure the old file stays as it was and the new one is removed). Nothing is written into a
+  // data folder that is not trusted (ProductDataFolder's error is the result). Blocked list changed: the product key and its "blocked" subkey are created
   // or opened, then for each blocked entry in order the subkey of its category (opened once per
   // save) gets the REG_SZ value named by the identity hash holding the identity; a subkey that
   // cannot be created or a value that cannot be written ends the save. Values already in the
@@ -270,8 +277,9 @@ class CExclusionLists final : public IProblemFilter {
   [[nodiscard]] bool IgnoreListChanged() const;
   [[nodiscard]] bool BlockedListChanged() const;
 
-  // <product data folder>\ignore.wls (the folder is created when missing).
-  [[nodiscard]] std::wstring UserListPath() const;
+  // <product data folder>\ignore.wls (the folder is created when missing). *folderError (may be
+  // null) gets ProductDataFolder's error: the file is not to be used when it is not 0.
+  [[nodiscard]] std::wstring UserListPath(ErrorCode* folderError = nullptr) const;
   // HKEY_LOCAL_MACHINE\SOFTWARE\<product>\blocked\<category value name>.
   [[nodiscard]] std::wstring BlockedKeyPath(int category) const;
 

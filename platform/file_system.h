@@ -25,10 +25,30 @@ struct CFindData {
 };
 
 enum class FileOpenMode {
-  kCreateAlways,  // create or truncate, then write (the runtime's "w+")
-  kAppend,        // create when missing, never truncate, write at the end
-  kRead,          // existing file, read only
-  kOverwrite,     // existing file, written over from its start; its length never shrinks
+  kCreateAlways,    // create or truncate, then write (the runtime's "w+")
+  kAppend,          // create when missing, never truncate, write at the end
+  kRead,            // existing file, read only
+  kOverwrite,       // existing file, written over from its start; its length never shrinks
+  kAppendExisting,  // existing file, never truncated, written at the end
+};
+
+// Who owns a file or folder, as far as trusting it goes.
+enum class FileOwner {
+  kSystem,          // LocalSystem (S-1-5-18)
+  kAdministrators,  // the Administrators group (S-1-5-32-544)
+  kCurrentUser,     // the user this process runs as
+  kOther,           // any other account
+};
+
+// What the trust rules ask of one file or folder (the entry itself: a link answers for itself,
+// never for what it points at).
+struct CPathInfo {
+  bool directory = false;
+  bool reparsePoint = false;  // a junction or symbolic link
+  FileOwner owner = FileOwner::kOther;
+  // The access list inherits nothing and allows no account but SYSTEM and Administrators.
+  bool adminsOnly = false;
+  std::uint64_t size = 0;  // of a file; 0 for a folder
 };
 
 enum class FileShareMode {
@@ -42,7 +62,20 @@ class IFile : public IByteSink {
  public:
   // Reads the rest of the file.
   [[nodiscard]] virtual ErrorCode ReadAll(std::string* bytes) = 0;
+  // What the open file is and who owns it (asked of the handle, not of the path again). A file
+  // that cannot tell answers kErrorNotSupported and is not trusted.
+  [[nodiscard]] virtual ErrorCode QueryInfo(CPathInfo* info) {
+    static_cast<void>(info);
+    return kErrorNotSupported;
+  }
 };
+
+// The name CreateUniqueFile gives a new file: this prefix, 32 hexadecimal digits of 16 random
+// bytes, then the extension ("~qv3f09...c1.tmp"). Nothing the program lists ends so.
+inline constexpr wchar_t kUniqueFilePrefix[] = L"~qv";
+inline constexpr wchar_t kUniqueFileExtension[] = L".tmp";
+inline constexpr std::size_t kUniqueFileRandomBytes = 16;
+[[nodiscard]] std::wstring UniqueFileName(const std::uint8_t (&random)[kUniqueFileRandomBytes]);
 
 class IFileSystem {
  public:
@@ -82,6 +115,39 @@ class IFileSystem {
                                              bool* lossless) = 0;
   [[nodiscard]] virtual ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) = 0;
 
+  // ---- Trust: owners, reparse points, protected folders, new files --------------------------
+  // The product data folder is closed to every account but SYSTEM and Administrators; what is
+  // in it is trusted only when it is no link and its owner is one of those or this process's
+  // user. A link or junction at the last element of a path is never followed by these calls.
+
+  // The entry at the path itself. kErrorFileNotFound or kErrorPathNotFound when there is none.
+  [[nodiscard]] virtual ErrorCode QueryPathInfo(std::wstring_view path, CPathInfo* info) = 0;
+  // OpenFile, except that a reparse point at the path is neither opened nor created:
+  // kErrorReparsePointEncountered, nothing opened.
+  [[nodiscard]] virtual ErrorCode OpenFileNoFollow(std::wstring_view path, FileOpenMode mode,
+                                                   FileShareMode share,
+                                                   std::unique_ptr<IFile>* file) = 0;
+  // Creates a new, empty file in the folder under a name nobody can guess (random, from the
+  // system's random source), exclusively: a name that is taken in any way, a link included, is
+  // never opened. The file is open for reading and writing, other writers denied; *path gets
+  // its full path. Nothing is created on failure.
+  [[nodiscard]] virtual ErrorCode CreateUniqueFile(std::wstring_view folder, std::wstring* path,
+                                                   std::unique_ptr<IFile>* file) = 0;
+  // Renames the entry itself, a link or junction included (never what it points at), and never
+  // over an existing name (kErrorAlreadyExists). Where the system would move a link's target
+  // instead (Wine does so for a Unix symbolic link), the link is refused: kErrorNotSupported,
+  // nothing moves.
+  [[nodiscard]] virtual ErrorCode RenameNoFollow(std::wstring_view from, std::wstring_view to) = 0;
+  // Creates one folder level with the protected access list: full control for SYSTEM and
+  // Administrators, inherited by what is made inside, nothing inherited from above, nothing for
+  // any other account.
+  [[nodiscard]] virtual ErrorCode MakeProtectedDirectory(std::wstring_view path) = 0;
+  // Gives an existing folder that access list (it must be no reparse point:
+  // kErrorReparsePointEncountered).
+  [[nodiscard]] virtual ErrorCode ProtectDirectory(std::wstring_view path) = 0;
+  // Whether this process runs with an administrator's full (elevated) token: only then does it
+  // change access lists or what is in the product data folder.
+  [[nodiscard]] virtual bool IsElevated() = 0;
   // ---- Moves through open handles: a link made after a path was found is not passed through --
   // Moves the file at `from` to `to` as MovePath does, but through open handles, so the move
   // goes where the paths say or nowhere:

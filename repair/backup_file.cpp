@@ -14,6 +14,7 @@
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "state/time_format.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 
@@ -214,9 +215,10 @@ ErrorCode CBackupFile::Create(IFileSystem& files, std::wstring path, std::wstrin
                               std::unique_ptr<CBackupFile>* file) {
   std::unique_ptr<CBackupFile> created(
       new CBackupFile(files, std::move(path), std::move(unicodeFirstLine)));
-  const ErrorCode rc = OpenTextWriter(files, created->m_path, FileOpenMode::kCreateAlways,
-                                      FileShareMode::kDenyWrite, &created->m_text);
+  std::unique_ptr<IFile> made;
+  const ErrorCode rc = CreateFileInPlace(files, created->m_path, &made);
   if (rc != kErrorSuccess) return rc;
+  created->m_text = std::make_unique<CTextWriter>(files, std::move(made));
   *file = std::move(created);
   return kErrorSuccess;
 }
@@ -270,18 +272,24 @@ ErrorCode CBackupFile::SwitchToUnicode() {
     m_error = rc;
     return rc;
   }
-  const std::wstring temporary = m_path + kTemporaryFileSuffix;
-  rc = RewriteAsUnicode(temporary);
+  std::wstring temporary;
+  rc = RewriteAsUnicode(&temporary);
   if (rc != kErrorSuccess) {
-    static_cast<void>(m_files.RemoveFile(temporary));
+    if (!temporary.empty()) static_cast<void>(m_files.RemoveFile(temporary));
     // The 8-bit file is untouched: go on with it.
-    const ErrorCode reopened = OpenTextWriter(m_files, m_path, FileOpenMode::kAppend,
-                                              FileShareMode::kDenyWrite, &m_text);
-    if (reopened != kErrorSuccess) m_error = reopened;
+    std::unique_ptr<IFile> again;
+    const ErrorCode reopened = m_files.OpenFileNoFollow(m_path, FileOpenMode::kAppendExisting,
+                                                        FileShareMode::kDenyWrite, &again);
+    if (reopened != kErrorSuccess) {
+      m_error = reopened;
+    } else {
+      m_text = std::make_unique<CTextWriter>(m_files, std::move(again));
+    }
     return rc;
   }
   std::unique_ptr<IFile> file;
-  rc = m_files.OpenFile(m_path, FileOpenMode::kAppend, FileShareMode::kDenyWrite, &file);
+  rc = m_files.OpenFileNoFollow(m_path, FileOpenMode::kAppendExisting, FileShareMode::kDenyWrite,
+                                &file);
   if (rc != kErrorSuccess) {
     m_error = rc;
     return rc;
@@ -290,7 +298,7 @@ ErrorCode CBackupFile::SwitchToUnicode() {
   return kErrorSuccess;
 }
 
-ErrorCode CBackupFile::RewriteAsUnicode(const std::wstring& temporaryPath) {
+ErrorCode CBackupFile::RewriteAsUnicode(std::wstring* temporaryPath) {
   std::wstring content;
   ErrorCode rc = ReadTextFile(m_files, m_path, &content);
   if (rc != kErrorSuccess) return rc;
@@ -300,8 +308,7 @@ ErrorCode CBackupFile::RewriteAsUnicode(const std::wstring& temporaryPath) {
               (lineEnd == std::wstring::npos ? std::wstring(L"\r\n") : content.substr(lineEnd));
   }
   std::unique_ptr<IFile> file;
-  rc = m_files.OpenFile(temporaryPath, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite,
-                        &file);
+  rc = CreateTemporaryBeside(m_files, m_path, temporaryPath, &file);
   if (rc != kErrorSuccess) return rc;
   CCrLfWriter writer(EncodeUtf16Le, std::move(file));
   rc = writer.WriteVerbatim(kByteOrderMark + content);
@@ -309,7 +316,7 @@ ErrorCode CBackupFile::RewriteAsUnicode(const std::wstring& temporaryPath) {
   const ErrorCode closed = writer.Close();
   if (rc == kErrorSuccess) rc = closed;
   if (rc != kErrorSuccess) return rc;
-  return m_files.ReplaceFile(temporaryPath, m_path);
+  return m_files.ReplaceFile(*temporaryPath, m_path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -370,9 +377,14 @@ CShortcutBackup::CShortcutBackup(std::wstring folder, std::unique_ptr<CBackupFil
 
 ErrorCode CShortcutBackup::Create(IFileSystem& files, std::wstring folderPath,
                                   std::unique_ptr<CShortcutBackup>* backup) {
-  if (!files.IsDirectory(folderPath)) {
-    const ErrorCode made = files.MakeDirectory(folderPath);
-    if (made != kErrorSuccess && made != kErrorAlreadyExists) return made;
+  // Made closed to other accounts; one that is there already is used only when it is trusted.
+  const ErrorCode made = files.MakeProtectedDirectory(folderPath);
+  if (made == kErrorAlreadyExists || made == kErrorFileExists) {
+    const ErrorCode trust = CheckTrustedPath(files, folderPath);
+    if (trust != kErrorSuccess) return trust;
+    if (!files.IsDirectory(folderPath)) return kErrorDirectory;
+  } else if (made != kErrorSuccess) {
+    return made;
   }
   std::unique_ptr<CBackupFile> list;
   const ErrorCode rc = CBackupFile::Create(files, folderPath + kShortcutListExtension, L"", &list);
@@ -402,8 +414,8 @@ ErrorCode MoveShortcutToBackup(IFileSystem& files, std::wstring_view shortcutPat
 // ---------------------------------------------------------------------------------------------
 // CRepairBackups
 
-std::wstring CRepairBackups::BackupFolder() {
-  return ProductDataFolder(m_platform.shell, m_platform.files, kBackupSubfolder);
+std::wstring CRepairBackups::BackupFolder(ErrorCode* folderError) {
+  return ProductDataFolder(m_platform.shell, m_platform.files, kBackupSubfolder, folderError);
 }
 
 ErrorCode CRepairBackups::OpenBackUpRegistryFile() {
@@ -415,7 +427,12 @@ ErrorCode CRepairBackups::OpenBackUpRegistryFile() {
   for (int attempt = 0; attempt < kBackupCreateAttempts; ++attempt) {
     if (attempt > 0) m_platform.clock.Sleep(kBackupRetryMilliseconds);
     const std::tm now = m_platform.clock.ToLocalTime(m_platform.clock.Now());
-    m_registryPath = BackupFolder() + L"\\" + FormatTime(kRegBackupNameFormat, now);
+    ErrorCode folderError = kErrorSuccess;
+    m_registryPath = BackupFolder(&folderError) + L"\\" + FormatTime(kRegBackupNameFormat, now);
+    if (folderError != kErrorSuccess) {  // nothing goes into such a folder
+      rc = folderError;
+      continue;
+    }
     m_stamp = FormatTime(kShortcutStampFormat, now);
     if (m_platform.files.FileExists(m_registryPath)) {
       rc = kErrorFileExists;
@@ -444,7 +461,12 @@ ErrorCode CRepairBackups::OpenBackUpShrtctFile() {
     // The first attempt takes the stamp of the registry backup file, so the two files of one
     // repair carry the same time and a restore of the one finds the other.
     const std::tm now = m_platform.clock.ToLocalTime(m_platform.clock.Now());
-    const std::wstring folder = BackupFolder();
+    ErrorCode folderError = kErrorSuccess;
+    const std::wstring folder = BackupFolder(&folderError);
+    if (folderError != kErrorSuccess) {
+      rc = folderError;
+      continue;
+    }
     const std::wstring stamp = attempt == 0 && m_registry != nullptr
                                    ? m_stamp
                                    : FormatTime(kShortcutStampFormat, now);

@@ -7,8 +7,8 @@
 // value needs its string bytes kept, see ValueDataNeedsUnicode). The first text that needs more
 // turns the file into the registry editor's own Unicode form: UTF-16LE with a byte-order mark,
 // CR LF, and for a .reg file the header "Windows Registry Editor Version 5.00" (what the editor's
-// own export writes). What was written so far is rewritten in that form into a temporary file
-// beside it, which then replaces the file in one step, so the file on disk is complete in one
+// own export writes). What was written so far is rewritten in that form into a new file beside
+// it (a name nobody can guess), which then replaces the file in one step, so the file on disk is complete in one
 // form or the other at every moment; writing then goes on in the new form.
 #pragma once
 
@@ -32,8 +32,10 @@ namespace qv {
 // backup file of a repair it also takes the undo sections of the problems the repair blocks.
 class CBackupFile final : public IBlockUndoLog {
  public:
-  // Creates the file (an existing one is truncated). `unicodeFirstLine`, when not empty, replaces
-  // the first line of the file when it turns Unicode. *file is unchanged on failure.
+  // Creates the file where nobody can have prepared it (CreateFileInPlace: an existing file or
+  // link at the path is left alone and gives kErrorAlreadyExists). `unicodeFirstLine`, when not
+  // empty, replaces the first line of the file when it turns Unicode. *file is unchanged on
+  // failure.
   [[nodiscard]] static ErrorCode Create(IFileSystem& files, std::wstring path,
                                         std::wstring unicodeFirstLine,
                                         std::unique_ptr<CBackupFile>* file);
@@ -62,7 +64,8 @@ class CBackupFile final : public IBlockUndoLog {
  private:
   CBackupFile(IFileSystem& files, std::wstring path, std::wstring unicodeFirstLine);
   ErrorCode SwitchToUnicode();
-  ErrorCode RewriteAsUnicode(const std::wstring& temporaryPath);
+  // *temporaryPath gets the new file's path as soon as it exists.
+  ErrorCode RewriteAsUnicode(std::wstring* temporaryPath);
 
   IFileSystem& m_files;
   std::wstring m_path;
@@ -118,7 +121,8 @@ class CBackupFile final : public IBlockUndoLog {
 
 class CShortcutBackup {
  public:
-  // Creates the folder (an existing one is used as it is) and the list file (truncated).
+  // Creates the folder with the protected access list (an existing one is used when it is
+  // trusted, otherwise TrustOf's error) and the list file (CBackupFile::Create).
   [[nodiscard]] static ErrorCode Create(IFileSystem& files, std::wstring folderPath,
                                         std::unique_ptr<CShortcutBackup>* backup);
 
@@ -178,7 +182,8 @@ class CRepairBackups {
   explicit CRepairBackups(const CPlatform& platform) : m_platform(platform) {}
 
   // Creates the registry backup file in the backup folder, named from the local time, and writes
-  // its header (by the system version). The path is kept even when creation fails.
+  // its header (by the system version). The path is kept even when creation fails. A backup
+  // folder that is not to be used (ProductDataFolder's error) gets nothing: its error.
   [[nodiscard]] ErrorCode OpenBackUpRegistryFile();
   // Creates the shortcut folder and its list file, named from the local time; after
   // OpenBackUpRegistryFile, from that file's time (RCBak_<stamp>.reg and QuarveloBak_<stamp>.bak),
@@ -199,7 +204,7 @@ class CRepairBackups {
   [[nodiscard]] ErrorCode EndRegistryBackup(std::size_t registryRepairedCount);
 
  private:
-  std::wstring BackupFolder();
+  std::wstring BackupFolder(ErrorCode* folderError);
 
   CPlatform m_platform;
   std::unique_ptr<CBackupFile> m_registry;

@@ -8,6 +8,7 @@
 #include "repair/backup_file.h"
 #include "repair/backup_texts.h"
 #include "state/time_format.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 
@@ -19,9 +20,30 @@ constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000ull;
 
 }  // namespace
 
+namespace {
+
+bool Missing(ErrorCode rc) { return rc == kErrorFileNotFound || rc == kErrorPathNotFound; }
+
+// The first file of the backup that is not trusted, and why; 0 when none is.
+ErrorCode TrustOfBackup(IFileSystem& files, std::wstring_view folder, BACKUP_ENTRY* entry) {
+  const BACKUP_FILES parts = BackupFilesOf(files, folder, entry->name);
+  for (const std::wstring& file : {parts.registryFile, parts.shortcutList}) {
+    if (file.empty()) continue;
+    const ErrorCode trust = CheckTrustedPath(files, file);
+    if (trust == kErrorSuccess || Missing(trust)) continue;
+    entry->untrustedFile = file;
+    return trust;
+  }
+  return kErrorSuccess;
+}
+
+}  // namespace
+
 ErrorCode ListBackups(IFileSystem& files, std::wstring_view folder,
                       std::vector<BACKUP_ENTRY>* backups) {
   backups->clear();
+  const ErrorCode folderTrust = CheckTrustedPath(files, folder);
+  if (Missing(folderTrust)) return kErrorSuccess;
   std::vector<CFindData> found;
   const ErrorCode listed = files.FindFiles(JoinPath(folder, kBackupListPattern), &found);
   if (listed == kErrorFileNotFound || listed == kErrorPathNotFound) return kErrorSuccess;
@@ -39,8 +61,17 @@ ErrorCode ListBackups(IFileSystem& files, std::wstring_view folder,
     }
     // Without its last extension only: a restore or delete of the name finds this very file.
     std::wstring name = entry.name.substr(0, fileName.size() - extension.size());
-    backups->push_back(
-        BACKUP_ENTRY{std::move(name), JoinPath(folder, entry.name), entry.lastWriteTime});
+    BACKUP_ENTRY backup;
+    backup.name = std::move(name);
+    backup.file = JoinPath(folder, entry.name);
+    backup.lastWriteTime = entry.lastWriteTime;
+    if (folderTrust != kErrorSuccess) {
+      backup.trust = folderTrust;
+      backup.untrustedFile = folder;
+    } else {
+      backup.trust = TrustOfBackup(files, folder, &backup);
+    }
+    backups->push_back(std::move(backup));
   }
   std::stable_sort(backups->begin(), backups->end(),
                    [](const BACKUP_ENTRY& a, const BACKUP_ENTRY& b) {
@@ -50,6 +81,12 @@ ErrorCode ListBackups(IFileSystem& files, std::wstring_view folder,
                      return ToUpper(a.name) < ToUpper(b.name);
                    });
   return kErrorSuccess;
+}
+
+std::wstring BackupTrustText(const BACKUP_ENTRY& entry) {
+  if (entry.trust == kErrorSuccess) return {};
+  return FormatWithStrings(kBackupNotTrustedFormat,
+                           {UntrustedReasonText(entry.trust), entry.untrustedFile});
 }
 
 std::wstring FormatBackupDate(IClock& clock, std::uint64_t lastWriteTime) {
@@ -95,8 +132,6 @@ BACKUP_FILES BackupFilesOf(IFileSystem& files, std::wstring_view folder, std::ws
 }
 
 namespace {
-
-bool Missing(ErrorCode rc) { return rc == kErrorFileNotFound || rc == kErrorPathNotFound; }
 
 // Empties the shortcut folder of its files and removes it. *found tells whether it was there.
 ErrorCode DeleteShortcutFolder(IFileSystem& files, const std::wstring& folder, bool* found,

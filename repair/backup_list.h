@@ -20,15 +20,23 @@ inline constexpr std::wstring_view kBackupDateFormat = L"%B %d, %Y (%H:%M:%S)";
 struct BACKUP_ENTRY {
   std::wstring name;            // the file name without its last extension (".reg")
   std::wstring file;            // the full path of the .reg file
-  std::uint64_t lastWriteTime;  // FILETIME units, all 64 bits
+  std::uint64_t lastWriteTime = 0;  // FILETIME units, all 64 bits
+  // 0 when the backup folder, the .reg file and the shortcut list a restore would read
+  // (BackupFilesOf) are all trusted (state/trusted_files.h); otherwise why not, for
+  // `untrustedFile`. Such a backup is listed, but neither read nor restored.
+  ErrorCode trust = kErrorSuccess;
+  std::wstring untrustedFile;
 };
 
 // "*.reg" in the folder; folders and empty files are skipped; one row per file, named by the file
 // name without its last extension ("a.old.reg" is "a.old", never "a"); ordered by the whole
-// 64-bit last write time, newest first (equal times by name). An empty or missing folder gives no
-// rows and 0; another listing failure is returned.
+// 64-bit last write time, newest first (equal times by name), each with its trust. An empty or
+// missing folder gives no rows and 0; another listing failure is returned.
 [[nodiscard]] ErrorCode ListBackups(IFileSystem& files, std::wstring_view folder,
                                     std::vector<BACKUP_ENTRY>* backups);
+
+// "not trusted: <reason> (<file>)" for a backup that is not trusted; empty for one that is.
+[[nodiscard]] std::wstring BackupTrustText(const BACKUP_ENTRY& entry);
 
 // The last write time as the list shows it, in local time: "December 06, 2026 (18:31:14)".
 [[nodiscard]] std::wstring FormatBackupDate(IClock& clock, std::uint64_t lastWriteTime);

@@ -72,8 +72,8 @@ inline constexpr wchar_t kBackupsNotDeletedMessage[] =
     L"These backup files could not be deleted:\n";
 inline constexpr wchar_t kBackupNotDeletedLineFormat[] = L"\n%s (error %s)";
 
-// A file rewritten in one step is written beside it under its name followed by this first.
-inline constexpr wchar_t kTemporaryFileSuffix[] = L".tmp";
+// Ours: a backup whose files are not trusted is listed with this (the reason, then the file).
+inline constexpr wchar_t kBackupNotTrustedFormat[] = L"not trusted: %s (%s)";
 // What a merged registry backup holds once merged while some of its shortcuts could not go back:
 // the header (kRegHeaderVersion4), an empty line, then this comment; nothing to merge again.
 inline constexpr wchar_t kMergedRegistryFileComment[] =
@@ -85,6 +85,13 @@ inline constexpr wchar_t kMergedRegistryFileComment[] =
 inline constexpr wchar_t kRestoreIncompleteHeading[] =
     L"The backup could not be restored completely.";
 inline constexpr wchar_t kRestoreMergedLine[] = L"\n\nThe registry was merged back.";
+inline constexpr wchar_t kRestoreNotTrustedFormat[] =
+    L"\n\n%s is not trusted: %s. Nothing of the backup was merged or moved back.";
+inline constexpr wchar_t kRestoreListNotTrustedFormat[] =
+    L"\n\nIts shortcut list %s is not trusted: %s. No shortcut was moved back; they are in %s.";
+inline constexpr wchar_t kRestoreShortcutsNotTrustedFormat[] =
+    L"\n\n%s moved shortcut file(s) in %s are not trusted (a link, or a file of another account) "
+    L"and were not moved back.";
 inline constexpr wchar_t kRestoreNoRegistryFileFormat[] =
     L"\n\nIts registry file %s is missing: nothing was merged.";
 inline constexpr wchar_t kRestoreNotMergedFormat[] =

@@ -10,30 +10,45 @@
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "state/time_format.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 
-std::wstring FullBackupPath(const CPlatform& platform) {
-  const std::wstring folder = ProductDataFolder(platform.shell, platform.files, kBackupSubfolder);
+std::wstring FullBackupPath(const CPlatform& platform, ErrorCode* folderError) {
+  const std::wstring folder =
+      ProductDataFolder(platform.shell, platform.files, kBackupSubfolder, folderError);
   const std::wstring stamp =
       FormatTime(kShortcutStampFormat, platform.clock.ToLocalTime(platform.clock.Now()));
   return FormatWithStrings(kFullBackupNameFormat, {folder, stamp});
 }
 
 ErrorCode RunFullBackup(const CPlatform& platform, IRegistryEditor& editor, std::wstring* path) {
-  *path = FullBackupPath(platform);
-  return ExportRegistryFile(editor, platform.files, *path);
+  ErrorCode rc = kErrorSuccess;
+  *path = FullBackupPath(platform, &rc);
+  if (rc != kErrorSuccess) return rc;
+  // The editor writes where nobody can have prepared a file or link for it, and the export takes
+  // its name in one step once it is complete.
+  IFileSystem& files = platform.files;
+  std::wstring temporary;
+  std::unique_ptr<IFile> made;
+  rc = CreateTemporaryBeside(files, *path, &temporary, &made);
+  if (rc != kErrorSuccess) return rc;
+  made.reset();
+  rc = ExportRegistryFile(editor, files, temporary);
+  if (rc == kErrorSuccess) rc = files.ReplaceFile(temporary, *path);
+  if (rc != kErrorSuccess) static_cast<void>(files.RemoveFile(temporary));
+  return rc;
 }
 
 namespace {
 
-// Replaces the merged registry file by its header and a comment, through a file beside it.
+// Replaces the merged registry file by its header and a comment, through a new file beside it.
 ErrorCode EmptyRegistryFile(IFileSystem& files, const std::wstring& path) {
-  const std::wstring temporary = path + kTemporaryFileSuffix;
-  std::unique_ptr<CTextWriter> writer;
-  ErrorCode rc = OpenTextWriter(files, temporary, FileOpenMode::kCreateAlways,
-                                FileShareMode::kDenyWrite, &writer);
+  std::wstring temporary;
+  std::unique_ptr<IFile> file;
+  ErrorCode rc = CreateTemporaryBeside(files, path, &temporary, &file);
   if (rc != kErrorSuccess) return rc;
+  auto writer = std::make_unique<CTextWriter>(files, std::move(file));
   rc = writer->Write(std::wstring(kRegHeaderVersion4) + L"\n\n" + kMergedRegistryFileComment);
   const ErrorCode closed = writer->Close();
   if (rc == kErrorSuccess) rc = closed;
@@ -58,6 +73,20 @@ ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
   ErrorCode first = kErrorSuccess;
   if (!registryFile.empty() && files.FileExists(registryFile)) {
     result->registryFileFound = true;
+    for (const std::wstring_view path : {FolderOf(registryFile), registryFile}) {
+      result->registryTrust = CheckTrustedPath(files, path);
+      if (result->registryTrust == kErrorSuccess) continue;
+      result->untrusted = path;
+      break;
+    }
+  }
+  if (result->registryTrust != kErrorSuccess) {
+    // Another account's file, a link to one, or what lies in a folder another account could
+    // steer is never merged into the registry, nor are its shortcuts moved.
+    result->merge = result->registryTrust;
+    return result->registryTrust;
+  }
+  if (result->registryFileFound) {
     result->merge = MergeRegistryFile(editor, platform.registry, files, registryFile,
                                       kRegistryMergeTimeoutMs, &result->mismatch,
                                       &result->nothingToMerge);
@@ -71,7 +100,7 @@ ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
     result->shortcutListFound = true;
     result->shortcuts = RestoreShortcuts(files, shortcutList, &result->moved);
     shortcutsLeft = result->shortcuts != kErrorSuccess || result->moved.failed != 0 ||
-                    !result->moved.leftAlone.empty();
+                    result->moved.untrusted != 0 || !result->moved.leftAlone.empty();
     for (const SHORTCUT_LINE_LEFT& left : result->moved.leftAlone) {
       if (log == nullptr) break;
       static_cast<void>(log->WriteLog(
@@ -117,6 +146,9 @@ std::wstring RestoreFailureText(const RESTORE_RESULT& result) {
   std::wstring text;
   if (!result.registryFileFound) {
     text += FormatWithStrings(kRestoreNoRegistryFileFormat, {result.registryFile});
+  } else if (result.registryTrust != kErrorSuccess) {
+    text += FormatWithStrings(kRestoreNotTrustedFormat,
+                              {result.untrusted, UntrustedReasonText(result.registryTrust)});
   } else if (result.merge == kErrorCantWrite) {
     std::wstring what = result.mismatch.key;
     if (result.mismatch.value) {
@@ -128,13 +160,23 @@ std::wstring RestoreFailureText(const RESTORE_RESULT& result) {
                               {result.registryFile, DecimalText(result.merge)});
   }
   if (result.shortcutListFound) {
-    if (result.shortcuts != kErrorSuccess) {
+    if (result.shortcuts == kErrorReparsePointEncountered ||
+        result.shortcuts == kErrorInvalidOwner) {
+      text += FormatWithStrings(
+          kRestoreListNotTrustedFormat,
+          {result.shortcutList, UntrustedReasonText(result.shortcuts), result.shortcutFolder});
+    } else if (result.shortcuts != kErrorSuccess) {
       text += FormatWithStrings(kRestoreListUnreadableFormat,
                                 {DecimalText(result.shortcuts), result.shortcutFolder});
     } else if (result.moved.failed != 0) {
       text += FormatWithStrings(
           result.moved.failed == 1 ? kRestoreShortcutLeftFormat : kRestoreShortcutsLeftFormat,
           {DecimalText(static_cast<std::int64_t>(result.moved.failed)), result.shortcutFolder});
+    }
+    if (result.moved.untrusted != 0) {
+      text += FormatWithStrings(
+          kRestoreShortcutsNotTrustedFormat,
+          {DecimalText(static_cast<std::int64_t>(result.moved.untrusted)), result.shortcutFolder});
     }
     text += RestoreLeftAloneText(result);
   }

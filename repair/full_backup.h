@@ -19,10 +19,14 @@ namespace qv {
 inline constexpr wchar_t kFullBackupNameFormat[] = L"%s\\QuarveloBak%s.reg";
 
 // The full backup's path for the current local time, in the backup folder (made when missing).
-[[nodiscard]] std::wstring FullBackupPath(const CPlatform& platform);
+// *folderError (may be null) gets ProductDataFolder's error: no backup goes there unless it is 0.
+[[nodiscard]] std::wstring FullBackupPath(const CPlatform& platform,
+                                          ErrorCode* folderError = nullptr);
 
-// Exports the whole registry into FullBackupPath (in *path): 0 once the editor has ended and the
-// file is there (ExportRegistryFile's results otherwise).
+// Exports the whole registry into FullBackupPath (in *path): the editor writes a new file under a
+// name nobody can guess, which then replaces whatever is at the path (a link itself, never what
+// it points at). 0 once the editor has ended and the file is in place; the backup folder's error
+// when it is not to be used; ExportRegistryFile's results otherwise.
 [[nodiscard]] ErrorCode RunFullBackup(const CPlatform& platform, IRegistryEditor& editor,
                                       std::wstring* path);
 
@@ -31,6 +35,10 @@ struct RESTORE_RESULT {
   std::wstring shortcutList;    // as given
   std::wstring shortcutFolder;  // where the list's shortcuts were moved (the list without ".bak")
   bool registryFileFound = false;
+  // Not 0: the backup folder or the registry file (`untrusted`) is not trusted; nothing of the
+  // backup is merged or moved.
+  ErrorCode registryTrust = kErrorSuccess;
+  std::wstring untrusted;
   ErrorCode merge = kErrorSuccess;  // MergeRegistryFile's result: 0 = merged and confirmed
   MERGE_MISMATCH mismatch;          // with kErrorCantWrite: what is not as the file leaves it
   bool nothingToMerge = false;      // the file held no section (merged by an earlier restore)
@@ -44,7 +52,10 @@ struct RESTORE_RESULT {
 };
 
 // Merges the registry file and moves the shortcuts of the list back (also when the merge failed
-// or the file is missing: they belong where they were). The registry file is deleted only when
+// or the file is missing: they belong where they were). When the folder of the registry file or
+// the file itself is not trusted (state/trusted_files.h) nothing is merged or moved: its trust
+// error is the result; a list or moved shortcut that is not trusted is not read or moved
+// (RestoreShortcuts). The registry file is deleted only when
 // the editor ran to its end, the registry holds what the file says (the editor's exit status
 // says nothing) and no shortcut is left; with shortcuts left it is emptied (see
 // registryFileEmptied) and stays listed, so they can be moved back by a restore tried again.

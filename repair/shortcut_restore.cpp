@@ -8,6 +8,7 @@
 #include "engine/checks.h"
 #include "repair/backup_texts.h"
 #include "state/text_file.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 namespace {
@@ -52,7 +53,7 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
   *result = SHORTCUT_RESTORE{};
   if (!files.FileExists(listPath)) return kErrorFileNotFound;
   std::string bytes;
-  const ErrorCode read = ReadFileBytes(files, listPath, &bytes);
+  const ErrorCode read = ReadTrustedFile(files, listPath, kNoSizeLimit, &bytes);
   if (read != kErrorSuccess) return read;
 
   std::wstring text;
@@ -87,6 +88,11 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
       result->leftAlone.push_back({line, refusal});
       continue;
     }
+    const ErrorCode trust = CheckTrustedPath(files, moved);
+    if (trust == kErrorReparsePointEncountered || trust == kErrorInvalidOwner) {
+      ++result->untrusted;
+      continue;
+    }
     if (files.MoveByHandle(moved, source) == kErrorSuccess) {
       ++result->moved;
     } else if (!files.FileExists(moved) && files.FileExists(source)) {
@@ -99,7 +105,7 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
   if (!folder.empty()) {
     result->folderRemoved = files.RemoveFolder(folder) == kErrorSuccess;
   }
-  if (result->failed == 0 && result->leftAlone.empty()) {
+  if (result->failed == 0 && result->leftAlone.empty() && result->untrusted == 0) {
     result->listDeleted = files.RemoveFile(listPath) == kErrorSuccess;
   }
   return kErrorSuccess;

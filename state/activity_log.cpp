@@ -6,6 +6,7 @@
 #include "state/state_texts.h"
 #include "state/text_file.h"
 #include "state/time_format.h"
+#include "state/trusted_files.h"
 
 namespace qv {
 namespace {
@@ -44,7 +45,7 @@ CActivityLog::CActivityLog(const CPlatform& platform)
 
 const std::wstring& CActivityLog::PathLocked() {
   if (m_path.empty()) {
-    const std::wstring folder = ProductDataFolder(m_shell, m_files, kLogSubfolder);
+    const std::wstring folder = ProductDataFolder(m_shell, m_files, kLogSubfolder, &m_folderError);
     const std::tm now = m_clock.ToLocalTime(m_clock.Now());
     m_path = folder + kLogFilePrefix + FormatTime(kLogFileTimeFormat, now) + kLogFileExtension;
   }
@@ -60,16 +61,32 @@ ErrorCode CActivityLog::WriteLog(std::wstring_view message) {
   const std::lock_guard<std::mutex> lock(m_mutex);
   const std::lock_guard<std::mutex> processLock(ProcessWriteMutex());
   const std::wstring& path = PathLocked();
+  if (m_folderError != kErrorSuccess) return m_folderError;
 
-  std::unique_ptr<CTextWriter> writer;
+  std::unique_ptr<IFile> file;
   ErrorCode rc = kErrorSharingViolation;
   bool folderRemade = false;
+  bool created = false;
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    rc = OpenTextWriter(m_files, path, FileOpenMode::kAppend, FileShareMode::kDenyWrite, &writer);
+    rc = OpenTrustedFile(m_files, path, FileOpenMode::kAppendExisting, FileShareMode::kDenyWrite,
+                         &file);
+    if (rc == kErrorFileNotFound && !created) {
+      // The run's first line: the file is made where nobody can have prepared it (another
+      // process of the same second may just have made it: then it is opened as found).
+      created = true;
+      rc = CreateFileInPlace(m_files, path, &file);
+      if (rc == kErrorSuccess) break;
+      if (rc == kErrorAlreadyExists) {
+        --attempt;
+        continue;
+      }
+    }
     if (rc == kErrorPathNotFound && !folderRemade) {
       // The log folder went away during the run: make it again once and retry at once.
       folderRemade = true;
-      static_cast<void>(ProductDataFolder(m_shell, m_files, kLogSubfolder));
+      static_cast<void>(ProductDataFolder(m_shell, m_files, kLogSubfolder, &m_folderError));
+      if (m_folderError != kErrorSuccess) return m_folderError;
+      created = false;
       --attempt;
       continue;
     }
@@ -77,6 +94,7 @@ ErrorCode CActivityLog::WriteLog(std::wstring_view message) {
     m_clock.Sleep(kRetryDelayMs);  // another process is writing its line
   }
   if (rc != kErrorSuccess) return rc;
+  auto writer = std::make_unique<CTextWriter>(m_files, std::move(file));
 
   const std::wstring_view trimmed = TrimLogMessage(message);
   std::wstring line;

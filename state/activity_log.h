@@ -5,6 +5,11 @@
 // marker both, no blank after the colon), the message trimmed on both sides; a message that is
 // empty after trimming is written as an empty line without the time.
 //
+// The log folder is used only when it is trusted (ProductDataFolder), and a log file only when it
+// is no link and belongs to an account the program trusts (state/trusted_files.h): otherwise
+// nothing is written. A new log file is made by CreateFileInPlace, never opened at a name
+// someone could have prepared.
+//
 // Threads: any thread may log. Calls are serialised inside the process, so lines written at the
 // same moment are all kept, in the order the calls got in, and never interleave. The file is
 // opened with other writers denied for the length of one line; when another process holds it,
@@ -29,7 +34,8 @@ class CActivityLog final : public IActivityLog {
   explicit CActivityLog(const CPlatform& platform);
 
   // Appends one line. Returns 0 when the whole line reached the file, otherwise the error of
-  // opening (after the retries), writing or closing it.
+  // the log folder (not trusted, not there), of opening (after the retries; the trust errors
+  // for a file that is not trusted), writing or closing it.
   ErrorCode WriteLog(std::wstring_view message) override;
 
   // The log file's path: formed (and the log folder created) on first use, then kept for the
@@ -49,6 +55,7 @@ class CActivityLog final : public IActivityLog {
   IClock& m_clock;
   std::mutex m_mutex;  // guards m_path and serialises the writes of this log
   std::wstring m_path;
+  ErrorCode m_folderError = kErrorSuccess;  // of the log folder when the path was formed
 };
 
 // The message without leading and trailing white space (blanks, tabs, line ends, form feeds and

@@ -49,6 +49,8 @@ inline constexpr wchar_t kPm[] = L"PM";
 // The product data folder: common application data, the product name, then one of these.
 inline constexpr wchar_t kBackupSubfolder[] = L"Backup";
 inline constexpr wchar_t kLogSubfolder[] = L"LOGS";
+// The shortcut folders a repair makes in the backup folder ("QuarveloBak_<stamp>").
+inline constexpr wchar_t kShortcutFolderPattern[] = L"QuarveloBak_*";
 
 // The activity log: one file per run, named from the local time of the first log call.
 inline constexpr wchar_t kLogFilePrefix[] = L"\\LOGS_";
@@ -56,5 +58,28 @@ inline constexpr wchar_t kLogFileTimeFormat[] = L"%m_%d_%Y_%H_%M_%S_%p";
 inline constexpr wchar_t kLogFileExtension[] = L".log";
 // Each line: this prefix (24-hour hour and the AM/PM marker both), then the message.
 inline constexpr wchar_t kLogLineTimeFormat[] = L"%m/%d/%Y %H:%M:%S %p:";
+
+// Ours: what is not trusted in the product data folder, and why (see state/trusted_files.h).
+inline constexpr wchar_t kUntrustedReparsePoint[] =
+    L"it is a link to another place (a junction or symbolic link)";
+inline constexpr wchar_t kUntrustedOwner[] =
+    L"it belongs to an account other than SYSTEM, Administrators and the user running Quarvelo";
+inline constexpr wchar_t kUntrustedNotFolder[] = L"it is a file where a folder belongs";
+inline constexpr wchar_t kUntrustedUnreadableFormat[] = L"its owner cannot be read (error %s)";
+inline constexpr wchar_t kUntrustedTooLargeFormat[] = L"it is larger than %s bytes";
+// A folder that is not trusted is renamed: its name, then this (local time of the start).
+inline constexpr wchar_t kMovedAsideSuffixFormat[] = L".untrusted-%Y-%m-%d_%H-%M-%S";
+// What a start tells about such a folder (logged, and said on the console or in a message).
+inline constexpr wchar_t kFolderMovedAsideFormat[] =
+    L"The folder %s is not used: %s. It was moved aside to %s (nothing in it was deleted) and a "
+    L"new folder was made.";
+inline constexpr wchar_t kFolderNotMovedFormat[] =
+    L"The folder %s is not used: %s. It could not be moved aside (error %s), so nothing is read "
+    L"from it or written to it in this run.";
+inline constexpr wchar_t kFolderLeftAloneFormat[] =
+    L"The folder %s is not used: %s. Nothing is read from it or written to it; an administrator's "
+    L"run of Quarvelo moves it aside.";
+inline constexpr wchar_t kFolderNotProtectedFormat[] =
+    L"The folder %s could not be closed to other accounts (error %s).";
 
 }  // namespace qv

@@ -215,6 +215,8 @@ inline constexpr wchar_t kRestoreButton[] = L"Restore";
 inline constexpr wchar_t kDeleteButton[] = L"Delete";
 inline constexpr wchar_t kBackupsColumnName[] = L"Backup";
 inline constexpr wchar_t kBackupsColumnDate[] = L"Date and Time";
+// Empty for a backup that is trusted, otherwise why not (BackupTrustText): it is not restored.
+inline constexpr wchar_t kBackupsColumnTrust[] = L"Trust";
 inline constexpr wchar_t kInformationCaption[] = L"Information";
 inline constexpr wchar_t kWarningCaption[] = L"Warning";
 inline constexpr wchar_t kNothingToRestore[] =
@@ -227,6 +229,7 @@ inline constexpr wchar_t kBackupsDeletedMessage[] =
     L"Succesfully, Selected Backup files has been deleted";
 inline constexpr int kBackupsColumnNameWidth = 279;
 inline constexpr int kBackupsColumnDateWidth = 258;
+inline constexpr int kBackupsColumnTrustWidth = 160;
 
 // ---- Defragment page ----
 inline constexpr wchar_t kDefragHeading[] = L"Disk Defragmenter";

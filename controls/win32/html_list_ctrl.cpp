@@ -5,6 +5,7 @@
 #include "controls/control_texts.h"
 #include "controls/markup_text.h"
 #include "controls/win32/gdi_canvas.h"
+#include "controls/win32/html_list_accessible.h"
 #include "controls/win32/list_images.h"
 
 namespace qv {
@@ -76,6 +77,7 @@ CHTMLListWindow::CHTMLListWindow(HTMLLIST_KIND kind, const wchar_t* className)
       m_arrow(LoadCursorW(nullptr, IDC_ARROW)) {}
 
 CHTMLListWindow::~CHTMLListWindow() {
+  ReleaseHtmlListAccessible(m_accessible);
   if (m_window == nullptr) return;
   // The window must not reach this object any more while it goes.
   SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
@@ -140,24 +142,56 @@ void CHTMLListWindow::WithMeasureCanvas(Action action) {
   action(canvas);
 }
 
+template <typename Action>
+void CHTMLListWindow::Announced(Action action) {
+  const HTMLLIST_SNAPSHOT before = TakeHtmlListSnapshot(m_model);
+  const std::weak_ptr<char> alive = m_lifetime;
+  action();
+  if (alive.expired() || m_window == nullptr) return;
+  RaiseHtmlListEvents(m_window, before, m_model, m_focused);
+}
+
 int CHTMLListWindow::AddItem(std::wstring text, int type, void* data, int height) {
   int id = -1;
   WithMeasureCanvas([&](IMarkupCanvas& canvas) {
     id = m_model.AddItem(canvas, std::move(text), type, data, height);
   });
   Changed();
+  RaiseHtmlListReorder(m_window);
   return id;
 }
 
 bool CHTMLListWindow::RemoveItem(int id) {
   if (!m_model.RemoveItem(id)) return false;
   Changed();
+  RaiseHtmlListReorder(m_window);
   return true;
 }
 
 void CHTMLListWindow::RemoveAllItems() {
   m_model.RemoveAllItems();
   Changed();
+  RaiseHtmlListReorder(m_window);
+}
+
+void CHTMLListWindow::ActivateRow(int id, HTMLLIST_AREA area) {
+  Announced([&] { Report(m_model.ActivateRow(id, area)); });
+}
+
+bool CHTMLListWindow::SelectRow(int id, bool focus) {
+  if (m_window == nullptr) return false;
+  if (focus && GetFocus() != m_window) {
+    const std::weak_ptr<char> alive = m_lifetime;
+    SetFocus(m_window);
+    if (alive.expired() || m_window == nullptr || GetFocus() != m_window) return false;
+  }
+  if (id < 0) return true;
+  bool selected = false;
+  Announced([&] {
+    selected = m_model.SelectItem(id);
+    Changed();
+  });
+  return selected;
 }
 
 void CHTMLListWindow::SetStyle(unsigned style) {
@@ -211,6 +245,7 @@ LRESULT CALLBACK CHTMLListWindow::WindowProc(HWND window, UINT message, WPARAM w
     if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
       // Destroyed with its parent, or by the owner: the object stays, without a window.
+      ReleaseHtmlListAccessible(self->m_accessible);
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       self->m_window = nullptr;
       self->m_parent = nullptr;
@@ -277,7 +312,18 @@ LRESULT CHTMLListWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_KILLFOCUS:
       m_focused = message == WM_SETFOCUS;
       InvalidateRect(m_window, nullptr, FALSE);
+      if (m_focused) RaiseHtmlListFocus(m_window, m_model);
       return 0;
+    case WM_UPDATEUISTATE:
+      // The focus cue follows the window's state (shown once the keyboard is used).
+      DefWindowProcW(m_window, message, wParam, lParam);
+      InvalidateRect(m_window, nullptr, FALSE);
+      return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT object = HtmlListGetObject(*this, m_accessible, wParam, lParam)) {
+        return object;
+      }
+      break;
     default: break;
   }
   return DefWindowProcW(m_window, message, wParam, lParam);
@@ -318,22 +364,24 @@ void CHTMLListWindow::OnLeftButtonDown(MARKUP_POINT point) {
     // Focus messages run other windows' code, which may have destroyed this list.
     if (alive.expired() || m_window == nullptr) return;
   }
-  Report(m_model.OnLeftButtonDown(point));
+  Announced([&] { Report(m_model.OnLeftButtonDown(point)); });
 }
 
 void CHTMLListWindow::OnKeyDown(WPARAM key) {
-  switch (key) {
-    case VK_UP:
-      (void)m_model.OnKeyUp();
-      Changed();
-      break;
-    case VK_DOWN:
-      (void)m_model.OnKeyDown();
-      Changed();
-      break;
-    case VK_SPACE: Report(m_model.OnKeySpace()); break;
-    default: break;
-  }
+  Announced([&] {
+    switch (key) {
+      case VK_UP:
+        (void)m_model.OnKeyUp();
+        Changed();
+        break;
+      case VK_DOWN:
+        (void)m_model.OnKeyDown();
+        Changed();
+        break;
+      case VK_SPACE: Report(m_model.OnKeySpace()); break;
+      default: break;
+    }
+  });
 }
 
 void CHTMLListWindow::Report(const HTMLLIST_CLICK& click) {
@@ -391,6 +439,11 @@ void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
   FillSolid(dc, client, static_cast<COLORREF>(kRowBackgroundColor));
   CGdiCanvas canvas(dc, static_cast<HFONT>(m_font.get()), client.right);
   SetBkMode(dc, TRANSPARENT);
+  // The keyboard focus shows as a dotted frame round the selected row, or round the whole list
+  // while no selected row is in view, unless the window hides focus cues (mouse use).
+  const bool focusCue =
+      m_focused && (SendMessageW(m_window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+  bool framed = false;
   for (const HTMLLIST_ROW_PAINT& row : m_model.PaintRows(canvas)) {
     RECT rect = ToRect(row.rect);
     // Everything of a row stays inside it (a row of given height may hold taller text).
@@ -417,7 +470,17 @@ void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
       ImageList_Draw(m_images.get(), row.checkImage, dc, row.checkPos.x, row.checkPos.y,
                      ILD_TRANSPARENT);
     }
-    if (row.focusRect) DrawFocusRect(dc, &rect);
+    if (row.focusRect || (focusCue && row.id == m_model.SelectedItem())) {
+      RECT frame = rect;
+      InflateRect(&frame, -1, -1);
+      DrawFocusRect(dc, &frame);
+      framed = true;
+    }
+  }
+  if (focusCue && !framed) {
+    RECT frame = client;
+    InflateRect(&frame, -1, -1);
+    DrawFocusRect(dc, &frame);
   }
 }
 

@@ -27,6 +27,9 @@
 //
 // The rows point at problems and categories the owner keeps; they must outlive their rows.
 // Windows: one thread (the one that called Create) uses the control.
+//
+// Screen readers: WM_GETOBJECT gives the list's accessible object, whose children are the rows,
+// and the list raises the WinEvents of what changes (html_list_accessible.h).
 #pragma once
 
 #include <windows.h>
@@ -61,6 +64,8 @@ struct NMHTMLLIST {
 };
 
 // What both lists share; CHTMLListCtrl and CMyHTMLListCtrl choose the kind.
+class CHTMLListAccessible;
+
 class CHTMLListWindow {
  public:
   virtual ~CHTMLListWindow();
@@ -83,6 +88,12 @@ class CHTMLListWindow {
   void RemoveAllItems();
   void SetStyle(unsigned style);
   void SetFocusRectangle(bool draw);
+  // What a click on that part of the row does, wherever the row lies, notifications included
+  // (the default action a screen reader offers for a row; see CHTMLListModel::ActivateRow).
+  void ActivateRow(int id, HTMLLIST_AREA area);
+  // With `focus` the list takes the keyboard focus; then the shown row `id` (-1: none) becomes
+  // the selected row. False when the focus was not taken or there is no such shown row.
+  bool SelectRow(int id, bool focus);
 
   [[nodiscard]] HWND Window() const { return m_window; }
   [[nodiscard]] const CHTMLListModel& Model() const { return m_model; }
@@ -112,6 +123,9 @@ class CHTMLListWindow {
   void Report(const HTMLLIST_CLICK& click);
   void Changed();  // the scroll bar follows the model, and the rows are painted again
   void UpdateScrollBar();
+  // Runs a user's action, then tells screen readers what it changed (the list may be gone).
+  template <typename Action>
+  void Announced(Action action);
 
   // Measures in the row font on a memory context (no window needed).
   template <typename Action>
@@ -126,6 +140,7 @@ class CHTMLListWindow {
   HCURSOR m_hand = nullptr;
   HCURSOR m_arrow = nullptr;
   bool m_focused = false;
+  CHTMLListAccessible* m_accessible = nullptr;  // from the first WM_GETOBJECT until the window goes
   // Goes with the object: a handler that sent a notification holds a weak reference to it and
   // stops when it has expired.
   std::shared_ptr<char> m_lifetime = std::make_shared<char>();

@@ -4,6 +4,7 @@
 #include <functional>
 #include <array>
 #include <cstring>
+#include <random>
 #include <stdexcept>
 
 #include "base/text_case.h"
@@ -16,6 +17,8 @@ struct CMemoryFileSystem::CEntry {
   std::u16string folded;
   bool directory = false;
   bool reparsePoint = false;  // MarkReparsePoint
+  FileOwner owner = FileOwner::kAdministrators;
+  bool adminsOnly = false;  // the protected access list
   std::wstring linkTarget;    // MakeLink: the folder a path through this one leads into
   std::uint64_t lastWriteTime = 0;  // SetLastWriteTime
   std::uint64_t* structure = nullptr;  // the file system's count of changes to the tree
@@ -189,7 +192,7 @@ class CMemoryFileSystem::CMemoryFile final : public IFile {
         m_openFiles(std::move(openFiles)),
         m_entry(std::move(entry)),
         m_write(mode != FileOpenMode::kRead),
-        m_append(mode == FileOpenMode::kAppend),
+        m_append(mode == FileOpenMode::kAppend || mode == FileOpenMode::kAppendExisting),
         m_denyWrite(share == FileShareMode::kDenyWrite) {
     ++m_entry->openCount;
     if (m_write) ++m_entry->writers;
@@ -232,6 +235,13 @@ class CMemoryFileSystem::CMemoryFile final : public IFile {
     m_position = content.size();
     return kErrorSuccess;
   }
+  ErrorCode QueryInfo(CPathInfo* info) override {
+    std::lock_guard lock(*m_lock);
+    if (info == nullptr) return kErrorInvalidParameter;
+    *info = CPathInfo{m_entry->directory, m_entry->reparsePoint, m_entry->owner,
+                      m_entry->adminsOnly, m_entry->content.size()};
+    return kErrorSuccess;
+  }
 
  private:
   std::shared_ptr<std::mutex> m_lock;
@@ -246,8 +256,17 @@ class CMemoryFileSystem::CMemoryFile final : public IFile {
 CMemoryFileSystem::CMemoryFileSystem()
     : m_lock(std::make_shared<std::mutex>()),
       m_searchFolders{L"C:\\Windows\\system32", L"C:\\Windows\\system", L"C:\\Windows"},
-      m_openFiles(std::make_shared<std::size_t>(0)) {
+      m_openFiles(std::make_shared<std::size_t>(0)),
+      m_random((static_cast<std::uint64_t>(std::random_device{}()) << 32) ^
+               std::random_device{}()) {
   AddDrive(L'C');
+}
+
+std::shared_ptr<CMemoryFileSystem::CEntry> CMemoryFileSystem::AddChildLocked(
+    CEntry& parent, std::wstring_view name, bool directory) {
+  std::shared_ptr<CEntry> child = parent.AddChild(name, directory);
+  child->owner = m_newOwner;
+  return child;
 }
 
 CMemoryFileSystem::~CMemoryFileSystem() = default;
@@ -501,12 +520,16 @@ ErrorCode CMemoryFileSystem::RemoveFile(std::wstring_view path) {
 }
 
 ErrorCode CMemoryFileSystem::MakeDirectory(std::wstring_view path) {
+  return MakeFolder(path, false);
+}
+
+ErrorCode CMemoryFileSystem::MakeFolder(std::wstring_view path, bool adminsOnly) {
   std::lock_guard lock(*m_lock);
   CLocation where;
   const ErrorCode rc = LocateLocked(path, &where);
   if (rc != kErrorSuccess) return rc;
   if (where.entry) return kErrorAlreadyExists;
-  where.parent->AddChild(where.name, true);
+  AddChildLocked(*where.parent, where.name, true)->adminsOnly = adminsOnly;
   return kErrorSuccess;
 }
 
@@ -525,16 +548,29 @@ ErrorCode CMemoryFileSystem::RemoveFolder(std::wstring_view path) {
 
 ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
                                       FileShareMode share, std::unique_ptr<IFile>* file) {
+  return OpenEntry(path, mode, share, false, file);
+}
+
+ErrorCode CMemoryFileSystem::OpenFileNoFollow(std::wstring_view path, FileOpenMode mode,
+                                              FileShareMode share, std::unique_ptr<IFile>* file) {
+  return OpenEntry(path, mode, share, true, file);
+}
+
+ErrorCode CMemoryFileSystem::OpenEntry(std::wstring_view path, FileOpenMode mode,
+                                       FileShareMode share, bool noFollow,
+                                       std::unique_ptr<IFile>* file) {
   if (file == nullptr) return kErrorInvalidParameter;
   std::unique_ptr<IFile> opened;
   {
     std::lock_guard lock(*m_lock);
     CLocation where;
-    const ErrorCode rc = LocateLocked(path, &where, true);
+    const ErrorCode rc = LocateLocked(path, &where, !noFollow);
     if (rc != kErrorSuccess) return rc;
     std::shared_ptr<CEntry> entry = where.entry;
+    if (noFollow && entry && entry->reparsePoint) return kErrorReparsePointEncountered;
     if (entry && (entry->directory || !where.parent)) return kErrorAccessDenied;
-    if (!entry && (mode == FileOpenMode::kRead || mode == FileOpenMode::kOverwrite)) {
+    if (!entry && (mode == FileOpenMode::kRead || mode == FileOpenMode::kOverwrite ||
+                   mode == FileOpenMode::kAppendExisting)) {
       return kErrorFileNotFound;
     }
     const bool writes = mode != FileOpenMode::kRead;
@@ -542,7 +578,7 @@ ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
       if (writes && entry->denyWriters > 0) return kErrorSharingViolation;
       if (share == FileShareMode::kDenyWrite && entry->writers > 0) return kErrorSharingViolation;
     } else {
-      entry = where.parent->AddChild(where.name, false);
+      entry = AddChildLocked(*where.parent, where.name, false);
     }
     if (mode == FileOpenMode::kCreateAlways) entry->content.clear();
     opened = std::make_unique<CMemoryFile>(m_lock, m_openFiles, entry, mode, share);
@@ -551,6 +587,81 @@ ErrorCode CMemoryFileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
   // the same lock.
   *file = std::move(opened);
   return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::QueryPathInfo(std::wstring_view path, CPathInfo* info) {
+  if (info == nullptr) return kErrorInvalidParameter;
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess) return rc;
+  if (!where.entry) return kErrorFileNotFound;
+  const CEntry& entry = *where.entry;
+  *info = CPathInfo{entry.directory, entry.reparsePoint, entry.owner, entry.adminsOnly,
+                    entry.directory ? 0 : entry.content.size()};
+  return kErrorSuccess;
+}
+
+ErrorCode CMemoryFileSystem::CreateUniqueFile(std::wstring_view folder, std::wstring* path,
+                                              std::unique_ptr<IFile>* file) {
+  if (path == nullptr || file == nullptr) return kErrorInvalidParameter;
+  std::wstring base(folder);
+  if (!base.empty() && base.back() != L'\\') base.push_back(L'\\');
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::uint8_t random[kUniqueFileRandomBytes];
+    {
+      std::lock_guard lock(*m_lock);
+      for (std::size_t i = 0; i < kUniqueFileRandomBytes; ++i) {
+        // splitmix64: enough for names that tests cannot predict.
+        std::uint64_t z = (m_random += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        random[i] = static_cast<std::uint8_t>(z ^ (z >> 31));
+      }
+    }
+    const std::wstring candidate = base + UniqueFileName(random);
+    {
+      std::lock_guard lock(*m_lock);
+      CLocation where;
+      const ErrorCode rc = LocateLocked(candidate, &where);
+      if (rc != kErrorSuccess) return rc;
+      if (!where.parent || !where.parent->directory) return kErrorPathNotFound;
+      if (where.entry) continue;  // taken: another name
+    }
+    const ErrorCode rc =
+        OpenEntry(candidate, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite, true, file);
+    if (rc != kErrorSuccess) return rc;
+    *path = candidate;
+    return kErrorSuccess;
+  }
+  return kErrorFileExists;
+}
+
+ErrorCode CMemoryFileSystem::RenameNoFollow(std::wstring_view from, std::wstring_view to) {
+  // Nothing here follows a link: the entry itself moves, as MovePath moves it.
+  return MovePath(from, to);
+}
+
+ErrorCode CMemoryFileSystem::MakeProtectedDirectory(std::wstring_view path) {
+  return MakeFolder(path, true);
+}
+
+ErrorCode CMemoryFileSystem::ProtectDirectory(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess) return rc;
+  if (!where.entry) return kErrorFileNotFound;
+  if (where.entry->reparsePoint) return kErrorReparsePointEncountered;
+  if (!where.entry->directory) return kErrorDirectory;
+  if (!m_elevated) return kErrorAccessDenied;
+  where.entry->adminsOnly = true;
+  return kErrorSuccess;
+}
+
+bool CMemoryFileSystem::IsElevated() {
+  std::lock_guard lock(*m_lock);
+  return m_elevated;
 }
 
 ErrorCode CMemoryFileSystem::ToCodePage(std::wstring_view text, std::string* converted,
@@ -666,6 +777,24 @@ void CMemoryFileSystem::MarkReparsePoint(std::wstring_view path) {
   where.entry->reparsePoint = true;
 }
 
+void CMemoryFileSystem::SetOwner(std::wstring_view path, FileOwner owner) {
+  std::lock_guard lock(*m_lock);
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where);
+  if (rc != kErrorSuccess || !where.entry) Fail(path, "SetOwner", rc);
+  where.entry->owner = owner;
+}
+
+void CMemoryFileSystem::SetNewEntryOwner(FileOwner owner) {
+  std::lock_guard lock(*m_lock);
+  m_newOwner = owner;
+}
+
+void CMemoryFileSystem::SetElevated(bool elevated) {
+  std::lock_guard lock(*m_lock);
+  m_elevated = elevated;
+}
+
 void CMemoryFileSystem::SetLastWriteTime(std::wstring_view path, std::uint64_t fileTime) {
   std::lock_guard lock(*m_lock);
   CLocation where;
@@ -686,7 +815,7 @@ void CMemoryFileSystem::AddFolder(std::wstring_view path) {
   for (const std::wstring& part : parsed.parts) {
     std::shared_ptr<CEntry> child = folder->Child(part);
     if (child && !child->directory) Fail(path, "AddFolder (a file is in the way)", kErrorDirectory);
-    folder = child ? child : folder->AddChild(part, true);
+    folder = child ? child : AddChildLocked(*folder, part, true);
   }
 }
 
@@ -706,7 +835,8 @@ void CMemoryFileSystem::AddFile(std::wstring_view path, std::string_view content
   CLocation where;
   if (LocateLocked(path, &where) != kErrorSuccess) Fail(path, "AddFile", kErrorPathNotFound);
   if (where.entry && where.entry->directory) Fail(path, "AddFile (a folder)", kErrorAccessDenied);
-  std::shared_ptr<CEntry> entry = where.entry ? where.entry : where.parent->AddChild(fileName, false);
+  std::shared_ptr<CEntry> entry =
+      where.entry ? where.entry : AddChildLocked(*where.parent, fileName, false);
   entry->content = std::string(content);
 }
 

@@ -13,6 +13,12 @@
 //  - IsRoot follows PathIsRootW exactly ("X:\", "\", "\\server", "\\server\share" are roots;
 //    "C:" and "C:\dir" are not); FindOnPath follows PathFindOnPathW (a bare file name, searched in
 //    SetSearchFolders' list, by default C:\Windows\system32, C:\Windows\system, C:\Windows);
+//  - trust: every entry has an owner (by default the Administrators group, as an elevated
+//    administrator's process makes them; SetOwner and SetNewEntryOwner change it) and an access
+//    list that is either the protected one (MakeProtectedDirectory, ProtectDirectory) or any
+//    other; a reparse point (MarkReparsePoint) is refused by OpenFileNoFollow and renamed itself
+//    by RenameNoFollow; the process is elevated until SetElevated(false); CreateUniqueFile names
+//    come from a random generator;
 //  - sharing: a file opened kDenyWrite refuses any open for writing, and a file open for writing
 //    refuses an open that denies writing (kErrorSharingViolation); an open file cannot be removed,
 //    moved or replaced;
@@ -69,11 +75,26 @@ class CMemoryFileSystem final : public IFileSystem {
   [[nodiscard]] ErrorCode ToCodePage(std::wstring_view text, std::string* bytes,
                                      bool* lossless) override;
   [[nodiscard]] ErrorCode FromCodePage(std::string_view bytes, std::wstring* text) override;
+  [[nodiscard]] ErrorCode QueryPathInfo(std::wstring_view path, CPathInfo* info) override;
+  [[nodiscard]] ErrorCode OpenFileNoFollow(std::wstring_view path, FileOpenMode mode,
+                                           FileShareMode share,
+                                           std::unique_ptr<IFile>* file) override;
+  [[nodiscard]] ErrorCode CreateUniqueFile(std::wstring_view folder, std::wstring* path,
+                                           std::unique_ptr<IFile>* file) override;
+  [[nodiscard]] ErrorCode RenameNoFollow(std::wstring_view from, std::wstring_view to) override;
+  [[nodiscard]] ErrorCode MakeProtectedDirectory(std::wstring_view path) override;
+  [[nodiscard]] ErrorCode ProtectDirectory(std::wstring_view path) override;
+  [[nodiscard]] bool IsElevated() override;
   // The final path of an entry is where it really is in the tree: a folder reached through a
   // link (MakeLink) has its target's path.
   [[nodiscard]] ErrorCode MoveByHandle(std::wstring_view from, std::wstring_view to) override;
 
   // ---- Configuration and test helpers ----
+  // The owner of an existing entry (another account's planted file: FileOwner::kOther).
+  void SetOwner(std::wstring_view path, FileOwner owner);
+  // The owner of what this file system makes from now on, helpers included.
+  void SetNewEntryOwner(FileOwner owner);
+  void SetElevated(bool elevated);
   void AddDrive(wchar_t letter);
   // Creates the folder and every missing level (and its drive).
   void AddFolder(std::wstring_view path);
@@ -107,6 +128,11 @@ class CMemoryFileSystem final : public IFileSystem {
   struct CLocation;
   class CMemoryFile;
 
+  [[nodiscard]] ErrorCode OpenEntry(std::wstring_view path, FileOpenMode mode, FileShareMode share,
+                                    bool noFollow, std::unique_ptr<IFile>* file);
+  [[nodiscard]] ErrorCode MakeFolder(std::wstring_view path, bool adminsOnly);
+  // A new child owned by the owner of new entries.
+  std::shared_ptr<CEntry> AddChildLocked(CEntry& parent, std::wstring_view name, bool directory);
   // `followLast`: a link at the last element leads to its target (as opening or listing a path
   // does); without it the link itself is found (as moving or removing it does). Links at earlier
   // elements are always followed.
@@ -130,6 +156,9 @@ class CMemoryFileSystem final : public IFileSystem {
   std::uint64_t m_indexedAt = ~std::uint64_t{0};
   std::unordered_map<std::u16string, const CEntry*> m_index;
   std::shared_ptr<std::size_t> m_openFiles;
+  FileOwner m_newOwner = FileOwner::kAdministrators;
+  bool m_elevated = true;
+  std::uint64_t m_random;  // the state of the unique names' generator
   std::size_t m_links = 0;  // MakeLink calls so far: paths may then lead through links
 };
 

@@ -1,6 +1,9 @@
 #include "platform/win32/win32_file_system.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <ntsecapi.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -20,6 +23,8 @@ namespace qv {
 namespace {
 
 ErrorCode LastError(BOOL ok) { return ok ? ERROR_SUCCESS : static_cast<ErrorCode>(::GetLastError()); }
+
+ErrorCode InfoOfHandle(HANDLE handle, CPathInfo* info);
 
 class CWin32File final : public IFile {
  public:
@@ -65,6 +70,11 @@ class CWin32File final : public IFile {
     }
     *bytes = std::move(result);
     return ERROR_SUCCESS;
+  }
+
+  ErrorCode QueryInfo(CPathInfo* info) override {
+    if (info == nullptr) return ERROR_INVALID_PARAMETER;
+    return InfoOfHandle(m_file.get(), info);
   }
 
  private:
@@ -168,6 +178,9 @@ ErrorCode CWin32FileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
     case FileOpenMode::kOverwrite:
       access = GENERIC_WRITE;
       break;
+    case FileOpenMode::kAppendExisting:
+      access = GENERIC_READ | GENERIC_WRITE;
+      break;
     case FileOpenMode::kRead:
       break;
   }
@@ -176,7 +189,8 @@ ErrorCode CWin32FileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
   HANDLE handle = ::CreateFileW(text.c_str(), access, shareMode, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(::GetLastError());
-  *file = std::make_unique<CWin32File>(handle, mode == FileOpenMode::kAppend);
+  *file = std::make_unique<CWin32File>(
+      handle, mode == FileOpenMode::kAppend || mode == FileOpenMode::kAppendExisting);
   return ERROR_SUCCESS;
 }
 
@@ -278,6 +292,159 @@ ErrorCode CWin32FileSystem::FromCodePage(std::string_view bytes, std::wstring* t
   return CodePageToWide(::GetACP(), bytes, text);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Trust
+
+namespace {
+
+// A SID of the well-known kind, made once.
+class CWellKnownSid {
+ public:
+  explicit CWellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    DWORD size = sizeof(m_sid);
+    m_valid = ::CreateWellKnownSid(type, nullptr, m_sid, &size) != FALSE;
+  }
+  [[nodiscard]] bool Matches(PSID sid) const {
+    return m_valid && sid != nullptr && ::EqualSid(const_cast<BYTE*>(m_sid), sid) != FALSE;
+  }
+
+ private:
+  BYTE m_sid[SECURITY_MAX_SID_SIZE] = {};
+  bool m_valid = false;
+};
+
+const CWellKnownSid& SystemSid() {
+  static const CWellKnownSid sid(WinLocalSystemSid);
+  return sid;
+}
+
+const CWellKnownSid& AdministratorsSid() {
+  static const CWellKnownSid sid(WinBuiltinAdministratorsSid);
+  return sid;
+}
+
+// The user of this process's token (TokenUser), read once.
+class CProcessUser {
+ public:
+  CProcessUser() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    CUniqueHandle<CWin32HandleTraits> owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    if (size == 0) return;
+    m_buffer.resize(size);
+    if (!::GetTokenInformation(token, TokenUser, m_buffer.data(), size, &size)) m_buffer.clear();
+  }
+  [[nodiscard]] bool Matches(PSID sid) const {
+    if (m_buffer.empty() || sid == nullptr) return false;
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(m_buffer.data());
+    return ::EqualSid(user->User.Sid, sid) != FALSE;
+  }
+
+ private:
+  std::vector<BYTE> m_buffer;
+};
+
+const CProcessUser& ProcessUser() {
+  static const CProcessUser user;
+  return user;
+}
+
+FileOwner OwnerOf(PSID owner) {
+  if (SystemSid().Matches(owner)) return FileOwner::kSystem;
+  if (AdministratorsSid().Matches(owner)) return FileOwner::kAdministrators;
+  if (ProcessUser().Matches(owner)) return FileOwner::kCurrentUser;
+  return FileOwner::kOther;
+}
+
+// Whether every entry that allows anything names SYSTEM or Administrators (`orUser`: or this
+// process's user).
+bool AllowsOnlyAdmins(PACL dacl, bool orUser) {
+  if (dacl == nullptr) return false;  // no list at all allows everyone everything
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(dacl, i, &ace)) return false;
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    PSID sid = &allowed->SidStart;
+    if (SystemSid().Matches(sid) || AdministratorsSid().Matches(sid)) continue;
+    if (orUser && ProcessUser().Matches(sid)) continue;
+    return false;
+  }
+  return true;
+}
+
+// A security descriptor that LocalFree releases.
+struct CLocalTraits {
+  using Handle = PSECURITY_DESCRIPTOR;
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+  void Close(Handle h) noexcept { ::LocalFree(h); }
+};
+using CLocalDescriptor = CUniqueHandle<CLocalTraits>;
+
+ErrorCode InfoOfHandle(HANDLE handle, CPathInfo* info) {
+  BY_HANDLE_FILE_INFORMATION facts{};
+  if (!::GetFileInformationByHandle(handle, &facts)) {
+    return static_cast<ErrorCode>(::GetLastError());
+  }
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  const DWORD rc = ::GetSecurityInfo(handle, SE_FILE_OBJECT,
+                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                     &owner, nullptr, &dacl, nullptr, &raw);
+  if (rc != ERROR_SUCCESS) return static_cast<ErrorCode>(rc);
+  const CLocalDescriptor descriptor(raw);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!::GetSecurityDescriptorControl(raw, &control, &revision)) control = 0;
+  CPathInfo result;
+  result.directory = (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  result.reparsePoint = (facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  result.owner = OwnerOf(owner);
+  result.adminsOnly = (control & SE_DACL_PROTECTED) != 0 && AllowsOnlyAdmins(dacl, false);
+  result.size = result.directory
+                    ? 0
+                    : (static_cast<std::uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow;
+  *info = result;
+  return ERROR_SUCCESS;
+}
+
+bool PathIsReparsePoint(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Opens the entry itself for the access given (folders too), never through a reparse point at
+// its last element.
+ErrorCode OpenEntry(const std::wstring& path, DWORD access, CUniqueHandle<CWin32FileTraits>* out) {
+  HANDLE handle = ::CreateFileW(path.c_str(), access,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(::GetLastError());
+  out->reset(handle);
+  return ERROR_SUCCESS;
+}
+
+// The protected descriptor (kProtectedFolderSddl), made once.
+PSECURITY_DESCRIPTOR ProtectedDescriptor() {
+  static const CLocalDescriptor descriptor = [] {
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedFolderSddl,
+                                                                SDDL_REVISION_1, &made, nullptr)) {
+      made = nullptr;
+    }
+    return CLocalDescriptor(made);
+  }();
+  return descriptor.get();
+}
+
+}  // namespace
+
 // ---- Moves through open handles ----
 
 namespace {
@@ -307,6 +474,170 @@ ErrorCode FinalPathOf(HANDLE handle, std::wstring* path) {
 }
 
 }  // namespace
+
+ErrorCode CWin32FileSystem::QueryPathInfo(std::wstring_view path, CPathInfo* info) {
+  if (info == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::wstring text(path);
+  CUniqueHandle<CWin32FileTraits> handle;
+  ErrorCode rc = OpenEntry(text, READ_CONTROL | FILE_READ_ATTRIBUTES, &handle);
+  if (rc != ERROR_SUCCESS) return rc;
+  CPathInfo result;
+  rc = InfoOfHandle(handle.get(), &result);
+  if (rc != ERROR_SUCCESS) return rc;
+  // Wine opens what a Unix symbolic link points at even so; its listing still says what it is.
+  if (PathIsReparsePoint(text)) result.reparsePoint = true;
+  *info = result;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode CWin32FileSystem::OpenFileNoFollow(std::wstring_view path, FileOpenMode mode,
+                                             FileShareMode share, std::unique_ptr<IFile>* file) {
+  if (file == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::wstring text(path);
+  // Looked at first, so a link is never truncated or written through by the open itself.
+  if (PathIsReparsePoint(text)) return kErrorReparsePointEncountered;
+  DWORD access = GENERIC_READ | READ_CONTROL;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case FileOpenMode::kCreateAlways:
+      access |= GENERIC_WRITE;
+      disposition = CREATE_ALWAYS;
+      break;
+    case FileOpenMode::kAppend:
+      access |= GENERIC_WRITE;
+      disposition = OPEN_ALWAYS;
+      break;
+    case FileOpenMode::kOverwrite:
+    case FileOpenMode::kAppendExisting:
+      access |= GENERIC_WRITE;
+      break;
+    case FileOpenMode::kRead:
+      break;
+  }
+  const DWORD shareMode =
+      share == FileShareMode::kDenyWrite ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE handle = ::CreateFileW(text.c_str(), access, shareMode, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(::GetLastError());
+  auto opened = std::make_unique<CWin32File>(
+      handle, mode == FileOpenMode::kAppend || mode == FileOpenMode::kAppendExisting);
+  BY_HANDLE_FILE_INFORMATION facts{};
+  if (!::GetFileInformationByHandle(handle, &facts)) {
+    return static_cast<ErrorCode>(::GetLastError());
+  }
+  if ((facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return kErrorReparsePointEncountered;
+  }
+  *file = std::move(opened);
+  return ERROR_SUCCESS;
+}
+
+ErrorCode CWin32FileSystem::CreateUniqueFile(std::wstring_view folder, std::wstring* path,
+                                             std::unique_ptr<IFile>* file) {
+  if (path == nullptr || file == nullptr) return ERROR_INVALID_PARAMETER;
+  std::wstring base(folder);
+  if (!base.empty() && base.back() != L'\\') base.push_back(L'\\');
+  constexpr int kAttempts = 16;  // a taken name is another try, never an open
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::uint8_t random[kUniqueFileRandomBytes] = {};
+    if (!::RtlGenRandom(random, sizeof(random))) return ERROR_GEN_FAILURE;
+    const std::wstring candidate = base + UniqueFileName(random);
+    HANDLE handle = ::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE | READ_CONTROL,
+                                  FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return static_cast<ErrorCode>(error);
+    }
+    *file = std::make_unique<CWin32File>(handle, false);
+    *path = candidate;
+    return ERROR_SUCCESS;
+  }
+  return ERROR_FILE_EXISTS;
+}
+
+ErrorCode CWin32FileSystem::RenameNoFollow(std::wstring_view from, std::wstring_view to) {
+  const std::wstring source(from);
+  const std::wstring target(to);
+  {
+    CUniqueHandle<CWin32FileTraits> handle;
+    const ErrorCode rc = OpenEntry(source, FILE_READ_ATTRIBUTES, &handle);
+    if (rc != ERROR_SUCCESS) return rc;
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (!::GetFileInformationByHandle(handle.get(), &facts)) {
+      return static_cast<ErrorCode>(::GetLastError());
+    }
+    // Listed as a link while the handle is what it points at: a rename here would move that.
+    if ((facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+        PathIsReparsePoint(source)) {
+      return ERROR_NOT_SUPPORTED;
+    }
+  }
+  // MoveFileExW renames a reparse point itself, and without MOVEFILE_REPLACE_EXISTING never over
+  // an existing name.
+  return LastError(::MoveFileExW(source.c_str(), target.c_str(), 0));
+}
+
+ErrorCode CWin32FileSystem::MakeProtectedDirectory(std::wstring_view path) {
+  PSECURITY_DESCRIPTOR descriptor = ProtectedDescriptor();
+  if (descriptor == nullptr) return ERROR_INVALID_SECURITY_DESCR;
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  const std::wstring text(path);
+  return LastError(::CreateDirectoryW(text.c_str(), &attributes));
+}
+
+ErrorCode CWin32FileSystem::ProtectDirectory(std::wstring_view path) {
+  PSECURITY_DESCRIPTOR descriptor = ProtectedDescriptor();
+  if (descriptor == nullptr) return ERROR_INVALID_SECURITY_DESCR;
+  const std::wstring text(path);
+  if (PathIsReparsePoint(text)) return kErrorReparsePointEncountered;
+  CUniqueHandle<CWin32FileTraits> handle;
+  ErrorCode rc = OpenEntry(text, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES, &handle);
+  if (rc != ERROR_SUCCESS) return rc;
+  CPathInfo info;
+  rc = InfoOfHandle(handle.get(), &info);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (info.reparsePoint) return kErrorReparsePointEncountered;
+  if (!info.directory) return ERROR_DIRECTORY;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+    return static_cast<ErrorCode>(::GetLastError());
+  }
+  // SetSecurityInfo also gives what is inside the folder the entries it now inherits.
+  rc = static_cast<ErrorCode>(::SetSecurityInfo(
+      handle.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, dacl, nullptr));
+  if (rc != ERROR_SUCCESS) return rc;
+  // Wine leaves the list (its Unix mode) as it was after SetSecurityInfo; the descriptor set on
+  // the handle itself changes it.
+  PSID owner = nullptr;
+  PACL now = nullptr;
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (::GetSecurityInfo(handle.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &now, nullptr, &raw) == ERROR_SUCCESS) {
+    const CLocalDescriptor readBack(raw);
+    if (!AllowsOnlyAdmins(now, true) &&
+        !::SetKernelObjectSecurity(handle.get(), DACL_SECURITY_INFORMATION, descriptor)) {
+      return static_cast<ErrorCode>(::GetLastError());
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+bool CWin32FileSystem::IsElevated() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  const CUniqueHandle<CWin32HandleTraits> owned(token);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  if (!::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)) {
+    return false;
+  }
+  return elevation.TokenIsElevated != 0;
+}
 
 ErrorCode CWin32FileSystem::MoveByHandle(std::wstring_view from, std::wstring_view to) {
   if (!IsPlainDrivePath(from) || !IsPlainDrivePath(to)) return ERROR_BAD_PATHNAME;

@@ -8,8 +8,9 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-// after windows.h: it needs its declarations
+// after windows.h: they need its declarations
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -465,7 +466,7 @@ TEST_F(HtmlListGuiTest, KeysScrollBarAndWheelMoveAsTheModelSays) {
   EXPECT_EQ(model.Item(last)->rect.bottom, client.bottom);
   Key(results, VK_UP);
   EXPECT_EQ(model.SelectedItem(), last - 1);
-  // Space on the selected Fonts row checks all of its problems; on a problem row nothing.
+  // Space on the selected Fonts row checks all of its problems; on a problem row that one.
   SendMessageW(results.Window(), WM_VSCROLL, SB_TOP, 0);
   Click(results, At(results, 5, 300));
   Key(results, VK_SPACE);
@@ -475,7 +476,11 @@ TEST_F(HtmlListGuiTest, KeysScrollBarAndWheelMoveAsTheModelSays) {
   ExpectNote(0, results, kHtmlListNotifyChecked, 5, &fontCategory);
   Click(results, At(results, 6, 300));
   Key(results, VK_SPACE);
-  EXPECT_EQ(notes.size(), 1u);
+  EXPECT_EQ(model.Item(6)->checkState, 0);
+  EXPECT_EQ(model.Item(5)->checkState, 2);
+  EXPECT_EQ(notes.size(), 2u);
+  Key(results, VK_SPACE);
+  EXPECT_EQ(model.Item(5)->checkState, 1);
   // Down to the last row and up to the first again: each is scrolled into view.
   for (int i = 0; i < last; ++i) Key(results, VK_DOWN);
   EXPECT_EQ(model.ScrollPos(), max);
@@ -513,6 +518,216 @@ TEST_F(HtmlListGuiTest, KeysScrollBarAndWheelMoveAsTheModelSays) {
   EXPECT_EQ(model.ScrollPos(), 277);
   EXPECT_EQ(model.Item(0)->rect.top, -277);
   (void)Capture(host, L"both_lists_long_scrolled");
+}
+
+// ---- What a screen reader reads: the list's accessible object and its WinEvents ----
+
+struct WIN_EVENT {
+  DWORD event;
+  HWND window;
+  LONG child;
+  friend bool operator==(const WIN_EVENT&, const WIN_EVENT&) = default;
+};
+std::vector<WIN_EVENT> g_events;
+
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
+                          DWORD) {
+  if (object == OBJID_CLIENT) g_events.push_back({event, window, child});
+}
+
+VARIANT Child(LONG id) {
+  VARIANT child;
+  VariantInit(&child);
+  child.vt = VT_I4;
+  child.lVal = id;
+  return child;
+}
+
+// A text property of a child: the text, "<none>" for S_FALSE, "<error>" for a failure.
+std::wstring Read(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*),
+                  LONG child) {
+  BSTR text = nullptr;
+  const HRESULT result = (object->*get)(Child(child), &text);
+  std::wstring value = result == S_OK ? std::wstring(text, SysStringLen(text))
+                                      : (result == S_FALSE ? L"<none>" : L"<error>");
+  SysFreeString(text);
+  return value;
+}
+
+LONG Number(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*),
+            LONG child) {
+  VARIANT value;
+  VariantInit(&value);
+  return SUCCEEDED((object->*get)(Child(child), &value)) && value.vt == VT_I4 ? value.lVal : -1;
+}
+
+// The object and child id a getter without arguments (focus, selection) answers; -1 for none.
+LONG ChildFrom(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT*)) {
+  VARIANT value;
+  VariantInit(&value);
+  return (object->*get)(&value) == S_OK && value.vt == VT_I4 ? value.lVal : -1;
+}
+
+TEST_F(HtmlListGuiTest, ScreenReadersReadTheRowsAndHearWhatChanges) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_STATECHANGE,
+                                             nullptr, RecordEvent, GetCurrentProcessId(), 0,
+                                             WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  const HWND window = results.Window();
+  SetWindowTextW(window, L"Registry Sections");
+  IAccessible* list = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(&list)),
+            S_OK);
+  EXPECT_EQ(Number(list, &IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_LIST);
+  EXPECT_EQ(Read(list, &IAccessible::get_accName, CHILDID_SELF), L"Registry Sections");
+  LONG count = 0;
+  ASSERT_EQ(list->get_accChildCount(&count), S_OK);
+  ASSERT_EQ(count, 8);
+  VARIANT children[8];
+  LONG got = 0;
+  ASSERT_EQ(AccessibleChildren(list, 0, count, children, &got), S_OK);
+  ASSERT_EQ(got, 8);
+  for (LONG i = 0; i < got; ++i) EXPECT_EQ(children[i].vt == VT_I4 ? children[i].lVal : 0, i + 1);
+
+  // Rows: the three categories, their problems as plain text (the second Fonts one unselected).
+  constexpr LONG kRow = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE;
+  constexpr LONG kOpen = kRow | STATE_SYSTEM_EXPANDED;
+  const std::wstring com(CategoryDisplayName(REGPROBLEM_COM));
+  const struct {
+    LONG role;
+    LONG state;
+    std::wstring name;
+    const wchar_t* description;
+    const wchar_t* action;
+  } rows[] = {
+      {ROLE_SYSTEM_GROUPING, kOpen | STATE_SYSTEM_CHECKED, com, L"2/2 Error(s) Selected",
+       L"UnCheck"},
+      {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED,
+       L"The file referenced doesn't exist. Key: HKEY_CLASSES_ROOT/CLSID/"
+       L"{0A1B2C3D-0000-4000-8000-00000000C0DE}/InprocServer32 (Default)=C:/Program "
+       L"Files/Gone/gone.dll",
+       L"<none>", L"Ignore"},
+      {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED, MarkupPlainText(RowText(*com2)),
+       L"<none>", L"Ignore"},
+      {ROLE_SYSTEM_GROUPING, kOpen | STATE_SYSTEM_CHECKED, uninstallCategory.name,
+       L"1/1 Error(s) Selected", L"UnCheck"},
+      {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED, MarkupPlainText(RowText(*uninstall)),
+       L"<none>", L"Ignore"},
+      {ROLE_SYSTEM_GROUPING, kOpen | STATE_SYSTEM_MIXED, L"Fonts", L"1/2 Error(s) Selected",
+       L"Check"},
+      {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED, MarkupPlainText(RowText(*font1)),
+       L"<none>", L"Ignore"},
+      {ROLE_SYSTEM_LISTITEM, kRow,
+       L"The file referenced doesn't exist. Key: HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/Windows "
+       L"NT/CurrentVersion/Fonts Lost Serif & Co (TrueType)=lostserif.ttf",
+       L"<none>", L"Ignore"},
+  };
+  for (LONG child = 1; child <= 8; ++child) {
+    const auto& row = rows[child - 1];
+    EXPECT_EQ(Number(list, &IAccessible::get_accRole, child), row.role) << child;
+    // (Rows below the bottom edge are offscreen: how many depends on the font.)
+    EXPECT_EQ(Number(list, &IAccessible::get_accState, child) & ~STATE_SYSTEM_OFFSCREEN, row.state)
+        << child;
+    EXPECT_EQ(Read(list, &IAccessible::get_accName, child), row.name) << child;
+    EXPECT_EQ(Read(list, &IAccessible::get_accDescription, child), row.description) << child;
+    EXPECT_EQ(Read(list, &IAccessible::get_accDefaultAction, child), row.action) << child;
+  }
+  EXPECT_EQ(Read(list, &IAccessible::get_accName, 9), L"<error>");
+
+  // Where the rows are, and which is where.
+  LONG left = 0, top = 0, width = 0, height = 0;
+  ASSERT_EQ(list->accLocation(&left, &top, &width, &height, Child(5)), S_OK);
+  const MARKUP_RECT& fifth = results.Model().Item(4)->rect;
+  POINT corner{fifth.left, fifth.top};
+  ClientToScreen(window, &corner);
+  EXPECT_EQ((MARKUP_RECT{left, top, left + width, top + height}),
+            (MARKUP_RECT{corner.x, corner.y, corner.x + fifth.right - fifth.left,
+                         corner.y + fifth.bottom - fifth.top}));
+  VARIANT hit;
+  ASSERT_EQ(list->accHitTest(left + 60, top + height / 2, &hit), S_OK);
+  EXPECT_EQ(hit.vt == VT_I4 ? hit.lVal : -1, 5);
+  VARIANT next;
+  ASSERT_EQ(list->accNavigate(NAVDIR_NEXT, Child(5), &next), S_OK);
+  EXPECT_EQ(next.lVal, 6);
+  EXPECT_EQ(list->accNavigate(NAVDIR_NEXT, Child(8), &next), S_FALSE);
+  ASSERT_EQ(list->accNavigate(NAVDIR_LASTCHILD, Child(CHILDID_SELF), &next), S_OK);
+  EXPECT_EQ(next.lVal, 8);
+
+  // The focus and an arrow key: the first row is focused and selected, and readers are told.
+  auto events = [&] {
+    Pump();
+    std::vector<WIN_EVENT> seen;
+    for (const WIN_EVENT& e : g_events) {
+      if (e.window == window) seen.push_back(e);
+    }
+    g_events.clear();
+    return seen;
+  };
+  SetFocus(window);
+  (void)events();
+  EXPECT_EQ(ChildFrom(list, &IAccessible::get_accFocus), CHILDID_SELF);
+  Key(results, VK_UP);
+  EXPECT_EQ(events(), (std::vector<WIN_EVENT>{{EVENT_OBJECT_FOCUS, window, 1},
+                                              {EVENT_OBJECT_SELECTION, window, 1}}));
+  EXPECT_EQ(ChildFrom(list, &IAccessible::get_accFocus), 1);
+  EXPECT_EQ(Number(list, &IAccessible::get_accState, 1) & ~STATE_SYSTEM_OFFSCREEN,
+            kOpen | STATE_SYSTEM_CHECKED | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED);
+  // Space unticks the category: its row and both problems change, as the problems' flags do.
+  Key(results, VK_SPACE);
+  EXPECT_EQ(events(), (std::vector<WIN_EVENT>{{EVENT_OBJECT_STATECHANGE, window, 1},
+                                              {EVENT_OBJECT_STATECHANGE, window, 2},
+                                              {EVENT_OBJECT_STATECHANGE, window, 3}}));
+  EXPECT_FALSE(com1->selected || com2->selected);
+  EXPECT_EQ(Number(list, &IAccessible::get_accState, 2) & STATE_SYSTEM_CHECKED, 0);
+  EXPECT_EQ(Read(list, &IAccessible::get_accDescription, 1), L"0/2 Error(s) Selected");
+  // The default actions: the category's box ticks them again; "Ignore" hands the problem over.
+  notes.clear();
+  EXPECT_EQ(list->accDoDefaultAction(Child(1)), S_OK);
+  EXPECT_TRUE(com1->selected && com2->selected);
+  ASSERT_EQ(notes.size(), 1u);
+  ExpectNote(0, results, kHtmlListNotifyChecked, 0, &comCategory);
+  EXPECT_EQ(list->accDoDefaultAction(Child(8)), S_OK);
+  ASSERT_EQ(notes.size(), 3u);
+  ExpectNote(1, results, kHtmlListNotifyIgnore, 7, font2);
+  list->get_accChildCount(&count);
+  EXPECT_EQ(count, 7);
+  EXPECT_EQ(g_problemsDestroyed, 0);
+  const std::vector<WIN_EVENT> acted = events();
+  EXPECT_EQ(acted.back(), (WIN_EVENT{EVENT_OBJECT_REORDER, window, CHILDID_SELF}));
+  // Selecting a row; folding a category hides its problems from readers as from the eye.
+  EXPECT_EQ(list->accSelect(SELFLAG_TAKESELECTION, Child(5)), S_OK);
+  EXPECT_EQ(ChildFrom(list, &IAccessible::get_accSelection), 5);
+  Click(results, At(results, 0, 10));
+  EXPECT_EQ(Number(list, &IAccessible::get_accState, 1) & STATE_SYSTEM_COLLAPSED,
+            STATE_SYSTEM_COLLAPSED);
+  EXPECT_EQ(Number(list, &IAccessible::get_accState, 2) & STATE_SYSTEM_INVISIBLE,
+            STATE_SYSTEM_INVISIBLE);
+  ASSERT_EQ(list->accLocation(&left, &top, &width, &height, Child(2)), S_OK);
+  EXPECT_EQ(width * height, 0);
+  EXPECT_EQ(list->accSelect(SELFLAG_ADDSELECTION, Child(4)), E_INVALIDARG);
+
+  // The scan list: rows without check states or actions; its categories' totals and risks.
+  IAccessible* live = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(scan.Window(), OBJID_CLIENT, __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(&live)),
+            S_OK);
+  EXPECT_EQ(Number(live, &IAccessible::get_accState, 2) & STATE_SYSTEM_CHECKED, 0);
+  EXPECT_EQ(Read(live, &IAccessible::get_accDefaultAction, 2), L"<none>");
+  EXPECT_EQ(live->accDoDefaultAction(Child(2)), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(Read(live, &IAccessible::get_accDescription, 1), L"1, HIGH");
+  EXPECT_EQ(Read(live, &IAccessible::get_accDescription, 4), L"12, LOW");
+  live->Release();
+
+  // A reader holding the object past the list's window gets errors, never a crash.
+  DestroyWindow(window);
+  EXPECT_EQ(list->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(Read(list, &IAccessible::get_accName, 1), L"<error>");
+  EXPECT_EQ(list->accDoDefaultAction(Child(1)), CO_E_OBJNOTCONNECTED);
+  list->Release();
+  UnhookWinEvent(hook);
+  CoUninitialize();
 }
 
 TEST_F(HtmlListGuiTest, TheHandShowsOverTheLinkAreaOnly) {

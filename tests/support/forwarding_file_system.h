@@ -41,6 +41,25 @@ class CForwardingFileSystem : public IFileSystem {
   ErrorCode FromCodePage(std::string_view b, std::wstring* t) override {
     return m_inner.FromCodePage(b, t);
   }
+  ErrorCode QueryPathInfo(std::wstring_view p, CPathInfo* i) override {
+    return m_inner.QueryPathInfo(p, i);
+  }
+  ErrorCode OpenFileNoFollow(std::wstring_view p, FileOpenMode m, FileShareMode s,
+                             std::unique_ptr<IFile>* file) override {
+    return m_inner.OpenFileNoFollow(p, m, s, file);
+  }
+  ErrorCode CreateUniqueFile(std::wstring_view f, std::wstring* p,
+                             std::unique_ptr<IFile>* file) override {
+    return m_inner.CreateUniqueFile(f, p, file);
+  }
+  ErrorCode RenameNoFollow(std::wstring_view f, std::wstring_view t) override {
+    return m_inner.RenameNoFollow(f, t);
+  }
+  ErrorCode MakeProtectedDirectory(std::wstring_view p) override {
+    return m_inner.MakeProtectedDirectory(p);
+  }
+  ErrorCode ProtectDirectory(std::wstring_view p) override { return m_inner.ProtectDirectory(p); }
+  bool IsElevated() override { return m_inner.IsElevated(); }
   ErrorCode MoveByHandle(std::wstring_view f, std::wstring_view t) override {
     return m_inner.MoveByHandle(f, t);
   }

@@ -10,6 +10,8 @@ CQuarveloDllApp& CQuarveloDllApp::Instance() {
 CSystemApplication& CQuarveloDllApp::App() {
   if (m_app == nullptr) {
     m_app = std::make_unique<CSystemApplication>();
+    // Before anything of the data folder is read: the ignore list lives there.
+    startNotes = m_app->SecureDataFolders();
     m_app->LoadCategoryTable();
     m_app->LoadExclusionLists();
   }

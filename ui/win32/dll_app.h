@@ -36,6 +36,10 @@ class CQuarveloDllApp {
   // What the last repair that ran by itself (AUTOREPAIR) would have said in message boxes, as
   // it logged it: the statistics page shows it until the next scan or repair starts.
   std::vector<std::wstring> repairNotes;
+  // What the check of the product data folder at this application's start had to tell (folders
+  // another account could steer, moved aside or left unused): logged, shown on the statistics
+  // page, and in a message box on the window's start unless the run goes on by itself.
+  std::vector<std::wstring> startNotes;
   // The worker of the registry backup dialog, kept here so an export the user stopped waiting
   // for finishes while the library stays loaded (it is joined when the library goes).
   [[nodiscard]] CWorker& BackupWorker();

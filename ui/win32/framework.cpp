@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "state/state_texts.h"
+#include "ui/win32/skin_accessible.h"
 
 namespace qv::ui {
 namespace {
@@ -230,6 +231,7 @@ HWND CBaseDlg::AddControl(CONTROL_LOOK look, int id, std::wstring_view text, int
                                    m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    LibraryInstance(), nullptr);
   m_looks[id] = look;
+  AttachSkinAccessible(control, look);
   LABEL_STYLE applied = style;
   if (applied.font == nullptr) applied.font = TahomaFont(8);
   m_styles[id] = applied;
@@ -249,7 +251,10 @@ void CBaseDlg::SetLabelStyle(int id, const LABEL_STYLE& style) {
 
 void CBaseDlg::SetSelected(int id, bool selected) {
   m_selected[id] = selected;
-  if (HWND item = Item(id)) ::InvalidateRect(item, nullptr, TRUE);
+  if (HWND item = Item(id)) {
+    ::InvalidateRect(item, nullptr, TRUE);
+    SetSkinAccessibleSelected(item, selected);
+  }
 }
 
 INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
@@ -287,7 +292,7 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
       DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_COMMAND:
-      // Enter and Escape do nothing on a skinned dialog.
+      // Enter and Escape do nothing on a skinned dialog (a skinned button takes Enter itself).
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return TRUE;
       *handled = false;
       return 0;

@@ -33,11 +33,26 @@ std::wstring ProgramFolder() {
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
+// The main window of this thread, which sees the thread's keys before the dialog manager does
+// (the message hook below), and the hook.
+thread_local CQuarveloDlg* t_keyTarget = nullptr;
+thread_local HHOOK t_keyHook = nullptr;
+
+LRESULT CALLBACK KeyHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && wParam == PM_REMOVE && t_keyTarget != nullptr) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    // Taken: the message goes on as WM_NULL, which nobody acts on.
+    if (t_keyTarget->OnKeyMessage(*msg)) msg->message = WM_NULL;
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 CQuarveloDlg::CQuarveloDlg(CQuarveloDllApp& dll) : CBaseDlg(/*headerLine=*/false), m_dll(dll) {}
 
 CQuarveloDlg::~CQuarveloDlg() {
+  StopKeyHook();
   if (m_bigIcon != nullptr) ::DestroyIcon(m_bigIcon);
   if (m_smallIcon != nullptr) ::DestroyIcon(m_smallIcon);
 }
@@ -121,6 +136,63 @@ void CQuarveloDlg::OnInitDialog() {
   ::SetWindowPos(m_hwnd, nullptr, work.right / 5, work.bottom / 5, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
   ::SetTimer(m_hwnd, kStartupTimer, kStartupDelayMs, nullptr);
+  // Ctrl+Tab switches the tabs of a container page; the dialog manager would take it for Tab.
+  if (t_keyHook == nullptr) {
+    t_keyHook = ::SetWindowsHookExW(WH_GETMESSAGE, &KeyHook, nullptr, ::GetCurrentThreadId());
+  }
+  if (t_keyHook != nullptr) t_keyTarget = this;
+}
+
+void CQuarveloDlg::StopKeyHook() {
+  if (t_keyTarget != this) return;
+  t_keyTarget = nullptr;
+  ::UnhookWindowsHookEx(t_keyHook);
+  t_keyHook = nullptr;
+}
+
+void CQuarveloDlg::OnDestroy() { StopKeyHook(); }
+
+bool CQuarveloDlg::OnKeyMessage(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || ::GetKeyState(VK_CONTROL) >= 0) {
+    return false;
+  }
+  // Only keys meant for this window while it takes input (no modal window over it).
+  if (msg.hwnd != m_hwnd && !::IsChild(m_hwnd, msg.hwnd)) return false;
+  if (!::IsWindowEnabled(m_hwnd)) return false;
+  CContainerPage* container = m_current == kPageSettings    ? m_settings.get()
+                              : m_current == kPageBackups   ? m_backups.get()
+                              : m_current == kPageOtherTools ? m_otherTools.get()
+                                                             : nullptr;
+  if (container == nullptr) return false;
+  container->SelectNextTab(::GetKeyState(VK_SHIFT) < 0);
+  // The keyboard is in use: focus cues show from now on.
+  ::SendMessageW(m_hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  return true;
+}
+
+void CQuarveloDlg::KeepFocusInSight() {
+  HWND focus = ::GetFocus();
+  if (focus != nullptr && focus != m_hwnd && !::IsChild(m_hwnd, focus)) return;  // elsewhere
+  if (focus != nullptr && focus != m_hwnd && ::IsWindowVisible(focus) &&
+      ::IsWindowEnabled(focus)) {
+    return;
+  }
+  // The first control of the page shown that takes the focus, else its navigation button.
+  auto usable = [&](HWND control) {
+    return control != nullptr && ::IsWindowVisible(control) && ::IsWindowEnabled(control) &&
+           (::GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0;
+  };
+  HWND target = nullptr;
+  if (m_current >= 0 && m_current < kPageCount) {
+    HWND page = m_pages[static_cast<std::size_t>(m_current)]->Handle();
+    HWND first = ::GetNextDlgTabItem(page, nullptr, FALSE);
+    if (usable(first) && ::IsChild(page, first)) target = first;
+    if (target == nullptr) {
+      HWND button = NavButton(m_current < kNavButtonCount ? m_current : 0);
+      if (usable(button)) target = button;
+    }
+  }
+  if (target != nullptr) ::SetFocus(target);
 }
 
 void CQuarveloDlg::ShowPage(int index) {
@@ -140,11 +212,13 @@ void CQuarveloDlg::ShowPage(int index) {
   CPage* page = m_pages[static_cast<std::size_t>(index)];
   ::ShowWindow(page->Handle(), SW_SHOW);
   page->OnShow();
+  KeepFocusInSight();
 }
 
 void CQuarveloDlg::SetBusy(bool busy) {
   m_dll.idle.store(!busy);
   for (int i = 0; i < kNavButtonCount; ++i) ::EnableWindow(NavButton(i), busy ? FALSE : TRUE);
+  KeepFocusInSight();
 }
 
 void CQuarveloDlg::StartScan(STARTED_BY start) {
@@ -242,6 +316,7 @@ void CQuarveloDlg::OpenHelp() {
 
 void CQuarveloDlg::OnStartupTimer() {
   ::KillTimer(m_hwnd, kStartupTimer);
+  ShowStartNotes();
   switch (m_dll.request) {
     case OPENING_REQUEST::kResults:
       ShowPage(kPageStatistics);
@@ -262,6 +337,21 @@ void CQuarveloDlg::OnStartupTimer() {
     case OPENING_REQUEST::kNone:
       break;
   }
+}
+
+void CQuarveloDlg::ShowStartNotes() {
+  const std::vector<std::wstring>& notes = m_dll.startNotes;
+  if (notes.empty()) return;
+  // A run that goes on by itself (the scheduled scan, AUTOREPAIR) waits for nobody: the notes
+  // are in the activity log and on the statistics page.
+  if (m_dll.request == OPENING_REQUEST::kStartScan ||
+      ReadSettingInt(App().Platform().registry, kHkeyLocalMachine, kProductName, kValueAutoRepair,
+                     kDefaultAutoRepair) != 0) {
+    return;
+  }
+  std::wstring text;
+  for (const std::wstring& note : notes) text += (text.empty() ? L"" : L"\n\n") + note;
+  ProductMessageBox(m_hwnd, text, MB_OK | MB_ICONWARNING);
 }
 
 void CQuarveloDlg::Close() {

@@ -80,13 +80,26 @@ class CQuarveloDlg final : public CBaseDlg {
 
   static constexpr int IDC_NAV_FIRST_ID = 1000;
 
+  // A message this thread is about to take: true when the window acted on it (Ctrl+Tab and
+  // Ctrl+Shift+Tab switch the tabs of the container page shown), and nobody else may.
+  bool OnKeyMessage(const MSG& msg);
+
  protected:
   void OnInitDialog() override;
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
   void OnCommand(int id, int code, HWND control) override;
 
  private:
+  void OnDestroy() override;
+  void StopKeyHook();
+  // The focus never stays on a control that was hidden or disabled (a page switched, the
+  // navigation row disabled while busy): it goes to the first control of the page shown that
+  // takes it, else to the page's navigation button.
+  void KeepFocusInSight();
   void OnStartupTimer();
+  // The data folder's notes of this start (CQuarveloDllApp::startNotes) in a message box, unless
+  // the run goes on by itself.
+  void ShowStartNotes();
   // Starts the updater with the rectangle (screen coordinates); see LaunchUpdater.
   void StartUpdater(const RECT& rect, UPDATER_ORIGIN origin, bool explicitRequest);
   // "CLOSEAFTER": the launcher beside the program closes this instance.

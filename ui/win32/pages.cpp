@@ -443,6 +443,8 @@ void CRegScanResultsPage::OnInitDialog() {
   }
   const RECT listRect{20, 120, 740, 400};
   static_cast<void>(m_list.Create(m_hwnd, listRect));
+  // Not shown: the name a screen reader gives the list, the caption above its rows.
+  ::SetWindowTextW(m_list.Window(), kColumnSections);
   AddControl(CONTROL_LOOK::kButton, IDC_CREATE_BACKUP, kCreateBackup, 440, 410, 140, 32);
   ShowItem(IDC_CREATE_BACKUP, false);
   AddControl(CONTROL_LOOK::kButton, IDC_FIX_ERRORS, kFixErrors, 600, 410, 140, 32);
@@ -635,7 +637,10 @@ void CStatisticsPage::Refresh() {
   SetItemText(IDC_STATS_STATUS, verdict.text);
   if (verdict.picture != VERDICT_PICTURE::kUnchanged) m_picture = verdict.picture;
   ShowItem(IDC_STATS_FIX, verdict.fixButton);
-  const std::vector<std::wstring>& notes = m_main.Dll().repairNotes;
+  // The data folder's notes of this start, then those of the last unattended repair.
+  std::vector<std::wstring> notes = m_main.Dll().startNotes;
+  const std::vector<std::wstring>& repairNotes = m_main.Dll().repairNotes;
+  notes.insert(notes.end(), repairNotes.begin(), repairNotes.end());
   std::wstring noteText;
   for (const std::wstring& note : notes) noteText += (noteText.empty() ? L"" : L"\n") + note;
   SetItemText(IDC_STATS_NOTES, noteText);
@@ -676,11 +681,20 @@ void CContainerPage::OnInitDialog() {
   ::GetClientRect(m_hwnd, &client);
   // The sub-pages fill the container less the tab row's 27 pixels and a pixel at each side.
   const RECT area{1, 27, client.right - 1, client.bottom - 1};
+  // Every tab button before the sub-pages: Tab goes along the tab row, then into the page shown.
   for (std::size_t i = 0; i < m_tabs.size(); ++i) {
     AddControl(CONTROL_LOOK::kNavButton, m_tabs[i].buttonId, m_tabs[i].caption,
                10 + static_cast<int>(i) * 150, 0, 140, 26);
-    m_tabs[i].page->CreatePage(m_hwnd, area);
   }
+  for (CONTAINER_TAB& tab : m_tabs) tab.page->CreatePage(m_hwnd, area);
+}
+
+void CContainerPage::SelectNextTab(bool backwards) {
+  const int count = static_cast<int>(m_tabs.size());
+  if (count == 0) return;
+  const int from = m_selected >= 0 ? m_selected : m_last;
+  SelectTab((from + (backwards ? count - 1 : 1)) % count);
+  if (m_selected >= 0) ::SetFocus(Item(m_tabs[static_cast<std::size_t>(m_selected)].buttonId));
 }
 
 void CContainerPage::OnShow() { SelectTab(m_last); }

@@ -163,6 +163,9 @@ class CContainerPage final : public CPage {
   void OnShow() override;
   void OnHide() override;
   void SelectTab(int index);
+  // Ctrl+Tab (Ctrl+Shift+Tab backwards): the next tab, round the row, with the focus on its
+  // button.
+  void SelectNextTab(bool backwards);
   [[nodiscard]] int SelectedTab() const { return m_selected; }
   [[nodiscard]] CPage& SubPage(int index) { return *m_tabs[static_cast<std::size_t>(index)].page; }
 

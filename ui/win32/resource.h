@@ -87,7 +87,7 @@
 #define IDC_STATS_PICTURE 5096
 #define IDC_STATS_FIX 5097
 #define IDC_STATS_SCAN 5098
-#define IDC_STATS_NOTES 5099  // what the last unattended repair logged
+#define IDC_STATS_NOTES 5099  // the data folder's notes of this start, what the last unattended repair logged
 #define IDC_STATS_COLUMN_FIRST 5100  // 5100-5102
 
 // Containers.

@@ -210,6 +210,7 @@ void CBackupRestorePage::OnInitDialog() {
                               client.bottom - kBottomLineOffset - 80, LVS_EX_HEADERDRAGDROP);
   AddListColumn(list, 0, kBackupsColumnName, kBackupsColumnNameWidth);
   AddListColumn(list, 1, kBackupsColumnDate, kBackupsColumnDateWidth);
+  AddListColumn(list, 2, kBackupsColumnTrust, kBackupsColumnTrustWidth);
   const int y = client.bottom - kBottomLineOffset + 10;
   AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_CREATE, kCreateBackupButton, 20, y, 130, 28);
   AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, kRestoreButton, client.right - 260, y, 110,
@@ -248,6 +249,7 @@ void CBackupRestorePage::ShowRows() {
   for (std::size_t i = 0; i < m_backups.size(); ++i) {
     const int row = InsertRow(list, static_cast<int>(i), m_backups[i].name);
     SetRowText(list, row, 1, FormatBackupDate(clock, m_backups[i].lastWriteTime));
+    SetRowText(list, row, 2, BackupTrustText(m_backups[i]));
   }
 }
 
@@ -303,6 +305,7 @@ INT_PTR CBackupRestorePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
     if (header->idFrom == IDC_BACKUP_LIST && header->code == LVN_COLUMNCLICK) {
       // A click on a column's header sorts by it; a second click turns the order round.
       const int column = reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem;
+      if (column > 1) return TRUE;  // the trust column does not sort
       m_sortAscending = column == m_sortColumn ? !m_sortAscending : column == 0;
       m_sortColumn = column;
       ShowRows();

@@ -130,11 +130,17 @@ TEST_F(HtmlListTest, CheckBoxesKeepTheCategoryCountsAndStates) {
   EXPECT_FALSE(list.OnLeftButtonDown(Body(4)).checksChanged);
   EXPECT_EQ(list.SelectedItem(), 4);
 
-  // Space on a selected category row is its box.
+  // Space on a selected row is its box: a category's, then a problem's.
   list.OnLeftButtonDown(Body(3));
   EXPECT_TRUE(list.OnKeySpace().notifyChanged);
   EXPECT_FALSE(help1.selected);
   EXPECT_EQ(help.selectedCount, 0);
+  list.OnLeftButtonDown(Body(1));
+  EXPECT_TRUE(list.OnKeySpace().checksChanged);
+  EXPECT_FALSE(font1.selected);
+  EXPECT_EQ(list.SelectedItem(), 1);
+  list.OnKeySpace();
+  EXPECT_TRUE(font1.selected);
 
   // The scan list changes the same states but never asks for notification 1.
   CHTMLListModel scan(kScanList);
@@ -172,6 +178,42 @@ TEST_F(HtmlListTest, IgnoringRemovesTheRowAndTheLastOneItsCategoryRow) {
   EXPECT_EQ(fonts.selectedCount, 0);
   EXPECT_EQ(list.SelectedItem(), 0);
   EXPECT_EQ(list.TotalHeight(), 30 + 19);
+}
+
+TEST_F(HtmlListTest, RowsActByIdWhereverTheyLie) {
+  Fill(list);
+  list.Resize(canvas, 400, 40);  // only the first row fits
+  list.ActivateRow(3, kAreaMarker);  // Help Files folds: its problem is hidden
+  EXPECT_FALSE(list.IsShown(4));
+  EXPECT_FALSE(list.SelectItem(4));
+  EXPECT_TRUE(list.SelectItem(3));
+  EXPECT_EQ(list.Item(3)->rect.bottom, 40);  // brought into view
+  struct STEP {
+    int id;
+    HTMLLIST_AREA area;
+    bool changed;
+    const wchar_t* count;  // of the Fonts row afterwards
+  } steps[] = {
+      {2, kAreaCheckBox, true, L"1/2 Error(s) Selected"},
+      {0, kAreaCheckBox, true, L"2/2 Error(s) Selected"},
+      {1, kAreaMarker, false, L"2/2 Error(s) Selected"},  // a problem row does not fold
+      {1, kAreaRow, false, L"2/2 Error(s) Selected"},
+      {2, kAreaLink, true, L"1/1 Error(s) Selected"},
+  };
+  for (const STEP& step : steps) {
+    const HTMLLIST_CLICK click = list.ActivateRow(step.id, step.area);
+    EXPECT_EQ(click.checksChanged, step.changed) << step.id;
+    EXPECT_EQ(list.CountText(0), step.count) << step.id;
+  }
+  EXPECT_EQ(list.SelectedItem(), 1);
+  EXPECT_EQ(list.CountText(1), L"");
+  EXPECT_EQ(list.ActivateRow(9, kAreaCheckBox).id, -1);
+  // The scan list has no link to use; its count is the total.
+  CHTMLListModel scan(kScanList);
+  Fill(scan);
+  EXPECT_EQ(scan.ActivateRow(1, kAreaLink).ignored, nullptr);
+  EXPECT_EQ(scan.ItemCount(), 5);
+  EXPECT_EQ(scan.CountText(0), L"2");
 }
 
 TEST_F(HtmlListTest, ScrollStepsKeysAndRemoval) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "controls/control_texts.h"
 #include "tests/unit/controls/fake_canvas.h"
 
@@ -142,6 +143,32 @@ TEST(MarkupText, SlashesWhiteSpaceAndLineBreaks) {
   canvas.deviceWidth = 40;
   EXPECT_EQ(DrawMarkupText(canvas, L"abc def", 5, nullptr, kDtWordBreak), 0);
   EXPECT_EQ(Words(canvas), L"abc@10,20 d@34,20");
+}
+
+TEST(MarkupText, PlainTextIsWhatTheLayoutShowsWithoutItsTags) {
+  struct CASE {
+    const wchar_t* markup;
+    const wchar_t* plain;
+  } cases[] = {
+      {L"<font color=#ff0000><b>The file referenced doesn't exist.</b></font><br><b>Key: </b>"
+       L"HKLM\\Run<br>a=C:\\x.exe",
+       L"The file referenced doesn't exist. Key: HKLM/Run a=C:/x.exe"},
+      // Nested fonts (a ninth too), tags matched by prefix, one space for any white space.
+      {L"<font color=#1><font color=\"#2\"><FONT color=3>x</font></font></font>  y\t\r\nz",
+       L"x y z"},
+      {L"<big>a</big><STRONG>b</strong><sub>c</sub><sup>d</sup><em>e</em><i>f</i><u>g</u>",
+       L"abcdefg"},
+      {L"<p>first<p>second</p>third<br/>", L"first secondthird"},  // "br/" begins with br
+      // An opening tag nobody knows is drawn as text; its closing tag vanishes; a lone "<" stays.
+      {L"<xyz>a</xyz> < b", L"<xyz>a < b"},
+      {L"a&amp;b &lt;b&gt; &quot;&apos;&#65;&#x42;&nbsp;", L"a&b <b> \"'AB\u00A0"},
+      // What is no entity of the list stays as written.
+      {L"&copy; &#0; &#xD800; &#x110000; &amp &#x; &#12a;", L"&copy; &#0; &#xD800; &#x110000; &amp &#x; &#12a;"},
+      {L"  <br> ", L""},
+  };
+  for (const CASE& c : cases) EXPECT_EQ(MarkupPlainText(c.markup), c.plain) << c.markup;
+  // Beyond the 16-bit plane: one character however wide wchar_t is.
+  EXPECT_EQ(ToUtf16(MarkupPlainText(L"&#x1F600;")), (std::u16string{0xD83D, 0xDE00}));
 }
 
 TEST(MarkupText, WrappingWideningAndTheCalculatedRectangle) {

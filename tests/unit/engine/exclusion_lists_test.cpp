@@ -19,6 +19,7 @@
 #include "engine/checks.h"
 #include "engine/registry_cleaner.h"
 #include "platform/memory/memory_platform.h"
+#include "state/state_texts.h"
 #include "repair/backup_file.h"
 #include "base/text_case.h"
 #include "tests/support/engine_fixture.h"
@@ -31,7 +32,7 @@ namespace {
 constexpr wchar_t kProduct[] = L"Quarvelo";
 constexpr wchar_t kProgramFolder[] = L"C:\\Program Files\\Quarvelo";
 constexpr wchar_t kUserFile[] = L"C:\\ProgramData\\Quarvelo\\ignore.wls";
-constexpr wchar_t kUserNewFile[] = L"C:\\ProgramData\\Quarvelo\\ignore.wls.new";
+constexpr wchar_t kDataFolder[] = L"C:\\ProgramData\\Quarvelo";
 constexpr wchar_t kBlockedKey[] = L"HKLM\\SOFTWARE\\Quarvelo\\blocked";
 constexpr wchar_t kRunKey[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -39,9 +40,9 @@ constexpr ErrorCode kErrorDiskFull = 112;
 
 using test::CRecordingLog;
 
-// Forwards to the in-memory file system; a write to a file whose path ends in `failSuffix`
-// stores only what fits under `failAfterBytes` and then fails as a full disk would, and
-// ReplaceFile fails when asked to.
+// Forwards to the in-memory file system; a write to a file whose path ends in `failSuffix` (or to
+// any new file of CreateUniqueFile, when the suffix is its extension) stores only what fits
+// under `failAfterBytes` and then fails as a full disk would, and ReplaceFile fails when asked to.
 class CFaultyFileSystem final : public test::CForwardingFileSystem {
  public:
   explicit CFaultyFileSystem(CMemoryFileSystem& inner) : CForwardingFileSystem(inner) {}
@@ -60,6 +61,13 @@ class CFaultyFileSystem final : public test::CForwardingFileSystem {
     const bool faulty = !failSuffix.empty() && p.size() >= failSuffix.size() &&
                         p.substr(p.size() - failSuffix.size()) == failSuffix;
     if (rc == kErrorSuccess && faulty)
+      *file = std::make_unique<CFaultyFile>(std::move(*file), failAfterBytes);
+    return rc;
+  }
+  ErrorCode CreateUniqueFile(std::wstring_view f, std::wstring* p,
+                             std::unique_ptr<IFile>* file) override {
+    const ErrorCode rc = inner().CreateUniqueFile(f, p, file);
+    if (rc == kErrorSuccess && failSuffix == kUniqueFileExtension)
       *file = std::make_unique<CFaultyFile>(std::move(*file), failAfterBytes);
     return rc;
   }
@@ -491,6 +499,53 @@ TEST_F(ExclusionListsTest, UserFileInTheProgramFolderIsReadOnceAsTheUsers) {
   EXPECT_EQ(lists.VisibleEntries(), (std::vector<EXCLUSION_ENTRY>{{6, L"user"}}));
 }
 
+// A list another account could have written (or one too large to be a list) is not read: it
+// could hide every problem.
+TEST_F(ExclusionListsTest, AnUntrustedOrOversizedUserListIsNotReadAndThatIsLogged) {
+  const std::string record = "6\r\nhidden\r\n";
+  const struct {
+    const char* name;
+    FileOwner fileOwner;
+    bool link;
+    FileOwner folderOwner;
+    std::string bytes;
+    const wchar_t* reason;  // null: the list is read
+  } cases[] = {
+      {"own", FileOwner::kAdministrators, false, FileOwner::kAdministrators, record, nullptr},
+      {"planted", FileOwner::kOther, false, FileOwner::kAdministrators, record, kUntrustedOwner},
+      {"link", FileOwner::kAdministrators, true, FileOwner::kAdministrators, record,
+       kUntrustedReparsePoint},
+      {"planted folder", FileOwner::kAdministrators, false, FileOwner::kOther, record,
+       kUntrustedOwner},
+      {"too large", FileOwner::kAdministrators, false, FileOwner::kAdministrators,
+       record + std::string(kUserIgnoreMaxBytes, ' '), L"it is larger than 4194304 bytes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CMemoryPlatform machine;
+    CRecordingLog notes;
+    CExclusionLists user(machine.platform(), &notes, kProduct);
+    machine.files().AddFile(kUserFile, c.bytes);
+    machine.files().SetOwner(kUserFile, c.fileOwner);
+    machine.files().SetOwner(kDataFolder, c.folderOwner);
+    if (c.link) machine.files().MarkReparsePoint(kUserFile);
+    user.LoadExclusionLists();
+    EXPECT_EQ(user.VisibleCount(), c.reason == nullptr ? 1u : 0u);
+    if (c.reason == nullptr) {
+      EXPECT_TRUE(notes.entries.empty());
+      continue;
+    }
+    EXPECT_EQ(notes.entries, std::vector<std::wstring>{L"The ignore list " +
+                                                       std::wstring(kUserFile) +
+                                                       L" is not read: " + c.reason + L"."});
+    // Nor is anything written over it into an untrusted folder.
+    if (c.folderOwner == FileOwner::kOther) {
+      EXPECT_EQ(user.IgnoreProblem(RunProblem(L"App", L"C:\\App.exe")), kErrorInvalidOwner);
+      EXPECT_EQ(machine.files().ReadFile(kUserFile), c.bytes);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ignoring, removing and saving
 
@@ -511,7 +566,7 @@ TEST_F(ExclusionListsTest, IgnoreLogsAppendsAndSavesTheVisibleEntriesOnly) {
             "6\r\n" + Narrow(kRunKey) +
                 "\\App|C:\\App.exe\r\n10\r\nHKEY_CLASSES_ROOT\\.xyz\\(Default)|C:\\x.exe\r\n");
   EXPECT_FALSE(lists.IgnoreListChanged());
-  EXPECT_FALSE(memory.files().FileExists(kUserNewFile));
+  EXPECT_EQ(memory.files().ListFolder(kDataFolder), (std::vector<std::wstring>{L"ignore.wls"}));
 
   // Read back: the entries come back lower-cased, after the shipped one.
   CExclusionLists again(memory.platform(), nullptr, kProduct);
@@ -570,12 +625,13 @@ TEST_F(ExclusionListsTest, AFailedWriteOrReplaceLeavesTheOldFileWhole) {
                {"replace fails", 1 << 20, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    faulty.failSuffix = L".new";
+    faulty.failSuffix = kUniqueFileExtension;
     faulty.failAfterBytes = c.room;
     faulty.failReplace = c.failReplace;
     EXPECT_NE(faultyLists.IgnoreProblem(RunProblem(L"Third", L"C:\\x.exe")), kErrorSuccess);
     EXPECT_EQ(UserFile(), old);
-    EXPECT_FALSE(memory.files().FileExists(kUserNewFile));
+    EXPECT_EQ(memory.files().ListFolder(kDataFolder), (std::vector<std::wstring>{L"ignore.wls"}))
+        << "the new file is gone again";
     EXPECT_TRUE(faultyLists.IgnoreListChanged()) << "the next save must try again";
     ASSERT_TRUE(faultyLists.RemoveVisibleEntry(2));
   }

@@ -399,6 +399,90 @@ TEST_P(CFileSystemContract, DenyWriteSharingIsEnforcedBetweenOpenFiles) {
             kErrorSuccess);
 }
 
+// ---- Trust: entries themselves, new files, protected folders -------------------------------
+
+TEST_P(CFileSystemContract, NewFilesGetUnguessableNamesAndAreRenamedNeverOverAnything) {
+  EXPECT_TRUE(Fs().IsElevated()) << "tests run as an elevated administrator";
+  std::wstring first;
+  std::wstring second;
+  std::unique_ptr<IFile> a;
+  std::unique_ptr<IFile> b;
+  ASSERT_EQ(Fs().CreateUniqueFile(kScratchFolder, &first, &a), kErrorSuccess);
+  ASSERT_EQ(Fs().CreateUniqueFile(std::wstring(kScratchFolder) + L"\\", &second, &b),
+            kErrorSuccess);
+  EXPECT_NE(first, second);
+  const std::size_t nameLength = 3 + 2 * kUniqueFileRandomBytes + 4;  // "~qv", hex, ".tmp"
+  for (const std::wstring& path : {first, second}) {
+    EXPECT_EQ(path.size(), At(L"").size() + nameLength) << ToUtf8(path);
+    EXPECT_EQ(path.rfind(At(kUniqueFilePrefix), 0), 0u) << ToUtf8(path);
+  }
+  ASSERT_EQ(a->Write("new", 3), kErrorSuccess);
+  CPathInfo info;
+  ASSERT_EQ(a->QueryInfo(&info), kErrorSuccess);
+  EXPECT_FALSE(info.directory);
+  EXPECT_FALSE(info.reparsePoint);
+  EXPECT_NE(info.owner, FileOwner::kOther);
+  a.reset();
+  b.reset();
+  std::unique_ptr<IFile> none;
+  EXPECT_EQ(Fs().CreateUniqueFile(At(L"missing"), &first, &none), kErrorPathNotFound);
+
+  ASSERT_EQ(Fs().RenameNoFollow(first, At(L"placed.txt")), kErrorSuccess);
+  EXPECT_EQ(Fs().RenameNoFollow(second, At(L"placed.txt")), kErrorAlreadyExists);
+  EXPECT_EQ(ReadFile(L"placed.txt"), "new") << "the first file stays in place";
+  EXPECT_TRUE(Fs().FileExists(second));
+  ASSERT_EQ(Fs().MakeDirectory(At(L"folder")), kErrorSuccess);
+  EXPECT_EQ(Fs().RenameNoFollow(At(L"folder"), At(L"folder.aside")), kErrorSuccess);
+  EXPECT_TRUE(Fs().IsDirectory(At(L"folder.aside")));
+}
+
+TEST_P(CFileSystemContract, EntriesAnswerForThemselvesAndOpenWithoutFollowing) {
+  WriteFile(L"file.txt", "12345");
+  ASSERT_EQ(Fs().MakeProtectedDirectory(At(L"Closed")), kErrorSuccess);
+  EXPECT_EQ(Fs().MakeProtectedDirectory(At(L"Closed")), kErrorAlreadyExists);
+  EXPECT_EQ(Fs().ProtectDirectory(At(L"Closed")), kErrorSuccess);
+  ASSERT_EQ(Fs().MakeDirectory(At(L"Open")), kErrorSuccess);
+  EXPECT_EQ(Fs().ProtectDirectory(At(L"Open")), kErrorSuccess);
+  EXPECT_EQ(Fs().ProtectDirectory(At(L"file.txt")), kErrorDirectory);
+  EXPECT_EQ(Fs().ProtectDirectory(At(L"missing")), kErrorFileNotFound);
+
+  struct {
+    const wchar_t* name;
+    ErrorCode rc;
+    bool directory;
+    std::uint64_t size;
+  } cases[] = {
+      {L"file.txt", kErrorSuccess, false, 5},
+      {L"Closed", kErrorSuccess, true, 0},
+      {L"Open", kErrorSuccess, true, 0},
+      {L"missing", kErrorFileNotFound, false, 0},
+      {L"missing\\deeper", kErrorPathNotFound, false, 0},
+  };
+  for (const auto& c : cases) {
+    CPathInfo info;
+    info.size = 99;
+    EXPECT_EQ(Fs().QueryPathInfo(At(c.name), &info), c.rc) << ToUtf8(c.name);
+    if (c.rc != kErrorSuccess) continue;
+    EXPECT_EQ(info.directory, c.directory) << ToUtf8(c.name);
+    EXPECT_FALSE(info.reparsePoint) << ToUtf8(c.name);
+    EXPECT_NE(info.owner, FileOwner::kOther) << ToUtf8(c.name);
+    EXPECT_EQ(info.size, c.size) << ToUtf8(c.name);
+  }
+
+  // Appending to an existing file only: it is never created.
+  std::unique_ptr<IFile> file;
+  EXPECT_EQ(Fs().OpenFileNoFollow(At(L"new.txt"), FileOpenMode::kAppendExisting,
+                                  FileShareMode::kDenyWrite, &file),
+            kErrorFileNotFound);
+  EXPECT_FALSE(Fs().FileExists(At(L"new.txt")));
+  ASSERT_EQ(Fs().OpenFileNoFollow(At(L"file.txt"), FileOpenMode::kAppendExisting,
+                                  FileShareMode::kDenyWrite, &file),
+            kErrorSuccess);
+  ASSERT_EQ(file->Write("6", 1), kErrorSuccess);
+  file.reset();
+  EXPECT_EQ(ReadFile(L"file.txt"), "123456");
+}
+
 // ---- Code page -------------------------------------------------------------------------------
 
 TEST_P(CFileSystemContract, CodePageIsWindows1252AsWindowsConvertsIt) {

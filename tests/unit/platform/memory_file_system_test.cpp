@@ -10,6 +10,8 @@
 
 #include "base/utf16.h"
 
+#include "base/utf16.h"
+
 namespace qv {
 namespace {
 
@@ -182,6 +184,64 @@ TEST(MemoryFileSystem, ListingsComeSortedWithoutCase) {
   for (const auto& e : entries) names.push_back(e.name);
   EXPECT_EQ(names, (std::vector<std::wstring>{L"ab.txt", L"A_b.txt", L"b.txt", L"C.txt"}));
   EXPECT_EQ(fs.FindFiles(L"C:\\s\\*.txt", nullptr), kErrorInvalidParameter);
+}
+
+// What the trust rules ask of the in-memory machine: owners, reparse points, access lists and
+// elevation, each set by a helper and seen through the seam.
+TEST(MemoryFileSystem, OwnersReparsePointsAndAccessListsAreModelled) {
+  CMemoryFileSystem fs;
+  fs.AddFile(L"C:\\d\\planted.txt", "x");
+  fs.SetOwner(L"C:\\d\\planted.txt", FileOwner::kOther);
+  fs.AddFolder(L"C:\\d\\link");
+  fs.MarkReparsePoint(L"C:\\d\\link");
+  fs.AddFile(L"C:\\d\\linkfile.txt", "y");
+  fs.MarkReparsePoint(L"C:\\d\\linkfile.txt");
+  ASSERT_EQ(fs.MakeProtectedDirectory(L"C:\\d\\closed"), kErrorSuccess);
+  ASSERT_EQ(fs.MakeDirectory(L"C:\\d\\open"), kErrorSuccess);
+  fs.SetNewEntryOwner(FileOwner::kCurrentUser);
+  fs.AddFile(L"C:\\d\\mine.txt");
+
+  struct {
+    const wchar_t* path;
+    FileOwner owner;
+    bool reparsePoint;
+    bool adminsOnly;
+  } cases[] = {
+      {L"C:\\d\\planted.txt", FileOwner::kOther, false, false},
+      {L"C:\\d\\link", FileOwner::kAdministrators, true, false},
+      {L"C:\\d\\closed", FileOwner::kAdministrators, false, true},
+      {L"C:\\d\\open", FileOwner::kAdministrators, false, false},
+      {L"C:\\d\\mine.txt", FileOwner::kCurrentUser, false, false},
+  };
+  for (const auto& c : cases) {
+    CPathInfo info;
+    ASSERT_EQ(fs.QueryPathInfo(c.path, &info), kErrorSuccess);
+    EXPECT_EQ(info.owner, c.owner) << ToUtf8(c.path);
+    EXPECT_EQ(info.reparsePoint, c.reparsePoint) << ToUtf8(c.path);
+    EXPECT_EQ(info.adminsOnly, c.adminsOnly) << ToUtf8(c.path);
+  }
+
+  std::unique_ptr<IFile> file;
+  EXPECT_EQ(fs.OpenFileNoFollow(L"C:\\d\\linkfile.txt", FileOpenMode::kRead,
+                                FileShareMode::kShareAll, &file),
+            kErrorReparsePointEncountered);
+  EXPECT_EQ(file, nullptr);
+  EXPECT_EQ(fs.OpenFile(L"C:\\d\\linkfile.txt", FileOpenMode::kRead, FileShareMode::kShareAll,
+                        &file),
+            kErrorSuccess)
+      << "a plain open follows the link";
+  EXPECT_EQ(fs.ProtectDirectory(L"C:\\d\\link"), kErrorReparsePointEncountered);
+  EXPECT_EQ(fs.RenameNoFollow(L"C:\\d\\link", L"C:\\d\\link.aside"), kErrorSuccess);
+  ASSERT_EQ(fs.ProtectDirectory(L"C:\\d\\open"), kErrorSuccess);
+  CPathInfo info;
+  ASSERT_EQ(fs.QueryPathInfo(L"C:\\d\\open", &info), kErrorSuccess);
+  EXPECT_TRUE(info.adminsOnly);
+
+  fs.SetElevated(false);
+  EXPECT_FALSE(fs.IsElevated());
+  EXPECT_EQ(fs.ProtectDirectory(L"C:\\d\\link.aside"), kErrorReparsePointEncountered);
+  ASSERT_EQ(fs.MakeDirectory(L"C:\\d\\later"), kErrorSuccess);
+  EXPECT_EQ(fs.ProtectDirectory(L"C:\\d\\later"), kErrorAccessDenied);
 }
 
 }  // namespace

@@ -61,9 +61,9 @@ class CStubbornRegistry final : public test::CForwardingRegistry {
 class CNoUndoFileSystem final : public test::CForwardingFileSystem {
  public:
   using CForwardingFileSystem::CForwardingFileSystem;
-  ErrorCode OpenFile(std::wstring_view path, FileOpenMode mode, FileShareMode share,
-                     std::unique_ptr<IFile>* file) override {
-    const ErrorCode rc = CForwardingFileSystem::OpenFile(path, mode, share, file);
+  ErrorCode OpenFileNoFollow(std::wstring_view path, FileOpenMode mode, FileShareMode share,
+                             std::unique_ptr<IFile>* file) override {
+    const ErrorCode rc = CForwardingFileSystem::OpenFileNoFollow(path, mode, share, file);
     if (rc == kErrorSuccess && path.ends_with(L".reg")) {
       *file = std::make_unique<CNoUndoFile>(std::move(*file));
     }
@@ -97,6 +97,11 @@ class CFullDiskFileSystem final : public test::CForwardingFileSystem {
       return kErrorDiskFull;
     }
     return CForwardingFileSystem::OpenFile(path, mode, share, file);
+  }
+  ErrorCode CreateUniqueFile(std::wstring_view folder, std::wstring* path,
+                             std::unique_ptr<IFile>* file) override {
+    if (folder.starts_with(kBackupFolder)) return kErrorDiskFull;
+    return CForwardingFileSystem::CreateUniqueFile(folder, path, file);
   }
 };
 

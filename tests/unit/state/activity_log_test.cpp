@@ -140,14 +140,14 @@ TEST(CActivityLog, UnwritableFolderGivesItsErrorAndMakesTheFolderWhenItCan) {
 class CBusyFileSystem final : public test::CForwardingFileSystem {
  public:
   CBusyFileSystem(IFileSystem& inner, int busyOpens) : CForwardingFileSystem(inner), m_busy(busyOpens) {}
-  ErrorCode OpenFile(std::wstring_view p, FileOpenMode m, FileShareMode s,
-                     std::unique_ptr<IFile>* f) override {
+  ErrorCode OpenFileNoFollow(std::wstring_view p, FileOpenMode m, FileShareMode s,
+                             std::unique_ptr<IFile>* f) override {
     ++opens;
     if (m_busy > 0) {
       --m_busy;
       return kErrorSharingViolation;
     }
-    return inner().OpenFile(p, m, s, f);
+    return inner().OpenFileNoFollow(p, m, s, f);
   }
   int opens = 0;
 
@@ -160,6 +160,7 @@ TEST(CActivityLog, WaitsForAFileAnotherProcessHolds) {
   machine.clock().SetNow(kEvening);
   CBusyFileSystem busy(machine.files(), 3);
   CActivityLog log(machine.shell(), busy, machine.clock());
+  machine.files().AddFile(log.LogFilePath());  // held by another process that wrote it
   ASSERT_EQ(log.WriteLog(L"kept"), kErrorSuccess);
   EXPECT_EQ(busy.opens, 4);
   EXPECT_EQ(machine.clock().Sleeps(), (std::vector<std::uint32_t>{10, 10, 10}));

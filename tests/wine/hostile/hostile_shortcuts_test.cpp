@@ -20,6 +20,7 @@
 #include "state/data_folder.h"
 #include "state/state_texts.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/wine/hostile/unix_link.h"
 
 namespace qv {
 namespace {
@@ -50,41 +51,7 @@ bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Makes `link` a Unix symbolic link to the folder `target`, as only the Linux side can: Wine
-// starts a Unix program given by its Unix path (Z:\bin\ln), and wine_get_unix_file_name gives
-// the Unix paths of the two.
-void MakeUnixLink(const std::wstring& target, const std::wstring& link) {
-  using UnixName = char*(CDECL*)(LPCWSTR);
-  const auto unixName = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  ASSERT_NE(unixName, nullptr) << "runs under Wine only";
-  const auto convert = [&](const std::wstring& path) {
-    char* name = unixName(path.c_str());
-    std::string text = name != nullptr ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return text;
-  };
-  const std::size_t slash = link.rfind(L'\\');
-  const std::string linkPath = convert(link.substr(0, slash)) + "/" + ToUtf8(link.substr(slash + 1));
-  std::wstring command = L"Z:\\bin\\ln -s " + FromUtf8(convert(target)) + L" " + FromUtf8(linkPath);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process))
-      << GetLastError();
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  // Wine tells neither the end nor the exit code of a Unix program: wait for the link itself.
-  DWORD attributes = INVALID_FILE_ATTRIBUTES;
-  for (int tries = 0; tries < 100 && attributes == INVALID_FILE_ATTRIBUTES; ++tries) {
-    Sleep(50);
-    attributes = GetFileAttributesW(link.c_str());
-  }
-  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << ToUtf8(command);
-  ASSERT_EQ(attributes & FILE_ATTRIBUTE_REPARSE_POINT,
-            static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT));
-}
+using test::MakeUnixLink;
 
 class HostileShortcutsTest : public ::testing::Test {
  protected:

@@ -97,6 +97,7 @@ class LinkSafetyTest : public ::testing::Test {
     wchar_t folder[MAX_PATH];
     EXPECT_GT(GetTempPathW(MAX_PATH, folder), 0u);
     m_file = std::wstring(folder) + L"qv_link_safety.reg";
+    DeleteFileW(m_file.c_str());  // a backup file is never made over an existing one
     std::unique_ptr<CBackupFile> file;
     EXPECT_EQ(CBackupFile::Create(m_machine.files(), m_file, kRegHeaderVersion5, &file),
               kErrorSuccess);
