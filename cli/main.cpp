@@ -4,7 +4,6 @@
 
 #include "cli/cli_app.h"
 #include "cli/crash_guard.h"
-#include "cli/report.h"
 #include "platform/win32/system_library.h"
 
 int wmain(int argc, wchar_t** argv) {
