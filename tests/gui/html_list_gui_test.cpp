@@ -606,7 +606,8 @@ TEST_F(HtmlListGuiTest, ScreenReadersReadTheRowsAndHearWhatChanges) {
        L"UnCheck"},
       {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED,
        L"The file referenced doesn't exist. Key: HKEY_CLASSES_ROOT/CLSID/"
-       L"{0A1B2C3D-0000-4000-8000-00000000C0DE}/InprocServer32 (Default)=C:/Program "
+       L"{0A1B2C3D-0000-4000-8000-00000000C0DE}/InprocServer32 <font color=#0000ff>(Default)="
+       L"C:/Program "
        L"Files/Gone/gone.dll",
        L"<none>", L"Ignore"},
       {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED, MarkupPlainText(RowText(*com2)),
