@@ -31,6 +31,8 @@ inline constexpr ErrorCode kErrorDirectory = 267;  // a folder operation on a fi
 inline constexpr ErrorCode kErrorNoMoreItems = 259;
 inline constexpr ErrorCode kErrorKeyDeleted = 1018;
 inline constexpr ErrorCode kErrorKeyHasChildren = 1020;
+// ERROR_STACK_OVERFLOW ("Recursion too deep"): a registry tree deeper than any walk descends.
+inline constexpr ErrorCode kErrorStackOverflow = 1001;
 inline constexpr ErrorCode kErrorCantWrite = 1013;
 inline constexpr ErrorCode kErrorResourceTypeNotFound = 1813;
 inline constexpr ErrorCode kErrorTimeout = 1460;

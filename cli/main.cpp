@@ -3,11 +3,15 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "cli/crash_guard.h"
 #include "platform/win32/system_library.h"
 
 int wmain(int argc, wchar_t** argv) {
   // Before anything else: libraries named without a path come from the system folder only.
   qv::RestrictLibrarySearchToSystemFolder();
+  // Then: a crash ends the program with exit code 2 and a message, never with a code that a
+  // caller would read as a scan's result.
+  qv::InstallCrashGuard();
   std::vector<std::wstring> args;
   args.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) args.emplace_back(argv[i]);

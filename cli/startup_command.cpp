@@ -125,7 +125,7 @@ bool CStartupCommand::Parsed() const { return m_command->parsed(); }
 int CStartupCommand::Run(const CStdStream& out, const CStdStream& err) const {
   CSystemApplication app;
   WriteNotices(err, app.SecureDataFolders());
-  CStartupManager manager(app.Platform());
+  CStartupManager manager(app.Platform(), &app.Log());
   manager.Refresh();
   if (m_list->parsed()) {
     const bool written = m_json ? out.WriteUtf8(ListJson(manager.Items()))

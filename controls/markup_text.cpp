@@ -15,6 +15,38 @@ namespace {
 
 constexpr std::size_t kColorStackSize = 8;
 
+// The character references a word may hold, and the characters they stand for.
+struct MARKUP_ENTITY {
+  std::wstring_view reference;
+  wchar_t character;
+};
+constexpr std::array<MARKUP_ENTITY, 3> kMarkupEntities = {{
+    {L"&lt;", L'<'},
+    {L"&gt;", L'>'},
+    {L"&amp;", L'&'},
+}};
+
+// The word with every character reference replaced by its character.
+std::wstring DecodeEntities(std::wstring_view word) {
+  std::wstring decoded;
+  decoded.reserve(word.size());
+  for (std::size_t i = 0; i < word.size();) {
+    bool replaced = false;
+    if (word[i] == L'&') {
+      for (const MARKUP_ENTITY& entity : kMarkupEntities) {
+        if (word.substr(i, entity.reference.size()) == entity.reference) {
+          decoded.push_back(entity.character);
+          i += entity.reference.size();
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced) decoded.push_back(word[i++]);
+  }
+  return decoded;
+}
+
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() &&
          EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
@@ -198,6 +230,11 @@ class CMarkupLayout {
   }
 
   void PlaceWord(std::wstring_view word) {
+    std::wstring decoded;
+    if (word.find(L'&') != std::wstring_view::npos) {
+      decoded = DecodeEntities(word);
+      word = decoded;
+    }
     const MARKUP_SIZE size = m_canvas.TextExtent(m_font, word);
     int space = m_pendingSpace ? m_canvas.TextExtent(m_font, L" ").cx : 0;
     if (m_x + space + size.cx > m_width) {
@@ -296,6 +333,21 @@ bool DecodeEntity(std::wstring_view text, std::size_t pos, std::wstring* out, st
 }
 
 }  // namespace
+
+std::wstring EscapeMarkup(std::wstring_view text) {
+  std::wstring escaped;
+  escaped.reserve(text.size());
+  for (const wchar_t c : text) {
+    const auto entity = std::find_if(kMarkupEntities.begin(), kMarkupEntities.end(),
+                                     [c](const MARKUP_ENTITY& e) { return e.character == c; });
+    if (entity != kMarkupEntities.end()) {
+      escaped += entity->reference;
+    } else {
+      escaped.push_back(c);
+    }
+  }
+  return escaped;
+}
 
 std::wstring MarkupSlashes(std::wstring_view text) {
   std::wstring slashed(text);

@@ -18,6 +18,10 @@
 // digits in which a bad or missing digit counts as 0. A closing font tag restores the last colour
 // saved, or the colour of the start when none is left.
 //
+// Characters: in a word, "&lt;", "&gt;" and "&amp;" stand for "<", ">" and "&" (every other "&"
+// stands for itself), so text from outside (registry names and data) written with EscapeMarkup
+// shows as it is and adds no tag.
+//
 // White space: the white space before a word is one space, measured in the word's font, also when
 // tags stand between its runs ("a <b> b" has one space). After a line-break tag, white space is
 // skipped until the next word.
@@ -47,6 +51,11 @@ namespace qv {
 [[nodiscard]] int DrawMarkupText(IMarkupCanvas& canvas, std::wstring_view text, int length,
                                  MARKUP_RECT* rect, unsigned format);
 
+// Text from outside made safe to put into markup: "&" becomes "&amp;", "<" "&lt;" and ">" "&gt;",
+// so the layout shows its characters and reads none of them as a tag. Every row text built from
+// registry content escapes that content with this one function.
+[[nodiscard]] std::wstring EscapeMarkup(std::wstring_view text);
+
 // The text as the layout shows it: every backslash becomes "/", then every "//" becomes "/"
 // (a registry path shows with single slashes).
 [[nodiscard]] std::wstring MarkupSlashes(std::wstring_view text);
@@ -54,8 +63,9 @@ namespace qv {
 // The words the layout shows, as plain text for a reader (a screen reader's name of a row): the
 // tags it acts on are gone, a line or paragraph break is a space, an opening tag it does not know
 // stays as the text it is drawn as, and slashes are as shown. The entities &amp; &lt; &gt;
-// &quot; &apos; &nbsp; and &#N; / &#xH; are decoded (the layout draws them as written; the rows
-// the program builds hold none). White space is one space between words, none at either end.
+// &quot; &apos; &nbsp; and &#N; / &#xH; are decoded (the layout shows the first three as their
+// characters, which is how the rows hold registry text (EscapeMarkup), and draws the others as
+// written). White space is one space between words, none at either end.
 [[nodiscard]] std::wstring MarkupPlainText(std::wstring_view markup);
 
 }  // namespace qv

@@ -4,7 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "base/utf16.h"
+#include "engine/checks.h"
 #include "engine/path_references.h"
 #include "engine/registry_cleaner.h"
 
@@ -59,6 +61,27 @@ ErrorCode EnumValueText(const CRegKey& key, std::uint32_t index, std::uint32_t n
                           : std::wstring();
   }
   return kErrorSuccess;
+}
+
+bool PassOverNulName(CRegistryCleaner& engine, std::wstring_view keyText,
+                     std::wstring_view name) {
+  if (!HasNulCharacter(name)) return false;
+  if (IActivityLog* log = engine.Log(); log != nullptr) {
+    std::wstring shown(keyText);
+    shown += L'\\';
+    shown += VisibleRegName(name);
+    static_cast<void>(log->WriteLog(FormatWithStrings(kNulNamePassedOverLog, {shown})));
+  }
+  return true;
+}
+
+bool AtDepthLimit(CRegistryCleaner& engine, int depth, std::wstring_view keyText) {
+  if (depth < kMaxRegistryDepth) return false;
+  if (IActivityLog* log = engine.Log(); log != nullptr) {
+    static_cast<void>(
+        log->WriteLog(FormatWithStrings(kDepthLimitLog, {VisibleRegName(keyText)})));
+  }
+  return true;
 }
 
 bool ReferencedKeyExists(IRegistry& registry, RegHandle root, std::wstring_view subkey) {

@@ -44,6 +44,16 @@ void AddProblemWithEvidence(CRegistryCleaner& engine, std::wstring key, std::wst
                                       std::uint32_t nameChars, std::uint32_t dataBytes,
                                       std::wstring* name, std::wstring* data);
 
+// Whether a name that an enumeration of the key `keyText` gave is passed over because it holds a
+// NUL character (see HasNulCharacter): no check can open or name it, and a name cut at its NUL
+// would be another key or value. A name passed over gets the log line kNulNamePassedOverLog.
+[[nodiscard]] bool PassOverNulName(CRegistryCleaner& engine, std::wstring_view keyText,
+                                   std::wstring_view name);
+
+// A walk `depth` levels below its start that may go no deeper (kMaxRegistryDepth): true, with
+// the log line kDepthLimitLog for `keyText`.
+[[nodiscard]] bool AtDepthLimit(CRegistryCleaner& engine, int depth, std::wstring_view keyText);
+
 // Whether the key that a registry entry refers to is there. The key is opened with the checks'
 // access (0x2001F); a key that exists but refuses that access counts as there.
 [[nodiscard]] bool ReferencedKeyExists(IRegistry& registry, RegHandle root,

@@ -67,6 +67,13 @@ inline constexpr std::wstring_view kUserClassesMarker = L"_Classes";
 inline constexpr std::wstring_view kDefaultUsersKey = L"HKEY_USERS\\.DEFAULT";
 inline constexpr std::wstring_view kDefaultNameProblem = L"(Default)";
 
+// Activity log lines of the walks and checks about registry content they pass over (%s: the key
+// path, with the name for a name; a NUL character of a name is written as "\0").
+inline constexpr std::wstring_view kNulNamePassedOverLog =
+    L"Passed over %s: its name holds a NUL character";
+inline constexpr std::wstring_view kDepthLimitLog =
+    L"Not walked below %s: the registry is at most 512 levels deep";
+
 // ---- Buffer limits (names in characters including the NUL, data in bytes) ----
 inline constexpr std::uint32_t kCheckKeyNameChars = 1024;
 inline constexpr std::uint32_t kProgIdKeyNameChars = 1023;
@@ -123,6 +130,7 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
 // opened with full access without following a link (a key that refuses is passed over with its
 // subtree). A key named exactly Wow6432Node (any case) is the 32-bit view: the values below it,
 // or below a subkey path that passes through one, are judged as a 32-bit program resolves them.
+// No key more than kMaxRegistryDepth levels below root\subkey is entered.
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display);
 // A path that names something through the network or a device rather than a drive's folders:
@@ -138,10 +146,11 @@ void WalkShortcuts(CRegistryCleaner& engine, std::wstring_view pattern);
 // asking for it would make this process reach out to that host with its own credentials.
 [[nodiscard]] bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path,
                                         std::wstring* target = nullptr);
-// The empty-key walk of parent\name (the parent shown as `display`); true when that key was
+// The empty-key walk of parent\name (the parent shown as `display`), `depth` levels below where
+// the walk started (it descends no further than kMaxRegistryDepth); true when that key was
 // reported.
 bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view name,
-                   std::wstring_view display);
+                   std::wstring_view display, int depth = 0);
 
 // Every value of root\subkey whose data names a missing local file or folder becomes a problem
 // of the given type (key "<root's full name>\<subkey>", the value's name and data). The subkey

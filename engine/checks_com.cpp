@@ -38,9 +38,11 @@ void CheckClassAppIds(CRegistryCleaner& engine, REGISTRY_VIEW view) {
   if (engine.ShouldStop()) return;
 
   std::wstring classId;
-  for (std::uint32_t index = 0;
-       classes.EnumKeyName(index, kCheckKeyNameChars, &classId) == kErrorSuccess; ++index) {
-    {
+  const std::wstring classesText = JoinPath(kHkeyClassesRootName, classesKey);
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = classes.EnumKeyName(index, kCheckKeyNameChars, &classId);
+    if (EndsEnumeration(rc)) break;
+    if (rc == kErrorSuccess && !PassOverNulName(engine, classesText, classId)) {
       CRegKey classKey(registry);
       std::wstring appId;
       if (classKey.Open(kHkeyClassesRoot, JoinPath(classesKey, classId), kKeyReadWriteCreate) ==
@@ -78,9 +80,11 @@ void CheckProgIdClasses(CRegistryCleaner& engine, REGISTRY_VIEW view, bool machi
   if (engine.ShouldStop()) return;
 
   std::wstring progId;
-  for (std::uint32_t index = 0;
-       root.EnumKeyName(index, kProgIdKeyNameChars, &progId) == kErrorSuccess; ++index) {
-    if (!progId.starts_with(L'.')) {
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = root.EnumKeyName(index, kProgIdKeyNameChars, &progId);
+    if (EndsEnumeration(rc)) break;
+    if (rc == kErrorSuccess && !progId.starts_with(L'.') &&
+        !PassOverNulName(engine, kHkeyClassesRootName, progId)) {
       const std::wstring classIdKey = ClassesKeyInView(JoinPath(progId, kClsidKey), view);
       engine.ReportEntryExamined(classIdKey);
       CRegKey progIdClass(registry);

@@ -77,9 +77,12 @@ void CheckUninstallView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
     return;
   }
   std::wstring entry;
-  for (std::uint32_t index = 0;
-       uninstall.EnumKeyName(index, kCheckKeyNameChars, &entry) == kErrorSuccess; ++index) {
-    if (engine.ShouldStop()) return;
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = uninstall.EnumKeyName(index, kCheckKeyNameChars, &entry);
+    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
+    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(uninstallKey), entry)) {
+      continue;
+    }
     const std::wstring entryPath = JoinPath(uninstallKey, entry);
     engine.ReportEntryExamined(entryPath);
     CRegKey entryKey(registry);
@@ -119,10 +122,12 @@ void CheckSharedDllsView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
   // value-by-value checks does not apply here. That is intended: the reference count is never
   // looked at, and a value whose count data is oversized must not end the enumeration and hide
   // every entry after it.
-  for (std::uint32_t index = 0;
-       EnumValueText(sharedDlls, index, kCheckValueNameChars, 0, &dll, nullptr) == kErrorSuccess;
-       ++index) {
-    if (engine.ShouldStop()) return;
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = EnumValueText(sharedDlls, index, kCheckValueNameChars, 0, &dll, nullptr);
+    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
+    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(sharedDllsKey), dll)) {
+      continue;
+    }
     engine.ReportEntryExamined(dll);
     if (!engine.FileExists(dll, view)) {
       AddProblemWithEvidence(engine, MachineKeyText(sharedDllsKey), dll, std::wstring(),
@@ -160,11 +165,14 @@ void CheckFonts(CRegistryCleaner& engine) {
 
   std::wstring name;
   std::wstring file;
-  for (std::uint32_t index = 0;
-       EnumValueText(fonts, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &file) ==
-       kErrorSuccess;
-       ++index) {
-    if (engine.ShouldStop()) return;
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc =
+        EnumValueText(fonts, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &file);
+    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
+    // A value too large for the buffers is passed over; the fonts after it are still judged.
+    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(kFontsKey), name)) {
+      continue;
+    }
     bool found = false;
     if (file.find(L':') != std::wstring::npos) {
       // An absolute path is looked for at that path only.
@@ -196,9 +204,12 @@ void CheckAppPaths(CRegistryCleaner& engine) {
   CRegKey appPaths(registry);
   if (appPaths.Open(kHkeyLocalMachine, kAppPathsKey, kKeyReadWriteCreate) != kErrorSuccess) return;
   std::wstring program;
-  for (std::uint32_t index = 0;
-       appPaths.EnumKeyName(index, kCheckKeyNameChars, &program) == kErrorSuccess; ++index) {
-    if (engine.ShouldStop()) return;
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = appPaths.EnumKeyName(index, kCheckKeyNameChars, &program);
+    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
+    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(kAppPathsKey), program)) {
+      continue;
+    }
     const std::wstring programPath = JoinPath(kAppPathsKey, program);
     engine.ReportEntryExamined(programPath);
     CRegKey programKey(registry);
@@ -235,14 +246,17 @@ void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring
   std::wstring name;
   std::wstring data;
   std::vector<std::wstring> missing;
-  for (std::uint32_t index = 0;
-       EnumValueText(key, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &data) ==
-       kErrorSuccess;
-       ++index) {
-    if (engine.ShouldStop()) return;
+  const std::wstring keyText = JoinPath(RootKeyName(root), subkey);
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc =
+        EnumValueText(key, index, kCheckValueNameChars, kCheckValueDataBytes, &name, &data);
+    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
+    // A value too large for the buffers (a Run or Help value of thousands of characters) is
+    // passed over; the entries after it are still judged.
+    if (rc != kErrorSuccess || PassOverNulName(engine, keyText, name)) continue;
     engine.ReportEntryExamined(data);
     if (engine.FileExists(data, view) || engine.IsValidReference(data, &missing, view)) continue;
-    AddProblemWithEvidence(engine, JoinPath(RootKeyName(root), subkey), name, data, type,
+    AddProblemWithEvidence(engine, keyText, name, data, type,
                            ReferenceEvidence(engine, data, missing, view));
   }
 }

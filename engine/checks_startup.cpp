@@ -11,16 +11,6 @@
 #include "platform/shell.h"
 
 namespace qv {
-namespace {
-
-// An enumeration error that every later index would give as well (the key went away while it
-// was being read, or the handle is no longer good): the enumeration ends instead of skipping on.
-bool EndsEveryIndex(ErrorCode rc) {
-  return rc == kErrorNoMoreItems || rc == kErrorKeyDeleted || rc == kErrorInvalidHandle;
-}
-
-}  // namespace
-
 void CheckStartup(CRegistryCleaner& engine) {
   CheckValueReferences(engine, kHkeyLocalMachine, kRunKey, REGPROBLEM_STARTUP);
   CheckValueReferences(engine, kHkeyCurrentUser, kRunKey, REGPROBLEM_STARTUP);
@@ -59,14 +49,16 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
   if (order.Open(kHkeyCurrentUser, menuOrderKey, kKeyReadWriteCreate) != kErrorSuccess) return;
   IFileSystem& files = engine.Platform().files;
   std::wstring entry;
-  for (std::uint32_t index = 0;
-       order.EnumKeyName(index, kCheckKeyNameChars, &entry) == kErrorSuccess; ++index) {
-    if (engine.ShouldStop()) return;
+  const std::wstring orderText = JoinPath(kHkeyCurrentUserName, menuOrderKey);
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = order.EnumKeyName(index, kCheckKeyNameChars, &entry);
+    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
+    if (rc != kErrorSuccess || PassOverNulName(engine, orderText, entry)) continue;
     std::wstring common = JoinPath(commonPrograms, entry);
     std::wstring user = JoinPath(userPrograms, entry);
     if (files.FileExists(common) || files.FileExists(user)) continue;
     PROBLEM_EVIDENCE evidence{EVIDENCE_NO_MENU_FOLDER, common, std::move(user)};
-    AddProblemWithEvidence(engine, JoinPath(JoinPath(kHkeyCurrentUserName, menuOrderKey), entry),
+    AddProblemWithEvidence(engine, JoinPath(orderText, entry),
                            entry, std::move(common), REGPROBLEM_STARTUP, std::move(evidence));
   }
 }
@@ -79,9 +71,12 @@ void CheckFileAssociations(CRegistryCleaner& engine) {
   std::wstring extension;
   for (std::uint32_t index = 0;; ++index) {
     const ErrorCode rc = classes.EnumKeyName(index, kWalkKeyNameChars, &extension);
-    if (EndsEveryIndex(rc)) break;
+    if (EndsEnumeration(rc)) break;
     if (engine.ShouldStop()) return;
-    if (rc != kErrorSuccess || extension.empty() || extension.front() != L'.') continue;
+    if (rc != kErrorSuccess || extension.empty() || extension.front() != L'.' ||
+        PassOverNulName(engine, kHkeyClassesRootName, extension)) {
+      continue;
+    }
 
     CRegKey extensionKey(registry);
     std::wstring className;

@@ -4,7 +4,9 @@
 // the key it is, with its one REG_LINK value and no subkeys, so a walk never leaves the hive it
 // walks through a link, never visits a tree twice, and never loops through a link to an
 // ancestor. A link's REG_LINK value is no string value and is never judged; a link is never an
-// empty key.
+// empty key. Neither descends more than kMaxRegistryDepth levels below where it starts, and a
+// key or value whose name holds a NUL character is passed over with a log line (opened by its
+// name as text it would be the parent again, and the walk would never end).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,13 +24,6 @@
 namespace qv {
 namespace {
 
-// An enumeration error that every later index would give as well (the key was deleted while it
-// was being walked, or the handle is no longer good): the walk of that key ends. Any other
-// failure (a name or data too large for the buffer, say) passes over that one index.
-bool EndsEveryIndex(ErrorCode rc) {
-  return rc == kErrorNoMoreItems || rc == kErrorKeyDeleted || rc == kErrorInvalidHandle;
-}
-
 // The File/Path walk, with its buffers shared by every key it visits.
 class CFileReferenceWalk {
  public:
@@ -40,11 +35,11 @@ class CFileReferenceWalk {
         m_data(kWalkValueDataBytes + 2, 0) {}
 
   // Walks parent\name (the empty name: parent itself), shown as `display`, whose values a
-  // program of the registry view reads. Each key is opened below its parent's open handle, so an
-  // open costs one lookup, not one per level of its path; it is the same key with the same access
-  // the full path from the root would open.
+  // program of the registry view reads, `depth` levels below where the walk began. Each key is
+  // opened below its parent's open handle, so an open costs one lookup, not one per level of its
+  // path; it is the same key with the same access the full path from the root would open.
   void Walk(RegHandle parent, std::wstring_view name, const std::wstring& display,
-            REGISTRY_VIEW view) {
+            REGISTRY_VIEW view, int depth) {
     m_engine.ReportEntryExamined(display);
     CRegKey key(m_registry);
     if (key.OpenNoFollow(parent, name, kKeyAllAccess) != kErrorSuccess) return;
@@ -53,12 +48,15 @@ class CFileReferenceWalk {
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t chars = kWalkKeyNameChars;
       const ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
-      if (EndsEveryIndex(rc)) break;
+      if (EndsEnumeration(rc)) break;
       if (rc == kErrorSuccess) {
         const std::wstring child(m_keyName.data(), chars);
+        if (PassOverNulName(m_engine, display, child)) continue;
+        if (AtDepthLimit(m_engine, depth + 1, display)) break;
         // A key named Wow6432Node is the 32-bit view of what lies around it: everything below it
         // is read by 32-bit programs.
-        Walk(key.get(), child, JoinPath(display, child), IsWow64Node(child) ? VIEW_32BIT : view);
+        Walk(key.get(), child, JoinPath(display, child), IsWow64Node(child) ? VIEW_32BIT : view,
+             depth + 1);
       }
       if (m_engine.ShouldStop()) return;
     }
@@ -69,10 +67,13 @@ class CFileReferenceWalk {
       std::uint32_t type = kRegNone;
       const ErrorCode rc = m_registry.EnumValue(key.get(), index, m_valueName.data(), &nameChars,
                                                 &type, m_data.data(), &dataBytes);
-      if (EndsEveryIndex(rc)) break;
+      if (EndsEnumeration(rc)) break;
       if (rc == kErrorSuccess && dataBytes > kFileReferenceMinBytes &&
           (type == kRegSz || type == kRegExpandSz)) {
-        Judge(display, std::wstring_view(m_valueName.data(), nameChars), dataBytes, view);
+        const std::wstring_view valueName(m_valueName.data(), nameChars);
+        if (!PassOverNulName(m_engine, display, valueName)) {
+          Judge(display, valueName, dataBytes, view);
+        }
       }
       if (m_engine.ShouldStop()) return;
     }
@@ -135,14 +136,14 @@ bool ContainsClassesMarker(std::wstring_view path) {
 
 void CheckFileReferences(CRegistryCleaner& engine) {
   CFileReferenceWalk walk(engine);
-  walk.Walk(kHkeyLocalMachine, L"", std::wstring(kHkeyLocalMachineName), VIEW_64BIT);
-  walk.Walk(kHkeyUsers, L"", std::wstring(kHkeyUsersName), VIEW_64BIT);
+  walk.Walk(kHkeyLocalMachine, L"", std::wstring(kHkeyLocalMachineName), VIEW_64BIT, 0);
+  walk.Walk(kHkeyUsers, L"", std::wstring(kHkeyUsersName), VIEW_64BIT, 0);
 }
 
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display) {
   CFileReferenceWalk(engine).Walk(root, subkey, std::wstring(display),
-                                  PassesWow64Node(subkey) ? VIEW_32BIT : VIEW_64BIT);
+                                  PassesWow64Node(subkey) ? VIEW_32BIT : VIEW_64BIT, 0);
 }
 
 void CheckEmptyKeys(CRegistryCleaner& engine) {
@@ -150,7 +151,7 @@ void CheckEmptyKeys(CRegistryCleaner& engine) {
 }
 
 bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view name,
-                   std::wstring_view display) {
+                   std::wstring_view display, int depth) {
   if (engine.ShouldStop()) return false;
   IRegistry& registry = engine.Platform().registry;
   CRegKey key(registry);
@@ -176,11 +177,13 @@ bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view
   // Nothing below HKEY_USERS\.DEFAULT or a classes key is walked.
   const bool skipChildren = EqualsNoCase(below, kDefaultUsersKey) || ContainsClassesMarker(below);
   std::wstring child;
-  for (std::uint32_t index = 0;
-       key.EnumKeyName(index, kWalkKeyNameChars, &child) == kErrorSuccess; ++index) {
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = key.EnumKeyName(index, kWalkKeyNameChars, &child);
+    if (EndsEnumeration(rc)) break;
     engine.ReportEntryExamined(std::wstring(display));
-    if (skipChildren) continue;
-    static_cast<void>(WalkEmptyKeys(engine, key.get(), child, below));
+    if (skipChildren || rc != kErrorSuccess || PassOverNulName(engine, below, child)) continue;
+    if (AtDepthLimit(engine, depth + 1, below)) break;
+    static_cast<void>(WalkEmptyKeys(engine, key.get(), child, below, depth + 1));
   }
   return false;
 }

@@ -4,6 +4,19 @@
 
 namespace qv {
 
+std::wstring VisibleRegName(std::wstring_view name) {
+  std::wstring shown;
+  shown.reserve(name.size());
+  for (const wchar_t c : name) {
+    if (c == L'\0') {
+      shown += L"\\0";
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 ErrorCode CRegKey::Open(RegHandle parent, std::wstring_view subkey, std::uint32_t access) {
   IRegistry* reg = registry();
   if (reg == nullptr) return kErrorInvalidHandle;

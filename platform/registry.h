@@ -98,9 +98,38 @@ inline constexpr std::uint32_t kRegQword = 11;
   return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
+// Windows keeps a key tree at most this many levels deep. Every recursive walk of the registry
+// stops descending there, so a tree that claims to be deeper (or a walk that keeps reaching the
+// same key) ends instead of exhausting the stack.
+inline constexpr int kMaxRegistryDepth = 512;
+
+// Whether a key or value name holds a NUL character. The registry stores names as counted
+// strings, so such names exist (any user can make one in his own hive through the native API),
+// and enumeration returns them at their full length; but every operation below that takes a name
+// takes it as Win32 text, which ends at the first NUL and would name another key or value (the
+// parent itself, or a value of the shorter name). Such a name is refused by those operations
+// (kErrorInvalidParameter) and passed over by every walk.
+[[nodiscard]] constexpr bool HasNulCharacter(std::wstring_view name) {
+  return name.find(L'\0') != std::wstring_view::npos;
+}
+
+// A registry name or path as a log line or message may show it: every NUL character written as
+// the two characters "\0".
+[[nodiscard]] std::wstring VisibleRegName(std::wstring_view name);
+
+// Whether an enumeration result ends the enumeration of that key. Only an item too large for the
+// caller's buffer (kErrorMoreData) is passed over; past the end, a key deleted meanwhile, a handle
+// no longer good or one without the right fail at every later index as well.
+[[nodiscard]] constexpr bool EndsEnumeration(ErrorCode rc) {
+  return rc != kErrorSuccess && rc != kErrorMoreData;
+}
+
 // Registry operations. Every operation returns a Win32 error code (0 = success). Unless stated,
 // on failure the out-parameters are unchanged. String data is stored as UTF-16LE bytes exactly as
-// given (no terminator is added or required), so both builds see the same bytes.
+// given (no terminator is added or required), so both builds see the same bytes. A subkey path
+// or value name that holds a NUL character (HasNulCharacter) is refused with
+// kErrorInvalidParameter by every operation that takes one; enumeration returns names at their
+// full length, NUL characters included.
 class IRegistry {
  public:
   virtual ~IRegistry() = default;

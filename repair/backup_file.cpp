@@ -57,7 +57,10 @@ class CKeyWalker {
 
   // Writes the section of (parent, path) named `fullName` and then those of its subkeys.
   // Returns the open's error when the key cannot be opened; other failures go to m_firstError.
-  ErrorCode Walk(RegHandle parent, std::wstring_view path, const std::wstring& fullName) {
+  // `depth`: levels below the key the backup began with; no key deeper than kMaxRegistryDepth is
+  // written, and the result is then kErrorStackOverflow.
+  ErrorCode Walk(RegHandle parent, std::wstring_view path, const std::wstring& fullName,
+                 int depth = 0) {
     CRegKey key(m_registry);
     const ErrorCode opened = key.OpenNoFollow(parent, path, kBackupKeyAccess);
     if (opened != kErrorSuccess) return opened;
@@ -106,7 +109,11 @@ class CKeyWalker {
         KeepFirst(&m_firstError, kErrorInvalidData);
         continue;
       }
-      const ErrorCode child = Walk(key.get(), subkey, FullKeyName(fullName, subkey));
+      if (depth + 1 >= kMaxRegistryDepth) {
+        KeepFirst(&m_firstError, kErrorStackOverflow);
+        break;
+      }
+      const ErrorCode child = Walk(key.get(), subkey, FullKeyName(fullName, subkey), depth + 1);
       if (child != kErrorSuccess) KeepFirst(&m_firstError, child);
     }
     return kErrorSuccess;

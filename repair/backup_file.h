@@ -93,16 +93,18 @@ class CBackupFile final : public IBlockUndoLog {
 // written; a link made while the walk runs is not descended into either, and gives the same
 // result), otherwise the first failure to read a value or subkey or to write (what could be read
 // is written all the same; an enumeration ends at its first failure, such as kErrorKeyDeleted for
-// a key deleted meanwhile). A value or subkey whose name holds a line break has no form in the
-// file (see CanWriteRegName): it is left out and the result is kErrorInvalidData, so the subtree
-// is not taken as backed up. No file: nothing to do, 0.
+// a key deleted meanwhile). A value or subkey whose name holds a line break or a NUL character
+// has no form in the file (see CanWriteRegName): it is left out and the result is
+// kErrorInvalidData, so the subtree is not taken as backed up. Nothing deeper than
+// kMaxRegistryDepth levels below the key is written, and the result is then kErrorStackOverflow.
+// No file: nothing to do, 0.
 [[nodiscard]] ErrorCode BackupKey(IRegistry& registry, RegHandle root, std::wstring_view keyPath,
                                   CBackupFile* file);
 
 // Writes the value section of one value (whatever its size). Result: 0 when it is on disk (or no
 // file is given), kErrorInvalidHandle for a root without a name, kErrorInvalidData when the key
-// path or the value name holds a line break, otherwise the error of opening the key or reading
-// the value (nothing is written in these cases) or of writing.
+// path or the value name holds a line break or a NUL character, otherwise the error of opening
+// the key or reading the value (nothing is written in these cases) or of writing.
 [[nodiscard]] ErrorCode BackupValue(IRegistry& registry, RegHandle root,
                                     std::wstring_view keyPath, std::wstring_view valueName,
                                     CBackupFile* file);

@@ -90,7 +90,9 @@ std::wstring EscapeRegText(std::wstring_view text) {
   return out;
 }
 
-bool CanWriteRegName(std::wstring_view name) { return !HasLineBreak(name); }
+bool CanWriteRegName(std::wstring_view name) {
+  return !HasLineBreak(name) && !HasNulCharacter(name);
+}
 
 std::wstring FormatValueData(std::uint32_t type, const std::uint8_t* data, std::size_t bytes) {
   if (data == nullptr) bytes = 0;

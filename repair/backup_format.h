@@ -63,7 +63,9 @@ inline constexpr std::size_t kByteListLaterLines = 25;
 
 // False for a key or value name holding a carriage return or a line feed: written raw, it splits
 // the quoted name or the [key] head over two lines, and the merge loses the value or key (or
-// writes a wrong one into the key above). Such a name has no form in a .reg file.
+// writes a wrong one into the key above). False too for a name holding a NUL character: the
+// editor ends the name there, so the merge would write another value or key, and no registry
+// call can name it either (see HasNulCharacter). Such a name has no form in a .reg file.
 [[nodiscard]] bool CanWriteRegName(std::wstring_view name);
 
 // "@=" + data text for the empty name, otherwise "\"name\"=" + data text, the name escaped.

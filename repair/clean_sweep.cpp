@@ -88,6 +88,8 @@ bool IsProtectedKey(RegHandle root, std::wstring_view subkey) {
 }
 
 ErrorCode CCleanSweep::CleanKey(RegHandle categoryRoot, std::wstring_view keyPath) {
+  // A path cut at a NUL character would be another key (see HasNulCharacter).
+  if (HasNulCharacter(keyPath)) return kErrorInvalidParameter;
   std::wstring_view path = keyPath;
   const PARSED_KEY_PATH parsed = ParseRootKey(keyPath);
   if (parsed.root != kNullRegHandle) {
@@ -109,6 +111,9 @@ ErrorCode CCleanSweep::CleanKey(RegHandle categoryRoot, std::wstring_view keyPat
 
 ErrorCode CCleanSweep::CleanValue(RegHandle categoryRoot, std::wstring_view keyPath,
                                   std::wstring_view valueName) {
+  // A name cut at a NUL character would be another value, maybe a healthy one of the shorter
+  // name: neither backed up nor deleted.
+  if (HasNulCharacter(keyPath) || HasNulCharacter(valueName)) return kErrorInvalidParameter;
   const PARSED_KEY_PATH parsed = ParseRootKey(keyPath);
   if (categoryRoot == kNullRegHandle && parsed.root == kNullRegHandle) return kErrorInvalidHandle;
   if (categoryRoot != kNullRegHandle && parsed.root != kNullRegHandle &&

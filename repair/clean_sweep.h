@@ -42,8 +42,9 @@ class CCleanSweep {
   // name; naming a root other than `categoryRoot` gives kErrorInvalidHandle. Results: 0 deleted;
   // kErrorFileNotFound when it was already gone; kErrorProtectedKey; kErrorNoBackupFile; the
   // backup's refusal (kErrorReparsePointEncountered for a tree holding a registry link,
-  // kErrorInvalidData for a name with a line break, a read error), with nothing deleted; or the
-  // deletion's error (kErrorAccessDenied when a subkey could not be deleted).
+  // kErrorInvalidData for a name with a line break or a NUL character, a read error), with
+  // nothing deleted; kErrorInvalidParameter for a key path that holds a NUL character (nothing
+  // touched); or the deletion's error (kErrorAccessDenied when a subkey could not be deleted).
   [[nodiscard]] ErrorCode CleanKey(RegHandle categoryRoot, std::wstring_view keyPath);
 
   // Deletes one value after backing it up. `categoryRoot` may be kNullRegHandle (the root is then
@@ -51,7 +52,8 @@ class CCleanSweep {
   // where the category repairs): kErrorInvalidHandle, nothing touched. The key is opened
   // no-follow (IRegistry::OpenKeyNoFollow) and the value deleted through that handle: a key that
   // is a registry link gives kErrorReparsePointEncountered with nothing written or deleted.
-  // Results otherwise as CleanKey's; the empty name is the default value.
+  // Results otherwise as CleanKey's (a value name that holds a NUL character:
+  // kErrorInvalidParameter, nothing touched); the empty name is the default value.
   [[nodiscard]] ErrorCode CleanValue(RegHandle categoryRoot, std::wstring_view keyPath,
                                      std::wstring_view valueName);
 

@@ -27,8 +27,10 @@ class CLinkFinder {
  public:
   explicit CLinkFinder(IRegistry& registry) : m_registry(registry) {}
 
-  // Looks at (parent, subkey) and below; returns the open's error when the key cannot be opened.
-  ErrorCode Look(RegHandle parent, std::wstring_view subkey) {
+  // Looks at (parent, subkey) and below, `depth` levels below where the look began; returns the
+  // open's error when the key cannot be opened. A tree deeper than kMaxRegistryDepth is not
+  // looked at below that depth, and the result is kErrorStackOverflow.
+  ErrorCode Look(RegHandle parent, std::wstring_view subkey, int depth = 0) {
     CRegKey key(m_registry);
     const ErrorCode opened = key.OpenNoFollow(parent, subkey, kLookAccess);
     if (opened != kErrorSuccess) return opened;
@@ -47,7 +49,11 @@ class CLinkFinder {
         Keep(rc);
         break;
       }
-      Keep(Look(key.get(), name));
+      if (depth + 1 >= kMaxRegistryDepth) {
+        Keep(kErrorStackOverflow);
+        break;
+      }
+      Keep(Look(key.get(), name, depth + 1));
     }
     return kErrorSuccess;
   }
@@ -68,9 +74,11 @@ class CLinkFinder {
   ErrorCode m_firstError = kErrorSuccess;
 };
 
-// Deletes (parent, subkey) after its subtree; the result is that of deleting the key itself.
+// Deletes (parent, subkey) after its subtree, `depth` levels below the tree's top; the result is
+// that of deleting the key itself. Nothing deeper than kMaxRegistryDepth is entered (the key
+// above it then keeps its subkeys and is not deleted).
 ErrorCode DeleteLevel(IRegistry& registry, RegHandle parent, std::wstring_view subkey,
-                      std::uint32_t* nameChars, std::uint32_t* deletedKeys) {
+                      std::uint32_t* nameChars, std::uint32_t* deletedKeys, int depth) {
   CRegKey key(registry);
   const ErrorCode opened = key.OpenNoFollow(parent, subkey, kDeleteTreeAccess);
   if (opened != kErrorSuccess) return opened;
@@ -82,8 +90,13 @@ ErrorCode DeleteLevel(IRegistry& registry, RegHandle parent, std::wstring_view s
     std::wstring name;
     rc = SubkeyName(key, index, nameChars, &name);
     // Any other failure ends the enumeration; deleting the key then tells what is left.
-    if (rc != kErrorSuccess) break;
-    if (DeleteLevel(registry, key.get(), name, nameChars, deletedKeys) != kErrorSuccess) ++index;
+    if (rc != kErrorSuccess || depth + 1 >= kMaxRegistryDepth) break;
+    // A name that holds a NUL character cannot be opened (the open is refused): that subkey
+    // stays, and so does this key.
+    if (DeleteLevel(registry, key.get(), name, nameChars, deletedKeys, depth + 1) !=
+        kErrorSuccess) {
+      ++index;
+    }
   }
   rc = key.IsLink(&isLink);
   if (rc != kErrorSuccess) return rc;
@@ -108,7 +121,7 @@ ErrorCode DeleteKeyTree(IRegistry& registry, RegHandle root, std::wstring_view k
   if (found != kErrorSuccess) return found;
   std::uint32_t nameChars = kFirstNameChars;
   std::uint32_t deleted = 0;
-  const ErrorCode rc = DeleteLevel(registry, root, keyPath, &nameChars, &deleted);
+  const ErrorCode rc = DeleteLevel(registry, root, keyPath, &nameChars, &deleted, 0);
   if (deletedKeys != nullptr) *deletedKeys += deleted;
   return rc;
 }

@@ -23,7 +23,10 @@ namespace qv {
 // no-follow with query-value and enumerate-subkey access). Result: kErrorReparsePointEncountered
 // as soon as a link is seen; otherwise the first failure to open or enumerate a key of the tree
 // (the open's error, kErrorFileNotFound included, when root\keyPath itself cannot be opened),
-// after looking at the rest; 0 when the whole tree was seen and holds no link.
+// after looking at the rest (kErrorInvalidParameter for a subkey whose name holds a NUL
+// character, which cannot be opened; kErrorStackOverflow for a tree deeper than
+// kMaxRegistryDepth, which is not looked at below that depth); 0 when the whole tree was seen and
+// holds no link.
 [[nodiscard]] ErrorCode FindLinkInTree(IRegistry& registry, RegHandle root,
                                        std::wstring_view keyPath);
 

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "base/text_case.h"
 #include "base/utf16.h"
+#include "engine/key_naming.h"
 #include "repair/key_delete.h"
 #include "state/state_texts.h"
 #include "tools/startup_texts.h"
@@ -195,13 +196,15 @@ std::wstring DataText(const std::uint8_t* data, std::size_t bytes) {
   return std::wstring(TruncateAtNul(FromUtf16LeBytes(data, bytes)));
 }
 
-// The subkey names of an open key, from index 0 until the first that cannot be read.
+// The subkey names of an open key, from index 0 to its end; a name too long for the buffer is
+// passed over.
 std::vector<std::wstring> SubkeyNames(const CRegKey& key) {
   std::vector<std::wstring> names;
   std::wstring name;
-  for (std::uint32_t index = 0; key.EnumKeyName(index, kRecordNameChars, &name) == kErrorSuccess;
-       ++index) {
-    names.push_back(name);
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = key.EnumKeyName(index, kRecordNameChars, &name);
+    if (EndsEnumeration(rc)) break;
+    if (rc == kErrorSuccess) names.push_back(name);
   }
   return names;
 }
@@ -488,11 +491,12 @@ void CStartupManager::Refresh() {
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t nameChars = kRunValueNameChars;
       std::uint32_t dataBytes = kRunValueDataBytes;
-      if (registry.EnumValue(key.get(), index, name.data(), &nameChars, nullptr, data.data(),
-                             &dataBytes) != kErrorSuccess) {
-        break;
-      }
+      const ErrorCode rc = registry.EnumValue(key.get(), index, name.data(), &nameChars, nullptr,
+                                              data.data(), &dataBytes);
+      if (EndsEnumeration(rc)) break;
+      if (rc != kErrorSuccess) continue;  // too large for the buffers: the rest are still listed
       std::wstring valueName(name.data(), nameChars);
+      if (PassOverNulName(JoinPath(RootKeyName(run.root), run.keyPath), valueName)) continue;
       const APPROVAL_VALUE approval = RunValueApproval(&run, valueName);
       add({std::move(valueName), DataText(data.data(), dataBytes), std::wstring(run.location)},
           approval);
@@ -514,6 +518,7 @@ void CStartupManager::Refresh() {
     if (parent.Open(kHkeyLocalMachine, records, kKeyRead) != kErrorSuccess) continue;
     const bool shortcuts = records == kStartupFolderRecords;
     for (const std::wstring& recordName : SubkeyNames(parent)) {
+      if (PassOverNulName(JoinPath(kHkeyLocalMachineName, records), recordName)) continue;
       CRegKey record(registry);
       if (record.Open(parent.get(), recordName, kKeyRead) != kErrorSuccess) continue;
       std::wstring location = shortcuts
@@ -524,6 +529,15 @@ void CStartupManager::Refresh() {
            std::move(location), false, false});
     }
   }
+}
+
+bool CStartupManager::PassOverNulName(std::wstring_view keyText, std::wstring_view name) const {
+  if (!HasNulCharacter(name)) return false;
+  if (m_log != nullptr) {
+    const std::wstring shown = JoinPath(keyText, VisibleRegName(name));
+    static_cast<void>(m_log->WriteLog(FormatWithStrings(kStartupNulNameLog, {shown})));
+  }
+  return true;
 }
 
 bool CStartupManager::Flip(std::size_t index) {

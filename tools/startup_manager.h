@@ -33,6 +33,7 @@
 
 #include "base/errors.h"
 #include "platform/platform.h"
+#include "state/log_interface.h"
 
 namespace qv {
 
@@ -74,12 +75,15 @@ struct StartupItem {
 
 class CStartupManager {
  public:
-  // The platform's registry, files, shell and clock must outlive the manager. No rows until
-  // Refresh.
-  explicit CStartupManager(const CPlatform& platform) : m_platform(platform) {}
+  // The platform's registry, files, shell and clock (and the log, when given) must outlive the
+  // manager. No rows until Refresh.
+  explicit CStartupManager(const CPlatform& platform, IActivityLog* log = nullptr)
+      : m_platform(platform), m_log(log) {}
 
   // Rebuilds the rows: the values of the Run keys (HKCU Run, HKCU RunOnce, HKLM Run, HKLM RunOnce,
-  // HKLM's 32-bit Run, each from index 0 until the first value that cannot be read), the
+  // HKLM's 32-bit Run, each from index 0 to its end; a value too large for the buffers is passed
+  // over, and one whose name holds a NUL character too, with a log line, as no registry call
+  // could disable it by that name), the
   // shortcuts (*.lnk) of the user's and then the common Startup folder (each enabled unless the
   // system's switch of it is in a known disabled form), then the startupfolder records and the
   // startupreg records (disabled). An entry without name and command, or named "Quarvelo" (any
@@ -101,7 +105,11 @@ class CStartupManager {
  private:
   void Add(StartupItem item);
 
+  // Whether a name from the enumeration of `keyText` holds a NUL character; logged when so.
+  bool PassOverNulName(std::wstring_view keyText, std::wstring_view name) const;
+
   CPlatform m_platform;
+  IActivityLog* m_log = nullptr;
   std::vector<StartupItem> m_items;
 };
 

@@ -103,14 +103,19 @@ inline constexpr std::wstring_view kRecordValueType = L"type";
 inline constexpr std::wstring_view kShortcutBackupFolder = L"pss";
 
 // Buffer limits (as the system's fixed buffers): Run values are enumerated with a name buffer of
-// 1024 characters (names up to 1023) and a data buffer of 1024 bytes, and the enumeration stops
-// at the first value that does not fit; record values are read into 1024 bytes each.
+// 1024 characters (names up to 1023) and a data buffer of 1024 bytes; a value that does not fit
+// is passed over and the enumeration goes on (stopping there would hide every entry after it);
+// record values are read into 1024 bytes each.
 inline constexpr std::uint32_t kRunValueNameChars = 1024;
 inline constexpr std::uint32_t kRunValueDataBytes = 1024;
 inline constexpr std::uint32_t kRecordValueBytes = 1024;
 // Our own limits: a record's subkey name, and a Startup folder's path value.
 inline constexpr std::uint32_t kRecordNameChars = 1024;
 inline constexpr std::uint32_t kFolderPathBytes = 2048;
+// Activity log line for a Run value or record whose name holds a NUL character (%s: the key path
+// and the name, a NUL written as "\0"): it is not listed.
+inline constexpr std::wstring_view kStartupNulNameLog =
+    L"Passed over %s: its name holds a NUL character";
 // The pause between writing a Run value back and deleting its record.
 inline constexpr std::uint32_t kEnableSettleMilliseconds = 10;
 

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "base/text_case.h"
+#include "controls/markup_text.h"
 #include "engine/categories.h"
 #include "engine/key_naming.h"
 #include "ui/ui_texts.h"
@@ -86,31 +87,34 @@ std::wstring FormatCount(std::wstring_view format, std::int64_t number) {
 }
 
 std::wstring BuildProblemRowText(const CRegistryProblem& problem) {
-  const std::wstring name =
-      problem.name.empty() || problem.name == L"@" ? std::wstring(kDefaultValueName) : problem.name;
-  const std::wstring key = DisplayKeyPath(problem.key);
+  // Everything that comes from the registry or the disk is escaped, so it shows as it is stored
+  // and no "<" in it is read as a tag (a value could otherwise hide its row or fake others).
+  const std::wstring name = EscapeMarkup(
+      problem.name.empty() || problem.name == L"@" ? std::wstring(kDefaultValueName) : problem.name);
+  const std::wstring key = EscapeMarkup(DisplayKeyPath(problem.key));
+  const std::wstring data = EscapeMarkup(problem.data);
   std::wstring text;
   switch (problem.type) {
     case REGPROBLEM_UNINSTALL:
-      text = FormatNumbered(kRowTemplateUninstall, {problem.data, key, name, problem.data});
+      text = FormatNumbered(kRowTemplateUninstall, {data, key, name, data});
       break;
     case REGPROBLEM_SHARED_DLL:
-      text = FormatNumbered(kRowTemplateSharedDll, {problem.data, key, name, problem.data});
+      text = FormatNumbered(kRowTemplateSharedDll, {data, key, name, data});
       break;
     case REGPROBLEM_EMPTY_KEY:
       text = FormatNumbered(kRowTemplateEmptyKey, {key});
       break;
     case REGPROBLEM_COM: {
-      const std::wstring data = ComData(problem);
-      text = FormatNumbered(kRowTemplateFile, {data, key, name, data});
+      const std::wstring comData = EscapeMarkup(ComData(problem));
+      text = FormatNumbered(kRowTemplateFile, {comData, key, name, comData});
       break;
     }
     default:
-      text = FormatNumbered(kRowTemplateFile, {problem.data, key, name, problem.data});
+      text = FormatNumbered(kRowTemplateFile, {data, key, name, data});
       break;
   }
   if (problem.type != REGPROBLEM_UNINSTALL && problem.evidence.kind != EVIDENCE_NONE) {
-    text += FormatNumbered(kRowEvidenceLine, {EvidenceText(problem.evidence)});
+    text += FormatNumbered(kRowEvidenceLine, {EscapeMarkup(EvidenceText(problem.evidence))});
   }
   if (problem.reserved > 0) text += FormatCount(kAdditionalItemsFormat, problem.reserved);
   if (text.empty()) text = kNoErrorsFound;

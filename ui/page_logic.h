@@ -38,7 +38,9 @@ inline constexpr std::size_t kDisplayKeyWrapChars = 70;
 
 // The markup of a problem's row in the scan and results lists, by its category's template; then,
 // except for the uninstall template (which names the file), a line with the problem's evidence
-// when it has one; with additional items found under the key, a line saying how many.
+// when it has one; with additional items found under the key, a line saying how many. The
+// problem's key, name, data and evidence are put in through EscapeMarkup: they show as stored
+// and add no markup.
 [[nodiscard]] std::wstring BuildProblemRowText(const CRegistryProblem& problem);
 
 // The options page's summary of the last scan.

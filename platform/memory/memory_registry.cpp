@@ -149,6 +149,13 @@ ErrorCode CopyName(std::wstring_view text, wchar_t* name, std::uint32_t* nameCha
 }
 
 
+// An open or create of a path that holds a NUL character: refused, as the Win32 registry of the
+// platform refuses it (the text functions would open another key).
+ErrorCode RefuseNulName(RegHandle* result) {
+  if (result != nullptr) *result = kNullRegHandle;
+  return kErrorInvalidParameter;
+}
+
 [[noreturn]] void Fail(std::wstring_view keyPath, const char* what, ErrorCode rc) {
   throw std::invalid_argument(std::string("CMemoryRegistry: ") + what + " failed (" +
                               std::to_string(rc) + ") for " + ToUtf8(keyPath));
@@ -410,18 +417,21 @@ ErrorCode CMemoryRegistry::OpenOrCreateLocked(RegHandle parent, std::wstring_vie
 ErrorCode CMemoryRegistry::OpenKey(RegHandle parent, std::wstring_view subkey,
                                    std::uint32_t access, RegHandle* result) {
   std::lock_guard lock(m_lock);
+  if (HasNulCharacter(subkey)) return RefuseNulName(result);
   return OpenOrCreateLocked(parent, subkey, access, false, false, result, nullptr);
 }
 
 ErrorCode CMemoryRegistry::OpenKeyNoFollow(RegHandle parent, std::wstring_view subkey,
                                            std::uint32_t access, RegHandle* result) {
   std::lock_guard lock(m_lock);
+  if (HasNulCharacter(subkey)) return RefuseNulName(result);
   return OpenOrCreateLocked(parent, subkey, access, false, true, result, nullptr);
 }
 
 ErrorCode CMemoryRegistry::CreateKey(RegHandle parent, std::wstring_view subkey,
                                      std::uint32_t access, RegHandle* result, bool* created) {
   std::lock_guard lock(m_lock);
+  if (HasNulCharacter(subkey)) return RefuseNulName(result);
   return OpenOrCreateLocked(parent, subkey, access, true, false, result, created);
 }
 
@@ -522,6 +532,13 @@ ErrorCode CMemoryRegistry::EnumValue(RegHandle key, std::uint32_t index, wchar_t
 
 ErrorCode CMemoryRegistry::QueryValue(RegHandle key, std::wstring_view name, std::uint32_t* type,
                                       std::uint8_t* data, std::uint32_t* dataBytes) {
+  if (HasNulCharacter(name)) return kErrorInvalidParameter;
+  return QueryValueAnyName(key, name, type, data, dataBytes);
+}
+
+ErrorCode CMemoryRegistry::QueryValueAnyName(RegHandle key, std::wstring_view name,
+                                            std::uint32_t* type, std::uint8_t* data,
+                                            std::uint32_t* dataBytes) {
   std::lock_guard lock(m_lock);
   if (data != nullptr && dataBytes == nullptr) return kErrorInvalidParameter;
   CTarget target;
@@ -543,6 +560,13 @@ ErrorCode CMemoryRegistry::QueryValue(RegHandle key, std::wstring_view name, std
 
 ErrorCode CMemoryRegistry::SetValue(RegHandle key, std::wstring_view name, std::uint32_t type,
                                     const std::uint8_t* data, std::uint32_t dataBytes) {
+  if (HasNulCharacter(name)) return kErrorInvalidParameter;
+  return SetValueAnyName(key, name, type, data, dataBytes);
+}
+
+ErrorCode CMemoryRegistry::SetValueAnyName(RegHandle key, std::wstring_view name,
+                                          std::uint32_t type, const std::uint8_t* data,
+                                          std::uint32_t dataBytes) {
   std::lock_guard lock(m_lock);
   if (data == nullptr && dataBytes != 0) return kErrorInvalidParameter;
   CTarget target;
@@ -609,6 +633,7 @@ ErrorCode CMemoryRegistry::DeleteLocked(RegHandle parent, std::wstring_view subk
 }
 
 ErrorCode CMemoryRegistry::DeleteKey(RegHandle parent, std::wstring_view subkey) {
+  if (HasNulCharacter(subkey)) return kErrorInvalidParameter;
   std::lock_guard lock(m_lock);
   return DeleteLocked(parent, subkey, false);
 }
@@ -630,6 +655,7 @@ ErrorCode CMemoryRegistry::DeleteOpenedKey(RegHandle key) {
 }
 
 ErrorCode CMemoryRegistry::DeleteValue(RegHandle key, std::wstring_view name) {
+  if (HasNulCharacter(name)) return kErrorInvalidParameter;
   std::lock_guard lock(m_lock);
   CTarget target;
   const ErrorCode rc = ResolveLocked(key, kKeySetValue, &target);
@@ -716,8 +742,8 @@ void CMemoryRegistry::SetValueRaw(std::wstring_view keyPath, std::wstring_view v
   ErrorCode rc = OpenPath(keyPath, true, kKeyAllAccess, &key);
   if (rc != kErrorSuccess) Fail(keyPath, "open for SetValue", rc);
   static const std::uint8_t kEmpty = 0;
-  rc = SetValue(key, valueName, type, bytes.empty() ? &kEmpty : bytes.data(),
-                static_cast<std::uint32_t>(bytes.size()));
+  rc = SetValueAnyName(key, valueName, type, bytes.empty() ? &kEmpty : bytes.data(),
+                      static_cast<std::uint32_t>(bytes.size()));
   static_cast<void>(CloseKey(key));
   if (rc != kErrorSuccess) Fail(keyPath, "SetValue", rc);
 }
@@ -840,11 +866,11 @@ std::optional<CMemoryRegistry::CRawValue> CMemoryRegistry::GetValueRaw(
   std::optional<CRawValue> result;
   std::uint32_t bytes = 0;
   std::uint32_t type = kRegNone;
-  if (QueryValue(key, valueName, &type, nullptr, &bytes) == kErrorSuccess) {
+  if (QueryValueAnyName(key, valueName, &type, nullptr, &bytes) == kErrorSuccess) {
     CRawValue raw;
     raw.type = type;
     raw.data.resize(bytes);
-    if (QueryValue(key, valueName, &type, raw.data.data(), &bytes) == kErrorSuccess) {
+    if (QueryValueAnyName(key, valueName, &type, raw.data.data(), &bytes) == kErrorSuccess) {
       raw.data.resize(bytes);
       result = std::move(raw);
     }
@@ -881,7 +907,7 @@ std::vector<std::wstring> CMemoryRegistry::SubkeyNames(std::wstring_view keyPath
   for (std::uint32_t i = 0;; ++i) {
     auto chars = static_cast<std::uint32_t>(buffer.size());
     if (EnumKey(key, i, buffer.data(), &chars) != kErrorSuccess) break;
-    names.emplace_back(buffer.data());
+    names.emplace_back(buffer.data(), chars);
   }
   static_cast<void>(CloseKey(key));
   return names;
@@ -898,7 +924,7 @@ std::vector<std::wstring> CMemoryRegistry::ValueNames(std::wstring_view keyPath)
     if (EnumValue(key, i, buffer.data(), &chars, nullptr, nullptr, nullptr) != kErrorSuccess) {
       break;
     }
-    names.emplace_back(buffer.data());
+    names.emplace_back(buffer.data(), chars);
   }
   static_cast<void>(CloseKey(key));
   return names;

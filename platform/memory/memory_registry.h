@@ -46,6 +46,12 @@
 //   reg.DenyAccess(L"HKLM\\Software\\Locked", kKeyAllAccess & ~kKeyRead);
 //   reg.CreateLink(L"HKLM\\Software\\A\\Link", L"HKLM\\Software\\Elsewhere");
 //
+// Names with NUL characters: the IRegistry operations refuse a subkey path or value name that
+// holds one (kErrorInvalidParameter), as the Win32 implementation does; the test conveniences
+// take names as counted strings, as the native API of Windows does, so a test can make such a
+// key or value (CreatePath, SetValueRaw with a name that holds L'\0') and see it enumerated at
+// its full length.
+//
 // All operations are safe to call from several threads (one lock).
 #pragma once
 
@@ -159,6 +165,13 @@ class CMemoryRegistry final : public IRegistry {
   struct CTarget;
   struct CHandleEntry;
 
+  // QueryValue and SetValue for any name, NUL characters included (the test conveniences).
+  [[nodiscard]] ErrorCode QueryValueAnyName(RegHandle key, std::wstring_view name,
+                                            std::uint32_t* type, std::uint8_t* data,
+                                            std::uint32_t* dataBytes);
+  [[nodiscard]] ErrorCode SetValueAnyName(RegHandle key, std::wstring_view name,
+                                          std::uint32_t type, const std::uint8_t* data,
+                                          std::uint32_t dataBytes);
   [[nodiscard]] ErrorCode ResolveLocked(RegHandle handle, std::uint32_t needed, CTarget* target);
   [[nodiscard]] ErrorCode OpenOrCreateLocked(RegHandle parent, std::wstring_view subkey,
                                              std::uint32_t access, bool create, bool noFollow,

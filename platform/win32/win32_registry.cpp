@@ -55,6 +55,7 @@ ErrorCode CWin32Registry::OpenKey(RegHandle parent, std::wstring_view subkey,
                                   std::uint32_t access, RegHandle* result) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = kNullRegHandle;
+  if (HasNulCharacter(subkey)) return ERROR_INVALID_PARAMETER;
   const std::wstring sub(subkey);
   HKEY key = nullptr;
   const LSTATUS rc = ::RegOpenKeyExW(ToHkey(parent), sub.c_str(), 0, access, &key);
@@ -66,6 +67,7 @@ ErrorCode CWin32Registry::CreateKey(RegHandle parent, std::wstring_view subkey,
                                     std::uint32_t access, RegHandle* result, bool* created) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = kNullRegHandle;
+  if (HasNulCharacter(subkey)) return ERROR_INVALID_PARAMETER;
   const std::wstring sub(subkey);
   HKEY key = nullptr;
   DWORD disposition = 0;
@@ -83,6 +85,7 @@ ErrorCode CWin32Registry::OpenKeyNoFollow(RegHandle parent, std::wstring_view su
                                           std::uint32_t access, RegHandle* result) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = kNullRegHandle;
+  if (HasNulCharacter(subkey)) return ERROR_INVALID_PARAMETER;
   const std::wstring sub(subkey);
   HKEY key = nullptr;
   const LSTATUS rc =
@@ -136,6 +139,7 @@ ErrorCode CWin32Registry::EnumValue(RegHandle key, std::uint32_t index, wchar_t*
 ErrorCode CWin32Registry::QueryValue(RegHandle key, std::wstring_view name, std::uint32_t* type,
                                      std::uint8_t* data, std::uint32_t* dataBytes) {
   if (data != nullptr && dataBytes == nullptr) return ERROR_INVALID_PARAMETER;
+  if (HasNulCharacter(name)) return ERROR_INVALID_PARAMETER;
   const std::wstring valueName(name);
   DWORD valueType = 0;
   DWORD bytes = dataBytes != nullptr ? *dataBytes : 0;
@@ -151,6 +155,7 @@ ErrorCode CWin32Registry::QueryValue(RegHandle key, std::wstring_view name, std:
 ErrorCode CWin32Registry::SetValue(RegHandle key, std::wstring_view name, std::uint32_t type,
                                    const std::uint8_t* data, std::uint32_t dataBytes) {
   if (data == nullptr && dataBytes != 0) return ERROR_INVALID_PARAMETER;
+  if (HasNulCharacter(name)) return ERROR_INVALID_PARAMETER;
   const std::wstring valueName(name);
   if (!IsStringType(type) || dataBytes == 0) {
     return ::RegSetValueExW(ToHkey(key), valueName.c_str(), 0, type, data, dataBytes);
@@ -167,6 +172,7 @@ ErrorCode CWin32Registry::SetValue(RegHandle key, std::wstring_view name, std::u
 }
 
 ErrorCode CWin32Registry::DeleteKey(RegHandle parent, std::wstring_view subkey) {
+  if (HasNulCharacter(subkey)) return ERROR_INVALID_PARAMETER;
   const std::wstring sub(subkey);
   return ::RegDeleteKeyW(ToHkey(parent), sub.c_str());
 }
@@ -182,6 +188,7 @@ ErrorCode CWin32Registry::DeleteOpenedKey(RegHandle key) {
 }
 
 ErrorCode CWin32Registry::DeleteValue(RegHandle key, std::wstring_view name) {
+  if (HasNulCharacter(name)) return ERROR_INVALID_PARAMETER;
   const std::wstring valueName(name);
   return ::RegDeleteValueW(ToHkey(key), valueName.c_str());
 }

@@ -65,10 +65,12 @@ class CCountedProblem final : public CRegistryProblem {
   ~CCountedProblem() override { ++g_problemsDestroyed; }
 };
 
-// The row text as the results page writes it: a red verdict, the key with backslashes, the value.
+// The row text as the results page writes it: a red verdict, the key with backslashes, the value;
+// the registry's text escaped, so tags in it show as text.
 std::wstring RowText(const CRegistryProblem& problem) {
   return L"<font color=#ff0000><b>The file referenced doesn't exist.</b></font><br><b>Key: </b>" +
-         problem.key + L"<br>" + problem.name + L"=" + problem.data;
+         EscapeMarkup(problem.key) + L"<br>" + EscapeMarkup(problem.name) + L"=" +
+         EscapeMarkup(problem.data);
 }
 
 // What a captured client area shows, one 0x00RRGGBB value per pixel.
@@ -191,7 +193,8 @@ class HtmlListGuiTest : public ::testing::Test {
   void FillResults() {
     com1 =
         Problem(L"HKEY_CLASSES_ROOT\\CLSID\\{0A1B2C3D-0000-4000-8000-00000000C0DE}\\InprocServer32",
-                L"(Default)", L"C:\\Program Files\\Gone\\gone.dll", REGPROBLEM_COM);
+                L"<font color=#0000ff>(Default)", L"C:\\Program Files\\Gone\\gone.dll",
+                REGPROBLEM_COM);
     com2 =
         Problem(L"HKEY_CLASSES_ROOT\\CLSID\\{0A1B2C3D-0000-4000-8000-00000000BEEF}\\LocalServer32",
                 L"(Default)", L"C:\\Old Tools\\viewer.exe /embedding", REGPROBLEM_COM);
@@ -603,7 +606,8 @@ TEST_F(HtmlListGuiTest, ScreenReadersReadTheRowsAndHearWhatChanges) {
        L"UnCheck"},
       {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED,
        L"The file referenced doesn't exist. Key: HKEY_CLASSES_ROOT/CLSID/"
-       L"{0A1B2C3D-0000-4000-8000-00000000C0DE}/InprocServer32 (Default)=C:/Program "
+       L"{0A1B2C3D-0000-4000-8000-00000000C0DE}/InprocServer32 <font color=#0000ff>(Default)="
+       L"C:/Program "
        L"Files/Gone/gone.dll",
        L"<none>", L"Ignore"},
       {ROLE_SYSTEM_LISTITEM, kRow | STATE_SYSTEM_CHECKED, MarkupPlainText(RowText(*com2)),

@@ -487,7 +487,7 @@ void CSchedulingPage::PaintBackground(HDC dc, const RECT& client) {
 // Startup manager
 
 CManageStartupsPage::CManageStartupsPage(CQuarveloDlg& main)
-    : CPage(main), m_manager(main.App().Platform()) {}
+    : CPage(main), m_manager(main.App().Platform(), &main.App().Log()) {}
 
 void CManageStartupsPage::OnInitDialog() {
   if (Item(IDC_STARTUP_LIST) != nullptr) return;

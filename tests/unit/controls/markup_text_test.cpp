@@ -57,6 +57,25 @@ TEST(MarkupText, TagsMatchByPrefixAndUnknownOnesStayText) {
   for (const CASE& c : cases) EXPECT_EQ(Draw(c.markup), c.words) << c.markup;
 }
 
+// Text put through EscapeMarkup is drawn as the very characters it holds, tags and references
+// included; in markup, only the three references stand for their characters.
+TEST(MarkupText, EscapedTextShowsAsItIs) {
+  struct CASE {
+    const wchar_t* text;
+    bool escaped;
+    const wchar_t* words;
+  } cases[] = {
+      {L"<b>x</b>", true, L"<b>x</b>@0,0"},
+      {L"</font><br>Key: fake", true, L"</font><br>Key:@0,0 fake@96,0"},
+      {L"a&lt;b &amp; R&D", true, L"a&lt;b@0,0 &amp;@42,0 R&D@78,0"},
+      {L"x&lt;y&gt;&amp;z &copy; &", false, L"x<y>&z@0,0 &copy;@42,0 &@84,0"},
+  };
+  for (const CASE& c : cases) {
+    EXPECT_EQ(Draw(c.escaped ? EscapeMarkup(c.text) : std::wstring(c.text)), c.words) << c.text;
+  }
+  EXPECT_EQ(EscapeMarkup(L"<a & b>"), L"&lt;a &amp; b&gt;");
+}
+
 TEST(MarkupText, SubscriptSitsAtTheBottomOfItsLineAndFormatsAreCleaned) {
   CFakeCanvas canvas;
   MARKUP_RECT rect{0, 0, 100, 50};

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/checks.h"
@@ -320,12 +321,14 @@ TEST_F(SoftwareChecksTest, ValueReferencesNameTheirRootAndType) {
 
 // ---- Rules every check shares ----
 
-// Names and data that do not fit the check's buffer end the enumeration at that entry, as on
-// Windows: subkey names and value names 1,024 characters (the terminator included), enumerated
-// value data 1,024 bytes.
-TEST(SoftwareChecks, AnEntryThatDoesNotFitEndsTheEnumeration) {
+// Names and data that do not fit the check's buffer (subkey names and value names 1,024
+// characters, the terminator included; enumerated value data 1,024 bytes) pass over that entry
+// only, and so does a name that holds a NUL character (with a log line): the entry after it is
+// still judged.
+TEST(SoftwareChecks, AnEntryThatDoesNotFitOrHoldsANulIsPassedOver) {
   const std::wstring fitName(1023, L'a');
   const std::wstring longName(1024, L'a');
+  const std::wstring nulName(L"\0a", 2);  // sorts and enumerates before "after" and "zz"
   // A missing absolute path padded with delimiters, so the reference stays judgeable.
   const std::wstring fitData = L"C:\\gone" + std::wstring(504, L';');   // 511 + NUL = 1,024 bytes
   const std::wstring longData = L"C:\\gone" + std::wstring(505, L';');  // 512 + NUL = 1,026 bytes
@@ -390,7 +393,22 @@ TEST(SoftwareChecks, AnEntryThatDoesNotFitEndsTheEnumeration) {
       test::CEngineFixture overflows;
       c.add(overflows.registry(), longName, longData);
       c.check(overflows.engine());
-      EXPECT_EQ(overflows.problems().size(), 0u) << "the enumeration ends at the first entry";
+      EXPECT_EQ(overflows.problems().size(), 1u) << "the entry after the large one is judged";
+    }
+    if (std::string_view(c.label).ends_with("name")) {
+      test::CEngineFixture hostile;
+      c.add(hostile.registry(), nulName, fitData);
+      c.check(hostile.engine());
+      ASSERT_EQ(hostile.problems().size(), 1u) << "only the entry after the NUL name";
+      EXPECT_FALSE(HasNulCharacter(hostile.problems().At(0)->name));
+      const std::vector<std::wstring>& log = hostile.log().entries;
+      EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                              [](const std::wstring& line) {
+                                return line.starts_with(L"Passed over ") &&
+                                       line.find(L"\\\\0a: its name holds a NUL character") !=
+                                           std::wstring::npos;
+                              }),
+                1);
     }
   }
 }

@@ -3,6 +3,7 @@
 // that end whatever the tree does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -249,6 +250,47 @@ TEST_F(SystemChecksTest, EachEmptyKeyBelowTheUsersIsReportedNeverItsParent) {
   EXPECT_EQ(Run(CheckEmptyKeys),
             (std::vector<PROBLEM_ROW>{{shown + L"Empty One", L"(Default)", L"", 9},
                                       {shown + L"Empty Two", L"(Default)", L"", 9}}));
+}
+
+// Hostile trees: a key whose name begins with a NUL (opened by its name as text it would be its
+// parent again, and the walk would never end) and a chain of keys deeper than Windows allows are
+// passed over by both walks with a log line; what lies beside them is still judged.
+TEST_F(SystemChecksTest, BothWalksPassOverNulNamesAndStopAt512Levels) {
+  const std::wstring user = L"HKU\\S-1-5-21-0-0-0-1000\\Software";
+  const std::wstring nul(L"\0evil", 5);
+  registry().SetString(user + L"\\Hostile\\" + nul, L"v", L"C:\\gone\\inside.exe");
+  registry().SetString(user + L"\\Hostile", std::wstring(L"w\0x", 3), L"C:\\gone\\value.exe");
+  registry().CreatePath(user + L"\\Hostile\\Empty");
+  std::wstring deep = user + L"\\Deep";
+  for (int level = 0; level < kMaxRegistryDepth; ++level) deep += L"\\k";
+  registry().SetString(deep, L"v", L"C:\\gone\\deep.exe");
+  registry().CreatePath(deep + L"\\Empty");
+  const std::wstring shown = std::wstring(kUserKey) + L"\\Software\\Hostile";
+  const struct {
+    const char* walk;
+    std::function<void(CRegistryCleaner&)> check;
+    std::vector<PROBLEM_ROW> rows;
+    long nulValueLines;  // the empty-key walk reads no values
+  } cases[] = {
+      {"File/Path", CheckFileReferences, {}, 1},
+      {"empty keys", CheckEmptyKeys, {{shown + L"\\Empty", L"(Default)", L"", 9}}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.walk);
+    log().entries.clear();
+    problems().Clear();
+    EXPECT_EQ(Run(c.check), c.rows);
+    const auto logged = [&](std::wstring_view text) {
+      return std::count_if(log().entries.begin(), log().entries.end(), [&](const std::wstring& e) {
+        return e.find(text) != std::wstring::npos;
+      });
+    };
+    EXPECT_EQ(logged(L"Hostile\\\\0evil: its name holds a NUL character"), 1);
+    EXPECT_EQ(logged(L"Hostile\\w\\0x: its name holds a NUL character"), c.nulValueLines);
+    EXPECT_EQ(logged(L"Not walked below "), 1);
+    // Nothing else but the problems' own lines.
+    EXPECT_EQ(log().entries.size(), 2 + c.nulValueLines + c.rows.size());
+  }
 }
 
 // ---- File Association References ----

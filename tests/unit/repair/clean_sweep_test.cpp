@@ -11,6 +11,7 @@
 #include "base/utf16.h"
 #include "platform/memory/memory_platform.h"
 #include "repair/backup_file.h"
+#include "repair/key_delete.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace qv {
@@ -67,6 +68,48 @@ TEST_F(CleanSweepTest, AKeyAndAValueGoOnlyAfterTheirBackupIsWritten) {
   EXPECT_EQ(sweep.CleanKey(kHkeyClassesRoot, L"CLSID\\{1}"), kErrorFileNotFound);
   EXPECT_EQ(sweep.CleanValue(kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\HELP", L"a.hlp"),
             kErrorFileNotFound);
+}
+
+// A name holding a NUL cannot be named through the registry calls: cut at the NUL it would be
+// the healthy value or key of the shorter name. Such a value is neither backed up nor deleted, a
+// tree holding such a name is not taken as backed up, and a tree deeper than 512 levels neither.
+TEST_F(CleanSweepTest, NulNamesAndTreesTooDeepAreNeitherBackedUpNorDeleted) {
+  OpenBackup();
+  const std::wstring key = L"HKCU\\Software\\Vendor\\T";
+  const std::wstring hostile(L"v\0x", 3);
+  registry().SetString(key, L"v", L"healthy");
+  registry().SetString(key, hostile, L"C:\\gone.exe");
+  registry().CreatePath(L"HKCU\\Software\\Vendor\\N\\" + std::wstring(L"\0evil", 5));
+  std::wstring deep = L"Software\\Vendor\\Deep";
+  for (int level = 0; level < kMaxRegistryDepth; ++level) deep += L"\\k";
+  registry().CreatePath(L"HKCU\\" + deep);
+
+  const struct {
+    const char* label;
+    ErrorCode result;
+    ErrorCode expected;
+  } cases[] = {
+      {"NUL value", sweep.CleanValue(kHkeyCurrentUser, L"Software\\Vendor\\T", hostile),
+       kErrorInvalidParameter},
+      {"NUL key path",
+       sweep.CleanKey(kHkeyCurrentUser, L"Software\\Vendor\\N\\" + std::wstring(L"\0evil", 5)),
+       kErrorInvalidParameter},
+      {"tree with a NUL value", sweep.CleanKey(kHkeyCurrentUser, L"Software\\Vendor\\T"),
+       kErrorInvalidData},
+      {"tree with a NUL key", sweep.CleanKey(kHkeyCurrentUser, L"Software\\Vendor\\N"),
+       kErrorInvalidData},
+      {"tree too deep", sweep.CleanKey(kHkeyCurrentUser, L"Software\\Vendor\\Deep"),
+       kErrorStackOverflow},
+      {"tree delete too deep", DeleteKeyTree(registry(), kHkeyCurrentUser, L"Software\\Vendor\\Deep"),
+       kErrorStackOverflow},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.result, c.expected) << c.label;
+  EXPECT_EQ(registry().GetString(key, L"v"), L"healthy");
+  EXPECT_EQ(registry().GetString(key, hostile), L"C:\\gone.exe");
+  EXPECT_EQ(registry().SubkeyNames(L"HKCU\\Software\\Vendor\\N"),
+            std::vector<std::wstring>{std::wstring(L"\0evil", 5)});
+  EXPECT_TRUE(registry().KeyExists(L"HKCU\\" + deep));
+  EXPECT_EQ(sweep.DeletedCount(), 0u);
 }
 
 TEST_F(CleanSweepTest, TheRootRules) {

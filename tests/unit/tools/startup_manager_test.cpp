@@ -93,7 +93,8 @@ class StartupManagerTest : public ::testing::Test {
   CStartupManager m_manager{m_machine.platform()};
 };
 
-// Every source in its order, the enumeration limits, the entries left out, and the records the
+// Every source in its order, the enumeration limits (a value too large is passed over, the ones
+// after it are listed), the entries left out (a name holding a NUL too), and the records the
 // System Configuration Utility writes itself ("HKLM" and a key path of its own spelling), which
 // are enabled here as well.
 TEST_F(StartupManagerTest, ListsEverySourceInOrderAndEnablesTheUtilitysOwnRecords) {
@@ -101,6 +102,7 @@ TEST_F(StartupManagerTest, ListsEverySourceInOrderAndEnablesTheUtilitysOwnRecord
   Registry().SetString(kUserRun, L"QUARVELO", L"C:\\Program Files\\Quarvelo\\Quarvelo.exe");
   Registry().SetString(kUserRun, L"", L"");
   Registry().SetString(kUserRun, L"Blank", L"");
+  Registry().SetString(kUserRun, std::wstring(L"Agent\0hidden", 12), L"C:\\hidden.exe");
   Registry().SetString(kUserRunOnce, std::wstring(1023, L'n'), L"C:\\long.exe");
   Registry().SetString(kUserRunOnce, std::wstring(1024, L'n'), L"C:\\longer.exe");
   Registry().SetString(kUserRunOnce, L"After", L"C:\\after.exe");
@@ -137,8 +139,10 @@ TEST_F(StartupManagerTest, ListsEverySourceInOrderAndEnablesTheUtilitysOwnRecord
       {L"Agent", L"\"C:\\Agent\\agent.exe\" /tray", L"HKEY_CURRENT_USER/Run", true},
       {L"Blank", L"", L"HKEY_CURRENT_USER/Run", true},
       {std::wstring(1023, L'n'), L"C:\\long.exe", L"HKEY_CURRENT_USER/RunOnce", true},
+      {L"After", L"C:\\after.exe", L"HKEY_CURRENT_USER/RunOnce", true},
       {L"Machine", L"C:\\m.exe", L"HKEY_LOCAL_MACHINE/Run", true},
       {L"Fits", std::wstring(511, L'f'), L"HKEY_LOCAL_MACHINE/RunOnce", true},
+      {L"After", L"C:\\after.exe", L"HKEY_LOCAL_MACHINE/RunOnce", true},
       {L"Bare", L"C:\\bare.exe ", L"Startup", true},
       {L"Broken", L"", L"Startup", true},
       {L"Tool", L"C:\\Tools\\tool.exe -min", L"Startup", true},
@@ -161,9 +165,12 @@ TEST_F(StartupManagerTest, ListsEverySourceInOrderAndEnablesTheUtilitysOwnRecord
   EXPECT_FALSE(Registry().KeyExists(oldRecord));
   const std::vector<ROW> after = Rows(m_manager);
   EXPECT_EQ(after.size(), expected.size());
-  EXPECT_EQ(after[3], (ROW{L"Machine", L"C:\\m.exe", L"HKEY_LOCAL_MACHINE/Run", true}));
-  EXPECT_EQ(after[4], (ROW{L"Legacy", L"C:\\legacy.exe -s", L"HKEY_LOCAL_MACHINE/Run", true}));
-  EXPECT_EQ(after[9], (ROW{L"Old", L"C:\\old.exe ", L"Common Startup", true}));
+  EXPECT_EQ(after[4], (ROW{L"Machine", L"C:\\m.exe", L"HKEY_LOCAL_MACHINE/Run", true}));
+  EXPECT_EQ(after[5], (ROW{L"Legacy", L"C:\\legacy.exe -s", L"HKEY_LOCAL_MACHINE/Run", true}));
+  EXPECT_EQ(after[11], (ROW{L"Old", L"C:\\old.exe ", L"Common Startup", true}));
+  // The value whose name holds a NUL was neither listed nor touched.
+  EXPECT_EQ(Registry().GetString(kUserRun, std::wstring(L"Agent\0hidden", 12)),
+            L"C:\\hidden.exe");
   EXPECT_EQ(Registry().OpenHandleCount(), 0u);
 }
 

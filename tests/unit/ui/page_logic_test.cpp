@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/category_table.h"
+#include "base/utf16.h"
 #include "engine/categories.h"
 #include "ui/repair_notices.h"
 
@@ -72,6 +73,35 @@ TEST(PageLogic, ProblemRowsEndWithTheirEvidence) {
   CRegistryProblem uninstall(L"HKLM\\U", L"App", L"C:\\P\\Gone\\x.ini", REGPROBLEM_UNINSTALL);
   uninstall.evidence = missing;
   EXPECT_EQ(BuildProblemRowText(uninstall).find(line), std::wstring::npos);
+}
+
+// Registry text cannot add markup to its row: every field that comes from the registry or the
+// disk is escaped, so its tags show as text and no row can be hidden or faked.
+TEST(PageLogic, RegistryTextInARowIsEscaped) {
+  const std::wstring tag = L"</font><font color=#ffffff>&";
+  const std::wstring shown = L"&lt;/font&gt;&lt;font color=#ffffff&gt;&amp;";
+  struct CASE {
+    const char* field;
+    CRegistryProblem problem;
+  } cases[] = {
+      {"key", {L"HKLM\\S" + tag, L"v", L"C:\\x", REGPROBLEM_FILE_PATH}},
+      {"name", {L"HKLM\\S", L"v" + tag, L"C:\\x", REGPROBLEM_STARTUP}},
+      {"data", {L"HKLM\\S", L"v", L"C:\\x" + tag, REGPROBLEM_UNINSTALL}},
+      {"COM data", {L"HKEY_CLASSES_ROOT\\CLSID\\{A}", L"AppID", L"{X}" + tag, REGPROBLEM_COM}},
+      {"shared DLL", {L"HKLM\\SharedDLLs", L"C:\\x" + tag, L"", REGPROBLEM_SHARED_DLL}},
+      {"empty key", {L"HKEY_USERS\\S\\E" + tag, L"", L"", REGPROBLEM_EMPTY_KEY}},
+  };
+  for (CASE& c : cases) {
+    SCOPED_TRACE(c.field);
+    const std::wstring row = BuildProblemRowText(c.problem);
+    EXPECT_NE(row.find(shown), std::wstring::npos) << ToUtf8(row);
+    EXPECT_EQ(row.find(tag), std::wstring::npos) << ToUtf8(row);
+  }
+  CRegistryProblem evidence(L"HKLM\\S", L"v", L"C:\\x", REGPROBLEM_FILE_PATH);
+  evidence.evidence = {EVIDENCE_MISSING_FILE, L"C:\\x" + tag, L""};
+  EXPECT_NE(BuildProblemRowText(evidence).find(L"<br>Missing file: C:\\x" + shown),
+            std::wstring::npos)
+      << ToUtf8(BuildProblemRowText(evidence));
 }
 
 TEST(PageLogic, LongKeysGetABlankWhereTheyCrossEachSeventyCharacters) {
