@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static_cast<void>(PathTokenExists(text, platform, nullptr, &machine.view32));
   // A reference judged missing names each missing path, found in the text again in its own case,
   // and what is said of each path's folders is said of folders on its way; in both views.
-  for (const CPathView* view : {static_cast<const CPathView*>(nullptr), &machine.view32}) {
+  const CPathView* const views[] = {nullptr, &machine.view32};
+  for (const CPathView* view : views) {
     const CFolderTable& folders = view != nullptr ? view->Folders() : machine.folders;
     std::vector<std::wstring> missing;
     if (IsValidReference(text, folders, platform, nullptr, &missing, view)) continue;
