@@ -16,10 +16,6 @@ namespace qv {
 
 namespace {
 
-// The interface id from the header's declaration: the mingw-w64 import library of oleacc.dll
-// exports IID_IAccessible as code, not data.
-const IID& AccessibleIid() { return __uuidof(IAccessible); }
-
 const CRegistryProblem* ProblemOf(const HTMLLIST_ITEM& item) {
   return item.type == kHtmlListProblemRow ? static_cast<const CRegistryProblem*>(item.data)
                                           : nullptr;
@@ -104,11 +100,7 @@ LONG ChildOf(int row) { return row + 1; }
 
 }  // namespace
 
-// COM objects end through Release, never through a pointer to their interface: the interfaces
-// have no virtual destructor, and need none.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class CHTMLListAccessible final : public IAccessible {
+class CHTMLListAccessible final : public CAccessibleObject {
  public:
   explicit CHTMLListAccessible(CHTMLListWindow& list) : m_list(&list) {
     void* standard = nullptr;
@@ -116,50 +108,10 @@ class CHTMLListAccessible final : public IAccessible {
       m_standard = static_cast<IAccessible*>(standard);
     }
   }
-  CHTMLListAccessible(const CHTMLListAccessible&) = delete;
-  CHTMLListAccessible& operator=(const CHTMLListAccessible&) = delete;
 
   void Disconnect() {
     m_list = nullptr;
     if (m_standard != nullptr) std::exchange(m_standard, nullptr)->Release();
-  }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == AccessibleIid()) {
-      *out = static_cast<IAccessible*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    return static_cast<ULONG>(InterlockedIncrement(&m_references));
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&m_references);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
-  // IDispatch: no type information; clients use the IAccessible methods.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
   }
 
   // IAccessible
@@ -361,7 +313,7 @@ class CHTMLListAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
 
  private:
-  ~CHTMLListAccessible() { Disconnect(); }
+  ~CHTMLListAccessible() override { Disconnect(); }
 
   [[nodiscard]] const CHTMLListModel& Model() const { return m_list->Model(); }
 
@@ -391,11 +343,9 @@ class CHTMLListAccessible final : public IAccessible {
     return TextResult(rowText(Model(), *row), out);
   }
 
-  LONG m_references = 1;
   CHTMLListWindow* m_list;  // null once the window has gone
   IAccessible* m_standard = nullptr;
 };
-#pragma GCC diagnostic pop
 
 LRESULT HtmlListGetObject(CHTMLListWindow& list, CHTMLListAccessible*& object, WPARAM flags,
                           LPARAM objectId) {

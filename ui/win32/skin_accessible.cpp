@@ -21,9 +21,6 @@ constexpr std::wstring_view kJumpAction = L"Jump";
 constexpr std::wstring_view kCheckAction = L"Check";
 constexpr std::wstring_view kUncheckAction = L"UnCheck";
 
-// The mingw-w64 import library of oleacc.dll exports IID_IAccessible as code, not data.
-const IID& AccessibleIid() { return __uuidof(IAccessible); }
-
 LONG RoleOf(CONTROL_LOOK look) {
   switch (look) {
     case CONTROL_LOOK::kButton:
@@ -86,50 +83,10 @@ bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CH
 
 // The standard object of the control with the role, states and action of its look. Everything
 // else is the standard object's.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM objects end through Release
-class CSkinAccessible final : public IAccessible {
+class CSkinAccessible final : public CAccessibleObject {
  public:
   CSkinAccessible(HWND control, CONTROL_LOOK look, IAccessible* standard)
       : m_control(control), m_look(look), m_standard(standard) {}
-  CSkinAccessible(const CSkinAccessible&) = delete;
-  CSkinAccessible& operator=(const CSkinAccessible&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == AccessibleIid()) {
-      *out = static_cast<IAccessible*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    return static_cast<ULONG>(InterlockedIncrement(&m_references));
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&m_references);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
 
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
     return m_standard->get_accParent(parent);
@@ -254,14 +211,12 @@ class CSkinAccessible final : public IAccessible {
   }
 
  private:
-  ~CSkinAccessible() { m_standard->Release(); }
+  ~CSkinAccessible() override { m_standard->Release(); }
 
-  LONG m_references = 1;
   HWND m_control;
   CONTROL_LOOK m_look;
   IAccessible* m_standard;  // owned
 };
-#pragma GCC diagnostic pop
 
 LRESULT CALLBACK SkinProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                           DWORD_PTR look) {
