@@ -84,6 +84,9 @@ bool CApplication::NewScan(const CATEGORY_SELECTION& selection) {
   m_engine.reset();  // the previous scan's problems go with it
   m_engine = CreateScanEngine(m_platform, &m_exclusions, &m_log);
   m_engine->Prepare(selection);
+  if (std::wstring notice = m_exclusions.OwnedRowsNotice(); !notice.empty()) {
+    m_engine->SetScanNotices({std::move(notice)});
+  }
   return true;
 }
 

@@ -86,6 +86,8 @@ SCAN_RESULT RunScan(CRegistryCleaner& engine, const CATEGORY_SELECTION& selectio
     result.found[static_cast<std::size_t>(i)] = engine.Found(i);
   result.itemsScanned = sink.ItemsScanned();
   result.completed = sink.Ended() && !engine.IsCancelled();
+  result.passedOver = engine.PassedOver();
+  result.notices = engine.ScanNotices();
   const CProblemList& list = engine.Problems();
   result.problems.reserve(list.size());
   for (std::size_t i = 0; i < list.size(); ++i) {

@@ -52,6 +52,10 @@ struct SCAN_RESULT {
   std::vector<REPORTED_PROBLEM> problems;            // in the order they were added
   std::uint64_t itemsScanned = 0;                    // entries the checks examined
   bool completed = false;                            // false when the scan was cancelled
+  // Entries not judged for the drive a path of theirs lies on (CRegistryCleaner::PassOver).
+  std::vector<PASSED_OVER> passedOver;
+  // What the scan had to tell about how it judged (CRegistryCleaner::ScanNotices).
+  std::vector<std::wstring> notices;
 };
 
 // Told the category being scanned and the entries examined so far; called when a category

@@ -204,6 +204,7 @@ int ScanAndRecord(CSystemApplication& app, const std::vector<int>& categories, b
   if (handlerSet) SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
   g_runningEngine.store(nullptr);
   progressLine.Clear();
+  WriteNotices(err, result->notices);
 
   const ErrorCode recorded = app.RecordScan(*result);
   if (recorded != kErrorSuccess) {

@@ -48,8 +48,19 @@ std::wstring FormatTextReport(const SCAN_RESULT& result) {
     }
   }
   if (scannedCount > 0) text += L'\n';
+  if (!result.passedOver.empty()) {
+    text += L"Not judged (paths on drives that are not there now, or removable, CD or DVD, or "
+            L"network drives):\n";
+    for (const PASSED_OVER& entry : result.passedOver) {
+      text += L"  " + entry.key + L'\\' + entry.name + L": " + EvidenceText(entry.evidence) + L'\n';
+    }
+    text += L'\n';
+  }
   if (!result.completed) text += L"Scan stopped before it completed.\n";
   text += L"Problems found:     " + std::to_wstring(result.problems.size()) + L'\n';
+  if (!result.passedOver.empty()) {
+    text += L"Not judged:         " + std::to_wstring(result.passedOver.size()) + L'\n';
+  }
   text += L"Categories scanned: " + std::to_wstring(scannedCount) + L" of " +
           std::to_wstring(kCategoryCount) + L'\n';
   text += L"Items examined:     " + std::to_wstring(result.itemsScanned) + L'\n';
@@ -73,21 +84,33 @@ std::string FormatJsonReport(const SCAN_RESULT& result) {
   }
   report["categories"] = std::move(categories);
   Json problems = Json::array();
+  const auto evidenceJson = [](const PROBLEM_EVIDENCE& found) {
+    if (found.kind == EVIDENCE_NONE) return Json(nullptr);
+    Json evidence{{"kind", ToUtf8(EvidenceKindName(found.kind))}, {"tested", ToUtf8(found.tested)}};
+    if (!found.folder.empty()) evidence["folder"] = ToUtf8(found.folder);
+    evidence["text"] = ToUtf8(EvidenceText(found));
+    return evidence;
+  };
   for (const REPORTED_PROBLEM& problem : result.problems) {
-    Json evidence = nullptr;
-    if (problem.evidence.kind != EVIDENCE_NONE) {
-      evidence = Json{{"kind", ToUtf8(EvidenceKindName(problem.evidence.kind))},
-                      {"tested", ToUtf8(problem.evidence.tested)}};
-      if (!problem.evidence.folder.empty()) evidence["folder"] = ToUtf8(problem.evidence.folder);
-      evidence["text"] = ToUtf8(EvidenceText(problem.evidence));
-    }
     problems.push_back(Json{{"category", problem.category},
                             {"key", ToUtf8(problem.key)},
                             {"name", ToUtf8(problem.name)},
                             {"data", ToUtf8(problem.data)},
-                            {"evidence", std::move(evidence)}});
+                            {"evidence", evidenceJson(problem.evidence)}});
   }
   report["problems"] = std::move(problems);
+  Json passedOver = Json::array();
+  for (const PASSED_OVER& entry : result.passedOver) {
+    passedOver.push_back(Json{{"category", static_cast<int>(entry.type)},
+                              {"key", ToUtf8(entry.key)},
+                              {"name", ToUtf8(entry.name)},
+                              {"data", ToUtf8(entry.data)},
+                              {"evidence", evidenceJson(entry.evidence)}});
+  }
+  report["passedOver"] = std::move(passedOver);
+  Json notices = Json::array();
+  for (const std::wstring& notice : result.notices) notices.push_back(ToUtf8(notice));
+  report["notices"] = std::move(notices);
   // ToUtf8 already writes lone surrogates as U+FFFD; replace guards anything else.
   return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -34,6 +34,34 @@ PROBLEM_EVIDENCE MissingPathEvidence(CRegistryCleaner& engine, std::wstring_view
   return MissingPathEvidence(path, engine.LocateMissingPath(path));
 }
 
+PROBLEM_EVIDENCE ReferenceEvidence(CRegistryCleaner& engine, const REFERENCE_JUDGEMENT& reference,
+                                   std::wstring_view text, REGISTRY_VIEW view) {
+  if (reference.missingPaths.empty()) {
+    return MissingPathEvidence(engine, engine.ResolvePath(text, view));
+  }
+  return MissingPathEvidence(engine,
+                             engine.ReadablePath(reference.missingPaths.front(), text, view));
+}
+
+REFERENCE_JUDGEMENT JudgePlainPath(CRegistryCleaner& engine, std::wstring_view path,
+                                   REGISTRY_VIEW view) {
+  REFERENCE_JUDGEMENT judgement;
+  const std::wstring_view trimmed = TrimWhiteSpace(path);
+  if (!StartsWithDrivePath(trimmed)) return judgement;
+  judgement.reading.paths.emplace_back(trimmed);
+  judgement.reading.named = trimmed;
+  std::wstring asked = engine.ResolvePath(trimmed, view);
+  const PATH_STANDING standing = engine.JudgePath(trimmed, view);
+  if (standing == PATH_STANDING::kMissing) {
+    judgement.missing = true;
+    judgement.missingPaths.push_back(std::move(asked));
+  } else if (IsPassedOver(standing)) {
+    judgement.passedOver = standing;
+    judgement.passedOverPath = std::move(asked);
+  }
+  return judgement;
+}
+
 std::wstring RegistryDataText(const std::uint8_t* data, std::uint32_t bytes,
                               std::uint32_t capacityBytes) {
   return FixedBufferText(data, bytes, capacityBytes);

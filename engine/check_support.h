@@ -9,7 +9,9 @@
 
 #include "base/errors.h"
 #include "engine/categories.h"
+#include "engine/key_naming.h"
 #include "engine/path_references.h"
+#include "engine/reference_reading.h"
 #include "engine/registry_problem.h"
 #include "platform/registry.h"
 
@@ -28,6 +30,17 @@ void AddProblemWithEvidence(CRegistryCleaner& engine, std::wstring key, std::wst
 // The same for a path that has not been placed yet: the engine locates it on the drive.
 [[nodiscard]] PROBLEM_EVIDENCE MissingPathEvidence(CRegistryCleaner& engine,
                                                    std::wstring_view path);
+
+// The evidence of a reference judged missing: its first missing path as the view's program opens
+// it, in the case `text` (the data the reference was read from) writes it, placed on the drive.
+[[nodiscard]] PROBLEM_EVIDENCE ReferenceEvidence(CRegistryCleaner& engine,
+                                                 const REFERENCE_JUDGEMENT& reference,
+                                                 std::wstring_view text, REGISTRY_VIEW view);
+
+// The judgement of data that is a path and nothing else (a shared DLL's name, a font's file):
+// judged as it stands when it is a local drive path, not judged otherwise.
+[[nodiscard]] REFERENCE_JUDGEMENT JudgePlainPath(CRegistryCleaner& engine, std::wstring_view path,
+                                                 REGISTRY_VIEW view);
 
 // Registry data as the checks use it: a terminated string held in a buffer of capacityBytes
 // bytes. The text ends at its first NUL; data that fills the buffer without one loses its last

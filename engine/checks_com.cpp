@@ -1,6 +1,9 @@
-// Category 0: dangling COM references under HKEY_CLASSES_ROOT, in the 64-bit view and then in
-// the 32-bit one (HKEY_CLASSES_ROOT\Wow6432Node) where the machine has it. The check looks only
-// at registry structure; it does not test server files.
+// Category 0: dangling COM references among the classes of the machine and of the current user
+// (HKEY_LOCAL_MACHINE\SOFTWARE\Classes, HKEY_CURRENT_USER\Software\Classes), each in its 64-bit
+// view and then in its 32-bit one (below its Wow6432Node) where it has one. A reference resolves
+// as Windows merges the two hives into HKEY_CLASSES_ROOT: a class or application identifier
+// registered in either hive is registered. The check looks only at registry structure; it does
+// not test server files.
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,49 +17,52 @@
 namespace qv {
 namespace {
 
+// Whether the classes key (below a classes root, in a view's form) is registered in either hive.
+bool RegisteredInEitherHive(IRegistry& registry, std::wstring_view classesKey) {
+  for (const CLASSES_HIVE& hive : kClassesHives) {
+    if (ReferencedKeyExists(registry, hive.root, JoinPath(hive.key, classesKey))) return true;
+  }
+  return false;
+}
+
 // Whether the class is registered for a program of the view: in the 64-bit view its CLSID key;
 // in the 32-bit view its key below Wow6432Node, or the 64-bit view's key as well when both views
 // share the program identifier that names it.
 bool ClassRegistered(IRegistry& registry, std::wstring_view classId, REGISTRY_VIEW view,
-                     bool sharedByBothViews, bool machineHas32BitView) {
+                     bool sharedByBothViews) {
   const std::wstring classPath = JoinPath(kClsidKey, classId);
-  if (ReferencedKeyExists(registry, kHkeyClassesRoot, ClassesKeyInView(classPath, view))) {
-    return true;
-  }
-  return sharedByBothViews && machineHas32BitView &&
-         ReferencedKeyExists(registry, kHkeyClassesRoot, ClassesKeyInView(classPath, VIEW_32BIT));
+  if (RegisteredInEitherHive(registry, ClassesKeyInView(classPath, view))) return true;
+  return sharedByBothViews && RegisteredInEitherHive(registry, ClassesKeyInView(classPath, VIEW_32BIT));
 }
 
-// Pass 1: every class of the view whose AppID value names an application identifier that is not
-// registered. Since Windows 7 both views share the AppID key (before, it was redirected): a class
-// of the 32-bit view counts its AppID as registered in either place.
-void CheckClassAppIds(CRegistryCleaner& engine, REGISTRY_VIEW view) {
+// Pass 1: every class of the hive's view whose AppID value names an application identifier that
+// is registered in neither hive. Since Windows 7 both views share the AppID key (before, it was
+// redirected): a class of the 32-bit view counts its AppID as registered in either place.
+void CheckClassAppIds(CRegistryCleaner& engine, const CLASSES_HIVE& hive, REGISTRY_VIEW view) {
   IRegistry& registry = engine.Platform().registry;
-  const std::wstring classesKey = ClassesKeyInView(kClsidKey, view);
+  const std::wstring classesKey = HiveClassesKey(hive, kClsidKey, view);
   CRegKey classes(registry);
-  if (classes.Open(kHkeyClassesRoot, classesKey, kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (classes.Open(hive.root, classesKey, kKeyReadWriteCreate) != kErrorSuccess) return;
   if (engine.ShouldStop()) return;
 
   std::wstring classId;
-  const std::wstring classesText = JoinPath(kHkeyClassesRootName, classesKey);
+  const std::wstring classesText = JoinPath(RootKeyName(hive.root), classesKey);
   for (std::uint32_t index = 0;; ++index) {
     const ErrorCode rc = classes.EnumKeyName(index, kCheckKeyNameChars, &classId);
     if (EndsEnumeration(rc)) break;
     if (rc == kErrorSuccess && !PassOverNulName(engine, classesText, classId)) {
       CRegKey classKey(registry);
       std::wstring appId;
-      if (classKey.Open(kHkeyClassesRoot, JoinPath(classesKey, classId), kKeyReadWriteCreate) ==
-              kErrorSuccess &&
+      if (classKey.Open(classes.get(), classId, kKeyReadWriteCreate) == kErrorSuccess &&
           classKey.QueryString(kAppIdValue, kComValueBytes, &appId) == kErrorSuccess) {
         const std::wstring appIdPath = JoinPath(kAppIdKey, appId);
         engine.ReportEntryExamined(appIdPath);
-        if (!ReferencedKeyExists(registry, kHkeyClassesRoot, appIdPath) &&
+        if (!RegisteredInEitherHive(registry, appIdPath) &&
             (view == VIEW_64BIT ||
-             !ReferencedKeyExists(registry, kHkeyClassesRoot,
-                                  ClassesKeyInView(appIdPath, view)))) {
+             !RegisteredInEitherHive(registry, ClassesKeyInView(appIdPath, view)))) {
           AddProblemWithEvidence(
-              engine, JoinPath(JoinPath(kHkeyClassesRootName, classesKey), classId),
-              std::wstring(kAppIdValue), appId, REGPROBLEM_COM,
+              engine, JoinPath(classesText, classId), std::wstring(kAppIdValue), appId,
+              REGPROBLEM_COM,
               {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, appIdPath), L""});
         }
       }
@@ -67,37 +73,38 @@ void CheckClassAppIds(CRegistryCleaner& engine, REGISTRY_VIEW view) {
   }
 }
 
-// Pass 2: every ProgID of the view whose CLSID default value names a class that is not
+// Pass 2: every ProgID of the hive's view whose CLSID default value names a class that is not
 // registered for it. File-name extensions (keys beginning with a full stop) are not ProgIDs and
 // are not looked at. The ProgIDs at the classes root are shared by both views (only CLSID and a
 // few other keys are redirected): their class may be registered in either view. A ProgID below
 // Wow6432Node belongs to the 32-bit view, and so must its class.
-void CheckProgIdClasses(CRegistryCleaner& engine, REGISTRY_VIEW view, bool machineHas32BitView) {
+void CheckProgIdClasses(CRegistryCleaner& engine, const CLASSES_HIVE& hive, REGISTRY_VIEW view) {
   IRegistry& registry = engine.Platform().registry;
-  const std::wstring rootKey = ClassesKeyInView(L"", view);
+  const std::wstring rootKey = HiveClassesKey(hive, L"", view);
   CRegKey root(registry);
-  if (root.Open(kHkeyClassesRoot, rootKey, kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (root.Open(hive.root, rootKey, kKeyReadWriteCreate) != kErrorSuccess) return;
   if (engine.ShouldStop()) return;
 
   std::wstring progId;
+  const std::wstring rootText = JoinPath(RootKeyName(hive.root), rootKey);
   for (std::uint32_t index = 0;; ++index) {
     const ErrorCode rc = root.EnumKeyName(index, kProgIdKeyNameChars, &progId);
     if (EndsEnumeration(rc)) break;
     if (rc == kErrorSuccess && !progId.starts_with(L'.') &&
-        !PassOverNulName(engine, kHkeyClassesRootName, progId)) {
-      const std::wstring classIdKey = ClassesKeyInView(JoinPath(progId, kClsidKey), view);
-      engine.ReportEntryExamined(classIdKey);
+        !PassOverNulName(engine, rootText, progId)) {
+      const std::wstring classIdKey = JoinPath(progId, kClsidKey);
+      engine.ReportEntryExamined(ClassesKeyInView(classIdKey, view));
       CRegKey progIdClass(registry);
       std::wstring classId;
-      if (progIdClass.Open(kHkeyClassesRoot, classIdKey, kKeyReadWriteCreate) == kErrorSuccess &&
+      if (progIdClass.Open(root.get(), classIdKey, kKeyReadWriteCreate) == kErrorSuccess &&
           progIdClass.QueryString(L"", kComValueBytes, &classId) == kErrorSuccess) {
         const std::wstring classPath = ClassesKeyInView(JoinPath(kClsidKey, classId), view);
         engine.ReportEntryExamined(classPath);
         if (classId.starts_with(L'{') &&
-            !ClassRegistered(registry, classId, view, view == VIEW_64BIT, machineHas32BitView)) {
+            !ClassRegistered(registry, classId, view, view == VIEW_64BIT)) {
           AddProblemWithEvidence(
-              engine, JoinPath(kHkeyClassesRootName, classIdKey),
-              std::wstring(kDefaultValueProblemName), classId, REGPROBLEM_COM,
+              engine, JoinPath(rootText, classIdKey), std::wstring(kDefaultValueProblemName),
+              classId, REGPROBLEM_COM,
               {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, classPath), L""});
         }
       }
@@ -109,12 +116,12 @@ void CheckProgIdClasses(CRegistryCleaner& engine, REGISTRY_VIEW view, bool machi
 }  // namespace
 
 void CheckComObjects(CRegistryCleaner& engine) {
-  const std::vector<REGISTRY_VIEW> views = ClassesViews(engine.Platform().registry);
-  const bool machineHas32BitView = views.size() > 1;
-  for (const REGISTRY_VIEW view : views) {
-    if (engine.IsCancelled()) return;
-    CheckClassAppIds(engine, view);
-    CheckProgIdClasses(engine, view, machineHas32BitView);
+  for (const CLASSES_HIVE& hive : kClassesHives) {
+    for (const REGISTRY_VIEW view : ClassesViews(engine.Platform().registry, hive)) {
+      if (engine.IsCancelled()) return;
+      CheckClassAppIds(engine, hive, view);
+      CheckProgIdClasses(engine, hive, view);
+    }
   }
 }
 

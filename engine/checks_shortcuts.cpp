@@ -119,7 +119,11 @@ bool ShortcutTargetExists(CRegistryCleaner& engine, std::wstring_view path,
   if (IsNetworkOrDevicePath(shortcut.target)) return true;
   std::wstring cleaned = engine.CleanPath(shortcut.target);
   if (IsNetworkOrDevicePath(cleaned)) return true;
-  if (engine.Platform().files.FileExists(cleaned)) return true;
+  // Judged as every reference is: a target on a drive that is not judged is passed over, and
+  // only "not found" is missing.
+  const REFERENCE_JUDGEMENT judgement = JudgePlainPath(engine, cleaned, VIEW_64BIT);
+  engine.PassOver(REGPROBLEM_SHORTCUT, std::wstring(path), L"", L"", judgement);
+  if (!judgement.missing) return true;
   if (target != nullptr) *target = std::move(cleaned);
   return false;
 }

@@ -1,9 +1,11 @@
 // Categories 1-5: the well-known lists of installed software (uninstall commands, fonts, shared
 // DLLs, application paths, help folders) and the value-reference check they share with the
 // startup check. Each entry is judged by whether the file or folder it names still exists.
-// Uninstall entries, shared DLLs and help folders are examined in both registry views of a 64-bit
-// Windows (the 32-bit view's keys below SOFTWARE\Wow6432Node), each path judged as a program of
-// its view resolves it; fonts and application paths are one key shared by both views.
+// Uninstall entries and application paths are examined for the machine and for the current user
+// (programs installed for one user register in that user's hive). Uninstall entries, shared DLLs
+// and help folders are examined in both registry views of a 64-bit Windows (the 32-bit view's
+// keys below SOFTWARE\Wow6432Node), each path judged as a program of its view resolves it; fonts
+// and application paths are one key shared by both views.
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,21 +21,15 @@
 namespace qv {
 namespace {
 
-// Uninstall commands that are never judged: they name a system program with arguments that
-// the path cleaning cannot take apart. Compared against a lower-cased copy of the command.
-constexpr std::wstring_view kUnjudgedUninstallers[] = {L"rundll", L"msiexec.exe",
-                                                       L"s3uninst.exe"};
+// Uninstall commands that are never judged: Windows Installer's and an old uninstaller's,
+// whose arguments name a product, not a file. Compared against a lower-cased copy of the command.
+constexpr std::wstring_view kUnjudgedUninstallers[] = {L"msiexec.exe", L"s3uninst.exe"};
+
+// The hives whose software keys hold installed programs: the machine's, and the current user's.
+constexpr RegHandle kProgramHives[] = {kHkeyLocalMachine, kHkeyCurrentUser};
 
 std::wstring MachineKeyText(std::wstring_view subkey) {
   return JoinPath(kHkeyLocalMachineName, subkey);
-}
-
-// The evidence of a reference of the view judged missing by IsValidReference: its first missing
-// path as the view's program opens it, in the case the data writes it, placed on the drive.
-PROBLEM_EVIDENCE ReferenceEvidence(CRegistryCleaner& engine, std::wstring_view data,
-                                   const std::vector<std::wstring>& missing, REGISTRY_VIEW view) {
-  if (missing.empty()) return MissingPathEvidence(engine, engine.ResolvePath(data, view));
-  return MissingPathEvidence(engine, engine.ReadablePath(missing.front(), data, view));
 }
 
 // The Fonts folder value of one of the user's shell-folder keys, as read (not expanded).
@@ -68,26 +64,22 @@ bool FontFileFound(CRegistryCleaner& engine, std::wstring_view folder, std::wstr
   return engine.Platform().files.FindFiles(path, &entries) == kErrorSuccess;
 }
 
-// The uninstall entries of one registry view.
-void CheckUninstallView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
+// The uninstall entries of one hive's registry view.
+void CheckUninstallView(CRegistryCleaner& engine, RegHandle hive, REGISTRY_VIEW view) {
   IRegistry& registry = engine.Platform().registry;
   const std::wstring uninstallKey = SoftwareKeyInView(kUninstallKey, view);
+  const std::wstring uninstallText = JoinPath(RootKeyName(hive), uninstallKey);
   CRegKey uninstall(registry);
-  if (uninstall.Open(kHkeyLocalMachine, uninstallKey, kKeyReadWriteCreate) != kErrorSuccess) {
-    return;
-  }
+  if (uninstall.Open(hive, uninstallKey, kKeyReadWriteCreate) != kErrorSuccess) return;
   std::wstring entry;
   for (std::uint32_t index = 0;; ++index) {
     const ErrorCode rc = uninstall.EnumKeyName(index, kCheckKeyNameChars, &entry);
     if (EndsEnumeration(rc) || engine.ShouldStop()) return;
-    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(uninstallKey), entry)) {
-      continue;
-    }
-    const std::wstring entryPath = JoinPath(uninstallKey, entry);
-    engine.ReportEntryExamined(entryPath);
+    if (rc != kErrorSuccess || PassOverNulName(engine, uninstallText, entry)) continue;
+    engine.ReportEntryExamined(JoinPath(uninstallKey, entry));
     CRegKey entryKey(registry);
     std::wstring command;
-    if (entryKey.Open(kHkeyLocalMachine, entryPath, kKeyReadWriteCreate) != kErrorSuccess ||
+    if (entryKey.Open(uninstall.get(), entry, kKeyReadWriteCreate) != kErrorSuccess ||
         entryKey.QueryString(kUninstallStringValue, kNamedValueBytes, &command) !=
             kErrorSuccess) {
       continue;
@@ -99,14 +91,13 @@ void CheckUninstallView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
     }
     if (!judged) continue;
 
-    std::wstring path = engine.CleanPath(ExtractCommandPath(command), view);
-    if (engine.Platform().files.FileExists(path)) continue;
-    // Only a missing file on a local drive is reported (not a share, not a bare name).
-    if (path.size() > 1 && path[1] == L':' && !TrimWhiteSpace(path).empty()) {
-      PROBLEM_EVIDENCE evidence = MissingPathEvidence(engine, path);
-      AddProblemWithEvidence(engine, MachineKeyText(uninstallKey), entry, std::move(path),
-                             REGPROBLEM_UNINSTALL, std::move(evidence));
-    }
+    const REFERENCE_JUDGEMENT reference = engine.JudgeReference(command, view);
+    engine.PassOver(REGPROBLEM_UNINSTALL, uninstallText, entry, reference.reading.named,
+                    reference);
+    if (!reference.missing) continue;
+    AddProblemWithEvidence(engine, uninstallText, entry, reference.reading.named,
+                           REGPROBLEM_UNINSTALL,
+                           ReferenceEvidence(engine, reference, reference.reading.named, view));
   }
 }
 
@@ -129,10 +120,13 @@ void CheckSharedDllsView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
       continue;
     }
     engine.ReportEntryExamined(dll);
-    if (!engine.FileExists(dll, view)) {
+    // The name is the path itself: it is judged as it stands, not read as a command.
+    const REFERENCE_JUDGEMENT reference = JudgePlainPath(engine, dll, view);
+    engine.PassOver(REGPROBLEM_SHARED_DLL, MachineKeyText(sharedDllsKey), dll, L"", reference);
+    if (reference.missing) {
       AddProblemWithEvidence(engine, MachineKeyText(sharedDllsKey), dll, std::wstring(),
                              REGPROBLEM_SHARED_DLL,
-                             MissingPathEvidence(engine, engine.ResolvePath(dll, view)));
+                             MissingPathEvidence(engine, reference.missingPaths.front()));
     }
   }
 }
@@ -140,9 +134,11 @@ void CheckSharedDllsView(CRegistryCleaner& engine, REGISTRY_VIEW view) {
 }  // namespace
 
 void CheckUninstallEntries(CRegistryCleaner& engine) {
-  for (const REGISTRY_VIEW view : SoftwareViews(engine.Platform().registry)) {
-    if (engine.IsCancelled()) return;
-    CheckUninstallView(engine, view);
+  for (const RegHandle hive : kProgramHives) {
+    for (const REGISTRY_VIEW view : SoftwareViews(engine.Platform().registry, hive)) {
+      if (engine.IsCancelled()) return;
+      CheckUninstallView(engine, hive, view);
+    }
   }
 }
 
@@ -175,8 +171,10 @@ void CheckFonts(CRegistryCleaner& engine) {
     }
     bool found = false;
     if (file.find(L':') != std::wstring::npos) {
-      // An absolute path is looked for at that path only.
-      found = FontFileFound(engine, L"", file);
+      // An absolute path is looked for at that path only, as any other reference is judged.
+      const REFERENCE_JUDGEMENT reference = JudgePlainPath(engine, file, VIEW_64BIT);
+      engine.PassOver(REGPROBLEM_FONT, MachineKeyText(kFontsKey), name, file, reference);
+      found = !reference.missing;
     } else if (shellFolder || userFolder) {
       found = (shellFolder && FontFileFound(engine, *shellFolder, file)) ||
               (userFolder && FontFileFound(engine, *userFolder, file));
@@ -201,29 +199,28 @@ void CheckSharedDlls(CRegistryCleaner& engine) {
 
 void CheckAppPaths(CRegistryCleaner& engine) {
   IRegistry& registry = engine.Platform().registry;
-  CRegKey appPaths(registry);
-  if (appPaths.Open(kHkeyLocalMachine, kAppPathsKey, kKeyReadWriteCreate) != kErrorSuccess) return;
-  std::wstring program;
-  for (std::uint32_t index = 0;; ++index) {
-    const ErrorCode rc = appPaths.EnumKeyName(index, kCheckKeyNameChars, &program);
-    if (EndsEnumeration(rc) || engine.ShouldStop()) return;
-    if (rc != kErrorSuccess || PassOverNulName(engine, MachineKeyText(kAppPathsKey), program)) {
-      continue;
-    }
-    const std::wstring programPath = JoinPath(kAppPathsKey, program);
-    engine.ReportEntryExamined(programPath);
-    CRegKey programKey(registry);
-    std::wstring command;
-    if (programKey.Open(kHkeyLocalMachine, programPath, kKeyReadWriteCreate) != kErrorSuccess ||
-        programKey.QueryString(L"", kNamedValueBytes, &command) != kErrorSuccess) {
-      continue;
-    }
-    const std::wstring path = engine.CleanPath(ExtractCommandPath(command));
-    std::vector<std::wstring> missing;
-    if (!engine.IsValidReference(path, &missing)) {
-      AddProblemWithEvidence(engine, MachineKeyText(kAppPathsKey), program, command,
-                             REGPROBLEM_APP_PATH,
-                             ReferenceEvidence(engine, path, missing, VIEW_64BIT));
+  for (const RegHandle hive : kProgramHives) {
+    const std::wstring appPathsText = JoinPath(RootKeyName(hive), kAppPathsKey);
+    CRegKey appPaths(registry);
+    if (appPaths.Open(hive, kAppPathsKey, kKeyReadWriteCreate) != kErrorSuccess) continue;
+    std::wstring program;
+    for (std::uint32_t index = 0;; ++index) {
+      const ErrorCode rc = appPaths.EnumKeyName(index, kCheckKeyNameChars, &program);
+      if (EndsEnumeration(rc)) break;
+      if (engine.ShouldStop()) return;
+      if (rc != kErrorSuccess || PassOverNulName(engine, appPathsText, program)) continue;
+      engine.ReportEntryExamined(JoinPath(kAppPathsKey, program));
+      CRegKey programKey(registry);
+      std::wstring command;
+      if (programKey.Open(appPaths.get(), program, kKeyReadWriteCreate) != kErrorSuccess ||
+          programKey.QueryString(L"", kNamedValueBytes, &command) != kErrorSuccess) {
+        continue;
+      }
+      const REFERENCE_JUDGEMENT reference = engine.JudgeReference(command);
+      engine.PassOver(REGPROBLEM_APP_PATH, appPathsText, program, command, reference);
+      if (!reference.missing) continue;
+      AddProblemWithEvidence(engine, appPathsText, program, command, REGPROBLEM_APP_PATH,
+                             ReferenceEvidence(engine, reference, command, VIEW_64BIT));
     }
   }
 }
@@ -245,7 +242,6 @@ void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring
   if (key.Open(root, subkey, kKeyReadWriteCreate) != kErrorSuccess) return;
   std::wstring name;
   std::wstring data;
-  std::vector<std::wstring> missing;
   const std::wstring keyText = JoinPath(RootKeyName(root), subkey);
   for (std::uint32_t index = 0;; ++index) {
     const ErrorCode rc =
@@ -255,9 +251,11 @@ void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring
     // passed over; the entries after it are still judged.
     if (rc != kErrorSuccess || PassOverNulName(engine, keyText, name)) continue;
     engine.ReportEntryExamined(data);
-    if (engine.FileExists(data, view) || engine.IsValidReference(data, &missing, view)) continue;
+    const REFERENCE_JUDGEMENT reference = engine.JudgeReference(data, view);
+    engine.PassOver(type, keyText, name, data, reference);
+    if (!reference.missing) continue;
     AddProblemWithEvidence(engine, keyText, name, data, type,
-                           ReferenceEvidence(engine, data, missing, view));
+                           ReferenceEvidence(engine, reference, data, view));
   }
 }
 

@@ -11,6 +11,70 @@
 #include "platform/shell.h"
 
 namespace qv {
+namespace {
+
+// Whether a menu folder is there (or the drive cannot tell, or it is on a drive not judged).
+bool MenuFolderThere(CRegistryCleaner& engine, std::wstring_view folder) {
+  return !StartsWithDrivePath(folder) || engine.JudgePath(folder) != PATH_STANDING::kMissing;
+}
+
+// The open command of a file type as HKEY_CLASSES_ROOT shows it: a type the user's classes hold
+// is the user's copy with everything below it (the merged view takes nothing of the machine's
+// copy of that type then), any other the machine's.
+bool ReadOpenCommand(IRegistry& registry, std::wstring_view type, std::wstring* command) {
+  const CLASSES_HIVE& hive =
+      ReferencedKeyExists(registry, kUserClasses.root, JoinPath(kUserClasses.key, type))
+          ? kUserClasses
+          : kMachineClasses;
+  CRegKey key(registry);
+  return key.Open(hive.root, JoinPath(hive.key, std::wstring(type) + std::wstring(kOpenCommandSuffix)),
+                  kKeyReadWriteCreate) == kErrorSuccess &&
+         key.QueryString(L"", kComValueBytes, command) == kErrorSuccess;
+}
+
+// The file-name extensions of one hive's classes whose type's open command names a missing
+// program. The type and its command are looked up as HKEY_CLASSES_ROOT merges the two hives, so
+// a user's extension naming a type registered for the machine is judged by the machine's
+// command, and a machine's extension whose type the user registered again by the user's.
+void CheckHiveFileAssociations(CRegistryCleaner& engine, const CLASSES_HIVE& hive) {
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey classes(registry);
+  if (classes.Open(hive.root, hive.key, kKeyReadWriteCreate) != kErrorSuccess) return;
+  if (engine.ShouldStop()) return;
+  const std::wstring classesText = JoinPath(RootKeyName(hive.root), hive.key);
+  std::wstring extension;
+  for (std::uint32_t index = 0;; ++index) {
+    const ErrorCode rc = classes.EnumKeyName(index, kWalkKeyNameChars, &extension);
+    if (EndsEnumeration(rc)) break;
+    if (engine.ShouldStop()) return;
+    if (rc != kErrorSuccess || extension.empty() || extension.front() != L'.' ||
+        PassOverNulName(engine, classesText, extension)) {
+      continue;
+    }
+
+    CRegKey extensionKey(registry);
+    std::wstring className;
+    if (extensionKey.Open(classes.get(), extension, kKeyReadWriteCreate) != kErrorSuccess ||
+        extensionKey.QueryString(L"", kComValueBytes, &className) != kErrorSuccess) {
+      continue;
+    }
+    const std::wstring commandPath = className + std::wstring(kOpenCommandSuffix);
+    engine.ReportEntryExamined(commandPath);
+    std::wstring command;
+    if (className.empty() || !ReadOpenCommand(registry, className, &command)) continue;
+    const REFERENCE_JUDGEMENT reference = engine.JudgeReference(command);
+    const std::wstring extensionText = JoinPath(classesText, extension);
+    engine.PassOver(REGPROBLEM_FILE_ASSOCIATION, extensionText, std::wstring(kDefaultNameProblem),
+                    reference.reading.named, reference);
+    if (!reference.missing) continue;
+    AddProblemWithEvidence(engine, extensionText, std::wstring(kDefaultNameProblem),
+                           reference.reading.named, REGPROBLEM_FILE_ASSOCIATION,
+                           ReferenceEvidence(engine, reference, command, VIEW_64BIT));
+  }
+}
+
+}  // namespace
+
 void CheckStartup(CRegistryCleaner& engine) {
   CheckValueReferences(engine, kHkeyLocalMachine, kRunKey, REGPROBLEM_STARTUP);
   CheckValueReferences(engine, kHkeyCurrentUser, kRunKey, REGPROBLEM_STARTUP);
@@ -47,7 +111,6 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
   engine.ReportEntryExamined(std::wstring(menuOrderKey));
   CRegKey order(engine.Platform().registry);
   if (order.Open(kHkeyCurrentUser, menuOrderKey, kKeyReadWriteCreate) != kErrorSuccess) return;
-  IFileSystem& files = engine.Platform().files;
   std::wstring entry;
   const std::wstring orderText = JoinPath(kHkeyCurrentUserName, menuOrderKey);
   for (std::uint32_t index = 0;; ++index) {
@@ -56,7 +119,7 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
     if (rc != kErrorSuccess || PassOverNulName(engine, orderText, entry)) continue;
     std::wstring common = JoinPath(commonPrograms, entry);
     std::wstring user = JoinPath(userPrograms, entry);
-    if (files.FileExists(common) || files.FileExists(user)) continue;
+    if (MenuFolderThere(engine, common) || MenuFolderThere(engine, user)) continue;
     PROBLEM_EVIDENCE evidence{EVIDENCE_NO_MENU_FOLDER, common, std::move(user)};
     AddProblemWithEvidence(engine, JoinPath(orderText, entry),
                            entry, std::move(common), REGPROBLEM_STARTUP, std::move(evidence));
@@ -64,43 +127,9 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
 }
 
 void CheckFileAssociations(CRegistryCleaner& engine) {
-  IRegistry& registry = engine.Platform().registry;
-  CRegKey classes(registry);
-  if (classes.Open(kHkeyClassesRoot, L"", kKeyReadWriteCreate) != kErrorSuccess) return;
-  if (engine.ShouldStop()) return;
-  std::wstring extension;
-  for (std::uint32_t index = 0;; ++index) {
-    const ErrorCode rc = classes.EnumKeyName(index, kWalkKeyNameChars, &extension);
-    if (EndsEnumeration(rc)) break;
-    if (engine.ShouldStop()) return;
-    if (rc != kErrorSuccess || extension.empty() || extension.front() != L'.' ||
-        PassOverNulName(engine, kHkeyClassesRootName, extension)) {
-      continue;
-    }
-
-    CRegKey extensionKey(registry);
-    std::wstring className;
-    if (extensionKey.Open(classes.get(), extension, kKeyReadWriteCreate) != kErrorSuccess ||
-        extensionKey.QueryString(L"", kComValueBytes, &className) != kErrorSuccess) {
-      continue;
-    }
-    const std::wstring commandPath = className + std::wstring(kOpenCommandSuffix);
-    engine.ReportEntryExamined(commandPath);
-    CRegKey commandKey(registry);
-    std::wstring command;
-    if (commandKey.Open(classes.get(), commandPath, kKeyReadWriteCreate) != kErrorSuccess ||
-        commandKey.QueryString(L"", kComValueBytes, &command) != kErrorSuccess) {
-      continue;
-    }
-    std::wstring program = engine.CleanPath(ExtractCommandPath(command));
-    if (engine.Platform().files.FileExists(program)) continue;
-    // Only a missing program on a drive path is reported; a bare program name is not judged.
-    if (program.size() >= 3 && program[1] == L':' && program[2] == L'\\') {
-      PROBLEM_EVIDENCE evidence = MissingPathEvidence(engine, program);
-      AddProblemWithEvidence(engine, JoinPath(kHkeyClassesRootName, extension),
-                             std::wstring(kDefaultNameProblem), std::move(program),
-                             REGPROBLEM_FILE_ASSOCIATION, std::move(evidence));
-    }
+  for (const CLASSES_HIVE& hive : kClassesHives) {
+    if (engine.IsCancelled()) return;
+    CheckHiveFileAssociations(engine, hive);
   }
 }
 

@@ -24,6 +24,14 @@
 namespace qv {
 namespace {
 
+// Whether the key (shown as its full path) is an uninstall key, whose subkeys are the entries of
+// installed programs: ...\Microsoft\Windows\CurrentVersion\Uninstall in any hive and view.
+bool IsUninstallKey(std::wstring_view display) {
+  constexpr std::wstring_view kUninstallTail = L"\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  return display.size() >= kUninstallTail.size() &&
+         EqualsNoCase(display.substr(display.size() - kUninstallTail.size()), kUninstallTail);
+}
+
 // The File/Path walk, with its buffers shared by every key it visits.
 class CFileReferenceWalk {
  public:
@@ -37,9 +45,10 @@ class CFileReferenceWalk {
   // Walks parent\name (the empty name: parent itself), shown as `display`, whose values a
   // program of the registry view reads, `depth` levels below where the walk began. Each key is
   // opened below its parent's open handle, so an open costs one lookup, not one per level of its
-  // path; it is the same key with the same access the full path from the root would open.
+  // path; it is the same key with the same access the full path from the root would open. The
+  // values of a key in an uninstall entry (`inUninstallEntry`) are left to the uninstall check.
   void Walk(RegHandle parent, std::wstring_view name, const std::wstring& display,
-            REGISTRY_VIEW view, int depth) {
+            REGISTRY_VIEW view, int depth, bool inUninstallEntry = false) {
     m_engine.ReportEntryExamined(display);
     CRegKey key(m_registry);
     if (key.OpenNoFollow(parent, name, kKeyAllAccess) != kErrorSuccess) return;
@@ -56,11 +65,15 @@ class CFileReferenceWalk {
         // A key named Wow6432Node is the 32-bit view of what lies around it: everything below it
         // is read by 32-bit programs.
         Walk(key.get(), child, JoinPath(display, child), IsWow64Node(child) ? VIEW_32BIT : view,
-             depth + 1);
+             depth + 1, inUninstallEntry || IsUninstallKey(display));
       }
       if (m_engine.ShouldStop()) return;
     }
 
+    // An uninstall entry is repaired whole by the uninstall check, which judges its uninstall
+    // command: deleting its other values one by one would leave Windows listing the program with
+    // an uninstall button that no longer works.
+    if (inUninstallEntry) return;
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t nameChars = kCheckValueNameChars;
       std::uint32_t dataBytes = kWalkValueDataBytes;
@@ -87,16 +100,16 @@ class CFileReferenceWalk {
     // a colon and without a percent sign is a valid reference, whatever else it holds.
     if (!MayNameADrivePath(dataBytes)) return;
     const std::wstring text = FixedBufferText(m_data.data(), dataBytes, kWalkValueDataBytes);
-    std::wstring path = m_engine.CleanPath(ExtractCommandPath(text), view);
-    if (m_engine.IsValidReference(m_engine.ExpandPlaceholders(path, view), &m_missing, view)) {
-      return;
-    }
+    const REFERENCE_JUDGEMENT reference = m_engine.JudgeReference(text, view);
+    m_engine.PassOver(REGPROBLEM_FILE_PATH, display, std::wstring(name), reference.reading.named,
+                      reference);
+    if (!reference.missing) return;
     // Every path the value names is missing. One in the Windows folder is Windows' own, and one
     // whose nearest existing folder is a program's own that still holds a program belongs to a
     // program that is installed (a file or folder it makes on first use): either keeps the value.
     PROBLEM_EVIDENCE evidence;
-    for (const std::wstring& missing : m_missing) {
-      const std::wstring readable = m_engine.ReadablePath(missing, path, view);
+    for (const std::wstring& missing : reference.missingPaths) {
+      const std::wstring readable = m_engine.ReadablePath(missing, reference.reading.named, view);
       const MISSING_PATH where = m_engine.JudgeMissingPath(readable);
       if (where.standing == MISSING_PATH_STANDING::kWindows ||
           where.standing == MISSING_PATH_STANDING::kProgramFolder) {
@@ -104,7 +117,7 @@ class CFileReferenceWalk {
       }
       if (evidence.kind == EVIDENCE_NONE) evidence = MissingPathEvidence(readable, where);
     }
-    AddProblemWithEvidence(m_engine, display, std::wstring(name), std::move(path),
+    AddProblemWithEvidence(m_engine, display, std::wstring(name), reference.reading.named,
                            REGPROBLEM_FILE_PATH, std::move(evidence));
   }
 
@@ -125,8 +138,8 @@ class CFileReferenceWalk {
   std::wstring m_keyName;
   std::wstring m_valueName;
   std::vector<std::uint8_t> m_data;
-  std::vector<std::wstring> m_missing;  // the paths a value names that are all missing
 };
+
 
 bool ContainsClassesMarker(std::wstring_view path) {
   return path.find(kClassesMarker) != std::wstring_view::npos;

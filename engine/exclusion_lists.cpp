@@ -505,6 +505,8 @@ void CExclusionLists::LoadExclusionLists() {
   };
 
   const std::wstring programFolder = ProgramFolder(m_platform.shell);
+  // Whether the shipped list of Windows' own areas was read, with at least one row.
+  bool ownedListRead = false;
   std::vector<CFindData> found;
   std::wstring pattern = programFolder + L"\\";
   pattern += kShippedListPattern;
@@ -517,9 +519,22 @@ void CExclusionLists::LoadExclusionLists() {
       if (EqualsIgnoringAsciiCase(path, userPath)) continue;
       WLS_CONTENT content;
       if (ReadWlsFile(files, path, &content) != kErrorSuccess) continue;
+      if (EqualsNoCase(item.name, kWindowsOwnedListName) && !content.ownedAreas.empty()) {
+        ownedListRead = true;
+      }
       addContent(content, true);
       state.shippedCount += content.entries.size();
     }
+  }
+  // Never a scan without Windows' own areas: a copy of the programs without the list (or with
+  // one that cannot be read, or that holds no row) uses the rows built into the program, and
+  // says so.
+  if (!ownedListRead) {
+    WLS_CONTENT builtIn;
+    ParseWlsBytes(BuiltInWindowsOwnedList(), &builtIn);
+    state.owned.insert(state.owned.end(), builtIn.ownedAreas.begin(), builtIn.ownedAreas.end());
+    state.ownedNotice = FormatWithStrings(kBuiltInOwnedRowsNotice,
+                                          {JoinPath(programFolder, kWindowsOwnedListName)});
   }
 
   // The user's list is trusted as the data folder is: a list another account wrote could hide
@@ -570,9 +585,24 @@ bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
   const std::wstring loweredKeyAndName = shortcut ? ToLowerAscii(keyAndName) : std::wstring();
   const std::wstring loweredData = shortcut ? ToLowerAscii(problem.data) : std::wstring();
 
+  // Classes problems used to be named by the merged view (HKEY_CLASSES_ROOT\...); an entry the
+  // user ignored, or a repair blocked, in that form still holds for the key where it really is.
+  std::wstring loweredMerged;
+  std::wstring_view belowClasses;
+  if (!problem.key.starts_with(kHkeyClassesRootName) &&
+      IsClassesKeyText(problem.key, &belowClasses)) {
+    loweredMerged = ToLowerAscii(FormatWithStrings(
+        kIdentityFormat,
+        {JoinPath(kHkeyClassesRootName, belowClasses), problem.name, problem.data}));
+  }
+
   std::shared_lock lock(m_lock);
   if (AnyEntryEquals(m_state.ignore, lowered)) return true;
   if (AnyEntryEquals(m_state.blocked, lowered)) return true;
+  if (!loweredMerged.empty() && (AnyEntryEquals(m_state.ignore, loweredMerged) ||
+                                 AnyEntryEquals(m_state.blocked, loweredMerged))) {
+    return true;
+  }
   if (AnyRowIn(m_state.mRows, shortcut ? loweredKeyAndName : lowered, shortcut)) return true;
   if (AnyRowIn(m_state.kRows, shortcut ? loweredKeyAndName : keyAndName, shortcut)) return true;
   if (AnyRowIn(m_state.vRows, shortcut ? std::wstring_view(loweredData) : problem.data, shortcut)) {
@@ -780,6 +810,11 @@ ErrorCode CExclusionLists::RemoveBlockedValue(int category, std::wstring_view id
     }
   }
   return kErrorSuccess;
+}
+
+std::wstring CExclusionLists::OwnedRowsNotice() const {
+  std::shared_lock lock(m_lock);
+  return m_state.ownedNotice;
 }
 
 std::size_t CExclusionLists::ShippedCount() const {

@@ -114,8 +114,17 @@ struct OWNED_AREA {
 inline constexpr wchar_t kOwnedAreaType = L'W';
 inline constexpr wchar_t kEachUserRoot[] = L"HKEY_EACH_USER";
 inline constexpr wchar_t kAnyKeyName[] = L"*";
-// The list of Windows' own areas that ships beside the program (one of its *.wls files).
+// The list of Windows' own areas that ships beside the program (one of its *.wls files). Its
+// rows are also built into the program (BuiltInWindowsOwnedList): when the file is missing, cannot
+// be read or holds no row, the built-in rows apply, and kBuiltInOwnedRowsNotice (%s: the file's
+// path) says so: each scan logs it and the front ends show it.
 inline constexpr wchar_t kWindowsOwnedListName[] = L"windows-owned.wls";
+inline constexpr wchar_t kBuiltInOwnedRowsNotice[] =
+    L"%s is missing or cannot be read: Windows' own registry areas are protected by the rows "
+    L"built into the program.";
+// The bytes of windows-owned.wls as it was when the program was built (generated from
+// data/windows-owned.wls).
+[[nodiscard]] std::string_view BuiltInWindowsOwnedList();
 
 // Reads one "W" record: false (and *area unchanged) when the type line is not "W" with nothing
 // or a category index 0-10 after it (white space aside), or the path names no root, or holds an
@@ -267,6 +276,10 @@ class CExclusionLists final : public IProblemFilter {
   // No such value, store or subkey: 0. Otherwise the error of opening or deleting.
   [[nodiscard]] ErrorCode RemoveBlockedValue(int category, std::wstring_view identity);
 
+  // What the last load had to say about Windows' own areas: kBuiltInOwnedRowsNotice with the
+  // list's path when the rows built into the program apply, empty when the shipped file does.
+  [[nodiscard]] std::wstring OwnedRowsNotice() const;
+
   // Inspection.
   [[nodiscard]] std::size_t ShippedCount() const;
   [[nodiscard]] std::vector<EXCLUSION_ENTRY> IgnoreList() const;
@@ -315,6 +328,8 @@ class CExclusionLists final : public IProblemFilter {
     std::size_t shippedCount = 0;
     std::vector<CStoredEntry> blocked;
     std::vector<OWNED_AREA> owned;
+    // kBuiltInOwnedRowsNotice when the built-in rows apply; empty when the shipped file does.
+    std::wstring ownedNotice;
     bool ignoreChanged = false;
     bool blockedChanged = false;
   };

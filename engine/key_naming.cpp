@@ -145,12 +145,55 @@ std::vector<REGISTRY_VIEW> ViewsBelow(IRegistry& registry, RegHandle root,
 
 }  // namespace
 
-std::vector<REGISTRY_VIEW> SoftwareViews(IRegistry& registry) {
-  return ViewsBelow(registry, kHkeyLocalMachine, kSoftwareKey);
+std::vector<REGISTRY_VIEW> SoftwareViews(IRegistry& registry, RegHandle root) {
+  return ViewsBelow(registry, root, kSoftwareKey);
 }
 
-std::vector<REGISTRY_VIEW> ClassesViews(IRegistry& registry) {
-  return ViewsBelow(registry, kHkeyClassesRoot, L"");
+std::wstring HiveClassesKey(const CLASSES_HIVE& hive, std::wstring_view classesKey,
+                            REGISTRY_VIEW view) {
+  const std::wstring inView = ClassesKeyInView(classesKey, view);
+  return inView.empty() ? std::wstring(hive.key) : JoinPath(hive.key, inView);
+}
+
+std::wstring HiveClassesKeyText(const CLASSES_HIVE& hive, std::wstring_view classesKey,
+                                REGISTRY_VIEW view) {
+  return JoinPath(RootKeyName(hive.root), HiveClassesKey(hive, classesKey, view));
+}
+
+std::vector<REGISTRY_VIEW> ClassesViews(IRegistry& registry, const CLASSES_HIVE& hive) {
+  return ViewsBelow(registry, hive.root, hive.key);
+}
+
+bool IsClassesKeyText(std::wstring_view keyText, std::wstring_view* below) {
+  const PARSED_KEY_PATH parsed = ParseRootKey(keyText);
+  if (parsed.root == kNullRegHandle) return false;
+  std::wstring_view rest = SubkeyPath(keyText, parsed);
+  const auto skipLevel = [](std::wstring_view* path) {
+    const std::size_t slash = path->find(L'\\');
+    const std::wstring_view level = path->substr(0, slash);
+    *path = slash == std::wstring_view::npos ? std::wstring_view() : path->substr(slash + 1);
+    return level;
+  };
+  const auto skipClasses = [&](std::wstring_view* path) {
+    const std::wstring_view software = skipLevel(path);
+    const std::wstring_view classes = skipLevel(path);
+    return EqualsNoCase(software, L"Software") && EqualsNoCase(classes, L"Classes");
+  };
+  bool classes = false;
+  if (parsed.root == kHkeyClassesRoot) {
+    classes = true;
+  } else if (parsed.root == kHkeyLocalMachine || parsed.root == kHkeyCurrentUser) {
+    classes = skipClasses(&rest);
+  } else if (parsed.root == kHkeyUsers) {
+    const std::wstring_view hiveName = skipLevel(&rest);
+    constexpr std::wstring_view kClassesHiveSuffix = L"_Classes";
+    classes = (hiveName.size() > kClassesHiveSuffix.size() &&
+               EqualsNoCase(hiveName.substr(hiveName.size() - kClassesHiveSuffix.size()),
+                            kClassesHiveSuffix)) ||
+              skipClasses(&rest);
+  }
+  if (classes && below != nullptr) *below = rest;
+  return classes;
 }
 
 }  // namespace qv

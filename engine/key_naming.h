@@ -59,11 +59,47 @@ inline constexpr std::wstring_view kWow64NodeName = L"Wow6432Node";
 // path: the classes root of the view).
 [[nodiscard]] std::wstring ClassesKeyInView(std::wstring_view classesKey, REGISTRY_VIEW view);
 
-// The views a check of the machine's software keys, or of the classes, examines, in that order:
-// the 64-bit view, then the 32-bit one when the machine has it (HKEY_LOCAL_MACHINE\SOFTWARE,
-// respectively HKEY_CLASSES_ROOT, holds a Wow6432Node key).
-[[nodiscard]] std::vector<REGISTRY_VIEW> SoftwareViews(IRegistry& registry);
-[[nodiscard]] std::vector<REGISTRY_VIEW> ClassesViews(IRegistry& registry);
+// The views a check of a hive's software keys examines, in that order: the 64-bit view, then the
+// 32-bit one when the hive has it (root\SOFTWARE holds a Wow6432Node key). The machine's hive has
+// it on every 64-bit Windows; a user's only where a program wrote one.
+[[nodiscard]] std::vector<REGISTRY_VIEW> SoftwareViews(IRegistry& registry,
+                                                       RegHandle root = kHkeyLocalMachine);
+
+// ---- Classes: the machine's and the user's ----
+//
+// Classes (COM classes, their application identifiers, program identifiers, file types) are
+// registered for the machine below HKEY_LOCAL_MACHINE\SOFTWARE\Classes and for one user below
+// HKEY_CURRENT_USER\Software\Classes (programs installed per user register only there). Windows
+// shows the two merged as HKEY_CLASSES_ROOT: a key is there when either hive has it, and where
+// both have it the user's copy is the one programs read. The checks read each hive where it
+// really is, so a problem names the copy that holds it and its repair touches only that one.
+struct CLASSES_HIVE {
+  RegHandle root;
+  std::wstring_view key;  // the classes key below the root
+};
+inline constexpr std::wstring_view kMachineClassesKey = L"SOFTWARE\\Classes";
+inline constexpr std::wstring_view kUserClassesKey = L"Software\\Classes";
+inline constexpr CLASSES_HIVE kMachineClasses{kHkeyLocalMachine, kMachineClassesKey};
+inline constexpr CLASSES_HIVE kUserClasses{kHkeyCurrentUser, kUserClassesKey};
+// In the order the checks examine them.
+inline constexpr CLASSES_HIVE kClassesHives[] = {kMachineClasses, kUserClasses};
+
+// The subkey path (below the hive's root) of a key below the hive's classes in the view: the
+// 32-bit view's lies below the classes' Wow6432Node ("SOFTWARE\Classes\Wow6432Node\CLSID").
+[[nodiscard]] std::wstring HiveClassesKey(const CLASSES_HIVE& hive, std::wstring_view classesKey,
+                                          REGISTRY_VIEW view);
+// The same as full key text ("HKEY_LOCAL_MACHINE\SOFTWARE\Classes\...").
+[[nodiscard]] std::wstring HiveClassesKeyText(const CLASSES_HIVE& hive,
+                                              std::wstring_view classesKey, REGISTRY_VIEW view);
+// The views of the hive's classes: the 64-bit view, and the 32-bit one when its classes key holds
+// a Wow6432Node key.
+[[nodiscard]] std::vector<REGISTRY_VIEW> ClassesViews(IRegistry& registry,
+                                                      const CLASSES_HIVE& hive);
+// Whether a classes key text names a key below a hive's classes (HKEY_CLASSES_ROOT\..., the
+// machine's or the current user's Software\Classes\..., HKEY_USERS\<hive>\Software\Classes\...
+// or HKEY_USERS\<hive>_Classes\...), and, when it does, its path below the classes key
+// (*below, may be null).
+[[nodiscard]] bool IsClassesKeyText(std::wstring_view keyText, std::wstring_view* below = nullptr);
 
 // A path as shown to the user: every HKEY_LOCAL_MACHINE becomes HKLM, then HKEY_CURRENT_USER
 // HKCU, then HKEY_CLASSES_ROOT HKCR, then HKEY_USERS HKU (exact case).

@@ -69,76 +69,7 @@ std::wstring_view Prefix(std::wstring_view text, std::size_t units) {
   return text.substr(0, FittingPrefix(text, units));
 }
 
-void ReplaceAll(std::wstring* text, std::wstring_view from, std::wstring_view to) {
-  std::size_t position = 0;
-  while ((position = text->find(from, position)) != std::wstring::npos) {
-    text->replace(position, from.size(), to);
-    position += to.size();
-  }
-}
 
-// A set of ASCII delimiter characters, tested with one bit each.
-class CDelimiters {
- public:
-  constexpr explicit CDelimiters(std::wstring_view characters) {
-    for (const wchar_t c : characters) m_bits[static_cast<std::size_t>(c) / 64] |= Bit(c);
-  }
-  [[nodiscard]] constexpr bool Has(wchar_t c) const {
-    const auto code = static_cast<std::uint32_t>(c);
-    return code < 128 && (m_bits[code / 64] & Bit(c)) != 0;
-  }
-
- private:
-  static constexpr std::uint64_t Bit(wchar_t c) {
-    return std::uint64_t{1} << (static_cast<std::uint32_t>(c) % 64);
-  }
-  std::uint64_t m_bits[2] = {0, 0};
-};
-
-// Tokens separated by runs of delimiters, left to right; empty tokens are never produced.
-class CTokenizer {
- public:
-  CTokenizer(std::wstring_view text, const CDelimiters& delimiters)
-      : m_text(text), m_delimiters(delimiters) {}
-
-  bool Next(std::wstring_view* token) {
-    while (m_position < m_text.size() && IsDelimiter(m_text[m_position])) ++m_position;
-    if (m_position >= m_text.size()) return false;
-    const std::size_t start = m_position;
-    while (m_position < m_text.size() && !IsDelimiter(m_text[m_position])) ++m_position;
-    *token = m_text.substr(start, m_position - start);
-    return true;
-  }
-
- private:
-  bool IsDelimiter(wchar_t c) const { return m_delimiters.Has(c); }
-
-  std::wstring_view m_text;
-  const CDelimiters& m_delimiters;
-  std::size_t m_position = 0;
-};
-
-constexpr CDelimiters kRundllDelimiters(L"/ ");
-constexpr CDelimiters kReferenceDelimiters(L"/*?<>|;=,-\"%");
-constexpr CDelimiters kUnjudgedPathCharacters(L"/*?<>|");
-
-// Whether the text, lower-cased, holds the (lower-case) needle; no lower-cased copy is made.
-bool ContainsNoCase(std::wstring_view text, std::wstring_view needle) {
-  if (needle.empty()) return true;
-  for (std::size_t i = 0; i + needle.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < needle.size() && ToLowerChar(text[i + k]) == needle[k]) ++k;
-    if (k == needle.size()) return true;
-  }
-  return false;
-}
-
-bool HasAny(std::wstring_view text, const CDelimiters& characters) {
-  for (const wchar_t c : text) {
-    if (characters.Has(c)) return true;
-  }
-  return false;
-}
 
 // Environment expansion of text without a percent sign changes nothing: the shell is asked only
 // when there is a variable to expand. The result and the size the expansion needs are those of
@@ -239,6 +170,20 @@ std::wstring ExpandPlaceholders(std::wstring_view text, const CFolderTable& fold
   std::wstring result = ToLower(text);
   ReplacePlaceholders(&result, nullptr, folders);
   return result;
+}
+
+std::wstring ExpandReferenceText(std::wstring_view text, const CFolderTable& folders,
+                                IShell& shell, const CPathView* view) {
+  std::wstring kept(text);
+  if (text.find(L'%') == std::wstring_view::npos) return kept;
+  std::wstring lower = ToLower(text);
+  ReplacePlaceholders(&lower, &kept, folders);
+  if (view != nullptr) kept = view->WithViewVariables(kept);
+  std::wstring expanded;
+  const std::uint32_t needed =
+      Expand(shell, kept, static_cast<std::uint32_t>(kCleanPathExpandChars), &expanded);
+  if (needed == 0 || needed > kCleanPathExpandChars) return kept;
+  return expanded;
 }
 
 std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
@@ -463,124 +408,63 @@ void CPathMemo::Remember(std::wstring_view path, bool exists) {
   m_answers.insert_or_assign(std::wstring(path), exists);
 }
 
+DRIVE_KIND CDriveMemo::Kind(wchar_t letter, IFileSystem& files) {
+  const wchar_t upper = ToUpperChar(letter);
+  if (upper < L'A' || upper > L'Z') return DRIVE_KIND::kAbsent;
+  signed char& known = m_kinds[static_cast<std::size_t>(upper - L'A')];
+  if (known < 0) known = static_cast<signed char>(files.DriveKind(upper));
+  return static_cast<DRIVE_KIND>(known);
+}
+
 namespace {
 
-// Whether the drive knows the absolute path as a file or folder, a root, or on the search path.
-bool DriveKnows(std::wstring_view path, const CPlatform& platform) {
-  if (platform.files.FileExists(path) || platform.files.IsRoot(path)) return true;
-  std::wstring onPath = ToLower(path);
-  return platform.files.FindOnPath(&onPath);
+PATH_STANDING DriveStanding(DRIVE_KIND kind) {
+  switch (kind) {
+    case DRIVE_KIND::kFixed:
+    case DRIVE_KIND::kRamDisk: return PATH_STANDING::kPresent;
+    case DRIVE_KIND::kAbsent: return PATH_STANDING::kDriveAbsent;
+    case DRIVE_KIND::kRemovable: return PATH_STANDING::kRemovableDrive;
+    case DRIVE_KIND::kOptical: return PATH_STANDING::kOpticalDrive;
+    case DRIVE_KIND::kNetwork: return PATH_STANDING::kNetworkDrive;
+    case DRIVE_KIND::kUnknown: break;
+  }
+  return PATH_STANDING::kUnknownDrive;
+}
+
+bool IsNotFound(ErrorCode error) {
+  return error == kErrorFileNotFound || error == kErrorPathNotFound;
+}
+
+// Whether the drive has the path, or cannot tell.
+bool ThereOrUntold(std::wstring_view path, IFileSystem& files) {
+  if (!IsNotFound(files.QueryExistence(path))) return true;
+  // A command line finds "C:\App\app" as C:\App\app.exe.
+  const std::size_t slash = path.rfind(L'\\');
+  const std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name.find(L'.') != std::wstring_view::npos) return false;
+  std::wstring program(path);
+  program += L".exe";
+  return !IsNotFound(files.QueryExistence(program));
 }
 
 }  // namespace
 
-namespace {
-
-// PathTokenExists, also giving the path the drive was asked about (lower case) when it is missing.
-bool JudgeToken(std::wstring_view token, const CPlatform& platform, CPathMemo* memo,
-                std::wstring* missing, const CPathView* view) {
-  std::wstring_view trimmed = token;
-  while (!trimmed.empty() && IsWhiteSpace(trimmed.front())) trimmed.remove_prefix(1);
-  while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L' ')) {
-    trimmed.remove_suffix(1);
-  }
-  trimmed = TrimWhiteSpace(trimmed);
-
-  if (trimmed.empty() || trimmed.front() == L'\\' || Utf16Length(trimmed) >= kMaxPathChars ||
-      HasAny(trimmed, kUnjudgedPathCharacters)) {
-    return true;
-  }
-  // Without a variable to expand the token stays as it is: one that is no drive path
-  // (c:\...) is not judged, and needs no more work to say so. (Every test below that answers
-  // true may be made first: true is the answer of each of them.)
-  const bool variables = trimmed.find(L'%') != std::wstring_view::npos;
-  if (!variables && (trimmed.size() < 3 || trimmed[1] != L':' || trimmed[2] != L'\\')) {
-    return true;
-  }
-
-  // What the shell's path tests are asked about: the token itself when there is nothing to
-  // collapse and nothing to expand, otherwise the collapsed and expanded text. Letter case is no
-  // matter to them (the file system compares names without case), so the tests below are made
-  // without case instead of on a lower-cased copy.
-  std::wstring expandedPath;
-  std::wstring_view judged = trimmed;
-  if (!variables && trimmed.find(L"\\\\") == std::wstring_view::npos) {
-    if (Utf16Length(trimmed) + 1 >= kMaxPathChars) return true;  // the expansion's size test
-  } else {
-    std::wstring path(trimmed);
-    ReplaceAll(&path, L"\\\\", L"\\");
-    if (variables && view != nullptr) path = view->WithViewVariables(path);
-    const std::uint32_t needed =
-        Expand(platform.shell, path, static_cast<std::uint32_t>(kMaxPathChars + 1), &expandedPath);
-    if (needed == 0 || needed >= kMaxPathChars) return true;
-    judged = expandedPath;
-  }
-  if (judged.starts_with(L'0') || judged.find(L'?') != std::wstring_view::npos ||
-      ContainsNoCase(judged, L"-k") || ContainsNoCase(judged, L"file:/")) {
-    return true;
-  }
-  // Only absolute local paths (c:\...) are judged.
-  if (judged.size() < 3 || judged[1] != L':' || judged[2] != L'\\') return true;
-  // The path the view's program opens.
-  std::wstring mapped;
-  if (view != nullptr && view->MapPath(judged, &mapped)) judged = mapped;
-
-  bool exists = false;
+PATH_STANDING JudgeDrivePath(std::wstring_view path, IFileSystem& files, CPathMemo* memo,
+                             CDriveMemo* drives) {
+  if (path.empty()) return PATH_STANDING::kPresent;
+  CDriveMemo once;
+  const PATH_STANDING drive = DriveStanding((drives != nullptr ? *drives : once).Kind(path[0], files));
+  if (drive != PATH_STANDING::kPresent) return drive;
+  bool there = false;
   if (memo == nullptr) {
-    exists = DriveKnows(judged, platform);
-  } else if (const bool* known = memo->Find(judged)) {
-    exists = *known;
+    there = ThereOrUntold(path, files);
+  } else if (const bool* known = memo->Find(path)) {
+    there = *known;
   } else {
-    exists = DriveKnows(judged, platform);
-    memo->Remember(judged, exists);
+    there = ThereOrUntold(path, files);
+    memo->Remember(path, there);
   }
-  if (!exists && missing != nullptr) *missing = ToLower(judged);
-  return exists;
-}
-
-}  // namespace
-
-bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMemo* memo,
-                     const CPathView* view) {
-  return JudgeToken(token, platform, memo, nullptr, view);
-}
-
-bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
-                      const CPlatform& platform, CPathMemo* memo,
-                      std::vector<std::wstring>* missing, const CPathView* view) {
-  std::wstring upper = ExpandPlaceholders(text, folders);
-  for (wchar_t& c : upper) c = ToUpperChar(c);
-  std::wstring_view reference = upper;
-
-  if (reference.starts_with(L'"')) {
-    reference.remove_prefix(1);
-    const std::size_t closingQuote = reference.find(L'"');
-    if (closingQuote != std::wstring_view::npos) reference = reference.substr(0, closingQuote);
-    if (Utf16Length(reference) < 4) return true;
-  }
-
-  const std::size_t rundll = reference.find(L"RUNDLL");
-  if (rundll != std::wstring_view::npos) {
-    CTokenizer tokens(reference.substr(rundll + 1), kRundllDelimiters);
-    std::wstring_view program;
-    std::wstring_view argument;
-    if (!tokens.Next(&program) || !tokens.Next(&argument)) return true;
-    if (PathTokenExists(argument, platform, memo, view)) return true;
-  }
-
-  CTokenizer tokens(reference, kReferenceDelimiters);
-  std::wstring_view token;
-  bool judged = false;
-  std::vector<std::wstring> found;  // each token is a missing path once it is judged at all
-  std::wstring path;
-  while (tokens.Next(&token)) {
-    if (JudgeToken(token, platform, memo, missing != nullptr ? &path : nullptr, view)) return true;
-    if (missing != nullptr) found.push_back(std::move(path));
-    judged = true;
-  }
-  // Text without a single path-like token names nothing that could be missing.
-  if (judged && missing != nullptr) *missing = std::move(found);
-  return !judged;
+  return there ? PATH_STANDING::kPresent : PATH_STANDING::kMissing;
 }
 
 // ---- Whose folder a missing path lies in ----

@@ -156,8 +156,8 @@ class CPathView {
 [[nodiscard]] std::wstring CleanPath(std::wstring_view source, IShell& shell,
                                      const CPathView* view = nullptr);
 
-// What the drive answered about the paths one scan asked after: whether each is a file or
-// folder, a root, or found on the search path. A registry names the same few thousand files
+// What the drive answered about the paths one scan asked after: whether each is there (or could
+// not be told about). A registry names the same few thousand files
 // hundreds of thousands of times (every class of a library, every "C:\Program" before a space),
 // so each is asked once. Forget() before a scan or a check after a repair, as files may have
 // changed since. Not for use by two threads at once.
@@ -173,34 +173,62 @@ class CPathMemo {
   std::wstring m_key;  // reused, so a lookup allocates nothing once it has grown
 };
 
-// True when the text refers to something that exists or cannot be judged; false only when it
-// names local files or folders that are all missing. Text in which no path-like token can be
-// found counts as valid. With a memo, the drive is asked about each path once. When the answer is
-// false and `missing` is given, it receives every path found missing, in order, as the drive was
-// asked about it (lower case; ReadablePath gives it back its own case). With a view, each path is
-// judged as the view's program opens it (the drive is asked about, and `missing` receives, the
-// path as it resolves it); the placeholders expand with the folder table given, normally the
-// view's.
-[[nodiscard]] bool IsValidReference(std::wstring_view text, const CFolderTable& folders,
-                                    const CPlatform& platform, CPathMemo* memo = nullptr,
-                                    std::vector<std::wstring>* missing = nullptr,
-                                    const CPathView* view = nullptr);
+// Registry data with the product's folder placeholders (any case; the rest of the text keeps its
+// own) and then the environment's variables expanded, as a reference is read: with a view,
+// %ProgramFiles% and %CommonProgramFiles% are that view's folders. When the expansion does not
+// fit 1,024 characters (terminator included) the text comes back with only its placeholders
+// replaced.
+[[nodiscard]] std::wstring ExpandReferenceText(std::wstring_view text, const CFolderTable& folders,
+                                               IShell& shell, const CPathView* view = nullptr);
 
-// A path found in a text after its placeholders were expanded (as IsValidReference or
-// PathTokenExists found it, in any case), in the case the text itself writes it: the part of the
-// expanded text that equals the path without case, or the path as given when there is none.
-// With a view, a path the view resolved is also looked for as written (System32 for a path it
-// resolved into SysWOW64), and given back resolved, in the case the text writes the rest.
+// A path found in a text after its placeholders were expanded (as a reference's judgement found
+// it, in any case), in the case the text itself writes it: the part of the expanded text that
+// equals the path without case, or the path as given when there is none. With a view, a path the
+// view resolved is also looked for as written (System32 for a path it resolved into SysWOW64),
+// and given back resolved, in the case the text writes the rest.
 [[nodiscard]] std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
                                         const CFolderTable& folders,
                                         const CPathView* view = nullptr);
 
-// The same judgement for one path-like token: false only for an absolute local path (x:\...)
-// that names no existing file or folder, is not a root, and is not found on the search path.
-// With a view, the path is judged as the view's program opens it.
-[[nodiscard]] bool PathTokenExists(std::wstring_view token, const CPlatform& platform,
-                                   CPathMemo* memo = nullptr, const CPathView* view = nullptr);
+// How a local drive path (x:\...) stands.
+enum class PATH_STANDING {
+  kPresent,         // a file or folder is there, or the drive could not tell (it counts as there)
+  kMissing,         // the drive answered that there is none
+  // Not judged, for the drive the path is on:
+  kDriveAbsent,     // no drive has the letter now (a card, a USB disk, a network drive that is
+                    // not connected)
+  kRemovableDrive,  // a removable drive, whose content comes and goes
+  kOpticalDrive,    // a CD or DVD drive
+  kNetworkDrive,    // a network drive
+  kUnknownDrive,    // a drive Windows cannot tell the kind of
+};
+[[nodiscard]] constexpr bool IsPassedOver(PATH_STANDING standing) {
+  return standing >= PATH_STANDING::kDriveAbsent;
+}
 
+// The kind of each drive letter, asked once per scan. Forget() whenever CPathMemo forgets (a
+// drive may be connected between two scans). Not for use by two threads at once.
+class CDriveMemo {
+ public:
+  [[nodiscard]] DRIVE_KIND Kind(wchar_t letter, IFileSystem& files);
+  void Forget() { m_kinds.fill(-1); }
+
+ private:
+  std::array<signed char, 26> m_kinds = [] {
+    std::array<signed char, 26> kinds{};
+    kinds.fill(-1);
+    return kinds;
+  }();
+};
+
+// The drive's answer about an expanded local drive path, asked through the memos (each may be
+// null: the drive is asked afresh). Only a drive whose content stays (a hard disk or a RAM disk)
+// is asked about its paths; on any other the path is passed over with the drive's standing. Only
+// "not found" (kErrorFileNotFound, kErrorPathNotFound) is missing: access denied, a sharing
+// violation, a drive that is not ready or any other failure counts as present. A name without an
+// extension is also looked for as a program (name.exe), as a command line finds it.
+[[nodiscard]] PATH_STANDING JudgeDrivePath(std::wstring_view path, IFileSystem& files,
+                                           CPathMemo* memo, CDriveMemo* drives);
 
 // ---- Whose folder a missing path lies in ----
 //

@@ -3,6 +3,22 @@
 #include <utility>
 
 namespace qv {
+namespace {
+
+// The evidence of an entry passed over for the drive its path lies on.
+PROBLEM_EVIDENCE PassedOverEvidence(PATH_STANDING standing, const std::wstring& path) {
+  EVIDENCE_KIND kind = EVIDENCE_UNKNOWN_DRIVE;
+  switch (standing) {
+    case PATH_STANDING::kDriveAbsent: kind = EVIDENCE_DRIVE_ABSENT; break;
+    case PATH_STANDING::kRemovableDrive: kind = EVIDENCE_REMOVABLE_DRIVE; break;
+    case PATH_STANDING::kOpticalDrive: kind = EVIDENCE_OPTICAL_DRIVE; break;
+    case PATH_STANDING::kNetworkDrive: kind = EVIDENCE_NETWORK_DRIVE; break;
+    default: break;
+  }
+  return {kind, path, path.substr(0, 2)};
+}
+
+}  // namespace
 
 CRegistryCleaner::CRegistryCleaner(const CPlatform& platform, CProblemList& problems,
                                    IProblemFilter* filter, IActivityLog* log)
@@ -20,6 +36,7 @@ void CRegistryCleaner::Prepare(const CATEGORY_SELECTION& selection) {
   m_fixed.fill(0);
   m_totalFound = 0;
   m_totalFixed = 0;
+  m_passedOver.clear();
   ForgetPaths();  // the drive may have changed since the last scan
   m_running.store(true);
 }
@@ -94,9 +111,22 @@ std::wstring CRegistryCleaner::CleanPath(std::wstring_view source, REGISTRY_VIEW
   return qv::CleanPath(source, m_platform.shell, PathView(view));
 }
 
-bool CRegistryCleaner::IsValidReference(std::wstring_view text, std::vector<std::wstring>* missing,
-                                        REGISTRY_VIEW view) const {
-  return qv::IsValidReference(text, Folders(view), m_platform, &m_paths, missing, PathView(view));
+REFERENCE_JUDGEMENT CRegistryCleaner::JudgeReference(std::wstring_view text,
+                                                     REGISTRY_VIEW view) const {
+  return qv::JudgeReference(text, Folders(view), m_platform, &m_paths, &m_drives, PathView(view));
+}
+
+PATH_STANDING CRegistryCleaner::JudgePath(std::wstring_view path, REGISTRY_VIEW view) const {
+  return JudgeDrivePath(ResolvePath(path, view), m_platform.files, &m_paths, &m_drives);
+}
+
+void CRegistryCleaner::PassOver(REGPROBLEM_TYPE type, std::wstring key, std::wstring name,
+                                std::wstring data, const REFERENCE_JUDGEMENT& judgement) {
+  if (!IsPassedOver(judgement.passedOver) || !IsValidCategory(type)) return;
+  CRegistryProblem entry(std::move(key), std::move(name), std::move(data), type);
+  if (m_filter != nullptr && m_filter->IsProblemExcluded(entry)) return;
+  m_passedOver.push_back({type, std::move(entry.key), std::move(entry.name), std::move(entry.data),
+                          PassedOverEvidence(judgement.passedOver, judgement.passedOverPath)});
 }
 
 std::wstring CRegistryCleaner::ReadablePath(std::wstring_view path, std::wstring_view text,
@@ -109,13 +139,6 @@ std::wstring CRegistryCleaner::ResolvePath(std::wstring_view path, REGISTRY_VIEW
   return paths != nullptr ? paths->Resolve(path) : std::wstring(path);
 }
 
-bool CRegistryCleaner::FileExists(std::wstring_view path, REGISTRY_VIEW view) const {
-  const CPathView* paths = PathView(view);
-  std::wstring mapped;
-  if (paths != nullptr && paths->MapPath(path, &mapped)) return m_platform.files.FileExists(mapped);
-  return m_platform.files.FileExists(path);
-}
-
 MISSING_PATH CRegistryCleaner::LocateMissingPath(std::wstring_view path) const {
   return qv::LocateMissingPath(path, m_platform.files, &m_folderAnswers);
 }
@@ -123,10 +146,6 @@ MISSING_PATH CRegistryCleaner::LocateMissingPath(std::wstring_view path) const {
 MISSING_PATH CRegistryCleaner::JudgeMissingPath(std::wstring_view path) const {
   return qv::JudgeMissingPath(path, m_folders.Path(FOLDER_WINDOWS), m_containers,
                               m_platform.files, &m_folderAnswers);
-}
-
-bool CRegistryCleaner::PathTokenExists(std::wstring_view token, REGISTRY_VIEW view) const {
-  return qv::PathTokenExists(token, m_platform, &m_paths, PathView(view));
 }
 
 std::wstring FormatProblemLogLine(const CRegistryProblem& problem) {

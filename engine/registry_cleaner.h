@@ -23,6 +23,7 @@
 #include "state/log_interface.h"
 #include "engine/path_references.h"
 #include "engine/problem_filter.h"
+#include "engine/reference_reading.h"
 #include "engine/registry_problem.h"
 #include "engine/scan_sink.h"
 #include "platform/platform.h"
@@ -127,19 +128,19 @@ class CRegistryCleaner {
                                                 REGISTRY_VIEW view = VIEW_64BIT) const;
   [[nodiscard]] std::wstring CleanPath(std::wstring_view source,
                                        REGISTRY_VIEW view = VIEW_64BIT) const;
-  // With `missing`, a false answer gives every path found missing (see qv::IsValidReference).
-  [[nodiscard]] bool IsValidReference(std::wstring_view text,
-                                      std::vector<std::wstring>* missing = nullptr,
-                                      REGISTRY_VIEW view = VIEW_64BIT) const;
-  [[nodiscard]] bool PathTokenExists(std::wstring_view token,
-                                     REGISTRY_VIEW view = VIEW_64BIT) const;
+  // The reading of a reference and the judgement of each path it names (qv::JudgeReference),
+  // the drive asked about each path and each drive letter once per scan.
+  [[nodiscard]] REFERENCE_JUDGEMENT JudgeReference(std::wstring_view text,
+                                                   REGISTRY_VIEW view = VIEW_64BIT) const;
+  // How one expanded local drive path stands, as the view's program opens it
+  // (qv::JudgeDrivePath).
+  [[nodiscard]] PATH_STANDING JudgePath(std::wstring_view path,
+                                        REGISTRY_VIEW view = VIEW_64BIT) const;
   // qv::ReadablePath with the view's folders and mapping.
   [[nodiscard]] std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
                                           REGISTRY_VIEW view = VIEW_64BIT) const;
   // The expanded path as the view's program opens it.
   [[nodiscard]] std::wstring ResolvePath(std::wstring_view path, REGISTRY_VIEW view) const;
-  // Whether the file or folder the path names is there, as the view's program opens it.
-  [[nodiscard]] bool FileExists(std::wstring_view path, REGISTRY_VIEW view = VIEW_64BIT) const;
   // A missing path's place on the drive (qv::LocateMissingPath), and the same with the
   // installed-program rule and the Windows folder (qv::JudgeMissingPath).
   [[nodiscard]] MISSING_PATH LocateMissingPath(std::wstring_view path) const;
@@ -149,7 +150,22 @@ class CRegistryCleaner {
   void ForgetPaths() {
     m_paths.Forget();
     m_folderAnswers.Forget();
+    m_drives.Forget();
   }
+
+  // An entry a check did not judge because a path it names lies on a drive that is not judged
+  // (PATH_STANDING): recorded for the scan's report, unless the filter excludes a problem of the
+  // entry (nothing of Windows' own areas, the safe list or the ignore list is listed). Its
+  // evidence names the path and the drive.
+  void PassOver(REGPROBLEM_TYPE type, std::wstring key, std::wstring name, std::wstring data,
+                const REFERENCE_JUDGEMENT& judgement);
+  // The entries passed over since Prepare, in order.
+  [[nodiscard]] const std::vector<PASSED_OVER>& PassedOver() const { return m_passedOver; }
+
+  // What the scan has to tell about how it judges (the front end sets them before the scan
+  // starts): the scan logs each after its header, and the front ends show them.
+  void SetScanNotices(std::vector<std::wstring> notices) { m_notices = std::move(notices); }
+  [[nodiscard]] const std::vector<std::wstring>& ScanNotices() const { return m_notices; }
 
  private:
   CPlatform m_platform;
@@ -158,6 +174,9 @@ class CRegistryCleaner {
   CContainerFolders m_containers;
   mutable CPathMemo m_paths;  // asked only by the thread that runs the checks
   mutable CFolderMemo m_folderAnswers;  // the same
+  mutable CDriveMemo m_drives;  // the same
+  std::vector<PASSED_OVER> m_passedOver;
+  std::vector<std::wstring> m_notices;
   CProblemList& m_problems;
   IProblemFilter* m_filter;
   IActivityLog* m_log;

@@ -14,7 +14,7 @@ struct EVIDENCE_TEXT {
   std::wstring_view format;
 };
 
-constexpr std::array<EVIDENCE_TEXT, 7> kEvidenceTexts = {{
+constexpr std::array<EVIDENCE_TEXT, 12> kEvidenceTexts = {{
     {EVIDENCE_MISSING_FILE, L"missingFile", L"Missing file: %1"},
     {EVIDENCE_MISSING_FOLDER, L"missingFolder", L"Missing folder: %2 (for %1)"},
     {EVIDENCE_NO_PROGRAM, L"noProgram", L"No program left in %2 (for %1)"},
@@ -22,6 +22,12 @@ constexpr std::array<EVIDENCE_TEXT, 7> kEvidenceTexts = {{
     {EVIDENCE_EMPTY_KEY, L"emptyKey", L"No subkeys and no values: %1"},
     {EVIDENCE_MISSING_TARGET, L"missingTarget", L"Missing shortcut target: %1"},
     {EVIDENCE_NO_MENU_FOLDER, L"noMenuFolder", L"Neither folder exists: %1, %2"},
+    {EVIDENCE_DRIVE_ABSENT, L"driveAbsent", L"Not judged: drive %2 is not there now (%1)"},
+    {EVIDENCE_REMOVABLE_DRIVE, L"removableDrive", L"Not judged: %2 is a removable drive (%1)"},
+    {EVIDENCE_OPTICAL_DRIVE, L"opticalDrive", L"Not judged: %2 is a CD or DVD drive (%1)"},
+    {EVIDENCE_NETWORK_DRIVE, L"networkDrive", L"Not judged: %2 is a network drive (%1)"},
+    {EVIDENCE_UNKNOWN_DRIVE, L"unknownDrive",
+     L"Not judged: Windows cannot tell what kind of drive %2 is (%1)"},
 }};
 
 constexpr std::wstring_view kNoEvidenceName = L"none";

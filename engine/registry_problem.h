@@ -26,6 +26,13 @@ enum EVIDENCE_KIND : std::int32_t {
   EVIDENCE_MISSING_TARGET,  // the shortcut's target `tested` is missing
   EVIDENCE_NO_MENU_FOLDER,  // neither `tested` (the common menu's folder) nor `folder` (the
                             // user's) exists
+  // Why an entry was passed over without being judged: `tested` lies on the drive `folder`
+  // ("D:"), which
+  EVIDENCE_DRIVE_ABSENT,     // is not there now
+  EVIDENCE_REMOVABLE_DRIVE,  // is a removable drive
+  EVIDENCE_OPTICAL_DRIVE,    // is a CD or DVD drive
+  EVIDENCE_NETWORK_DRIVE,    // is a network drive
+  EVIDENCE_UNKNOWN_DRIVE,    // is of a kind Windows cannot tell
 };
 
 // The evidence of a problem: the path, key or class that was tested, after expansion, and what of
@@ -42,6 +49,16 @@ struct PROBLEM_EVIDENCE {
 [[nodiscard]] std::wstring EvidenceText(const PROBLEM_EVIDENCE& evidence);
 // The kind's name in reports ("missingFile"...); "none" for EVIDENCE_NONE or an unknown kind.
 [[nodiscard]] std::wstring_view EvidenceKindName(EVIDENCE_KIND kind);
+
+// An entry a check passed over without judging it (see CRegistryCleaner::PassOver): the fields a
+// problem of it would have had, and the evidence of why it was not judged.
+struct PASSED_OVER {
+  REGPROBLEM_TYPE type = REGPROBLEM_COM;
+  std::wstring key;
+  std::wstring name;
+  std::wstring data;
+  PROBLEM_EVIDENCE evidence;
+};
 
 // One detected problem. It owns its texts. Not copyable: problems live in the problem list and
 // are handed around by reference (a copy of a derived problem would be sliced).

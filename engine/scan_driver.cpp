@@ -80,6 +80,9 @@ int ScanThreadProc(CRegistryCleaner& engine, const SCAN_DRIVER_OPTIONS& options)
     static_cast<void>(log->WriteLog(ScanLogProgramEntry(ProductVersionText(platform.shell))));
     static_cast<void>(log->WriteLog(ScanLogStartedOnEntry(start)));
     static_cast<void>(log->WriteLog(ScanLogStartedEntry()));
+    for (const std::wstring& notice : engine.ScanNotices()) {
+      static_cast<void>(log->WriteLog(notice));
+    }
   }
   // A setting that cannot be stored does not stop the scan.
   static_cast<void>(

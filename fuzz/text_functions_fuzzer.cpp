@@ -8,6 +8,7 @@
 
 #include "engine/key_naming.h"
 #include "engine/path_references.h"
+#include "engine/reference_reading.h"
 #include "base/text_case.h"
 #include "platform/memory/memory_platform.h"
 #include "base/utf16.h"
@@ -70,6 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CPathView* const views[] = {nullptr, &machine.view32};
   for (const CPathView* view : views) {
     const CFolderTable& folders = view != nullptr ? view->Folders() : machine.folders;
+    // Every path a reading gives is a local drive path a program could open.
+    const REFERENCE_JUDGEMENT judged =
+        JudgeReference(text, folders, platform, nullptr, nullptr, view);
+    for (const std::wstring& path : judged.reading.paths) {
+      Check(StartsWithDrivePath(path) && Utf16Length(path) + 1 < kMaxPathChars);
+    }
     std::vector<std::wstring> missing;
     if (IsValidReference(text, folders, platform, nullptr, &missing, view)) continue;
     Check(!missing.empty());

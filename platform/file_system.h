@@ -24,6 +24,18 @@ struct CFindData {
   std::uint64_t lastWriteTime = 0;
 };
 
+// What kind of drive a letter names (GetDriveTypeW of "X:\").
+enum class DRIVE_KIND {
+  kAbsent,     // no drive has the letter now (DRIVE_NO_ROOT_DIR): a card, a USB disk or a
+               // network drive that is not connected
+  kFixed,      // a hard disk (DRIVE_FIXED)
+  kRemovable,  // a floppy, card reader or USB stick (DRIVE_REMOVABLE)
+  kOptical,    // a CD or DVD drive (DRIVE_CDROM)
+  kNetwork,    // a network share mapped to the letter (DRIVE_REMOTE)
+  kRamDisk,    // DRIVE_RAMDISK
+  kUnknown,    // the system cannot tell (DRIVE_UNKNOWN)
+};
+
 enum class FileOpenMode {
   kCreateAlways,    // create or truncate, then write (the runtime's "w+")
   kAppend,          // create when missing, never truncate, write at the end
@@ -89,6 +101,13 @@ class IFileSystem {
   // system folders or the PATH; on success *path becomes the full path.
   [[nodiscard]] virtual bool FindOnPath(std::wstring* path) = 0;
   [[nodiscard]] virtual bool IsDirectory(std::wstring_view path) = 0;
+  // What the drive says of a path (GetFileAttributesW): 0 when a file or folder is there;
+  // kErrorFileNotFound or kErrorPathNotFound when it is not; any other code when the drive could
+  // not tell (access denied, a sharing violation, a drive without its medium, a network path that
+  // does not answer, a name the file system cannot hold).
+  [[nodiscard]] virtual ErrorCode QueryExistence(std::wstring_view path) = 0;
+  // The kind of the drive with the letter (any case); kAbsent for a character that is no letter.
+  [[nodiscard]] virtual DRIVE_KIND DriveKind(wchar_t letter) = 0;
 
   // FindFirstFileW/FindNextFileW: the entries of a folder that match the pattern's last
   // element ("C:\dir\*.*", "C:\dir\*", or an exact name), including "." and ".." for a wildcard

@@ -47,8 +47,8 @@ bool IsMenuOrderKey(const CRegistryProblem& problem) {
   return problem.key.find(kMenuOrderMarker) != std::wstring::npos;
 }
 
-// The root a category's key repair works in; null for the categories whose root the path names.
-RegHandle CategoryKeyRoot(int category) {
+// The roots a category repairs in (null for the categories whose root the key names).
+RegHandle DefaultCategoryRoot(int category) {
   switch (category) {
     case REGPROBLEM_COM:
     case REGPROBLEM_FILE_ASSOCIATION:
@@ -63,6 +63,30 @@ RegHandle CategoryKeyRoot(int category) {
       return kHkeyUsers;
     default:
       return kNullRegHandle;
+  }
+}
+
+// The root a problem's repair works in: the root its key names when the category repairs there,
+// otherwise the category's own root (which the sweep then refuses for a key naming another).
+// Classes problems lie in the machine's or the current user's classes, or are named by the
+// merged view; uninstall entries and application paths in the machine's or the user's software.
+RegHandle CategoryKeyRoot(const CRegistryProblem& problem) {
+  const int category = static_cast<int>(problem.type);
+  const RegHandle fallback = DefaultCategoryRoot(category);
+  const RegHandle named = ParseRootKey(problem.key).root;
+  switch (category) {
+    case REGPROBLEM_COM:
+    case REGPROBLEM_FILE_ASSOCIATION:
+      if ((named == kHkeyLocalMachine || named == kHkeyCurrentUser) &&
+          IsClassesKeyText(problem.key)) {
+        return named;
+      }
+      return fallback;
+    case REGPROBLEM_UNINSTALL:
+    case REGPROBLEM_APP_PATH:
+      return named == kHkeyCurrentUser ? named : fallback;
+    default:
+      return fallback;
   }
 }
 
@@ -379,16 +403,16 @@ ErrorCode RepairByCategory(CCleanSweep& sweep, const CRegistryProblem& problem) 
     case REGPROBLEM_COM:
     case REGPROBLEM_EMPTY_KEY:
     case REGPROBLEM_FILE_ASSOCIATION:
-      return sweep.CleanKey(CategoryKeyRoot(category), problem.key);
+      return sweep.CleanKey(CategoryKeyRoot(problem), problem.key);
     case REGPROBLEM_UNINSTALL:
-      return sweep.CleanKey(kHkeyLocalMachine, JoinPath(problem.key, problem.name));
+      return sweep.CleanKey(CategoryKeyRoot(problem), JoinPath(problem.key, problem.name));
     case REGPROBLEM_FONT:
     case REGPROBLEM_SHARED_DLL:
     case REGPROBLEM_HELP_FILE:
       return sweep.CleanValue(kHkeyLocalMachine, problem.key, problem.name);
     case REGPROBLEM_APP_PATH:
       // The application's own key below App Paths; its default value names the program.
-      return sweep.CleanValue(kHkeyLocalMachine, JoinPath(problem.key, problem.name), L"");
+      return sweep.CleanValue(CategoryKeyRoot(problem), JoinPath(problem.key, problem.name), L"");
     case REGPROBLEM_STARTUP:
       if (IsMenuOrderKey(problem)) return sweep.CleanKey(kHkeyCurrentUser, problem.key);
       return sweep.CleanValue(kNullRegHandle, problem.key, problem.name);
@@ -403,7 +427,7 @@ ErrorCode RepairByCategory(CCleanSweep& sweep, const CRegistryProblem& problem) 
 
 bool RepairedEntryStillPresent(IRegistry& registry, const CRegistryProblem& problem) {
   const int category = static_cast<int>(problem.type);
-  const RegHandle fallback = CategoryKeyRoot(category);
+  const RegHandle fallback = CategoryKeyRoot(problem);
   switch (category) {
     case REGPROBLEM_COM:
     case REGPROBLEM_EMPTY_KEY:

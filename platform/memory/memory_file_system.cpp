@@ -359,6 +359,7 @@ void CMemoryFileSystem::RebuildIndexLocked() {
 
 bool CMemoryFileSystem::FileExists(std::wstring_view path) {
   std::lock_guard lock(*m_lock);
+  if (PathErrorLocked(path) != kErrorSuccess) return false;
   bool plain = false;
   const CEntry* found = FindPlainLocked(path, &plain);
   if (plain) return found != nullptr;
@@ -369,9 +370,65 @@ bool CMemoryFileSystem::FileExists(std::wstring_view path) {
 
 bool CMemoryFileSystem::IsDirectory(std::wstring_view path) {
   std::lock_guard lock(*m_lock);
+  if (PathErrorLocked(path) != kErrorSuccess) return false;
   CLocation where;
   if (LocateLocked(path, &where, true) != kErrorSuccess || !where.entry) return false;
   return where.entry->directory;
+}
+
+ErrorCode CMemoryFileSystem::QueryExistence(std::wstring_view path) {
+  std::lock_guard lock(*m_lock);
+  if (const ErrorCode injected = PathErrorLocked(path); injected != kErrorSuccess) return injected;
+  CLocation where;
+  const ErrorCode rc = LocateLocked(path, &where, true);
+  if (rc != kErrorSuccess) return rc;
+  if (!where.entry || (where.trailingSlash && !where.entry->directory)) return kErrorFileNotFound;
+  return kErrorSuccess;
+}
+
+DRIVE_KIND CMemoryFileSystem::DriveKind(wchar_t letter) {
+  if (!IsDriveLetter(letter)) return DRIVE_KIND::kAbsent;
+  std::lock_guard lock(*m_lock);
+  const auto kind = m_driveKinds.find(UpperDrive(letter));
+  if (kind != m_driveKinds.end()) return kind->second;
+  return m_drives.count(UpperDrive(letter)) != 0 ? DRIVE_KIND::kFixed : DRIVE_KIND::kAbsent;
+}
+
+void CMemoryFileSystem::SetDriveKind(wchar_t letter, DRIVE_KIND kind) {
+  if (!IsDriveLetter(letter)) {
+    Fail(std::wstring(1, letter), "SetDriveKind", kErrorInvalidParameter);
+  }
+  std::lock_guard lock(*m_lock);
+  m_driveKinds[UpperDrive(letter)] = kind;
+}
+
+void CMemoryFileSystem::SetPathError(std::wstring_view path, ErrorCode error) {
+  std::wstring text(path);
+  std::replace(text.begin(), text.end(), L'/', L'\\');
+  while (text.size() > 3 && text.back() == L'\\') text.pop_back();
+  std::lock_guard lock(*m_lock);
+  if (error == kErrorSuccess) {
+    m_pathErrors.erase(FoldCase(text));
+  } else {
+    m_pathErrors[FoldCase(text)] = error;
+  }
+}
+
+ErrorCode CMemoryFileSystem::PathErrorLocked(std::wstring_view path) const {
+  if (m_pathErrors.empty()) return kErrorSuccess;
+  std::wstring text(path);
+  std::replace(text.begin(), text.end(), L'/', L'\\');
+  while (text.size() > 3 && text.back() == L'\\') text.pop_back();
+  const std::u16string folded = FoldCase(text);
+  // The path itself, then each folder on its way ("C:\A\B", "C:\A", "C:\").
+  for (std::size_t end = folded.size(); end > 0;) {
+    const auto found = m_pathErrors.find(folded.substr(0, end));
+    if (found != m_pathErrors.end()) return found->second;
+    const std::size_t slash = folded.rfind(u'\\', end - 1);
+    if (slash == std::u16string::npos) break;
+    end = slash == 2 ? (end == 3 ? 0 : 3) : slash;
+  }
+  return kErrorSuccess;
 }
 
 bool CMemoryFileSystem::IsRoot(std::wstring_view path) {
@@ -436,6 +493,9 @@ ErrorCode CMemoryFileSystem::FindFiles(std::wstring_view pattern,
     last = text.substr(slash + 1);
   }
   if (last.empty()) return kErrorFileNotFound;
+  if (const ErrorCode injected = PathErrorLocked(folderPath); injected != kErrorSuccess) {
+    return injected;
+  }
   CLocation where;
   if (LocateLocked(folderPath, &where, true) != kErrorSuccess || !where.entry ||
       !where.entry->directory) {

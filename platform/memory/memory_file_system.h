@@ -63,6 +63,8 @@ class CMemoryFileSystem final : public IFileSystem {
   [[nodiscard]] bool IsRoot(std::wstring_view path) override;
   [[nodiscard]] bool FindOnPath(std::wstring* path) override;
   [[nodiscard]] bool IsDirectory(std::wstring_view path) override;
+  [[nodiscard]] ErrorCode QueryExistence(std::wstring_view path) override;
+  [[nodiscard]] DRIVE_KIND DriveKind(wchar_t letter) override;
   [[nodiscard]] ErrorCode FindFiles(std::wstring_view pattern,
                                     std::vector<CFindData>* entries) override;
   [[nodiscard]] ErrorCode MovePath(std::wstring_view from, std::wstring_view to) override;
@@ -96,6 +98,14 @@ class CMemoryFileSystem final : public IFileSystem {
   void SetNewEntryOwner(FileOwner owner);
   void SetElevated(bool elevated);
   void AddDrive(wchar_t letter);
+  // The kind DriveKind gives for the letter from now on (a drive that is there: kFixed until set;
+  // one that is not: kAbsent). The drive's content stays as it is.
+  void SetDriveKind(wchar_t letter, DRIVE_KIND kind);
+  // From now on the drive cannot tell about the path or anything below it, whether it is there or
+  // not: QueryExistence and FindFiles fail with the error, FileExists and IsDirectory say no (as
+  // GetFileAttributesW fails on a file another program holds, a folder this account may not
+  // read, a drive without its medium). kErrorSuccess lifts it again.
+  void SetPathError(std::wstring_view path, ErrorCode error);
   // Creates the folder and every missing level (and its drive).
   void AddFolder(std::wstring_view path);
   // Listings show the entry as a reparse point (a junction or symbolic link); nothing else about
@@ -146,6 +156,8 @@ class CMemoryFileSystem final : public IFileSystem {
   [[nodiscard]] const CEntry* FindPlainLocked(std::wstring_view path, bool* plain);
   // Every entry by its folded full path ("C:\DIR\NAME"), made again after the tree changed.
   void RebuildIndexLocked();
+  // The SetPathError error of the path or of a folder on its way; 0 for none.
+  [[nodiscard]] ErrorCode PathErrorLocked(std::wstring_view path) const;
 
   std::shared_ptr<std::mutex> m_lock;
   std::map<wchar_t, std::shared_ptr<CEntry>> m_drives;  // upper-case letter -> root folder
@@ -160,6 +172,8 @@ class CMemoryFileSystem final : public IFileSystem {
   bool m_elevated = true;
   std::uint64_t m_random;  // the state of the unique names' generator
   std::size_t m_links = 0;  // MakeLink calls so far: paths may then lead through links
+  std::map<wchar_t, DRIVE_KIND> m_driveKinds;            // SetDriveKind, by upper-case letter
+  std::map<std::u16string, ErrorCode> m_pathErrors;      // SetPathError, by folded path
 };
 
 }  // namespace qv

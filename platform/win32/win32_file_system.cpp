@@ -89,6 +89,31 @@ bool CWin32FileSystem::FileExists(std::wstring_view path) {
   return !text.empty() && ::PathFileExistsW(text.c_str()) != FALSE;
 }
 
+ErrorCode CWin32FileSystem::QueryExistence(std::wstring_view path) {
+  const std::wstring text(path);
+  if (text.empty()) return ERROR_PATH_NOT_FOUND;
+  if (::GetFileAttributesW(text.c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
+  const DWORD error = ::GetLastError();
+  // A failure that sets no code says nothing about the path: it is not "not found".
+  return error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : static_cast<ErrorCode>(error);
+}
+
+DRIVE_KIND CWin32FileSystem::DriveKind(wchar_t letter) {
+  if (!((letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z'))) {
+    return DRIVE_KIND::kAbsent;
+  }
+  const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+  switch (::GetDriveTypeW(root)) {
+    case DRIVE_NO_ROOT_DIR: return DRIVE_KIND::kAbsent;
+    case DRIVE_REMOVABLE: return DRIVE_KIND::kRemovable;
+    case DRIVE_FIXED: return DRIVE_KIND::kFixed;
+    case DRIVE_REMOTE: return DRIVE_KIND::kNetwork;
+    case DRIVE_CDROM: return DRIVE_KIND::kOptical;
+    case DRIVE_RAMDISK: return DRIVE_KIND::kRamDisk;
+    default: return DRIVE_KIND::kUnknown;
+  }
+}
+
 bool CWin32FileSystem::IsRoot(std::wstring_view path) {
   const std::wstring text(path);
   return ::PathIsRootW(text.c_str()) != FALSE;

@@ -19,6 +19,8 @@ namespace qv {
 class CWin32FileSystem final : public IFileSystem {
  public:
   [[nodiscard]] bool FileExists(std::wstring_view path) override;
+  [[nodiscard]] ErrorCode QueryExistence(std::wstring_view path) override;
+  [[nodiscard]] DRIVE_KIND DriveKind(wchar_t letter) override;
   [[nodiscard]] bool IsRoot(std::wstring_view path) override;
   [[nodiscard]] bool FindOnPath(std::wstring* path) override;
   [[nodiscard]] bool IsDirectory(std::wstring_view path) override;

@@ -19,6 +19,8 @@ class CForwardingFileSystem : public IFileSystem {
   bool IsRoot(std::wstring_view p) override { return m_inner.IsRoot(p); }
   bool FindOnPath(std::wstring* p) override { return m_inner.FindOnPath(p); }
   bool IsDirectory(std::wstring_view p) override { return m_inner.IsDirectory(p); }
+  ErrorCode QueryExistence(std::wstring_view p) override { return m_inner.QueryExistence(p); }
+  DRIVE_KIND DriveKind(wchar_t letter) override { return m_inner.DriveKind(letter); }
   ErrorCode FindFiles(std::wstring_view p, std::vector<CFindData>* e) override {
     return m_inner.FindFiles(p, e);
   }

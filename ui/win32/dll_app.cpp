@@ -14,6 +14,10 @@ CSystemApplication& CQuarveloDllApp::App() {
     startNotes = m_app->SecureDataFolders();
     m_app->LoadCategoryTable();
     m_app->LoadExclusionLists();
+    // A copy without the list of Windows' own areas still protects them, and says so.
+    if (std::wstring notice = m_app->Exclusions().OwnedRowsNotice(); !notice.empty()) {
+      listNotes.push_back(std::move(notice));
+    }
   }
   return *m_app;
 }

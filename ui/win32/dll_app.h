@@ -40,6 +40,10 @@ class CQuarveloDllApp {
   // another account could steer, moved aside or left unused): logged, shown on the statistics
   // page, and in a message box on the window's start unless the run goes on by itself.
   std::vector<std::wstring> startNotes;
+  // What the lists had to tell when they were loaded (the rows of Windows' own areas built into
+  // the program stand in for a missing list file): each scan logs it, the statistics page shows
+  // it.
+  std::vector<std::wstring> listNotes;
   // The worker of the registry backup dialog, kept here so an export the user stopped waiting
   // for finishes while the library stays loaded (it is joined when the library goes).
   [[nodiscard]] CWorker& BackupWorker();

@@ -635,8 +635,11 @@ void CStatisticsPage::Refresh() {
   SetItemText(IDC_STATS_STATUS, verdict.text);
   if (verdict.picture != VERDICT_PICTURE::kUnchanged) m_picture = verdict.picture;
   ShowItem(IDC_STATS_FIX, verdict.fixButton);
-  // The data folder's notes of this start, then those of the last unattended repair.
+  // The data folder's notes of this start, what the lists had to tell, then the notes of the last
+  // unattended repair.
   std::vector<std::wstring> notes = m_main.Dll().startNotes;
+  const std::vector<std::wstring>& listNotes = m_main.Dll().listNotes;
+  notes.insert(notes.end(), listNotes.begin(), listNotes.end());
   const std::vector<std::wstring>& repairNotes = m_main.Dll().repairNotes;
   notes.insert(notes.end(), repairNotes.begin(), repairNotes.end());
   std::wstring noteText;

@@ -103,6 +103,14 @@ inline CHILD_RESULT RunChild(const std::wstring& program, const std::wstring& ar
   return RunProgram(L"\"" + program + L"\" " + arguments, currentFolder);
 }
 
+// "restore" of a repair's backup, given the registry file its report names: the backup's name is
+// the file's name without its folder and extension.
+inline CHILD_RESULT RestoreBackup(const std::string& backupFile) {
+  std::wstring name = FromUtf8(backupFile);
+  name = name.substr(name.rfind(L'\\') + 1);
+  return RunCli(L"restore " + name.substr(0, name.find(L'.')));
+}
+
 inline std::string ReadFileBytes(const std::wstring& path) {
   CUniqueHandle<CWin32FileTraits> file(
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -139,6 +147,13 @@ inline void MakeKey(HKEY root, const std::wstring& subkey) {
       RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
       ERROR_SUCCESS);
   RegCloseKey(raw);
+}
+
+inline bool KeyExists(HKEY root, const std::wstring& subkey) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
+  RegCloseKey(raw);
+  return true;
 }
 
 inline std::wstring ReadString(HKEY root, const std::wstring& subkey, const std::wstring& name) {

@@ -8,6 +8,7 @@
 
 #include "engine/scan_driver.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/engine_fixture.h"
 #include "base/utf16.h"
 #include "state/settings.h"
 #include "state/state_texts.h"
@@ -172,12 +173,43 @@ TEST_F(ConsoleScanTest, TextReport) {
             L"Items examined:     22\n");
 }
 
+// Entries not judged for their drive are listed with why, and counted; what the scan had to
+// tell is logged after its header and handed to the front end.
+TEST_F(ConsoleScanTest, PassedOverEntriesAndNoticesAreReported) {
+  test::CRecordingLog log;
+  const std::shared_ptr<CRegistryCleaner> logged = CreateScanEngine(memory.platform(), nullptr, &log);
+  logged->Prepare(Select({7}));
+  logged->SetScanNotices({L"The rows built into the program apply."});
+  SCAN_RESULT result = RunScan(*logged, Select({7}), {}, [](CRegistryCleaner&, int) { return true; });
+  EXPECT_EQ(result.notices, logged->ScanNotices());
+  ASSERT_GE(log.entries.size(), 4u);
+  EXPECT_EQ(log.entries[3], L"The rows built into the program apply.");
+
+  result.passedOver.push_back({REGPROBLEM_FILE_PATH, L"HKEY_CURRENT_USER\\Software\\Tool", L"Last",
+                               L"D:\\x.rar", {EVIDENCE_DRIVE_ABSENT, L"D:\\x.rar", L"D:"}});
+  EXPECT_EQ(FormatTextReport(result),
+            L"File/Path References (risk: MEDIUM): no problems\n"
+            L"\n"
+            L"Not judged (paths on drives that are not there now, or removable, CD or DVD, or "
+            L"network drives):\n"
+            L"  HKEY_CURRENT_USER\\Software\\Tool\\Last: Not judged: drive D: is not there now "
+            L"(D:\\x.rar)\n"
+            L"\n"
+            L"Problems found:     0\n"
+            L"Not judged:         1\n"
+            L"Categories scanned: 1 of 11\n"
+            L"Items examined:     0\n");
+}
+
 TEST_F(ConsoleScanTest, JsonReport) {
   SCAN_RESULT result = RunScan(*engine, Select({4, 1}), {}, &StandIn);
   // A lone surrogate cannot be UTF-8: it becomes U+FFFD instead of breaking the report.
   std::wstring lone = L"x";
   lone += static_cast<wchar_t>(0xD800);
   result.problems.push_back({REGPROBLEM_APP_PATH, lone, L"n", L"d", {}});
+  result.passedOver.push_back({REGPROBLEM_FILE_PATH, L"HKEY_CURRENT_USER\\Software\\Tool", L"Last",
+                               L"D:\\x.rar", {EVIDENCE_DRIVE_ABSENT, L"D:\\x.rar", L"D:"}});
+  result.notices.push_back(L"A notice");
 
   const std::string text = FormatJsonReport(result);
   const nlohmann::json parsed = nlohmann::json::parse(text);
@@ -199,7 +231,12 @@ TEST_F(ConsoleScanTest, JsonReport) {
       L"  {\"category\": 4, \"key\": \"HKEY_LOCAL_MACHINE\\\\App Paths\", \"name\": \"b.exe\","
       L"   \"data\": \"\", \"evidence\": null},"
       L"  {\"category\": 4, \"key\": \"x\uFFFD\", \"name\": \"n\", \"data\": \"d\","
-      L"   \"evidence\": null}]}"));
+      L"   \"evidence\": null}],"
+      L" \"passedOver\": [{\"category\": 7, \"key\": \"HKEY_CURRENT_USER\\\\Software\\\\Tool\","
+      L"   \"name\": \"Last\", \"data\": \"D:\\\\x.rar\", \"evidence\": {\"kind\": \"driveAbsent\","
+      L"   \"tested\": \"D:\\\\x.rar\", \"folder\": \"D:\","
+      L"   \"text\": \"Not judged: drive D: is not there now (D:\\\\x.rar)\"}}],"
+      L" \"notices\": [\"A notice\"]}"));
   EXPECT_EQ(parsed, expected) << text;
   // Keys in the documented order, the text UTF-8 and not escaped.
   EXPECT_EQ(text.find("\"completed\""), 4u);

@@ -42,7 +42,7 @@ TEST_F(ComCheckTest, ClassAppIdReferences) {
   Run();
 
   EXPECT_EQ(ProblemRows(),
-            (std::vector<PROBLEM_ROW>{{L"HKEY_CLASSES_ROOT\\CLSID\\{20000000-0000-0000-0000-000000000002}",
+            (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{20000000-0000-0000-0000-000000000002}",
                                        L"AppID", L"{B0000000-0000-0000-0000-00000000000B}",
                                        REGPROBLEM_COM}}));
   EXPECT_EQ(engine().Found(REGPROBLEM_COM), 1);
@@ -61,7 +61,7 @@ TEST_F(ComCheckTest, ProgIdClassReferences) {
 
   Run();
 
-  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{L"HKEY_CLASSES_ROOT\\Broken.Prog\\CLSID",
+  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Broken.Prog\\CLSID",
                                                       L"{Default}",
                                                       L"{D0000000-0000-0000-0000-00000000000D}",
                                                       REGPROBLEM_COM}}));
@@ -100,21 +100,44 @@ TEST_F(ComCheckTest, ExaminedEntriesOfASmallTreeInOrder) {
                                    kMsgEntryExamined, kMsgEntryExamined, kMsgEntryExamined,
                                    kMsgEntryExamined, kMsgEntryExamined, kMsgEntryExamined,
                                    kMsgEntryExamined}));
-  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{L"HKEY_CLASSES_ROOT\\CLSID\\{C2}", L"AppID",
+  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C2}", L"AppID",
                                                       L"{A2}", REGPROBLEM_COM}}));
 }
 
-TEST_F(ComCheckTest, KeysOfTheUserAndTheMachineBothCount) {
-  // HKEY_CLASSES_ROOT merges the user's classes over the machine's.
-  registry().SetString(L"HKCU\\Software\\Classes\\CLSID\\{U1}", L"AppID", L"{UA}");
-  registry().CreatePath(L"HKLM\\Software\\Classes\\AppID\\{UA}");
-  registry().SetString(L"HKLM\\Software\\Classes\\User.Prog\\CLSID", L"", L"{U1}");
+// Both hives' classes are examined, each reference resolved as HKEY_CLASSES_ROOT merges them (a
+// class or AppID registered in either hive is registered), and each problem named where its key
+// really is, so the repair deletes that copy and never the other hive's.
+TEST_F(ComCheckTest, UserAndMachineClassesResolveAsTheMergedView) {
+  registry().SetString(L"HKCU\\Software\\Classes\\CLSID\\{U1}", L"AppID", L"{MA}");  // machine AppID
+  registry().CreatePath(L"HKLM\\Software\\Classes\\AppID\\{MA}");
+  registry().SetString(L"HKLM\\Software\\Classes\\CLSID\\{M1}", L"AppID", L"{UA}");  // user AppID
+  registry().CreatePath(L"HKCU\\Software\\Classes\\AppID\\{UA}");
+  registry().SetString(L"HKCU\\Software\\Classes\\CLSID\\{U2}", L"AppID", L"{NONE}");
+  registry().SetString(L"HKLM\\Software\\Classes\\Machine.Prog\\CLSID", L"", L"{U1}");
+  registry().SetString(L"HKCU\\Software\\Classes\\User.Prog\\CLSID", L"", L"{M1}");
   registry().SetString(L"HKCU\\Software\\Classes\\Gone.Prog\\CLSID", L"", L"{GONE}");
+  // The same ProgID in both hives, each naming a missing class: two copies, two problems.
+  registry().SetString(L"HKLM\\Software\\Classes\\Both.Prog\\CLSID", L"", L"{GONE-M}");
+  registry().SetString(L"HKCU\\Software\\Classes\\Both.Prog\\CLSID", L"", L"{GONE-U}");
+  // A 32-bit class registered for the user only.
+  registry().SetString(L"HKCU\\Software\\Classes\\Wow6432Node\\CLSID\\{U3}", L"AppID",
+                       L"{NONE32}");
 
   Run();
 
-  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{L"HKEY_CLASSES_ROOT\\Gone.Prog\\CLSID",
-                                                      L"{Default}", L"{GONE}", REGPROBLEM_COM}}));
+  EXPECT_EQ(ProblemRows(),
+            (std::vector<PROBLEM_ROW>{
+                {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Both.Prog\\CLSID", L"{Default}",
+                 L"{GONE-M}", REGPROBLEM_COM},
+                {L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{U2}", L"AppID", L"{NONE}",
+                 REGPROBLEM_COM},
+                {L"HKEY_CURRENT_USER\\Software\\Classes\\Both.Prog\\CLSID", L"{Default}",
+                 L"{GONE-U}", REGPROBLEM_COM},
+                {L"HKEY_CURRENT_USER\\Software\\Classes\\Gone.Prog\\CLSID", L"{Default}",
+                 L"{GONE}", REGPROBLEM_COM},
+                {L"HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\CLSID\\{U3}", L"AppID",
+                 L"{NONE32}", REGPROBLEM_COM},
+            }));
 }
 
 TEST_F(ComCheckTest, CancelDuringPassOneFinishesTheClassAndSkipsPassTwo) {
@@ -128,8 +151,8 @@ TEST_F(ComCheckTest, CancelDuringPassOneFinishesTheClassAndSkipsPassTwo) {
 
   EXPECT_EQ(sink().Examined(), (std::vector<std::wstring>{L"AppID\\{A1}", L"AppID\\{A2}"}));
   EXPECT_EQ(ProblemRows(),
-            (std::vector<PROBLEM_ROW>{{L"HKEY_CLASSES_ROOT\\CLSID\\{C1}", L"AppID", L"{A1}", 0},
-                                      {L"HKEY_CLASSES_ROOT\\CLSID\\{C2}", L"AppID", L"{A2}", 0}}));
+            (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C1}", L"AppID", L"{A1}", 0},
+                                      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C2}", L"AppID", L"{A2}", 0}}));
 }
 
 TEST_F(ComCheckTest, CancelDuringPassTwoFinishesTheProgId) {
@@ -183,14 +206,14 @@ TEST_F(ComCheckTest, ClassNameBufferLimitsOfTheTwoPasses) {
 
     std::vector<PROBLEM_ROW> expected;
     if (c.passOneReachesIt) {
-      expected.push_back({L"HKEY_CLASSES_ROOT\\CLSID\\" + longClass, L"AppID", L"{LONG}", 0});
+      expected.push_back({L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\" + longClass, L"AppID", L"{LONG}", 0});
     }
-    expected.push_back({L"HKEY_CLASSES_ROOT\\CLSID\\{Z}", L"AppID", L"{AFTER}", 0});
+    expected.push_back({L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{Z}", L"AppID", L"{AFTER}", 0});
     if (c.passTwoReachesIt) {
       expected.push_back(
-          {L"HKEY_CLASSES_ROOT\\" + longProgId + L"\\CLSID", L"{Default}", L"{GONE-LONG}", 0});
+          {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\" + longProgId + L"\\CLSID", L"{Default}", L"{GONE-LONG}", 0});
     }
-    expected.push_back({L"HKEY_CLASSES_ROOT\\Z.Prog\\CLSID", L"{Default}", L"{GONE-AFTER}", 0});
+    expected.push_back({L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Z.Prog\\CLSID", L"{Default}", L"{GONE-AFTER}", 0});
     EXPECT_EQ(fx.ProblemRows(), expected);
   }
 }
@@ -214,10 +237,10 @@ TEST_F(ComCheckTest, ValueBufferLimit) {
   const std::wstring cut = filling.substr(0, 1022);
   EXPECT_EQ(ProblemRows(),
             (std::vector<PROBLEM_ROW>{
-                {L"HKEY_CLASSES_ROOT\\CLSID\\{C1}", L"AppID", fits, 0},
-                {L"HKEY_CLASSES_ROOT\\CLSID\\{C3}", L"AppID", cut, 0},
-                {L"HKEY_CLASSES_ROOT\\P1\\CLSID", L"{Default}", fits, 0},
-                {L"HKEY_CLASSES_ROOT\\P3\\CLSID", L"{Default}", cut, 0},
+                {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C1}", L"AppID", fits, 0},
+                {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C3}", L"AppID", cut, 0},
+                {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\P1\\CLSID", L"{Default}", fits, 0},
+                {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\P3\\CLSID", L"{Default}", cut, 0},
             }));
 }
 
@@ -257,7 +280,7 @@ TEST_F(ComCheckTest, ExcludedProblemsAreAskedAboutAndDropped) {
   Run();
 
   EXPECT_EQ(filter().asked, 2);
-  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{L"HKEY_CLASSES_ROOT\\Broken.Prog\\CLSID",
+  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Broken.Prog\\CLSID",
                                                       L"{Default}", L"{GONE}", 0}}));
   EXPECT_EQ(log().entries.size(), 1u);
 }

@@ -61,7 +61,9 @@ TEST_F(SoftwareChecksTest, UninstallEntries) {
       // Not judged although the programs named are missing here.
       {L"Msi", L"C:\\Windows\\system32\\MsiExec.exe /X{11111111-2222-3333-4444-555555555555}",
        nullptr},
-      {L"Rundll", L"C:\\Windows\\system32\\RunDll32.exe C:\\gone\\setup.dll,Uninstall", nullptr},
+      // rundll32 runs the DLL its argument names: the DLL is what the command depends on.
+      {L"Rundll", L"C:\\Windows\\system32\\RunDll32.exe C:\\gone\\setup.dll,Uninstall",
+       L"C:\\gone\\setup.dll"},
       {L"S3", L"C:\\gone\\S3UNINST.EXE app.inf", nullptr},
       {L"Share", L"\\\\server\\share\\gone\\uninstall.exe", nullptr},
       {L"Bare", L"uninstall.exe /remove", nullptr},
@@ -97,17 +99,18 @@ TEST_F(SoftwareChecksTest, UninstallEntries) {
 
 TEST_F(SoftwareChecksTest, UninstallCommandBufferLimit) {
   // UninstallString is read into 2,048 bytes: 1,023 characters and the terminator fit.
-  const std::wstring fits = L"C:\\" + std::wstring(1020, L'f');
-  const std::wstring tooLong = L"C:\\" + std::wstring(1021, L'l');
+  const std::wstring program = L"\"C:\\gone\\a.exe\" /";
+  const std::wstring fits = program + std::wstring(1023 - program.size(), L'f');
+  const std::wstring tooLong = program + std::wstring(1024 - program.size(), L'l');
   registry().SetString(kUninstall + L"\\A", L"UninstallString", fits);
   registry().SetString(kUninstall + L"\\B", L"UninstallString", tooLong);
+  // A path of 260 characters or more names nothing a program can open: not judged.
+  registry().SetString(kUninstall + L"\\C", L"UninstallString", L"C:\\" + std::wstring(257, L'c'));
 
   Run(CheckUninstallEntries);
 
-  // The command path is cut to 260 characters before it is looked for.
-  EXPECT_EQ(ProblemRows(),
-            (std::vector<PROBLEM_ROW>{{kUninstallProblemKey, L"A", fits.substr(0, 260), 1}}));
-  EXPECT_EQ(sink().Examined().size(), 2u);
+  EXPECT_EQ(ProblemRows(), (std::vector<PROBLEM_ROW>{{kUninstallProblemKey, L"A", L"C:\\gone\\a.exe", 1}}));
+  EXPECT_EQ(sink().Examined().size(), 3u);
 }
 
 TEST_F(SoftwareChecksTest, UninstallKeyMissingExaminesNothing) {
@@ -239,7 +242,7 @@ TEST_F(SoftwareChecksTest, AppPaths) {
   registry().SetString(kAppPaths + L"\\gone.exe", L"",
                        L"\"C:\\Program Files\\Gone\\gone.exe\" -x");
   registry().SetString(kAppPaths + L"\\nodefault.exe", L"Path", L"C:\\Gone");
-  // The hyphen splits the path into tokens that are not absolute paths: not judged missing.
+  // A hyphen inside a name is part of the name.
   registry().SetString(kAppPaths + L"\\hyphen.exe", L"", L"C:\\Program Files\\My-App\\missing.exe");
   registry().SetString(kAppPaths + L"\\relative.exe", L"", L"relative.exe");
   registry().SetExpandString(kAppPaths + L"\\variable.exe", L"",
@@ -251,6 +254,7 @@ TEST_F(SoftwareChecksTest, AppPaths) {
   EXPECT_EQ(ProblemRows(),
             (std::vector<PROBLEM_ROW>{
                 {kAppPathsProblemKey, L"gone.exe", L"\"C:\\Program Files\\Gone\\gone.exe\" -x", 4},
+                {kAppPathsProblemKey, L"hyphen.exe", L"C:\\Program Files\\My-App\\missing.exe", 4},
                 {kAppPathsProblemKey, L"variable.exe", L"%ProgramFiles%\\Variable\\variable.exe",
                  4},
             }));
@@ -329,9 +333,10 @@ TEST(SoftwareChecks, AnEntryThatDoesNotFitOrHoldsANulIsPassedOver) {
   const std::wstring fitName(1023, L'a');
   const std::wstring longName(1024, L'a');
   const std::wstring nulName(L"\0a", 2);  // sorts and enumerates before "after" and "zz"
-  // A missing absolute path padded with delimiters, so the reference stays judgeable.
-  const std::wstring fitData = L"C:\\gone" + std::wstring(504, L';');   // 511 + NUL = 1,024 bytes
-  const std::wstring longData = L"C:\\gone" + std::wstring(505, L';');  // 512 + NUL = 1,026 bytes
+  // A missing quoted path padded with an argument, so the reference stays judgeable.
+  const std::wstring program = L"\"C:\\gone\" /";
+  const std::wstring fitData = program + std::wstring(500, L'x');   // 511 + NUL = 1,024 bytes
+  const std::wstring longData = program + std::wstring(501, L'x');  // 512 + NUL = 1,026 bytes
   struct CASE {
     const char* label;
     std::function<void(CMemoryRegistry&, const std::wstring& name, const std::wstring& data)> add;
@@ -352,7 +357,8 @@ TEST(SoftwareChecks, AnEntryThatDoesNotFitOrHoldsANulIsPassedOver) {
        CheckAppPaths},
       {"shared DLL value name",
        [](CMemoryRegistry& r, const std::wstring& n, const std::wstring&) {
-         r.SetDword(kSharedDlls, n, 1);
+         // The name is the DLL's path: a drive path of the name's length.
+         r.SetDword(kSharedDlls, n.size() > 3 ? L"C:\\" + n.substr(3) : n, 1);
          r.SetDword(kSharedDlls, L"C:\\gone\\after.dll", 1);
        },
        CheckSharedDlls},
@@ -364,7 +370,8 @@ TEST(SoftwareChecks, AnEntryThatDoesNotFitOrHoldsANulIsPassedOver) {
        CheckFonts},
       {"font value data",
        [](CMemoryRegistry& r, const std::wstring&, const std::wstring& d) {
-         r.SetString(kFonts, L"first", d);
+         // A font's data is a file name or a path, never a command.
+         r.SetString(kFonts, L"first", L"C:\\" + std::wstring(d.size() - 3, L'f'));
          r.SetString(kFonts, L"after", L"gone.ttf");
        },
        CheckFonts},
@@ -415,7 +422,7 @@ TEST(SoftwareChecks, AnEntryThatDoesNotFitOrHoldsANulIsPassedOver) {
 
 TEST(SoftwareChecks, UnterminatedValueDataFillingTheBufferLosesItsLastCharacter) {
   test::CEngineFixture fx;
-  const std::wstring filling = L"C:\\gone" + std::wstring(505, L';');  // exactly 1,024 bytes
+  const std::wstring filling = L"\"C:\\gone\" /" + std::wstring(501, L'x');  // exactly 1,024 bytes
   fx.registry().SetValueRaw(kHelp, L"raw", kRegSz, ToUtf16LeBytes(filling, false));
 
   CheckHelpFiles(fx.engine());

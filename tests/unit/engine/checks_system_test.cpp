@@ -44,12 +44,13 @@ TEST_F(SystemChecksTest, RunEntriesOfTheMachineAndTheUser) {
   files().AddFile(L"C:\\Program Files\\Tray\\tray.exe");
   registry().SetString(kMachineRun, L"Tray", L"\"C:\\Program Files\\Tray\\tray.exe\" /min");
   registry().SetString(kMachineRun, L"Gone", L"C:\\Program Files\\Gone\\agent.exe");
-  // Arguments that are no absolute local path make the entry valid (its second token).
+  // A switch after the program is an argument, not a path that could exist.
   registry().SetString(kMachineRun, L"Args", L"C:\\Program Files\\Gone\\agent.exe -q");
   registry().SetString(kUserRun, L"UserGone", L"C:\\gone\\user.exe");
   EXPECT_EQ(Run(CheckStartup),
             (std::vector<PROBLEM_ROW>{
                 {kMachineRun, L"Gone", L"C:\\Program Files\\Gone\\agent.exe", 6},
+                {kMachineRun, L"Args", L"C:\\Program Files\\Gone\\agent.exe -q", 6},
                 {kUserRun, L"UserGone", L"C:\\gone\\user.exe", 6}}));
 }
 
@@ -312,7 +313,7 @@ TEST_F(SystemChecksTest, ExtensionsWhoseOpenCommandNamesAMissingProgram) {
   registry().SetString(L"HKCR\\NotAnExtension\\shell\\open\\command", L"", L"C:\\gone\\n.exe");
   registry().CreatePath(L"HKCR\\.nodefault");
   EXPECT_EQ(Run(CheckFileAssociations),
-            (std::vector<PROBLEM_ROW>{{L"HKEY_CLASSES_ROOT\\.gone", L"(Default)",
+            (std::vector<PROBLEM_ROW>{{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.gone", L"(Default)",
                                        L"C:\\Program Files\\Gone\\gone.exe", 10}}));
   const std::vector<std::wstring> examined = sink().Examined();
   EXPECT_EQ(examined, (std::vector<std::wstring>{L"BareFile\\shell\\open\\command\\",

@@ -133,11 +133,8 @@ std::string Narrow(std::wstring_view text) {
 
 std::vector<bool> AllBytesRoundTrip() { return std::vector<bool>(256, true); }
 
-// data/windows-owned.wls byte for byte, as it ships.
-constexpr char kShippedOwnedListBytes[] = {
-#include "shipped_owned_list.inc"
-};
-const std::string_view kShippedOwnedList(kShippedOwnedListBytes, sizeof kShippedOwnedListBytes);
+// data/windows-owned.wls byte for byte, as it ships (and as the program has it built in).
+const std::string_view kShippedOwnedList = BuiltInWindowsOwnedList();
 // The list without one of its records (type line and text line).
 std::string WithoutRecord(std::string_view list, std::string_view record) {
   std::string bytes(list);
@@ -933,10 +930,12 @@ TEST(WlsFormat, OwnedAreaRecordsAreReadOnlyAsAreas) {
   ParseWlsBytes(kShippedOwnedList, &shipped);
   EXPECT_TRUE(shipped.entries.empty() && shipped.kRows.empty() && shipped.mRows.empty() &&
               shipped.vRows.empty());
-  ASSERT_EQ(shipped.ownedAreas.size(), 23u);
+  ASSERT_EQ(shipped.ownedAreas.size(), 25u);
   EXPECT_EQ(shipped.ownedAreas.front(), system);
   EXPECT_EQ(shipped.ownedAreas.back(),
-            (OWNED_AREA{9, true, kNullRegHandle, {L"software", L"microsoft"}}));
+            (OWNED_AREA{OWNED_AREA::kAnyCategory, true, kNullRegHandle,
+                        {L"software", L"wow6432node", L"microsoft", L"active setup",
+                         L"installed components"}}));
 }
 
 TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothingMore) {
@@ -1002,6 +1001,18 @@ TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothing
       {"an empty key of a program's",
        Problem(REGPROBLEM_EMPTY_KEY, user + L"\\Software\\Vendor\\Old", L"(Default)", L""),
        false},
+      // A user's Active Setup record: without it Windows sets the component up again.
+      {"a user's Active Setup record, 32-bit view",
+       Problem(REGPROBLEM_EMPTY_KEY,
+               user + L"\\Software\\Wow6432Node\\Microsoft\\Active Setup\\Installed Components"
+                      L"\\{89B4C1CD-B018-4511-B0A1-5476DBF70820}",
+               L"(Default)", L""),
+       true},
+      {"a user's Active Setup record naming a missing file",
+       Problem(REGPROBLEM_FILE_PATH,
+               L"HKEY_CURRENT_USER\\Software\\Microsoft\\Active Setup\\Installed Components\\{X}",
+               L"StubPath", L"C:\\gone\\stub.exe"),
+       true},
       {"an uninstall entry",
        Problem(REGPROBLEM_UNINSTALL,
                L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
@@ -1036,7 +1047,7 @@ TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothing
                                L"\r\n"));
 
   // Removing a row brings its rule back; a row in the user's own list is not honoured; without
-  // the file nothing is Windows' own.
+  // the file the rows built into the program apply, and the lists say so.
   const CRegistryProblem& service = cases[0].problem;
   const CRegistryProblem& pagingFiles = cases[1].problem;
   const CRegistryProblem& userWinlogon = cases[5].problem;
@@ -1046,12 +1057,17 @@ TEST_F(ExclusionListsTest, WindowsOwnedAreasAsShippedCoverWhatTheyNameAndNothing
   EXPECT_FALSE(Excluded(service));
   EXPECT_FALSE(Excluded(pagingFiles));
   EXPECT_TRUE(Excluded(userWinlogon));
+  EXPECT_EQ(lists.OwnedRowsNotice(), L"");
   ASSERT_TRUE(memory.files().RemoveFile(shipped) == kErrorSuccess);
   lists.LoadExclusionLists();
-  EXPECT_FALSE(Excluded(userWinlogon));
+  EXPECT_TRUE(Excluded(userWinlogon));
+  EXPECT_TRUE(Excluded(service));
+  EXPECT_EQ(lists.OwnedRowsNotice(),
+            shipped + L" is missing or cannot be read: Windows' own registry areas are protected "
+                      L"by the rows built into the program.");
 }
 
-TEST_F(ExclusionListsTest, AMissingOrDamagedOwnedListLeavesTheScanWorking) {
+TEST_F(ExclusionListsTest, AMissingOrDamagedOwnedListFallsBackToTheRowsBuiltIn) {
   const std::wstring shipped = std::wstring(kProgramFolder) + L"\\" + kWindowsOwnedListName;
   // The walk names keys as the machine's layout spells them ("Software", "System"), in order.
   const std::wstring serviceKey = L"HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Services\\Gone";
@@ -1061,17 +1077,16 @@ TEST_F(ExclusionListsTest, AMissingOrDamagedOwnedListLeavesTheScanWorking) {
   const struct {
     const char* name;
     std::optional<std::string> bytes;
-    std::vector<std::wstring> keys;  // of the problems reported
+    bool builtIn;  // the rows built into the program stand in for the file
   } cases[] = {
-      {"as shipped", std::string(kShippedOwnedList), {toolKey}},
-      {"missing", std::nullopt, {toolKey, serviceKey}},
-      {"binary", std::string("\0\xff\xfeW\r\n\x80\x81\0\r\nW", 12), {toolKey, serviceKey}},
+      {"as shipped", std::string(kShippedOwnedList), false},
+      {"missing", std::nullopt, true},
+      {"binary", std::string("\0\xff\xfeW\r\n\x80\x81\0\r\nW", 12), true},
       {"cut off in its first row",
        std::string(kShippedOwnedList.substr(0, kShippedOwnedList.find("HKEY_LOCAL_MACHINE") + 12)),
-       {toolKey, serviceKey}},
+       true},
       {"damaged rows around a sound one",
-       "W12\r\nHKLM\\SOFTWARE\r\nW\r\nHKLM\\\\SOFTWARE\r\nW\r\nHKLM\\SYSTEM\r\nW\r\n",
-       {toolKey}},
+       "W12\r\nHKLM\\SOFTWARE\r\nW\r\nHKLM\\\\SOFTWARE\r\nW\r\nHKLM\\SYSTEM\r\nW\r\n", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1087,7 +1102,9 @@ TEST_F(ExclusionListsTest, AMissingOrDamagedOwnedListLeavesTheScanWorking) {
     CheckFileReferences(engine);
     std::vector<std::wstring> keys;
     for (std::size_t i = 0; i < problems.size(); ++i) keys.push_back(problems.At(i)->key);
-    EXPECT_EQ(keys, c.keys);
+    // Never a scan without Windows' own areas.
+    EXPECT_EQ(keys, std::vector<std::wstring>{toolKey});
+    EXPECT_EQ(!lists.OwnedRowsNotice().empty(), c.builtIn);
   }
 }
 

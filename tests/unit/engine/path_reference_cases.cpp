@@ -37,6 +37,7 @@ const char* OperationName(PATH_OPERATION operation) {
     case kCleanPath: return "CleanPath";
     case kIsValidReference: return "IsValidReference";
     case kPathTokenExists: return "PathTokenExists";
+    case kReadPath: return "ReadPathReference";
   }
   return "?";
 }
@@ -117,8 +118,8 @@ std::vector<PATH_REFERENCE_CASE> PathReferenceCases() {
       Judge(kPathTokenExists, L"c:missing.exe", true),
       Judge(kPathTokenExists, L"app\\missing.exe", true),
       Judge(kPathTokenExists, L"0:\\missing.exe", true),
-      Judge(kPathTokenExists, L"<root>\\svchost.exe -k netsvcs", true),
-      Judge(kPathTokenExists, L"<root>\\svchost.exe -K netsvcs", true),
+      // A hyphen and a "k" inside a name are part of the name.
+      Judge(kPathTokenExists, L"<root>\\my-kit\\missing.exe", false),
       Judge(kPathTokenExists, LongRootPath(243), false),  // 258 characters: judged
       Judge(kPathTokenExists, LongRootPath(244), true),   // 259: its expansion fills 260
       Judge(kPathTokenExists, LongRootPath(245), true),   // 260
@@ -139,7 +140,7 @@ std::vector<PATH_REFERENCE_CASE> PathReferenceCases() {
       Judge(kIsValidReference, L"<root>\\app\\present.exe", true),
       Judge(kIsValidReference, L"<root>\\app\\missing.exe", false),
       Judge(kIsValidReference, L"<root>\\data", true),
-      // A leading quote keeps only the quoted part; fewer than four characters is not judged.
+      // A quoted path ends at its quote; fewer than four characters is not judged.
       Judge(kIsValidReference, L"\"<root>\\app\\missing.exe\" /arg", false),
       Judge(kIsValidReference, L"\"<root>\\app\\present.exe\" <root>\\app\\missing.exe", true),
       Judge(kIsValidReference, L"\"<root>\\app\\missing.exe\" <root>\\app\\present.exe", false),
@@ -148,21 +149,18 @@ std::vector<PATH_REFERENCE_CASE> PathReferenceCases() {
       Judge(kIsValidReference, L"\"<root>\\app\\present.exe", true),
       Judge(kIsValidReference, L"\"<root>\\app\\missing.exe", false),
       Judge(kIsValidReference, L"\"\"", true),
-      // The twelve delimiters split the text; one existing or unjudged token is enough.
-      Judge(kIsValidReference, L"<root>\\My-App\\missing.exe", true),
-      // Any token that cannot be judged, such as an argument, makes the text valid.
-      Judge(kIsValidReference, L"<root>\\app\\missing.exe,1", true),
-      Judge(kIsValidReference, L"<root>\\app\\missing.exe /s", true),
+      // Several paths: the reference is missing only when all of them are.
       Judge(kIsValidReference, L"<root>\\app\\missing.exe,c:\\", true),
       Judge(kIsValidReference, L"<root>\\app\\missing.exe;<root>\\app\\present.exe", true),
       Judge(kIsValidReference, L"<root>\\app\\missing.exe;<root>\\app\\missing2.exe", false),
-      // A blank does not split.
+      Judge(kIsValidReference, L"<root>\\gone\\a.dat, <root>\\data", true),
+      Judge(kIsValidReference, L"<root>\\data;", true),
+      Judge(kIsValidReference, L"<root>\\gone;", false),
+      // A blank does not end a path that names nothing: the program name's end does.
       Judge(kIsValidReference, L"<root>\\app\\missing.exe <root>\\app\\present.exe", false),
-      // rundll: the argument after the program name decides when it exists.
-      Judge(kIsValidReference, L"rundll32.exe <root>\\app\\present.dll,Entry", true),
       Judge(kIsValidReference, L"rundll32", true),
-      Judge(kIsValidReference, L"<root>\\rundll\\x <root>\\app\\present.exe", true),
-      Judge(kIsValidReference, L"<root>\\rundll\\x <root>\\app\\missing.exe", false),
+      // A folder named rundll is no rundll32.
+      Judge(kIsValidReference, L"<root>\\rundll\\x <root>\\app\\present.exe", false),
       // Placeholders are expanded first.
       Judge(kIsValidReference, L"%temp%\\qvpresent.tmp", true),
       Judge(kIsValidReference, L"%TEMP%\\qvmissing.tmp", false),
@@ -170,13 +168,66 @@ std::vector<PATH_REFERENCE_CASE> PathReferenceCases() {
       Judge(kIsValidReference, L"", true),
       Judge(kIsValidReference, L"----", true),
   };
-  // Each of the twelve delimiters splits: two missing paths stay missing (a character that did
-  // not split would either join them into one missing path or, for the characters that are never
-  // judged, make the whole text valid), and a missing path beside an existing one is valid.
-  for (wchar_t delimiter : std::wstring_view(L"/*?<>|;=,-\"%")) {
-    const std::wstring missing = L"<root>\\app\\missing.exe" + std::wstring(1, delimiter);
-    cases.push_back(Judge(kIsValidReference, missing + L"<root>\\gone", false));
-    cases.push_back(Judge(kIsValidReference, missing + L"<root>\\app\\present.exe", true));
+  // The forms installers write references in: each read for the path the program or the shell
+  // opens, judged missing when that path is gone, and never when it is there. Each row: the
+  // form with a missing path, the same form with an existing one, and the path the reading finds
+  // in the missing form.
+  const struct {
+    const wchar_t* gone;
+    const wchar_t* present;
+    const wchar_t* path;
+  } forms[] = {
+      {L"<root>\\Gone\\app.exe -min", L"<root>\\app\\present.exe -min", L"<root>\\Gone\\app.exe"},
+      {L"<root>\\Gone\\app.exe /autostart", L"<root>\\app\\present.exe /autostart",
+       L"<root>\\Gone\\app.exe"},
+      {L"<root>\\Gone-App\\app.exe", L"<root>\\My-App\\present.exe", L"<root>\\Gone-App\\app.exe"},
+      {L"<root>\\Gone\\gone-helper.exe", L"<root>\\app\\present-helper.exe",
+       L"<root>\\Gone\\gone-helper.exe"},
+      {L"\"<root>\\Package Cache\\{c60fd5ac-1111-4d5e-8f00-000000000001}\\setup.exe\" /uninstall",
+       L"\"<root>\\Package Cache\\{c60fd5ac-2222-4d5e-8f00-000000000002}\\setup.exe\" /uninstall",
+       L"<root>\\Package Cache\\{c60fd5ac-1111-4d5e-8f00-000000000001}\\setup.exe"},
+      {L"rundll32.exe <root>\\Gone\\x.dll,Entry", L"rundll32.exe <root>\\app\\present.dll,Entry",
+       L"<root>\\Gone\\x.dll"},
+      {L"<system>\\rundll32.exe \"<root>\\Gone App\\x.dll\",Entry 1",
+       L"<system>\\rundll32.exe \"<root>\\Some App\\present.dll\",Entry 1", L"<root>\\Gone App\\x.dll"},
+      {L"regsvr32 /s \"<root>\\Gone\\x.ocx\"", L"regsvr32 /s \"<root>\\app\\present.dll\"",
+       L"<root>\\Gone\\x.ocx"},
+      {L"wscript.exe //B \"<root>\\Gone\\start.vbs\"", L"wscript.exe //B \"<root>\\app\\start.vbs\"",
+       L"<root>\\Gone\\start.vbs"},
+      {L"<root>\\Gone\\app.exe,0", L"<root>\\app\\present.exe,0", L"<root>\\Gone\\app.exe"},
+      {L"\"<root>\\Gone\\app.exe\",-101", L"\"<root>\\app\\present.exe\",-101",
+       L"<root>\\Gone\\app.exe"},
+      {L"@<root>\\Gone\\res.dll,-22067", L"@<root>\\app\\present.dll,-22067", L"<root>\\Gone\\res.dll"},
+      {L"\"<root>\\Gone\\app.exe\" \"%1\"", L"\"<root>\\app\\present.exe\" \"%1\"",
+       L"<root>\\Gone\\app.exe"},
+      {L"<root>\\Gone App\\app.exe --background", L"<root>\\Some App\\present.exe --background",
+       L"<root>\\Gone App\\app.exe"},
+      {L"<root>\\Gone App\\app.exe <root>\\app\\present.exe",
+       L"<root>\\Some App\\present.exe <root>\\Gone\\file.txt", L"<root>\\Gone App\\app.exe"},
+      {L"<root>\\Gone App - Copy\\app.exe", L"<root>\\Some App\\present.exe",
+       L"<root>\\Gone App - Copy\\app.exe"},
+      // A folder that is the beginning of a longer name ends no path.
+      {L"<root>\\Program Files (x86)\\Gone\\x.ini", L"<root>\\Program Files (x86)\\Kept\\x.ini",
+       L"<root>\\Program Files (x86)\\Gone\\x.ini"},
+      // A program name without its extension, as a command line finds it.
+      {L"<root>\\Gone\\app -min", L"<root>\\app\\present -min", L"<root>\\Gone\\app"},
+      {L"Folder:\"<root>\\Gone\"", L"Folder:\"<root>\\data\"", L"<root>\\Gone"},
+      {L"<root>\\gone\\a.dll;<root>\\gone\\b.dll", L"<root>\\gone\\a.dll;<root>\\app\\present.dll",
+       L"<root>\\gone\\a.dll|<root>\\gone\\b.dll"},
+  };
+  for (const auto& form : forms) {
+    cases.push_back(Judge(kIsValidReference, form.gone, false));
+    cases.push_back(Judge(kIsValidReference, form.present, true));
+    cases.push_back(Text(kReadPath, form.gone, form.path));
+  }
+  // What is no local drive path is not judged: a bare or relative program name, a network path,
+  // a URL, a DLL rundll32 finds on the search path.
+  for (const wchar_t* notJudged : {
+           L"MsiExec.exe /X{11111111-2222-3333-4444-555555555555}", L"notepad.exe %1",
+           L"\\\\server\\share\\gone.exe /s", L"file:///c:/gone.exe", L"http://example.com/gone.exe",
+           L"rundll32.exe shell32.dll,Control_RunDLL", L"regsvr32 /s gone.dll", L"app\\gone.exe"}) {
+    cases.push_back(Judge(kIsValidReference, notJudged, true));
+    cases.push_back(Text(kReadPath, notJudged, L""));
   }
   return cases;
 }
@@ -193,8 +244,15 @@ std::vector<std::pair<std::wstring, std::wstring>> PathCaseEnvironment(const CFo
 }
 
 ErrorCode CreatePathCaseFiles(IFileSystem& files, const CFolderTable& folders) {
-  const std::wstring folderList[] = {L"<root>\\app", L"<root>\\data", L"<root>\\My-App",
-                                     L"<root>\\rundll", L"<temp>"};
+  const std::wstring folderList[] = {L"<root>\\app",
+                                     L"<root>\\data",
+                                     L"<root>\\My-App",
+                                     L"<root>\\rundll",
+                                     L"<root>\\Some App",
+                                     L"<root>\\Program Files",
+                                     L"<root>\\Program Files (x86)\\Kept",
+                                     L"<root>\\Package Cache\\{c60fd5ac-2222-4d5e-8f00-000000000002}",
+                                     L"<temp>"};
   for (const std::wstring& pattern : folderList) {
     const std::wstring folder = SubstituteMarkers(pattern, folders);
     // Every level from the drive down; levels that exist already are fine.
@@ -207,8 +265,18 @@ ErrorCode CreatePathCaseFiles(IFileSystem& files, const CFolderTable& folders) {
       if (end == std::wstring::npos) break;
     }
   }
-  const std::wstring fileList[] = {L"<root>\\app\\present.exe", L"<root>\\app\\present.dll",
-                                   L"<root>\\app\\CAF\x00c9.EXE", L"<temp>\\qvpresent.tmp"};
+  const std::wstring fileList[] = {
+      L"<root>\\app\\present.exe",
+      L"<root>\\app\\present.dll",
+      L"<root>\\app\\present-helper.exe",
+      L"<root>\\app\\start.vbs",
+      L"<root>\\app\\CAF\x00c9.EXE",
+      L"<root>\\My-App\\present.exe",
+      L"<root>\\Some App\\present.exe",
+      L"<root>\\Some App\\present.dll",
+      L"<root>\\Program Files (x86)\\Kept\\x.ini",
+      L"<root>\\Package Cache\\{c60fd5ac-2222-4d5e-8f00-000000000002}\\setup.exe",
+      L"<temp>\\qvpresent.tmp"};
   for (const std::wstring& pattern : fileList) {
     std::unique_ptr<IFile> file;
     const ErrorCode rc = files.OpenFile(SubstituteMarkers(pattern, folders),
@@ -236,6 +304,16 @@ void RunPathReferenceCases(const CPlatform& platform, const CFolderTable& folder
       case kPathTokenExists:
         EXPECT_EQ(PathTokenExists(input, platform), c.expectedResult);
         break;
+      case kReadPath: {
+        std::wstring paths;
+        const REFERENCE_JUDGEMENT judged =
+            JudgeReference(input, folders, platform, nullptr, nullptr, nullptr);
+        for (const std::wstring& path : judged.reading.paths) {
+          paths += (paths.empty() ? L"" : L"|") + path;
+        }
+        EXPECT_EQ(paths, SubstituteMarkers(c.expectedText, folders));
+        break;
+      }
     }
   }
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/path_references.h"
+#include "engine/reference_reading.h"
 #include "platform/platform.h"
 
 namespace qv::test {
@@ -24,12 +25,18 @@ inline constexpr std::wstring_view kPathCaseRoot = L"C:\\QvPathCases";
 inline constexpr std::size_t kLongValueChars = 1100;  // does not fit CleanPath's 1,024
 inline constexpr std::size_t kFittingValueChars = 1000;
 
-enum class PATH_OPERATION { kExpandPlaceholders, kCleanPath, kIsValidReference, kPathTokenExists };
+enum class PATH_OPERATION {
+  kExpandPlaceholders,
+  kCleanPath,
+  kIsValidReference,
+  kPathTokenExists,
+  kReadPath,  // the paths the reading finds, joined by "|" (none: not judged)
+};
 
 struct PATH_REFERENCE_CASE {
   PATH_OPERATION operation;
   std::wstring input;         // with markers
-  std::wstring expectedText;  // with markers; for kExpandPlaceholders and kCleanPath
+  std::wstring expectedText;  // with markers; for kExpandPlaceholders, kCleanPath, kReadPath
   bool expectedResult;        // for kIsValidReference and kPathTokenExists
 };
 

@@ -1,6 +1,7 @@
 // Path references on the in-memory platform: the shared case table, plus the cases that need a
 // folder table or a shell of their own.
 #include "engine/path_references.h"
+#include "engine/reference_reading.h"
 
 #include <gtest/gtest.h>
 

@@ -51,7 +51,8 @@ TEST_F(RegistryViewsTest, EachCategoryFindsItsProblemsInBothViews) {
     r.SetString(key, name, L"C:\\Gone\\" + name + L".exe");
   };
   const std::vector<ROW> rows = {
-      {0, L"HKEY_CLASSES_ROOT\\CLSID", L"HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID",
+      {0, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID",
+       L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID",
        [](CMemoryRegistry& r, const std::wstring& key, const std::wstring& name) {
          r.SetString(key + L"\\{" + name + L"}", L"AppID", L"{AB}");
        }},
@@ -98,10 +99,10 @@ TEST_F(RegistryViewsTest, AProgIdsClassCountsInTheViewsItsProgramUses) {
 
   EXPECT_EQ(Run(REGPROBLEM_COM),
             (std::vector<PROBLEM_ROW>{
-                {L"HKEY_CLASSES_ROOT\\Gone.Prog\\CLSID", L"{Default}",
+                {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Gone.Prog\\CLSID", L"{Default}",
                  L"{00000000-0000-0000-0000-00000000DEAD}", REGPROBLEM_COM},
-                {L"HKEY_CLASSES_ROOT\\Wow6432Node\\Other.Prog\\CLSID", L"{Default}", only64,
-                 REGPROBLEM_COM}}));
+                {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\Other.Prog\\CLSID",
+                 L"{Default}", only64, REGPROBLEM_COM}}));
 }
 
 TEST_F(RegistryViewsTest, PathsOfThe32BitViewResolveAsA32BitProgramOpensThem) {

@@ -263,6 +263,36 @@ TEST_F(RepairDriverTest, EveryCategoryIsRepairedInItsRootAndReportedInOrder) {
       machine.files().FileExists(std::wstring(kBackupFolder) + L"\\QuarveloBak" + stamp + L"\\Gone.lnk"));
 }
 
+// A problem names the copy of a key that holds it: the user's or the machine's classes, the
+// user's or the machine's uninstall entries and application paths. Its repair acts on that copy
+// and leaves the other hive's of the same path alone.
+TEST_F(RepairDriverTest, EntriesOfTheUserAndOfTheMachineAreRepairedWhereTheyAre) {
+  const std::wstring software = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  for (const wchar_t* hive : {L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER"}) {
+    registry().SetString(hive + software + L"\\Uninstall\\Tool", L"DisplayName", L"Tool");
+    registry().SetString(hive + software + L"\\App Paths\\tool.exe", L"", L"C:\\gone\\tool.exe");
+    registry().SetString(std::wstring(hive) + L"\\Software\\Classes\\CLSID\\{T}", L"AppID", L"{G}");
+    registry().SetString(std::wstring(hive) + L"\\Software\\Classes\\.tool", L"", L"Tool.File");
+  }
+  Add(L"HKEY_CURRENT_USER" + software + L"\\Uninstall", L"Tool", REGPROBLEM_UNINSTALL);
+  Add(L"HKEY_CURRENT_USER" + software + L"\\App Paths", L"tool.exe", REGPROBLEM_APP_PATH);
+  Add(L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{T}", L"AppID", REGPROBLEM_COM);
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.tool", L"", REGPROBLEM_FILE_ASSOCIATION);
+
+  const REPAIR_OUTCOME outcome = Repair();
+
+  EXPECT_EQ(outcome.fixed.size(), 4u);
+  EXPECT_TRUE(outcome.failed.empty());
+  EXPECT_FALSE(registry().KeyExists(L"HKCU" + software + L"\\Uninstall\\Tool"));
+  EXPECT_TRUE(registry().KeyExists(L"HKLM" + software + L"\\Uninstall\\Tool"));
+  EXPECT_FALSE(registry().GetString(L"HKCU" + software + L"\\App Paths\\tool.exe", L""));
+  EXPECT_TRUE(registry().GetString(L"HKLM" + software + L"\\App Paths\\tool.exe", L""));
+  EXPECT_FALSE(registry().KeyExists(L"HKCU\\Software\\Classes\\CLSID\\{T}"));
+  EXPECT_TRUE(registry().KeyExists(L"HKLM\\Software\\Classes\\CLSID\\{T}"));
+  EXPECT_FALSE(registry().KeyExists(L"HKLM\\Software\\Classes\\.tool"));
+  EXPECT_TRUE(registry().KeyExists(L"HKCU\\Software\\Classes\\.tool"));
+}
+
 TEST_F(RepairDriverTest, AFailureIsLoggedAsOneBlockedAndNotCounted) {
   registry().SetString(L"HKCR\\CLSID\\{A}\\InprocServer32", L"", L"C:\\gone.dll");
   registry().SetString(L"HKCU\\Software\\Microsoft\\Windows\\Help", L"a.hlp", L"C:\\gone");
@@ -273,7 +303,7 @@ TEST_F(RepairDriverTest, AFailureIsLoggedAsOneBlockedAndNotCounted) {
   Add(L"HKEY_CLASSES_ROOT\\CLSID\\{L}", L"", REGPROBLEM_COM);      // holds a link: refused
   Add(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Help", L"a.hlp",
       REGPROBLEM_HELP_FILE);                                       // not in HKLM: left alone
-  Add(L"HKEY_CURRENT_USER\\Software\\Classes\\{X}", L"", REGPROBLEM_FILE_ASSOCIATION);  // 6
+  Add(L"HKEY_CURRENT_USER\\Software\\Vendor\\{X}", L"", REGPROBLEM_FILE_ASSOCIATION);  // 6
   Add(L"C:\\users\\user\\Desktop\\Missing.lnk", L"", REGPROBLEM_SHORTCUT);
 
   const REPAIR_OUTCOME outcome = Repair();

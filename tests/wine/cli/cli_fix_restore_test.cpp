@@ -268,10 +268,7 @@ TEST(CliFixRestore, TheRepairRemovesExactlyWhatItReportsAndTheRestoreBringsBackE
 
   // The restore merges the repair's backup back and moves the shortcut back.
   ASSERT_TRUE(outcome.at("backup").is_string());
-  std::wstring name = FromUtf8(outcome.at("backup").get<std::string>());
-  name = name.substr(name.rfind(L'\\') + 1);
-  name = name.substr(0, name.find(L'.'));
-  const CHILD_RESULT restore = RunCli(L"restore " + name);
+  const CHILD_RESULT restore = RestoreBackup(outcome.at("backup").get<std::string>());
   EXPECT_EQ(restore.exitCode, 0u) << restore.out << restore.err;
   EXPECT_EQ(ReadFileBytes(kBrokenShortcut), shortcutBytes);
 

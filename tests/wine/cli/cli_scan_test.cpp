@@ -371,8 +371,8 @@ class CliScanTest : public ::testing::Test {
   static PROBLEM_COUNTS ExpectedNewProblems() {
     PROBLEM_COUNTS expected;
     for (const PROBLEM_TUPLE& p : {
-             Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\" QV_GUID("01"), L"AppID", QV_GUID("02")),
-             Problem(0, L"HKEY_CLASSES_ROOT\\QvTest.BrokenProgId\\CLSID", L"{Default}",
+             Problem(0, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\" QV_GUID("01"), L"AppID", QV_GUID("02")),
+             Problem(0, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\QvTest.BrokenProgId\\CLSID", L"{Default}",
                      QV_GUID("05")),
              Problem(1, Hklm(kUninstall), L"QvTest Broken", L"C:\\qvtest_gone\\uninst.exe"),
              Problem(1, Hklm(kUninstall), QV_UNICODE_NAME, QV_UNICODE_PATH),
@@ -391,9 +391,8 @@ class CliScanTest : public ::testing::Test {
              Problem(6,
                      L"HKEY_CURRENT_USER\\" + std::wstring(kMenuOrder2) + L"\\QvTest Gone Menu Two",
                      L"QvTest Gone Menu Two", CommonProgramsFolder() + L"\\QvTest Gone Menu Two"),
-             // 7: the seeded values of every category that name a missing local file
-             Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTest Broken"), L"UninstallString",
-                     L"C:\\qvtest_gone\\uninst.exe"),
+             // 7: the seeded values of every category that name a missing local file, but those
+             // of an uninstall entry (the uninstall check's)
              Problem(7, Walked(L"Microsoft\\Windows NT\\CurrentVersion\\Fonts"), L"QvTest Broken (TrueType)", L"C:\\qvtest_gone\\fonts\\gone.ttf"),
              Problem(7, Walked(L"Microsoft\\Windows\\CurrentVersion\\App Paths\\qvtest-broken.exe"), L"",
                      L"C:\\qvtest_gone\\broken.exe"),
@@ -414,7 +413,7 @@ class CliScanTest : public ::testing::Test {
              // 9: the empty keys, the menu-order entries among them
              Problem(9, Hku(L"Software\\QvTest\\Empty"), L"(Default)", L""),
              // 10
-             Problem(10, L"HKEY_CLASSES_ROOT\\.qvgone", L"(Default)", L"C:\\qvtest_gone\\viewer.exe"),
+             Problem(10, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.qvgone", L"(Default)", L"C:\\qvtest_gone\\viewer.exe"),
          }) {
       ++expected[p];
     }
@@ -425,8 +424,8 @@ class CliScanTest : public ::testing::Test {
   static PROBLEM_COUNTS ExpectedExcludedProblems() {
     PROBLEM_COUNTS expected;
     for (const PROBLEM_TUPLE& p : {
-             Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\" QV_GUID("06"), L"AppID", QV_GUID("07")),
-             Problem(0, L"HKEY_CLASSES_ROOT\\CLSID\\{06DD38D3-D187-11CF-A80D-00C04FD74AD8}",
+             Problem(0, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\" QV_GUID("06"), L"AppID", QV_GUID("07")),
+             Problem(0, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{06DD38D3-D187-11CF-A80D-00C04FD74AD8}",
                      L"AppID", QV_GUID("08")),
              Problem(1, Hklm(kUninstall), L"Adobe QvTest Viewer",
                      L"C:\\qvtest_gone\\viewer-uninst.exe"),
@@ -443,7 +442,7 @@ class CliScanTest : public ::testing::Test {
              Problem(7, WalkedSystem(L"Services\\QvTestService"), L"ImagePath",
                      L"C:\\qvtest_gone\\service.exe"),
              Problem(7, WalkedSystem(L"Control\\Session Manager\\Memory Management"),
-                     L"PagingFiles", L"C:\\qvtest_gone\\pagefile.sys 0 0"),
+                     L"PagingFiles", L"C:\\qvtest_gone\\pagefile.sys"),
              Problem(7, Hku(kUserWinlogon), L"QvTestShell", L"C:\\qvtest_gone\\shell.exe"),
              Problem(7, Walked(L"Policies\\QvTest"), L"Tool", L"C:\\qvtest_gone\\policy.exe"),
              Problem(9, Hku(std::wstring(kMenuOrder) + L"\\QvTest Gone Menu"), L"(Default)", L""),

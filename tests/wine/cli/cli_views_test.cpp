@@ -48,13 +48,6 @@ void SetExpandString(HKEY root, const std::wstring& key, const std::wstring& nam
            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-bool KeyExists(HKEY root, const std::wstring& key) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
-  RegCloseKey(raw);
-  return true;
-}
-
 // (category, key, name) of each problem of a console report.
 std::set<std::tuple<int, std::string, std::string>> Reported(const Json& report) {
   std::set<std::tuple<int, std::string, std::string>> problems;
@@ -107,7 +100,7 @@ TEST(CliViews, The32BitViewsLeftoversAreFoundFixedAndRestoredUnderTheirRealKeys)
   ASSERT_FALSE(report.is_discarded()) << scan.err;
   const auto reported = Reported(report);
   const std::string hklm = "HKEY_LOCAL_MACHINE\\";
-  const std::string classes32 = "HKEY_CLASSES_ROOT\\" + ToUtf8(kClass32);
+  const std::string classes32 = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\" + ToUtf8(kClass32);
   const std::string run32 = hklm + ToUtf8(kRun32);
   for (const auto& problem : std::set<std::tuple<int, std::string, std::string>>{
            {0, classes32, "AppID"},
@@ -155,10 +148,7 @@ TEST(CliViews, The32BitViewsLeftoversAreFoundFixedAndRestoredUnderTheirRealKeys)
 
   // The restore brings back every key, value type and byte, the 32-bit view's included.
   ASSERT_TRUE(outcome.at("backup").is_string());
-  std::wstring name = FromUtf8(outcome.at("backup").get<std::string>());
-  name = name.substr(name.rfind(L'\\') + 1);
-  name = name.substr(0, name.find(L'.'));
-  const CHILD_RESULT restore = RunCli(L"restore " + name);
+  const CHILD_RESULT restore = RestoreBackup(outcome.at("backup").get<std::string>());
   EXPECT_EQ(restore.exitCode, 0u) << restore.out << restore.err;
   const COMPARISON restored = Compare(before, DumpRegistry());
   EXPECT_TRUE(restored.differences.empty()) << Describe(restored.differences);

@@ -167,7 +167,7 @@ TEST_F(ChecksOnWindowsTest, AnAssociationsOpenCommandIsFoundThroughItsPathWithAT
   bool found = false;
   for (std::size_t i = 0; i < problems.size(); ++i) {
     const CRegistryProblem& p = *problems.At(i);
-    if (p.key == L"HKEY_CLASSES_ROOT\\.qvgone") {
+    if (p.key == L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.qvgone") {
       found = true;
       EXPECT_EQ(p.data, L"C:\\gone\\viewer.exe");
     }
