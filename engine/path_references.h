@@ -167,6 +167,8 @@ class CPathMemo {
   [[nodiscard]] const bool* Find(std::wstring_view path);
   void Remember(std::wstring_view path, bool exists);
   void Forget() { m_answers.clear(); }
+  // How many paths were asked after since the last Forget.
+  [[nodiscard]] std::size_t Size() const { return m_answers.size(); }
 
  private:
   std::unordered_map<std::wstring, bool> m_answers;

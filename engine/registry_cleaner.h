@@ -146,6 +146,8 @@ class CRegistryCleaner {
   [[nodiscard]] MISSING_PATH LocateMissingPath(std::wstring_view path) const;
   [[nodiscard]] MISSING_PATH JudgeMissingPath(std::wstring_view path) const;
   [[nodiscard]] const CContainerFolders& Containers() const { return m_containers; }
+  // How many distinct paths the checks judged on the drive since Prepare (or ForgetPaths).
+  [[nodiscard]] std::size_t JudgedPathCount() const { return m_paths.Size(); }
   // The drive's answers remembered since Prepare; forget them when files may have changed.
   void ForgetPaths() {
     m_paths.Forget();

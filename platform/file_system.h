@@ -89,9 +89,23 @@ inline constexpr wchar_t kUniqueFileExtension[] = L".tmp";
 inline constexpr std::size_t kUniqueFileRandomBytes = 16;
 [[nodiscard]] std::wstring UniqueFileName(const std::uint8_t (&random)[kUniqueFileRandomBytes]);
 
+// How often a file system was asked, by kind of call: what a scan costs the drive. Pure text
+// operations (IsRoot, the code page conversions) and the process token (IsElevated) ask no drive
+// and are not counted.
+struct FILE_SYSTEM_CALLS {
+  std::uint64_t existence = 0;  // FileExists, IsDirectory, QueryExistence, QueryPathInfo, FindOnPath
+  std::uint64_t listings = 0;   // FindFiles
+  std::uint64_t drives = 0;     // DriveKind
+  std::uint64_t other = 0;      // opens, moves, removes, new folders, protection
+  [[nodiscard]] std::uint64_t Total() const { return existence + listings + drives + other; }
+};
+
 class IFileSystem {
  public:
   virtual ~IFileSystem() = default;
+
+  // The calls made so far on this object; a file system that does not count answers zeros.
+  [[nodiscard]] virtual FILE_SYSTEM_CALLS Calls() const { return {}; }
 
   // PathFileExistsW: a file or a folder exists at the path.
   [[nodiscard]] virtual bool FileExists(std::wstring_view path) = 0;

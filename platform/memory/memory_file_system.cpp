@@ -169,6 +169,10 @@ constexpr std::array<char16_t, 32> kCp1252High{{
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 }};
 
+void Count(std::atomic<std::uint64_t>& counter) {
+  counter.fetch_add(1, std::memory_order_relaxed);
+}
+
 [[noreturn]] void Fail(std::wstring_view path, const char* what, ErrorCode rc) {
   throw std::invalid_argument(std::string("CMemoryFileSystem: ") + what + " failed (" +
                               std::to_string(rc) + ") for " + ToUtf8(path));
@@ -357,7 +361,14 @@ void CMemoryFileSystem::RebuildIndexLocked() {
   m_indexedAt = m_structure;
 }
 
+FILE_SYSTEM_CALLS CMemoryFileSystem::Calls() const {
+  return {m_existenceCalls.load(std::memory_order_relaxed),
+          m_listingCalls.load(std::memory_order_relaxed),
+          m_driveCalls.load(std::memory_order_relaxed), m_otherCalls.load(std::memory_order_relaxed)};
+}
+
 bool CMemoryFileSystem::FileExists(std::wstring_view path) {
+  Count(m_existenceCalls);
   std::lock_guard lock(*m_lock);
   if (PathErrorLocked(path) != kErrorSuccess) return false;
   bool plain = false;
@@ -369,6 +380,7 @@ bool CMemoryFileSystem::FileExists(std::wstring_view path) {
 }
 
 bool CMemoryFileSystem::IsDirectory(std::wstring_view path) {
+  Count(m_existenceCalls);
   std::lock_guard lock(*m_lock);
   if (PathErrorLocked(path) != kErrorSuccess) return false;
   CLocation where;
@@ -377,6 +389,7 @@ bool CMemoryFileSystem::IsDirectory(std::wstring_view path) {
 }
 
 ErrorCode CMemoryFileSystem::QueryExistence(std::wstring_view path) {
+  Count(m_existenceCalls);
   std::lock_guard lock(*m_lock);
   if (const ErrorCode injected = PathErrorLocked(path); injected != kErrorSuccess) return injected;
   CLocation where;
@@ -387,6 +400,7 @@ ErrorCode CMemoryFileSystem::QueryExistence(std::wstring_view path) {
 }
 
 DRIVE_KIND CMemoryFileSystem::DriveKind(wchar_t letter) {
+  Count(m_driveCalls);
   if (!IsDriveLetter(letter)) return DRIVE_KIND::kAbsent;
   std::lock_guard lock(*m_lock);
   const auto kind = m_driveKinds.find(UpperDrive(letter));
@@ -473,6 +487,7 @@ bool CMemoryFileSystem::FindOnPath(std::wstring* path) {
 
 ErrorCode CMemoryFileSystem::FindFiles(std::wstring_view pattern,
                                        std::vector<CFindData>* entries) {
+  Count(m_listingCalls);
   if (entries == nullptr) return kErrorInvalidParameter;
   std::lock_guard lock(*m_lock);
   std::wstring text(pattern);
@@ -521,6 +536,7 @@ ErrorCode CMemoryFileSystem::FindFiles(std::wstring_view pattern,
 }
 
 ErrorCode CMemoryFileSystem::MovePath(std::wstring_view from, std::wstring_view to) {
+  Count(m_otherCalls);
   std::lock_guard lock(*m_lock);
   CLocation source;
   ErrorCode rc = LocateLocked(from, &source);
@@ -544,6 +560,7 @@ ErrorCode CMemoryFileSystem::MovePath(std::wstring_view from, std::wstring_view 
 }
 
 ErrorCode CMemoryFileSystem::ReplaceFile(std::wstring_view from, std::wstring_view to) {
+  Count(m_otherCalls);
   std::lock_guard lock(*m_lock);
   CLocation source;
   ErrorCode rc = LocateLocked(from, &source);
@@ -568,6 +585,7 @@ ErrorCode CMemoryFileSystem::ReplaceFile(std::wstring_view from, std::wstring_vi
 }
 
 ErrorCode CMemoryFileSystem::RemoveFile(std::wstring_view path) {
+  Count(m_otherCalls);
   std::lock_guard lock(*m_lock);
   CLocation where;
   const ErrorCode rc = LocateLocked(path, &where);
@@ -584,6 +602,7 @@ ErrorCode CMemoryFileSystem::MakeDirectory(std::wstring_view path) {
 }
 
 ErrorCode CMemoryFileSystem::MakeFolder(std::wstring_view path, bool adminsOnly) {
+  Count(m_otherCalls);
   std::lock_guard lock(*m_lock);
   CLocation where;
   const ErrorCode rc = LocateLocked(path, &where);
@@ -594,6 +613,7 @@ ErrorCode CMemoryFileSystem::MakeFolder(std::wstring_view path, bool adminsOnly)
 }
 
 ErrorCode CMemoryFileSystem::RemoveFolder(std::wstring_view path) {
+  Count(m_otherCalls);
   std::lock_guard lock(*m_lock);
   CLocation where;
   const ErrorCode rc = LocateLocked(path, &where);
@@ -619,6 +639,7 @@ ErrorCode CMemoryFileSystem::OpenFileNoFollow(std::wstring_view path, FileOpenMo
 ErrorCode CMemoryFileSystem::OpenEntry(std::wstring_view path, FileOpenMode mode,
                                        FileShareMode share, bool noFollow,
                                        std::unique_ptr<IFile>* file) {
+  Count(m_otherCalls);
   if (file == nullptr) return kErrorInvalidParameter;
   std::unique_ptr<IFile> opened;
   {
@@ -650,6 +671,7 @@ ErrorCode CMemoryFileSystem::OpenEntry(std::wstring_view path, FileOpenMode mode
 }
 
 ErrorCode CMemoryFileSystem::QueryPathInfo(std::wstring_view path, CPathInfo* info) {
+  Count(m_existenceCalls);
   if (info == nullptr) return kErrorInvalidParameter;
   std::lock_guard lock(*m_lock);
   CLocation where;
@@ -707,6 +729,7 @@ ErrorCode CMemoryFileSystem::MakeProtectedDirectory(std::wstring_view path) {
 }
 
 ErrorCode CMemoryFileSystem::ProtectDirectory(std::wstring_view path) {
+  Count(m_otherCalls);
   std::lock_guard lock(*m_lock);
   CLocation where;
   const ErrorCode rc = LocateLocked(path, &where);
@@ -766,6 +789,7 @@ std::wstring CMemoryFileSystem::FinalPathLocked(const CEntry& entry) {
 }
 
 ErrorCode CMemoryFileSystem::MoveByHandle(std::wstring_view from, std::wstring_view to) {
+  Count(m_otherCalls);
   if (!IsPlainDrivePath(from) || !IsPlainDrivePath(to)) return kErrorBadPathname;
   std::lock_guard lock(*m_lock);
   CLocation source;

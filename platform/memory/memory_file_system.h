@@ -37,6 +37,7 @@
 // All operations are safe to call from several threads (one lock).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -59,6 +60,8 @@ class CMemoryFileSystem final : public IFileSystem {
   CMemoryFileSystem& operator=(const CMemoryFileSystem&) = delete;
 
   // IFileSystem
+  // Counts every call that asks the drive (FindOnPath as the names it tries).
+  [[nodiscard]] FILE_SYSTEM_CALLS Calls() const override;
   [[nodiscard]] bool FileExists(std::wstring_view path) override;
   [[nodiscard]] bool IsRoot(std::wstring_view path) override;
   [[nodiscard]] bool FindOnPath(std::wstring* path) override;
@@ -174,6 +177,11 @@ class CMemoryFileSystem final : public IFileSystem {
   std::size_t m_links = 0;  // MakeLink calls so far: paths may then lead through links
   std::map<wchar_t, DRIVE_KIND> m_driveKinds;            // SetDriveKind, by upper-case letter
   std::map<std::u16string, ErrorCode> m_pathErrors;      // SetPathError, by folded path
+  // Calls() by kind.
+  std::atomic<std::uint64_t> m_existenceCalls{0};
+  std::atomic<std::uint64_t> m_listingCalls{0};
+  std::atomic<std::uint64_t> m_driveCalls{0};
+  std::atomic<std::uint64_t> m_otherCalls{0};
 };
 
 }  // namespace qv

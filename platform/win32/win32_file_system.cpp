@@ -22,6 +22,10 @@
 namespace qv {
 namespace {
 
+void Count(std::atomic<std::uint64_t>& counter) {
+  counter.fetch_add(1, std::memory_order_relaxed);
+}
+
 ErrorCode LastError(BOOL ok) { return ok ? ERROR_SUCCESS : static_cast<ErrorCode>(::GetLastError()); }
 
 ErrorCode InfoOfHandle(HANDLE handle, CPathInfo* info);
@@ -84,12 +88,20 @@ class CWin32File final : public IFile {
 
 }  // namespace
 
+FILE_SYSTEM_CALLS CWin32FileSystem::Calls() const {
+  return {m_existenceCalls.load(std::memory_order_relaxed),
+          m_listingCalls.load(std::memory_order_relaxed),
+          m_driveCalls.load(std::memory_order_relaxed), m_otherCalls.load(std::memory_order_relaxed)};
+}
+
 bool CWin32FileSystem::FileExists(std::wstring_view path) {
+  Count(m_existenceCalls);
   const std::wstring text(path);
   return !text.empty() && ::PathFileExistsW(text.c_str()) != FALSE;
 }
 
 ErrorCode CWin32FileSystem::QueryExistence(std::wstring_view path) {
+  Count(m_existenceCalls);
   const std::wstring text(path);
   if (text.empty()) return ERROR_PATH_NOT_FOUND;
   if (::GetFileAttributesW(text.c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
@@ -99,6 +111,7 @@ ErrorCode CWin32FileSystem::QueryExistence(std::wstring_view path) {
 }
 
 DRIVE_KIND CWin32FileSystem::DriveKind(wchar_t letter) {
+  Count(m_driveCalls);
   if (!((letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z'))) {
     return DRIVE_KIND::kAbsent;
   }
@@ -120,6 +133,7 @@ bool CWin32FileSystem::IsRoot(std::wstring_view path) {
 }
 
 bool CWin32FileSystem::FindOnPath(std::wstring* path) {
+  Count(m_existenceCalls);
   if (path == nullptr || path->empty() || path->size() >= MAX_PATH) return false;
   wchar_t buffer[MAX_PATH] = {};
   std::copy(path->begin(), path->end(), buffer);
@@ -129,6 +143,7 @@ bool CWin32FileSystem::FindOnPath(std::wstring* path) {
 }
 
 bool CWin32FileSystem::IsDirectory(std::wstring_view path) {
+  Count(m_existenceCalls);
   const std::wstring text(path);
   const DWORD attributes = ::GetFileAttributesW(text.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -136,6 +151,7 @@ bool CWin32FileSystem::IsDirectory(std::wstring_view path) {
 
 ErrorCode CWin32FileSystem::FindFiles(std::wstring_view pattern,
                                       std::vector<CFindData>* entries) {
+  Count(m_listingCalls);
   if (entries == nullptr) return ERROR_INVALID_PARAMETER;
   const std::wstring text(pattern);
   WIN32_FIND_DATAW data{};
@@ -159,27 +175,32 @@ ErrorCode CWin32FileSystem::FindFiles(std::wstring_view pattern,
 }
 
 ErrorCode CWin32FileSystem::MovePath(std::wstring_view from, std::wstring_view to) {
+  Count(m_otherCalls);
   const std::wstring source(from);
   const std::wstring target(to);
   return LastError(::MoveFileW(source.c_str(), target.c_str()));
 }
 
 ErrorCode CWin32FileSystem::RemoveFile(std::wstring_view path) {
+  Count(m_otherCalls);
   const std::wstring text(path);
   return LastError(::DeleteFileW(text.c_str()));
 }
 
 ErrorCode CWin32FileSystem::MakeDirectory(std::wstring_view path) {
+  Count(m_otherCalls);
   const std::wstring text(path);
   return LastError(::CreateDirectoryW(text.c_str(), nullptr));
 }
 
 ErrorCode CWin32FileSystem::RemoveFolder(std::wstring_view path) {
+  Count(m_otherCalls);
   const std::wstring text(path);
   return LastError(::RemoveDirectoryW(text.c_str()));
 }
 
 ErrorCode CWin32FileSystem::ReplaceFile(std::wstring_view from, std::wstring_view to) {
+  Count(m_otherCalls);
   const std::wstring source(from);
   const std::wstring target(to);
   return LastError(::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
@@ -187,6 +208,7 @@ ErrorCode CWin32FileSystem::ReplaceFile(std::wstring_view from, std::wstring_vie
 
 ErrorCode CWin32FileSystem::OpenFile(std::wstring_view path, FileOpenMode mode,
                                      FileShareMode share, std::unique_ptr<IFile>* file) {
+  Count(m_otherCalls);
   if (file == nullptr) return ERROR_INVALID_PARAMETER;
   const std::wstring text(path);
   DWORD access = GENERIC_READ;
@@ -501,6 +523,7 @@ ErrorCode FinalPathOf(HANDLE handle, std::wstring* path) {
 }  // namespace
 
 ErrorCode CWin32FileSystem::QueryPathInfo(std::wstring_view path, CPathInfo* info) {
+  Count(m_existenceCalls);
   if (info == nullptr) return ERROR_INVALID_PARAMETER;
   const std::wstring text(path);
   CUniqueHandle<CWin32FileTraits> handle;
@@ -517,6 +540,7 @@ ErrorCode CWin32FileSystem::QueryPathInfo(std::wstring_view path, CPathInfo* inf
 
 ErrorCode CWin32FileSystem::OpenFileNoFollow(std::wstring_view path, FileOpenMode mode,
                                              FileShareMode share, std::unique_ptr<IFile>* file) {
+  Count(m_otherCalls);
   if (file == nullptr) return ERROR_INVALID_PARAMETER;
   const std::wstring text(path);
   // Looked at first, so a link is never truncated or written through by the open itself.
@@ -559,6 +583,7 @@ ErrorCode CWin32FileSystem::OpenFileNoFollow(std::wstring_view path, FileOpenMod
 
 ErrorCode CWin32FileSystem::CreateUniqueFile(std::wstring_view folder, std::wstring* path,
                                              std::unique_ptr<IFile>* file) {
+  Count(m_otherCalls);
   if (path == nullptr || file == nullptr) return ERROR_INVALID_PARAMETER;
   std::wstring base(folder);
   if (!base.empty() && base.back() != L'\\') base.push_back(L'\\');
@@ -583,6 +608,7 @@ ErrorCode CWin32FileSystem::CreateUniqueFile(std::wstring_view folder, std::wstr
 }
 
 ErrorCode CWin32FileSystem::RenameNoFollow(std::wstring_view from, std::wstring_view to) {
+  Count(m_otherCalls);
   const std::wstring source(from);
   const std::wstring target(to);
   {
@@ -605,6 +631,7 @@ ErrorCode CWin32FileSystem::RenameNoFollow(std::wstring_view from, std::wstring_
 }
 
 ErrorCode CWin32FileSystem::MakeProtectedDirectory(std::wstring_view path) {
+  Count(m_otherCalls);
   PSECURITY_DESCRIPTOR descriptor = ProtectedDescriptor();
   if (descriptor == nullptr) return ERROR_INVALID_SECURITY_DESCR;
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
@@ -613,6 +640,7 @@ ErrorCode CWin32FileSystem::MakeProtectedDirectory(std::wstring_view path) {
 }
 
 ErrorCode CWin32FileSystem::ProtectDirectory(std::wstring_view path) {
+  Count(m_otherCalls);
   PSECURITY_DESCRIPTOR descriptor = ProtectedDescriptor();
   if (descriptor == nullptr) return ERROR_INVALID_SECURITY_DESCR;
   const std::wstring text(path);
@@ -665,6 +693,7 @@ bool CWin32FileSystem::IsElevated() {
 }
 
 ErrorCode CWin32FileSystem::MoveByHandle(std::wstring_view from, std::wstring_view to) {
+  Count(m_otherCalls);
   if (!IsPlainDrivePath(from) || !IsPlainDrivePath(to)) return ERROR_BAD_PATHNAME;
   // The file itself, a link there included (never what it leads to), open for the rename and
   // not shared for deletion: nobody renames or deletes it, or a folder above it, meanwhile.

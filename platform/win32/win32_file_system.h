@@ -12,12 +12,17 @@
 // what they would otherwise do to the target.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "platform/file_system.h"
 
 namespace qv {
 
 class CWin32FileSystem final : public IFileSystem {
  public:
+  // Counts every call that asks the drive (FindOnPath as one).
+  [[nodiscard]] FILE_SYSTEM_CALLS Calls() const override;
   [[nodiscard]] bool FileExists(std::wstring_view path) override;
   [[nodiscard]] ErrorCode QueryExistence(std::wstring_view path) override;
   [[nodiscard]] DRIVE_KIND DriveKind(wchar_t letter) override;
@@ -52,6 +57,12 @@ class CWin32FileSystem final : public IFileSystem {
   // both), GetFinalPathNameByHandleW, and SetFileInformationByHandle(FileRenameInfo) with the
   // full new path.
   [[nodiscard]] ErrorCode MoveByHandle(std::wstring_view from, std::wstring_view to) override;
+
+ private:
+  std::atomic<std::uint64_t> m_existenceCalls{0};
+  std::atomic<std::uint64_t> m_listingCalls{0};
+  std::atomic<std::uint64_t> m_driveCalls{0};
+  std::atomic<std::uint64_t> m_otherCalls{0};
 };
 
 // The protected access list of the product data folder, as the system's descriptor language
