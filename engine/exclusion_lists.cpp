@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstddef>
+#include <functional>
 #include <utility>
 
 #include "engine/key_naming.h"
@@ -129,9 +131,12 @@ void AppendRows(const std::vector<std::wstring>& rows,
   for (const std::wstring& row : rows) list->push_back(SafeRow(row, ToLowerAscii(row)));
 }
 
+std::size_t FoldedHash(std::wstring_view folded) { return std::hash<std::wstring_view>{}(folded); }
+
 CExclusionLists::CStoredEntry Stored(int category, std::wstring identity) {
   std::wstring folded = ToLowerAscii(identity);
-  return {{category, std::move(identity)}, std::move(folded)};
+  const std::size_t hash = FoldedHash(folded);
+  return {{category, std::move(identity)}, std::move(folded), false, hash};
 }
 
 void AppendEntries(const std::vector<EXCLUSION_ENTRY>& entries,
@@ -140,10 +145,12 @@ void AppendEntries(const std::vector<EXCLUSION_ENTRY>& entries,
     list->push_back(Stored(entry.category, entry.identity));
 }
 
+// Whether an entry's folded identity is the text; `hash` is FoldedHash of the text, so only an
+// entry with the same hash is compared.
 bool AnyEntryEquals(const std::vector<CExclusionLists::CStoredEntry>& entries,
-                    std::wstring_view folded) {
+                    std::wstring_view folded, std::size_t hash) {
   for (const CExclusionLists::CStoredEntry& entry : entries) {
-    if (entry.folded == folded) return true;
+    if (entry.hash == hash && entry.folded == folded) return true;
   }
   return false;
 }
@@ -166,10 +173,37 @@ bool NextKeyName(std::wstring_view* rest, std::wstring_view* name) {
   return true;
 }
 
+// Whether the area covers a problem of the category whose key lies below `root` at the subkey
+// path `rest` (the key's root read once for every area).
+bool AreaCoversSubkey(const OWNED_AREA& area, int category, RegHandle root, std::wstring_view rest) {
+  if (area.category != OWNED_AREA::kAnyCategory && area.category != category) return false;
+  std::wstring_view name;
+  if (area.eachUser) {
+    // HKEY_USERS\<hive>\... is a user's hive seen from the machine; HKEY_CURRENT_USER\... the
+    // same hive as the logged-on user sees it.
+    if (root == kHkeyUsers) {
+      if (!NextKeyName(&rest, &name)) return false;
+    } else if (root != kHkeyCurrentUser) {
+      return false;
+    }
+  } else if (root != area.root) {
+    return false;
+  }
+  for (const std::wstring& element : area.elements) {
+    if (!NextKeyName(&rest, &name)) return false;
+    if (element != kAnyKeyName && !EqualsNoCase(element, name)) return false;
+  }
+  return true;
+}
+
 bool AnyOwnedAreaCovers(const std::vector<OWNED_AREA>& areas, int category,
                         std::wstring_view key) {
+  if (areas.empty()) return false;
+  const PARSED_KEY_PATH parsed = ParseRootKey(key);
+  if (parsed.root == kNullRegHandle) return false;
+  const std::wstring_view rest = SubkeyPath(key, parsed);
   for (const OWNED_AREA& area : areas) {
-    if (OwnedAreaCovers(area, category, key)) return true;
+    if (AreaCoversSubkey(area, category, parsed.root, rest)) return true;
   }
   return false;
 }
@@ -244,27 +278,9 @@ bool ParseOwnedArea(std::wstring_view typeLine, std::wstring_view keyPath, OWNED
 }
 
 bool OwnedAreaCovers(const OWNED_AREA& area, int category, std::wstring_view key) {
-  if (area.category != OWNED_AREA::kAnyCategory && area.category != category) return false;
   const PARSED_KEY_PATH parsed = ParseRootKey(key);
   if (parsed.root == kNullRegHandle) return false;
-  std::wstring_view rest = SubkeyPath(key, parsed);
-  std::wstring_view name;
-  if (area.eachUser) {
-    // HKEY_USERS\<hive>\... is a user's hive seen from the machine; HKEY_CURRENT_USER\... the
-    // same hive as the logged-on user sees it.
-    if (parsed.root == kHkeyUsers) {
-      if (!NextKeyName(&rest, &name)) return false;
-    } else if (parsed.root != kHkeyCurrentUser) {
-      return false;
-    }
-  } else if (parsed.root != area.root) {
-    return false;
-  }
-  for (const std::wstring& element : area.elements) {
-    if (!NextKeyName(&rest, &name)) return false;
-    if (element != kAnyKeyName && !EqualsNoCase(element, name)) return false;
-  }
-  return true;
+  return AreaCoversSubkey(area, category, parsed.root, SubkeyPath(key, parsed));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -596,11 +612,14 @@ bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
         {JoinPath(kHkeyClassesRootName, belowClasses), problem.name, problem.data}));
   }
 
+  const std::size_t loweredHash = FoldedHash(lowered);
+  const std::size_t mergedHash = loweredMerged.empty() ? 0 : FoldedHash(loweredMerged);
+
   std::shared_lock lock(m_lock);
-  if (AnyEntryEquals(m_state.ignore, lowered)) return true;
-  if (AnyEntryEquals(m_state.blocked, lowered)) return true;
-  if (!loweredMerged.empty() && (AnyEntryEquals(m_state.ignore, loweredMerged) ||
-                                 AnyEntryEquals(m_state.blocked, loweredMerged))) {
+  if (AnyEntryEquals(m_state.ignore, lowered, loweredHash)) return true;
+  if (AnyEntryEquals(m_state.blocked, lowered, loweredHash)) return true;
+  if (!loweredMerged.empty() && (AnyEntryEquals(m_state.ignore, loweredMerged, mergedHash) ||
+                                 AnyEntryEquals(m_state.blocked, loweredMerged, mergedHash))) {
     return true;
   }
   if (AnyRowIn(m_state.mRows, shortcut ? loweredKeyAndName : lowered, shortcut)) return true;

@@ -301,6 +301,7 @@ class CExclusionLists final : public IProblemFilter {
     EXCLUSION_ENTRY entry;
     std::wstring folded;
     bool fromBlockedStore = false;  // read from the blocked store by the load
+    std::size_t hash = 0;  // of `folded` (std::hash), so a query compares only equal hashes
   };
   // The ASCII characters a text holds, one bit each (bit 127 for any other character): a row
   // can only occur in a subject that holds every character of the row, so the comparison of a
