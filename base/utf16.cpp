@@ -71,7 +71,16 @@ std::wstring_view TruncateAtNul(std::wstring_view text) {
 
 std::wstring FixedBufferText(const std::uint8_t* data, std::size_t bytes,
                              std::size_t capacityBytes) {
-  if (data == nullptr || bytes == 0) return std::wstring();
+  std::wstring text;
+  FixedBufferTextInto(data, bytes, capacityBytes, &text);
+  return text;
+}
+
+void FixedBufferTextInto(const std::uint8_t* data, std::size_t bytes, std::size_t capacityBytes,
+                         std::wstring* out) {
+  std::wstring& text = *out;
+  text.clear();
+  if (data == nullptr || bytes == 0) return;
   // The units up to the first NUL, cut to capacity - 1 units when the buffer holds no NUL.
   std::size_t units = 0;
   bool terminated = false;
@@ -83,8 +92,11 @@ std::wstring FixedBufferText(const std::uint8_t* data, std::size_t bytes,
   }
   const std::size_t capacityUnits = capacityBytes / 2;
   if (!terminated && capacityUnits > 0 && units >= capacityUnits) units = capacityUnits - 1;
-  std::wstring text;
-  text.reserve(units);
+  // Every unit is a character, but for a surrogate pair in a 32-bit wchar_t: written in place,
+  // the text shortened afterwards by the pairs it held.
+  text.resize(units);
+  wchar_t* const characters = text.data();
+  std::size_t written = 0;
   for (std::size_t i = 0; i < units; ++i) {
     const auto unit = static_cast<std::uint32_t>(data[2 * i] | (data[2 * i + 1] << 8));
     if constexpr (sizeof(wchar_t) > 2) {
@@ -93,15 +105,16 @@ std::wstring FixedBufferText(const std::uint8_t* data, std::size_t bytes,
         const auto next =
             static_cast<std::uint32_t>(data[2 * i + 2] | (data[2 * i + 3] << 8));
         if (next >= 0xDC00 && next <= 0xDFFF) {
-          text.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00)));
+          characters[written++] =
+              static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
           ++i;
           continue;
         }
       }
     }
-    text.push_back(static_cast<wchar_t>(unit));
+    characters[written++] = static_cast<wchar_t>(unit);
   }
-  return text;
+  text.resize(written);
 }
 
 std::size_t Utf16Length(std::wstring_view text) {

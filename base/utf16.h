@@ -30,6 +30,9 @@ std::wstring_view TruncateAtNul(std::wstring_view text);
 // the buffer's end. Data of any type is read this way; an odd last byte is dropped.
 std::wstring FixedBufferText(const std::uint8_t* data, std::size_t bytes,
                              std::size_t capacityBytes);
+// The same into a string the caller keeps (its storage is reused).
+void FixedBufferTextInto(const std::uint8_t* data, std::size_t bytes, std::size_t capacityBytes,
+                         std::wstring* text);
 
 // Number of UTF-16 code units of the text.
 std::size_t Utf16Length(std::wstring_view text);

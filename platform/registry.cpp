@@ -49,12 +49,13 @@ ErrorCode CRegKey::OpenNoFollow(RegHandle parent, std::wstring_view subkey,
 ErrorCode CRegKey::EnumKeyName(std::uint32_t index, std::uint32_t maxChars,
                                std::wstring* name) const {
   if (!valid()) return kErrorInvalidHandle;
-  std::wstring buffer(maxChars + 1, L'\0');
+  // One buffer per thread for every enumeration: walks call this once per key.
+  thread_local std::wstring buffer;
+  if (buffer.size() < static_cast<std::size_t>(maxChars) + 1) buffer.resize(maxChars + 1);
   std::uint32_t chars = maxChars;
   const ErrorCode rc = registry()->EnumKey(get(), index, buffer.data(), &chars);
   if (rc != kErrorSuccess) return rc;
-  buffer.resize(chars);
-  *name = std::move(buffer);
+  name->assign(buffer.data(), chars);
   return kErrorSuccess;
 }
 
