@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 
 #include "engine/key_naming.h"
@@ -91,26 +92,61 @@ std::wstring BytesAsCodePoints(std::string_view bytes) {
 }
 
 CExclusionLists::CSafeRow SafeRow(std::wstring row, std::wstring folded) {
-  CExclusionLists::CSafeRow safe;
-  safe.rowCharacters = CExclusionLists::CCharacterSet::Of(row);
-  safe.foldedCharacters = CExclusionLists::CCharacterSet::Of(folded);
-  safe.row = std::move(row);
-  safe.folded = std::move(folded);
-  return safe;
+  return {std::move(row), std::move(folded)};
 }
 
-// Whether a row occurs in the subject, the rows compared in order. A row holding a character the
-// subject lacks cannot occur in it; only the others are searched for.
-bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, std::wstring_view subject,
-              bool folded) {
-  const CExclusionLists::CCharacterSet subjectCharacters =
-      CExclusionLists::CCharacterSet::Of(subject);
-  for (const CExclusionLists::CSafeRow& row : rows) {
-    const CExclusionLists::CCharacterSet& characters =
-        folded ? row.foldedCharacters : row.rowCharacters;
-    if (!characters.Within(subjectCharacters)) continue;
-    const std::wstring& text = folded ? row.folded : row.row;
+using CRowIndex = CExclusionLists::CRowIndex;
+
+// The index of a pair of characters; a character beyond ASCII counts as 127.
+std::uint32_t PairIndex(wchar_t first, wchar_t second) {
+  const auto a = static_cast<std::uint32_t>(first);
+  const auto b = static_cast<std::uint32_t>(second);
+  return (a < 128 ? a : 127) * 128 + (b < 128 ? b : 127);
+}
+
+CRowIndex IndexRows(const std::vector<CExclusionLists::CSafeRow>& rows, bool folded) {
+  CRowIndex index;
+  index.starts.assign(CRowIndex::kPairs / 64, 0);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::wstring& text = folded ? rows[i].folded : rows[i].row;
+    if (text.size() < 2) {  // (an empty row would be found in every subject)
+      index.single.push_back(static_cast<std::uint32_t>(i));
+      continue;
+    }
+    const std::uint32_t pair = PairIndex(text[0], text[1]);
+    index.starts[pair / 64] |= std::uint64_t{1} << (pair % 64);
+    index.byPair.emplace_back(pair, static_cast<std::uint32_t>(i));
+  }
+  std::sort(index.byPair.begin(), index.byPair.end());
+  return index;
+}
+
+void IndexAllRows(CExclusionLists::CListState* state) {
+  for (int folded = 0; folded < 2; ++folded) {
+    state->kIndex[folded] = IndexRows(state->kRows, folded != 0);
+    state->mIndex[folded] = IndexRows(state->mRows, folded != 0);
+    state->vIndex[folded] = IndexRows(state->vRows, folded != 0);
+  }
+}
+
+// Whether a row occurs in the subject (`folded`: a lower-cased row in a lower-cased subject).
+bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, const CRowIndex (&indexes)[2],
+              std::wstring_view subject, bool folded) {
+  const CRowIndex& index = indexes[folded ? 1 : 0];
+  for (const std::uint32_t row : index.single) {
+    const std::wstring& text = folded ? rows[row].folded : rows[row].row;
     if (subject.find(text) != std::wstring_view::npos) return true;
+  }
+  for (std::size_t i = 0; i + 1 < subject.size(); ++i) {
+    const std::uint32_t pair = PairIndex(subject[i], subject[i + 1]);
+    if ((index.starts[pair / 64] & (std::uint64_t{1} << (pair % 64))) == 0) continue;
+    const std::wstring_view rest = subject.substr(i);
+    auto at = std::lower_bound(index.byPair.begin(), index.byPair.end(),
+                               std::pair<std::uint32_t, std::uint32_t>(pair, 0));
+    for (; at != index.byPair.end() && at->first == pair; ++at) {
+      const std::wstring& text = folded ? rows[at->second].folded : rows[at->second].row;
+      if (rest.starts_with(text)) return true;
+    }
   }
   return false;
 }
@@ -132,6 +168,19 @@ void AppendRows(const std::vector<std::wstring>& rows,
 }
 
 std::size_t FoldedHash(std::wstring_view folded) { return std::hash<std::wstring_view>{}(folded); }
+
+// The parts one after another, ASCII letters lower-cased, into a string the caller keeps.
+void AssignLowerAscii(std::wstring* text, std::initializer_list<std::wstring_view> parts) {
+  std::size_t size = 0;
+  for (const std::wstring_view part : parts) size += part.size();
+  text->resize(size);
+  wchar_t* out = text->data();
+  for (const std::wstring_view part : parts) {
+    for (const wchar_t c : part) {
+      *out++ = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 0x20) : c;
+    }
+  }
+}
 
 CExclusionLists::CStoredEntry Stored(int category, std::wstring identity) {
   std::wstring folded = ToLowerAscii(identity);
@@ -201,9 +250,43 @@ bool AnyOwnedAreaCovers(const std::vector<OWNED_AREA>& areas, int category,
   if (areas.empty()) return false;
   const PARSED_KEY_PATH parsed = ParseRootKey(key);
   if (parsed.root == kNullRegHandle) return false;
-  const std::wstring_view rest = SubkeyPath(key, parsed);
+  // The first key names below the root, read once for every area (the rows name a few levels).
+  constexpr std::size_t kNames = 12;
+  std::array<std::wstring_view, kNames> names;
+  std::size_t count = 0;
+  std::wstring_view rest = SubkeyPath(key, parsed);
+  std::wstring_view name;
+  while (count < kNames && NextKeyName(&rest, &name)) names[count++] = name;
+  const bool deeper = !rest.empty();  // more names than were read
   for (const OWNED_AREA& area : areas) {
-    if (AreaCoversSubkey(area, category, parsed.root, rest)) return true;
+    if (area.category != OWNED_AREA::kAnyCategory && area.category != category) continue;
+    std::size_t first = 0;
+    if (area.eachUser) {
+      // HKEY_USERS\<hive>\... is a user's hive seen from the machine; HKEY_CURRENT_USER\... the
+      // same hive as the logged-on user sees it.
+      if (parsed.root == kHkeyUsers) {
+        first = 1;
+      } else if (parsed.root != kHkeyCurrentUser) {
+        continue;
+      }
+    } else if (parsed.root != area.root) {
+      continue;
+    }
+    if (first + area.elements.size() > count) {
+      // Only a key deeper than the names read can still lie in the area: asked in full.
+      if (deeper && AreaCoversSubkey(area, category, parsed.root, SubkeyPath(key, parsed))) {
+        return true;
+      }
+      continue;
+    }
+    bool covers = true;
+    for (std::size_t i = 0; covers && i < area.elements.size(); ++i) {
+      const std::wstring& element = area.elements[i];
+      const std::wstring_view keyName = names[first + i];
+      covers = element == kAnyKeyName ||
+               (element.size() == keyName.size() && EqualsNoCase(element, keyName));
+    }
+    if (covers) return true;
   }
   return false;
 }
@@ -447,6 +530,7 @@ CExclusionLists::CExclusionLists(const CPlatform& platform, IActivityLog* log,
   m_state.kRows = BuiltInRows();
   m_state.mRows = m_state.kRows;
   m_state.vRows = m_state.kRows;
+  IndexAllRows(&m_state);
 }
 
 std::wstring CExclusionLists::UserListPath(ErrorCode* folderError) const {
@@ -577,39 +661,40 @@ void CExclusionLists::LoadExclusionLists() {
 
   state.ignoreChanged = false;
   state.blockedChanged = false;
+  IndexAllRows(&state);
 
   std::unique_lock lock(m_lock);
   m_state = std::move(state);
 }
 
-CExclusionLists::CCharacterSet CExclusionLists::CCharacterSet::Of(std::wstring_view text) {
-  CCharacterSet set;
-  for (const wchar_t c : text) {
-    const auto code = static_cast<std::uint32_t>(c);
-    const std::uint32_t bit = code < 128 ? code : 127;
-    set.bits[bit / 64] |= std::uint64_t{1} << (bit % 64);
-  }
-  return set;
-}
-
 bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
-  const std::wstring lowered = ToLowerAscii(ProblemIdentity(problem));
+  // The texts the problem is compared as, made in buffers of the calling thread, which keep their
+  // storage from one problem to the next (the scan asks once for each problem it finds).
+  thread_local std::wstring lowered;
+  thread_local std::wstring keyAndName;
+  thread_local std::wstring loweredKeyAndName;
+  thread_local std::wstring loweredData;
+  thread_local std::wstring loweredMerged;
+  // "<key>\<name>|<data>" (ProblemIdentity) and "<key>/<name>" (kShortcutSubjectFormat).
+  AssignLowerAscii(&lowered, {problem.key, L"\\", problem.name, L"|", problem.data});
   const bool shortcut = problem.type == REGPROBLEM_SHORTCUT;
-  const std::wstring keyAndName =
-      FormatWithStrings(kShortcutSubjectFormat, {problem.key, problem.name});
+  keyAndName.assign(problem.key);
+  keyAndName += L'/';
+  keyAndName += problem.name;
   // The lower-cased subjects are only those of a shortcut.
-  const std::wstring loweredKeyAndName = shortcut ? ToLowerAscii(keyAndName) : std::wstring();
-  const std::wstring loweredData = shortcut ? ToLowerAscii(problem.data) : std::wstring();
+  if (shortcut) {
+    AssignLowerAscii(&loweredKeyAndName, {keyAndName});
+    AssignLowerAscii(&loweredData, {problem.data});
+  }
 
   // Classes problems used to be named by the merged view (HKEY_CLASSES_ROOT\...); an entry the
   // user ignored, or a repair blocked, in that form still holds for the key where it really is.
-  std::wstring loweredMerged;
+  loweredMerged.clear();
   std::wstring_view belowClasses;
   if (!problem.key.starts_with(kHkeyClassesRootName) &&
       IsClassesKeyText(problem.key, &belowClasses)) {
-    loweredMerged = ToLowerAscii(FormatWithStrings(
-        kIdentityFormat,
-        {JoinPath(kHkeyClassesRootName, belowClasses), problem.name, problem.data}));
+    AssignLowerAscii(&loweredMerged, {kHkeyClassesRootName, L"\\", belowClasses, L"\\",
+                                      problem.name, L"|", problem.data});
   }
 
   const std::size_t loweredHash = FoldedHash(lowered);
@@ -622,9 +707,16 @@ bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
                                  AnyEntryEquals(m_state.blocked, loweredMerged, mergedHash))) {
     return true;
   }
-  if (AnyRowIn(m_state.mRows, shortcut ? loweredKeyAndName : lowered, shortcut)) return true;
-  if (AnyRowIn(m_state.kRows, shortcut ? loweredKeyAndName : keyAndName, shortcut)) return true;
-  if (AnyRowIn(m_state.vRows, shortcut ? std::wstring_view(loweredData) : problem.data, shortcut)) {
+  if (AnyRowIn(m_state.mRows, m_state.mIndex, shortcut ? loweredKeyAndName : lowered, shortcut)) {
+    return true;
+  }
+  if (AnyRowIn(m_state.kRows, m_state.kIndex, shortcut ? loweredKeyAndName : keyAndName,
+               shortcut)) {
+    return true;
+  }
+  if (AnyRowIn(m_state.vRows, m_state.vIndex,
+               shortcut ? std::wstring_view(loweredData) : std::wstring_view(problem.data),
+               shortcut)) {
     return true;
   }
   return AnyOwnedAreaCovers(m_state.owned, problem.type, problem.key);

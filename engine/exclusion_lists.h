@@ -303,28 +303,29 @@ class CExclusionLists final : public IProblemFilter {
     bool fromBlockedStore = false;  // read from the blocked store by the load
     std::size_t hash = 0;  // of `folded` (std::hash), so a query compares only equal hashes
   };
-  // The ASCII characters a text holds, one bit each (bit 127 for any other character): a row
-  // can only occur in a subject that holds every character of the row, so the comparison of a
-  // row whose characters the subject lacks is decided without searching.
-  struct CCharacterSet {
-    std::uint64_t bits[2] = {0, 0};
-    [[nodiscard]] static CCharacterSet Of(std::wstring_view text);
-    [[nodiscard]] bool Within(const CCharacterSet& other) const {
-      return (bits[0] & ~other.bits[0]) == 0 && (bits[1] & ~other.bits[1]) == 0;
-    }
-  };
-  // One safe row, and its lower-cased form for category 8, with their character sets.
+  // One safe row, and its lower-cased form for category 8.
   struct CSafeRow {
     std::wstring row;
     std::wstring folded;
-    CCharacterSet rowCharacters;
-    CCharacterSet foldedCharacters;
+  };
+  // A list's rows by the pair of characters each begins with (non-ASCII characters count as one),
+  // so that a subject is searched for every row in one pass: only at a position where a row's
+  // first pair stands is that row compared. `folded` indexes the lower-cased rows.
+  struct CRowIndex {
+    static constexpr std::size_t kPairs = 128 * 128;
+    std::vector<std::uint64_t> starts;  // a bit for each pair some row begins with
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byPair;  // (pair, row), sorted
+    std::vector<std::uint32_t> single;  // rows of fewer than two characters
   };
   // Everything the lists hold.
   struct CListState {
     std::vector<CSafeRow> kRows;
     std::vector<CSafeRow> mRows;
     std::vector<CSafeRow> vRows;
+    // Each list's rows indexed, as written ([0]) and lower-cased ([1]).
+    CRowIndex kIndex[2];
+    CRowIndex mIndex[2];
+    CRowIndex vIndex[2];
     std::vector<CStoredEntry> ignore;
     std::size_t shippedCount = 0;
     std::vector<CStoredEntry> blocked;
