@@ -1,5 +1,6 @@
 #include "engine/path_references.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/text.h"
@@ -29,6 +30,13 @@ bool IsDriveRoot(std::wstring_view path) {
 std::wstring_view WithoutTrailingSlash(std::wstring_view path) {
   while (path.size() > 3 && path.back() == L'\\') path.remove_suffix(1);
   return path;
+}
+
+// Whether a file's name is a program's: .exe or .dll, any case.
+bool IsProgramFileName(std::wstring_view name) {
+  if (name.size() < 4) return false;
+  const std::wstring_view extension = name.substr(name.size() - 4);
+  return EqualsNoCase(extension, L".exe") || EqualsNoCase(extension, L".dll");
 }
 
 // Whether the path is the folder or lies in it (compared without case).
@@ -186,19 +194,35 @@ std::wstring ExpandReferenceText(std::wstring_view text, const CFolderTable& fol
   return expanded;
 }
 
+namespace {
+
+// The first position at which the text holds the part, compared without case; npos for none.
+std::size_t FindNoCase(std::wstring_view text, std::wstring_view part) {
+  if (part.empty() || part.size() > text.size()) return part.empty() ? 0 : std::wstring_view::npos;
+  const wchar_t first = ToUpperChar(part[0]);
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (text[at] != part[0] && ToUpperChar(text[at]) != first) continue;
+    if (EqualsNoCase(text.substr(at, part.size()), part)) return at;
+  }
+  return std::wstring_view::npos;
+}
+
+}  // namespace
+
 std::wstring ReadablePath(std::wstring_view path, std::wstring_view text,
                           const CFolderTable& folders, const CPathView* view) {
   if (path.empty()) return std::wstring(path);
-  std::wstring lower = ToLower(text);
   std::wstring kept(text);
-  ReplacePlaceholders(&lower, &kept, folders);
-  // Case conversion keeps every position: a match in the upper-case copies is one in `kept`.
-  const std::wstring upper = ToUpper(kept);
-  const std::size_t found = upper.find(ToUpper(path));
+  // Every placeholder is written with a percent sign.
+  if (text.find(L'%') != std::wstring_view::npos) {
+    std::wstring lower = ToLower(text);
+    ReplacePlaceholders(&lower, &kept, folders);
+  }
+  const std::size_t found = FindNoCase(kept, path);
   if (found != std::wstring::npos) return kept.substr(found, path.size());
   if (view != nullptr) {
     for (const std::wstring& written : view->WrittenForms(path)) {
-      const std::size_t at = upper.find(ToUpper(written));
+      const std::size_t at = FindNoCase(kept, written);
       if (at != std::wstring::npos) return view->Resolve(kept.substr(at, written.size()));
     }
   }
@@ -398,16 +422,6 @@ std::wstring CleanPath(std::wstring_view source, IShell& shell, const CPathView*
   return expanded;
 }
 
-const bool* CPathMemo::Find(std::wstring_view path) {
-  m_key.assign(path);
-  const auto found = m_answers.find(m_key);
-  return found == m_answers.end() ? nullptr : &found->second;
-}
-
-void CPathMemo::Remember(std::wstring_view path, bool exists) {
-  m_answers.insert_or_assign(std::wstring(path), exists);
-}
-
 DRIVE_KIND CDriveMemo::Kind(wchar_t letter, IFileSystem& files) {
   const wchar_t upper = ToUpperChar(letter);
   if (upper < L'A' || upper > L'Z') return DRIVE_KIND::kAbsent;
@@ -435,13 +449,23 @@ bool IsNotFound(ErrorCode error) {
   return error == kErrorFileNotFound || error == kErrorPathNotFound;
 }
 
-// Whether the drive has the path, or cannot tell.
+// The last element of a path ("app.exe" of "C:\\App\\app.exe"; all of it without a backslash).
+std::wstring_view NameOf(std::wstring_view path) {
+  const std::size_t slash = path.rfind(L'\\');
+  return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
+// Whether a command line would find the path as name.exe: its name has no extension.
+bool MayBeAProgramName(std::wstring_view path) {
+  const std::wstring_view name = NameOf(path);
+  return !name.empty() && name.find(L'.') == std::wstring_view::npos;
+}
+
+// Whether the drive has the path, or cannot tell, asked of the drive itself.
 bool ThereOrUntold(std::wstring_view path, IFileSystem& files) {
   if (!IsNotFound(files.QueryExistence(path))) return true;
-  // A command line finds "C:\App\app" as C:\App\app.exe.
-  const std::size_t slash = path.rfind(L'\\');
-  const std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-  if (name.empty() || name.find(L'.') != std::wstring_view::npos) return false;
+  // A command line finds "C:\\App\\app" as C:\\App\\app.exe.
+  if (!MayBeAProgramName(path)) return false;
   std::wstring program(path);
   program += L".exe";
   return !IsNotFound(files.QueryExistence(program));
@@ -455,16 +479,262 @@ PATH_STANDING JudgeDrivePath(std::wstring_view path, IFileSystem& files, CPathMe
   CDriveMemo once;
   const PATH_STANDING drive = DriveStanding((drives != nullptr ? *drives : once).Kind(path[0], files));
   if (drive != PATH_STANDING::kPresent) return drive;
-  bool there = false;
-  if (memo == nullptr) {
-    there = ThereOrUntold(path, files);
-  } else if (const bool* known = memo->Find(path)) {
-    there = *known;
-  } else {
-    there = ThereOrUntold(path, files);
-    memo->Remember(path, there);
-  }
+  const bool there = memo != nullptr ? memo->PathThere(path, files) : ThereOrUntold(path, files);
   return there ? PATH_STANDING::kPresent : PATH_STANDING::kMissing;
+}
+
+// ---- What the drive answered during one scan ----
+
+namespace {
+
+constexpr std::uint8_t kEntryFolder = 1;
+constexpr std::uint8_t kEntryReparsePoint = 2;
+constexpr std::uint8_t kEntryJudged = 4;  // a judged path named it
+
+// Upper case for comparing names: ASCII inline, the rest through the case table.
+inline wchar_t FoldChar(wchar_t c) {
+  if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 0x20) : c;
+  return ToUpperChar(c);
+}
+
+// The text in upper case into a string the caller keeps.
+void UpperInto(std::wstring_view text, std::wstring* upper) {
+  upper->resize(text.size());
+  wchar_t* out = upper->data();
+  for (std::size_t i = 0; i < text.size(); ++i) out[i] = FoldChar(text[i]);
+}
+
+int CompareFolded(std::wstring_view a, std::wstring_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    const wchar_t x = FoldChar(a[i]);
+    const wchar_t y = FoldChar(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The longest name a file system holds (NTFS, FAT32's long names).
+constexpr std::size_t kMaxNameChars = 255;
+
+// Names Windows opens as a device in any folder, with any extension.
+constexpr std::wstring_view kDeviceNames[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$",
+                                              L"CONOUT$", L"CLOCK$"};
+
+bool IsDeviceName(std::wstring_view name) {
+  // The part before the first dot, without the blanks Windows drops after it.
+  std::wstring_view base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  for (std::wstring_view device : kDeviceNames) {
+    if (EqualsNoCase(base, device)) return true;
+  }
+  // COM0-COM9, LPT0-LPT9.
+  return base.size() == 4 && (EqualsNoCase(base.substr(0, 3), L"COM") ||
+                              EqualsNoCase(base.substr(0, 3), L"LPT")) &&
+         base[3] >= L'0' && base[3] <= L'9';
+}
+
+// Whether a name a folder's listing does not hold is not there: the name opens nothing but itself
+// (see CPathMemo).
+bool ListingTellsAbsence(std::wstring_view name) {
+  if (name.empty() || name.size() > kMaxNameChars || name == L"." || name == L"..") return false;
+  if (name.back() == L'.' || name.back() == L' ') return false;
+  for (const wchar_t c : name) {
+    if (c < 0x20 || c > 0x7E || c == L'~' || c == L':' || c == L'\\' || c == L'/' || c == L'*' ||
+        c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|') {
+      return false;
+    }
+  }
+  return !IsDeviceName(name);
+}
+
+// Whether the path is a drive path whose folder a listing can answer for: "x:\\" and at least
+// one element, no empty element, no trailing backslash.
+bool HasListedFolder(std::wstring_view path) {
+  if (path.size() < 4 || path[1] != L':' || path[2] != L'\\' || path[3] == L'\\') return false;
+  if (path.back() == L'\\') return false;
+  return path.find(L"\\\\", 3) == std::wstring_view::npos;
+}
+
+// The folder that holds a path HasListedFolder accepts ("C:\\a\\b" gives "C:\\a", "C:\\a" gives
+// "C:\\").
+std::wstring_view FolderOf(std::wstring_view path) {
+  const std::size_t slash = path.rfind(L'\\');
+  return slash == 2 ? path.substr(0, 3) : path.substr(0, slash);
+}
+
+}  // namespace
+
+CPathMemo::CPathMemo() = default;
+CPathMemo::~CPathMemo() = default;
+
+void CPathMemo::Forget() {
+  m_folders.clear();
+  m_asked.clear();
+  m_hasLast = false;
+  m_judged = 0;
+}
+
+CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& files) {
+  UpperInto(folder, &m_key);
+  FOLDER& state = m_folders[m_key];
+  if (state.listed) return state;
+  state.listed = true;
+  std::wstring pattern(folder);
+  if (!pattern.ends_with(L'\\')) pattern += L'\\';
+  pattern += L'*';
+  std::vector<CFindData> found;
+  state.error = files.FindFiles(pattern, &found);
+  if (state.error != kErrorSuccess) return state;
+  std::size_t chars = 0;
+  for (const CFindData& entry : found) chars += entry.name.size();
+  state.names.reserve(chars);
+  state.entries.reserve(found.size());
+  for (const CFindData& entry : found) {
+    if (entry.name == L"." || entry.name == L".." || entry.name.size() > 0xFFFF) continue;
+    std::uint8_t flags = 0;
+    if (entry.directory) flags |= kEntryFolder;
+    if (entry.reparsePoint) flags |= kEntryReparsePoint;
+    if (!entry.directory && IsProgramFileName(entry.name)) state.program = true;
+    state.entries.push_back({static_cast<std::uint32_t>(state.names.size()),
+                             static_cast<std::uint16_t>(entry.name.size()), flags});
+    state.names += entry.name;
+  }
+  const std::wstring& names = state.names;
+  std::sort(state.entries.begin(), state.entries.end(), [&names](const ENTRY& a, const ENTRY& b) {
+    return CompareFolded(std::wstring_view(names).substr(a.offset, a.length),
+                         std::wstring_view(names).substr(b.offset, b.length)) < 0;
+  });
+  return state;
+}
+
+const CPathMemo::ENTRY* CPathMemo::Find(const FOLDER& folder, std::wstring_view name) const {
+  const std::wstring_view names(folder.names);
+  std::size_t low = 0;
+  std::size_t high = folder.entries.size();
+  while (low < high) {
+    const std::size_t mid = (low + high) / 2;
+    const ENTRY& entry = folder.entries[mid];
+    const int order = CompareFolded(names.substr(entry.offset, entry.length), name);
+    if (order == 0) return &entry;
+    if (order < 0) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return nullptr;
+}
+
+CPathMemo::ASKED& CPathMemo::Asked(std::wstring_view path) {
+  UpperInto(path, &m_key);
+  return m_asked[m_key];
+}
+
+ErrorCode CPathMemo::AskExistence(std::wstring_view path, IFileSystem& files, bool judged) {
+  ASKED& asked = Asked(path);
+  if (!asked.existenceAsked) {
+    asked.existence = files.QueryExistence(path);
+    asked.existenceAsked = true;
+  }
+  if (judged && !asked.judged) {
+    asked.judged = true;
+    ++m_judged;
+  }
+  return asked.existence;
+}
+
+void CPathMemo::CountAbsent(FOLDER& folder, std::wstring_view name) {
+  std::wstring folded;
+  UpperInto(name, &folded);
+  const auto at = std::lower_bound(folder.judgedAbsent.begin(), folder.judgedAbsent.end(), folded);
+  if (at != folder.judgedAbsent.end() && *at == folded) return;
+  folder.judgedAbsent.insert(at, std::move(folded));
+  ++m_judged;
+}
+
+ErrorCode CPathMemo::Answer(std::wstring_view path, IFileSystem& files, bool judged) {
+  if (!HasListedFolder(path)) return AskExistence(path, files, judged);
+  const std::wstring_view name = NameOf(path);
+  FOLDER& folder = Listed(FolderOf(path), files);
+  if (folder.error == kErrorSuccess) {
+    if (const ENTRY* entry = Find(folder, name)) {
+      if (judged && (entry->flags & kEntryJudged) == 0) {
+        const_cast<ENTRY*>(entry)->flags |= kEntryJudged;
+        ++m_judged;
+      }
+      return kErrorSuccess;
+    }
+    if (!ListingTellsAbsence(name)) return AskExistence(path, files, judged);
+    if (judged) CountAbsent(folder, name);
+    return kErrorFileNotFound;
+  }
+  // A folder that is not there holds nothing; one whose listing failed otherwise, or a file in
+  // the folder's place, is no answer.
+  if (IsNotFound(folder.error) && IsNotFound(Answer(FolderOf(path), files, false))) {
+    if (judged) CountAbsent(folder, name);  // element references outlive later insertions
+    return kErrorPathNotFound;
+  }
+  return AskExistence(path, files, judged);
+}
+
+ErrorCode CPathMemo::Existence(std::wstring_view path, IFileSystem& files) {
+  return Answer(path, files, false);
+}
+
+bool CPathMemo::PathThere(std::wstring_view path, IFileSystem& files) {
+  // A reference's reading and its judgement ask after the same path one after the other.
+  if (m_hasLast && path == m_lastPath) return m_lastThere;
+  bool there = !IsNotFound(Answer(path, files, true));
+  if (!there && MayBeAProgramName(path)) {
+    std::wstring program(path);
+    program += L".exe";
+    there = !IsNotFound(Answer(program, files, false));
+  }
+  m_lastPath.assign(path);
+  m_lastThere = there;
+  m_hasLast = true;
+  return there;
+}
+
+bool CPathMemo::IsFolder(std::wstring_view folder, IFileSystem& files) {
+  folder = WithoutTrailingSlash(folder);
+  if (HasListedFolder(folder)) {
+    const FOLDER& listed = Listed(folder, files);
+    if (listed.error == kErrorSuccess) return true;
+    if (IsNotFound(listed.error)) {
+      // Not a folder that lists (a link whose target is gone, a file): what its own folder's
+      // listing says of it, as GetFileAttributesW reads the entry.
+      const FOLDER& above = Listed(FolderOf(folder), files);
+      if (above.error == kErrorSuccess) {
+        const std::wstring_view name = NameOf(folder);
+        if (const ENTRY* entry = Find(above, name)) return (entry->flags & kEntryFolder) != 0;
+        if (ListingTellsAbsence(name)) return false;
+      }
+    }
+  }
+  ASKED& asked = Asked(folder);
+  if (asked.folder < 0) asked.folder = files.IsDirectory(folder) ? 1 : 0;
+  return asked.folder == 1;
+}
+
+bool CPathMemo::HoldsProgram(std::wstring_view folder, IFileSystem& files) {
+  folder = WithoutTrailingSlash(folder);
+  FOLDER& state = Listed(folder, files);  // element references outlive later insertions
+  if (state.holds >= 0) return state.holds == 1;
+  bool holds = state.program;
+  std::wstring subfolder(folder);
+  if (!subfolder.ends_with(L'\\')) subfolder += L'\\';
+  const std::size_t folderChars = subfolder.size();
+  for (std::size_t i = 0; !holds && i < state.entries.size(); ++i) {
+    const ENTRY& entry = state.entries[i];
+    if ((entry.flags & kEntryFolder) == 0 || (entry.flags & kEntryReparsePoint) != 0) continue;
+    subfolder.resize(folderChars);
+    subfolder.append(state.names, entry.offset, entry.length);
+    holds = Listed(subfolder, files).program;
+  }
+  state.holds = holds ? 1 : 0;
+  return holds;
 }
 
 // ---- Whose folder a missing path lies in ----
@@ -504,16 +774,62 @@ std::wstring_view ParentFolder(std::wstring_view path) {
 }
 
 
-bool IsProgramFile(std::wstring_view name) {
-  if (name.size() < 4) return false;
-  const std::wstring_view extension = name.substr(name.size() - 4);
-  return EqualsNoCase(extension, L".exe") || EqualsNoCase(extension, L".dll");
-}
+
+// What the climb asks of folders when no memo is given: the drive itself, each folder once in
+// the call.
+class CFoldersAskedAfresh {
+ public:
+  bool IsFolder(std::wstring_view folder, IFileSystem& files) {
+    signed char& known = m_folders[ToUpper(WithoutTrailingSlash(folder))].exists;
+    if (known < 0) known = files.IsDirectory(folder) ? 1 : 0;
+    return known == 1;
+  }
+  bool HoldsProgram(std::wstring_view folder, IFileSystem& files) {
+    STATE& state = m_folders[ToUpper(WithoutTrailingSlash(folder))];
+    if (state.holds >= 0) return state.holds == 1;
+    if (state.program < 0) List(folder, state, files);
+    bool holds = state.program == 1;
+    for (std::size_t i = 0; !holds && i < state.subfolders.size(); ++i) {
+      STATE& subfolder = m_folders[ToUpper(state.subfolders[i])];
+      if (subfolder.program < 0) List(state.subfolders[i], subfolder, files);
+      holds = subfolder.program == 1;
+    }
+    state.holds = holds ? 1 : 0;
+    return holds;
+  }
+
+ private:
+  struct STATE {
+    signed char exists = -1;
+    signed char program = -1;
+    signed char holds = -1;
+    std::vector<std::wstring> subfolders;
+  };
+  static void List(std::wstring_view folder, STATE& state, IFileSystem& files) {
+    state.program = 0;
+    std::wstring pattern(WithoutTrailingSlash(folder));
+    if (!pattern.ends_with(L'\\')) pattern += L'\\';
+    const std::size_t folderChars = pattern.size();
+    pattern += L'*';
+    std::vector<CFindData> entries;
+    if (files.FindFiles(pattern, &entries) != kErrorSuccess) return;
+    for (const CFindData& entry : entries) {
+      if (entry.name == L"." || entry.name == L"..") continue;
+      if (entry.directory) {
+        if (!entry.reparsePoint) state.subfolders.push_back(pattern.substr(0, folderChars) + entry.name);
+      } else if (IsProgramFileName(entry.name)) {
+        state.program = 1;
+      }
+    }
+  }
+  std::unordered_map<std::wstring, STATE> m_folders;  // by upper-case path
+};
 
 // The nearest folder on the missing path's way that exists (empty when none does, not even the
 // drive), and the first missing folder below it (empty when the path's own folder exists, or
 // when the path names no folder at all).
-void FindNearestFolder(std::wstring_view path, IFileSystem& files, CFolderMemo& memo,
+template <typename FOLDERS>
+void FindNearestFolder(std::wstring_view path, IFileSystem& files, FOLDERS& memo,
                        std::wstring_view* existing, std::wstring_view* firstMissing) {
   std::wstring_view child = path;
   std::wstring_view folder = ParentFolder(path);
@@ -521,7 +837,7 @@ void FindNearestFolder(std::wstring_view path, IFileSystem& files, CFolderMemo& 
   *firstMissing = {};
   if (folder.empty()) return;
   while (!folder.empty()) {
-    if (memo.Exists(folder, files)) {
+    if (memo.IsFolder(folder, files)) {
       *existing = folder;
       *firstMissing = child == path ? std::wstring_view() : child;
       return;
@@ -572,94 +888,43 @@ CContainerFolders CContainerFolders::Resolve(IShell& shell, const CFolderTable& 
 bool CContainerFolders::Contains(std::wstring_view folder) const {
   folder = WithoutTrailingSlash(folder);
   if (IsDriveRoot(folder)) return true;
-  const std::wstring upper = ToUpper(folder);
+  // The folders are kept in upper case; the folder is compared without case.
   for (const std::wstring& container : m_folders) {
-    if (upper == container) return true;
+    if (EqualsNoCase(folder, container)) return true;
   }
-  if (m_users.empty() || upper.size() <= m_users.size() + 1 || !upper.starts_with(m_users) ||
-      upper[m_users.size()] != L'\\') {
+  if (m_users.empty() || folder.size() <= m_users.size() + 1 ||
+      !EqualsNoCase(folder.substr(0, m_users.size()), m_users) ||
+      folder[m_users.size()] != L'\\') {
     return false;
   }
   // Below the users' folder: a profile, or a profile's application-data folder.
-  const std::wstring_view inUsers = std::wstring_view(upper).substr(m_users.size() + 1);
+  const std::wstring_view inUsers = folder.substr(m_users.size() + 1);
   const std::size_t slash = inUsers.find(L'\\');
   if (slash == std::wstring_view::npos) return true;
   const std::wstring_view inProfile = inUsers.substr(slash + 1);
   for (const std::wstring& inside : m_profileFolders) {
-    if (inProfile == inside) return true;
+    if (EqualsNoCase(inProfile, inside)) return true;
   }
   return false;
 }
 
-CFolderMemo::FOLDER_STATE& CFolderMemo::State(std::wstring_view folder) {
-  return m_folders[ToUpper(WithoutTrailingSlash(folder))];
-}
+namespace {
 
-bool CFolderMemo::Exists(std::wstring_view folder, IFileSystem& files) {
-  FOLDER_STATE& state = State(folder);
-  if (state.exists < 0) state.exists = files.IsDirectory(folder) ? 1 : 0;
-  return state.exists == 1;
-}
-
-void CFolderMemo::List(std::wstring_view folder, FOLDER_STATE& state, IFileSystem& files) {
-  state.program = 0;
-  std::wstring pattern(WithoutTrailingSlash(folder));
-  if (!pattern.ends_with(L'\\')) pattern += L'\\';
-  const std::size_t folderChars = pattern.size();
-  pattern += L'*';
-  std::vector<CFindData> entries;
-  if (files.FindFiles(pattern, &entries) != kErrorSuccess) return;
-  for (const CFindData& entry : entries) {
-    if (entry.name == L"." || entry.name == L"..") continue;
-    if (entry.directory) {
-      if (!entry.reparsePoint) {
-        state.subfolders.push_back(pattern.substr(0, folderChars) + entry.name);
-      }
-    } else if (IsProgramFile(entry.name)) {
-      state.program = 1;
-    }
-  }
-}
-
-bool CFolderMemo::HoldsProgram(std::wstring_view folder, IFileSystem& files) {
-  FOLDER_STATE& state = State(folder);  // element references outlive later insertions
-  if (state.holds >= 0) return state.holds == 1;
-  if (state.program < 0) List(folder, state, files);
-  bool holds = state.program == 1;
-  for (std::size_t i = 0; !holds && i < state.subfolders.size(); ++i) {
-    FOLDER_STATE& subfolder = State(state.subfolders[i]);
-    if (subfolder.program < 0) List(state.subfolders[i], subfolder, files);
-    holds = subfolder.program == 1;
-  }
-  state.holds = holds ? 1 : 0;
-  return holds;
-}
-
-MISSING_PATH LocateMissingPath(std::wstring_view path, IFileSystem& files, CFolderMemo* memo) {
-  CFolderMemo once;
-  std::wstring_view existing;
-  std::wstring_view firstMissing;
-  FindNearestFolder(WithoutTrailingSlash(path), files, memo != nullptr ? *memo : once, &existing,
-                    &firstMissing);
-  return Located(existing, firstMissing);
-}
-
-MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
-                              const CContainerFolders& containers, IFileSystem& files,
-                              CFolderMemo* memo) {
+template <typename FOLDERS>
+MISSING_PATH JudgeMissing(std::wstring_view path, std::wstring_view windows,
+                          const CContainerFolders& containers, IFileSystem& files,
+                          FOLDERS& asked) {
   path = WithoutTrailingSlash(path);
   windows = WithoutTrailingSlash(windows);
   if (IsInFolder(path, windows)) {
     return {MISSING_PATH_STANDING::kWindows, std::wstring(path.substr(0, windows.size()))};
   }
-  CFolderMemo once;
-  CFolderMemo& asked = memo != nullptr ? *memo : once;
   std::wstring_view existing;
   std::wstring_view firstMissing;
   FindNearestFolder(path, files, asked, &existing, &firstMissing);
   if (!existing.empty() && !containers.Contains(existing)) {
-    // A program's own folder may hold folders of its data (Tool\data, which it made at setup,
-    // beside Tool\tool.exe): the program is looked for in each folder on the way up, until a
+    // A program's own folder may hold folders of its data (Tool\\data, which it made at setup,
+    // beside Tool\\tool.exe): the program is looked for in each folder on the way up, until a
     // folder that holds programs rather than being one.
     for (std::wstring_view folder = existing; !folder.empty() && !containers.Contains(folder);
          folder = ParentFolder(folder)) {
@@ -670,6 +935,28 @@ MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
     return {MISSING_PATH_STANDING::kNoProgram, std::wstring(existing)};
   }
   return Located(existing, firstMissing);
+}
+
+}  // namespace
+
+MISSING_PATH LocateMissingPath(std::wstring_view path, IFileSystem& files, CPathMemo* memo) {
+  std::wstring_view existing;
+  std::wstring_view firstMissing;
+  if (memo != nullptr) {
+    FindNearestFolder(WithoutTrailingSlash(path), files, *memo, &existing, &firstMissing);
+  } else {
+    CFoldersAskedAfresh once;
+    FindNearestFolder(WithoutTrailingSlash(path), files, once, &existing, &firstMissing);
+  }
+  return Located(existing, firstMissing);
+}
+
+MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
+                              const CContainerFolders& containers, IFileSystem& files,
+                              CPathMemo* memo) {
+  if (memo != nullptr) return JudgeMissing(path, windows, containers, files, *memo);
+  CFoldersAskedAfresh once;
+  return JudgeMissing(path, windows, containers, files, once);
 }
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -156,23 +157,89 @@ class CPathView {
 [[nodiscard]] std::wstring CleanPath(std::wstring_view source, IShell& shell,
                                      const CPathView* view = nullptr);
 
-// What the drive answered about the paths one scan asked after: whether each is there (or could
-// not be told about). A registry names the same few thousand files
-// hundreds of thousands of times (every class of a library, every "C:\Program" before a space),
-// so each is asked once. Forget() before a scan or a check after a repair, as files may have
-// changed since. Not for use by two threads at once.
+// What the drive answered during one scan about paths and folders. A registry names the same few
+// thousand files hundreds of thousands of times, and on Windows every question is a call into the
+// file system: so a folder is asked about once, by listing it, and its listing answers every later
+// question about its entries (is a file or folder there, is it a folder, does the folder hold a
+// program) without another call. What a listing cannot tell is asked of the drive itself, once
+// per path:
+//  - a listing that fails with anything but "not found" tells nothing about the folder's entries;
+//  - one that fails with "not found" tells that an entry is not there only when the folder itself
+//    is not there (asked of its own folder's listing in turn); a file in its place is no answer;
+//  - a name a listing does not hold is missing only when it opens nothing but itself: not a name
+//    the system reads as another (a short 8.3 alias with "~", a name ending in a dot or a blank, a
+//    device name such as NUL or COM1, "name:stream", "." and ".."), one longer than a name can be,
+//    or one with a character outside printable ASCII, which the file system may fold to another
+//    case than this program does;
+//  - a drive's root, and a path with empty elements, are asked as they are.
+// So every answer is the one the drive would give to the path itself (only "not found" is
+// missing). Names compare without case. Forget() before a scan, and before a check looks again
+// after a repair: files may have changed since. Not for use by two threads at once.
 class CPathMemo {
  public:
-  // The remembered answer for exactly this text, or null when it was not asked yet.
-  [[nodiscard]] const bool* Find(std::wstring_view path);
-  void Remember(std::wstring_view path, bool exists);
-  void Forget() { m_answers.clear(); }
-  // How many paths were asked after since the last Forget.
-  [[nodiscard]] std::size_t Size() const { return m_answers.size(); }
+  CPathMemo();
+  ~CPathMemo();
+  CPathMemo(const CPathMemo&) = delete;
+  CPathMemo& operator=(const CPathMemo&) = delete;
+
+  void Forget();
+
+  // Whether the judged path (an expanded local drive path on a drive whose content stays) is
+  // there or the drive cannot tell; a name without an extension is also looked for as a program
+  // (name.exe), as a command line finds it. Counted among the judged paths.
+  [[nodiscard]] bool PathThere(std::wstring_view path, IFileSystem& files);
+  // What GetFileAttributesW would answer about the path (IFileSystem::QueryExistence): 0, a
+  // "not found" code, or another error.
+  [[nodiscard]] ErrorCode Existence(std::wstring_view path, IFileSystem& files);
+  // Whether a folder is there (GetFileAttributesW succeeds and gives a folder).
+  [[nodiscard]] bool IsFolder(std::wstring_view folder, IFileSystem& files);
+  // Whether a program file (.exe or .dll) lies directly in the folder or in one of its immediate
+  // subfolders. A subfolder that is a reparse point is not looked into: what a link leads to is
+  // no program's own content. A folder that cannot be listed holds none.
+  [[nodiscard]] bool HoldsProgram(std::wstring_view folder, IFileSystem& files);
+
+  // How many distinct paths were judged (PathThere) since the last Forget.
+  [[nodiscard]] std::size_t Size() const { return m_judged; }
 
  private:
-  std::unordered_map<std::wstring, bool> m_answers;
+  struct ENTRY {
+    std::uint32_t offset;  // of its name in FOLDER::names
+    std::uint16_t length;
+    std::uint8_t flags;  // kEntry...
+  };
+  // A folder as its listing found it.
+  struct FOLDER {
+    bool listed = false;  // asked of the drive
+    ErrorCode error = 0;  // FindFiles's answer
+    bool program = false;  // a program file directly in it
+    signed char holds = -1;  // HoldsProgram: -1 not known yet, 0 no, 1 yes
+    std::wstring names;  // the entries' names, one after another
+    std::vector<ENTRY> entries;  // sorted by their folded names
+    std::vector<std::wstring> judgedAbsent;  // names judged that it does not hold (upper case)
+  };
+  // A path asked of the drive itself.
+  struct ASKED {
+    ErrorCode existence = 0;
+    signed char folder = -1;  // IsDirectory: -1 not asked
+    bool existenceAsked = false;
+    bool judged = false;
+  };
+
+  FOLDER& Listed(std::wstring_view folder, IFileSystem& files);
+  ASKED& Asked(std::wstring_view path);
+  ErrorCode AskExistence(std::wstring_view path, IFileSystem& files, bool judged);
+  ErrorCode Answer(std::wstring_view path, IFileSystem& files, bool judged);
+  // The entry of the folder's listing with the name; null when it holds none.
+  const ENTRY* Find(const FOLDER& folder, std::wstring_view name) const;
+  void CountAbsent(FOLDER& folder, std::wstring_view name);
+
+  std::unordered_map<std::wstring, FOLDER> m_folders;  // by upper-case path
+  std::unordered_map<std::wstring, ASKED> m_asked;      // by upper-case path
   std::wstring m_key;  // reused, so a lookup allocates nothing once it has grown
+  std::wstring m_lastPath;  // the last path PathThere answered, and its answer
+  bool m_lastThere = false;
+  bool m_hasLast = false;
+  std::size_t m_judged = 0;
 };
 
 // Registry data with the product's folder placeholders (any case; the rest of the text keeps its
@@ -224,11 +291,12 @@ class CDriveMemo {
 };
 
 // The drive's answer about an expanded local drive path, asked through the memos (each may be
-// null: the drive is asked afresh). Only a drive whose content stays (a hard disk or a RAM disk)
-// is asked about its paths; on any other the path is passed over with the drive's standing. Only
-// "not found" (kErrorFileNotFound, kErrorPathNotFound) is missing: access denied, a sharing
-// violation, a drive that is not ready or any other failure counts as present. A name without an
-// extension is also looked for as a program (name.exe), as a command line finds it.
+// null: the drive is asked afresh, the path itself with GetFileAttributesW). Only a drive whose
+// content stays (a hard disk or a RAM disk) is asked about its paths; on any other the path is
+// passed over with the drive's standing. Only "not found" (kErrorFileNotFound,
+// kErrorPathNotFound) is missing: access denied, a sharing violation, a drive that is not ready or
+// any other failure counts as present. A name without an extension is also looked for as a
+// program (name.exe), as a command line finds it.
 [[nodiscard]] PATH_STANDING JudgeDrivePath(std::wstring_view path, IFileSystem& files,
                                            CPathMemo* memo, CDriveMemo* drives);
 
@@ -264,34 +332,6 @@ class CContainerFolders {
   std::vector<std::wstring> m_profileFolders;  // inside a profile, upper case ("APPDATA\\LOCAL")
 };
 
-// What the drive answered about folders during one scan: whether each exists, whether it holds a
-// program file (.exe or .dll) directly. Each folder is asked after once, by its path without
-// case. Forget() whenever CPathMemo forgets. Not for use by two threads at once.
-class CFolderMemo {
- public:
-  void Forget() { m_folders.clear(); }
-
-  // Whether the folder exists, asking the drive the first time.
-  [[nodiscard]] bool Exists(std::wstring_view folder, IFileSystem& files);
-  // Whether a program file lies directly in the folder or in one of its immediate subfolders,
-  // listing each folder once. A subfolder that is a reparse point is not looked into: what a link
-  // leads to is no program's own content.
-  [[nodiscard]] bool HoldsProgram(std::wstring_view folder, IFileSystem& files);
-
- private:
-  // Each answer: -1 not known yet, 0 no, 1 yes.
-  struct FOLDER_STATE {
-    signed char exists = -1;
-    signed char program = -1;  // a program file directly in it (known once it is listed)
-    signed char holds = -1;    // one in it or in an immediate subfolder
-    std::vector<std::wstring> subfolders;  // found when it was listed, full paths
-  };
-  FOLDER_STATE& State(std::wstring_view folder);
-  void List(std::wstring_view folder, FOLDER_STATE& state, IFileSystem& files);
-
-  std::unordered_map<std::wstring, FOLDER_STATE> m_folders;  // by upper-case path
-};
-
 // Where a missing local path (x:\...) stands.
 enum class MISSING_PATH_STANDING {
   kMissingFile,    // the folder that holds it (`folder`) is there
@@ -308,9 +348,9 @@ struct MISSING_PATH {
 };
 
 // The folders on the path's way, from its own folder up: kMissingFile when its folder exists,
-// otherwise kMissingFolder. A null memo asks the drive afresh.
+// otherwise kMissingFolder. A null memo asks the drive afresh (each folder once in the call).
 [[nodiscard]] MISSING_PATH LocateMissingPath(std::wstring_view path, IFileSystem& files,
-                                             CFolderMemo* memo);
+                                             CPathMemo* memo);
 
 // The same, with the installed-program rule: inside the Windows folder (`windows`, may be empty)
 // kWindows; else when the nearest existing folder is no container folder, kProgramFolder if it or
@@ -319,6 +359,6 @@ struct MISSING_PATH {
 // LocateMissingPath. Only kMissingFile, kMissingFolder and kNoProgram leave the path missing.
 [[nodiscard]] MISSING_PATH JudgeMissingPath(std::wstring_view path, std::wstring_view windows,
                                             const CContainerFolders& containers,
-                                            IFileSystem& files, CFolderMemo* memo);
+                                            IFileSystem& files, CPathMemo* memo);
 
 }  // namespace qv

@@ -13,8 +13,6 @@ namespace {
 
 // The text that marks a folder reference in some programs' data ("Folder:C:\Data").
 constexpr std::wstring_view kFolderMarker = L"Folder:";
-// Characters no file name holds: a path with one is a pattern or not a path at all.
-constexpr std::wstring_view kNoNameCharacters = L"*?<>|\"/";
 constexpr std::wstring_view kExeExtension = L".exe";
 
 bool IsLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
@@ -31,8 +29,30 @@ bool EndsWithNoCase(std::wstring_view text, std::wstring_view end) {
 
 // The last element of a path ("app.exe" of "C:\App\app.exe").
 std::wstring_view LastElement(std::wstring_view path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (path[i - 1] == L'\\' || path[i - 1] == L'/') return path.substr(i);
+  }
+  return path;
+}
+
+// Whether the text holds, from `from` on, a character no file name holds (* ? < > | " /): a path
+// with one is a pattern or not a path at all.
+bool HoldsNoNameCharacter(std::wstring_view text, std::size_t from) {
+  for (std::size_t i = from; i < text.size(); ++i) {
+    switch (text[i]) {
+      case L'*': case L'?': case L'<': case L'>': case L'|': case L'"': case L'/': return true;
+      default: break;
+    }
+  }
+  return false;
+}
+
+// Whether the text with its terminator fits a path buffer (fewer than kMaxPathChars UTF-16
+// units); the units are counted only when the characters alone cannot tell.
+bool FitsPathBuffer(std::wstring_view text) {
+  if (text.size() + 1 >= kMaxPathChars) return false;
+  if (2 * text.size() + 1 < kMaxPathChars) return true;
+  return Utf16Length(text) + 1 < kMaxPathChars;
 }
 
 // Whether the program path names one of the hosts, with or without ".exe".
@@ -115,10 +135,9 @@ SPLIT SplitUnquoted(std::wstring_view text, IPathProbe* probe) {
       const std::wstring_view candidate = TrimBlanksRight(base.substr(0, end));
       // A part holding a character no file name holds is not asked about: the drive could not
       // tell, and what it cannot tell about counts as there.
-      if (candidate.size() > 3 && Utf16Length(candidate) + 1 < kMaxPathChars &&
+      if (candidate.size() > 3 && FitsPathBuffer(candidate) &&
           (end == base.size() || LastElement(candidate).find(L'.') != std::wstring_view::npos) &&
-          candidate.find_first_of(kNoNameCharacters, 2) == std::wstring_view::npos &&
-          probe->PathExists(candidate)) {
+          !HoldsNoNameCharacter(candidate, 2) && probe->PathExists(candidate)) {
         return {candidate, text.substr(candidate.size())};
       }
       const std::size_t blank = end == 0 ? std::wstring_view::npos : base.rfind(L' ', end - 1);
@@ -151,16 +170,20 @@ SPLIT SplitFirstElement(std::wstring_view text) {
 // file system holds.
 std::wstring JudgedForm(std::wstring_view path) {
   path = TrimWhiteSpace(path);
-  if (!StartsWithDrivePath(path)) return {};
-  std::wstring result(path.substr(0, 3));
-  for (std::size_t i = 3; i < path.size(); ++i) {
+  if (!StartsWithDrivePath(path) || HoldsNoNameCharacter(path, 2)) return {};
+  // Trailing backslashes and blanks go (the drive's own backslash stays), and doubled
+  // backslashes after the drive are made single.
+  std::size_t end = path.size();
+  while (end > 3 && (path[end - 1] == L'\\' || path[end - 1] == L' ')) --end;
+  std::wstring result;
+  result.reserve(end);
+  result.append(path.substr(0, 3));
+  for (std::size_t i = 3; i < end; ++i) {
     if (path[i] == L'\\' && result.back() == L'\\') continue;
     result += path[i];
   }
-  while (result.size() > 3 && (result.back() == L'\\' || result.back() == L' ')) result.pop_back();
-  if (result.find_first_of(kNoNameCharacters, 2) != std::wstring::npos) return {};
   // With its terminator the path must fit a path buffer, and leave room for the system to end it.
-  if (Utf16Length(result) + 1 >= kMaxPathChars) return {};
+  if (!FitsPathBuffer(result)) return {};
   return result;
 }
 
@@ -274,13 +297,20 @@ class CDriveProbe final : public IPathProbe {
   CDriveProbe(IFileSystem& files, CPathMemo* memo, CDriveMemo* drives, const CPathView* view)
       : m_files(files), m_memo(memo), m_drives(drives), m_view(view) {}
 
-  PATH_STANDING Judge(std::wstring_view path, std::wstring* asked) {
-    *asked = m_view != nullptr ? m_view->Resolve(path) : std::wstring(path);
-    return JudgeDrivePath(*asked, m_files, m_memo, m_drives);
+  // How the path stands as the view's program opens it.
+  PATH_STANDING Judge(std::wstring_view path) {
+    std::wstring mapped;
+    if (m_view != nullptr && m_view->MapPath(path, &mapped)) {
+      return JudgeDrivePath(mapped, m_files, m_memo, m_drives);
+    }
+    return JudgeDrivePath(path, m_files, m_memo, m_drives);
+  }
+  // The path the view's program opens for it.
+  [[nodiscard]] std::wstring Opened(std::wstring_view path) const {
+    return m_view != nullptr ? m_view->Resolve(path) : std::wstring(path);
   }
   bool PathExists(std::wstring_view path) override {
-    std::wstring asked;
-    return Judge(path, &asked) != PATH_STANDING::kMissing;
+    return Judge(path) != PATH_STANDING::kMissing;
   }
 
  private:
@@ -301,16 +331,15 @@ REFERENCE_JUDGEMENT JudgeReference(std::wstring_view text, const CFolderTable& f
   if (!judgement.reading.Judged()) return judgement;
   bool allMissing = true;
   for (const std::wstring& path : judgement.reading.paths) {
-    std::wstring asked;
-    const PATH_STANDING standing = probe.Judge(path, &asked);
+    const PATH_STANDING standing = probe.Judge(path);
     if (standing == PATH_STANDING::kMissing) {
-      judgement.missingPaths.push_back(std::move(asked));
+      judgement.missingPaths.push_back(probe.Opened(path));
       continue;
     }
     allMissing = false;
     if (IsPassedOver(standing) && !IsPassedOver(judgement.passedOver)) {
       judgement.passedOver = standing;
-      judgement.passedOverPath = std::move(asked);
+      judgement.passedOverPath = probe.Opened(path);
     }
   }
   judgement.missing = allMissing;
@@ -343,18 +372,19 @@ bool PathTokenExists(std::wstring_view token, const CPlatform& platform, CPathMe
   const std::wstring path = JudgedForm(text);
   if (path.empty()) return true;
   CDriveProbe probe(platform.files, memo, nullptr, view);
-  std::wstring asked;
-  return probe.Judge(path, &asked) != PATH_STANDING::kMissing;
+  return probe.Judge(path) != PATH_STANDING::kMissing;
 }
 
 PATH_READING ReadPathReference(std::wstring_view text, const CFolderTable& folders, IShell& shell,
                                const CPathView* view, IPathProbe* probe) {
+  // Placeholders and variables are written with percent signs: without one the text is read as
+  // it stands.
+  if (text.find(L'%') == std::wstring_view::npos) return ReadExpandedReference(text, probe);
   const std::wstring expanded = ExpandReferenceText(text, folders, shell, view);
   // A file or folder whose name holds percent signs is what the text names as written.
   const std::wstring_view written = TrimWhiteSpace(text);
   if (probe != nullptr && expanded != text && StartsWithDrivePath(written) &&
-      Utf16Length(written) + 1 < kMaxPathChars &&
-      written.find_first_of(kNoNameCharacters, 2) == std::wstring_view::npos &&
+      FitsPathBuffer(written) && !HoldsNoNameCharacter(written, 2) &&
       probe->PathExists(written)) {
     return Judged(written, {});
   }

@@ -113,17 +113,18 @@ std::wstring CRegistryCleaner::CleanPath(std::wstring_view source, REGISTRY_VIEW
 
 REFERENCE_JUDGEMENT CRegistryCleaner::JudgeReference(std::wstring_view text,
                                                      REGISTRY_VIEW view) const {
-  return qv::JudgeReference(text, Folders(view), m_platform, &m_paths, &m_drives, PathView(view));
+  return qv::JudgeReference(text, Folders(view), m_platform, PathMemo(), DriveMemo(),
+                            PathView(view));
 }
 
 PATH_STANDING CRegistryCleaner::JudgePath(std::wstring_view path, REGISTRY_VIEW view) const {
-  return JudgeDrivePath(ResolvePath(path, view), m_platform.files, &m_paths, &m_drives);
+  return JudgeDrivePath(ResolvePath(path, view), m_platform.files, PathMemo(), DriveMemo());
 }
 
-void CRegistryCleaner::PassOver(REGPROBLEM_TYPE type, std::wstring key, std::wstring name,
-                                std::wstring data, const REFERENCE_JUDGEMENT& judgement) {
+void CRegistryCleaner::PassOver(REGPROBLEM_TYPE type, std::wstring_view key, std::wstring_view name,
+                                std::wstring_view data, const REFERENCE_JUDGEMENT& judgement) {
   if (!IsPassedOver(judgement.passedOver) || !IsValidCategory(type)) return;
-  CRegistryProblem entry(std::move(key), std::move(name), std::move(data), type);
+  CRegistryProblem entry(std::wstring(key), std::wstring(name), std::wstring(data), type);
   if (m_filter != nullptr && m_filter->IsProblemExcluded(entry)) return;
   m_passedOver.push_back({type, std::move(entry.key), std::move(entry.name), std::move(entry.data),
                           PassedOverEvidence(judgement.passedOver, judgement.passedOverPath)});
@@ -140,12 +141,12 @@ std::wstring CRegistryCleaner::ResolvePath(std::wstring_view path, REGISTRY_VIEW
 }
 
 MISSING_PATH CRegistryCleaner::LocateMissingPath(std::wstring_view path) const {
-  return qv::LocateMissingPath(path, m_platform.files, &m_folderAnswers);
+  return qv::LocateMissingPath(path, m_platform.files, PathMemo());
 }
 
 MISSING_PATH CRegistryCleaner::JudgeMissingPath(std::wstring_view path) const {
   return qv::JudgeMissingPath(path, m_folders.Path(FOLDER_WINDOWS), m_containers,
-                              m_platform.files, &m_folderAnswers);
+                              m_platform.files, PathMemo());
 }
 
 std::wstring FormatProblemLogLine(const CRegistryProblem& problem) {

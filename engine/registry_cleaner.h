@@ -148,19 +148,23 @@ class CRegistryCleaner {
   [[nodiscard]] const CContainerFolders& Containers() const { return m_containers; }
   // How many distinct paths the checks judged on the drive since Prepare (or ForgetPaths).
   [[nodiscard]] std::size_t JudgedPathCount() const { return m_paths.Size(); }
-  // The drive's answers remembered since Prepare; forget them when files may have changed.
+  // The drive's answers remembered since Prepare (each folder listed once, its listing answering
+  // for its entries: CPathMemo); forget them when files may have changed.
   void ForgetPaths() {
     m_paths.Forget();
-    m_folderAnswers.Forget();
     m_drives.Forget();
   }
+  // Whether the drive's answers are remembered for the scan (true, the default) or every question
+  // goes to the drive as it is asked; both give the same results, which tests prove.
+  void SetDriveAnswersRemembered(bool remembered) { m_remember = remembered; }
+  [[nodiscard]] bool DriveAnswersRemembered() const { return m_remember; }
 
   // An entry a check did not judge because a path it names lies on a drive that is not judged
   // (PATH_STANDING): recorded for the scan's report, unless the filter excludes a problem of the
   // entry (nothing of Windows' own areas, the safe list or the ignore list is listed). Its
   // evidence names the path and the drive.
-  void PassOver(REGPROBLEM_TYPE type, std::wstring key, std::wstring name, std::wstring data,
-                const REFERENCE_JUDGEMENT& judgement);
+  void PassOver(REGPROBLEM_TYPE type, std::wstring_view key, std::wstring_view name,
+                std::wstring_view data, const REFERENCE_JUDGEMENT& judgement);
   // The entries passed over since Prepare, in order.
   [[nodiscard]] const std::vector<PASSED_OVER>& PassedOver() const { return m_passedOver; }
 
@@ -174,9 +178,13 @@ class CRegistryCleaner {
   CFolderTable m_folders;
   CPathView m_view32;  // the 32-bit registry view's paths
   CContainerFolders m_containers;
+  // The memos, or null when answers are not remembered.
+  [[nodiscard]] CPathMemo* PathMemo() const { return m_remember ? &m_paths : nullptr; }
+  [[nodiscard]] CDriveMemo* DriveMemo() const { return m_remember ? &m_drives : nullptr; }
+
   mutable CPathMemo m_paths;  // asked only by the thread that runs the checks
-  mutable CFolderMemo m_folderAnswers;  // the same
   mutable CDriveMemo m_drives;  // the same
+  bool m_remember = true;
   std::vector<PASSED_OVER> m_passedOver;
   std::vector<std::wstring> m_notices;
   CProblemList& m_problems;
