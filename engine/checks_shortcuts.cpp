@@ -61,9 +61,12 @@ class CShortcutWalk {
     std::vector<CFindData> entries;
     if (m_engine.Platform().files.FindFiles(pattern, &entries) != kErrorSuccess) return;
     const std::wstring folder(PatternFolder(pattern));
+    std::wstring path;  // each entry's, in one buffer for the folder
     for (const CFindData& entry : entries) {
       if (m_engine.ShouldStop()) return;
-      const std::wstring path = JoinPath(folder, entry.name);
+      path.assign(folder);
+      path += L'\\';
+      path += entry.name;
       m_engine.ReportEntryExamined(path);
       if (entry.name == L"." || entry.name == L"..") continue;
       if (entry.directory) {

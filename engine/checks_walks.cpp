@@ -7,9 +7,14 @@
 // empty key. Neither descends more than kMaxRegistryDepth levels below where it starts, and a
 // key or value whose name holds a NUL character is passed over with a log line (opened by its
 // name as text it would be the parent again, and the walk would never end).
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "base/text.h"
@@ -32,6 +37,17 @@ bool IsUninstallKey(std::wstring_view display) {
          EqualsNoCase(display.substr(display.size() - kUninstallTail.size()), kUninstallTail);
 }
 
+// Hashes bytes as a string or a view of one, so a set of strings is searched without a copy.
+struct CBytesHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view bytes) const {
+    return std::hash<std::string_view>{}(bytes);
+  }
+};
+
+// How many different texts judged to be kept the File/Path walk remembers, per view.
+constexpr std::size_t kKeptTextsLimit = 1 << 16;
+
 // The File/Path walk, with its buffers shared by every key it visits.
 class CFileReferenceWalk {
  public:
@@ -47,25 +63,40 @@ class CFileReferenceWalk {
   // opened below its parent's open handle, so an open costs one lookup, not one per level of its
   // path; it is the same key with the same access the full path from the root would open. The
   // values of a key in an uninstall entry (`inUninstallEntry`) are left to the uninstall check.
-  void Walk(RegHandle parent, std::wstring_view name, const std::wstring& display,
-            REGISTRY_VIEW view, int depth, bool inUninstallEntry = false) {
-    m_engine.ReportEntryExamined(display);
+  void Walk(RegHandle parent, std::wstring_view name, std::wstring_view display,
+            REGISTRY_VIEW view, int depth) {
+    m_display.assign(display);
+    WalkKey(parent, name, view, depth, false);
+  }
+
+ private:
+  // The walk of the key m_display shows: m_display is the same again when it returns (each
+  // subkey's path is appended to it and taken off again, so no key's path is made anew).
+  void WalkKey(RegHandle parent, std::wstring_view name, REGISTRY_VIEW view, int depth,
+               bool inUninstallEntry) {
+    m_engine.ReportEntryExamined(m_display);
     CRegKey key(m_registry);
     if (key.OpenNoFollow(parent, name, kKeyAllAccess) != kErrorSuccess) return;
     if (m_engine.ShouldStop()) return;
 
+    const std::size_t displayChars = m_display.size();
+    const bool uninstallEntries = inUninstallEntry || IsUninstallKey(m_display);
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t chars = kWalkKeyNameChars;
       const ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
       if (EndsEnumeration(rc)) break;
       if (rc == kErrorSuccess) {
-        const std::wstring child(m_keyName.data(), chars);
-        if (PassOverNulName(m_engine, display, child)) continue;
-        if (AtDepthLimit(m_engine, depth + 1, display)) break;
+        // The name stays in m_keyName until the subkey is open, all WalkKey reads of it.
+        const std::wstring_view child(m_keyName.data(), chars);
+        if (PassOverNulName(m_engine, m_display, child)) continue;
+        if (AtDepthLimit(m_engine, depth + 1, m_display)) break;
         // A key named Wow6432Node is the 32-bit view of what lies around it: everything below it
         // is read by 32-bit programs.
-        Walk(key.get(), child, JoinPath(display, child), IsWow64Node(child) ? VIEW_32BIT : view,
-             depth + 1, inUninstallEntry || IsUninstallKey(display));
+        const REGISTRY_VIEW childView = IsWow64Node(child) ? VIEW_32BIT : view;
+        m_display += L'\\';
+        m_display += child;
+        WalkKey(key.get(), child, childView, depth + 1, uninstallEntries);
+        m_display.resize(displayChars);
       }
       if (m_engine.ShouldStop()) return;
     }
@@ -84,26 +115,37 @@ class CFileReferenceWalk {
       if (rc == kErrorSuccess && dataBytes > kFileReferenceMinBytes &&
           (type == kRegSz || type == kRegExpandSz)) {
         const std::wstring_view valueName(m_valueName.data(), nameChars);
-        if (!PassOverNulName(m_engine, display, valueName)) {
-          Judge(display, valueName, dataBytes, view);
+        if (!PassOverNulName(m_engine, m_display, valueName)) {
+          Judge(m_display, valueName, dataBytes, view);
         }
       }
       if (m_engine.ShouldStop()) return;
     }
   }
 
- private:
   void Judge(const std::wstring& display, std::wstring_view name, std::uint32_t dataBytes,
              REGISTRY_VIEW view) {
     // Only a drive path (x:\...) is ever judged missing, and only an environment variable or a
     // placeholder (both written with a percent sign) can bring a drive into a text: text without
     // a colon and without a percent sign is a valid reference, whatever else it holds.
-    if (!MayNameADrivePath(dataBytes)) return;
-    const std::wstring text = FixedBufferText(m_data.data(), dataBytes, kWalkValueDataBytes);
-    const REFERENCE_JUDGEMENT reference = m_engine.JudgeReference(text, view);
-    m_engine.PassOver(REGPROBLEM_FILE_PATH, display, std::wstring(name), reference.reading.named,
-                      reference);
-    if (!reference.missing) return;
+    std::string_view bytes;
+    if (!MayNameADrivePath(dataBytes, &bytes)) return;
+    // A registry holds the same reference in many values (a library every class of it names, a
+    // program's resource strings): a text judged to name what is there is that for the rest of
+    // the walk, as the drive's answers are remembered for the scan. Texts are remembered as the
+    // value's bytes, so a repeated one is known before it is read as text.
+    std::unordered_set<std::string, CBytesHash, std::equal_to<>>& kept = m_kept[view == VIEW_32BIT];
+    if (kept.find(bytes) != kept.end()) return;
+    FixedBufferTextInto(m_data.data(), dataBytes, kWalkValueDataBytes, &m_text);
+    const REFERENCE_JUDGEMENT reference = m_engine.JudgeReference(m_text, view);
+    m_engine.PassOver(REGPROBLEM_FILE_PATH, display, name, reference.reading.named, reference);
+    if (!reference.missing) {
+      if (!IsPassedOver(reference.passedOver) && m_engine.DriveAnswersRemembered() &&
+          kept.size() < kKeptTextsLimit) {
+        kept.emplace(bytes);
+      }
+      return;
+    }
     // Every path the value names is missing. One in the Windows folder is Windows' own, and one
     // whose nearest existing folder is a program's own that still holds a program belongs to a
     // program that is installed (a file or folder it makes on first use): either keeps the value.
@@ -122,22 +164,52 @@ class CFileReferenceWalk {
   }
 
   // Whether the value's text (its UTF-16LE units up to the first NUL) holds a colon or a percent
-  // sign.
-  [[nodiscard]] bool MayNameADrivePath(std::uint32_t dataBytes) const {
-    for (std::uint32_t i = 0; i + 1 < dataBytes; i += 2) {
-      if (m_data[i + 1] != 0) continue;
-      const std::uint8_t unit = m_data[i];
-      if (unit == 0) return false;
-      if (unit == ':' || unit == '%') return true;
+  // sign; if so *bytes receives the bytes FixedBufferText reads as the text: up to the first NUL
+  // unit, and one unit short of the buffer when it holds none.
+  [[nodiscard]] bool MayNameADrivePath(std::uint32_t dataBytes, std::string_view* bytes) const {
+    const std::uint8_t* data = m_data.data();
+    // The first colon or percent sign that is a whole unit (most texts hold neither: the bytes
+    // are searched, not the units), then no NUL unit before it.
+    std::size_t first = dataBytes;
+    for (const int mark : {':', '%'}) {
+      const std::uint8_t* from = data;
+      while (from < data + first) {
+        const auto* at = static_cast<const std::uint8_t*>(
+            std::memchr(from, mark, static_cast<std::size_t>(data + first - from)));
+        if (at == nullptr) break;
+        const auto position = static_cast<std::size_t>(at - data);
+        if (position % 2 == 0 && position + 1 < dataBytes && data[position + 1] == 0) {
+          first = position;
+          break;
+        }
+        from = at + 1;
+      }
     }
-    return false;
+    if (first >= dataBytes) return false;
+    std::uint32_t i = 0;
+    for (; i < first; i += 2) {
+      if ((data[i] | data[i + 1]) == 0) return false;
+    }
+    for (i += 2; i + 1 < dataBytes; i += 2) {
+      if ((data[i] | data[i + 1]) == 0) break;
+    }
+    std::size_t units = i / 2;
+    constexpr std::size_t kCapacityUnits = kWalkValueDataBytes / 2;
+    if (i + 1 >= dataBytes && units >= kCapacityUnits) units = kCapacityUnits - 1;
+    *bytes = {reinterpret_cast<const char*>(data), units * 2};
+    return true;
   }
 
   CRegistryCleaner& m_engine;
   IRegistry& m_registry;
+  std::wstring m_display;  // the path of the key being walked, as it is shown
   std::wstring m_keyName;
   std::wstring m_valueName;
   std::vector<std::uint8_t> m_data;
+  std::wstring m_text;  // the value's data as text
+  // The texts judged to name what is there (as their bytes), by view (the 64-bit one first): at
+  // most kKeptTextsLimit of each, so a registry of many different references holds no more.
+  std::unordered_set<std::string, CBytesHash, std::equal_to<>> m_kept[2];
 };
 
 
@@ -149,13 +221,13 @@ bool ContainsClassesMarker(std::wstring_view path) {
 
 void CheckFileReferences(CRegistryCleaner& engine) {
   CFileReferenceWalk walk(engine);
-  walk.Walk(kHkeyLocalMachine, L"", std::wstring(kHkeyLocalMachineName), VIEW_64BIT, 0);
-  walk.Walk(kHkeyUsers, L"", std::wstring(kHkeyUsersName), VIEW_64BIT, 0);
+  walk.Walk(kHkeyLocalMachine, L"", kHkeyLocalMachineName, VIEW_64BIT, 0);
+  walk.Walk(kHkeyUsers, L"", kHkeyUsersName, VIEW_64BIT, 0);
 }
 
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display) {
-  CFileReferenceWalk(engine).Walk(root, subkey, std::wstring(display),
+  CFileReferenceWalk(engine).Walk(root, subkey, display,
                                   PassesWow64Node(subkey) ? VIEW_32BIT : VIEW_64BIT, 0);
 }
 
@@ -163,42 +235,81 @@ void CheckEmptyKeys(CRegistryCleaner& engine) {
   static_cast<void>(WalkEmptyKeys(engine, kHkeyUsers, L"", kHkeyUsersName));
 }
 
+namespace {
+
+// The empty-key walk, with its texts shared by every key it visits: the path of the key whose
+// subkey is walked (m_display, the text each examined entry reports) grows by a name on the way
+// down and is cut back on the way up.
+class CEmptyKeyWalk {
+ public:
+  CEmptyKeyWalk(CRegistryCleaner& engine, std::wstring_view display)
+      : m_engine(engine),
+        m_registry(engine.Platform().registry),
+        m_display(display),
+        m_keyName(kWalkKeyNameChars + 1, L'\0') {}
+
+  // parent\name, parent being shown as m_display: true when that key was reported. m_display is
+  // the same again when it returns.
+  bool Walk(RegHandle parent, std::wstring_view name, int depth) {
+    if (m_engine.ShouldStop()) return false;
+    CRegKey key(m_registry);
+    if (key.OpenNoFollow(parent, name, kKeyReadWriteCreate) != kErrorSuccess) return false;
+    std::uint32_t subkeys = 0;
+    std::uint32_t values = 0;
+    if (m_registry.QueryInfoKey(key.get(), &subkeys, &values) != kErrorSuccess) return false;
+
+    const std::size_t displayChars = m_display.size();
+    if (subkeys == 0) {
+      if (values != 0) return false;
+      std::wstring path = JoinPath(m_display, name);
+      if (ContainsClassesMarker(path) || path.find(kUserClassesMarker) != std::wstring::npos) {
+        return false;
+      }
+      m_engine.ReportEntryExamined(m_display);
+      PROBLEM_EVIDENCE evidence{EVIDENCE_EMPTY_KEY, path, L""};
+      AddProblemWithEvidence(m_engine, std::move(path), std::wstring(kDefaultNameProblem), L"",
+                             REGPROBLEM_EMPTY_KEY, std::move(evidence));
+      return true;
+    }
+
+    // The name is read before the first subkey is enumerated (it may lie in m_keyName).
+    if (!name.empty()) {
+      m_display += L'\\';
+      m_display += name;
+    }
+    const std::wstring_view below(m_display);
+    // Nothing below HKEY_USERS\.DEFAULT or a classes key is walked.
+    const bool skipChildren = EqualsNoCase(below, kDefaultUsersKey) || ContainsClassesMarker(below);
+    for (std::uint32_t index = 0;; ++index) {
+      std::uint32_t chars = kWalkKeyNameChars;
+      const ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
+      if (EndsEnumeration(rc)) break;
+      // Each subkey enumerated is reported as the key above the one walked.
+      m_reported.assign(m_display, 0, displayChars);
+      m_engine.ReportEntryExamined(m_reported);
+      if (skipChildren || rc != kErrorSuccess) continue;
+      const std::wstring_view child(m_keyName.data(), chars);
+      if (PassOverNulName(m_engine, m_display, child)) continue;
+      if (AtDepthLimit(m_engine, depth + 1, m_display)) break;
+      static_cast<void>(Walk(key.get(), child, depth + 1));
+    }
+    m_display.resize(displayChars);
+    return false;
+  }
+
+ private:
+  CRegistryCleaner& m_engine;
+  IRegistry& m_registry;
+  std::wstring m_display;
+  std::wstring m_reported;
+  std::wstring m_keyName;
+};
+
+}  // namespace
+
 bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view name,
                    std::wstring_view display, int depth) {
-  if (engine.ShouldStop()) return false;
-  IRegistry& registry = engine.Platform().registry;
-  CRegKey key(registry);
-  if (key.OpenNoFollow(parent, name, kKeyReadWriteCreate) != kErrorSuccess) return false;
-  std::uint32_t subkeys = 0;
-  std::uint32_t values = 0;
-  if (registry.QueryInfoKey(key.get(), &subkeys, &values) != kErrorSuccess) return false;
-
-  if (subkeys == 0) {
-    std::wstring path = JoinPath(display, name);
-    if (values != 0 || ContainsClassesMarker(path) ||
-        path.find(kUserClassesMarker) != std::wstring::npos) {
-      return false;
-    }
-    engine.ReportEntryExamined(std::wstring(display));
-    PROBLEM_EVIDENCE evidence{EVIDENCE_EMPTY_KEY, path, L""};
-    AddProblemWithEvidence(engine, std::move(path), std::wstring(kDefaultNameProblem), L"",
-                           REGPROBLEM_EMPTY_KEY, std::move(evidence));
-    return true;
-  }
-
-  const std::wstring below = name.empty() ? std::wstring(display) : JoinPath(display, name);
-  // Nothing below HKEY_USERS\.DEFAULT or a classes key is walked.
-  const bool skipChildren = EqualsNoCase(below, kDefaultUsersKey) || ContainsClassesMarker(below);
-  std::wstring child;
-  for (std::uint32_t index = 0;; ++index) {
-    const ErrorCode rc = key.EnumKeyName(index, kWalkKeyNameChars, &child);
-    if (EndsEnumeration(rc)) break;
-    engine.ReportEntryExamined(std::wstring(display));
-    if (skipChildren || rc != kErrorSuccess || PassOverNulName(engine, below, child)) continue;
-    if (AtDepthLimit(engine, depth + 1, below)) break;
-    static_cast<void>(WalkEmptyKeys(engine, key.get(), child, below, depth + 1));
-  }
-  return false;
+  return CEmptyKeyWalk(engine, display).Walk(parent, name, depth);
 }
 
 }  // namespace qv
