@@ -84,6 +84,8 @@ bool CApplication::NewScan(const CATEGORY_SELECTION& selection) {
   m_engine.reset();  // the previous scan's problems go with it
   m_engine = CreateScanEngine(m_platform, &m_exclusions, &m_log);
   m_engine->Prepare(selection);
+  // Nothing of the new scan is repaired yet: the last repair's verdict is over.
+  static_cast<void>(RecordRepairVerdict(REPAIR_OUTCOME{}));
   if (std::wstring notice = m_exclusions.OwnedRowsNotice(); !notice.empty()) {
     m_engine->SetScanNotices({std::move(notice)});
   }
@@ -118,6 +120,8 @@ REPAIR_OPTIONS CApplication::RepairOptions() const {
                                         kValueRestorePoint, kDefaultRestorePoint) != 0;
   options.systemRestore = m_systemRestore;
   options.pacing = true;
+  options.followUncovered = ReadSettingInt(m_platform.registry, kHkeyLocalMachine, kProductName,
+                                           kValueRepairUncovered, kDefaultRepairUncovered) != 0;
   return options;
 }
 
@@ -139,16 +143,33 @@ bool CApplication::StartRepair(IRepairSink& sink, const REPAIR_OPTIONS& options,
   return m_repair.Start(m_engine, m_exclusions, options, sink, std::move(ended));
 }
 
-ErrorCode CApplication::CompleteRepair(const CRegistryCleaner& engine) {
+ErrorCode CApplication::CompleteRepair(const CRegistryCleaner& engine,
+                                      const REPAIR_OUTCOME& outcome) {
   std::int64_t sum = 0;
   for (std::size_t i = 0; i < m_categories.size(); ++i) {
+    // What the repair uncovered counts as found beside the scan's problems, repaired or not.
+    m_categories[i].found += engine.Uncovered(static_cast<int>(i));
     m_categories[i].fixed = engine.Fixed(static_cast<int>(i));
     sum += m_categories[i].fixed;
   }
   const ErrorCode stored = WriteSettingText(m_platform.registry, kProductName, kValueTotalFixed,
                                             static_cast<int>(std::min<std::int64_t>(sum, INT32_MAX)));
   static_cast<void>(m_log.WriteLog(kLogFixedErrors));
-  return stored;
+  const ErrorCode verdict = RecordRepairVerdict(outcome);
+  return stored != kErrorSuccess ? stored : verdict;
+}
+
+ErrorCode CApplication::RecordRepairVerdict(const REPAIR_OUTCOME& outcome) {
+  const REPAIR_TALLY tally = TallyRepair(outcome);
+  const auto capped = [](std::size_t n) {
+    return static_cast<int>(std::min<std::size_t>(n, INT32_MAX));
+  };
+  const ErrorCode notFixed = WriteSettingText(m_platform.registry, kProductName,
+                                              kValueTotalNotFixed, capped(tally.notRepaired));
+  const ErrorCode changed =
+      WriteSettingText(m_platform.registry, kProductName, kValueTotalChanged,
+                       capped(static_cast<std::size_t>(outcome.deleted) + outcome.shortcutsMoved));
+  return notFixed != kErrorSuccess ? notFixed : changed;
 }
 
 ErrorCode CApplication::RecordScan(const SCAN_RESULT& result) {

@@ -95,7 +95,8 @@ class CApplication {
                                         const ScanProgress& progress,
                                         const CategoryCheckRunner& runCheck = {});
   // The options of a repair: a restore point as the "RESTOREPOINT" setting says (default 1),
-  // through this application's System Restore, with the dialog's pacing.
+  // through this application's System Restore, with the dialog's pacing; what the repair uncovers
+  // repaired too as "REPAIRUNCOVERED" says (default 1).
   [[nodiscard]] REPAIR_OPTIONS RepairOptions() const;
   // Repairs the last scan's problems on the calling thread (the console). The sink's completion
   // report should call CompleteRepair. An outcome that is not completed, with the reason as its
@@ -107,9 +108,14 @@ class CApplication {
                                  RepairEnded ended);
   [[nodiscard]] CRepairWorker& RepairWorker() { return m_repair; }
   // The completion of a repair, on the front end's thread while the repair waits: every
-  // category's fixed count becomes the engine's (a copy), their sum (shortcuts included) is
-  // stored as "TFixed", and "Fixed Error(s)" is logged. Returns the store's result.
-  [[nodiscard]] ErrorCode CompleteRepair(const CRegistryCleaner& engine);
+  // category's fixed count becomes the engine's (a copy), what the repair uncovered and repaired
+  // is added to the category's found count, the fixed counts' sum (shortcuts included) is stored
+  // as "TFixed", and "Fixed Error(s)" is logged. Returns the store's result.
+  // With it, what the repair could not do, for the verdict of the statistics page: how many of
+  // the entries it was to repair are still there ("TNotFixed") and how many registry entries and
+  // shortcuts it changed ("TChanged"); a new scan stores both as 0. Returns the first failure.
+  [[nodiscard]] ErrorCode CompleteRepair(const CRegistryCleaner& engine,
+                                         const REPAIR_OUTCOME& outcome);
 
   // Records a finished scan under the product key at once, as the window records it (the found
   // counts of the table become the scan's, fixed counts 0, the entries examined as "itscanned")
@@ -117,6 +123,9 @@ class CApplication {
   [[nodiscard]] ErrorCode RecordScan(const SCAN_RESULT& result);
 
  private:
+  // "TNotFixed" and "TChanged" of the outcome (see CompleteRepair).
+  ErrorCode RecordRepairVerdict(const REPAIR_OUTCOME& outcome);
+
   CPlatform m_platform;
   CActivityLog m_log;
   CExclusionLists m_exclusions;

@@ -48,8 +48,10 @@ constexpr char kFixDetails[] =
     "the registry is deleted when the backup file cannot be created. A System Restore point is\n"
     "asked for first when the RESTOREPOINT setting is not 0, unless --no-restore-point; the report\n"
     "says whether Windows made a new one, kept one of the last 24 hours, or refused. A problem that\n"
-    "cannot be repaired is reported with the reason and kept off the next scans. The backup can\n"
-    "be merged back with: QuarveloCli.exe restore <name>.\n"
+    "cannot be repaired is reported with the reason and kept off the next scans. What the repair\n"
+    "leaves broken (a key emptied of its last value, a ProgID whose class it removed) is repaired\n"
+    "in the same run and the same backup when the REPAIRUNCOVERED setting is not 0, unless\n"
+    "--leave-uncovered. The backup can be merged back with: QuarveloCli.exe restore <name>.\n"
     "Exit codes: 0 every problem fixed, 1 some could not be fixed, 2 usage or run error.\n\n";
 constexpr char kBackupsDescription[] = "List the registry backups, newest first";
 constexpr char kRestoreDescription[] =
@@ -242,6 +244,7 @@ struct FIX_ARGUMENTS {
   std::string json;
   bool quiet = false;
   bool noRestorePoint = false;
+  bool leaveUncovered = false;
 };
 
 // The repair's reports on the console: a progress line when standard error is a terminal, the
@@ -267,9 +270,9 @@ class CConsoleRepairSink final : public IRepairSink {
     m_last = now;
     m_line.ShowText(L"Repairing " + std::to_wstring(index + 1) + L" of " + std::to_wstring(count));
   }
-  void OnRepairCompleted(const CRegistryCleaner& engine) override {
+  void OnRepairCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME& outcome) override {
     m_line.Clear();
-    m_recorded = m_app.CompleteRepair(engine);
+    m_recorded = m_app.CompleteRepair(engine, outcome);
   }
   [[nodiscard]] ErrorCode Recorded() const { return m_recorded; }
 
@@ -300,6 +303,7 @@ int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStre
 
   REPAIR_OPTIONS options = app.RepairOptions();
   if (arguments.noRestorePoint) options.restorePoint = false;
+  if (arguments.leaveUncovered) options.followUncovered = false;
   options.pacing = false;
   CConsoleRepairSink sink(app, err, !arguments.quiet);
   g_repairRunning.store(true);
@@ -327,8 +331,7 @@ int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStre
     if (!out.WriteText(FormatRepairText(outcome))) status = kExitError;
   }
   if (status == kExitError || !outcome.completed) return kExitError;
-  return outcome.failed.empty() && outcome.stillPresent.empty() ? kExitNoProblems
-                                                                : kExitProblemsFound;
+  return TallyRepair(outcome).notRepaired == 0 ? kExitNoProblems : kExitProblemsFound;
 }
 
 std::wstring BackupFolderPath(CSystemApplication& app) {
@@ -448,6 +451,9 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
       ->type_name("FILE|-");
   fixCommand->add_flag("--no-restore-point", fix.noRestorePoint,
                        "Make no System Restore point, whatever RESTOREPOINT says");
+  fixCommand->add_flag("--leave-uncovered", fix.leaveUncovered,
+                       "List what the repair leaves broken for the next scan instead of repairing "
+                       "it too, whatever REPAIRUNCOVERED says");
   fixCommand->add_flag("-q,--quiet", fix.quiet, "No progress line and no text report");
 
   bool backupsJson = false;

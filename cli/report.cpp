@@ -175,6 +175,12 @@ Json ItemJson(const REPAIR_ITEM& item) {
               {"data", ToUtf8(item.data)}};
 }
 
+bool Failed(const REPAIR_ITEM& item) {
+  return item.error != kErrorSuccess && item.error != kErrorFileNotFound;
+}
+
+// Each item's category and entry; with `reasons`, a failed one's error and reason; for what a
+// repair uncovered, the entry whose repair did.
 void AppendItems(std::wstring* text, const std::vector<REPAIR_ITEM>& items, bool reasons) {
   int number = 0;
   for (const REPAIR_ITEM& item : items) {
@@ -182,11 +188,37 @@ void AppendItems(std::wstring* text, const std::vector<REPAIR_ITEM>& items, bool
     const std::wstring indent(counter.size(), L' ');
     *text += counter + std::wstring(CategoryDisplayName(item.category)) + L": " +
              (item.name.empty() ? item.key : JoinPath(item.key, item.name)) + L'\n';
-    if (reasons) {
+    if (!item.because.empty()) {
+      *text += indent + L"left broken by the repair of " + item.because + L'\n';
+    }
+    if (reasons && Failed(item)) {
       *text += indent + L"error " + DecimalText(item.error) + L": " + RepairFailureReason(item.error);
       *text += item.blocked ? L" (kept off the next scans)\n" : L"\n";
     }
   }
+}
+
+// The repair's verdict: every selected entry gone, or how many are and how many are not.
+std::wstring RepairVerdictText(const REPAIR_OUTCOME& outcome) {
+  const REPAIR_TALLY tally = TallyRepair(outcome);
+  std::wstring text;
+  if (tally.notRepaired != 0) {
+    text = std::to_wstring(tally.repaired) + L" of " + std::to_wstring(tally.selected) +
+           L" selected registry error(s) are fixed; " + std::to_wstring(tally.notRepaired) +
+           L" could not be fixed. Why is listed above under \"Not fixed\" and \"Still present\", "
+           L"and in the activity log.\n";
+  } else if (tally.selected == 0) {
+    text = L"Nothing was selected: nothing was removed.\n";
+  } else if (!tally.changedAnything) {
+    text = L"Nothing was removed: the selected registry error(s) were gone already.\n";
+  } else {
+    text = L"All identified registry error(s) are fixed.\n";
+  }
+  if (outcome.uncoveredRoundLimit) {
+    text += L"What the repair uncovered was followed for " + std::to_wstring(kMaxUncoveredRounds) +
+            L" rounds; the next scan lists what is left.\n";
+  }
+  return text;
 }
 
 }  // namespace
@@ -210,6 +242,16 @@ std::wstring FormatRepairText(const REPAIR_OUTCOME& outcome) {
   }
   text += L"\nFixed: " + std::to_wstring(outcome.fixed.size()) + L'\n';
   AppendItems(&text, outcome.fixed, false);
+  if (!outcome.chained.empty()) {
+    text += L"\nLeft broken by those repairs, and repaired too: " +
+            std::to_wstring(outcome.chained.size()) + L'\n';
+    AppendItems(&text, outcome.chained, true);
+  }
+  if (!outcome.uncovered.empty()) {
+    text += L"\nLeft broken by those repairs, for the next scan: " +
+            std::to_wstring(outcome.uncovered.size()) + L'\n';
+    AppendItems(&text, outcome.uncovered, false);
+  }
   if (!outcome.failed.empty()) {
     text += L"\nNot fixed: " + std::to_wstring(outcome.failed.size()) + L'\n';
     AppendItems(&text, outcome.failed, true);
@@ -222,6 +264,7 @@ std::wstring FormatRepairText(const REPAIR_OUTCOME& outcome) {
   if (outcome.skipped != 0) {
     text += L"\nLeft as they are (not selected): " + std::to_wstring(outcome.skipped) + L'\n';
   }
+  if (outcome.completed) text += L'\n' + RepairVerdictText(outcome);
   return text;
 }
 
@@ -263,7 +306,32 @@ std::string FormatRepairJson(const REPAIR_OUTCOME& outcome) {
     still.push_back(std::move(entry));
   }
   report["stillPresent"] = std::move(still);
+  const auto uncoveredJson = [](const REPAIR_ITEM& item, bool repaired) {
+    Json entry = ItemJson(item);
+    entry["because"] = ToUtf8(item.because);
+    entry["round"] = item.round;
+    if (repaired) {
+      entry["error"] = item.error;
+      if (Failed(item)) {
+        entry["reason"] = ToUtf8(RepairFailureReason(item.error));
+        entry["blocked"] = item.blocked;
+      }
+    }
+    return entry;
+  };
+  Json chained = Json::array();
+  for (const REPAIR_ITEM& item : outcome.chained) chained.push_back(uncoveredJson(item, true));
+  report["chained"] = std::move(chained);
+  Json uncovered = Json::array();
+  for (const REPAIR_ITEM& item : outcome.uncovered) uncovered.push_back(uncoveredJson(item, false));
+  report["uncovered"] = std::move(uncovered);
+  report["uncoveredRoundLimit"] = outcome.uncoveredRoundLimit;
   report["skipped"] = outcome.skipped;
+  const REPAIR_TALLY tally = TallyRepair(outcome);
+  report["selected"] = tally.selected;
+  report["repaired"] = tally.repaired;
+  report["notRepaired"] = tally.notRepaired;
+  report["changedAnything"] = tally.changedAnything;
   if (!outcome.completed) report["abortMessage"] = ToUtf8(outcome.abortMessage);
   return DumpJson(report);
 }

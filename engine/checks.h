@@ -15,11 +15,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/categories.h"
 #include "engine/key_naming.h"
+#include "engine/registry_problem.h"
 #include "platform/registry.h"
 
 namespace qv {
@@ -157,6 +159,32 @@ bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view
 // is the key's real path in its view; the data is judged as a program of that view resolves it.
 void CheckValueReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                           REGPROBLEM_TYPE type, REGISTRY_VIEW view = VIEW_64BIT);
+
+// The judgements of one entry that the COM and file-association checks make of every entry they
+// enumerate, each giving the entry's problem (with its evidence) or null when the entry is fine.
+// The repair makes them again of the entries its changes touched (engine/repair_chains.h).
+//  - a class of the hive's view (`classId` below its CLSID key) whose AppID value is `appId`;
+//  - a ProgID of the hive's view whose CLSID default value is `classId`;
+//  - a file-name extension of the hive whose default value names the type `typeName`: judged by
+//    the type's open command as HKEY_CLASSES_ROOT shows it;
+//  - a key named by its full path below HKEY_USERS, as the empty-key walk judges it (never a hive,
+//    nothing below HKEY_USERS\.DEFAULT, no classes key; opened without following a link).
+[[nodiscard]] std::unique_ptr<CRegistryProblem> JudgeClassAppId(CRegistryCleaner& engine,
+                                                                const CLASSES_HIVE& hive,
+                                                                REGISTRY_VIEW view,
+                                                                std::wstring_view classId,
+                                                                std::wstring_view appId);
+[[nodiscard]] std::unique_ptr<CRegistryProblem> JudgeProgIdClass(CRegistryCleaner& engine,
+                                                                 const CLASSES_HIVE& hive,
+                                                                 REGISTRY_VIEW view,
+                                                                 std::wstring_view progId,
+                                                                 std::wstring_view classId);
+[[nodiscard]] std::unique_ptr<CRegistryProblem> JudgeFileType(CRegistryCleaner& engine,
+                                                              const CLASSES_HIVE& hive,
+                                                              std::wstring_view extension,
+                                                              std::wstring_view typeName);
+[[nodiscard]] std::unique_ptr<CRegistryProblem> JudgeEmptyKey(CRegistryCleaner& engine,
+                                                              std::wstring_view keyText);
 
 // Runs the check of a category index; true for 0-10 (every category has its check).
 bool RunCategoryCheck(CRegistryCleaner& engine, int index);

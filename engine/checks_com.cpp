@@ -55,15 +55,9 @@ void CheckClassAppIds(CRegistryCleaner& engine, const CLASSES_HIVE& hive, REGIST
       std::wstring appId;
       if (classKey.Open(classes.get(), classId, kKeyReadWriteCreate) == kErrorSuccess &&
           classKey.QueryString(kAppIdValue, kComValueBytes, &appId) == kErrorSuccess) {
-        const std::wstring appIdPath = JoinPath(kAppIdKey, appId);
-        engine.ReportEntryExamined(appIdPath);
-        if (!RegisteredInEitherHive(registry, appIdPath) &&
-            (view == VIEW_64BIT ||
-             !RegisteredInEitherHive(registry, ClassesKeyInView(appIdPath, view)))) {
-          AddProblemWithEvidence(
-              engine, JoinPath(classesText, classId), std::wstring(kAppIdValue), appId,
-              REGPROBLEM_COM,
-              {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, appIdPath), L""});
+        engine.ReportEntryExamined(JoinPath(kAppIdKey, appId));
+        if (auto problem = JudgeClassAppId(engine, hive, view, classId, appId)) {
+          engine.AddProblem(std::move(problem));
         }
       }
     }
@@ -98,14 +92,9 @@ void CheckProgIdClasses(CRegistryCleaner& engine, const CLASSES_HIVE& hive, REGI
       std::wstring classId;
       if (progIdClass.Open(root.get(), classIdKey, kKeyReadWriteCreate) == kErrorSuccess &&
           progIdClass.QueryString(L"", kComValueBytes, &classId) == kErrorSuccess) {
-        const std::wstring classPath = ClassesKeyInView(JoinPath(kClsidKey, classId), view);
-        engine.ReportEntryExamined(classPath);
-        if (classId.starts_with(L'{') &&
-            !ClassRegistered(registry, classId, view, view == VIEW_64BIT)) {
-          AddProblemWithEvidence(
-              engine, JoinPath(rootText, classIdKey), std::wstring(kDefaultValueProblemName),
-              classId, REGPROBLEM_COM,
-              {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, classPath), L""});
+        engine.ReportEntryExamined(ClassesKeyInView(JoinPath(kClsidKey, classId), view));
+        if (auto problem = JudgeProgIdClass(engine, hive, view, progId, classId)) {
+          engine.AddProblem(std::move(problem));
         }
       }
     }
@@ -114,6 +103,39 @@ void CheckProgIdClasses(CRegistryCleaner& engine, const CLASSES_HIVE& hive, REGI
 }
 
 }  // namespace
+
+std::unique_ptr<CRegistryProblem> JudgeClassAppId(CRegistryCleaner& engine,
+                                                  const CLASSES_HIVE& hive, REGISTRY_VIEW view,
+                                                  std::wstring_view classId,
+                                                  std::wstring_view appId) {
+  IRegistry& registry = engine.Platform().registry;
+  const std::wstring appIdPath = JoinPath(kAppIdKey, appId);
+  if (RegisteredInEitherHive(registry, appIdPath) ||
+      (view == VIEW_32BIT && RegisteredInEitherHive(registry, ClassesKeyInView(appIdPath, view)))) {
+    return nullptr;
+  }
+  auto problem = std::make_unique<CRegistryProblem>(
+      JoinPath(HiveClassesKeyText(hive, kClsidKey, view), classId), std::wstring(kAppIdValue),
+      std::wstring(appId), REGPROBLEM_COM);
+  problem->evidence = {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, appIdPath), L""};
+  return problem;
+}
+
+std::unique_ptr<CRegistryProblem> JudgeProgIdClass(CRegistryCleaner& engine,
+                                                   const CLASSES_HIVE& hive, REGISTRY_VIEW view,
+                                                   std::wstring_view progId,
+                                                   std::wstring_view classId) {
+  if (!classId.starts_with(L'{') ||
+      ClassRegistered(engine.Platform().registry, classId, view, view == VIEW_64BIT)) {
+    return nullptr;
+  }
+  const std::wstring classPath = ClassesKeyInView(JoinPath(kClsidKey, classId), view);
+  auto problem = std::make_unique<CRegistryProblem>(
+      HiveClassesKeyText(hive, JoinPath(progId, kClsidKey), view),
+      std::wstring(kDefaultValueProblemName), std::wstring(classId), REGPROBLEM_COM);
+  problem->evidence = {EVIDENCE_NOT_REGISTERED, JoinPath(kHkeyClassesRootName, classPath), L""};
+  return problem;
+}
 
 void CheckComObjects(CRegistryCleaner& engine) {
   for (const CLASSES_HIVE& hive : kClassesHives) {

@@ -58,18 +58,10 @@ void CheckHiveFileAssociations(CRegistryCleaner& engine, const CLASSES_HIVE& hiv
         extensionKey.QueryString(L"", kComValueBytes, &className) != kErrorSuccess) {
       continue;
     }
-    const std::wstring commandPath = className + std::wstring(kOpenCommandSuffix);
-    engine.ReportEntryExamined(commandPath);
-    std::wstring command;
-    if (className.empty() || !ReadOpenCommand(registry, className, &command)) continue;
-    const REFERENCE_JUDGEMENT reference = engine.JudgeReference(command);
-    const std::wstring extensionText = JoinPath(classesText, extension);
-    engine.PassOver(REGPROBLEM_FILE_ASSOCIATION, extensionText, std::wstring(kDefaultNameProblem),
-                    reference.reading.named, reference);
-    if (!reference.missing) continue;
-    AddProblemWithEvidence(engine, extensionText, std::wstring(kDefaultNameProblem),
-                           reference.reading.named, REGPROBLEM_FILE_ASSOCIATION,
-                           ReferenceEvidence(engine, reference, command, VIEW_64BIT));
+    engine.ReportEntryExamined(className + std::wstring(kOpenCommandSuffix));
+    if (auto problem = JudgeFileType(engine, hive, extension, className)) {
+      engine.AddProblem(std::move(problem));
+    }
   }
 }
 
@@ -124,6 +116,27 @@ void CheckMenuOrder(CRegistryCleaner& engine, std::wstring_view menuOrderKey,
     AddProblemWithEvidence(engine, JoinPath(orderText, entry),
                            entry, std::move(common), REGPROBLEM_STARTUP, std::move(evidence));
   }
+}
+
+std::unique_ptr<CRegistryProblem> JudgeFileType(CRegistryCleaner& engine,
+                                                const CLASSES_HIVE& hive,
+                                                std::wstring_view extension,
+                                                std::wstring_view typeName) {
+  std::wstring command;
+  if (typeName.empty() || !ReadOpenCommand(engine.Platform().registry, typeName, &command)) {
+    return nullptr;
+  }
+  const REFERENCE_JUDGEMENT reference = engine.JudgeReference(command);
+  const std::wstring extensionText = HiveClassesKeyText(hive, extension, VIEW_64BIT);
+  engine.PassOver(REGPROBLEM_FILE_ASSOCIATION, extensionText, std::wstring(kDefaultNameProblem),
+                  reference.reading.named, reference);
+  if (!reference.missing) return nullptr;
+  auto problem = std::make_unique<CRegistryProblem>(extensionText,
+                                                    std::wstring(kDefaultNameProblem),
+                                                    reference.reading.named,
+                                                    REGPROBLEM_FILE_ASSOCIATION);
+  problem->evidence = ReferenceEvidence(engine, reference, command, VIEW_64BIT);
+  return problem;
 }
 
 void CheckFileAssociations(CRegistryCleaner& engine) {

@@ -231,6 +231,36 @@ void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_v
                                   PassesWow64Node(subkey) ? VIEW_32BIT : VIEW_64BIT, 0);
 }
 
+std::unique_ptr<CRegistryProblem> JudgeEmptyKey(CRegistryCleaner& engine,
+                                                std::wstring_view keyText) {
+  // Only what the walk of HKEY_USERS reports: a key below a hive, never the hive itself, nothing
+  // below HKEY_USERS\.DEFAULT, no classes key.
+  const PARSED_KEY_PATH parsed = ParseRootKey(keyText);
+  if (parsed.root != kHkeyUsers || ContainsClassesMarker(keyText) ||
+      keyText.find(kUserClassesMarker) != std::wstring_view::npos) {
+    return nullptr;
+  }
+  const std::wstring_view subkey = SubkeyPath(keyText, parsed);
+  const std::size_t slash = subkey.find(L'\\');
+  if (slash == std::wstring_view::npos || EqualsNoCase(subkey.substr(0, slash), L".DEFAULT")) {
+    return nullptr;
+  }
+  IRegistry& registry = engine.Platform().registry;
+  CRegKey key(registry);
+  if (key.OpenNoFollow(kHkeyUsers, subkey, kKeyReadWriteCreate) != kErrorSuccess) return nullptr;
+  std::uint32_t subkeys = 0;
+  std::uint32_t values = 0;
+  if (registry.QueryInfoKey(key.get(), &subkeys, &values) != kErrorSuccess || subkeys != 0 ||
+      values != 0) {
+    return nullptr;
+  }
+  auto problem = std::make_unique<CRegistryProblem>(std::wstring(keyText),
+                                                    std::wstring(kDefaultNameProblem), L"",
+                                                    REGPROBLEM_EMPTY_KEY);
+  problem->evidence = {EVIDENCE_EMPTY_KEY, std::wstring(keyText), L""};
+  return problem;
+}
+
 void CheckEmptyKeys(CRegistryCleaner& engine) {
   static_cast<void>(WalkEmptyKeys(engine, kHkeyUsers, L"", kHkeyUsersName));
 }

@@ -34,6 +34,7 @@ void CRegistryCleaner::Prepare(const CATEGORY_SELECTION& selection) {
   m_scanCategory = selection;
   m_found.fill(0);
   m_fixed.fill(0);
+  m_uncovered.fill(0);
   m_totalFound = 0;
   m_totalFixed = 0;
   m_passedOver.clear();
@@ -94,6 +95,23 @@ std::int32_t CRegistryCleaner::Found(int index) const {
 
 std::int32_t CRegistryCleaner::Fixed(int index) const {
   return IsValidCategory(index) ? m_fixed[static_cast<std::size_t>(index)] : 0;
+}
+
+void CRegistryCleaner::CountUncovered(int index) {
+  if (!IsValidCategory(index)) return;
+  ++m_uncovered[static_cast<std::size_t>(index)];
+  ++m_found[static_cast<std::size_t>(index)];
+  ++m_totalFound;
+}
+
+std::int32_t CRegistryCleaner::Uncovered(int index) const {
+  return IsValidCategory(index) ? m_uncovered[static_cast<std::size_t>(index)] : 0;
+}
+
+void CRegistryCleaner::UncountFixed(int index) {
+  if (!IsValidCategory(index) || m_fixed[static_cast<std::size_t>(index)] == 0) return;
+  --m_fixed[static_cast<std::size_t>(index)];
+  --m_totalFixed;
 }
 
 void CRegistryCleaner::CountFixed(int index) {

@@ -100,8 +100,14 @@ class CRegistryCleaner {
   [[nodiscard]] std::int32_t Fixed(int index) const;
   [[nodiscard]] std::int32_t TotalFound() const { return m_totalFound; }
   [[nodiscard]] std::int32_t TotalFixed() const { return m_totalFixed; }
-  // One problem of the category repaired (the repair counts with this).
+  // One problem of the category repaired (the repair counts with this), and taken back (its entry
+  // was still there when the repair looked again).
   void CountFixed(int index);
+  void UncountFixed(int index);
+  // One problem of the category that a repair uncovered and repairs too: found as the scan's are
+  // (Found, TotalFound), and counted apart (Uncovered).
+  void CountUncovered(int index);
+  [[nodiscard]] std::int32_t Uncovered(int index) const;
 
   [[nodiscard]] const CFolderTable& Folders() const { return m_folders; }
   [[nodiscard]] const std::wstring& FolderPath(ENGINE_FOLDER folder) const {
@@ -199,6 +205,7 @@ class CRegistryCleaner {
   std::array<bool, kCategoryCount> m_scanCategory{};
   std::array<std::int32_t, kCategoryCount> m_found{};
   std::array<std::int32_t, kCategoryCount> m_fixed{};
+  std::array<std::int32_t, kCategoryCount> m_uncovered{};
   std::int32_t m_totalFound = 0;
   std::int32_t m_totalFixed = 0;
 };

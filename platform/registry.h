@@ -189,6 +189,10 @@ class IRegistry {
   // RegQueryInfoKeyW, the counts only (either pointer may be null).
   [[nodiscard]] virtual ErrorCode QueryInfoKey(RegHandle key, std::uint32_t* subkeys,
                                                std::uint32_t* values) = 0;
+
+  // The name below HKEY_USERS of the hive HKEY_CURRENT_USER opens (the process's user's SID as
+  // text, "S-1-5-21-..."); empty when it cannot be told.
+  [[nodiscard]] virtual std::wstring CurrentUserHiveName() = 0;
 };
 
 struct CRegKeyTraits {

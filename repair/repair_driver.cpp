@@ -3,9 +3,11 @@
 #include <array>
 #include <exception>
 #include <memory>
+#include <unordered_set>
 
 #include "base/text.h"
 #include "engine/key_naming.h"
+#include "engine/repair_chains.h"
 #include "repair/backup_file.h"
 #include "repair/backup_list.h"
 #include "state/time_format.h"
@@ -211,14 +213,18 @@ class CRepairRun {
     Log(m_engine, kLogDeclaredProblems);
     m_repaired.clear();
     RepairEach();
+    FollowUncovered();
 
     const std::size_t moved =
         m_backups.ShortcutBackup() != nullptr ? m_backups.ShortcutBackup()->MovedCount() : 0;
     if (moved != 0) m_outcome.shortcutListPath = m_backups.ShortcutListPath();
     KeepFirstError(m_backups.EndShortcutBackup());
-    m_sink.OnRepairCompleted(m_engine);
-    m_outcome.completed = true;
+    // The counts the completion reports are those of entries really gone.
     Verify();
+    m_outcome.deleted = m_sweep.DeletedCount();
+    m_outcome.shortcutsMoved = m_shortcutsMoved;
+    m_outcome.completed = true;
+    m_sink.OnRepairCompleted(m_engine, m_outcome);
   }
 
   void Pause(std::uint32_t milliseconds) {
@@ -287,8 +293,19 @@ class CRepairRun {
   }
 
   void After(std::size_t index, CRegistryProblem& problem, ErrorCode result) {
-    const int category = static_cast<int>(problem.type);
     REPAIR_ITEM item = MakeItem(index, problem, result);
+    if (Settle(problem, result, &item)) {
+      m_outcome.fixed.push_back(std::move(item));
+    } else {
+      m_outcome.failed.push_back(std::move(item));
+    }
+  }
+
+  // What a problem's repair result means: logged, counted and kept for the second look when it
+  // is repaired (true), logged and blocked when it is not. What it changed in the registry goes
+  // to the changes the next look at what the repair uncovered starts from.
+  bool Settle(CRegistryProblem& problem, ErrorCode result, REPAIR_ITEM* item) {
+    const int category = static_cast<int>(problem.type);
     // A registry entry already gone is as good as repaired; a shortcut that was not there to be
     // moved is a failure.
     const bool alreadyGone = result == kErrorFileNotFound && category != REGPROBLEM_SHORTCUT;
@@ -299,26 +316,71 @@ class CRepairRun {
       if (category == REGPROBLEM_SHORTCUT) {
         ++m_shortcutsMoved;
       } else if (result == kErrorSuccess) {
-        m_repaired.push_back({index, &problem});
+        m_repaired.push_back({item->index, &problem});
+        const REPAIR_TARGET target = RepairTargetOf(problem);
+        m_changes.push_back({target.keyPath, target.valueName, target.kind == REPAIR_TARGET::kKey});
       }
-      m_outcome.fixed.push_back(std::move(item));
-      return;
+      return true;
     }
     Log(m_engine, FormatWithNumber(kLogFailedToFix, static_cast<std::int64_t>(result),
                                    {problem.key, problem.name}) +
                       FormatWithStrings(kLogFailureReasonFormat, {RepairFailureReason(result)}));
     // A shortcut that could not be moved is where it was; a scan finds it again.
     if (category != REGPROBLEM_SHORTCUT && result != kErrorNoBackupFile) {
-      item.blocked = Block(m_exclusions, m_backups.RegistryFile(), problem);
-      if (item.blocked) ++m_blocked;
+      item->blocked = Block(m_exclusions, m_backups.RegistryFile(), problem);
+      if (item->blocked) ++m_blocked;
     }
-    m_outcome.failed.push_back(std::move(item));
+    return false;
+  }
+
+  // The rounds of what the repairs uncovered (see the top of repair_driver.h).
+  void FollowUncovered() {
+    std::unordered_set<std::wstring> known;
+    const CProblemList& problems = m_engine.Problems();
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+      if (const CRegistryProblem* problem = problems.At(i)) {
+        known.insert(UncoveredIdentity(*problem));
+      }
+    }
+    std::vector<REGISTRY_CHANGE> changes = std::move(m_changes);
+    for (int round = 1; !changes.empty(); ++round) {
+      std::vector<UNCOVERED_PROBLEM> found = FindUncoveredProblems(m_engine, changes, &known);
+      if (found.empty()) return;
+      const bool follow = m_options.followUncovered && round <= kMaxUncoveredRounds;
+      if (m_options.followUncovered && !follow) {
+        m_outcome.uncoveredRoundLimit = true;
+        Log(m_engine, FormatWithNumber(kLogUncoveredRoundLimit, kMaxUncoveredRounds, {}));
+      }
+      m_changes.clear();
+      for (UNCOVERED_PROBLEM& uncovered : found) {
+        CRegistryProblem& problem = *m_uncovered.emplace_back(std::move(uncovered.problem));
+        const std::wstring because = changes[uncovered.because].Text();
+        REPAIR_ITEM item = MakeItem(0, problem, kErrorSuccess);
+        item.because = because;
+        item.round = round;
+        // Found either way: what is only listed is found and not fixed.
+        m_engine.CountUncovered(static_cast<int>(problem.type));
+        if (!follow) {
+          Log(m_engine,
+              FormatWithStrings(kLogUncoveredListed, {because, problem.key, problem.name}));
+          m_outcome.uncovered.push_back(std::move(item));
+          continue;
+        }
+        Log(m_engine, FormatWithStrings(kLogUncovered, {because, problem.key, problem.name}));
+        item.error = RepairByCategory(m_sweep, problem);
+        static_cast<void>(Settle(problem, item.error, &item));
+        m_outcome.chained.push_back(std::move(item));
+      }
+      if (!follow) return;
+      changes = std::move(m_changes);
+    }
   }
 
   void Verify() {
     IRegistry& registry = m_engine.Platform().registry;
     for (const auto& [index, problem] : m_repaired) {
       if (!RepairedEntryStillPresent(registry, *problem)) continue;
+      m_engine.UncountFixed(static_cast<int>(problem->type));
       REPAIR_ITEM item = MakeItem(index, *problem, kErrorSuccess);
       item.blocked = Block(m_exclusions, m_backups.RegistryFile(), *problem);
       if (item.blocked) ++m_blocked;
@@ -364,6 +426,8 @@ class CRepairRun {
   CRepairBackups m_backups;
   CCleanSweep m_sweep;
   std::vector<REPAIRED> m_repaired;
+  std::vector<REGISTRY_CHANGE> m_changes;  // what the repairs of the round at hand changed
+  std::vector<std::unique_ptr<CRegistryProblem>> m_uncovered;  // found by FollowUncovered
   std::size_t m_shortcutsMoved = 0;
   std::size_t m_blocked = 0;
   REPAIR_OUTCOME m_outcome;
@@ -397,59 +461,73 @@ std::wstring_view RepairSuccessFormat(int category) {
                                    : std::wstring_view();
 }
 
-ErrorCode RepairByCategory(CCleanSweep& sweep, const CRegistryProblem& problem) {
+REPAIR_TARGET RepairTargetOf(const CRegistryProblem& problem) {
   const int category = static_cast<int>(problem.type);
+  const RegHandle root = CategoryKeyRoot(problem);
   switch (category) {
     case REGPROBLEM_COM:
     case REGPROBLEM_EMPTY_KEY:
     case REGPROBLEM_FILE_ASSOCIATION:
-      return sweep.CleanKey(CategoryKeyRoot(problem), problem.key);
+      return {REPAIR_TARGET::kKey, root, problem.key, L""};
     case REGPROBLEM_UNINSTALL:
-      return sweep.CleanKey(CategoryKeyRoot(problem), JoinPath(problem.key, problem.name));
+      return {REPAIR_TARGET::kKey, root, JoinPath(problem.key, problem.name), L""};
     case REGPROBLEM_FONT:
     case REGPROBLEM_SHARED_DLL:
     case REGPROBLEM_HELP_FILE:
-      return sweep.CleanValue(kHkeyLocalMachine, problem.key, problem.name);
+      return {REPAIR_TARGET::kValue, kHkeyLocalMachine, problem.key, problem.name};
     case REGPROBLEM_APP_PATH:
       // The application's own key below App Paths; its default value names the program.
-      return sweep.CleanValue(CategoryKeyRoot(problem), JoinPath(problem.key, problem.name), L"");
+      return {REPAIR_TARGET::kValue, root, JoinPath(problem.key, problem.name), L""};
     case REGPROBLEM_STARTUP:
-      if (IsMenuOrderKey(problem)) return sweep.CleanKey(kHkeyCurrentUser, problem.key);
-      return sweep.CleanValue(kNullRegHandle, problem.key, problem.name);
+      if (IsMenuOrderKey(problem)) return {REPAIR_TARGET::kKey, kHkeyCurrentUser, problem.key, L""};
+      return {REPAIR_TARGET::kValue, kNullRegHandle, problem.key, problem.name};
     case REGPROBLEM_FILE_PATH:
-      return sweep.CleanValue(kNullRegHandle, problem.key, problem.name);
+      return {REPAIR_TARGET::kValue, kNullRegHandle, problem.key, problem.name};
     case REGPROBLEM_SHORTCUT:
-      return sweep.MoveShortcut(problem.key);
+      return {REPAIR_TARGET::kShortcut, kNullRegHandle, problem.key, L""};
     default:
-      return static_cast<ErrorCode>(-1);
+      return {};
   }
 }
 
-bool RepairedEntryStillPresent(IRegistry& registry, const CRegistryProblem& problem) {
-  const int category = static_cast<int>(problem.type);
-  const RegHandle fallback = CategoryKeyRoot(problem);
-  switch (category) {
-    case REGPROBLEM_COM:
-    case REGPROBLEM_EMPTY_KEY:
-    case REGPROBLEM_FILE_ASSOCIATION:
-      return KeyStillThere(registry, problem.key, fallback);
-    case REGPROBLEM_UNINSTALL:
-      return KeyStillThere(registry, JoinPath(problem.key, problem.name), fallback);
-    case REGPROBLEM_FONT:
-    case REGPROBLEM_SHARED_DLL:
-    case REGPROBLEM_HELP_FILE:
-    case REGPROBLEM_FILE_PATH:
-      return ValueStillThere(registry, problem.key, problem.name, fallback);
-    case REGPROBLEM_APP_PATH:
-      return ValueStillThere(registry, JoinPath(problem.key, problem.name), L"", fallback);
-    case REGPROBLEM_STARTUP:
-      // Looked for as what the repair removed: a menu-order key as a key, a Run entry as a value
-      // (its Run key stays, whichever root it is in).
-      if (IsMenuOrderKey(problem)) return KeyStillThere(registry, problem.key, kHkeyCurrentUser);
-      return ValueStillThere(registry, problem.key, problem.name, fallback);
-    default:
-      return false;
+ErrorCode RepairByCategory(CCleanSweep& sweep, const CRegistryProblem& problem) {
+  const REPAIR_TARGET target = RepairTargetOf(problem);
+  switch (target.kind) {
+    case REPAIR_TARGET::kKey: return sweep.CleanKey(target.root, target.keyPath);
+    case REPAIR_TARGET::kValue:
+      return sweep.CleanValue(target.root, target.keyPath, target.valueName);
+    case REPAIR_TARGET::kShortcut: return sweep.MoveShortcut(target.keyPath);
+    case REPAIR_TARGET::kNone: break;
   }
+  return static_cast<ErrorCode>(-1);
+}
+
+bool RepairedEntryStillPresent(IRegistry& registry, const CRegistryProblem& problem) {
+  // Looked for as what the repair removed: a key as a key, a value as a value (a Run entry's Run
+  // key stays, whichever root it is in); a shortcut is never looked at.
+  const REPAIR_TARGET target = RepairTargetOf(problem);
+  switch (target.kind) {
+    case REPAIR_TARGET::kKey: return KeyStillThere(registry, target.keyPath, target.root);
+    case REPAIR_TARGET::kValue:
+      return ValueStillThere(registry, target.keyPath, target.valueName, target.root);
+    default: return false;
+  }
+}
+
+REPAIR_TALLY TallyRepair(const REPAIR_OUTCOME& outcome) {
+  REPAIR_TALLY tally;
+  std::size_t chainedFailed = 0;
+  for (const REPAIR_ITEM& item : outcome.chained) {
+    if (item.error != kErrorSuccess && item.error != kErrorFileNotFound) ++chainedFailed;
+  }
+  tally.notRepaired = outcome.failed.size() + chainedFailed + outcome.stillPresent.size();
+  // Every entry still there was counted repaired first.
+  const std::size_t gone = outcome.fixed.size() + outcome.chained.size() - chainedFailed;
+  tally.repaired = gone - std::min(gone, outcome.stillPresent.size());
+  tally.selected = tally.repaired + tally.notRepaired;
+  tally.changedAnything = outcome.deleted != 0 || outcome.shortcutsMoved != 0;
+  tally.leftUncovered = outcome.uncovered.size();
+  return tally;
 }
 
 REPAIR_OUTCOME RepairProblems(CRegistryCleaner& engine, CExclusionLists& exclusions,

@@ -3,9 +3,16 @@
 //
 // In order: "Started fixing..." in the log; the restore point when asked for; the registry backup
 // file and the shortcut backup; every problem of the list, in list order (only a selected one of
-// a category the scan ran is repaired); the completion report; a second look at what was
-// repaired; the end of both backup files; the problem list released and the exclusion lists
-// saved.
+// a category the scan ran is repaired); then what those repairs uncovered (below); a second look
+// at what was repaired; the completion report; the end of both backup files; the problem list
+// released and the exclusion lists saved.
+//
+// What a repair uncovers: deleting an entry may leave another broken (a key emptied of its last
+// value, a ProgID whose class is gone: engine/repair_chains.h). After the list, the checks look
+// again at what the repairs changed, and only there; what they find is repaired in the same run,
+// into the same backup file, and that round's changes are looked at in turn, for at most
+// kMaxUncoveredRounds rounds. With REPAIR_OPTIONS::followUncovered off, what they find is only
+// listed (the next scan finds it).
 //
 // Nothing is deleted without its backup on disk: a key's whole tree or a value is written to the
 // registry backup file first, a shortcut is moved into the shortcut folder and listed. When the
@@ -13,13 +20,14 @@
 // fails with kErrorNoBackupFile) and the outcome says so.
 //
 // A problem's result:
-//   0   repaired: counted as fixed for its category, looked at again after the completion;
+//   0   repaired: counted as fixed for its category, looked at again before the completion;
 //   2   the entry was already gone: counted as fixed, not looked at again;
 //   other  failed: logged with the failure line and its reason, not counted, and blocked (its
 //       undo section goes to the registry backup file) so the next scan does not offer it again.
 //       A failure of the repair's own making (no backup file) blocks nothing: the entry is as it
 //       was. An entry outside its category's root is never touched: it fails with 6.
-// A repaired entry still there when looked at again (whatever its size) is blocked the same way.
+// A repaired entry still there when looked at again (whatever its size) is blocked the same way,
+// and no longer counted as fixed.
 //
 // The registry backup file is deleted at the end only when the repair deleted nothing of the
 // registry (by what the sweep really deleted, not by the fixed counts), blocked nothing and moved
@@ -94,6 +102,16 @@ inline constexpr wchar_t kLogRestorePointNotEnded[] =
 // Why System Restore refused a request, in words, from its status code.
 [[nodiscard]] std::wstring_view RestorePointStatusReason(std::uint32_t status);
 
+// What a repair uncovers is followed for at most this many rounds.
+inline constexpr int kMaxUncoveredRounds = 8;
+// The log lines of what a repair uncovered ("%s": the repaired entry, then the key path and the
+// value name of what it left broken; "%d": the rounds).
+inline constexpr wchar_t kLogUncovered[] = L"The repair of %s left %s\\%s broken: repairing it too";
+inline constexpr wchar_t kLogUncoveredListed[] =
+    L"The repair of %s left %s\\%s broken: left for the next scan";
+inline constexpr wchar_t kLogUncoveredRoundLimit[] =
+    L"--> What the repair uncovers was followed for %d rounds; the rest is left for the next scan";
+
 // Waits of the dialog's pacing: after the restore-point step, and before each problem.
 inline constexpr std::uint32_t kRestorePointPauseMs = 100;
 inline constexpr std::uint32_t kProblemPauseMs = 2;
@@ -107,6 +125,11 @@ struct REPAIR_ITEM {
   std::wstring data;
   ErrorCode error = kErrorSuccess;  // 0 repaired, 2 already gone, otherwise why it failed
   bool blocked = false;             // blocked so the next scan does not offer it again
+  // Of what a repair uncovered: the entry whose repair left this one broken (its key, or
+  // "<key>\<value name>"), and the round (1 for what the list's repairs uncovered); empty and 0
+  // for the problems of the list.
+  std::wstring because;
+  int round = 0;
 };
 
 struct REPAIR_OUTCOME {
@@ -126,10 +149,31 @@ struct REPAIR_OUTCOME {
   ErrorCode backupEndError = kErrorSuccess;  // closing or removing the backup files
   std::vector<REPAIR_ITEM> fixed;         // repaired or already gone, in list order
   std::vector<REPAIR_ITEM> failed;        // the failures, in list order
-  std::vector<REPAIR_ITEM> stillPresent;  // repaired, yet there when looked at again
+  // Repaired (of `fixed` or `chained`), yet there when looked at again: not counted as fixed.
+  std::vector<REPAIR_ITEM> stillPresent;
   std::size_t skipped = 0;                // not selected, or of a category the scan did not run
+  // What the repairs uncovered and this repair repaired (error 0), or tried to (its error), in
+  // the order found; what it uncovered and left for the next scan (following was off, or the
+  // rounds ran out), with `uncoveredRoundLimit` set when the rounds ran out.
+  std::vector<REPAIR_ITEM> chained;
+  std::vector<REPAIR_ITEM> uncovered;
+  bool uncoveredRoundLimit = false;
+  // Registry keys and values the repair really deleted, and shortcuts it moved aside: 0 and 0
+  // when it changed nothing (the entries were gone already, or every repair failed).
+  std::uint32_t deleted = 0;
+  std::size_t shortcutsMoved = 0;
   ErrorCode exclusionSaveError = kErrorSuccess;  // SaveExclusionListsIfChanged's result
 };
+
+// A repair's outcome in numbers, for its verdict.
+struct REPAIR_TALLY {
+  std::size_t selected = 0;     // the ticked problems and what the repair uncovered and followed
+  std::size_t repaired = 0;     // of those: gone now (repaired, or already gone)
+  std::size_t notRepaired = 0;  // failed, or still there when looked at again
+  bool changedAnything = false;  // a registry entry deleted or a shortcut moved
+  std::size_t leftUncovered = 0;  // uncovered and left for the next scan
+};
+[[nodiscard]] REPAIR_TALLY TallyRepair(const REPAIR_OUTCOME& outcome);
 
 // The repair's reports. Every call comes from the thread that runs the repair; a window sink
 // sends each as the message beside it and returns when the dialog has handled it.
@@ -145,15 +189,18 @@ class IRepairSink {
   virtual void OnRestorePointEnded() = 0;
   // Before the problem at `index` of `count` (1590); index 0 is the first.
   virtual void OnProblemStarting(std::size_t index, std::size_t count) = 0;
-  // Every problem is done (1580). The front end records the fixed counts now
+  // Every problem is done and looked at again (1580), with the outcome so far (all but the end of
+  // the backup files and the save of the lists). The front end records the counts now
   // (CApplication::CompleteRepair); the repair goes on only when this returns.
-  virtual void OnRepairCompleted(const CRegistryCleaner& engine) = 0;
+  virtual void OnRepairCompleted(const CRegistryCleaner& engine,
+                                 const REPAIR_OUTCOME& outcome) = 0;
 };
 
 struct REPAIR_OPTIONS {
   bool restorePoint = true;                // the "RESTOREPOINT" setting
   ISystemRestore* systemRestore = nullptr;  // none: no restore point can be made
   bool pacing = true;                       // the dialog's waits (the console has none)
+  bool followUncovered = true;              // the "REPAIRUNCOVERED" setting
 };
 
 // Repairs the engine's problem list (see the top of this file) and returns what it did. The
@@ -162,8 +209,19 @@ struct REPAIR_OPTIONS {
 [[nodiscard]] REPAIR_OUTCOME RepairProblems(CRegistryCleaner& engine, CExclusionLists& exclusions,
                                             const REPAIR_OPTIONS& options, IRepairSink& sink);
 
-// One problem through the repair of its category: the category's root and CleanKey, CleanValue or
-// MoveShortcut. -1 for a type that is not a category.
+// What the repair of a problem removes, by its category: a key with its tree, a value, or a
+// shortcut file, and the root the category repairs it in (see CCleanSweep for how a key path
+// naming another root is refused).
+struct REPAIR_TARGET {
+  enum KIND { kNone, kKey, kValue, kShortcut } kind = kNone;
+  RegHandle root = kNullRegHandle;  // null: the root the key path names
+  std::wstring keyPath;             // the key (its full text), or the shortcut's path
+  std::wstring valueName;           // kValue: the value; empty: the default value
+};
+[[nodiscard]] REPAIR_TARGET RepairTargetOf(const CRegistryProblem& problem);
+
+// One problem through the repair of its category: CleanKey, CleanValue or MoveShortcut of its
+// target. -1 for a type that is not a category.
 [[nodiscard]] ErrorCode RepairByCategory(CCleanSweep& sweep, const CRegistryProblem& problem);
 
 // Whether a repaired problem's entry is still in the registry (shortcuts: never looked at).

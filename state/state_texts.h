@@ -23,6 +23,13 @@ inline constexpr wchar_t kValueLastScan[] = L"lastScan";       // written by the
 inline constexpr wchar_t kValueLastScanRead[] = L"LastScan";   // the same value, as read back
 inline constexpr wchar_t kValueEntriesScanned[] = L"itscanned";
 inline constexpr wchar_t kValueTotalFixed[] = L"TFixed";
+// Ours: whether a repair also repairs what it uncovers (1) or leaves it for the next scan (0).
+inline constexpr wchar_t kValueRepairUncovered[] = L"REPAIRUNCOVERED";
+// Ours: of the last repair since the last scan, how many of the entries it was to repair are
+// still there (failed, or back when looked at again), and how many registry entries it deleted
+// and shortcuts it moved; both 0 after a scan.
+inline constexpr wchar_t kValueTotalNotFixed[] = L"TNotFixed";
+inline constexpr wchar_t kValueTotalChanged[] = L"TChanged";
 // Per category: the category's name is the enabled switch, these letters prefix the counts.
 inline constexpr wchar_t kFoundCountPrefix[] = L"E";
 inline constexpr wchar_t kFixedCountPrefix[] = L"F";
@@ -34,6 +41,7 @@ inline constexpr int kDefaultRestorePoint = 1;
 inline constexpr int kDefaultAutoUpdates = 1;
 inline constexpr int kDefaultPrompt = 1;
 inline constexpr int kDefaultSplash = 1;
+inline constexpr int kDefaultRepairUncovered = 1;
 inline constexpr int kDefaultEntriesScanned = 0;
 inline constexpr int kDefaultCategoryEnabled = 1;
 inline constexpr int kDefaultCategoryFound = 0;

@@ -126,14 +126,31 @@ HEALTH_SUMMARY SummarizeHealth(std::wstring_view lastScanText, std::int64_t erro
   if (IsNeverScanned(lastScanText)) {
     return {kHealthNormal, kAdviceNeverScanned, HEALTH_PICTURE::kNeverScanned, false};
   }
-  if (fixed > 0) return {kHealthGood, kAdviceAllFixed, HEALTH_PICTURE::kGood, false};
+  if (errors > 0 && fixed >= errors) {
+    return {kHealthGood, kAdviceAllFixed, HEALTH_PICTURE::kGood, false};
+  }
   if (errors > 0) return {kHealthBad, kAdviceRepair, HEALTH_PICTURE::kBad, true};
   return {kHealthGood, kAdviceNoneFound, HEALTH_PICTURE::kGood, false};
 }
 
 STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText, std::int64_t found,
-                                     std::int64_t cleaned) {
+                                     std::int64_t cleaned, std::int64_t ignored,
+                                     std::int64_t notFixed, bool changed) {
   if (IsNeverScanned(lastScanText)) return {L"", VERDICT_PICTURE::kUnchanged, false};
+  if (notFixed > 0) {
+    return {FormatNumbered(kPartlyFixedFormat, {DecimalText(cleaned),
+                                                DecimalText(cleaned + notFixed),
+                                                DecimalText(notFixed)}),
+            VERDICT_PICTURE::kBad, true};
+  }
+  // Entries the user left unticked (or that came after the repair) are still there.
+  const std::int64_t left = found - cleaned - ignored;
+  if (cleaned > 0 && left > 0) {
+    return {FormatNumbered(kLeftUnselectedFormat,
+                           {DecimalText(cleaned), DecimalText(found - ignored), DecimalText(left)}),
+            VERDICT_PICTURE::kBad, true};
+  }
+  if (cleaned > 0 && !changed) return {kNothingRemoved, VERDICT_PICTURE::kGood, true};
   if (cleaned > 0) return {kAdviceAllFixed, VERDICT_PICTURE::kGood, true};
   if (found == 0) return {kAdviceNoneFound, VERDICT_PICTURE::kGood, true};
   return {FormatCount(kAttentionFormat, found), VERDICT_PICTURE::kBad, true};

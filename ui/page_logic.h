@@ -43,7 +43,8 @@ inline constexpr std::size_t kDisplayKeyWrapChars = 70;
 // and add no markup.
 [[nodiscard]] std::wstring BuildProblemRowText(const CRegistryProblem& problem);
 
-// The options page's summary of the last scan.
+// The options page's summary of the last scan: "Good" only when nothing found is left unrepaired
+// (every error found is fixed, or none was found).
 enum class HEALTH_PICTURE { kNeverScanned, kGood, kBad };
 struct HEALTH_SUMMARY {
   std::wstring_view word;    // "Normal", "Good", "Bad"
@@ -54,7 +55,11 @@ struct HEALTH_SUMMARY {
 [[nodiscard]] HEALTH_SUMMARY SummarizeHealth(std::wstring_view lastScanText, std::int64_t errors,
                                              std::int64_t fixed);
 
-// The statistics page's verdict.
+// The statistics page's verdict. After a repair (cleaned or notFixed above 0), it is "All
+// identified registry error(s) are fixed." only when every entry the repair was to repair is gone
+// (notFixed 0), none found is left unselected (found less the ignored ones, all cleaned) and the
+// repair removed something (`changed`); otherwise it says how many of them are fixed and how many
+// not, or that nothing was removed.
 enum class VERDICT_PICTURE { kUnchanged, kGood, kBad };
 struct STATISTICS_VERDICT {
   std::wstring text;  // status heading and text (empty before any scan)
@@ -62,7 +67,10 @@ struct STATISTICS_VERDICT {
   bool fixButton = false;
 };
 [[nodiscard]] STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText,
-                                                   std::int64_t found, std::int64_t cleaned);
+                                                   std::int64_t found, std::int64_t cleaned,
+                                                   std::int64_t ignored = 0,
+                                                   std::int64_t notFixed = 0,
+                                                   bool changed = true);
 
 // The scan page's progress range: the weights of the enabled categories added up.
 [[nodiscard]] int ScanProgressTotal(const CATEGORY_TABLE& table);

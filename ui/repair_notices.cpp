@@ -13,10 +13,16 @@ std::vector<std::wstring> RepairEndTexts(const REPAIR_OUTCOME& outcome) {
   if (!outcome.completed) return {FormatWithStrings(kRepairEndedEarlyFormat, {outcome.abortMessage})};
   // Without a backup file every registry entry failed for that one reason: it is said alone.
   if (outcome.registryBackupError != kErrorSuccess) return {kNoRegistryBackupMessage};
-  if (!outcome.failed.empty()) {
-    return {FormatCount(kEntriesNotFixedFormat, static_cast<std::int64_t>(outcome.failed.size()))};
+  std::vector<std::wstring> texts;
+  const REPAIR_TALLY tally = TallyRepair(outcome);
+  if (tally.notRepaired != 0) {
+    texts.push_back(
+        FormatCount(kEntriesNotFixedFormat, static_cast<std::int64_t>(tally.notRepaired)));
   }
-  return {};
+  if (outcome.uncoveredRoundLimit) {
+    texts.push_back(FormatCount(kUncoveredLeftFormat, kMaxUncoveredRounds));
+  }
+  return texts;
 }
 
 bool CRepairNotices::OnRestorePointFailed() {

@@ -1,4 +1,4 @@
-// The general settings page's six yes/no options: each a check box whose window text is the name
+// The general settings page's seven yes/no options: each a check box whose window text is the name
 // of the value it is stored under (below HKEY_LOCAL_MACHINE\SOFTWARE\Quarvelo, as decimal text),
 // with a label beside it that toggles it. The page loads the options when it is shown and saves
 // them when it is hidden.
@@ -22,7 +22,7 @@ struct GENERAL_OPTION {
   int defaultState;  // 0 or 1
 };
 
-inline constexpr std::size_t kGeneralOptionCount = 6;
+inline constexpr std::size_t kGeneralOptionCount = 7;
 
 // In the order of loading, saving and of the label ids.
 inline constexpr std::array<GENERAL_OPTION, kGeneralOptionCount> kGeneralOptions = {{
@@ -34,6 +34,9 @@ inline constexpr std::array<GENERAL_OPTION, kGeneralOptionCount> kGeneralOptions
      kDefaultAutoUpdates},
     {1112, kValuePrompt, 1118, L"Prompt me before downloading the updates", kDefaultPrompt},
     {1113, kValueSplash, 1119, L"Show Splash Screen", kDefaultSplash},
+    // Ours: what a repair leaves broken is repaired in the same run, or left for the next scan.
+    {1121, kValueRepairUncovered, 1122, L"Repair what a repair uncovers in the same run",
+     kDefaultRepairUncovered},
 }};
 
 // The page's other texts and ids.
@@ -54,7 +57,7 @@ using OPTION_STATES = std::array<int, kGeneralOptionCount>;
 // it, so a check box never gets a state it cannot show.
 [[nodiscard]] OPTION_STATES LoadOptions(IRegistry& registry, std::wstring_view productName);
 
-// Writes every option (0 for 0, 1 for anything else) as decimal text, all six even when one
+// Writes every option (0 for 0, 1 for anything else) as decimal text, all seven even when one
 // fails, creating the product key when missing. Result: the first failure, or 0.
 [[nodiscard]] ErrorCode SaveOptions(IRegistry& registry, std::wstring_view productName,
                                     const OPTION_STATES& states);

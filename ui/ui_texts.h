@@ -95,6 +95,16 @@ inline constexpr int kProgressFull = 110;
 inline constexpr wchar_t kResultsTitle[] = L"Scan Complete";
 inline constexpr wchar_t kResultsStep[] = L"Step 3 of 3";
 inline constexpr wchar_t kAttentionFormat[] = L"Attention! %d Error(s) found on your PC";
+// Ours: the verdict after a repair that did not repair every selected entry (%1 repaired, %2
+// selected, %3 still there), and after one that found every entry gone already.
+inline constexpr wchar_t kPartlyFixedFormat[] =
+    L"%1 of %2 selected registry error(s) are fixed; %3 could not be fixed. The activity log "
+    L"says why.";
+// (%1 repaired, %2 found and not ignored, %3 not selected and still there.)
+inline constexpr wchar_t kLeftUnselectedFormat[] =
+    L"%1 of %2 registry error(s) found are fixed; %3 not selected are still there.";
+inline constexpr wchar_t kNothingRemoved[] =
+    L"Nothing was removed: the selected registry error(s) were gone already.";
 inline constexpr wchar_t kColumnSections[] = L"Registry Sections";
 inline constexpr wchar_t kColumnErrorCount[] = L"Error Count";
 inline constexpr wchar_t kColumnSelect[] = L"Select";
@@ -154,6 +164,8 @@ inline constexpr wchar_t kFixingDetail[] =
     L"Please wait while Fixing Registry Error(s).It might take up to a few minutes";
 inline constexpr wchar_t kRepairDoneHeading[] = L"Repairing Registry Error(s) fixing is completed";
 inline constexpr wchar_t kRepairDoneDetail[] = L"Registry Error(s) are fixed successfully.";
+// Ours: the completion's detail when not every selected entry could be fixed.
+inline constexpr wchar_t kRepairDonePartlyDetail[] = L"Not every registry error could be fixed.";
 inline constexpr wchar_t kWaitForRepair[] = L"Please wait until error fixing is completed";
 // What a repair tells afterwards: in a message box when the user started it, as a line of the
 // activity log and of the statistics page when it ran by itself. (The restore point's failure has
@@ -164,6 +176,8 @@ inline constexpr wchar_t kNoRegistryBackupMessage[] =
 inline constexpr wchar_t kEntriesNotFixedFormat[] =
     L"%d of the selected entries could not be fixed; they are kept off the next scans. The "
     L"activity log names each one and why.";
+inline constexpr wchar_t kUncoveredLeftFormat[] =
+    L"The repair followed what it uncovered for %d rounds; the next scan lists what is left.";
 inline constexpr unsigned kRepairStartDelayMs = 1000;
 inline constexpr unsigned kRepairDonePauseMs = 1000;
 

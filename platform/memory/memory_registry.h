@@ -105,6 +105,9 @@ class CMemoryRegistry final : public IRegistry {
   [[nodiscard]] ErrorCode DeleteValue(RegHandle key, std::wstring_view name) override;
   [[nodiscard]] ErrorCode QueryInfoKey(RegHandle key, std::uint32_t* subkeys,
                                        std::uint32_t* values) override;
+  [[nodiscard]] std::wstring CurrentUserHiveName() override {
+    return std::wstring(kCurrentUserSid);
+  }
 
   // ---- Test conveniences (full key text; throw std::invalid_argument on failure) ----
   // Creates the key and every missing level.

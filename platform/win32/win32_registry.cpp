@@ -1,7 +1,11 @@
 #include "platform/win32/win32_registry.h"
 
+#include <sddl.h>
+
 #include <string>
 #include <vector>
+
+#include "platform/win32/win32_handles.h"
 
 namespace qv {
 namespace {
@@ -205,6 +209,25 @@ ErrorCode CWin32Registry::QueryInfoKey(RegHandle key, std::uint32_t* subkeys,
     if (values != nullptr) *values = valueCount;
   }
   return rc;
+}
+
+std::wstring CWin32Registry::CurrentUserHiveName() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  const CUniqueHandle<CWin32HandleTraits> owned(token);
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::vector<BYTE> buffer(size);
+  if (!::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  wchar_t* text = nullptr;
+  if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid,
+                                &text)) {
+    return {};
+  }
+  std::wstring name(text);
+  ::LocalFree(text);
+  return name;
 }
 
 }  // namespace qv

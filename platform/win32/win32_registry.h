@@ -42,6 +42,8 @@ class CWin32Registry final : public IRegistry {
   [[nodiscard]] ErrorCode DeleteValue(RegHandle key, std::wstring_view name) override;
   [[nodiscard]] ErrorCode QueryInfoKey(RegHandle key, std::uint32_t* subkeys,
                                        std::uint32_t* values) override;
+  // The process token's user as a SID string, as the system names that user's hive.
+  [[nodiscard]] std::wstring CurrentUserHiveName() override;
 };
 
 }  // namespace qv

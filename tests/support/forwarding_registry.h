@@ -48,6 +48,7 @@ class CForwardingRegistry : public IRegistry {
   ErrorCode QueryInfoKey(RegHandle k, std::uint32_t* s, std::uint32_t* v) override {
     return m_inner.QueryInfoKey(k, s, v);
   }
+  std::wstring CurrentUserHiveName() override { return m_inner.CurrentUserHiveName(); }
 
  protected:
   IRegistry& inner() { return m_inner; }

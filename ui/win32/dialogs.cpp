@@ -41,8 +41,9 @@ class CWindowRepairSink final : public IRepairSink {
   void OnProblemStarting(std::size_t, std::size_t) override {
     ::SendMessageW(m_dialog, kMsgProblemStarting, 0, 0);
   }
-  void OnRepairCompleted(const CRegistryCleaner& engine) override {
-    ::SendMessageW(m_dialog, kMsgRepairCompleted, 0, reinterpret_cast<LPARAM>(&engine));
+  void OnRepairCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME& outcome) override {
+    REPAIR_COMPLETION completion{&engine, &outcome};
+    ::SendMessageW(m_dialog, kMsgRepairCompleted, 0, reinterpret_cast<LPARAM>(&completion));
   }
 
  private:
@@ -96,11 +97,12 @@ void CProgressDlg::Begin() {
   }
 }
 
-void CProgressDlg::OnCompleted(const CRegistryCleaner& engine) {
+void CProgressDlg::OnCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME& outcome) {
   SetItemText(IDC_PROGRESS_HEADING, kRepairDoneHeading);
-  SetItemText(IDC_PROGRESS_DETAIL, kRepairDoneDetail);
+  SetItemText(IDC_PROGRESS_DETAIL, TallyRepair(outcome).notRepaired == 0 ? kRepairDoneDetail
+                                                                         : kRepairDonePartlyDetail);
   CSystemApplication& app = m_main.App();
-  static_cast<void>(app.CompleteRepair(engine));
+  static_cast<void>(app.CompleteRepair(engine, outcome));
   m_main.Dll().statusWord = kStatusFixedErrors;
   m_main.SetBusy(false);
   // The problems of the list go once this returns: no page keeps a row of them.
@@ -160,9 +162,11 @@ INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
         SetItemText(IDC_PROGRESS_DETAIL, kFixingDetail);
       }
       return 0;
-    case kMsgRepairCompleted:
-      OnCompleted(*reinterpret_cast<const CRegistryCleaner*>(lParam));
+    case kMsgRepairCompleted: {
+      const auto* completion = reinterpret_cast<const REPAIR_COMPLETION*>(lParam);
+      OnCompleted(*completion->engine, *completion->outcome);
       return 0;
+    }
     case kMsgRepairEnded:
       OnEnded();
       return 0;

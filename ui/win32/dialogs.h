@@ -24,6 +24,12 @@ inline constexpr UINT kMsgBackupEnded = WM_APP + 21;
 
 // The repair's progress. What the repair has to tell goes through the notices: message boxes for
 // the user's repair, the log (and the notices' kept lines) for one that started by itself.
+// What the repair's completion message carries (its lParam points at it while it is sent).
+struct REPAIR_COMPLETION {
+  const CRegistryCleaner* engine;
+  const REPAIR_OUTCOME* outcome;
+};
+
 class CProgressDlg final : public CDialogWindow {
  public:
   CProgressDlg(CQuarveloDlg& main, CRepairNotices& notices) : m_main(main), m_notices(notices) {}
@@ -34,7 +40,7 @@ class CProgressDlg final : public CDialogWindow {
 
  private:
   void Begin();
-  void OnCompleted(const CRegistryCleaner& engine);
+  void OnCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME& outcome);
   void OnEnded();
 
   CQuarveloDlg& m_main;

@@ -102,7 +102,6 @@ void CRegOptionsPage::RefreshSummary() {
   const std::int64_t errors = Sum(table, &CATEGORY_SETTINGS::found);
   const std::int64_t fixed = Sum(table, &CATEGORY_SETTINGS::fixed);
   const std::wstring lastScan = LastScanDisplayText(app.Platform().registry, kProductName);
-  ShowItem(IDC_REPAIR_LINK, false);
   const HEALTH_SUMMARY summary = SummarizeHealth(lastScan, errors, fixed);
   m_picture = summary.picture;
   SetItemText(IDC_HEALTH_LABEL, std::wstring(kHealthPrefix) + std::wstring(summary.word));
@@ -113,6 +112,7 @@ void CRegOptionsPage::RefreshSummary() {
   SetItemText(IDC_SUMMARY_LAST_SCAN, FormatWithStrings(kSummaryLastScanFormat, {lastScan}));
   SetItemText(IDC_SUMMARY_FOUND, FormatCount(kSummaryFoundFormat, errors));
   SetItemText(IDC_SUMMARY_FIXED, FormatCount(kSummaryFixedFormat, fixed));
+  // Shown or hidden once: a refresh never makes the link blink out under the pointer.
   ShowItem(IDC_REPAIR_LINK, summary.repairLink);
   if (HWND picture = Item(IDC_HEALTH_PICTURE)) ::InvalidateRect(picture, nullptr, TRUE);
 }
@@ -598,7 +598,8 @@ void CStatisticsPage::OnInitDialog() {
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NOTES, L"", 30, 376, 400, 68,
              {{8}, kColourRed});
   AddControl(CONTROL_LOOK::kPicture, IDC_STATS_PICTURE, L"", 620, 90, 96, 96);
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_STATUS, L"", 580, 196, 170, 60,
+  // Room for a verdict of five lines (how many were fixed and how many not).
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_STATUS, L"", 580, 196, 170, 100,
              {{10, true}, kColourTitleText}, SS_CENTER);
   AddControl(CONTROL_LOOK::kButton, IDC_STATS_FIX, kFixErrors, 440, 410, 140, 32);
   AddControl(CONTROL_LOOK::kButton, IDC_STATS_SCAN, kScanNow, 600, 410, 140, 32);
@@ -631,7 +632,13 @@ void CStatisticsPage::Refresh() {
   SetItemText(IDC_STATS_ITEMS_SCANNED, std::wstring(kItemsScannedCaption) + DecimalText(scanned));
   const std::wstring lastScan = LastScanDisplayText(registry, kProductName);
   SetItemText(IDC_STATS_DATE, FormatWithStrings(kLastScanDateFormat, {lastScan}));
-  const STATISTICS_VERDICT verdict = StatisticsVerdict(lastScan, found, cleaned);
+  // What the last repair since the scan could not do (both 0 after a scan).
+  const int notFixed = ReadSettingInt(registry, kHkeyLocalMachine, kProductName,
+                                      kValueTotalNotFixed, 0);
+  const int changed = ReadSettingInt(registry, kHkeyLocalMachine, kProductName, kValueTotalChanged,
+                                     1);
+  const STATISTICS_VERDICT verdict =
+      StatisticsVerdict(lastScan, found, cleaned, ignored, notFixed, changed != 0);
   SetItemText(IDC_STATS_STATUS, verdict.text);
   if (verdict.picture != VERDICT_PICTURE::kUnchanged) m_picture = verdict.picture;
   ShowItem(IDC_STATS_FIX, verdict.fixButton);

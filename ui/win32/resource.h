@@ -120,6 +120,6 @@
 #define IDC_SCHEDULE_LIST 2091
 #define IDC_MANAGE_SCHEDULE 1106
 // General settings page.
-#define IDC_OPTION_CHECK_FIRST 1108  // six check boxes, 1108-1113
-#define IDC_OPTION_LABEL_FIRST 1114  // their labels, 1114-1119
+#define IDC_OPTION_CHECK_FIRST 1108  // six check boxes, 1108-1113, and a seventh, 1121
+#define IDC_OPTION_LABEL_FIRST 1114  // their labels, 1114-1119, and 1122
 #define IDC_CHECK_FOR_UPDATE 465

@@ -368,7 +368,8 @@ void CGSettingsPage::OnInitDialog() {
              {{9, true}, kColourTitleText});
   for (std::size_t i = 0; i < kGeneralOptions.size(); ++i) {
     const GENERAL_OPTION& option = kGeneralOptions[i];
-    const int y = 104 + static_cast<int>(i) * 24;
+    // Between the page's two lines (85 and 255), all seven rows.
+    const int y = 96 + static_cast<int>(i) * 22;
     // The box's text is the value name it is stored under; the box shows only its square, the
     // label beside it says what it means.
     AddControl(CONTROL_LOOK::kCheck, option.checkBoxId, option.valueName, 40, y, 16, 20);

@@ -19,6 +19,7 @@
 #include "base/utf16.h"
 #include "tests/support/win32/gui_driver.h"
 #include "tests/support/win32/task_scheduler.h"
+#include "ui/settings_options.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/schedule_editor.h"
@@ -191,6 +192,13 @@ TEST_F(ToolPagesGui, SettingsAreStoredAsThePageIsLeftAndTheIgnoreListRemovesTheC
   EXPECT_EQ(Text(splash), L"Splash");
   ClickLabel(m_main, IDC_OPTION_LABEL_FIRST + 5);  // "Show Splash Screen"
   EXPECT_TRUE(WaitFor([&] { return SendMessageW(splash, BM_GETCHECK, 0, 0) == BST_UNCHECKED; }, 5));
+  // The seventh: what a repair uncovers is repaired too, unless the user turns it off.
+  HWND uncovered = Find(m_main, ui::kGeneralOptions[6].checkBoxId);
+  EXPECT_EQ(Text(uncovered), L"REPAIRUNCOVERED");
+  EXPECT_EQ(SendMessageW(uncovered, BM_GETCHECK, 0, 0), BST_CHECKED);
+  ClickLabel(m_main, ui::kGeneralOptions[6].labelId);
+  EXPECT_TRUE(
+      WaitFor([&] { return SendMessageW(uncovered, BM_GETCHECK, 0, 0) == BST_UNCHECKED; }, 5));
   Shot(m_main, L"settings_general");
 
   // Leaving the page stores every box at once.
@@ -200,6 +208,7 @@ TEST_F(ToolPagesGui, SettingsAreStoredAsThePageIsLeftAndTheIgnoreListRemovesTheC
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", L"Splash"), L"0");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", L"CLOSEAFTER"), L"0");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", L"AUTOUPDATES"), L"1");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quarvelo", L"REPAIRUNCOVERED"), L"0");
 
   ASSERT_TRUE(WaitFor([&] { return Rows(list) == 3; }, 5));
   EXPECT_EQ(Cell(list, 0, 1), L"hkey_classes_root\\.qva\\|x");

@@ -30,8 +30,8 @@ class CCompletingSink final : public IRepairSink {
   void OnRestorePointFailed() override { ++restorePointFailures; }
   void OnRestorePointEnded() override {}
   void OnProblemStarting(std::size_t, std::size_t) override {}
-  void OnRepairCompleted(const CRegistryCleaner& engine) override {
-    if (m_app != nullptr) recorded = m_app->CompleteRepair(engine);
+  void OnRepairCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME& outcome) override {
+    if (m_app != nullptr) recorded = m_app->CompleteRepair(engine, outcome);
   }
   int restorePointsAsked = 0;
   int restorePointFailures = 0;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "tests/support/engine_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/forwarding_registry.h"
+#include "tests/support/memory_registry_editor.h"
 
 namespace qv {
 namespace {
@@ -38,7 +40,7 @@ class CRecordingRepairSink final : public IRepairSink {
     lastCount = count;
     if (index == throwAt) throw std::runtime_error("disk on fire");
   }
-  void OnRepairCompleted(const CRegistryCleaner& engine) override {
+  void OnRepairCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME&) override {
     messages.push_back(kMsgRepairCompleted);
     problemsAtCompletion = engine.Problems().size();
   }
@@ -114,7 +116,9 @@ class RepairDriverTest : public ::testing::Test {
   CRegistryCleaner& Engine() {
     if (!engine) {
       exclusions = std::make_unique<CExclusionLists>(*platform, &log, L"Quarvelo");
-      engine = std::make_unique<CRegistryCleaner>(*platform, problems, nullptr, &log);
+      // With the rows of Windows' own areas built in, as a copy without the list file has them.
+      exclusions->LoadExclusionLists();
+      engine = std::make_unique<CRegistryCleaner>(*platform, problems, exclusions.get(), &log);
       CATEGORY_SELECTION all{};
       all.fill(true);
       engine->Prepare(all);
@@ -126,9 +130,10 @@ class RepairDriverTest : public ::testing::Test {
     return *problems.Add(
         std::make_unique<CRegistryProblem>(std::move(key), std::move(name), std::move(data), type));
   }
-  REPAIR_OUTCOME Repair(bool restorePoint = false) {
+  REPAIR_OUTCOME Repair(bool restorePoint = false, bool followUncovered = true) {
     REPAIR_OPTIONS options;
     options.restorePoint = restorePoint;
+    options.followUncovered = followUncovered;
     options.systemRestore = &restore;
     options.pacing = false;
     CRegistryCleaner& repaired = Engine();
@@ -291,6 +296,128 @@ TEST_F(RepairDriverTest, EntriesOfTheUserAndOfTheMachineAreRepairedWhereTheyAre)
   EXPECT_TRUE(registry().KeyExists(L"HKLM\\Software\\Classes\\CLSID\\{T}"));
   EXPECT_FALSE(registry().KeyExists(L"HKLM\\Software\\Classes\\.tool"));
   EXPECT_TRUE(registry().KeyExists(L"HKCU\\Software\\Classes\\.tool"));
+}
+
+// What the repairs leave broken is repaired in the same run, into the same backup file, round by
+// round up a chain of emptied keys; the report says what each repair uncovered and why; the one
+// backup brings everything back. With following off, what the first round uncovers is only
+// listed. Nothing the lists exclude is touched.
+TEST_F(RepairDriverTest, WhatARepairUncoversIsRepairedInTheSameRunAndTheSameBackup) {
+  const std::wstring vendor = L"HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Vendor";
+  const std::wstring app = vendor + L"\\App";
+  const std::wstring settings = app + L"\\Deep\\Settings";
+  const std::wstring classes = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
+  const auto seed = [&] {
+    registry().SetString(settings, L"LastFile", L"C:\\gone\\a.txt");
+    registry().SetString(vendor + L"\\Kept", L"v", L"x");
+    registry().SetString(classes + L"\\CLSID\\{C}", L"AppID", L"{GONE}");
+    registry().SetString(classes + L"\\Prog.One\\CLSID", L"", L"{C}");
+    // Below an area of Windows' own: emptied, and left so.
+    registry().SetString(L"HKU\\S-1-5-21-0-0-0-1000\\Software\\Microsoft\\Old", L"Path",
+                         L"C:\\gone\\b.txt");
+  };
+  const auto problemsOfTheScan = [&] {
+    Add(settings, L"LastFile", REGPROBLEM_FILE_PATH);
+    Add(classes + L"\\CLSID\\{C}", L"AppID", REGPROBLEM_COM);
+    Add(L"HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Microsoft\\Old", L"Path",
+        REGPROBLEM_FILE_PATH);
+  };
+  seed();
+  const std::vector<std::wstring> before = registry().SubkeyNames(vendor);
+  problemsOfTheScan();
+
+  const REPAIR_OUTCOME outcome = Repair();
+
+  ASSERT_TRUE(outcome.completed);
+  std::vector<std::tuple<int, std::wstring, std::wstring, int>> chained;
+  for (const REPAIR_ITEM& item : outcome.chained) {
+    EXPECT_EQ(item.error, kErrorSuccess) << ToUtf8(item.key);
+    chained.emplace_back(item.category, item.key, item.because, item.round);
+  }
+  EXPECT_EQ(chained, (std::vector<std::tuple<int, std::wstring, std::wstring, int>>{
+                         {9, settings, settings + L"\\LastFile", 1},
+                         {0, classes + L"\\Prog.One\\CLSID", classes + L"\\CLSID\\{C}", 1},
+                         {9, app + L"\\Deep", settings, 2},
+                         {9, app, app + L"\\Deep", 3},
+                     }));
+  EXPECT_FALSE(registry().KeyExists(app));
+  EXPECT_TRUE(registry().KeyExists(vendor + L"\\Kept"));
+  EXPECT_FALSE(registry().KeyExists(classes + L"\\Prog.One\\CLSID"));
+  EXPECT_TRUE(registry().KeyExists(L"HKU\\S-1-5-21-0-0-0-1000\\Software\\Microsoft\\Old"));
+  EXPECT_EQ(Engine().Found(REGPROBLEM_EMPTY_KEY), 3);
+  EXPECT_EQ(Engine().Fixed(REGPROBLEM_EMPTY_KEY), 3);
+  EXPECT_EQ(TallyRepair(outcome).repaired, 7u);
+  EXPECT_TRUE(Logged(L"The repair of " + settings + L"\\LastFile left " + settings +
+                     L"\\(Default) broken: repairing it too"));
+
+  // One backup file, and merging it brings back every key and value.
+  ASSERT_FALSE(outcome.registryBackupPath.empty());
+  test::CMemoryRegistryEditor editor(registry(), machine.files());
+  ASSERT_EQ(editor.Merge(outcome.registryBackupPath, 1000), kErrorSuccess);
+  EXPECT_EQ(registry().SubkeyNames(vendor), before);
+  EXPECT_EQ(registry().GetString(settings, L"LastFile"), L"C:\\gone\\a.txt");
+  EXPECT_EQ(registry().GetString(classes + L"\\Prog.One\\CLSID", L""), L"{C}");
+
+  // Following off: the first round's finds are listed, nothing more is deleted.
+  registry().RemovePath(app);
+  seed();
+  engine.reset();
+  problemsOfTheScan();
+  const REPAIR_OUTCOME listed = Repair(false, false);
+  EXPECT_TRUE(listed.chained.empty());
+  ASSERT_EQ(listed.uncovered.size(), 2u);
+  EXPECT_EQ(listed.uncovered[0].key, settings);
+  EXPECT_EQ(Engine().Found(REGPROBLEM_EMPTY_KEY), 1) << "found, and not fixed";
+  EXPECT_EQ(Engine().Fixed(REGPROBLEM_EMPTY_KEY), 0);
+  EXPECT_TRUE(registry().KeyExists(settings));
+  EXPECT_TRUE(registry().KeyExists(classes + L"\\Prog.One\\CLSID"));
+}
+
+// A chain longer than the rounds allow: followed for kMaxUncoveredRounds rounds, the rest listed
+// for the next scan, and the limit said.
+TEST_F(RepairDriverTest, WhatIsUncoveredIsFollowedForAtMostEightRounds) {
+  std::wstring key = L"HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Deep";
+  for (int level = 0; level < kMaxUncoveredRounds + 2; ++level) {
+    key += L"\\L" + std::to_wstring(level);
+  }
+  registry().SetString(key, L"LastFile", L"C:\\gone\\a.txt");
+  Add(key, L"LastFile", REGPROBLEM_FILE_PATH);
+  const REPAIR_OUTCOME outcome = Repair();
+  EXPECT_EQ(outcome.chained.size(), static_cast<std::size_t>(kMaxUncoveredRounds));
+  ASSERT_EQ(outcome.uncovered.size(), 1u);
+  EXPECT_EQ(outcome.uncovered[0].round, kMaxUncoveredRounds + 1);
+  EXPECT_TRUE(outcome.uncoveredRoundLimit);
+  EXPECT_TRUE(Logged(L"--> What the repair uncovers was followed for 8 rounds; the rest is left "
+                     L"for the next scan"));
+}
+
+// The verdict's numbers: every entry gone, some refused, none removed because all were gone.
+TEST_F(RepairDriverTest, TheTallySaysWhatReallyHappened) {
+  registry().SetString(L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Gone",
+                       L"C:\\gone.exe");
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Gone",
+      REGPROBLEM_STARTUP);
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Already",
+      REGPROBLEM_STARTUP);
+  const REPAIR_TALLY some = TallyRepair(Repair());
+  EXPECT_EQ(some.selected, 2u);
+  EXPECT_EQ(some.repaired, 2u);
+  EXPECT_TRUE(some.changedAnything);
+
+  engine.reset();
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Gone",
+      REGPROBLEM_STARTUP);
+  const REPAIR_TALLY none = TallyRepair(Repair());
+  EXPECT_EQ(none.repaired, 1u);
+  EXPECT_FALSE(none.changedAnything) << "it was gone already";
+
+  engine.reset();
+  Add(L"HKEY_CLASSES_ROOT\\CLSID", L"", REGPROBLEM_COM);  // a container: refused
+  Add(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Gone",
+      REGPROBLEM_STARTUP);
+  const REPAIR_TALLY refused = TallyRepair(Repair());
+  EXPECT_EQ(refused.selected, 2u);
+  EXPECT_EQ(refused.notRepaired, 1u);
 }
 
 TEST_F(RepairDriverTest, AFailureIsLoggedAsOneBlockedAndNotCounted) {

@@ -113,21 +113,61 @@ TEST(PageLogic, LongKeysGetABlankWhereTheyCrossEachSeventyCharacters) {
   EXPECT_EQ(shown, part + L"/" + part + L"/" + part + L" /" + part + L"/" + part);
 }
 
-TEST(PageLogic, HealthAndVerdictFollowTheCounts) {
+// The options page says "Good" only when nothing found is left unrepaired; the statistics page
+// says every error is fixed only when every entry the repair was to repair is gone and it removed
+// something, and otherwise how many of them are fixed and how many could not be.
+TEST(PageLogic, HealthAndVerdictTellWhatReallyHappened) {
+  const std::wstring_view scanned = L"Dec 08, 2026 9:00 AM";
+  const struct {
+    std::int64_t errors, fixed;
+    std::wstring_view word;
+    bool repairLink;
+  } health[] = {
+      {5, 0, L"Bad", true},  {5, 3, L"Bad", true},   {5, 5, L"Good", false},
+      {6, 7, L"Good", false}, {0, 0, L"Good", false},
+  };
   EXPECT_EQ(SummarizeHealth(L"never SCANNED", 5, 3).word, L"Normal");
-  const HEALTH_SUMMARY bad = SummarizeHealth(L"Dec 08, 2026 9:00 AM", 5, 0);
-  EXPECT_EQ(bad.word, L"Bad");
-  EXPECT_TRUE(bad.repairLink);
-  EXPECT_EQ(SummarizeHealth(L"Dec 08, 2026 9:00 AM", 5, 3).advice,
-            L"All identified registry error(s) are fixed.");
-  EXPECT_EQ(SummarizeHealth(L"Dec 08, 2026 9:00 AM", 0, 0).advice, L"No registry error(s) found.");
+  for (const auto& c : health) {
+    SCOPED_TRACE(testing::Message() << c.errors << " found, " << c.fixed << " fixed");
+    const HEALTH_SUMMARY summary = SummarizeHealth(scanned, c.errors, c.fixed);
+    EXPECT_EQ(summary.word, c.word);
+    EXPECT_EQ(summary.repairLink, c.repairLink);
+  }
+  EXPECT_EQ(SummarizeHealth(scanned, 5, 5).advice, L"All identified registry error(s) are fixed.");
+  EXPECT_EQ(SummarizeHealth(scanned, 0, 0).advice, L"No registry error(s) found.");
 
   EXPECT_FALSE(StatisticsVerdict(L"Never scanned", 4, 0).fixButton);
-  EXPECT_EQ(StatisticsVerdict(L"x", 4, 1).text, L"All identified registry error(s) are fixed.");
-  EXPECT_EQ(StatisticsVerdict(L"x", 0, 0).text, L"No registry error(s) found.");
-  const STATISTICS_VERDICT found = StatisticsVerdict(L"x", 4, 0);
-  EXPECT_EQ(found.text, L"Attention! 4 Error(s) found on your PC");
-  EXPECT_EQ(found.picture, VERDICT_PICTURE::kBad);
+  const struct {
+    std::int64_t found, cleaned, ignored, notFixed;
+    bool changed;
+    std::wstring_view text;
+    VERDICT_PICTURE picture;
+  } verdicts[] = {
+      {54, 54, 0, 0, true, L"All identified registry error(s) are fixed.", VERDICT_PICTURE::kGood},
+      {55, 53, 1, 1, true,
+       L"53 of 54 selected registry error(s) are fixed; 1 could not be fixed. The activity log "
+       L"says why.",
+       VERDICT_PICTURE::kBad},
+      {4, 0, 0, 4, false,
+       L"0 of 4 selected registry error(s) are fixed; 4 could not be fixed. The activity log says "
+       L"why.",
+       VERDICT_PICTURE::kBad},
+      {3, 3, 0, 0, false, L"Nothing was removed: the selected registry error(s) were gone already.",
+       VERDICT_PICTURE::kGood},
+      {30, 26, 1, 0, true,
+       L"26 of 29 registry error(s) found are fixed; 3 not selected are still there.",
+       VERDICT_PICTURE::kBad},
+      {0, 0, 0, 0, false, L"No registry error(s) found.", VERDICT_PICTURE::kGood},
+      {4, 0, 0, 0, false, L"Attention! 4 Error(s) found on your PC", VERDICT_PICTURE::kBad},
+  };
+  for (const auto& c : verdicts) {
+    SCOPED_TRACE(ToUtf8(c.text));
+    const STATISTICS_VERDICT verdict =
+        StatisticsVerdict(L"x", c.found, c.cleaned, c.ignored, c.notFixed, c.changed);
+    EXPECT_EQ(verdict.text, c.text);
+    EXPECT_EQ(verdict.picture, c.picture);
+    EXPECT_TRUE(verdict.fixButton);
+  }
 }
 
 TEST(PageLogic, ProgressTotalAndUpdaterCommandLine) {
@@ -183,8 +223,10 @@ TEST(RepairNotices, TheUsersRepairShowsBoxesAndAnUnattendedOneOnlyLogs) {
       L"No registry backup file could be created, so no registry entry was removed.";
   REPAIR_OUTCOME failed;
   failed.completed = true;
-  failed.failed.resize(2);
-  failed.stillPresent.resize(1);  // blocked afterwards: not a failure to report
+  // One failed, one repaired yet still there when looked at again: two not fixed.
+  failed.failed.resize(1);
+  failed.fixed.resize(1);
+  failed.stillPresent.resize(1);
   REPAIR_OUTCOME withoutBackup = failed;
   withoutBackup.registryBackupError = 5;
   REPAIR_OUTCOME early;
