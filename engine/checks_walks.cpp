@@ -14,7 +14,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "base/text.h"
@@ -37,16 +36,56 @@ bool IsUninstallKey(std::wstring_view display) {
          EqualsNoCase(display.substr(display.size() - kUninstallTail.size()), kUninstallTail);
 }
 
-// Hashes bytes as a string or a view of one, so a set of strings is searched without a copy.
-struct CBytesHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view bytes) const {
-    return std::hash<std::string_view>{}(bytes);
-  }
-};
+// Texts, as their bytes, in one open-addressed table: a slot holds a text's hash and where its
+// bytes lie in one block, so a lookup reads a slot and, when the hash matches, the bytes. (A
+// table of strings costs a bucket, a node and the string's storage, each a cache miss, for every
+// value the walk reads.) Holds at most kLimit texts; Add does nothing beyond that.
+class CTextSet {
+ public:
+  static constexpr std::size_t kLimit = 1 << 16;
 
-// How many different texts judged to be kept the File/Path walk remembers, per view.
-constexpr std::size_t kKeptTextsLimit = 1 << 16;
+  [[nodiscard]] bool Contains(std::string_view bytes) const {
+    if (m_slots.empty()) return false;
+    const std::uint64_t hash = Hash(bytes);
+    for (std::size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+      const SLOT& slot = m_slots[at];
+      if (slot.length == 0) return false;
+      if (slot.hash == hash && slot.length == bytes.size() &&
+          std::memcmp(m_bytes.data() + slot.offset, bytes.data(), bytes.size()) == 0) {
+        return true;
+      }
+    }
+  }
+  [[nodiscard]] bool Full() const { return m_count >= kLimit; }
+  // Adds a text not held yet (not empty, shorter than 4 GiB).
+  void Add(std::string_view bytes) {
+    if (Full() || bytes.empty()) return;
+    if (m_slots.empty()) {
+      m_slots.resize(kLimit * 2);  // never more than half full
+      m_mask = m_slots.size() - 1;
+    }
+    const std::uint64_t hash = Hash(bytes);
+    std::size_t at = hash & m_mask;
+    while (m_slots[at].length != 0) at = (at + 1) & m_mask;
+    m_slots[at] = {hash, static_cast<std::uint32_t>(m_bytes.size()),
+                   static_cast<std::uint32_t>(bytes.size())};
+    m_bytes.append(bytes);
+    ++m_count;
+  }
+
+ private:
+  struct SLOT {
+    std::uint64_t hash = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;  // 0: the slot is free
+  };
+  static std::uint64_t Hash(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
+
+  std::vector<SLOT> m_slots;
+  std::size_t m_mask = 0;
+  std::size_t m_count = 0;
+  std::string m_bytes;  // every text's bytes, one after another
+};
 
 // The File/Path walk, with its buffers shared by every key it visits.
 class CFileReferenceWalk {
@@ -131,18 +170,18 @@ class CFileReferenceWalk {
     std::string_view bytes;
     if (!MayNameADrivePath(dataBytes, &bytes)) return;
     // A registry holds the same reference in many values (a library every class of it names, a
-    // program's resource strings): a text judged to name what is there is that for the rest of
-    // the walk, as the drive's answers are remembered for the scan. Texts are remembered as the
+    // program's resource strings): a text judged to keep its value (it names what is there, or
+    // only what Windows or an installed program would make) does so for the rest of the walk, as
+    // the drive's answers are remembered for the scan. Texts are remembered as the
     // value's bytes, so a repeated one is known before it is read as text.
-    std::unordered_set<std::string, CBytesHash, std::equal_to<>>& kept = m_kept[view == VIEW_32BIT];
-    if (kept.find(bytes) != kept.end()) return;
+    CTextSet& kept = m_kept[view == VIEW_32BIT];
+    if (kept.Contains(bytes)) return;
     FixedBufferTextInto(m_data.data(), dataBytes, kWalkValueDataBytes, &m_text);
     const REFERENCE_JUDGEMENT reference = m_engine.JudgeReference(m_text, view);
     m_engine.PassOver(REGPROBLEM_FILE_PATH, display, name, reference.reading.named, reference);
     if (!reference.missing) {
-      if (!IsPassedOver(reference.passedOver) && m_engine.DriveAnswersRemembered() &&
-          kept.size() < kKeptTextsLimit) {
-        kept.emplace(bytes);
+      if (!IsPassedOver(reference.passedOver) && m_engine.DriveAnswersRemembered()) {
+        kept.Add(bytes);
       }
       return;
     }
@@ -155,6 +194,7 @@ class CFileReferenceWalk {
       const MISSING_PATH where = m_engine.JudgeMissingPath(readable);
       if (where.standing == MISSING_PATH_STANDING::kWindows ||
           where.standing == MISSING_PATH_STANDING::kProgramFolder) {
+        if (m_engine.DriveAnswersRemembered()) kept.Add(bytes);
         return;
       }
       if (evidence.kind == EVIDENCE_NONE) evidence = MissingPathEvidence(readable, where);
@@ -207,9 +247,9 @@ class CFileReferenceWalk {
   std::wstring m_valueName;
   std::vector<std::uint8_t> m_data;
   std::wstring m_text;  // the value's data as text
-  // The texts judged to name what is there (as their bytes), by view (the 64-bit one first): at
-  // most kKeptTextsLimit of each, so a registry of many different references holds no more.
-  std::unordered_set<std::string, CBytesHash, std::equal_to<>> m_kept[2];
+  // The texts judged to keep their values (as their bytes), by view (the 64-bit one first): at
+  // most CTextSet::kLimit of each, so a registry of many different references holds no more.
+  CTextSet m_kept[2];
 };
 
 
