@@ -571,13 +571,26 @@ CPathMemo::~CPathMemo() = default;
 void CPathMemo::Forget() {
   m_folders.clear();
   m_asked.clear();
+  for (RECENT& recent : m_recent) recent.folder = nullptr;
   m_hasLast = false;
   m_judged = 0;
 }
 
 CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& files) {
+  // One reference's judgement asks after the same few folders again and again (the path's own,
+  // the one above it on the climb): those are found without a lookup.
+  for (const RECENT& recent : m_recent) {
+    if (recent.folder != nullptr && recent.text.size() == folder.size() &&
+        CompareFolded(recent.text, folder) == 0) {
+      return *recent.folder;
+    }
+  }
   UpperInto(folder, &m_key);
   FOLDER& state = m_folders[m_key];
+  RECENT& slot = m_recent[m_nextRecent];
+  m_nextRecent = (m_nextRecent + 1) % kRecentFolders;
+  slot.text.assign(folder);
+  slot.folder = &state;
   if (state.listed) return state;
   state.listed = true;
   std::wstring pattern(folder);

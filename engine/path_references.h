@@ -234,6 +234,14 @@ class CPathMemo {
   void CountAbsent(FOLDER& folder, std::wstring_view name);
 
   std::unordered_map<std::wstring, FOLDER> m_folders;  // by upper-case path
+  // The folders Listed found last, as they were asked for (elements of m_folders stay put).
+  struct RECENT {
+    std::wstring text;
+    FOLDER* folder = nullptr;
+  };
+  static constexpr std::size_t kRecentFolders = 4;
+  std::array<RECENT, kRecentFolders> m_recent;
+  std::size_t m_nextRecent = 0;
   std::unordered_map<std::wstring, ASKED> m_asked;      // by upper-case path
   std::wstring m_key;  // reused, so a lookup allocates nothing once it has grown
   std::wstring m_lastPath;  // the last path PathThere answered, and its answer
