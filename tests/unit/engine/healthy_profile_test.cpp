@@ -11,6 +11,7 @@
 #include "engine/checks.h"
 #include "engine/registry_cleaner.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/unit/engine/fixture_machines.h"
 
 namespace qv {
 namespace {
@@ -20,6 +21,10 @@ using test::PROBLEM_ROW;
 
 constexpr wchar_t kUserSoftware[] = L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr wchar_t kLocalAppData[] = L"C:\\users\\user\\AppData\\Local";
+
+}  // namespace
+
+namespace test {
 
 // A program installed for the user the way per-user installers register one: an uninstall entry
 // (icon, location, quiet uninstall), its application path, a Run entry, and a file type with its
@@ -39,6 +44,13 @@ void InstallForUser(CMemoryRegistry& registry, const std::wstring& name) {
   registry.SetString(L"HKCU\\Software\\Classes\\" + name + L".File\\shell\\open\\command", L"",
                      L"\"" + program + L"\" \"%1\"");
 }
+
+}  // namespace test
+
+namespace {
+
+using test::InstallForUser;
+
 
 TEST(HealthyProfile, AProgramInstalledForTheUserIsJudgedInEveryCategoryWhereItIs) {
   CEngineFixture fx;

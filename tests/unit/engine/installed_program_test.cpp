@@ -14,17 +14,14 @@
 #include "platform/memory/memory_shell.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/unit/engine/fixture_machines.h"
 
 namespace qv {
-namespace {
-
-using test::CEngineFixture;
-
-constexpr wchar_t kSettings[] = L"HKLM\\Software\\Vendor\\Settings";
+namespace test {
 
 // A program file in an immediate subfolder of every folder that holds programs, so that only its
 // standing as such a folder makes a path below it a leftover.
-void SeedMachine(CMemoryFileSystem& files) {
+void SeedInstalledPrograms(CMemoryFileSystem& files) {
   for (const wchar_t* file : {
            L"C:\\Program Files\\Tool\\tool.exe",              // healthy, files in its folder
            L"C:\\Program Files\\Suite\\bin\\suite.dll",       // healthy, program one level down
@@ -47,6 +44,14 @@ void SeedMachine(CMemoryFileSystem& files) {
   files.AddFolder(L"C:\\Program Files\\Emptied");
   files.MarkReparsePoint(L"C:\\Program Files\\Linked\\bin");
 }
+
+}  // namespace test
+
+namespace {
+
+using test::CEngineFixture;
+
+constexpr wchar_t kSettings[] = L"HKLM\\Software\\Vendor\\Settings";
 
 struct RULE_CASE {
   const wchar_t* path;          // the value's data
@@ -114,7 +119,7 @@ TEST(InstalledProgram, MissingPathsAreJudgedByTheFolderTheyLieIn) {
       {L"Q:\\data\\x.txt", {}},
   };
   CEngineFixture fx;
-  SeedMachine(fx.files());
+  test::SeedInstalledPrograms(fx.files());
   fx.files().AddFolder(L"C:\\Program Files\\Tool\\conf");    // made at setup, still empty
   fx.files().AddFolder(L"C:\\Program Files\\Logged\\cache");  // left behind with the log
   for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -154,7 +159,7 @@ class CCountingFileSystem final : public test::CForwardingFileSystem {
 
 TEST(InstalledProgram, EachFolderIsAskedAfterOncePerScan) {
   CMemoryPlatform machine;
-  SeedMachine(machine.files());
+  test::SeedInstalledPrograms(machine.files());
   CCountingFileSystem counting(machine.files());
   const CPlatform platform{machine.registry(), counting, machine.shell(), machine.clock()};
   CProblemList problems;
@@ -187,13 +192,18 @@ TEST(InstalledProgram, EachFolderIsAskedAfterOncePerScan) {
   scan();
   EXPECT_EQ(counting.asked, expected);
   EXPECT_EQ(problems.size(), 5u);
+  // And a file made in a folder the last scan listed is there for the next.
+  machine.files().AddFile(L"C:\\Program Files\\Logged\\a.ini");
+  scan();
+  EXPECT_EQ(counting.asked, expected);
+  EXPECT_EQ(problems.size(), 4u);
 }
 
 // ---- Evidence ----
 
 TEST(ProblemEvidence, EveryCheckSaysWhatItTestedAndFoundMissing) {
   CEngineFixture fx;
-  SeedMachine(fx.files());
+  test::SeedInstalledPrograms(fx.files());
   const std::wstring windows = L"HKLM\\SOFTWARE\\Microsoft\\Windows";
   const std::wstring current = windows + L"\\CurrentVersion";
   fx.registry().SetString(L"HKLM\\Software\\Classes\\CLSID\\{C1}", L"AppID", L"{A1}");
