@@ -29,9 +29,11 @@ CApplication::~CApplication() {
 std::vector<std::wstring> CApplication::SecureDataFolders() {
   const DATA_FOLDER_CHECK check =
       qv::SecureDataFolders(m_platform.shell, m_platform.files, m_platform.clock);
-  std::vector<std::wstring> texts = DataFolderCheckTexts(check);
-  for (const std::wstring& text : texts) static_cast<void>(m_log.WriteLog(text));
-  return texts;
+  // The log keeps English; the person is told in their language.
+  for (const std::wstring& text : DataFolderCheckTexts(check, WORDING::kEnglish)) {
+    static_cast<void>(m_log.WriteLog(text));
+  }
+  return DataFolderCheckTexts(check);
 }
 
 void CApplication::LoadCategoryTable() {

@@ -535,9 +535,10 @@ void CExclusionLists::LoadExclusionLists() {
   } else if (userRead != kErrorFileNotFound && userRead != kErrorPathNotFound && m_log != nullptr) {
     const std::wstring reason =
         userRead == kErrorFileTooLarge
-            ? FormatWithStrings(kUntrustedTooLargeFormat,
-                                {DecimalText(static_cast<std::int64_t>(kUserIgnoreMaxBytes))})
-            : UntrustedReasonText(userRead);
+            ? TrFormat(kUntrustedTooLargeFormat,
+                       {DecimalText(static_cast<std::int64_t>(kUserIgnoreMaxBytes))},
+                       WORDING::kEnglish)
+            : UntrustedReasonText(userRead, WORDING::kEnglish);
     static_cast<void>(
         m_log->WriteLog(FormatWithStrings(kUserListNotReadLogFormat, {userPath, reason})));
   }
