@@ -79,9 +79,9 @@ std::wstring FormatNumbers(std::wstring_view format, std::initializer_list<int> 
 }  // namespace
 
 std::wstring_view RiskMarkup(int severity) {
-  if (severity <= 99) return kRiskLowText;
-  if (severity <= 199) return kRiskMediumText;
-  return kRiskHighText;
+  if (severity <= 99) return Tr(kRiskLowText);
+  if (severity <= 199) return Tr(kRiskMediumText);
+  return Tr(kRiskHighText);
 }
 
 int CategoryCheckState(int selected, int total) {
@@ -315,7 +315,7 @@ std::wstring CHTMLListModel::CountText(int id) const {
   const CScanCategory* category = item != nullptr ? CategoryOf(*item) : nullptr;
   if (category == nullptr) return {};
   return m_kind == kResultsList
-             ? FormatNumbers(kSelectedCountFormat, {category->selectedCount, category->rowCount})
+             ? FormatNumbers(Tr(kSelectedCountFormat), {category->selectedCount, category->rowCount})
              : FormatNumbers(kErrorCountFormat, {category->rowCount});
 }
 
@@ -433,7 +433,9 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
     row.id = item.id;
     row.rect = r;
     const bool selected = item.id == m_selected;
-    row.background = selected ? kSelectionColor : kRowBackgroundColor;
+    row.selected = selected;
+    row.background = selected ? m_colours.selection : m_colours.background;
+    row.textColour = selected ? m_colours.selectionText : m_colours.text;
     row.sunkenEdge = (m_style & kHtmlListSunkenEdge) != 0;
     row.focusRect = selected && m_focusRect;
     const int imageTop = Middle(r) - m_scale(kImageAboveMiddle);
@@ -448,7 +450,7 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
                                 r.right - m_scale(kLinkWidth), r.bottom};
       row.textFormat = kDtWordBreak;
       if (results) {
-        row.linkText = kIgnoreLinkText;
+        row.linkText = Tr(kIgnoreLinkText);
         row.linkBox = MARKUP_RECT{r.right - m_scale(kLinkWidth), r.bottom - m_scale(kLinkHeight),
                                   r.right, r.bottom};
       }
@@ -478,7 +480,7 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
       row.countBox =
           MARKUP_RECT{countLeft, top, r.right - m_scale(kColumnRightMargin), top + lineHeight};
       if (!results) {
-        row.riskText = RiskMarkup(CategorySeverity(item.text));
+        row.riskText = RiskMarkup(ShownCategorySeverity(item.text));
         row.riskBox = MARKUP_RECT{r.right - m_scale(kRiskLeft), top,
                                   r.right - m_scale(kColumnRightMargin), top + lineHeight};
       }

@@ -363,7 +363,7 @@ TEST_F(HtmlListTest, ScanRowsPaintTotalAndRiskByTheShownName) {
   scan.Resize(canvas, 300, 1000);
   rows = scan.PaintRows(canvas);
   EXPECT_EQ(rows[0].text, L"ActiveX/...");
-  EXPECT_EQ(rows[0].riskText, kRiskLowText);
+  EXPECT_EQ(rows[0].riskText, kRiskLowText.english);
   scan.Resize(canvas, 400, 1000);
   EXPECT_EQ(scan.PaintRows(canvas)[0].text, L"ActiveX/...");
   // The scan list has no link area: a click there selects the row and ignores nothing.
