@@ -8,15 +8,17 @@
 #include "controls/markup_text.h"
 #include "engine/categories.h"
 #include "engine/key_naming.h"
+#include "state/state_texts.h"
 #include "ui/ui_texts.h"
 
 namespace qv::ui {
 namespace {
 
-constexpr std::wstring_view kNeverScannedText = L"Never scanned";
+NUMBER_TEXT g_numberText = nullptr;
 
+// The pages decide on the English last-scan text (FormatLastScanDisplay), whatever they show.
 bool IsNeverScanned(std::wstring_view lastScanText) {
-  return EqualsNoCase(lastScanText, kNeverScannedText);
+  return EqualsNoCase(lastScanText, kNeverScanned.english);
 }
 
 // Category 0 shows its data whole only for entries of the class and application id keys; other
@@ -86,57 +88,73 @@ std::wstring FormatCount(std::wstring_view format, std::int64_t number) {
   return text;
 }
 
+void SetDisplayNumbers(NUMBER_TEXT numberText) { g_numberText = numberText; }
+
+std::wstring DisplayCount(std::wstring_view format, std::int64_t number) {
+  if (g_numberText == nullptr) return FormatCount(format, number);
+  std::wstring text(format);
+  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
+    const std::size_t at = text.find(conversion);
+    if (at != std::wstring::npos) {
+      text.replace(at, conversion.size(), g_numberText(number));
+      break;
+    }
+  }
+  return text;
+}
+
 std::wstring BuildProblemRowText(const CRegistryProblem& problem) {
   // Everything that comes from the registry or the disk is escaped, so it shows as it is stored
   // and no "<" in it is read as a tag (a value could otherwise hide its row or fake others).
   const std::wstring name = EscapeMarkup(
-      problem.name.empty() || problem.name == L"@" ? std::wstring(kDefaultValueName) : problem.name);
+      problem.name.empty() || problem.name == L"@" ? std::wstring(Tr(kDefaultValueName))
+                                                   : problem.name);
   const std::wstring key = EscapeMarkup(DisplayKeyPath(problem.key));
   const std::wstring data = EscapeMarkup(problem.data);
   std::wstring text;
   switch (problem.type) {
     case REGPROBLEM_UNINSTALL:
-      text = FormatNumbered(kRowTemplateUninstall, {data, key, name, data});
+      text = FormatNumbered(Tr(kRowTemplateUninstall), {data, key, name, data});
       break;
     case REGPROBLEM_SHARED_DLL:
-      text = FormatNumbered(kRowTemplateSharedDll, {data, key, name, data});
+      text = FormatNumbered(Tr(kRowTemplateSharedDll), {data, key, name, data});
       break;
     case REGPROBLEM_EMPTY_KEY:
-      text = FormatNumbered(kRowTemplateEmptyKey, {key});
+      text = FormatNumbered(Tr(kRowTemplateEmptyKey), {key});
       break;
     case REGPROBLEM_COM: {
       const std::wstring comData = EscapeMarkup(ComData(problem));
-      text = FormatNumbered(kRowTemplateFile, {comData, key, name, comData});
+      text = FormatNumbered(Tr(kRowTemplateFile), {comData, key, name, comData});
       break;
     }
     default:
-      text = FormatNumbered(kRowTemplateFile, {data, key, name, data});
+      text = FormatNumbered(Tr(kRowTemplateFile), {data, key, name, data});
       break;
   }
   if (problem.type != REGPROBLEM_UNINSTALL && problem.evidence.kind != EVIDENCE_NONE) {
     text += FormatNumbered(kRowEvidenceLine, {EscapeMarkup(EvidenceText(problem.evidence))});
   }
-  if (problem.reserved > 0) text += FormatCount(kAdditionalItemsFormat, problem.reserved);
-  if (text.empty()) text = kNoErrorsFound;
+  if (problem.reserved > 0) text += DisplayCount(Tr(kAdditionalItemsFormat), problem.reserved);
+  if (text.empty()) text = Tr(kNoErrorsFound);
   return text;
 }
 
 HEALTH_SUMMARY SummarizeHealth(std::wstring_view lastScanText, std::int64_t errors,
                                std::int64_t fixed) {
   if (IsNeverScanned(lastScanText)) {
-    return {kHealthNormal, kAdviceNeverScanned, HEALTH_PICTURE::kNeverScanned, false};
+    return {Tr(kHealthNormal), Tr(kAdviceNeverScanned), HEALTH_PICTURE::kNeverScanned, false};
   }
-  if (fixed > 0) return {kHealthGood, kAdviceAllFixed, HEALTH_PICTURE::kGood, false};
-  if (errors > 0) return {kHealthBad, kAdviceRepair, HEALTH_PICTURE::kBad, true};
-  return {kHealthGood, kAdviceNoneFound, HEALTH_PICTURE::kGood, false};
+  if (fixed > 0) return {Tr(kHealthGood), Tr(kAdviceAllFixed), HEALTH_PICTURE::kGood, false};
+  if (errors > 0) return {Tr(kHealthBad), Tr(kAdviceRepair), HEALTH_PICTURE::kBad, true};
+  return {Tr(kHealthGood), Tr(kAdviceNoneFound), HEALTH_PICTURE::kGood, false};
 }
 
 STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText, std::int64_t found,
                                      std::int64_t cleaned) {
   if (IsNeverScanned(lastScanText)) return {L"", VERDICT_PICTURE::kUnchanged, false};
-  if (cleaned > 0) return {kAdviceAllFixed, VERDICT_PICTURE::kGood, true};
-  if (found == 0) return {kAdviceNoneFound, VERDICT_PICTURE::kGood, true};
-  return {FormatCount(kAttentionFormat, found), VERDICT_PICTURE::kBad, true};
+  if (cleaned > 0) return {std::wstring(Tr(kAdviceAllFixed)), VERDICT_PICTURE::kGood, true};
+  if (found == 0) return {std::wstring(Tr(kAdviceNoneFound)), VERDICT_PICTURE::kGood, true};
+  return {DisplayCount(Tr(kAttentionFormat), found), VERDICT_PICTURE::kBad, true};
 }
 
 int ScanProgressTotal(const CATEGORY_TABLE& table) {

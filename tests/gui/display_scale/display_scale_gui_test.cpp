@@ -315,11 +315,11 @@ TEST(DisplayScaleGui, EveryPageAndDialogAt144DpiIsOneAndAHalfTimesAsLargeAndWhol
   // "Fix Errors": the repair's progress dialog, then the statistics.
   Click(main, IDC_FIX_ERRORS);
   HWND progress = nullptr;
-  AnswerBoxesUntil(main, [&] { return (progress = FindDialog(ui::kRepairCaption)) != nullptr; }, 30);
+  AnswerBoxesUntil(main, [&] { return (progress = FindDialog(ui::kRepairCaption.english.data())) != nullptr; }, 30);
   if (progress != nullptr) ShotWhole(progress, L"repair-progress");
   AnswerBoxesUntil(
       main,
-      [&] { return FindDialog(ui::kRepairCaption) == nullptr && Find(main, IDC_STATS_DATE); },
+      [&] { return FindDialog(ui::kRepairCaption.english.data()) == nullptr && Find(main, IDC_STATS_DATE); },
       120);
   ShotWhole(main, L"statistics-after-repair");
 
@@ -330,9 +330,9 @@ TEST(DisplayScaleGui, EveryPageAndDialogAt144DpiIsOneAndAHalfTimesAsLargeAndWhol
   ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_BACKUP_CREATE) != nullptr; }, 5));
   Click(main, IDC_BACKUP_CREATE);
   HWND backup = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (backup = FindDialog(ui::kBackupCaption)) != nullptr; }, 30));
+  ASSERT_TRUE(WaitFor([&] { return (backup = FindDialog(ui::kBackupCaption.english.data())) != nullptr; }, 30));
   ShotWhole(backup, L"registry-backup");
-  AnswerBoxesUntil(main, [&] { return FindDialog(ui::kBackupCaption) == nullptr; }, 300);
+  AnswerBoxesUntil(main, [&] { return FindDialog(ui::kBackupCaption.english.data()) == nullptr; }, 300);
 
   // Manage Schedule opens our schedule editor (Wine has no schedule page).
   Click(main, IDC_NAV_FIRST + 1);
@@ -342,7 +342,7 @@ TEST(DisplayScaleGui, EveryPageAndDialogAt144DpiIsOneAndAHalfTimesAsLargeAndWhol
   Click(main, IDC_MANAGE_SCHEDULE);
   HWND editor = nullptr;
   ASSERT_TRUE(
-      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption)) != nullptr; }, 30));
+      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption.english.data())) != nullptr; }, 30));
   SendMessageW(GetDlgItem(editor, ui::kScheduleEditorNew), BM_CLICK, 0, 0);
   ShotWhole(editor, L"schedule-editor");
   PostMessageW(GetDlgItem(editor, IDCANCEL), BM_CLICK, 0, 0);

@@ -236,7 +236,7 @@ TEST_F(ToolPagesGui, SettingsAreStoredAsThePageIsLeftAndTheIgnoreListRemovesTheC
   Click(m_main, IDC_MANAGE_SCHEDULE);
   HWND editor = nullptr;
   ASSERT_TRUE(
-      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption)) != nullptr; }, 30));
+      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption.english.data())) != nullptr; }, 30));
   SendMessageW(GetDlgItem(editor, ui::kScheduleEditorNew), BM_CLICK, 0, 0);
   Shot(editor, L"settings_schedule_editor");
   PostMessageW(GetDlgItem(editor, IDOK), BM_CLICK, 0, 0);
@@ -361,14 +361,14 @@ TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
   SetCheck(list, RowNamed(list, 0, L"Keep"), true);
   Click(m_main, IDC_BACKUP_RESTORE);
   ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
-  ASSERT_TRUE(Answer(ui::kRestoreDoneMessage, IDOK));
+  ASSERT_TRUE(Answer(std::wstring(ui::kRestoreDoneMessage.english), IDOK));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvRestored", L"Value"), L"back again");
   ASSERT_TRUE(WaitFor([&] { return Rows(list) == 1; }, 10));
   ASSERT_TRUE(DeleteFileW(L"C:\\P.lnk"));
   SetCheck(list, 0, true);
   Click(m_main, IDC_BACKUP_RESTORE);
   ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
-  ASSERT_TRUE(Answer(ui::kRestoreDoneMessage, IDOK));
+  ASSERT_TRUE(Answer(std::wstring(ui::kRestoreDoneMessage.english), IDOK));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvPartial", L"Value"), L"merged");
   EXPECT_TRUE(Exists(L"C:\\P.lnk"));
   EXPECT_TRUE(WaitFor([&] { return Rows(list) == 0; }, 10));
