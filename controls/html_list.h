@@ -249,6 +249,7 @@ class CHTMLListModel {
   unsigned m_style = kHtmlListReserveRight;
   bool m_focusRect = false;
   LIST_COLOURS m_colours = kLightListColours;
+  int m_linkWidth = 40;  // the link column of the results list, in pixels (SetDpi)
   CDpiScale m_scale;
 };
 
