@@ -86,6 +86,55 @@ void DrawCornerPictureRings(HDC dc, const RECT& client, const CDpiScale& scale) 
   ::RestoreDC(dc, saved);
 }
 
+// A list view's check boxes are pictures the list drew once, in the style of that moment. Under a
+// contrast theme they are drawn again as the system draws a check box without a style, in the
+// system's colours; the list's own pictures come back when the theme goes. (A list closed while a
+// contrast theme is on leaves its own two pictures unreleased, once.)
+constexpr wchar_t kListCheckPictures[] = L"Quarvelo.ListCheckPictures";
+void ApplyCheckBoxPictures(HWND list, bool contrast) {
+  if ((ListView_GetExtendedListViewStyle(list) & LVS_EX_CHECKBOXES) == 0) return;
+  auto* const own = static_cast<HIMAGELIST>(::GetPropW(list, kListCheckPictures));
+  if (!contrast) {
+    if (own == nullptr) return;
+    ::RemovePropW(list, kListCheckPictures);
+    HIMAGELIST ours = ListView_SetImageList(list, own, LVSIL_STATE);
+    if (ours != nullptr) ImageList_Destroy(ours);
+    return;
+  }
+  int width = 0;
+  int height = 0;
+  HIMAGELIST current = ListView_GetImageList(list, LVSIL_STATE);
+  if (current == nullptr || !ImageList_GetIconSize(current, &width, &height)) return;
+  HIMAGELIST ours = ImageList_Create(width, height, ILC_COLOR32, 2, 0);
+  if (ours == nullptr) return;
+  HDC screen = ::GetDC(nullptr);
+  HDC dc = ::CreateCompatibleDC(screen);
+  HBITMAP pictures = ::CreateCompatibleBitmap(screen, 2 * width, height);
+  HGDIOBJ old = ::SelectObject(dc, pictures);
+  const RECT all{0, 0, 2 * width, height};
+  ::FillRect(dc, &all, ::GetSysColorBrush(COLOR_WINDOW));
+  // The box as large as the list's own, 13 in 16, centred: unchecked first, then checked.
+  const int side = std::min(width, height) * 13 / 16;
+  for (int picture = 0; picture < 2; ++picture) {
+    RECT box{picture * width + (width - side) / 2, (height - side) / 2, 0, 0};
+    box.right = box.left + side;
+    box.bottom = box.top + side;
+    ::DrawFrameControl(dc, &box, DFC_BUTTON,
+                       DFCS_BUTTONCHECK | (picture == 1 ? DFCS_CHECKED : 0));
+  }
+  ::SelectObject(dc, old);
+  ImageList_Add(ours, pictures, nullptr);
+  ::DeleteObject(pictures);
+  ::DeleteDC(dc);
+  ::ReleaseDC(nullptr, screen);
+  HIMAGELIST previous = ListView_SetImageList(list, ours, LVSIL_STATE);
+  if (own == nullptr) {
+    ::SetPropW(list, kListCheckPictures, previous);
+  } else if (previous != nullptr) {
+    ImageList_Destroy(previous);  // ours of a colour change before
+  }
+}
+
 void RoundRect(HDC dc, const RECT& rect, COLORREF fill, COLORREF edge, int radius) {
   HBRUSH brush = ::CreateSolidBrush(fill);
   HPEN pen = ::CreatePen(PS_SOLID, 1, edge);
@@ -207,6 +256,16 @@ INT_PTR CALLBACK CDialogWindow::Proc(HWND window, UINT message, WPARAM wParam, L
     switch (message) {
       case WM_INITDIALOG:
         if (self->InitializesOnCreate()) self->OnInitDialog();
+        // A dialog opened while a contrast theme is on: its standard controls without the style.
+        if (CurrentPalette().mode == COLOUR_MODE::kContrast) {
+          ::EnumChildWindows(
+              window,
+              [](HWND child, LPARAM) -> BOOL {
+                ApplyControlLook(child);
+                return TRUE;
+              },
+              0);
+        }
         return TRUE;
       case WM_COMMAND: {
         bool handled = false;
@@ -296,12 +355,27 @@ void CBaseDlg::AddListColumn(HWND list, int index, std::wstring_view caption, in
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
   column.fmt = format;
-  column.cx = m_scale(width);
   column.pszText = text.data();
   column.iSubItem = index;
+  m_columns.push_back({list, index, width, text});
+  column.cx = ColumnWidth(m_columns.back());
   ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&column));
-  m_columns.push_back({list, index, width});
+}
+
+int CBaseDlg::ColumnWidth(const COLUMN& column) const {
+  // The header draws its caption with three edges' width of margin at either side.
+  const int margin = std::max(m_scale(12), 6 * ::GetSystemMetrics(SM_CXEDGE));
+  HDC dc = ::GetDC(column.list);
+  if (dc == nullptr) return m_scale(column.width);
+  const auto font = reinterpret_cast<HFONT>(::SendMessageW(column.list, WM_GETFONT, 0, 0));
+  HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+  SIZE extent{};
+  ::GetTextExtentPoint32W(dc, column.caption.c_str(), static_cast<int>(column.caption.size()),
+                          &extent);
+  if (old != nullptr) ::SelectObject(dc, old);
+  ::ReleaseDC(column.list, dc);
+  return std::max(m_scale(column.width), static_cast<int>(extent.cx) + margin);
 }
 
 void CBaseDlg::ApplyDpi(int dpi) {
@@ -313,7 +387,7 @@ void CBaseDlg::ApplyDpi(int dpi) {
   }
   for (const COLUMN& column : m_columns) {
     ::SendMessageW(column.list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column.index),
-                   MAKELPARAM(m_scale(column.width), 0));
+                   MAKELPARAM(ColumnWidth(column), 0));
   }
   for (CBaseDlg* child : m_children) child->ApplyDpi(dpi);
   OnDpiChanged();
@@ -535,6 +609,7 @@ void CBaseDlg::ApplyColours() {
         wchar_t cls[64] = {};
         ::GetClassNameW(child, cls, 64);
         const std::wstring_view name(cls);
+        ApplyControlLook(child);
         if (name == kResultsListClassName || name == kScanListClassName) {
           ::SendMessageW(child, kHtmlListSetColours, 0, reinterpret_cast<LPARAM>(&palette.list));
         } else if (name == WC_LISTVIEWW) {
@@ -544,6 +619,7 @@ void CBaseDlg::ApplyColours() {
           ListView_SetBkColor(child, back);
           ListView_SetTextBkColor(child, back);
           ListView_SetTextColor(child, text);
+          ApplyCheckBoxPictures(child, palette.mode == COLOUR_MODE::kContrast);
         }
         return TRUE;
       },

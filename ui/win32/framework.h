@@ -162,7 +162,10 @@ class CBaseDlg : public CDialogWindow {
     HWND list;
     int index;
     int width;  // 96 DPI
+    std::wstring caption;
   };
+  // The column's width at the DPI of the moment: its width, or more when its caption needs it.
+  [[nodiscard]] int ColumnWidth(const COLUMN& column) const;
   void DrawItem(const DRAWITEMSTRUCT& item);
   void PlaceAtDpi(const PLACED& placed) const;
 

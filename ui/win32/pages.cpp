@@ -436,7 +436,7 @@ void CRegScanResultsPage::OnInitDialog() {
   const UI_TEXT captions[] = {kColumnSections, kColumnErrorCount, kColumnSelect};
   // Each caption ends inside the page: the last one at the list's right edge (740).
   const int xs[] = {70, 560, 690};
-  const int widths[] = {120, 120, 50};
+  const int widths[] = {400, 120, 50};
   for (int i = 0; i < 3; ++i) {
     AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, Tr(captions[i]), xs[i], 98,
                widths[i], 18, {{9, true}, SKIN_COLOUR::kTitleText});
@@ -689,7 +689,7 @@ void CContainerPage::OnInitDialog() {
   // Every tab button before the sub-pages: Tab goes along the tab row, then into the page shown.
   for (std::size_t i = 0; i < m_tabs.size(); ++i) {
     AddControl(CONTROL_LOOK::kNavButton, m_tabs[i].buttonId, Tr(m_tabs[i].caption),
-               10 + static_cast<int>(i) * 150, 0, 140, 26);
+               10 + static_cast<int>(i) * 200, 0, 190, 26);
   }
   for (CONTAINER_TAB& tab : m_tabs) tab.page->CreatePage(*this, area);
 }

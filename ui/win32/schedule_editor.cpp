@@ -45,7 +45,7 @@ constexpr int kTypeWeekly = 1;
 constexpr int kTypeMonthly = 2;
 constexpr int kTypeOnce = 3;
 
-constexpr int kDialogWidth = 276;  // dialog units
+constexpr int kDialogWidth = 330;  // dialog units
 constexpr int kDialogHeight = 206;
 
 // The in-memory template of an empty dialog in Tahoma 8; the controls are made in WM_INITDIALOG.
@@ -164,31 +164,31 @@ class CScheduleEditorDlg {
   }
 
   void MakeControls() {
-    Make(WC_STATICW, Tr(kScheduleListHeading), SS_LEFT, kHeadingId, 7, 7, 200, 8);
+    Make(WC_STATICW, Tr(kScheduleListHeading), SS_LEFT, kHeadingId, 7, 7, 260, 8);
     Make(WC_LISTBOXW, L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-         kScheduleEditorList, 7, 18, 206, 54, WS_EX_CLIENTEDGE);
-    Make(WC_BUTTONW, Tr(kScheduleEditorNewButton), BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorNew, 219, 18, 50, 14);
-    Make(WC_BUTTONW, Tr(kScheduleEditorDeleteButton), BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorDelete, 219, 36, 50,
+         kScheduleEditorList, 7, 18, 260, 54, WS_EX_CLIENTEDGE);
+    Make(WC_BUTTONW, Tr(kScheduleEditorNewButton), BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorNew, 273, 18, 50, 14);
+    Make(WC_BUTTONW, Tr(kScheduleEditorDeleteButton), BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorDelete, 273, 36, 50,
          14);
 
-    Make(WC_BUTTONW, Tr(kScheduleEditorGroup), BS_GROUPBOX, kGroupId, 7, 78, 262, 98);
-    Make(WC_STATICW, Tr(kScheduleEditorTypeLabel), SS_LEFT, kTypeLabelId, 15, 93, 52, 8);
+    Make(WC_BUTTONW, Tr(kScheduleEditorGroup), BS_GROUPBOX, kGroupId, 7, 78, 316, 98);
+    Make(WC_STATICW, Tr(kScheduleEditorTypeLabel), SS_LEFT, kTypeLabelId, 15, 93, 72, 8);
     HWND type = Make(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                     kScheduleEditorType, 70, 91, 66, 80);
+                     kScheduleEditorType, 90, 91, 70, 80);
     for (const UI_TEXT& name : kScheduleEditorTypes) {
       const std::wstring text(Tr(name));
       ::SendMessageW(type, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    Make(WC_STATICW, Tr(kScheduleEditorTimeLabel), SS_LEFT, kTimeLabelId, 148, 93, 44, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorTimeLabel), SS_LEFT, kTimeLabelId, 170, 93, 60, 8);
     HWND time = Make(DATETIMEPICK_CLASSW, L"", DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP,
-                     kScheduleEditorTime, 196, 91, 64, 13);
+                     kScheduleEditorTime, 234, 91, 70, 13);
     ::SendMessageW(time, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(kTimeFormat));
-    Make(WC_STATICW, Tr(kScheduleEditorDateLabel), SS_LEFT, kDateLabelId, 15, 112, 52, 8);
-    Make(DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP, kScheduleEditorDate, 70, 110,
-         66, 13);
+    Make(WC_STATICW, Tr(kScheduleEditorDateLabel), SS_LEFT, kDateLabelId, 15, 112, 72, 8);
+    Make(DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP, kScheduleEditorDate, 90, 110,
+         70, 13);
 
-    Make(WC_STATICW, Tr(kScheduleEditorEveryLabel), SS_LEFT, kEveryLabelId, 15, 133, 24, 8);
-    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorInterval, 42, 131, 30,
+    Make(WC_STATICW, Tr(kScheduleEditorEveryLabel), SS_LEFT, kEveryLabelId, 15, 133, 72, 8);
+    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorInterval, 90, 131, 30,
          12, WS_EX_CLIENTEDGE);
     HWND spin = Make(UPDOWN_CLASSW, L"",
                      UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
@@ -196,14 +196,14 @@ class CScheduleEditorDlg {
     ::SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Item(kScheduleEditorInterval)),
                    0);
     ::SendMessageW(spin, UDM_SETRANGE32, 1, 999);
-    Make(WC_STATICW, Tr(kScheduleEditorDaysUnit), SS_LEFT, kScheduleEditorIntervalUnit, 78, 133, 60, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorDaysUnit), SS_LEFT, kScheduleEditorIntervalUnit, 126, 133, 100, 8);
     for (int box = 0; box < 7; ++box) {
       Make(WC_BUTTONW, Tr(kWeekDayNames[box]), BS_AUTOCHECKBOX | WS_TABSTOP,
-           kScheduleEditorFirstWeekDay + box, 15 + box * 35, 151, 32, 10);
+           kScheduleEditorFirstWeekDay + box, 15 + box * 43, 151, 40, 10);
     }
 
-    Make(WC_STATICW, Tr(kScheduleEditorMonthDayLabel), SS_LEFT, kMonthDayLabelId, 15, 133, 24, 8);
-    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorMonthDay, 42, 131, 30,
+    Make(WC_STATICW, Tr(kScheduleEditorMonthDayLabel), SS_LEFT, kMonthDayLabelId, 15, 133, 72, 8);
+    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorMonthDay, 90, 131, 30,
          12, WS_EX_CLIENTEDGE);
     HWND daySpin = Make(UPDOWN_CLASSW, L"",
                         UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
@@ -211,11 +211,11 @@ class CScheduleEditorDlg {
     ::SendMessageW(daySpin, UDM_SETBUDDY,
                    reinterpret_cast<WPARAM>(Item(kScheduleEditorMonthDay)), 0);
     ::SendMessageW(daySpin, UDM_SETRANGE32, 1, 31);
-    Make(WC_STATICW, Tr(kScheduleEditorMonthDayUnit), SS_LEFT, kMonthDayUnitId, 78, 133, 80, 8);
-    Make(WC_STATICW, Tr(kScheduleEditorNotEditable), SS_LEFT, kNotEditableId, 15, 133, 240, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorMonthDayUnit), SS_LEFT, kMonthDayUnitId, 126, 133, 120, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorNotEditable), SS_LEFT, kNotEditableId, 15, 133, 300, 8);
 
-    Make(WC_BUTTONW, Tr(kScheduleEditorOk), BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 165, 185, 50, 14);
-    Make(WC_BUTTONW, Tr(kScheduleEditorCancel), BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 219, 185, 50, 14);
+    Make(WC_BUTTONW, Tr(kScheduleEditorOk), BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 219, 185, 50, 14);
+    Make(WC_BUTTONW, Tr(kScheduleEditorCancel), BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 273, 185, 50, 14);
   }
 
   [[nodiscard]] HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }

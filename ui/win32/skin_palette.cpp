@@ -1,5 +1,7 @@
 #include "ui/win32/skin_palette.h"
 
+#include <uxtheme.h>
+
 #include "platform/win32/system_library.h"
 
 namespace qv::ui {
@@ -11,6 +13,7 @@ constexpr wchar_t kPersonalizeKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr wchar_t kAppsUseLightTheme[] = L"AppsUseLightTheme";
 constexpr wchar_t kDwmLibrary[] = L"dwmapi.dll";
+constexpr wchar_t kThemeLibrary[] = L"uxtheme.dll";
 // DWMWA_USE_IMMERSIVE_DARK_MODE: 20 from Windows 10 20H1, 19 before it; older systems refuse
 // both, and the title bar stays as the system draws it.
 constexpr DWORD kDwmDarkModeAttribute = 20;
@@ -214,6 +217,19 @@ SKIN_PALETTE PaletteFor(COLOUR_MODE mode) {
 const SKIN_PALETTE& CurrentPalette() { return Palette(); }
 
 void ReadSystemPalette() { Palette() = PaletteFor(SystemColourMode()); }
+
+void ApplyControlLook(HWND control) {
+  static const auto setTheme =
+      SystemFunction<decltype(::SetWindowTheme)>(kThemeLibrary, "SetWindowTheme");
+  if (setTheme == nullptr) return;
+  // An empty name selects no style at all; nulls give the control the style of the process back.
+  if (CurrentPalette().mode == COLOUR_MODE::kContrast) {
+    // Wine refuses the empty name (ERROR_INVALID_NAME); a name no style has does the same there.
+    if (FAILED(setTheme(control, L"", L""))) static_cast<void>(setTheme(control, L" ", L" "));
+  } else {
+    static_cast<void>(setTheme(control, nullptr, nullptr));
+  }
+}
 
 void ApplyTitleBarMode(HWND window) {
   using SetAttribute = HRESULT WINAPI(HWND, DWORD, LPCVOID, DWORD);

@@ -81,6 +81,12 @@ struct SKIN_PALETTE {
 void ReadSystemPalette();
 [[nodiscard]] inline COLORREF Colour(SKIN_COLOUR role) { return CurrentPalette()[role]; }
 
+// A standard control (check box, list view and its header, scroll bar, a list's own scroll bars)
+// in the contrast mode drawn without the visual style, with the system's colours only: some
+// styles (Wine's among them) keep their own greys and whites when a contrast theme is on. In
+// the other modes the control gets its visual style back.
+void ApplyControlLook(HWND control);
+
 // The window's title bar dark in the dark mode, as the system draws it, where it can; light
 // otherwise.
 void ApplyTitleBarMode(HWND window);

@@ -339,7 +339,7 @@ void CBackupRestorePage::OnCommand(int id, int code, HWND) {
 void CRestoresPage::OnInitDialog() {
   if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
   AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, Tr(kRestorePointsInformation), 20, 40, 700, 80);
-  AddControl(CONTROL_LOOK::kButton, IDC_RESTORE_POINTS, Tr(kRestorePointsButton), 20, 140, 140, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_RESTORE_POINTS, Tr(kRestorePointsButton), 20, 140, 200, 28);
 }
 
 void CRestoresPage::OnCommand(int id, int code, HWND) {
