@@ -2,7 +2,7 @@
 // starts) and the Xvfb screen 1920x1440. Every page, the scan's pages, the repair's progress, the
 // registry backup and the schedule editor are photographed (QV_SCREENSHOT_DIR, "dpi144-*") and
 // checked whole: each control inside its parent's client area, each text inside its control at
-// the control's font. The main window's client area is 1.5 times its 96-DPI size; a DPI change
+// the control's font, each list column's caption inside its column. The main window's client area is 1.5 times its 96-DPI size; a DPI change
 // (WM_DPICHANGED) lays it out at 96 DPI and back. The launcher shows its splash and the window at
 // the same scale.
 #include <gtest/gtest.h>
@@ -22,6 +22,7 @@
 #include "launcher/launcher_texts.h"
 #include "launcher/win32/splash_picture.h"
 #include "tests/support/win32/gui_driver.h"
+#include "tests/support/win32/gui_layout.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/main_dlg.h"
 #include "ui/win32/resource.h"
@@ -42,104 +43,6 @@ using namespace test::gui;  // NOLINT: the driver's vocabulary
 constexpr int kDpi = 144;
 
 int Scaled(int value) { return ScaleToDpi(value, kDpi); }
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  std::wstring lower(name);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-  return lower;
-}
-
-SIZE ClientSize(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  return SIZE{client.right, client.bottom};
-}
-
-std::string Describe(HWND window) {
-  std::ostringstream text;
-  text << ToUtf8(ClassOf(window)) << " " << GetDlgCtrlID(window) << " \"" << ToUtf8(Text(window))
-       << "\"";
-  return text.str();
-}
-
-// The extent of the text in the control's own font, laid out as the control lays it out: on one
-// line, or wrapped at the control's width.
-RECT TextExtent(HWND control, const std::wstring& text, UINT format, int width) {
-  HDC dc = GetDC(control);
-  const HGDIOBJ old =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  RECT extent{0, 0, width, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent, format | DT_CALCRECT);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
-  return extent;
-}
-
-// What is cut off below the window: a visible control outside its parent's client area, or a
-// text of a label, button or group box that does not fit its control.
-std::vector<std::string> CutOff(HWND root) {
-  std::vector<HWND> children;
-  EnumChildWindows(
-      root,
-      [](HWND child, LPARAM list) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
-  std::vector<std::string> faults;
-  for (HWND child : children) {
-    if (!IsWindowVisible(child)) continue;
-    HWND parent = GetParent(child);
-    // The controls of the dialogs and pages; the parts a system control makes inside itself
-    // (the date picker's up-down, a list's header) are laid out by that control.
-    if (ClassOf(parent) != L"#32770") continue;
-    RECT area{};
-    GetClientRect(parent, &area);
-    MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&area), 2);
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    if (rect.left < area.left || rect.top < area.top || rect.right > area.right ||
-        rect.bottom > area.bottom) {
-      faults.push_back(Describe(child) + " lies outside its parent");
-    }
-    const std::wstring text = Text(child);
-    const std::wstring cls = ClassOf(child);
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    const SIZE size = ClientSize(child);
-    UINT format = 0;
-    if (text.empty()) continue;
-    if (cls == L"static") {
-      const DWORD kind = style & SS_TYPEMASK;
-      if (kind > SS_RIGHT && kind != SS_SIMPLE && kind != SS_LEFTNOWORDWRAP) continue;
-      format = (style & SS_CENTERIMAGE) != 0 || kind == SS_SIMPLE || kind == SS_LEFTNOWORDWRAP
-                   ? DT_SINGLELINE
-                   : DT_WORDBREAK;
-      format |= DT_EXPANDTABS;
-      if ((style & SS_NOPREFIX) != 0) format |= DT_NOPREFIX;
-    } else if (cls == L"button") {
-      // A check box of the settings page is as narrow as its square: it shows no text (a label
-      // beside it says what it means). Those of the schedule editor show theirs.
-      const DWORD kind = style & BS_TYPEMASK;
-      if ((kind == BS_AUTOCHECKBOX || kind == BS_CHECKBOX) && size.cx < 2 * size.cy) continue;
-      format = DT_SINGLELINE;
-    } else {
-      continue;
-    }
-    const RECT extent = TextExtent(child, text, format, size.cx);
-    const int box = (cls == L"button" && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX)
-                        ? GetSystemMetrics(SM_CXMENUCHECK) + 4
-                        : 0;
-    if (extent.right + box > size.cx || extent.bottom > size.cy) {
-      std::ostringstream text8;
-      text8 << Describe(child) << " needs " << extent.right + box << "x" << extent.bottom
-            << " in " << size.cx << "x" << size.cy;
-      faults.push_back(text8.str());
-    }
-  }
-  return faults;
-}
 
 void ExpectWhole(HWND window, const wchar_t* name) {
   for (const std::string& fault : CutOff(window)) ADD_FAILURE() << ToUtf8(name) << ": " << fault;
@@ -193,20 +96,8 @@ int FirstRowHeight(HWND list) {
   return first.bottom - first.top;
 }
 
-// Tells the window its DPI changed to `dpi`, with the frame the system would suggest for the
-// client area of that DPI at the window's place.
 void ChangeDpi(HWND main, int dpi) {
-  const int client[2] = {ScaleToDpi(ui::kMainClientWidth, dpi),
-                         ScaleToDpi(ui::kMainClientHeight, dpi)};
-  RECT frame{0, 0, client[0], client[1]};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
-  RECT now{};
-  GetWindowRect(main, &now);
-  RECT suggested{now.left, now.top, now.left + frame.right - frame.left,
-                 now.top + frame.bottom - frame.top};
-  SendMessageW(main, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
-               reinterpret_cast<LPARAM>(&suggested));
+  test::gui::ChangeDpi(main, dpi, ui::kMainClientWidth, ui::kMainClientHeight);
 }
 
 // Answers the product's message boxes with OK until `done` holds.
