@@ -550,7 +550,7 @@ TEST(LanguagesGui, GermanFitsEveryPageAt144And96Dpi) {
   ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), kDpi) << "the prefix's LogPixels is not 144";
   ReleaseDC(nullptr, screen);
   ASSERT_EQ(PRIMARYLANGID(GetUserDefaultUILanguage()), LANG_GERMAN)
-      << "the test runs with LANG=de_DE.UTF-8 (scripts/setup generates that locale)";
+      << "the test runs with LANG=de_DE.UTF-8 (its ctest environment)";
   SeedDemoRegistry();
   const CWindowRun run;
   HWND main = run.Main();

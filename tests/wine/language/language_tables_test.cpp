@@ -1,13 +1,15 @@
 // The string tables (lang/*.rc) as a program links them: every text of every subsystem has a
-// German and a pseudo text that keep its fields (the "%s" of a format, the markup, the numbered
-// arguments), no German text is left over from a text that is gone, and a display language finds
-// its table.
+// text in each language (German, and any language added later) and in the pseudo-language that
+// keeps its fields (the "%s" of a format, the markup, the numbered arguments), no table holds a
+// text that is gone, and a display language finds its table.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/language.h"
 #include "base/pseudo_language.h"
@@ -36,8 +38,15 @@ const struct {
     {"cli", kCliTexts},           {"launcher", kLauncherTexts},
 };
 
-TEST(LanguageTables, EveryTextHasGermanAndPseudoWithItsFields) {
-  const CResourceLanguage german(GetModuleHandleW(nullptr), kGerman);
+// The language tables of this program: German among them.
+std::vector<LANGID> Tables() {
+  std::vector<LANGID> tables = ModuleLanguages(GetModuleHandleW(nullptr));
+  EXPECT_NE(std::find(tables.begin(), tables.end(), kGerman), tables.end());
+  return tables;
+}
+
+TEST(LanguageTables, EveryTextHasATranslationAndAPseudoTextWithItsFields) {
+  const std::vector<LANGID> tables = Tables();
   int count = 0;
   for (const auto& subsystem : kSubsystems) {
     for (const UI_TEXT& text : subsystem.texts) {
@@ -45,11 +54,16 @@ TEST(LanguageTables, EveryTextHasGermanAndPseudoWithItsFields) {
       const std::string name = std::string(subsystem.subsystem) + " " + std::to_string(text.id) +
                                " \"" + ToUtf8(text.english) + "\"";
       const std::wstring fields = TextFields(text.english);
-      const std::wstring_view translated = german.Translate(text);
-      EXPECT_FALSE(translated.empty()) << name << " has no German text";
-      if (!translated.empty()) {
-        EXPECT_EQ(ToUtf8(TextFields(translated)), ToUtf8(fields))
-            << name << " in German: \"" << ToUtf8(translated) << "\"";
+      for (const LANGID table : tables) {
+        const std::wstring_view translated =
+            CResourceLanguage(GetModuleHandleW(nullptr), table).Translate(text);
+        EXPECT_FALSE(translated.empty()) << name << " has no text in language " << std::hex
+                                         << table;
+        if (!translated.empty()) {
+          EXPECT_EQ(ToUtf8(TextFields(translated)), ToUtf8(fields))
+              << name << " in language " << std::hex << table << ": \"" << ToUtf8(translated)
+              << "\"";
+        }
       }
       const std::wstring pseudo = PseudoText(text.english);
       EXPECT_EQ(ToUtf8(TextFields(pseudo)), ToUtf8(fields)) << name << " in the pseudo-language";
@@ -59,22 +73,24 @@ TEST(LanguageTables, EveryTextHasGermanAndPseudoWithItsFields) {
   EXPECT_GT(count, 400);
 }
 
-// Every string of the German table belongs to a text of the programs: a translation whose text
-// was removed or renumbered is a fault, not a spare.
-TEST(LanguageTables, NoGermanTextWithoutItsEnglish) {
+// Every string of a table belongs to a text of the programs: a translation whose text was
+// removed or renumbered is a fault, not a spare.
+TEST(LanguageTables, NoTranslationWithoutItsEnglish) {
   std::set<unsigned> known;
   for (const auto& subsystem : kSubsystems) {
     for (const UI_TEXT& text : subsystem.texts) {
       EXPECT_TRUE(known.insert(text.id).second) << "text number " << text.id << " twice";
     }
   }
-  HMODULE module = GetModuleHandleW(nullptr);
-  const CResourceLanguage german(module, kGerman);
-  // String numbers run up to 16 x 4096; those of the programs' texts stay below 4096.
-  for (unsigned id = 1; id < 4096; ++id) {
-    const UI_TEXT probe{static_cast<std::uint16_t>(id), L""};
-    if (!german.Translate(probe).empty()) {
-      EXPECT_TRUE(known.count(id) != 0) << "German text " << id << " has no English text";
+  for (const LANGID table : Tables()) {
+    const CResourceLanguage language(GetModuleHandleW(nullptr), table);
+    // String numbers run up to 16 x 4096; those of the programs' texts stay below 4096.
+    for (unsigned id = 1; id < 4096; ++id) {
+      const UI_TEXT probe{static_cast<std::uint16_t>(id), L""};
+      if (!language.Translate(probe).empty()) {
+        EXPECT_TRUE(known.count(id) != 0)
+            << "text " << id << " of language " << std::hex << table << " has no English text";
+      }
     }
   }
 }
