@@ -4,8 +4,8 @@
 // The display language is GetUserDefaultUILanguage. A module's table of exactly that language is
 // taken, else one of its primary language (a German table for de-AT or de-CH), else none: the
 // texts are English. The pseudo-locale qps-ploc gives the pseudo-language of the tests
-// (base/pseudo_language.h). Under Wine the display language follows LANG/LC_ALL, and only for a
-// locale the host has (docs/wine-notes.md).
+// (base/pseudo_language.h). Under Wine the display language follows LANG/LC_ALL
+// (docs/wine-notes.md).
 #pragma once
 
 #include <windows.h>
