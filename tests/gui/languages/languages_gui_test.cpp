@@ -2,10 +2,10 @@
 // prefix's LogPixels) and, after a DPI change, at 96:
 //   - German: the program runs with LANG=de_DE.UTF-8, which Wine makes the display language;
 //   - the pseudo-language: the library is told the display language is qps-ploc;
-//   - a contrast theme: the library is told one is on (Wine 8 always says off), and the system
-//     colours are a contrast scheme's; every pixel of every page is a system colour;
 //   - Windows' dark app mode (AppsUseLightTheme 0): every text at 4.5:1 or more against its
-//     background, measured from the pixels.
+//     background, measured from the pixels;
+//   - a contrast theme: the library is told one is on (Wine 8 always says off), and the system
+//     colours are a contrast scheme's; every pixel of every page is a system colour.
 // Every page, the scan's, the repair's and the backup's windows and the schedule editor are
 // photographed (QV_SCREENSHOT_DIR, "lang-*", "contrast-*", "dark-*") and checked whole: no
 // control outside its parent, no text or column caption cut. The console's report in German
@@ -163,12 +163,15 @@ void ScanToResults(HWND main, const CHECK& check) {
   check(main, L"scan-results");
 }
 
-// The windows over the main one: the repair's progress (the repair runs), the statistics after
-// it, the registry backup's dialog and our schedule editor.
+// The windows over the main one: the repair's progress (the repair of the last scan's problems
+// runs, from the options page's link), the statistics after it, the registry backup's dialog and
+// our schedule editor.
 void RepairBackupAndSchedule(HWND main, const std::wstring& repairCaption,
                              const std::wstring& backupCaption,
                              const std::wstring& editorCaption, const CHECK& check) {
-  Click(main, IDC_FIX_ERRORS);
+  Click(main, IDC_NAV_FIRST);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_REPAIR_LINK) != nullptr; }, 5));
+  Click(main, IDC_REPAIR_LINK);
   HWND progress = nullptr;
   AnswerBoxesUntil(
       main, [&] { return (progress = FindDialog(repairCaption.c_str())) != nullptr; }, 30);
@@ -455,13 +458,14 @@ CHECK ReadableText(const std::wstring& prefix) {
 }
 
 // ---- The tests ----
-// The colour tests come first, before any repair: the demo's repair removes the empty keys, and
+// The colour test comes first, before any repair: the demo's repair removes the empty keys, and
 // under Wine one of them is the volatile key Wine keeps changed system colours in; once it is
 // gone, SetSysColors no longer takes in this process.
 
-// A contrast theme switched on while the window is open: the system's colours only, on every page
-// and the results list; switched off, the skin's colours again.
-TEST(LanguagesGui, AContrastThemeLeavesOnlySystemColours) {
+// Windows' dark app mode, then a contrast theme, each switched on and off while the window is
+// open (one window, one scan): in the dark mode every text readable, under the contrast theme the
+// system's colours only, on every page and the results list; and the skin again after each.
+TEST(LanguagesGui, TheDarkModeAndAContrastThemeAreFollowedWhileOpen) {
   SeedDemoRegistry();
   const CWindowRun run([](HMODULE library) {
     g_systemParametersInfo = reinterpret_cast<SpiFunction>(test::PatchImport(
@@ -470,48 +474,15 @@ TEST(LanguagesGui, AContrastThemeLeavesOnlySystemColours) {
   });
   HWND main = run.Main();
   ASSERT_NE(main, nullptr);
-  ScanToResults(main, [](HWND, const std::wstring&) {});
-  // High Contrast Black's colours, and the change told as the system tells it.
-  const int elements[] = {COLOR_WINDOW,   COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT,
-                          COLOR_HOTLIGHT, COLOR_GRAYTEXT,   COLOR_BTNFACE,   COLOR_BTNTEXT};
-  const COLORREF scheme[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0x1A, 0xEB, 0xFF),
-                             RGB(0, 0, 0),       RGB(255, 255, 0),   RGB(0x3F, 0xF2, 0x3F),
-                             RGB(0, 0, 0),       RGB(255, 255, 255)};
-  std::array<COLORREF, std::size(elements)> before{};
-  for (std::size_t i = 0; i < before.size(); ++i) before[i] = GetSysColor(elements[i]);
-  g_contrastOn = true;
-  ASSERT_TRUE(SetSysColors(static_cast<int>(std::size(elements)), elements, scheme));
-  SendMessageW(main, WM_SYSCOLORCHANGE, 0, 0);
-  // The scheme took: the page is black (a test on the usual colours would prove nothing).
-  ASSERT_EQ(GetSysColor(COLOR_WINDOW), scheme[0]);
-  {
+  // The pixel at the page's bottom left corner, and a pixel of the Settings button's face.
+  const auto pixelOf = [](HWND window, bool middle) {
     int width = 0;
     int height = 0;
-    const std::vector<std::uint32_t> page = ClientPixels(main, &width, &height);
-    ASSERT_FALSE(page.empty());
-    EXPECT_EQ(page[static_cast<std::size_t>(height - 4) * width + 4], 0u);
-  }
-  OnlySystemColours(L"contrast-")(main, L"scan-results");
-  WalkPages(main, OnlySystemColours(L"contrast-"));
-  // Off again: the skin's blue buttons are back.
-  g_contrastOn = false;
-  SetSysColors(static_cast<int>(std::size(elements)), elements, before.data());
-  SendMessageW(main, WM_SYSCOLORCHANGE, 0, 0);
-  Shot(main, L"contrast-off");
-  int width = 0;
-  int height = 0;
-  const std::vector<std::uint32_t> pixels = ClientPixels(Find(main, IDC_NAV_FIRST + 1), &width,
-                                                         &height);
-  ASSERT_FALSE(pixels.empty());
-  EXPECT_EQ(pixels[static_cast<std::size_t>(height / 2) * width + 4], 0x2F6FD0u);
-}
-
-// Windows' dark app mode switched on while the window is open: every text readable.
-TEST(LanguagesGui, TheDarkModeKeepsEveryTextReadable) {
-  SeedDemoRegistry();
-  const CWindowRun run;
-  HWND main = run.Main();
-  ASSERT_NE(main, nullptr);
+    const std::vector<std::uint32_t> pixels = ClientPixels(window, &width, &height);
+    if (pixels.empty()) return 0xFFFFFFFFu;
+    const int y = middle ? height / 2 : height - 4;
+    return pixels[static_cast<std::size_t>(y) * width + 4];
+  };
   const auto appsUseLightTheme = [main](DWORD light) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
@@ -523,24 +494,41 @@ TEST(LanguagesGui, TheDarkModeKeepsEveryTextReadable) {
     RegCloseKey(key);
     SendMessageW(main, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
   };
-  // The page's corner pixel: dark in the dark mode, the skin's white otherwise.
-  const auto corner = [main] {
-    int width = 0;
-    int height = 0;
-    const std::vector<std::uint32_t> page = ClientPixels(main, &width, &height);
-    return page.empty() ? 0xFFFFFFFFu : page[static_cast<std::size_t>(height - 4) * width + 4];
-  };
+
+  // The dark mode: a dark page (a test on the light one would prove nothing), every text readable.
   appsUseLightTheme(0);
   Shot(main, L"dark-on");
-  EXPECT_LT(RelativeLuminance(MarkupRgb(Channel(corner(), 16), Channel(corner(), 8),
-                                        Channel(corner(), 0))),
+  const std::uint32_t dark = pixelOf(main, false);
+  EXPECT_LT(RelativeLuminance(MarkupRgb(Channel(dark, 16), Channel(dark, 8), Channel(dark, 0))),
             0.05);
   WalkPages(main, ReadableText(L"dark-"));
   ScanToResults(main, ReadableText(L"dark-"));
-  // Light again while open.
   appsUseLightTheme(1);
   Shot(main, L"dark-off");
-  EXPECT_EQ(corner(), 0xFFFFFFu);
+  EXPECT_EQ(pixelOf(main, false), 0xFFFFFFu);
+
+  // High Contrast Black's colours, and the change told as the system tells it.
+  const int elements[] = {COLOR_WINDOW,   COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT,
+                          COLOR_HOTLIGHT, COLOR_GRAYTEXT,   COLOR_BTNFACE,   COLOR_BTNTEXT};
+  const COLORREF scheme[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0x1A, 0xEB, 0xFF),
+                             RGB(0, 0, 0),       RGB(255, 255, 0),   RGB(0x3F, 0xF2, 0x3F),
+                             RGB(0, 0, 0),       RGB(255, 255, 255)};
+  std::array<COLORREF, std::size(elements)> before{};
+  for (std::size_t i = 0; i < before.size(); ++i) before[i] = GetSysColor(elements[i]);
+  g_contrastOn = true;
+  ASSERT_TRUE(SetSysColors(static_cast<int>(std::size(elements)), elements, scheme));
+  SendMessageW(main, WM_SYSCOLORCHANGE, 0, 0);
+  // The scheme took: the page is black.
+  ASSERT_EQ(GetSysColor(COLOR_WINDOW), scheme[0]);
+  EXPECT_EQ(pixelOf(main, false), 0u);
+  OnlySystemColours(L"contrast-")(main, L"scan-results");
+  WalkPages(main, OnlySystemColours(L"contrast-"));
+  // Off again: the skin's blue buttons are back.
+  g_contrastOn = false;
+  SetSysColors(static_cast<int>(std::size(elements)), elements, before.data());
+  SendMessageW(main, WM_SYSCOLORCHANGE, 0, 0);
+  Shot(main, L"contrast-off");
+  EXPECT_EQ(pixelOf(Find(main, IDC_NAV_FIRST + 1), true), 0x2F6FD0u);
 }
 
 // The pages in German (the display language Wine takes from LANG), at 144 DPI and after a move
@@ -564,8 +552,6 @@ TEST(LanguagesGui, GermanFitsEveryPageAt144And96Dpi) {
   Whole(L"lang-de-96-")(main, L"scan-results");
   WalkPages(main, Whole(L"lang-de-96-"));
   ChangeDpi(main, kDpi, ui::kMainClientWidth, ui::kMainClientHeight);
-  Click(main, IDC_NAV_FIRST);
-  ScanToResults(main, [](HWND, const std::wstring&) {});
   RepairBackupAndSchedule(main, L"Registrierungsfehler beheben", L"Registrierungssicherung",
                           L"Zeitplan", Whole(L"lang-de-144-"));
 }
@@ -586,8 +572,6 @@ TEST(LanguagesGui, PseudoLanguageFitsEveryPageAt144And96Dpi) {
   WholeAndPseudo(L"lang-qps-96-")(main, L"scan-results");
   WalkPages(main, WholeAndPseudo(L"lang-qps-96-"));
   ChangeDpi(main, kDpi, ui::kMainClientWidth, ui::kMainClientHeight);
-  Click(main, IDC_NAV_FIRST);
-  ScanToResults(main, [](HWND, const std::wstring&) {});
   RepairBackupAndSchedule(main, PseudoText(ui::kRepairCaption.english),
                           PseudoText(ui::kBackupCaption.english),
                           PseudoText(ui::kScheduleEditorCaption.english),
