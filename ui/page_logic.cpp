@@ -31,6 +31,19 @@ std::wstring ComData(const CRegistryProblem& problem) {
   return problem.data.substr(0, problem.data.find(L','));
 }
 
+// The format with its first "%lld" or "%d" replaced by the number's text.
+std::wstring ReplaceCount(std::wstring_view format, std::wstring_view number) {
+  std::wstring text(format);
+  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
+    const std::size_t at = text.find(conversion);
+    if (at != std::wstring::npos) {
+      text.replace(at, conversion.size(), number);
+      break;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 std::wstring AbbreviateEntryPath(std::wstring_view path) {
@@ -77,30 +90,14 @@ std::wstring FormatNumbered(std::wstring_view format,
 }
 
 std::wstring FormatCount(std::wstring_view format, std::int64_t number) {
-  std::wstring text(format);
-  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
-    const std::size_t at = text.find(conversion);
-    if (at != std::wstring::npos) {
-      text.replace(at, conversion.size(), DecimalText(number));
-      break;
-    }
-  }
-  return text;
+  return ReplaceCount(format, DecimalText(number));
 }
 
 void SetDisplayNumbers(NUMBER_TEXT numberText) { g_numberText = numberText; }
 
 std::wstring DisplayCount(std::wstring_view format, std::int64_t number) {
   if (g_numberText == nullptr) return FormatCount(format, number);
-  std::wstring text(format);
-  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
-    const std::size_t at = text.find(conversion);
-    if (at != std::wstring::npos) {
-      text.replace(at, conversion.size(), g_numberText(number));
-      break;
-    }
-  }
-  return text;
+  return ReplaceCount(format, g_numberText(number));
 }
 
 std::wstring BuildProblemRowText(const CRegistryProblem& problem) {

@@ -63,18 +63,6 @@ std::wstring LocaleNumber(std::int64_t value) {
   return text;
 }
 
-std::wstring LocaleCount(std::wstring_view format, std::int64_t value) {
-  std::wstring text(format);
-  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
-    const std::size_t at = text.find(conversion);
-    if (at != std::wstring::npos) {
-      text.replace(at, conversion.size(), LocaleNumber(value));
-      break;
-    }
-  }
-  return text;
-}
-
 std::wstring LocaleShortDate(unsigned year, unsigned month, unsigned day) {
   SYSTEMTIME time{};
   time.wYear = static_cast<WORD>(year);

@@ -16,8 +16,6 @@ namespace qv::ui {
 // A whole number with the locale's grouping and minus sign; plain decimal when the locale cannot
 // be asked.
 [[nodiscard]] std::wstring LocaleNumber(std::int64_t value);
-// The format with its one "%d" or "%lld" replaced by the number in the locale (FormatCount).
-[[nodiscard]] std::wstring LocaleCount(std::wstring_view format, std::int64_t value);
 
 // The locale's short date ("8.12.2026"), or M/D/YYYY when the locale cannot write it.
 [[nodiscard]] std::wstring LocaleShortDate(unsigned year, unsigned month, unsigned day);

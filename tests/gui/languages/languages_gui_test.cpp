@@ -121,48 +121,6 @@ bool AnswerBoxesUntil(HWND main, const std::function<bool()>& done, int seconds)
 
 using CHECK = std::function<void(HWND window, const std::wstring& name)>;
 
-// The pages of the main window, each shown and checked.
-void WalkPages(HWND main, const CHECK& check) {
-  const struct {
-    int nav;
-    int tab;
-    int shown;
-    const wchar_t* name;
-  } pages[] = {
-      {0, 0, IDC_SCAN_NOW, L"options"},
-      {1, IDC_CONTAINER_TAB_FIRST, IDC_OPTION_CHECK_FIRST, L"settings"},
-      {1, IDC_CONTAINER_TAB_FIRST + 1, IDC_IGNORE_LIST, L"ignore-list"},
-      {1, IDC_CONTAINER_TAB_FIRST + 2, IDC_SCHEDULE_LIST, L"schedule"},
-      {2, IDC_TAB_BACKUPS, IDC_BACKUP_LIST, L"backups"},
-      {2, IDC_TAB_RESTORE_POINTS, IDC_RESTORE_POINTS, L"restore-points"},
-      {3, IDC_TAB_MANAGE_STARTUPS, IDC_STARTUP_LIST, L"startups"},
-      {3, IDC_TAB_DEFRAGMENT, IDC_DEFRAGMENT, L"defragment"},
-      {4, 0, IDC_STATS_DATE, L"statistics"},
-  };
-  for (const auto& page : pages) {
-    Click(main, IDC_NAV_FIRST + page.nav);
-    if (page.tab != 0) {
-      ASSERT_TRUE(WaitFor([&] { return Find(main, page.tab) != nullptr; }, 5));
-      Click(main, page.tab);
-    }
-    ASSERT_TRUE(WaitFor([&] { return Find(main, page.shown) != nullptr; }, 5))
-        << ToUtf8(page.name);
-    check(main, page.name);
-  }
-}
-
-// A scan of the demo registry from the options page, checked while it runs and on the results.
-void ScanToResults(HWND main, const CHECK& check) {
-  Click(main, IDC_NAV_FIRST);
-  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 5));
-  Click(main, IDC_SCAN_NOW);
-  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_STOP_SCAN) != nullptr; }, 10));
-  EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_SCAN_COUNT)) != L"0"; }, 30));
-  check(main, L"scan-progress");
-  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_FIX_ERRORS) != nullptr; }, 120));
-  check(main, L"scan-results");
-}
-
 // The windows over the main one: the repair's progress (the repair of the last scan's problems
 // runs, from the options page's link), the statistics after it, the registry backup's dialog and
 // our schedule editor.

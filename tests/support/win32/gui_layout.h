@@ -1,6 +1,7 @@
 // What the GUI tests check of a window's layout: every control inside its parent, every text of a
 // label, button, tab or list column header whole in its place; and changing a window's DPI as the
-// system does when it moves to another display. Windows build only.
+// system does when it moves to another display; every page of the main window shown in turn.
+// Windows build only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <commctrl.h>
 
 #include <cwctype>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "base/dpi_scale.h"
 #include "base/utf16.h"
 #include "tests/support/win32/gui_driver.h"
+#include "ui/win32/resource.h"
 
 namespace qv::test::gui {
 
@@ -159,6 +162,51 @@ inline void ChangeDpi(HWND window, int dpi, int clientWidth96, int clientHeight9
                  now.top + frame.bottom - frame.top};
   SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
                reinterpret_cast<LPARAM>(&suggested));
+}
+
+// Shows every page of the main window in turn (each tab of the container pages) and hands it to
+// `check` with its name ("options", "settings", "ignore-list" ... "statistics").
+inline void WalkPages(HWND main, const std::function<void(HWND, const std::wstring&)>& check) {
+  const struct {
+    int nav;
+    int tab;
+    int shown;
+    const wchar_t* name;
+  } pages[] = {
+      {0, 0, IDC_SCAN_NOW, L"options"},
+      {1, IDC_CONTAINER_TAB_FIRST, IDC_OPTION_CHECK_FIRST, L"settings"},
+      {1, IDC_CONTAINER_TAB_FIRST + 1, IDC_IGNORE_LIST, L"ignore-list"},
+      {1, IDC_CONTAINER_TAB_FIRST + 2, IDC_SCHEDULE_LIST, L"schedule"},
+      {2, IDC_TAB_BACKUPS, IDC_BACKUP_LIST, L"backups"},
+      {2, IDC_TAB_RESTORE_POINTS, IDC_RESTORE_POINTS, L"restore-points"},
+      {3, IDC_TAB_MANAGE_STARTUPS, IDC_STARTUP_LIST, L"startups"},
+      {3, IDC_TAB_DEFRAGMENT, IDC_DEFRAGMENT, L"defragment"},
+      {4, 0, IDC_STATS_DATE, L"statistics"},
+  };
+  for (const auto& page : pages) {
+    Click(main, IDC_NAV_FIRST + page.nav);
+    if (page.tab != 0) {
+      ASSERT_TRUE(WaitFor([&] { return Find(main, page.tab) != nullptr; }, 5));
+      Click(main, page.tab);
+    }
+    ASSERT_TRUE(WaitFor([&] { return Find(main, page.shown) != nullptr; }, 5))
+        << ToUtf8(page.name);
+    check(main, page.name);
+  }
+}
+
+// A scan from the options page, handed to `check` while it runs ("scan-progress") and on the
+// results ("scan-results").
+inline void ScanToResults(HWND main,
+                          const std::function<void(HWND, const std::wstring&)>& check) {
+  Click(main, IDC_NAV_FIRST);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 5));
+  Click(main, IDC_SCAN_NOW);
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_STOP_SCAN) != nullptr; }, 10));
+  EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_SCAN_COUNT)) != L"0"; }, 30));
+  check(main, L"scan-progress");
+  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_FIX_ERRORS) != nullptr; }, 120));
+  check(main, L"scan-results");
 }
 
 }  // namespace qv::test::gui
