@@ -29,9 +29,11 @@ CApplication::~CApplication() {
 std::vector<std::wstring> CApplication::SecureDataFolders() {
   const DATA_FOLDER_CHECK check =
       qv::SecureDataFolders(m_platform.shell, m_platform.files, m_platform.clock);
-  std::vector<std::wstring> texts = DataFolderCheckTexts(check);
-  for (const std::wstring& text : texts) static_cast<void>(m_log.WriteLog(text));
-  return texts;
+  // The log keeps English; the person is told in their language.
+  for (const std::wstring& text : DataFolderCheckTexts(check, WORDING::kEnglish)) {
+    static_cast<void>(m_log.WriteLog(text));
+  }
+  return DataFolderCheckTexts(check);
 }
 
 void CApplication::LoadCategoryTable() {
@@ -86,7 +88,8 @@ bool CApplication::NewScan(const CATEGORY_SELECTION& selection) {
   m_engine->Prepare(selection);
   // Nothing of the new scan is repaired yet: the last repair's verdict is over.
   static_cast<void>(RecordRepairVerdict(REPAIR_OUTCOME{}));
-  if (std::wstring notice = m_exclusions.OwnedRowsNotice(); !notice.empty()) {
+  // Kept for the log and the console's JSON: in English.
+  if (std::wstring notice = m_exclusions.OwnedRowsNotice(WORDING::kEnglish); !notice.empty()) {
     m_engine->SetScanNotices({std::move(notice)});
   }
   return true;

@@ -50,7 +50,8 @@ class CApplication {
   // What each start does first, before it reads or writes the product data folder
   // (SecureDataFolders of state/data_folder.h: folders another account could steer are moved
   // aside, or left unused when the run cannot change them). Every text it has to tell is written
-  // to the activity log and returned, for the front end to show: the console on standard
+  // to the activity log (in English) and returned in the user's language, for the front end to
+  // show: the console on standard
   // error, the window in a message box unless the run is unattended.
   [[nodiscard]] std::vector<std::wstring> SecureDataFolders();
   [[nodiscard]] CActivityLog& Log() { return m_log; }

@@ -37,8 +37,7 @@ bool CBackupsDeleteCommand::Parsed() const { return m_command->parsed(); }
 int CBackupsDeleteCommand::Run(const CStdStream& out, const CStdStream& err) const {
   const std::wstring name = FromUtf8(m_name);
   if (!IsBackupName(name)) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: " + name +
-                                    L" is not a backup name (see QuarveloCli.exe backups)\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(kNotBackupName, {name}))));
     return kExitError;
   }
   CSystemApplication app;
@@ -47,16 +46,14 @@ int CBackupsDeleteCommand::Run(const CStdStream& out, const CStdStream& err) con
   const BACKUP_DELETION deletion =
       DeleteBackups(app.Platform().files, folder, {name}, &app.Log());
   if (!deletion.removed.empty()) {
-    return out.WriteText(L"Deleted backup " + name + L"\n") ? 0 : kExitError;
+    return out.WriteText(TrFormat(kBackupDeleted, {name}) + L"\n") ? 0 : kExitError;
   }
   const BACKUP_DELETION_FAILURE& failure = deletion.failed.front();
   if (failure.error == kErrorFileNotFound) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: there is no backup named " + name +
-                                    L" (see QuarveloCli.exe backups)\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(kNoSuchBackup, {name}))));
   } else {
-    static_cast<void>(err.WriteText(L"QuarveloCli: " + failure.file +
-                                    L" could not be deleted (error " +
-                                    DecimalText(failure.error) + L")\n"));
+    static_cast<void>(err.WriteText(
+        Message(TrFormat(kFileNotDeleted, {failure.file, DecimalText(failure.error)}))));
   }
   return 1;
 }

@@ -126,10 +126,9 @@ class CProgressLine {
   CProgressLine& operator=(const CProgressLine&) = delete;
 
   void Show(int category, std::uint64_t items) {
-    std::wstring line = L"Scanning ";
-    line += IsValidCategory(category) ? std::wstring(CategoryDisplayName(category)) : L"...";
-    line += L": " + std::to_wstring(items) + L" items examined";
-    ShowText(line);
+    ShowText(TrFormat(kProgressScanning,
+                      {IsValidCategory(category) ? CategoryShownName(category) : L"...",
+                       std::to_wstring(items)}));
   }
   void ShowText(std::wstring line) {
     const std::size_t length = line.size();
@@ -160,8 +159,8 @@ bool WriteJson(const std::string& target, const std::string& json, const CStdStr
   if (target == "-") return out.WriteUtf8(json);
   const DWORD error = WriteUtf8File(FromUtf8(target), json);
   if (error == ERROR_SUCCESS) return true;
-  static_cast<void>(err.WriteText(L"QuarveloCli: cannot write the JSON report to " +
-                                  FromUtf8(target) + L" (error " + std::to_wstring(error) + L")\n"));
+  static_cast<void>(err.WriteText(
+      Message(TrFormat(kJsonNotWritten, {FromUtf8(target), std::to_wstring(error)}))));
   return false;
 }
 
@@ -172,7 +171,7 @@ int ScanAndRecord(CSystemApplication& app, const std::vector<int>& categories, b
   const CPlatform& platform = app.Platform();
   // An ordinary user's scan would see none of the machine's keys and report a clean machine.
   if (ProbeScanAccess(platform.registry) == kErrorAccessDenied) {
-    static_cast<void>(err.WriteText(kScanNeedsAdministratorMessage));
+    static_cast<void>(err.WriteText(Message(Tr(kScanNeedsAdministrator))));
     return kExitError;
   }
   app.LoadCategoryTable();
@@ -185,9 +184,7 @@ int ScanAndRecord(CSystemApplication& app, const std::vector<int>& categories, b
     for (int index : categories) selection[static_cast<std::size_t>(index)] = true;
   }
   if (!app.NewScan(selection)) {
-    static_cast<void>(err.WriteText(
-        L"QuarveloCli: no category to scan: the product key enables none; name them with "
-        L"--category N\n"));
+    static_cast<void>(err.WriteText(Message(Tr(kNoCategoryToScan))));
     return kExitError;
   }
 
@@ -210,9 +207,8 @@ int ScanAndRecord(CSystemApplication& app, const std::vector<int>& categories, b
 
   const ErrorCode recorded = app.RecordScan(*result);
   if (recorded != kErrorSuccess) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: warning: the scan could not be recorded under " +
-                                    ProductKeyPath(kProductName) + L" (error " +
-                                    std::to_wstring(recorded) + L")\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(
+        kScanNotRecorded, {ProductKeyPath(kProductName), std::to_wstring(recorded)}))));
   }
   return -1;
 }
@@ -233,7 +229,7 @@ int RunScan(const SCAN_ARGUMENTS& arguments, const CStdStream& out, const CStdSt
   }
   if (status == kExitError) return kExitError;
   if (!result.completed) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: the scan was stopped before it completed\n"));
+    static_cast<void>(err.WriteText(Message(Tr(kScanStoppedMessage))));
     return kExitError;
   }
   return result.problems.empty() ? kExitNoProblems : kExitProblemsFound;
@@ -255,12 +251,12 @@ class CConsoleRepairSink final : public IRepairSink {
       : m_app(app), m_err(err), m_line(err), m_progress(showProgress && err.IsTerminal()) {}
 
   void OnRestorePointStarting() override {
-    if (m_progress) m_line.ShowText(L"Creating System Restore point...");
+    if (m_progress) m_line.ShowText(std::wstring(Tr(kProgressRestorePoint)));
   }
   void OnRestorePointFailed() override {
     m_line.Clear();
-    static_cast<void>(m_err.WriteText(std::wstring(L"QuarveloCli: warning: ") +
-                                      kRestorePointOffMessage + L"\n"));
+    static_cast<void>(
+        m_err.WriteText(Message(TrFormat(kWarningFormat, {Tr(kRestorePointOffMessage)}))));
   }
   void OnRestorePointEnded() override { m_line.Clear(); }
   void OnProblemStarting(std::size_t index, std::size_t count) override {
@@ -268,7 +264,8 @@ class CConsoleRepairSink final : public IRepairSink {
     const std::uint32_t now = GetTickCount();
     if (index + 1 != count && index != 0 && now - m_last < kProgressIntervalMs) return;
     m_last = now;
-    m_line.ShowText(L"Repairing " + std::to_wstring(index + 1) + L" of " + std::to_wstring(count));
+    m_line.ShowText(
+        TrFormat(kProgressRepairing, {std::to_wstring(index + 1), std::to_wstring(count)}));
   }
   void OnRepairCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME& outcome) override {
     m_line.Clear();
@@ -296,8 +293,7 @@ int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStre
   const int failed = ScanAndRecord(app, arguments.categories, !arguments.quiet, err, &scan);
   if (failed >= 0) return failed;
   if (!scan.completed) {
-    static_cast<void>(err.WriteText(
-        L"QuarveloCli: the scan was stopped before it completed; nothing was repaired\n"));
+    static_cast<void>(err.WriteText(Message(Tr(kScanStoppedNothingRepaired))));
     return kExitError;
   }
 
@@ -313,14 +309,12 @@ int RunFix(const FIX_ARGUMENTS& arguments, const CStdStream& out, const CStdStre
   g_repairRunning.store(false);
 
   if (sink.Recorded() != kErrorSuccess || app.SaveCategoryTable() != kErrorSuccess) {
-    static_cast<void>(err.WriteText(
-        L"QuarveloCli: warning: the repaired counts could not all be recorded under " +
-        ProductKeyPath(kProductName) + L"\n"));
+    static_cast<void>(
+        err.WriteText(Message(TrFormat(kCountsNotRecorded, {ProductKeyPath(kProductName)}))));
   }
   if (outcome.exclusionSaveError != kErrorSuccess) {
     static_cast<void>(err.WriteText(
-        L"QuarveloCli: warning: the problems kept off the next scans could not be stored (error " +
-        DecimalText(outcome.exclusionSaveError) + L")\n"));
+        Message(TrFormat(kBlockedNotStored, {DecimalText(outcome.exclusionSaveError)}))));
   }
 
   int status = kExitNoProblems;
@@ -344,14 +338,15 @@ int RunBackups(bool json, const CStdStream& out, const CStdStream& err) {
   std::vector<BACKUP_ENTRY> entries;
   const ErrorCode listed = ListBackups(app.Platform().files, BackupFolderPath(app), &entries);
   if (listed != kErrorSuccess) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: the backup folder cannot be listed (error " +
-                                    DecimalText(listed) + L")\n"));
+    static_cast<void>(
+        err.WriteText(Message(TrFormat(kBackupFolderNotListed, {DecimalText(listed)}))));
     return kExitError;
   }
   std::vector<BACKUP_ROW> rows;
   for (const BACKUP_ENTRY& entry : entries) {
     rows.push_back({entry.name, FormatBackupDate(app.Platform().clock, entry.lastWriteTime),
-                    entry.file, BackupTrustText(entry)});
+                    entry.file, BackupTrustText(entry),
+                    BackupTrustText(entry, WORDING::kEnglish)});
   }
   const bool written = json ? out.WriteUtf8(FormatBackupsJson(rows))
                             : out.WriteText(FormatBackupsText(rows));
@@ -361,8 +356,7 @@ int RunBackups(bool json, const CStdStream& out, const CStdStream& err) {
 int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStream& err) {
   const std::wstring name = FromUtf8(utf8Name);
   if (!IsBackupName(name)) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: " + name +
-                                    L" is not a backup name (see QuarveloCli.exe backups)\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(kNotBackupName, {name}))));
     return kExitError;
   }
   CSystemApplication app;
@@ -374,8 +368,7 @@ int RunRestore(const std::string& utf8Name, const CStdStream& out, const CStdStr
   const std::wstring& shortcutList = parts.shortcutList;
   if (!files.FileExists(registryFile) &&
       (shortcutList.empty() || !files.FileExists(shortcutList))) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: there is no backup named " + name +
-                                    L" (see QuarveloCli.exe backups)\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(kNoSuchBackup, {name}))));
     return kExitError;
   }
   CWin32RegistryEditor editor;
@@ -395,11 +388,11 @@ int RunBackup(const CStdStream& out, const CStdStream& err) {
   std::wstring path;
   const ErrorCode exported = RunFullBackup(app.Platform(), editor, &path);
   if (exported != kErrorSuccess) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: the registry could not be exported to " + path +
-                                    L" (error " + DecimalText(exported) + L")\n"));
+    static_cast<void>(err.WriteText(
+        Message(TrFormat(kRegistryNotExported, {path, DecimalText(exported)}))));
     return 1;
   }
-  return out.WriteText(L"Registry exported to " + path + L"\n") ? 0 : kExitError;
+  return out.WriteText(TrFormat(kRegistryExported, {path}) + L"\n") ? 0 : kExitError;
 }
 
 // The process's current folder (GetCurrentDirectoryW), empty when it cannot be had.
@@ -495,7 +488,7 @@ int RunCliChecked(const std::vector<std::wstring>& args) {
   }
   if ((arguments.json.empty() && scan->count("--json") != 0) ||
       (fix.json.empty() && fixCommand->count("--json") != 0)) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: --json needs a file name or -\n"));
+    static_cast<void>(err.WriteText(Message(Tr(kJsonNeedsTarget))));
     return kExitError;
   }
   // The relative paths of the command line name files of the folder it was started in; once they

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/utf16.h"
+#include "cli/report.h"
 #include "platform/win32/win32_handles.h"
 
 namespace qv {
@@ -79,7 +80,7 @@ DWORD WriteUtf8File(const std::wstring& path, std::string_view bytes) {
 
 void WriteNotices(const CStdStream& stream, const std::vector<std::wstring>& texts) {
   for (const std::wstring& text : texts) {
-    static_cast<void>(stream.WriteText(L"QuarveloCli: " + text + L"\n"));
+    static_cast<void>(stream.WriteText(Message(text)));
   }
 }
 

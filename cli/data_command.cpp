@@ -31,12 +31,11 @@ int Prepare(const CStdStream& out, const CStdStream& err) {
   CWin32Platform system;
   const DATA_FOLDER_PREPARATION prepared = PrepareProductDataFolder(system.platform());
   if (prepared.error != kErrorSuccess) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: the product data folder " + prepared.folder +
-                                    L" could not be made (error " +
-                                    DecimalText(prepared.error) + L")\n"));
+    static_cast<void>(err.WriteText(Message(
+        TrFormat(kDataFolderNotMade, {prepared.folder, DecimalText(prepared.error)}))));
     return 1;
   }
-  return out.WriteText(L"Product data folder: " + prepared.folder + L"\n") ? 0 : kExitError;
+  return out.WriteText(TrFormat(kDataFolder, {prepared.folder}) + L"\n") ? 0 : kExitError;
 }
 
 int Remove(const CStdStream& out, const CStdStream& err) {
@@ -44,25 +43,24 @@ int Remove(const CStdStream& out, const CStdStream& err) {
   const PRODUCT_DATA_REMOVAL removed = RemoveProductData(system.platform());
   int status = 0;
   if (removed.folderError != kErrorSuccess) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: " + removed.failedPath +
-                                    L" could not be removed (error " +
-                                    DecimalText(removed.folderError) + L")\n"));
+    static_cast<void>(err.WriteText(Message(
+        TrFormat(kDataNotRemoved, {removed.failedPath, DecimalText(removed.folderError)}))));
     status = 1;
   }
   const std::wstring key = ProductKeyPath(kProductName);
   if (removed.keyError != kErrorSuccess) {
     static_cast<void>(err.WriteText(
-        L"QuarveloCli: " + key +
-        (removed.keyError == kErrorReparsePointEncountered
-             ? std::wstring(L" holds a registry link and was left as it is\n")
-             : L" could not be removed (error " + DecimalText(removed.keyError) + L")\n")));
+        Message(removed.keyError == kErrorReparsePointEncountered
+                    ? TrFormat(kDataKeyLink, {key})
+                    : TrFormat(kDataNotRemoved, {key, DecimalText(removed.keyError)}))));
     status = 1;
   }
-  const std::wstring text = L"Removed from " + removed.folder + L": " +
-                            std::to_wstring(removed.filesRemoved) + L" files, " +
-                            std::to_wstring(removed.foldersRemoved) + L" folders\n" +
-                            (removed.keyError == kErrorSuccess ? L"Removed " + key + L"\n"
-                                                               : std::wstring());
+  const std::wstring text =
+      TrFormat(kDataRemovedFrom, {removed.folder, std::to_wstring(removed.filesRemoved),
+                                  std::to_wstring(removed.foldersRemoved)}) +
+      L"\n" +
+      (removed.keyError == kErrorSuccess ? TrFormat(kDataRemovedKey, {key}) + L"\n"
+                                         : std::wstring());
   if (!out.WriteText(text)) return kExitError;
   return status;
 }

@@ -26,7 +26,8 @@ constexpr char kRemoveDescription[] =
     "Take the entry numbered N by \"ignore list\" off the list: the next scans report it again";
 
 std::wstring RowText(std::size_t number, const IGNORE_ROW& row) {
-  return std::to_wstring(number) + L"  " + row.categoryName + L": " + row.identity + L"\n";
+  return std::to_wstring(number) + L"  " + std::wstring(CategoryShownName(row.category)) + L": " +
+         row.identity + L"\n";
 }
 
 int RunList(const std::vector<IGNORE_ROW>& rows, bool json, const CStdStream& out) {
@@ -43,7 +44,7 @@ int RunList(const std::vector<IGNORE_ROW>& rows, bool json, const CStdStream& ou
     return out.WriteUtf8(text + "\n") ? 0 : kExitError;
   }
   std::wstring text;
-  if (rows.empty()) text = L"The ignore list is empty.\n";
+  if (rows.empty()) text = std::wstring(Tr(kIgnoreListEmpty)) + L"\n";
   for (std::size_t i = 0; i < rows.size(); ++i) text += RowText(i + 1, rows[i]);
   return out.WriteText(text) ? 0 : kExitError;
 }
@@ -75,27 +76,22 @@ int CIgnoreCommand::Run(const CStdStream& out, const CStdStream& err) const {
   if (m_list->parsed()) return RunList(rows, m_json, out);
 
   if (m_number < 1 || m_number > rows.size()) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: there is no entry " +
-                                    std::to_wstring(m_number) + L" (the list has " +
-                                    std::to_wstring(rows.size()) +
-                                    L"; see QuarveloCli.exe ignore list)\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(
+        kIgnoreNoEntry, {std::to_wstring(m_number), std::to_wstring(rows.size())}))));
     return kExitError;
   }
   const IGNORE_ROW& row = rows[m_number - 1];
   const IGNORE_REMOVAL removal = RemoveIgnoreRows(lists, {row});
   if (removal.removed == 0) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: the ignore list changed while it was read; "
-                                    L"nothing was removed\n"));
+    static_cast<void>(err.WriteText(Message(Tr(kIgnoreChanged))));
     return 1;
   }
   if (removal.error != kErrorSuccess) {
-    static_cast<void>(err.WriteText(
-        L"QuarveloCli: the ignore list could not be stored (error " +
-        DecimalText(removal.error) +
-        L"); the entry comes back at the next start (run from an elevated prompt)\n"));
+    static_cast<void>(
+        err.WriteText(Message(TrFormat(kIgnoreNotStored, {DecimalText(removal.error)}))));
     return 1;
   }
-  return out.WriteText(L"Removed " + RowText(m_number, row)) ? 0 : kExitError;
+  return out.WriteText(TrFormat(kIgnoreRemoved, {RowText(m_number, row)})) ? 0 : kExitError;
 }
 
 }  // namespace qv

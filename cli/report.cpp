@@ -10,8 +10,8 @@
 
 namespace qv {
 
-std::wstring_view CategoryRiskLabel(int category) {
-  return SeverityLabel(CategorySeverity(CategoryDisplayName(category)));
+std::wstring_view CategoryRiskLabel(int category, WORDING wording) {
+  return SeverityLabel(CategorySeverity(CategoryDisplayName(category)), wording);
 }
 
 std::wstring FormatTextReport(const SCAN_RESULT& result) {
@@ -22,48 +22,47 @@ std::wstring FormatTextReport(const SCAN_RESULT& result) {
     if (!result.scanned[index]) continue;
     ++scannedCount;
     const std::int32_t found = result.found[index];
-    text += CategoryDisplayName(category);
-    text += L" (risk: ";
-    text += CategoryRiskLabel(category);
-    text += L"): ";
+    std::wstring count;
     if (!result.checked[index]) {
-      text += L"not checked (no check for this category in this version)";
+      count = Tr(kReportNotChecked);
     } else if (found == 0) {
-      text += L"no problems";
+      count = Tr(kReportNoProblems);
     } else {
-      text += std::to_wstring(found) + (found == 1 ? L" problem" : L" problems");
+      count = TrFormat(found == 1 ? kReportOneProblem : kReportProblems, {DecimalText(found)});
     }
+    text += TrFormat(kReportCategoryFormat,
+                     {CategoryShownName(category), CategoryRiskLabel(category), count});
     text += L'\n';
     int number = 0;
     for (const REPORTED_PROBLEM& problem : result.problems) {
       if (problem.category != static_cast<int>(category)) continue;
       const std::wstring counter = L"  " + std::to_wstring(++number) + L". ";
       const std::wstring indent(counter.size(), L' ');
-      text += counter + L"key:  " + problem.key + L'\n';
-      text += indent + L"name: " + problem.name + L'\n';
-      text += indent + L"data: " + problem.data + L'\n';
+      text += counter + TrFormat(kReportKeyLine, {problem.key}) + L'\n';
+      text += indent + TrFormat(kReportNameLine, {problem.name}) + L'\n';
+      text += indent + TrFormat(kReportDataLine, {problem.data}) + L'\n';
       if (problem.evidence.kind != EVIDENCE_NONE) {
-        text += indent + L"evidence: " + EvidenceText(problem.evidence) + L'\n';
+        text += indent + TrFormat(kReportEvidenceLine, {EvidenceText(problem.evidence)}) + L'\n';
       }
     }
   }
   if (scannedCount > 0) text += L'\n';
   if (!result.passedOver.empty()) {
-    text += L"Not judged (paths on drives that are not there now, or removable, CD or DVD, or "
-            L"network drives):\n";
+    text += std::wstring(Tr(kReportNotJudgedHeading)) + L'\n';
     for (const PASSED_OVER& entry : result.passedOver) {
       text += L"  " + entry.key + L'\\' + entry.name + L": " + EvidenceText(entry.evidence) + L'\n';
     }
     text += L'\n';
   }
-  if (!result.completed) text += L"Scan stopped before it completed.\n";
-  text += L"Problems found:     " + std::to_wstring(result.problems.size()) + L'\n';
+  if (!result.completed) text += std::wstring(Tr(kReportScanStopped)) + L'\n';
+  text += TrFormat(kReportProblemsFound, {std::to_wstring(result.problems.size())}) + L'\n';
   if (!result.passedOver.empty()) {
-    text += L"Not judged:         " + std::to_wstring(result.passedOver.size()) + L'\n';
+    text += TrFormat(kReportNotJudgedCount, {std::to_wstring(result.passedOver.size())}) + L'\n';
   }
-  text += L"Categories scanned: " + std::to_wstring(scannedCount) + L" of " +
-          std::to_wstring(kCategoryCount) + L'\n';
-  text += L"Items examined:     " + std::to_wstring(result.itemsScanned) + L'\n';
+  text += TrFormat(kReportCategoriesScanned,
+                   {std::to_wstring(scannedCount), std::to_wstring(kCategoryCount)}) +
+          L'\n';
+  text += TrFormat(kReportItemsExamined, {std::to_wstring(result.itemsScanned)}) + L'\n';
   return text;
 }
 
@@ -78,7 +77,7 @@ std::string FormatJsonReport(const SCAN_RESULT& result) {
     if (!result.scanned[index]) continue;
     categories.push_back(Json{{"index", static_cast<int>(category)},
                               {"name", ToUtf8(CategoryDisplayName(category))},
-                              {"risk", ToUtf8(CategoryRiskLabel(category))},
+                              {"risk", ToUtf8(CategoryRiskLabel(category, WORDING::kEnglish))},
                               {"found", result.found[index]},
                               {"checked", static_cast<bool>(result.checked[index])}});
   }
@@ -88,7 +87,7 @@ std::string FormatJsonReport(const SCAN_RESULT& result) {
     if (found.kind == EVIDENCE_NONE) return Json(nullptr);
     Json evidence{{"kind", ToUtf8(EvidenceKindName(found.kind))}, {"tested", ToUtf8(found.tested)}};
     if (!found.folder.empty()) evidence["folder"] = ToUtf8(found.folder);
-    evidence["text"] = ToUtf8(EvidenceText(found));
+    evidence["text"] = ToUtf8(EvidenceText(found, WORDING::kEnglish));
     return evidence;
   };
   for (const REPORTED_PROBLEM& problem : result.problems) {
@@ -140,32 +139,29 @@ const char* RestorePointText(const REPAIR_OUTCOME& outcome) {
   return "unavailable";
 }
 
-// The restore point's line of the text report, after its label.
+// The restore point's line of the text report, after its label: the outcome's word in the
+// user's language, then what it means.
 std::wstring RestorePointLine(const REPAIR_OUTCOME& outcome) {
-  std::wstring line = FromUtf8(RestorePointText(outcome));
-  if (!outcome.restorePointAsked) return line;
+  if (!outcome.restorePointAsked) return std::wstring(Tr(kRestorePointNotAskedWord));
   const RESTORE_POINT_OUTCOME& point = outcome.restorePoint;
   const std::wstring number = DecimalText(point.sequenceNumber);
   switch (point.result) {
     case RESTORE_POINT_RESULT::kCreated:
-      line += L" (number " + number + L")";
-      break;
+      return std::wstring(Tr(kRestorePointCreatedWord)) +
+             TrFormat(kRestorePointNumberFormat, {number});
     case RESTORE_POINT_RESULT::kReused:
-      line += outcome.restorePointTime.empty()
-                  ? L": no new one could be confirmed; Windows answered with number " + number +
-                        L", which may be an earlier one"
-                  : L": Windows made no new one and keeps number " + number + L" of " +
-                        outcome.restorePointTime;
-      break;
+      return std::wstring(Tr(kRestorePointReusedWord)) +
+             (outcome.restorePointTime.empty()
+                  ? TrFormat(kRestorePointUnconfirmedFormat, {number})
+                  : TrFormat(kRestorePointKeptFormat, {number, outcome.restorePointTime}));
     case RESTORE_POINT_RESULT::kFailed:
-      line += L": " + std::wstring(RestorePointStatusReason(point.status)) + L" (status " +
-              DecimalText(point.status) + L")";
-      break;
+      return std::wstring(Tr(kRestorePointFailedWord)) +
+             TrFormat(kRestorePointFailedFormat,
+                      {RestorePointStatusReason(point.status), DecimalText(point.status)});
     case RESTORE_POINT_RESULT::kUnavailable:
-      line += L": this Windows has no System Restore client";
       break;
   }
-  return line;
+  return std::wstring(Tr(kRestorePointUnavailableWord)) + std::wstring(Tr(kRestorePointNoClient));
 }
 
 Json ItemJson(const REPAIR_ITEM& item) {
@@ -186,14 +182,18 @@ void AppendItems(std::wstring* text, const std::vector<REPAIR_ITEM>& items, bool
   for (const REPAIR_ITEM& item : items) {
     const std::wstring counter = L"  " + std::to_wstring(++number) + L". ";
     const std::wstring indent(counter.size(), L' ');
-    *text += counter + std::wstring(CategoryDisplayName(item.category)) + L": " +
-             (item.name.empty() ? item.key : JoinPath(item.key, item.name)) + L'\n';
+    *text += counter +
+             TrFormat(kRepairReportItem,
+                      {CategoryShownName(item.category),
+                       item.name.empty() ? item.key : JoinPath(item.key, item.name)}) +
+             L'\n';
     if (!item.because.empty()) {
-      *text += indent + L"left broken by the repair of " + item.because + L'\n';
+      *text += indent + TrFormat(kRepairReportBecause, {item.because}) + L'\n';
     }
     if (reasons && Failed(item)) {
-      *text += indent + L"error " + DecimalText(item.error) + L": " + RepairFailureReason(item.error);
-      *text += item.blocked ? L" (kept off the next scans)\n" : L"\n";
+      *text += indent + TrFormat(kRepairReportError,
+                                 {DecimalText(item.error), RepairFailureReason(item.error)});
+      *text += item.blocked ? std::wstring(Tr(kRepairReportKeptOff)) + L"\n" : L"\n";
     }
   }
 }
@@ -203,20 +203,19 @@ std::wstring RepairVerdictText(const REPAIR_OUTCOME& outcome) {
   const REPAIR_TALLY tally = TallyRepair(outcome);
   std::wstring text;
   if (tally.notRepaired != 0) {
-    text = std::to_wstring(tally.repaired) + L" of " + std::to_wstring(tally.selected) +
-           L" selected registry error(s) are fixed; " + std::to_wstring(tally.notRepaired) +
-           L" could not be fixed. Why is listed above under \"Not fixed\" and \"Still present\", "
-           L"and in the activity log.\n";
+    text = TrFormat(kRepairVerdictPartly,
+                    {std::to_wstring(tally.repaired), std::to_wstring(tally.selected),
+                     std::to_wstring(tally.notRepaired)});
   } else if (tally.selected == 0) {
-    text = L"Nothing was selected: nothing was removed.\n";
+    text = Tr(kRepairVerdictNothingSelected);
   } else if (!tally.changedAnything) {
-    text = L"Nothing was removed: the selected registry error(s) were gone already.\n";
+    text = Tr(kRepairVerdictNothingRemoved);
   } else {
-    text = L"All identified registry error(s) are fixed.\n";
+    text = Tr(kRepairVerdictAllFixed);
   }
+  text += L'\n';
   if (outcome.uncoveredRoundLimit) {
-    text += L"What the repair uncovered was followed for " + std::to_wstring(kMaxUncoveredRounds) +
-            L" rounds; the next scan lists what is left.\n";
+    text += TrFormat(kRepairVerdictRoundLimit, {std::to_wstring(kMaxUncoveredRounds)}) + L'\n';
   }
   return text;
 }
@@ -226,43 +225,44 @@ std::wstring RepairVerdictText(const REPAIR_OUTCOME& outcome) {
 std::wstring FormatRepairText(const REPAIR_OUTCOME& outcome) {
   std::wstring text;
   if (!outcome.completed) {
-    text += L"The repair ended before it completed: " + outcome.abortMessage + L'\n';
+    text += TrFormat(kRepairReportEndedEarly, {outcome.abortMessage}) + L'\n';
   }
-  text += L"Registry backup:  " +
-          (outcome.registryBackupPath.empty() ? std::wstring(L"none (nothing of the registry removed)")
-                                              : outcome.registryBackupPath) + L'\n';
+  text += TrFormat(kRepairReportBackup, {outcome.registryBackupPath.empty()
+                                             ? Tr(kRepairReportNoBackup)
+                                             : std::wstring_view(outcome.registryBackupPath)}) +
+          L'\n';
   if (!outcome.shortcutListPath.empty()) {
-    text += L"Shortcut backup:  " + outcome.shortcutListPath + L'\n';
+    text += TrFormat(kRepairReportShortcutBackup, {outcome.shortcutListPath}) + L'\n';
   }
-  text += L"Restore point:    " + RestorePointLine(outcome) + L'\n';
+  text += TrFormat(kRepairReportRestorePoint, {RestorePointLine(outcome)}) + L'\n';
   if (outcome.registryBackupError != kErrorSuccess) {
-    text += L"No registry backup file could be created (error " +
-            DecimalText(outcome.registryBackupError) +
-            L"): no registry entry was deleted.\n";
+    text += TrFormat(kRepairReportBackupFailed, {DecimalText(outcome.registryBackupError)}) + L'\n';
   }
-  text += L"\nFixed: " + std::to_wstring(outcome.fixed.size()) + L'\n';
+  text += L'\n' + TrFormat(kRepairReportFixed, {std::to_wstring(outcome.fixed.size())}) + L'\n';
   AppendItems(&text, outcome.fixed, false);
   if (!outcome.chained.empty()) {
-    text += L"\nLeft broken by those repairs, and repaired too: " +
-            std::to_wstring(outcome.chained.size()) + L'\n';
+    text += L'\n' + TrFormat(kRepairReportChained, {std::to_wstring(outcome.chained.size())}) +
+            L'\n';
     AppendItems(&text, outcome.chained, true);
   }
   if (!outcome.uncovered.empty()) {
-    text += L"\nLeft broken by those repairs, for the next scan: " +
-            std::to_wstring(outcome.uncovered.size()) + L'\n';
+    text += L'\n' +
+            TrFormat(kRepairReportUncovered, {std::to_wstring(outcome.uncovered.size())}) + L'\n';
     AppendItems(&text, outcome.uncovered, false);
   }
   if (!outcome.failed.empty()) {
-    text += L"\nNot fixed: " + std::to_wstring(outcome.failed.size()) + L'\n';
+    text += L'\n' + TrFormat(kRepairReportNotFixed, {std::to_wstring(outcome.failed.size())}) +
+            L'\n';
     AppendItems(&text, outcome.failed, true);
   }
   if (!outcome.stillPresent.empty()) {
-    text += L"\nStill present after the repair: " + std::to_wstring(outcome.stillPresent.size()) +
+    text += L'\n' +
+            TrFormat(kRepairReportStillPresent, {std::to_wstring(outcome.stillPresent.size())}) +
             L'\n';
     AppendItems(&text, outcome.stillPresent, false);
   }
   if (outcome.skipped != 0) {
-    text += L"\nLeft as they are (not selected): " + std::to_wstring(outcome.skipped) + L'\n';
+    text += L'\n' + TrFormat(kRepairReportSkipped, {std::to_wstring(outcome.skipped)}) + L'\n';
   }
   if (outcome.completed) text += L'\n' + RepairVerdictText(outcome);
   return text;
@@ -284,7 +284,8 @@ std::string FormatRepairJson(const REPAIR_OUTCOME& outcome) {
       }
     } else if (point.result == RESTORE_POINT_RESULT::kFailed) {
       report["restorePointStatus"] = point.status;
-      report["restorePointReason"] = ToUtf8(RestorePointStatusReason(point.status));
+      report["restorePointReason"] =
+          ToUtf8(RestorePointStatusReason(point.status, WORDING::kEnglish));
     }
   }
   Json fixed = Json::array();
@@ -294,7 +295,7 @@ std::string FormatRepairJson(const REPAIR_OUTCOME& outcome) {
   for (const REPAIR_ITEM& item : outcome.failed) {
     Json entry = ItemJson(item);
     entry["error"] = item.error;
-    entry["reason"] = ToUtf8(RepairFailureReason(item.error));
+    entry["reason"] = ToUtf8(RepairFailureReason(item.error, WORDING::kEnglish));
     entry["blocked"] = item.blocked;
     failed.push_back(std::move(entry));
   }
@@ -337,7 +338,7 @@ std::string FormatRepairJson(const REPAIR_OUTCOME& outcome) {
 }
 
 std::wstring FormatBackupsText(const std::vector<BACKUP_ROW>& rows) {
-  if (rows.empty()) return L"No backups.\n";
+  if (rows.empty()) return std::wstring(Tr(kNoBackups)) + L'\n';
   std::wstring text;
   for (const BACKUP_ROW& row : rows) {
     text += row.name + L"  " + row.date + L"\n    " + row.file + L'\n';
@@ -353,8 +354,9 @@ std::string FormatBackupsJson(const std::vector<BACKUP_ROW>& rows) {
                         {"date", ToUtf8(row.date)},
                         {"file", ToUtf8(row.file)},
                         {"trusted", row.notTrusted.empty()},
-                        {"reason", row.notTrusted.empty() ? Json(nullptr)
-                                                          : Json(ToUtf8(row.notTrusted))}});
+                        {"reason", row.notTrustedEnglish.empty()
+                                       ? Json(nullptr)
+                                       : Json(ToUtf8(row.notTrustedEnglish))}});
   }
   return DumpJson(Json{{"backups", std::move(list)}});
 }
@@ -362,48 +364,49 @@ std::string FormatBackupsJson(const std::vector<BACKUP_ROW>& rows) {
 std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& result) {
   std::wstring text;
   if (result.registryTrust != kErrorSuccess) {
-    return L"Not restored: " + result.untrusted + L" is not trusted (" +
-           UntrustedReasonText(result.registryTrust) +
-           L"). Nothing of the backup was merged or moved back.\n";
+    return TrFormat(kRestoreReportNotTrusted,
+                    {result.untrusted, UntrustedReasonText(result.registryTrust)}) +
+           L'\n';
   }
   if (result.registryFileFound) {
     if (result.merge == kErrorSuccess && result.nothingToMerge) {
-      text += L"Registry: nothing left to merge (an earlier restore merged it).\n";
+      text += std::wstring(Tr(kRestoreReportNothingToMerge)) + L'\n';
     } else if (result.merge == kErrorSuccess) {
-      text += L"Registry: merged and confirmed.\n";
+      text += std::wstring(Tr(kRestoreReportMerged)) + L'\n';
     } else if (result.merge == kErrorCantWrite) {
-      text += L"Registry: the merge is not confirmed: " + result.mismatch.key;
-      if (result.mismatch.value) text += L" value \"" + result.mismatch.valueName + L"\"";
-      text += L" is not as the backup leaves it. The backup file is kept.\n";
+      const std::wstring what =
+          result.mismatch.value
+              ? TrFormat(kRestoreReportValue, {result.mismatch.key, result.mismatch.valueName})
+              : result.mismatch.key;
+      text += TrFormat(kRestoreReportNotConfirmed, {what}) + L'\n';
     } else {
-      text += L"Registry: the registry editor failed (error " + DecimalText(result.merge) +
-              L"). The backup file is kept.\n";
+      text += TrFormat(kRestoreReportEditorFailed, {DecimalText(result.merge)}) + L'\n';
     }
   } else {
-    text += L"Registry: the registry file of " + std::wstring(name) + L" (" +
-            result.registryFile + L") is missing; nothing was merged.\n";
+    text += TrFormat(kRestoreReportNoRegistryFile, {name, result.registryFile}) + L'\n';
   }
   if (result.shortcutListFound) {
     if (result.shortcuts == kErrorReparsePointEncountered ||
         result.shortcuts == kErrorInvalidOwner) {
-      text += L"Shortcuts: the list " + result.shortcutList + L" is not trusted (" +
-              UntrustedReasonText(result.shortcuts) + L"); nothing was moved back.\n";
+      text += TrFormat(kRestoreReportListNotTrusted,
+                       {result.shortcutList, UntrustedReasonText(result.shortcuts)}) +
+              L'\n';
     } else if (result.shortcuts != kErrorSuccess) {
-      text += L"Shortcuts: the list could not be read (error " + DecimalText(result.shortcuts) +
-              L"); the shortcuts are in " + result.shortcutFolder + L".\n";
+      text += TrFormat(kRestoreReportListUnreadable,
+                       {DecimalText(result.shortcuts), result.shortcutFolder}) +
+              L'\n';
     } else {
-      text += L"Shortcuts: " + std::to_wstring(result.moved.moved) + L" moved back";
+      text += TrFormat(kRestoreReportMovedBack, {std::to_wstring(result.moved.moved)});
       if (result.moved.alreadyBack != 0) {
-        text += L", " + std::to_wstring(result.moved.alreadyBack) + L" back already";
+        text += TrFormat(kRestoreReportBackAlready, {std::to_wstring(result.moved.alreadyBack)});
       }
       if (result.moved.failed != 0) {
-        text += L", " + std::to_wstring(result.moved.failed) +
-                L" could not be moved back: they are in " + result.shortcutFolder;
+        text += TrFormat(kRestoreReportNotMovedBack,
+                         {std::to_wstring(result.moved.failed), result.shortcutFolder});
       }
       if (result.moved.untrusted != 0) {
-        text += L", " + std::to_wstring(result.moved.untrusted) +
-                L" not trusted (a link, or another account's file) and left in " +
-                result.shortcutFolder;
+        text += TrFormat(kRestoreReportShortcutsNotTrusted,
+                         {std::to_wstring(result.moved.untrusted), result.shortcutFolder});
       }
       text += L".\n";
       // The lines a restore does not use, each with its reason (after an empty line).
@@ -412,15 +415,14 @@ std::wstring FormatRestoreText(std::wstring_view name, const RESTORE_RESULT& res
     }
   }
   if (result.registryFileDeleted) {
-    text += L"The backup is restored and no longer listed.\n";
+    text += std::wstring(Tr(kRestoreReportRestored)) + L'\n';
   } else if (result.registryFileEmptied ||
              (result.registryFileFound && result.merge == kErrorSuccess &&
               (result.shortcuts != kErrorSuccess || result.moved.failed != 0 ||
                result.moved.untrusted != 0 || !result.moved.leftAlone.empty()))) {
-    text += L"The backup stays listed until its shortcuts are back: restore it again once they "
-            L"can go back.\n";
+    text += std::wstring(Tr(kRestoreReportStaysListed)) + L'\n';
   } else if (result.registryFileFound && result.merge == kErrorSuccess) {
-    text += L"The backup file " + result.registryFile + L" could not be deleted.\n";
+    text += TrFormat(kRestoreReportNotDeleted, {result.registryFile}) + L'\n';
   }
   return text;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/scan_run.h"
+#include "base/language.h"
 #include "repair/full_backup.h"
 #include "repair/repair_driver.h"
 
@@ -18,11 +19,26 @@ inline constexpr int kExitNoProblems = 0;     // the scan completed and found no
 inline constexpr int kExitProblemsFound = 1;  // the scan completed and found problems
 inline constexpr int kExitError = 2;          // usage error, run error, or the scan was stopped
 
-inline constexpr std::wstring_view kScanNeedsAdministratorMessage =
-    L"QuarveloCli: the scan needs administrator rights (run it from an elevated prompt)\n";
+// The console's texts a person reads, in every language (cli_texts.inc, base/language.h).
+#define QV_TEXT QV_TEXT_CONSTANT
+#include "cli/cli_texts.inc"
+#undef QV_TEXT
+// Every text of cli_texts.inc, for the language tests.
+inline constexpr UI_TEXT kCliTexts[] = {
+#define QV_TEXT QV_TEXT_LIST_ITEM
+#include "cli/cli_texts.inc"
+#undef QV_TEXT
+};
+// What every message on standard error begins with, in every language.
+inline constexpr std::wstring_view kMessagePrefix = L"QuarveloCli: ";
+// A message for standard error: kMessagePrefix, the text, a line end.
+[[nodiscard]] inline std::wstring Message(std::wstring_view text) {
+  return std::wstring(kMessagePrefix) + std::wstring(text) + L"\n";
+}
 
-// Risk label of a category from its severity: "LOW", "MEDIUM" or "HIGH".
-[[nodiscard]] std::wstring_view CategoryRiskLabel(int category);
+// Risk label of a category from its severity: "LOW", "MEDIUM" or "HIGH" (in the user's language
+// for the text report, in English for the JSON).
+[[nodiscard]] std::wstring_view CategoryRiskLabel(int category, WORDING wording = WORDING::kUser);
 
 // The text report: for each scanned category in run order a heading with its risk label and
 // count (or a note that this version has no check for it yet), then each problem's key, name,
@@ -78,6 +94,7 @@ struct BACKUP_ROW {
   std::wstring date;  // "December 06, 2026 (18:31:14)"
   std::wstring file;
   std::wstring notTrusted;  // BackupTrustText: empty for a backup that is trusted
+  std::wstring notTrustedEnglish;  // the same in English, for the JSON
 };
 
 // The listing, newest first: one line per backup (name, date, file, and for one that is not

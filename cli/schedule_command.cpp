@@ -64,8 +64,8 @@ std::wstring LauncherBesideThisProgram() {
 // and 1 for create and delete.
 int RefuseOtherProgramTask(const SCAN_TASK& task, const SCAN_TASK_OWNERSHIP& ownership,
                            const CStdStream& err) {
-  static_cast<void>(err.WriteText(L"QuarveloCli: " + OtherProgramTaskLine(task.name, ownership) +
-                                  L" (not replaced, changed or deleted)\n"));
+  static_cast<void>(err.WriteText(
+      Message(TrFormat(kScheduleOtherProgram, {OtherProgramTaskLine(task.name, ownership)}))));
   return 1;
 }
 
@@ -76,7 +76,10 @@ int Show(bool json, const CStdStream& out) {
   const SCAN_TASK_OWNERSHIP ownership = ScanTaskOwner(tasks, task);
   const bool other = ownership.owner == SCAN_TASK_OWNER::kOtherProgram;
   std::vector<std::wstring> triggers;
-  if (!other && GetTriggerStrings(tasks, task.name, &triggers)) SortAsListBox(&triggers);
+  // The JSON's descriptions stay English, as documented; the text is in the user's language.
+  TRIGGER_WORDING english;
+  english.words = WORDING::kEnglish;
+  if (!other && GetTriggerStrings(tasks, task.name, &triggers, english)) SortAsListBox(&triggers);
   if (json) {
     using Json = nlohmann::ordered_json;
     Json report = Json::object();
@@ -89,9 +92,9 @@ int Show(bool json, const CStdStream& out) {
                ? 0
                : kExitError;
   }
-  std::wstring text = std::wstring(kScheduleListHeading) + L"\n";
+  std::wstring text = std::wstring(Tr(kScheduleListHeading)) + L"\n";
   for (const std::wstring& line : ScanScheduleLines(tasks, task)) text += L"  " + line + L"\n";
-  if (!exists) text += L"(there is no task " + task.name + L" in the Task Scheduler)\n";
+  if (!exists) text += TrFormat(kScheduleNoTask, {task.name}) + L"\n";
   return out.WriteText(text) ? 0 : kExitError;
 }
 
@@ -99,14 +102,13 @@ int Create(const std::string& daily, const CStdStream& out, const CStdStream& er
   int hour = 0;
   int minute = 0;
   if (!daily.empty() && !ParseClockTime(daily, &hour, &minute)) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: --daily needs a time HH:MM (0:00 to 23:59), not " +
-                                    FromUtf8(daily) + L"\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(kScheduleBadTime, {FromUtf8(daily)}))));
     return kExitError;
   }
   const SCAN_TASK task = ScanTaskFor(LauncherBesideThisProgram());
   if (GetFileAttributesW(task.settings.application.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: " + task.settings.application +
-                                    L" is missing: a scheduled scan could not start\n"));
+    static_cast<void>(err.WriteText(
+        Message(TrFormat(kScheduleLauncherMissing, {task.settings.application}))));
     return 1;
   }
   CWin32ScheduledTasks tasks;
@@ -116,17 +118,17 @@ int Create(const std::string& daily, const CStdStream& out, const CStdStream& er
   }
   std::wstring text;
   if (ownership.owner == SCAN_TASK_OWNER::kThisProgram) {
-    text = L"The scheduled task " + task.name + L" exists already; it is kept as it is\n";
+    text = TrFormat(kScheduleTaskKept, {task.name}) + L"\n";
   } else {
     const ErrorCode created = CreateScanTask(tasks, task);
     if (created != kErrorSuccess) {
-      static_cast<void>(err.WriteText(L"QuarveloCli: the scheduled task " + task.name +
-                                      L" could not be created (error " + HexCode(created) +
-                                      L")\n"));
+      static_cast<void>(err.WriteText(
+          Message(TrFormat(kScheduleTaskNotCreated, {task.name, HexCode(created)}))));
       return 1;
     }
-    text = L"Created the scheduled task " + task.name + L": \"" + task.settings.application +
-           L"\" " + task.settings.parameters + L"\n";
+    text = TrFormat(kScheduleTaskCreated,
+                    {task.name, task.settings.application, task.settings.parameters}) +
+           L"\n";
   }
   if (!daily.empty()) {
     CWin32Clock clock;
@@ -134,11 +136,11 @@ int Create(const std::string& daily, const CStdStream& out, const CStdStream& er
     const ErrorCode added = tasks.AddTrigger(task.name, trigger);
     if (added != kErrorSuccess) {
       static_cast<void>(out.WriteText(text));
-      static_cast<void>(err.WriteText(L"QuarveloCli: the trigger could not be added (error " +
-                                      HexCode(added) + L")\n"));
+      static_cast<void>(
+          err.WriteText(Message(TrFormat(kScheduleTriggerNotAdded, {HexCode(added)}))));
       return 1;
     }
-    text += L"Added the trigger: " + DescribeTrigger(trigger) + L"\n";
+    text += TrFormat(kScheduleTriggerAdded, {DescribeTrigger(trigger)}) + L"\n";
   }
   return out.WriteText(text) ? 0 : kExitError;
 }
@@ -153,16 +155,16 @@ int Delete(bool ifExists, const CStdStream& out, const CStdStream& err) {
   }
   const ErrorCode deleted = tasks.DeleteTask(name);
   if (deleted == kTaskNotFound && ifExists) {
-    return out.WriteText(L"There is no scheduled task " + name + L"\n") ? 0 : kExitError;
+    return out.WriteText(TrFormat(kScheduleNoTaskNamed, {name}) + L"\n") ? 0 : kExitError;
   }
   if (deleted != kErrorSuccess) {
     static_cast<void>(err.WriteText(
-        L"QuarveloCli: the scheduled task " + name +
-        (deleted == kTaskNotFound ? std::wstring(L" does not exist\n")
-                                  : L" could not be deleted (error " + HexCode(deleted) + L")\n")));
+        Message(deleted == kTaskNotFound
+                    ? TrFormat(kScheduleTaskMissing, {name})
+                    : TrFormat(kScheduleTaskNotDeleted, {name, HexCode(deleted)}))));
     return 1;
   }
-  return out.WriteText(L"Deleted the scheduled task " + name + L"\n") ? 0 : kExitError;
+  return out.WriteText(TrFormat(kScheduleTaskDeleted, {name}) + L"\n") ? 0 : kExitError;
 }
 
 }  // namespace

@@ -49,11 +49,11 @@ constexpr char kStartupDetails[] =
     "  2  usage error, or NAME (with --location) names no entry or more than one\n";
 
 std::wstring StatusText(bool enabled) {
-  return std::wstring(enabled ? kStartupStatusOn : kStartupStatusOff);
+  return std::wstring(Tr(enabled ? kStartupStatusOn : kStartupStatusOff));
 }
 
 std::wstring ListText(const std::vector<StartupItem>& items) {
-  if (items.empty()) return L"No startup entries.\n";
+  if (items.empty()) return std::wstring(Tr(kNoStartupEntries)) + L"\n";
   std::wstring text;
   for (const StartupItem& item : items) {
     text += StatusText(item.enabled) + L'\t' + item.name + L'\t' + item.command + L'\t' +
@@ -81,21 +81,21 @@ std::wstring Locations(const std::vector<const StartupItem*>& items) {
 }
 
 // Why an entry could not be switched, in words, for the errors the manager gives.
-std::wstring Reason(ErrorCode error) {
+std::wstring_view Reason(ErrorCode error) {
   switch (error) {
     case kErrorAccessDenied:
-      return L"access denied: run it from an elevated prompt";
+      return Tr(kStartupReasonAccessDenied);
     case kErrorAlreadyExists:
-      return L"another entry of that name is disabled already, or something is in its place";
+      return Tr(kStartupReasonTaken);
     case kErrorFileNotFound:
     case kErrorPathNotFound:
-      return L"not found where it is listed";
+      return Tr(kStartupReasonNotFound);
     case kErrorInvalidParameter:
-      return L"its name cannot be recorded";
+      return Tr(kStartupReasonName);
     case kErrorInvalidData:
-      return L"its record is incomplete";
+      return Tr(kStartupReasonRecord);
     default:
-      return L"the system refused it";
+      return Tr(kStartupReasonRefused);
   }
 }
 
@@ -145,18 +145,16 @@ int CStartupCommand::Run(const CStdStream& out, const CStdStream& err) const {
     if (location.empty() || EqualsNoCase(item->location, location)) chosen.push_back(item);
   }
   if (named.empty()) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: no startup entry is named " + name +
-                                    L" (see QuarveloCli.exe startup list)\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(kStartupNoEntryNamed, {name}))));
     return kExitError;
   }
   if (chosen.empty()) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: no startup entry named " + name + L" is at " +
-                                    location + L"; it is listed at:\n" + Locations(named)));
+    static_cast<void>(err.WriteText(Message(TrFormat(kStartupNotAt, {name, location})) +
+                                    Locations(named)));
     return kExitError;
   }
   if (chosen.size() > 1) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: " + name +
-                                    L" is listed more than once; name one with --location:\n" +
+    static_cast<void>(err.WriteText(Message(TrFormat(kStartupListedTwice, {name})) +
                                     Locations(chosen)));
     return kExitError;
   }
@@ -164,19 +162,20 @@ int CStartupCommand::Run(const CStdStream& out, const CStdStream& err) const {
   const StartupItem& item = *chosen.front();
   const std::wstring label = item.name + L" (" + item.location + L")";
   if (item.enabled == enable) {
-    return out.WriteText(label + L" is already " + StatusText(enable) + L"\n") ? 0 : kExitError;
+    return out.WriteText(TrFormat(kStartupAlready, {label, StatusText(enable)}) + L"\n")
+               ? 0
+               : kExitError;
   }
   const ErrorCode rc = enable ? item.Enable(app.Platform()) : item.Disable(app.Platform());
   static_cast<void>(app.Log().WriteLog(std::wstring(enable ? L"Enabled" : L"Disabled") +
                                        L" startup entry " + label + L", result " +
                                        DecimalText(rc)));
   if (rc != kErrorSuccess) {
-    static_cast<void>(err.WriteText(L"QuarveloCli: " + label + L" could not be " +
-                                    (enable ? L"enabled" : L"disabled") + L": " + Reason(rc) +
-                                    L" (error " + DecimalText(rc) + L")\n"));
+    static_cast<void>(err.WriteText(Message(TrFormat(
+        enable ? kStartupNotEnabled : kStartupNotDisabled, {label, Reason(rc), DecimalText(rc)}))));
     return 1;
   }
-  return out.WriteText(std::wstring(enable ? L"Enabled " : L"Disabled ") + label + L"\n")
+  return out.WriteText(TrFormat(enable ? kStartupEnabled : kStartupDisabled, {label}) + L"\n")
              ? 0
              : kExitError;
 }

@@ -43,6 +43,9 @@ set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/art/Quarvelo.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/art/Quarvelo.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME Quarvelo.exe)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+# A warning of makensis fails the build: a text of the template missing in one of its languages
+# is one (it would show in English there).
+set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS -WX)
 # Our own values in the template (CPack hands every CPACK_ variable to it).
 set(CPACK_QUARVELO_INSTANCE_NAME ${QV_INSTANCE_NAME})
 

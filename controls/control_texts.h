@@ -1,36 +1,33 @@
 // The fixed texts, colours and tag names of the markup list controls, spelled exactly as the
-// product shows them. The string resource numbers are those the Win32 controls load them from.
+// product shows them. The texts a person reads are in control_texts.inc, in every language; their
+// numbers are the string resources the product loads them from.
 #pragma once
 
 #include <array>
 #include <string_view>
 
+#include "base/language.h"
 #include "controls/markup_canvas.h"
 
 namespace qv {
 
-// String resource 102: the link drawn at the bottom right of every problem row of the results
-// list. (Its closing font tag is written as an opening one; the markup layout copes, and the text
-// stays as the product has it.)
-inline constexpr std::wstring_view kIgnoreLinkText = L"<font color=#0000ff><u>Ignore</u><font>";
-// The default actions assistive technology is offered for a category row of the results list
-// (its check box: everything of the category is selected, or deselected), as the system names
-// those of a check box.
-inline constexpr std::wstring_view kCheckActionName = L"Check";
-inline constexpr std::wstring_view kUncheckActionName = L"UnCheck";
+#define QV_TEXT QV_TEXT_CONSTANT
+#include "controls/control_texts.inc"
+#undef QV_TEXT
+// Every text of control_texts.inc, for the language tests.
+inline constexpr UI_TEXT kControlTexts[] = {
+#define QV_TEXT QV_TEXT_LIST_ITEM
+#include "controls/control_texts.inc"
+#undef QV_TEXT
+};
+
 // Between a scan list category's total and its risk in the description a reader is given.
 inline constexpr std::wstring_view kCountRiskSeparator = L", ";
-// String resource 103: a category row of the results list, (selected, total).
-inline constexpr std::wstring_view kSelectedCountFormat = L"%1!d!/%2!d! Error(s) Selected";
-// String resource 108: a category row of the scan list, (total).
+// String resource 108: a category row of the scan list, (total); a number in every language.
 inline constexpr std::wstring_view kErrorCountFormat = L"%1!d!";
 
-// The risk column of the scan list, by the category's severity.
-inline constexpr std::wstring_view kRiskLowText = L"<font color=#000000><b>LOW</b></font>";
-inline constexpr std::wstring_view kRiskMediumText = L"<font color=#FFCC66><b>MEDIUM</b></font>";
-inline constexpr std::wstring_view kRiskHighText = L"<font color=#ff0000><b>HIGH</b></font>";
-
-// Background of the selected row, and of every other row.
+// Background of the selected row, and of every other row, in the product's own colours
+// (kLightListColours of list_colours.h; a dark mode or a contrast theme has others).
 inline constexpr MARKUP_COLOR kSelectionColor = MarkupRgb(97, 174, 252);
 inline constexpr MARKUP_COLOR kRowBackgroundColor = MarkupRgb(255, 255, 255);
 

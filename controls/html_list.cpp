@@ -21,11 +21,14 @@ constexpr int kReservedRight = 16;
 constexpr int kProblemRowPadding = 9;
 constexpr int kCategoryRowPadding = 20;
 // Painting: a problem row's text stops 40 pixels short of the right edge, where the link sits
-// 15 pixels above the bottom; it starts 5 pixels below the top unless the height was given.
+// 15 pixels above the bottom; it starts 5 pixels below the top unless the height was given. A
+// link text longer than 40 pixels (a longer language) widens the link's column to its width and
+// 2 pixels more, and the text gives way by as much.
 constexpr int kLinkWidth = 40;
 constexpr int kLinkHeight = 15;
 constexpr int kProblemTextTop = 5;
-// Count and risk columns of a category row, measured from the right edge.
+// Count and risk columns of a category row, measured from the right edge; a longer text starts
+// further left, so that it ends the margin short of the edge.
 constexpr int kSelectedCountLeft = 150;
 constexpr int kErrorCountLeft = 180;
 constexpr int kRiskLeft = 70;
@@ -50,6 +53,13 @@ bool Contains(const MARKUP_RECT& rect, MARKUP_POINT point) {
 }
 
 int Middle(const MARKUP_RECT& rect) { return (rect.top + rect.bottom) / 2; }
+
+// The width of markup on one line in the canvas's font.
+int MarkupWidth(IMarkupCanvas& canvas, std::wstring_view markup) {
+  MARKUP_RECT box{0, 0, 0, 0};
+  (void)DrawMarkupText(canvas, markup, -1, &box, kDtCalcRect | kDtSingleLine);
+  return box.right - box.left;
+}
 
 // The "%1!d!" conversions of the list's formats: %n!d! is the n-th number in decimal, "%%" is
 // "%"; everything else is copied.
@@ -79,9 +89,9 @@ std::wstring FormatNumbers(std::wstring_view format, std::initializer_list<int> 
 }  // namespace
 
 std::wstring_view RiskMarkup(int severity) {
-  if (severity <= 99) return kRiskLowText;
-  if (severity <= 199) return kRiskMediumText;
-  return kRiskHighText;
+  if (severity <= 99) return Tr(kRiskLowText);
+  if (severity <= 199) return Tr(kRiskMediumText);
+  return Tr(kRiskHighText);
 }
 
 int CategoryCheckState(int selected, int total) {
@@ -126,8 +136,9 @@ int CHTMLListModel::MeasureHeight(IMarkupCanvas& canvas, const HTMLLIST_ITEM& it
   if (item.type != kHtmlListProblemRow) {
     return canvas.BaseTextExtent(item.text).cy + m_scale(kCategoryRowPadding);
   }
+  const int wideLink = m_linkWidth - m_scale(kLinkWidth);
   MARKUP_RECT box{m_scale(kTextLeft), 0,
-                  m_width - m_scale(kProblemTextRightMargin) - reserved, 0};
+                  m_width - m_scale(kProblemTextRightMargin) - wideLink - reserved, 0};
   (void)DrawMarkupText(canvas, item.text, -1, &box, kDtCalcRect | kDtWordBreak);
   return box.bottom - box.top + m_scale(kProblemRowPadding);
 }
@@ -167,6 +178,10 @@ void CHTMLListModel::Resize(IMarkupCanvas& canvas, int width, int height) {
 
 void CHTMLListModel::SetDpi(IMarkupCanvas& canvas, int dpi) {
   m_scale = CDpiScale(dpi);
+  m_linkWidth = m_scale(kLinkWidth);
+  if (m_kind == kResultsList) {
+    m_linkWidth = std::max(m_linkWidth, MarkupWidth(canvas, Tr(kIgnoreLinkText)) + m_scale(2));
+  }
   Resize(canvas, m_width, m_height);
 }
 
@@ -257,7 +272,7 @@ HTMLLIST_HIT CHTMLListModel::HitTest(MARKUP_POINT point) const {
       }
     } else if (boxHeight && x >= m_scale(kProblemBoxHitLeft) && x <= m_scale(kProblemBoxHitRight)) {
       hit.area = kAreaCheckBox;
-    } else if (m_kind == kResultsList && point.x >= r.right - m_scale(kLinkWidth) &&
+    } else if (m_kind == kResultsList && point.x >= r.right - m_linkWidth &&
                point.y >= r.bottom - m_scale(kLinkHeight)) {
       // Only the results list offers "Ignore": the scan list draws no link, and its rows show
       // problems still being found, which no click may take away.
@@ -315,7 +330,7 @@ std::wstring CHTMLListModel::CountText(int id) const {
   const CScanCategory* category = item != nullptr ? CategoryOf(*item) : nullptr;
   if (category == nullptr) return {};
   return m_kind == kResultsList
-             ? FormatNumbers(kSelectedCountFormat, {category->selectedCount, category->rowCount})
+             ? FormatNumbers(Tr(kSelectedCountFormat), {category->selectedCount, category->rowCount})
              : FormatNumbers(kErrorCountFormat, {category->rowCount});
 }
 
@@ -433,7 +448,9 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
     row.id = item.id;
     row.rect = r;
     const bool selected = item.id == m_selected;
-    row.background = selected ? kSelectionColor : kRowBackgroundColor;
+    row.selected = selected;
+    row.background = selected ? m_colours.selection : m_colours.background;
+    row.textColour = selected ? m_colours.selectionText : m_colours.text;
     row.sunkenEdge = (m_style & kHtmlListSunkenEdge) != 0;
     row.focusRect = selected && m_focusRect;
     const int imageTop = Middle(r) - m_scale(kImageAboveMiddle);
@@ -444,12 +461,12 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
       row.text = item.text;
       row.markup = true;
       const int textTop = r.top + (item.fixedHeight ? 0 : m_scale(kProblemTextTop));
-      row.textBox = MARKUP_RECT{r.left + m_scale(kTextLeft), textTop,
-                                r.right - m_scale(kLinkWidth), r.bottom};
+      row.textBox = MARKUP_RECT{r.left + m_scale(kTextLeft), textTop, r.right - m_linkWidth,
+                                r.bottom};
       row.textFormat = kDtWordBreak;
       if (results) {
-        row.linkText = kIgnoreLinkText;
-        row.linkBox = MARKUP_RECT{r.right - m_scale(kLinkWidth), r.bottom - m_scale(kLinkHeight),
+        row.linkText = Tr(kIgnoreLinkText);
+        row.linkBox = MARKUP_RECT{r.right - m_linkWidth, r.bottom - m_scale(kLinkHeight),
                                   r.right, r.bottom};
       }
       rows.push_back(std::move(row));
@@ -462,25 +479,29 @@ std::vector<HTMLLIST_ROW_PAINT> CHTMLListModel::PaintRows(IListCanvas& canvas) {
       row.markerImage = item.expanded ? kScanImageExpanded : kScanImageCollapsed;
     }
     row.markerPos = MARKUP_POINT{r.left + m_scale(kMarkerX), imageTop};
-    const int countLeft =
-        r.right - m_scale(results ? kSelectedCountLeft : kErrorCountLeft);
+    const int columnsRight = r.right - m_scale(kColumnRightMargin);
+    int countLeft = r.right - m_scale(results ? kSelectedCountLeft : kErrorCountLeft);
+    const bool category = CategoryOf(item) != nullptr;
+    if (category) {
+      row.countText = CountText(item.id);
+      countLeft = std::min(countLeft, columnsRight - MarkupWidth(canvas, row.countText));
+    }
     const int textLeft = r.left + m_scale(kTextLeft);
     item.text = canvas.CompactPath(item.text, countLeft - textLeft);
     row.text = item.text;
     row.textBox = MARKUP_RECT{textLeft, r.top, countLeft, r.bottom};
     row.textFormat = kDtSingleLine | kDtVCenter;
-    if (CategoryOf(item) != nullptr) {
-      row.countText = CountText(item.id);
+    if (category) {
       // The markup is drawn from the top of its box: the box is one line high, centred.
       const std::wstring_view firstTwo = std::wstring_view(row.countText).substr(0, 2);
       const int lineHeight = canvas.BaseTextExtent(firstTwo).cy;
       const int top = Middle(r) - lineHeight / 2;
-      row.countBox =
-          MARKUP_RECT{countLeft, top, r.right - m_scale(kColumnRightMargin), top + lineHeight};
+      row.countBox = MARKUP_RECT{countLeft, top, columnsRight, top + lineHeight};
       if (!results) {
-        row.riskText = RiskMarkup(CategorySeverity(item.text));
-        row.riskBox = MARKUP_RECT{r.right - m_scale(kRiskLeft), top,
-                                  r.right - m_scale(kColumnRightMargin), top + lineHeight};
+        row.riskText = RiskMarkup(ShownCategorySeverity(item.text));
+        const int riskLeft = std::min(r.right - m_scale(kRiskLeft),
+                                      columnsRight - MarkupWidth(canvas, row.riskText));
+        row.riskBox = MARKUP_RECT{riskLeft, top, columnsRight, top + lineHeight};
       }
     }
     rows.push_back(std::move(row));

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/dpi_scale.h"
+#include "controls/list_colours.h"
 #include "controls/markup_canvas.h"
 #include "engine/registry_problem.h"
 
@@ -102,7 +103,9 @@ struct HTMLLIST_CLICK {
 struct HTMLLIST_ROW_PAINT {
   int id = -1;
   MARKUP_RECT rect{};
-  MARKUP_COLOR background = 0;  // the selection colour or white
+  MARKUP_COLOR background = 0;  // the list's selection or row background (LIST_COLOURS)
+  MARKUP_COLOR textColour = 0;  // the list's selection or row text
+  bool selected = false;
   bool sunkenEdge = false;
   bool focusRect = false;
   // The row text: markup (DrawMarkupText) for a problem row, plain text for a category row.
@@ -167,6 +170,9 @@ class CHTMLListModel {
   // Takes effect for rows measured from then on.
   void SetStyle(unsigned style) { m_style = style; }
   void SetFocusRectangle(bool draw) { m_focusRect = draw; }
+  // The colours the rows are painted in (kLightListColours until set).
+  void SetColours(const LIST_COLOURS& colours) { m_colours = colours; }
+  [[nodiscard]] const LIST_COLOURS& Colours() const { return m_colours; }
 
   [[nodiscard]] HTMLLIST_KIND Kind() const { return m_kind; }
   [[nodiscard]] unsigned Style() const { return m_style; }
@@ -242,6 +248,8 @@ class CHTMLListModel {
   int m_selected = -1;
   unsigned m_style = kHtmlListReserveRight;
   bool m_focusRect = false;
+  LIST_COLOURS m_colours = kLightListColours;
+  int m_linkWidth = 40;  // the link column of the results list, in pixels (SetDpi)
   CDpiScale m_scale;
 };
 

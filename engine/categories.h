@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/language.h"
+
 namespace qv {
 
 // The kind of a problem. The numeric value is the category index: the position of the
@@ -46,6 +48,9 @@ inline constexpr std::array<REGPROBLEM_TYPE, kCategoryCount> kCategoryRunOrder =
 // Display name ("ActiveX/COM Objects"...), also the settings value name of the category.
 // An index outside 0..10 gives the empty text.
 [[nodiscard]] std::wstring_view CategoryDisplayName(int index);
+// The display name in the user's language, as the windows and the console's reports show it
+// (the English display name in English); empty outside 0..10.
+[[nodiscard]] std::wstring_view CategoryShownName(int index);
 // The category's description text; empty outside 0..10.
 [[nodiscard]] std::wstring_view CategoryDescription(int index);
 // Name of the category's subkey in the blocked store ("ComErrors"...); empty outside 0..10.
@@ -57,12 +62,14 @@ inline constexpr std::array<REGPROBLEM_TYPE, kCategoryCount> kCategoryRunOrder =
 [[nodiscard]] int CategoryWeight(std::wstring_view displayName);
 [[nodiscard]] int CategorySeverity(std::wstring_view displayName);
 
-// Risk label of a severity: below 100 "LOW", 100 to 199 "MEDIUM", 200 and above "HIGH".
-[[nodiscard]] std::wstring_view SeverityLabel(int severity);
+// The severity of the category whose display name, as shown in the user's language (or in
+// English), is this text, trimmed and compared exactly; 0 for any other text (a name shortened for
+// display among them).
+[[nodiscard]] int ShownCategorySeverity(std::wstring_view shownName);
 
-inline constexpr std::wstring_view kSeverityLow = L"LOW";
-inline constexpr std::wstring_view kSeverityMedium = L"MEDIUM";
-inline constexpr std::wstring_view kSeverityHigh = L"HIGH";
+// Risk label of a severity: below 100 "LOW", 100 to 199 "MEDIUM", 200 and above "HIGH"
+// (kSeverityLow... of engine_texts.h).
+[[nodiscard]] std::wstring_view SeverityLabel(int severity, WORDING wording = WORDING::kUser);
 
 // Which categories a scan runs, by category index.
 using CATEGORY_SELECTION = std::array<bool, kCategoryCount>;

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "engine/engine_texts.h"
 #include "engine/key_naming.h"
 #include "engine/safe_list_rows.h"
 #include "base/text.h"
@@ -633,8 +634,7 @@ void CExclusionLists::LoadExclusionLists() {
     WLS_CONTENT builtIn;
     ParseWlsBytes(BuiltInWindowsOwnedList(), &builtIn);
     state.owned.insert(state.owned.end(), builtIn.ownedAreas.begin(), builtIn.ownedAreas.end());
-    state.ownedNotice = FormatWithStrings(kBuiltInOwnedRowsNotice,
-                                          {JoinPath(programFolder, kWindowsOwnedListName)});
+    state.ownedNoticePath = JoinPath(programFolder, kWindowsOwnedListName);
   }
 
   // The user's list is trusted as the data folder is: a list another account wrote could hide
@@ -650,9 +650,10 @@ void CExclusionLists::LoadExclusionLists() {
   } else if (userRead != kErrorFileNotFound && userRead != kErrorPathNotFound && m_log != nullptr) {
     const std::wstring reason =
         userRead == kErrorFileTooLarge
-            ? FormatWithStrings(kUntrustedTooLargeFormat,
-                                {DecimalText(static_cast<std::int64_t>(kUserIgnoreMaxBytes))})
-            : UntrustedReasonText(userRead);
+            ? TrFormat(kUntrustedTooLargeFormat,
+                       {DecimalText(static_cast<std::int64_t>(kUserIgnoreMaxBytes))},
+                       WORDING::kEnglish)
+            : UntrustedReasonText(userRead, WORDING::kEnglish);
     static_cast<void>(
         m_log->WriteLog(FormatWithStrings(kUserListNotReadLogFormat, {userPath, reason})));
   }
@@ -923,9 +924,10 @@ ErrorCode CExclusionLists::RemoveBlockedValue(int category, std::wstring_view id
   return kErrorSuccess;
 }
 
-std::wstring CExclusionLists::OwnedRowsNotice() const {
+std::wstring CExclusionLists::OwnedRowsNotice(WORDING wording) const {
   std::shared_lock lock(m_lock);
-  return m_state.ownedNotice;
+  if (m_state.ownedNoticePath.empty()) return {};
+  return TrFormat(kBuiltInOwnedRowsNotice, {m_state.ownedNoticePath}, wording);
 }
 
 std::size_t CExclusionLists::ShippedCount() const {

@@ -53,6 +53,7 @@
 #include "engine/problem_filter.h"
 #include "engine/registry_problem.h"
 #include "base/errors.h"
+#include "base/language.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
 
@@ -116,12 +117,9 @@ inline constexpr wchar_t kEachUserRoot[] = L"HKEY_EACH_USER";
 inline constexpr wchar_t kAnyKeyName[] = L"*";
 // The list of Windows' own areas that ships beside the program (one of its *.wls files). Its
 // rows are also built into the program (BuiltInWindowsOwnedList): when the file is missing, cannot
-// be read or holds no row, the built-in rows apply, and kBuiltInOwnedRowsNotice (%s: the file's
+// be read or holds no row, the built-in rows apply, and kBuiltInOwnedRowsNotice (engine_texts.inc; %s: the file's
 // path) says so: each scan logs it and the front ends show it.
 inline constexpr wchar_t kWindowsOwnedListName[] = L"windows-owned.wls";
-inline constexpr wchar_t kBuiltInOwnedRowsNotice[] =
-    L"%s is missing or cannot be read: Windows' own registry areas are protected by the rows "
-    L"built into the program.";
 // The bytes of windows-owned.wls as it was when the program was built (generated from
 // data/windows-owned.wls).
 [[nodiscard]] std::string_view BuiltInWindowsOwnedList();
@@ -278,7 +276,8 @@ class CExclusionLists final : public IProblemFilter {
 
   // What the last load had to say about Windows' own areas: kBuiltInOwnedRowsNotice with the
   // list's path when the rows built into the program apply, empty when the shipped file does.
-  [[nodiscard]] std::wstring OwnedRowsNotice() const;
+  // In the process's language for a person, in English for the log and the console's JSON.
+  [[nodiscard]] std::wstring OwnedRowsNotice(WORDING wording = WORDING::kUser) const;
 
   // Inspection.
   [[nodiscard]] std::size_t ShippedCount() const;
@@ -331,7 +330,7 @@ class CExclusionLists final : public IProblemFilter {
     std::vector<CStoredEntry> blocked;
     std::vector<OWNED_AREA> owned;
     // kBuiltInOwnedRowsNotice when the built-in rows apply; empty when the shipped file does.
-    std::wstring ownedNotice;
+    std::wstring ownedNoticePath;
     bool ignoreChanged = false;
     bool blockedChanged = false;
   };

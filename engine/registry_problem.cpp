@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/engine_texts.h"
+
 namespace qv {
 
 namespace {
@@ -11,23 +13,22 @@ namespace {
 struct EVIDENCE_TEXT {
   EVIDENCE_KIND kind;
   std::wstring_view name;
-  std::wstring_view format;
+  UI_TEXT format;  // engine_texts.inc
 };
 
 constexpr std::array<EVIDENCE_TEXT, 12> kEvidenceTexts = {{
-    {EVIDENCE_MISSING_FILE, L"missingFile", L"Missing file: %1"},
-    {EVIDENCE_MISSING_FOLDER, L"missingFolder", L"Missing folder: %2 (for %1)"},
-    {EVIDENCE_NO_PROGRAM, L"noProgram", L"No program left in %2 (for %1)"},
-    {EVIDENCE_NOT_REGISTERED, L"notRegistered", L"Not registered: %1"},
-    {EVIDENCE_EMPTY_KEY, L"emptyKey", L"No subkeys and no values: %1"},
-    {EVIDENCE_MISSING_TARGET, L"missingTarget", L"Missing shortcut target: %1"},
-    {EVIDENCE_NO_MENU_FOLDER, L"noMenuFolder", L"Neither folder exists: %1, %2"},
-    {EVIDENCE_DRIVE_ABSENT, L"driveAbsent", L"Not judged: drive %2 is not there now (%1)"},
-    {EVIDENCE_REMOVABLE_DRIVE, L"removableDrive", L"Not judged: %2 is a removable drive (%1)"},
-    {EVIDENCE_OPTICAL_DRIVE, L"opticalDrive", L"Not judged: %2 is a CD or DVD drive (%1)"},
-    {EVIDENCE_NETWORK_DRIVE, L"networkDrive", L"Not judged: %2 is a network drive (%1)"},
-    {EVIDENCE_UNKNOWN_DRIVE, L"unknownDrive",
-     L"Not judged: Windows cannot tell what kind of drive %2 is (%1)"},
+    {EVIDENCE_MISSING_FILE, L"missingFile", kEvidenceMissingFile},
+    {EVIDENCE_MISSING_FOLDER, L"missingFolder", kEvidenceMissingFolder},
+    {EVIDENCE_NO_PROGRAM, L"noProgram", kEvidenceNoProgram},
+    {EVIDENCE_NOT_REGISTERED, L"notRegistered", kEvidenceNotRegistered},
+    {EVIDENCE_EMPTY_KEY, L"emptyKey", kEvidenceEmptyKey},
+    {EVIDENCE_MISSING_TARGET, L"missingTarget", kEvidenceMissingTarget},
+    {EVIDENCE_NO_MENU_FOLDER, L"noMenuFolder", kEvidenceNoMenuFolder},
+    {EVIDENCE_DRIVE_ABSENT, L"driveAbsent", kEvidenceDriveAbsent},
+    {EVIDENCE_REMOVABLE_DRIVE, L"removableDrive", kEvidenceRemovableDrive},
+    {EVIDENCE_OPTICAL_DRIVE, L"opticalDrive", kEvidenceOpticalDrive},
+    {EVIDENCE_NETWORK_DRIVE, L"networkDrive", kEvidenceNetworkDrive},
+    {EVIDENCE_UNKNOWN_DRIVE, L"unknownDrive", kEvidenceUnknownDrive},
 }};
 
 constexpr std::wstring_view kNoEvidenceName = L"none";
@@ -41,11 +42,11 @@ const EVIDENCE_TEXT* FindEvidenceText(EVIDENCE_KIND kind) {
 
 }  // namespace
 
-std::wstring EvidenceText(const PROBLEM_EVIDENCE& evidence) {
+std::wstring EvidenceText(const PROBLEM_EVIDENCE& evidence, WORDING wording) {
   const EVIDENCE_TEXT* text = FindEvidenceText(evidence.kind);
   if (text == nullptr) return {};
   std::wstring line;
-  const std::wstring_view format = text->format;
+  const std::wstring_view format = Tr(text->format, wording);
   for (std::size_t i = 0; i < format.size(); ++i) {
     const wchar_t next = i + 1 < format.size() ? format[i + 1] : L'\0';
     if (format[i] == L'%' && (next == L'1' || next == L'2')) {

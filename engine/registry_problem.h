@@ -46,7 +46,8 @@ struct PROBLEM_EVIDENCE {
 };
 
 // The evidence in words, one line: "Missing file: C:\x.ini"...; empty for EVIDENCE_NONE.
-[[nodiscard]] std::wstring EvidenceText(const PROBLEM_EVIDENCE& evidence);
+[[nodiscard]] std::wstring EvidenceText(const PROBLEM_EVIDENCE& evidence,
+                                        WORDING wording = WORDING::kUser);
 // The kind's name in reports ("missingFile"...); "none" for EVIDENCE_NONE or an unknown kind.
 [[nodiscard]] std::wstring_view EvidenceKindName(EVIDENCE_KIND kind);
 

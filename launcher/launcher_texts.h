@@ -6,7 +6,20 @@
 
 #include <cstdint>
 
+#include "base/language.h"
+
 namespace qv {
+
+// What a person reads of the launcher (its splash), in every language.
+#define QV_TEXT QV_TEXT_CONSTANT
+#include "launcher/launcher_texts.inc"
+#undef QV_TEXT
+// Every text of launcher_texts.inc, for the language tests.
+inline constexpr UI_TEXT kLauncherTexts[] = {
+#define QV_TEXT QV_TEXT_LIST_ITEM
+#include "launcher/launcher_texts.inc"
+#undef QV_TEXT
+};
 
 // The named mutex that marks a running instance, and the caption of the running instance's main
 // window (the library captions its main window so).
@@ -31,9 +44,6 @@ inline constexpr std::uint32_t kCloseReplyTimeoutMs = 10000;
 // The splash window's title (it has no caption bar) and how long it stays up once visible.
 inline constexpr wchar_t kSplashTitle[] = L"QUARVELO";
 inline constexpr std::uint32_t kSplashMilliseconds = 4000;
-// The splash picture's line under the product name, and the prefix of its version line.
-inline constexpr wchar_t kSplashTagline[] = L"Registry maintenance for Windows";
-inline constexpr wchar_t kSplashVersionPrefix[] = L"Version ";
 
 // The library, in the folder of the launcher's own program file, and the exports it calls:
 // each takes no arguments and returns a 32-bit integer, 1 when the main window closed normally.

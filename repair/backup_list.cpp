@@ -83,10 +83,10 @@ ErrorCode ListBackups(IFileSystem& files, std::wstring_view folder,
   return kErrorSuccess;
 }
 
-std::wstring BackupTrustText(const BACKUP_ENTRY& entry) {
+std::wstring BackupTrustText(const BACKUP_ENTRY& entry, WORDING wording) {
   if (entry.trust == kErrorSuccess) return {};
-  return FormatWithStrings(kBackupNotTrustedFormat,
-                           {UntrustedReasonText(entry.trust), entry.untrustedFile});
+  return TrFormat(kBackupNotTrustedFormat,
+                  {UntrustedReasonText(entry.trust, wording), entry.untrustedFile}, wording);
 }
 
 std::wstring FormatBackupDate(IClock& clock, std::uint64_t lastWriteTime) {
@@ -237,10 +237,9 @@ BACKUP_DELETION DeleteBackups(IFileSystem& files, std::wstring_view folder,
 
 std::wstring BackupDeletionFailureText(const BACKUP_DELETION& deletion) {
   if (deletion.failed.empty()) return {};
-  std::wstring text = kBackupsNotDeletedMessage;
+  std::wstring text(Tr(kBackupsNotDeletedMessage));
   for (const BACKUP_DELETION_FAILURE& failure : deletion.failed) {
-    text += FormatWithStrings(kBackupNotDeletedLineFormat,
-                              {failure.file, DecimalText(failure.error)});
+    text += TrFormat(kBackupNotDeletedLineFormat, {failure.file, DecimalText(failure.error)});
   }
   return text;
 }

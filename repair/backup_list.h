@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/language.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "state/log_interface.h"
@@ -36,7 +37,8 @@ struct BACKUP_ENTRY {
                                     std::vector<BACKUP_ENTRY>* backups);
 
 // "not trusted: <reason> (<file>)" for a backup that is not trusted; empty for one that is.
-[[nodiscard]] std::wstring BackupTrustText(const BACKUP_ENTRY& entry);
+[[nodiscard]] std::wstring BackupTrustText(const BACKUP_ENTRY& entry,
+                                           WORDING wording = WORDING::kUser);
 
 // The last write time as the list shows it, in local time: "December 06, 2026 (18:31:14)".
 [[nodiscard]] std::wstring FormatBackupDate(IClock& clock, std::uint64_t lastWriteTime);

@@ -1,7 +1,10 @@
 // The fixed texts of the repair backups: file names, headers, section and value-line formats,
 // and what the backups page logs. Each is spelled exactly as written to disk or to the log; the
-// backups page and the restore read the same names, so change none of them.
+// backups page and the restore read the same names, so change none of them. What a person reads
+// of the backups is in repair_texts.inc, in every language.
 #pragma once
+
+#include "repair/repair_texts.h"
 
 namespace qv {
 
@@ -22,17 +25,6 @@ inline constexpr wchar_t kShortcutListExtension[] = L".bak";
 inline constexpr wchar_t kShortcutNumberedNameFormat[] = L"%s (%s)%s";
 // One line of the shortcut list: source path, new path.
 inline constexpr wchar_t kShortcutListLineFormat[] = L"%s,%s\n";
-// Ours: why a restore left a line of a shortcut list alone (nothing is moved for it, and the list
-// is kept). A restore only moves back what a repair moved: a shortcut (.lnk) from this backup's
-// own shortcut folder to a plain path whose folders are no junctions or symbolic links.
-inline constexpr wchar_t kShortcutLineNotTwoPaths[] = L"the line does not hold exactly two paths";
-inline constexpr wchar_t kShortcutLineCopyElsewhere[] =
-    L"its moved copy is not in this backup's shortcut folder";
-inline constexpr wchar_t kShortcutLineNotShortcut[] = L"a name does not end in .lnk";
-inline constexpr wchar_t kShortcutLineNotPlainPath[] =
-    L"the path it would go back to is no plain full path on a drive";
-inline constexpr wchar_t kShortcutLineThroughLink[] =
-    L"a folder on the way back is a junction or symbolic link";
 // The activity log's line for such a line: the line, then the reason.
 inline constexpr wchar_t kShortcutLineLeftLogFormat[] = L"Shortcut list line left alone: %s (%s)";
 
@@ -67,57 +59,13 @@ inline constexpr wchar_t kRemovedBackupLogFormat[] = L"Removed Backup file %s";
 // Logged with its trailing blank; the page's message box shows the text without it.
 inline constexpr wchar_t kBackupsDeletedLog[] =
     L"Succesfully, Selected Backup files has been deleted ";
-// Ours: the files that could not be deleted, told once after the deletion, one line each.
-inline constexpr wchar_t kBackupsNotDeletedMessage[] =
-    L"These backup files could not be deleted:\n";
-inline constexpr wchar_t kBackupNotDeletedLineFormat[] = L"\n%s (error %s)";
 
-// Ours: a backup whose files are not trusted is listed with this (the reason, then the file).
-inline constexpr wchar_t kBackupNotTrustedFormat[] = L"not trusted: %s (%s)";
 // What a merged registry backup holds once merged while some of its shortcuts could not go back:
 // the header (kRegHeaderVersion4), an empty line, then this comment; nothing to merge again.
 inline constexpr wchar_t kMergedRegistryFileComment[] =
     L"; Merged back into the registry. Some shortcuts of this backup could not be moved back:\n"
     L"; restore it again to move them, or delete it.\n";
 
-// Ours: a restore that did not finish, told once afterwards. The heading, then a paragraph per
-// failure (each begins with its own empty line).
-inline constexpr wchar_t kRestoreIncompleteHeading[] =
-    L"The backup could not be restored completely.";
-inline constexpr wchar_t kRestoreMergedLine[] = L"\n\nThe registry was merged back.";
-inline constexpr wchar_t kRestoreNotTrustedFormat[] =
-    L"\n\n%s is not trusted: %s. Nothing of the backup was merged or moved back.";
-inline constexpr wchar_t kRestoreListNotTrustedFormat[] =
-    L"\n\nIts shortcut list %s is not trusted: %s. No shortcut was moved back; they are in %s.";
-inline constexpr wchar_t kRestoreShortcutsNotTrustedFormat[] =
-    L"\n\n%s moved shortcut file(s) in %s are not trusted (a link, or a file of another account) "
-    L"and were not moved back.";
-inline constexpr wchar_t kRestoreNoRegistryFileFormat[] =
-    L"\n\nIts registry file %s is missing: nothing was merged.";
-inline constexpr wchar_t kRestoreNotMergedFormat[] =
-    L"\n\nThe registry editor did not merge %s: %s is not as the backup leaves it. The backup is "
-    L"kept.";
-inline constexpr wchar_t kRestoreMismatchValueFormat[] = L" value \"%s\"";
-inline constexpr wchar_t kRestoreEditorFailedFormat[] =
-    L"\n\nThe registry editor could not merge %s (error %s). The backup is kept.";
-inline constexpr wchar_t kRestoreListUnreadableFormat[] =
-    L"\n\nIts shortcut list could not be read (error %s); its shortcuts are in %s. The backup "
-    L"stays listed.";
-inline constexpr wchar_t kRestoreShortcutLeftFormat[] =
-    L"\n\n%s shortcut could not be moved back (a file is in its place, or it cannot be moved): it "
-    L"is in %s. The backup stays listed: restore it again once it can go back.";
-// Lines of the shortcut list a restore did not use: the count and the list's path, then one line
-// each (the list's line, the reason), at most kRestoreLeftAloneShown of them, then the number
-// of the others.
-inline constexpr wchar_t kRestoreLineLeftAloneFormat[] =
-    L"\n\n%s line of the shortcut list %s was left alone; the list is kept:";
-inline constexpr wchar_t kRestoreLinesLeftAloneFormat[] =
-    L"\n\n%s lines of the shortcut list %s were left alone; the list is kept:";
-inline constexpr wchar_t kRestoreLeftAloneItemFormat[] = L"\n%s (%s)";
-inline constexpr wchar_t kRestoreLeftAloneMoreFormat[] = L"\n... and %s more";
 inline constexpr unsigned kRestoreLeftAloneShown = 10;
-inline constexpr wchar_t kRestoreShortcutsLeftFormat[] =
-    L"\n\n%s shortcuts could not be moved back (a file is in their place, or they cannot be "
-    L"moved): they are in %s. The backup stays listed: restore it again once they can go back.";
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include "engine/checks.h"
 #include "engine/key_naming.h"
 #include "repair/key_delete.h"
+#include "repair/repair_texts.h"
 
 namespace qv {
 namespace {
@@ -194,36 +195,35 @@ ErrorCode CCleanSweep::MoveShortcut(std::wstring_view shortcutPath) {
   return MoveShortcutToBackup(m_platform.files, shortcutPath, *backup);
 }
 
-std::wstring RepairFailureReason(ErrorCode error) {
+std::wstring RepairFailureReason(ErrorCode error, WORDING wording) {
+  const auto text = [wording](const UI_TEXT& reason) { return std::wstring(Tr(reason, wording)); };
   switch (error) {
     case kErrorSuccess:
-      return L"repaired";
+      return text(kRepairReasonRepaired);
     case kErrorFileNotFound:
     case kErrorPathNotFound:
-      return L"the entry is not where its category repairs it";
+      return text(kRepairReasonNotThere);
     case kErrorAccessDenied:
-      return L"access was denied, or a key below it could not be deleted";
+      return text(kRepairReasonAccessDenied);
     case kErrorInvalidHandle:
-      return L"the entry lies under another root than its category repairs";
+      return text(kRepairReasonOtherRoot);
     case kErrorInvalidData:
-      return L"a name holds a line break, which a backup file cannot hold, so it was not deleted";
+      return text(kRepairReasonLineBreak);
     case kErrorProtectedKey:
-      return L"a root, a hive or a container the checks look into is never deleted";
+      return text(kRepairReasonProtected);
     case kErrorNoBackupFile:
-      return L"no backup file could be created, and nothing is deleted without its backup";
+      return text(kRepairReasonNoBackup);
     case kErrorReparsePointEncountered:
-      return L"the key is or holds a registry link, which a backup cannot hold, so it was not "
-             L"deleted";
+      return text(kRepairReasonRegistryLink);
     case kErrorBadPathname:
-      return L"the shortcut's path holds a comma, which its backup list cannot hold, or is no plain "
-             L"full path on a drive, so it was not moved";
+      return text(kRepairReasonShortcutPath);
     case kErrorStoppedOnSymlink:
-      return L"a folder on the shortcut's path is now a junction or symbolic link that leads "
-             L"elsewhere, so it was not moved";
+      return text(kRepairReasonThroughLink);
     case kErrorKeyDeleted:
-      return L"the key was deleted while it was being backed up";
+      return text(kRepairReasonKeyDeleted);
     default:
-      return L"the system reported error " + DecimalText(static_cast<std::int64_t>(error));
+      return TrFormat(kRepairReasonSystemError, {DecimalText(static_cast<std::int64_t>(error))},
+                      wording);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "base/language.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
 #include "repair/backup_file.h"
@@ -87,6 +88,6 @@ class CCleanSweep {
 inline constexpr std::size_t kCleanFileBlockBytes = 1024;
 
 // What a user is told of a repair's failure code: a short sentence without a full stop.
-[[nodiscard]] std::wstring RepairFailureReason(ErrorCode error);
+[[nodiscard]] std::wstring RepairFailureReason(ErrorCode error, WORDING wording = WORDING::kUser);
 
 }  // namespace qv

@@ -104,7 +104,7 @@ ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
     for (const SHORTCUT_LINE_LEFT& left : result->moved.leftAlone) {
       if (log == nullptr) break;
       static_cast<void>(log->WriteLog(
-          FormatWithStrings(kShortcutLineLeftLogFormat, {left.line, std::wstring(left.reason)})));
+          FormatWithStrings(kShortcutLineLeftLogFormat, {left.line, left.reason.english})));
     }
     if (first == kErrorSuccess && shortcutsLeft) {
       first = result->shortcuts != kErrorSuccess ? result->shortcuts : kErrorCantWrite;
@@ -127,15 +127,14 @@ ErrorCode RestoreBackup(const CPlatform& platform, IRegistryEditor& editor,
 std::wstring RestoreLeftAloneText(const RESTORE_RESULT& result) {
   const std::vector<SHORTCUT_LINE_LEFT>& lines = result.moved.leftAlone;
   if (lines.empty()) return {};
-  std::wstring text = FormatWithStrings(
-      lines.size() == 1 ? kRestoreLineLeftAloneFormat : kRestoreLinesLeftAloneFormat,
-      {DecimalText(static_cast<std::int64_t>(lines.size())), result.shortcutList});
+  std::wstring text =
+      TrFormat(lines.size() == 1 ? kRestoreLineLeftAloneFormat : kRestoreLinesLeftAloneFormat,
+               {DecimalText(static_cast<std::int64_t>(lines.size())), result.shortcutList});
   for (std::size_t i = 0; i < lines.size() && i < kRestoreLeftAloneShown; ++i) {
-    text += FormatWithStrings(kRestoreLeftAloneItemFormat,
-                              {lines[i].line, std::wstring(lines[i].reason)});
+    text += TrFormat(kRestoreLeftAloneItemFormat, {lines[i].line, Tr(lines[i].reason)});
   }
   if (lines.size() > kRestoreLeftAloneShown) {
-    text += FormatWithStrings(
+    text += TrFormat(
         kRestoreLeftAloneMoreFormat,
         {DecimalText(static_cast<std::int64_t>(lines.size() - kRestoreLeftAloneShown))});
   }
@@ -145,44 +144,44 @@ std::wstring RestoreLeftAloneText(const RESTORE_RESULT& result) {
 std::wstring RestoreFailureText(const RESTORE_RESULT& result) {
   std::wstring text;
   if (!result.registryFileFound) {
-    text += FormatWithStrings(kRestoreNoRegistryFileFormat, {result.registryFile});
+    text += TrFormat(kRestoreNoRegistryFileFormat, {result.registryFile});
   } else if (result.registryTrust != kErrorSuccess) {
-    text += FormatWithStrings(kRestoreNotTrustedFormat,
+    text += TrFormat(kRestoreNotTrustedFormat,
                               {result.untrusted, UntrustedReasonText(result.registryTrust)});
   } else if (result.merge == kErrorCantWrite) {
     std::wstring what = result.mismatch.key;
     if (result.mismatch.value) {
-      what += FormatWithStrings(kRestoreMismatchValueFormat, {result.mismatch.valueName});
+      what += TrFormat(kRestoreMismatchValueFormat, {result.mismatch.valueName});
     }
-    text += FormatWithStrings(kRestoreNotMergedFormat, {result.registryFile, what});
+    text += TrFormat(kRestoreNotMergedFormat, {result.registryFile, what});
   } else if (result.merge != kErrorSuccess) {
-    text += FormatWithStrings(kRestoreEditorFailedFormat,
+    text += TrFormat(kRestoreEditorFailedFormat,
                               {result.registryFile, DecimalText(result.merge)});
   }
   if (result.shortcutListFound) {
     if (result.shortcuts == kErrorReparsePointEncountered ||
         result.shortcuts == kErrorInvalidOwner) {
-      text += FormatWithStrings(
+      text += TrFormat(
           kRestoreListNotTrustedFormat,
           {result.shortcutList, UntrustedReasonText(result.shortcuts), result.shortcutFolder});
     } else if (result.shortcuts != kErrorSuccess) {
-      text += FormatWithStrings(kRestoreListUnreadableFormat,
+      text += TrFormat(kRestoreListUnreadableFormat,
                                 {DecimalText(result.shortcuts), result.shortcutFolder});
     } else if (result.moved.failed != 0) {
-      text += FormatWithStrings(
+      text += TrFormat(
           result.moved.failed == 1 ? kRestoreShortcutLeftFormat : kRestoreShortcutsLeftFormat,
           {DecimalText(static_cast<std::int64_t>(result.moved.failed)), result.shortcutFolder});
     }
     if (result.moved.untrusted != 0) {
-      text += FormatWithStrings(
+      text += TrFormat(
           kRestoreShortcutsNotTrustedFormat,
           {DecimalText(static_cast<std::int64_t>(result.moved.untrusted)), result.shortcutFolder});
     }
     text += RestoreLeftAloneText(result);
   }
   if (text.empty()) return text;
-  if (result.registryFileFound && result.merge == kErrorSuccess) text = kRestoreMergedLine + text;
-  return kRestoreIncompleteHeading + text;
+  if (result.registryFileFound && result.merge == kErrorSuccess) text = std::wstring(Tr(kRestoreMergedLine)) + text;
+  return std::wstring(Tr(kRestoreIncompleteHeading)) + text;
 }
 
 }  // namespace qv

@@ -139,7 +139,8 @@ std::wstring RestorePointLogLine(const RESTORE_POINT_OUTCOME& point, const std::
                           : FormatWithStrings(kLogRestorePointReused, {number, time});
     case RESTORE_POINT_RESULT::kFailed:
       return FormatWithStrings(kLogRestorePointFailed,
-                               {RestorePointStatusReason(point.status), DecimalText(point.status)});
+                               {RestorePointStatusReason(point.status, WORDING::kEnglish),
+                                DecimalText(point.status)});
     case RESTORE_POINT_RESULT::kUnavailable:
       break;
   }
@@ -324,7 +325,8 @@ class CRepairRun {
     }
     Log(m_engine, FormatWithNumber(kLogFailedToFix, static_cast<std::int64_t>(result),
                                    {problem.key, problem.name}) +
-                      FormatWithStrings(kLogFailureReasonFormat, {RepairFailureReason(result)}));
+                      FormatWithStrings(kLogFailureReasonFormat,
+                                        {RepairFailureReason(result, WORDING::kEnglish)}));
     // A shortcut that could not be moved is where it was; a scan finds it again.
     if (category != REGPROBLEM_SHORTCUT && result != kErrorNoBackupFile) {
       item->blocked = Block(m_exclusions, m_backups.RegistryFile(), problem);
@@ -435,24 +437,24 @@ class CRepairRun {
 
 }  // namespace
 
-std::wstring_view RestorePointStatusReason(std::uint32_t status) {
+std::wstring_view RestorePointStatusReason(std::uint32_t status, WORDING wording) {
   switch (status) {
     case kRestoreStatusServiceDisabled:
-      return L"System Restore is turned off";
+      return Tr(kRestoreStatusOff, wording);
     case kRestoreStatusSafeMode:
-      return L"Windows runs in safe mode";
+      return Tr(kRestoreStatusSafeModeText, wording);
     case kRestoreStatusDiskFull:
-      return L"System Restore is on standby because disk space is low";
+      return Tr(kRestoreStatusDiskFullText, wording);
     case kRestoreStatusInternalError:
-      return L"System Restore had an internal error";
+      return Tr(kRestoreStatusInternalErrorText, wording);
     case kRestoreStatusInvalidSequence:
-      return L"the restore point's sequence number is invalid";
+      return Tr(kRestoreStatusInvalidSequenceText, wording);
     case kRestoreStatusTimeout:
-      return L"the request timed out while another restore point was being set";
+      return Tr(kRestoreStatusTimeoutText, wording);
     case kRestoreStatusSuccess:
-      return L"System Restore gave no reason";
+      return Tr(kRestoreStatusNoReason, wording);
     default:
-      return L"System Restore refused the request";
+      return Tr(kRestoreStatusRefused, wording);
   }
 }
 

@@ -46,6 +46,7 @@
 #include "engine/registry_problem.h"
 #include "platform/system_restore.h"
 #include "repair/clean_sweep.h"
+#include "repair/repair_texts.h"
 
 namespace qv {
 
@@ -80,10 +81,6 @@ inline constexpr wchar_t kLogNoRegistryBackup[] =
 // The success line of each category ("%s\\%s=%s": key path, value name, data).
 [[nodiscard]] std::wstring_view RepairSuccessFormat(int category);
 
-// What the user is told when the restore point could not be set (caption: the product name).
-inline constexpr wchar_t kRestorePointOffMessage[] =
-    L"Couldn't set restore point because your Windows System Restore is turned off";
-
 // The restore point's log line, written after kLogCreatingRestorePoint ("%s": the point's number,
 // then its time or the reason, then the status code).
 inline constexpr wchar_t kLogRestorePointCreated[] = L"System Restore point %s created";
@@ -100,7 +97,8 @@ inline constexpr wchar_t kLogRestorePointNotEnded[] =
     L"--> System Restore refused the end of restore point %s (status %s); the point stays";
 
 // Why System Restore refused a request, in words, from its status code.
-[[nodiscard]] std::wstring_view RestorePointStatusReason(std::uint32_t status);
+[[nodiscard]] std::wstring_view RestorePointStatusReason(std::uint32_t status,
+                                                         WORDING wording = WORDING::kUser);
 
 // What a repair uncovers is followed for at most this many rounds.
 inline constexpr int kMaxUncoveredRounds = 8;

@@ -32,8 +32,8 @@ bool PassesReparsePoint(IFileSystem& files, std::wstring_view path) {
   return false;
 }
 
-// Why the line may not be used, or an empty text when it may.
-std::wstring_view RefusalOf(IFileSystem& files, std::wstring_view folder,
+// Why the line may not be used, or none (its id 0) when it may.
+UI_TEXT RefusalOf(IFileSystem& files, std::wstring_view folder,
                             std::wstring_view source, std::wstring_view copy) {
   const bool inFolder = !folder.empty() && copy.size() > folder.size() + 1 &&
                         EqualsNoCase(copy.substr(0, folder.size()), folder) &&
@@ -43,7 +43,7 @@ std::wstring_view RefusalOf(IFileSystem& files, std::wstring_view folder,
   if (!IsShortcutName(source) || !IsShortcutName(copy)) return kShortcutLineNotShortcut;
   if (!IsPlainDrivePath(source)) return kShortcutLineNotPlainPath;
   if (PassesReparsePoint(files, source)) return kShortcutLineThroughLink;
-  return {};
+  return UI_TEXT{};
 }
 
 }  // namespace
@@ -83,8 +83,8 @@ ErrorCode RestoreShortcuts(IFileSystem& files, std::wstring_view listPath,
     }
     const std::wstring source = line.substr(0, comma);
     const std::wstring moved = line.substr(comma + 1);
-    const std::wstring_view refusal = RefusalOf(files, folder, source, moved);
-    if (!refusal.empty()) {
+    const UI_TEXT refusal = RefusalOf(files, folder, source, moved);
+    if (refusal.id != 0) {
       result->leftAlone.push_back({line, refusal});
       continue;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/language.h"
 #include "platform/file_system.h"
 
 namespace qv {
@@ -14,7 +15,7 @@ namespace qv {
 // A line of the list that the restore did not use, and why (one of the kShortcutLine* texts).
 struct SHORTCUT_LINE_LEFT {
   std::wstring line;
-  std::wstring_view reason;
+  UI_TEXT reason;
 };
 
 struct SHORTCUT_RESTORE {

@@ -213,23 +213,25 @@ DATA_FOLDER_CHECK SecureDataFolders(IShell& shell, IFileSystem& files, IClock& c
   return guard.Result();
 }
 
-std::wstring FolderNoticeText(const FOLDER_NOTICE& notice) {
-  const std::wstring reason = UntrustedReasonText(notice.trust);
+std::wstring FolderNoticeText(const FOLDER_NOTICE& notice, WORDING wording) {
+  const std::wstring reason = UntrustedReasonText(notice.trust, wording);
   if (!notice.movedTo.empty()) {
-    return FormatWithStrings(kFolderMovedAsideFormat, {notice.folder, reason, notice.movedTo});
+    return TrFormat(kFolderMovedAsideFormat, {notice.folder, reason, notice.movedTo}, wording);
   }
   if (notice.elevated) {
-    return FormatWithStrings(kFolderNotMovedFormat,
-                             {notice.folder, reason, DecimalText(notice.moveError)});
+    return TrFormat(kFolderNotMovedFormat, {notice.folder, reason, DecimalText(notice.moveError)},
+                    wording);
   }
-  return FormatWithStrings(kFolderLeftAloneFormat, {notice.folder, reason});
+  return TrFormat(kFolderLeftAloneFormat, {notice.folder, reason}, wording);
 }
 
-std::vector<std::wstring> DataFolderCheckTexts(const DATA_FOLDER_CHECK& check) {
+std::vector<std::wstring> DataFolderCheckTexts(const DATA_FOLDER_CHECK& check, WORDING wording) {
   std::vector<std::wstring> texts;
-  for (const FOLDER_NOTICE& notice : check.untrusted) texts.push_back(FolderNoticeText(notice));
+  for (const FOLDER_NOTICE& notice : check.untrusted) {
+    texts.push_back(FolderNoticeText(notice, wording));
+  }
   for (const auto& [folder, error] : check.unprotected) {
-    texts.push_back(FormatWithStrings(kFolderNotProtectedFormat, {folder, DecimalText(error)}));
+    texts.push_back(TrFormat(kFolderNotProtectedFormat, {folder, DecimalText(error)}, wording));
   }
   return texts;
 }

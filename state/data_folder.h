@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/language.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/shell.h"
@@ -76,8 +77,10 @@ struct DATA_FOLDER_CHECK {
 
 // What to tell about a folder that was not trusted (one of kFolderMovedAsideFormat,
 // kFolderNotMovedFormat, kFolderLeftAloneFormat).
-[[nodiscard]] std::wstring FolderNoticeText(const FOLDER_NOTICE& notice);
+[[nodiscard]] std::wstring FolderNoticeText(const FOLDER_NOTICE& notice,
+                                            WORDING wording = WORDING::kUser);
 // Every text of the check, the untrusted folders first.
-[[nodiscard]] std::vector<std::wstring> DataFolderCheckTexts(const DATA_FOLDER_CHECK& check);
+[[nodiscard]] std::vector<std::wstring> DataFolderCheckTexts(const DATA_FOLDER_CHECK& check,
+                                                             WORDING wording = WORDING::kUser);
 
 }  // namespace qv

@@ -121,7 +121,7 @@ std::wstring ReadLastScanText(IRegistry& registry, std::wstring_view productName
 }
 
 std::wstring FormatLastScanDisplay(std::wstring_view stored) {
-  if (stored.empty() || EqualsIgnoringAsciiCase(stored, kNoLastScan)) return kNeverScanned;
+  if (stored.empty() || EqualsIgnoringAsciiCase(stored, kNoLastScan)) return std::wstring(kNeverScanned.english);
   const std::size_t space = stored.find(L' ');
   if (space == std::wstring_view::npos) return std::wstring(stored);
   const std::vector<std::wstring_view> date = SplitAt(stored.substr(0, space), L'-');

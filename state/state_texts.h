@@ -1,9 +1,22 @@
 // The fixed texts of the persistent state: the product name, the names of the values kept under
 // the product key, the data-folder names, and the formats of the log and of the last-scan text.
-// Every one is spelled exactly as stored on disk or in the registry; change none of them.
+// Every one is spelled exactly as stored on disk or in the registry; change none of them. What a
+// person reads of the state is in state_texts.inc, in every language (base/language.h).
 #pragma once
 
+#include "base/language.h"
+
 namespace qv {
+
+#define QV_TEXT QV_TEXT_CONSTANT
+#include "state/state_texts.inc"
+#undef QV_TEXT
+// Every text of state_texts.inc, for the language tests.
+inline constexpr UI_TEXT kStateTexts[] = {
+#define QV_TEXT QV_TEXT_LIST_ITEM
+#include "state/state_texts.inc"
+#undef QV_TEXT
+};
 
 // The product's key name under SOFTWARE in HKEY_LOCAL_MACHINE; also the data folder's name and
 // the caption of every message box.
@@ -47,10 +60,10 @@ inline constexpr int kDefaultCategoryEnabled = 1;
 inline constexpr int kDefaultCategoryFound = 0;
 inline constexpr int kDefaultCategoryFixed = 0;
 
-// The scan start time as stored in "lastScan", and the text stored when there was none.
+// The scan start time as stored in "lastScan", and the text stored when there was none (shown as
+// kNeverScanned).
 inline constexpr wchar_t kLastScanFormat[] = L"%d-%m-%Y %H:%M:%S";
 inline constexpr wchar_t kNoLastScan[] = L"-1";
-inline constexpr wchar_t kNeverScanned[] = L"Never scanned";
 inline constexpr wchar_t kAm[] = L"AM";
 inline constexpr wchar_t kPm[] = L"PM";
 
@@ -67,27 +80,8 @@ inline constexpr wchar_t kLogFileExtension[] = L".log";
 // Each line: this prefix (24-hour hour and the AM/PM marker both), then the message.
 inline constexpr wchar_t kLogLineTimeFormat[] = L"%m/%d/%Y %H:%M:%S %p:";
 
-// Ours: what is not trusted in the product data folder, and why (see state/trusted_files.h).
-inline constexpr wchar_t kUntrustedReparsePoint[] =
-    L"it is a link to another place (a junction or symbolic link)";
-inline constexpr wchar_t kUntrustedOwner[] =
-    L"it belongs to an account other than SYSTEM, Administrators and the user running Quarvelo";
-inline constexpr wchar_t kUntrustedNotFolder[] = L"it is a file where a folder belongs";
-inline constexpr wchar_t kUntrustedUnreadableFormat[] = L"its owner cannot be read (error %s)";
-inline constexpr wchar_t kUntrustedTooLargeFormat[] = L"it is larger than %s bytes";
-// A folder that is not trusted is renamed: its name, then this (local time of the start).
+// A folder that is not trusted (state_texts.inc says why) is renamed: its name, then this (local
+// time of the start).
 inline constexpr wchar_t kMovedAsideSuffixFormat[] = L".untrusted-%Y-%m-%d_%H-%M-%S";
-// What a start tells about such a folder (logged, and said on the console or in a message).
-inline constexpr wchar_t kFolderMovedAsideFormat[] =
-    L"The folder %s is not used: %s. It was moved aside to %s (nothing in it was deleted) and a "
-    L"new folder was made.";
-inline constexpr wchar_t kFolderNotMovedFormat[] =
-    L"The folder %s is not used: %s. It could not be moved aside (error %s), so nothing is read "
-    L"from it or written to it in this run.";
-inline constexpr wchar_t kFolderLeftAloneFormat[] =
-    L"The folder %s is not used: %s. Nothing is read from it or written to it; an administrator's "
-    L"run of Quarvelo moves it aside.";
-inline constexpr wchar_t kFolderNotProtectedFormat[] =
-    L"The folder %s could not be closed to other accounts (error %s).";
 
 }  // namespace qv

@@ -22,16 +22,16 @@ ErrorCode CheckTrustedPath(IFileSystem& files, std::wstring_view path) {
   return rc != kErrorSuccess ? rc : TrustOf(info);
 }
 
-std::wstring UntrustedReasonText(ErrorCode trust) {
+std::wstring UntrustedReasonText(ErrorCode trust, WORDING wording) {
   switch (trust) {
     case kErrorReparsePointEncountered:
-      return kUntrustedReparsePoint;
+      return std::wstring(Tr(kUntrustedReparsePoint, wording));
     case kErrorInvalidOwner:
-      return kUntrustedOwner;
+      return std::wstring(Tr(kUntrustedOwner, wording));
     case kErrorDirectory:
-      return kUntrustedNotFolder;
+      return std::wstring(Tr(kUntrustedNotFolder, wording));
     default:
-      return FormatWithStrings(kUntrustedUnreadableFormat, {DecimalText(trust)});
+      return TrFormat(kUntrustedUnreadableFormat, {DecimalText(trust)}, wording);
   }
 }
 

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "base/language.h"
 #include "platform/file_system.h"
 
 namespace qv {
@@ -26,7 +27,7 @@ namespace qv {
 // TrustOf, or the error of asking (kErrorFileNotFound when there is none).
 [[nodiscard]] ErrorCode CheckTrustedPath(IFileSystem& files, std::wstring_view path);
 // Why a file or folder is not trusted, for people ("it is a link to another place ...").
-[[nodiscard]] std::wstring UntrustedReasonText(ErrorCode trust);
+[[nodiscard]] std::wstring UntrustedReasonText(ErrorCode trust, WORDING wording = WORDING::kUser);
 
 // Opens an existing file (kRead or kAppendExisting) without following a reparse point, and keeps
 // it only when the open file itself is trusted. The open's error, kErrorReparsePointEncountered

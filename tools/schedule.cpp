@@ -10,16 +10,13 @@
 namespace qv {
 namespace {
 
-constexpr std::array<const wchar_t*, 7> kDayNames = {L"Sun", L"Mon", L"Tue", L"Wed",
-                                                     L"Thu", L"Fri", L"Sat"};
-constexpr std::array<const wchar_t*, 12> kMonthNames = {L"Jan", L"Feb", L"Mar", L"Apr",
-                                                        L"May", L"Jun", L"Jul", L"Aug",
-                                                        L"Sep", L"Oct", L"Nov", L"Dec"};
-constexpr std::array<const wchar_t*, 5> kWeekNames = {L"first", L"second", L"third", L"fourth",
-                                                      L"last"};
-constexpr wchar_t kAtSystemStartText[] = L"Run at system startup";
-constexpr wchar_t kAtLogonText[] = L"Run at user logon";
-constexpr wchar_t kOnIdleText[] = L"Run whenever idle";
+constexpr std::array<UI_TEXT, 7> kDayNames = {kDaySunday,   kDayMonday, kDayTuesday, kDayWednesday,
+                                              kDayThursday, kDayFriday, kDaySaturday};
+constexpr std::array<UI_TEXT, 12> kMonthNames = {
+    kMonthJanuary, kMonthFebruary, kMonthMarch,     kMonthApril,   kMonthMay,      kMonthJune,
+    kMonthJuly,    kMonthAugust,   kMonthSeptember, kMonthOctober, kMonthNovember, kMonthDecember};
+constexpr std::array<UI_TEXT, 5> kWeekNames = {kWeekFirst, kWeekSecond, kWeekThird, kWeekFourth,
+                                               kWeekLast};
 constexpr int kDefaultHour = 9;
 
 std::wstring ClockText(unsigned hour, unsigned minute) {
@@ -28,42 +25,48 @@ std::wstring ClockText(unsigned hour, unsigned minute) {
   return text + DecimalText(minute);
 }
 
-std::wstring DateText(unsigned year, unsigned month, unsigned day) {
+std::wstring DateText(unsigned year, unsigned month, unsigned day,
+                      const TRIGGER_WORDING& wording) {
+  if (wording.date != nullptr) return wording.date(year, month, day);
   return DecimalText(month) + L"/" + DecimalText(day) + L"/" + DecimalText(year);
 }
 
 // "Mon, Fri": the names of the bits set, lowest first.
 template <std::size_t N>
-std::wstring NameList(std::uint32_t bits, const std::array<const wchar_t*, N>& names) {
+std::wstring NameList(std::uint32_t bits, const std::array<UI_TEXT, N>& names, WORDING words) {
   std::wstring text;
   for (std::size_t i = 0; i < N; ++i) {
     if ((bits & (1u << i)) == 0) continue;
-    if (!text.empty()) text += L", ";
-    text += names[i];
+    if (!text.empty()) text += Tr(kTriggerListSeparator, words);
+    text += Tr(names[i], words);
   }
   return text;
 }
 
-std::wstring DayNumberList(std::uint32_t bits) {
+std::wstring DayNumberList(std::uint32_t bits, WORDING words) {
   std::wstring text;
   for (unsigned day = 1; day <= 31; ++day) {
     if ((bits & (1u << (day - 1))) == 0) continue;
-    if (!text.empty()) text += L", ";
+    if (!text.empty()) text += Tr(kTriggerListSeparator, words);
     text += DecimalText(day);
   }
   return text;
 }
 
 // "every month", or the months named.
-std::wstring MonthsText(std::uint16_t months) {
-  if ((months & kEveryMonth) == kEveryMonth || (months & kEveryMonth) == 0) return L"every month";
-  return NameList(months, kMonthNames);
+std::wstring MonthsText(std::uint16_t months, WORDING words) {
+  if ((months & kEveryMonth) == kEveryMonth || (months & kEveryMonth) == 0) {
+    return std::wstring(Tr(kTriggerEveryMonth, words));
+  }
+  return NameList(months, kMonthNames, words);
 }
 
 // A number of minutes as "10 minute(s)", or "2 hour(s)" when whole hours.
-std::wstring MinutesText(std::uint32_t minutes) {
-  if (minutes != 0 && minutes % 60 == 0) return DecimalText(minutes / 60) + L" hour(s)";
-  return DecimalText(minutes) + L" minute(s)";
+std::wstring MinutesText(std::uint32_t minutes, WORDING words) {
+  if (minutes != 0 && minutes % 60 == 0) {
+    return TrFormat(kTriggerHoursFormat, {DecimalText(minutes / 60)}, words);
+  }
+  return TrFormat(kTriggerMinutesFormat, {DecimalText(minutes)}, words);
 }
 
 // Orders one character as a sorted list box compares text: blanks and punctuation, then digits,
@@ -106,61 +109,72 @@ SCAN_TASK ScanTaskFor(std::wstring_view program) {
 
 SCAN_TASK ScanTaskForRunningProgram(IShell& shell) { return ScanTaskFor(shell.ModuleFileName()); }
 
-std::wstring DescribeTrigger(const SCHEDULE_TRIGGER& t) {
-  const std::wstring begin = DateText(t.beginYear, t.beginMonth, t.beginDay);
+std::wstring DescribeTrigger(const SCHEDULE_TRIGGER& t, const TRIGGER_WORDING& wording) {
+  const WORDING words = wording.words;
+  const std::wstring begin = DateText(t.beginYear, t.beginMonth, t.beginDay, wording);
   std::wstring when;
   switch (t.type) {
     case SCHEDULE_TRIGGER_TYPE::kAtSystemStart:
-      return kAtSystemStartText;
+      return std::wstring(Tr(kTriggerAtSystemStart, words));
     case SCHEDULE_TRIGGER_TYPE::kAtLogon:
-      return kAtLogonText;
+      return std::wstring(Tr(kTriggerAtLogon, words));
     case SCHEDULE_TRIGGER_TYPE::kOnIdle:
-      return kOnIdleText;
+      return std::wstring(Tr(kTriggerOnIdle, words));
     case SCHEDULE_TRIGGER_TYPE::kOnce:
-      when = L"on " + begin;
+      when = TrFormat(kTriggerOnDateFormat, {begin}, words);
       break;
     case SCHEDULE_TRIGGER_TYPE::kDaily:
-      when = t.daysInterval <= 1 ? std::wstring(L"every day")
-                                 : L"every " + DecimalText(t.daysInterval) + L" days";
+      when = t.daysInterval <= 1
+                 ? std::wstring(Tr(kTriggerEveryDay, words))
+                 : TrFormat(kTriggerEveryDaysFormat, {DecimalText(t.daysInterval)}, words);
       break;
     case SCHEDULE_TRIGGER_TYPE::kWeekly: {
-      const std::wstring days = NameList(t.daysOfTheWeek, kDayNames);
-      const std::wstring weeks = t.weeksInterval <= 1
-                                     ? std::wstring(L"every week")
-                                     : L"every " + DecimalText(t.weeksInterval) + L" weeks";
-      when = days.empty() ? weeks : L"every " + days + L" of " + weeks;
+      const std::wstring days = NameList(t.daysOfTheWeek, kDayNames, words);
+      const std::wstring weeks =
+          t.weeksInterval <= 1
+              ? std::wstring(Tr(kTriggerEveryWeek, words))
+              : TrFormat(kTriggerEveryWeeksFormat, {DecimalText(t.weeksInterval)}, words);
+      when = days.empty() ? weeks : TrFormat(kTriggerDaysOfWeeksFormat, {days, weeks}, words);
       break;
     }
     case SCHEDULE_TRIGGER_TYPE::kMonthlyDate:
-      when = L"on day " + DayNumberList(t.daysOfTheMonth) + L" of " + MonthsText(t.months);
+      when = TrFormat(kTriggerDaysOfMonthsFormat,
+                      {DayNumberList(t.daysOfTheMonth, words), MonthsText(t.months, words)}, words);
       break;
     case SCHEDULE_TRIGGER_TYPE::kMonthlyDayOfWeek: {
       const std::size_t week = std::clamp<std::size_t>(t.whichWeek, 1, kWeekNames.size()) - 1;
-      when = L"on the " + std::wstring(kWeekNames[week]) + L" " +
-             NameList(t.daysOfTheWeek, kDayNames) + L" of " + MonthsText(t.months);
+      when = TrFormat(kTriggerWeekDayOfMonthsFormat,
+                      {Tr(kWeekNames[week], words), NameList(t.daysOfTheWeek, kDayNames, words),
+                       MonthsText(t.months, words)},
+                      words);
       break;
     }
     default:
-      return L"Unknown trigger";
+      return std::wstring(Tr(kTriggerUnknown, words));
   }
+  const std::wstring clock = ClockText(t.startHour, t.startMinute);
   std::wstring text = t.minutesInterval != 0
-                          ? L"Every " + MinutesText(t.minutesInterval) + L" from " +
-                                ClockText(t.startHour, t.startMinute) + L" for " +
-                                MinutesText(t.minutesDuration)
-                          : L"At " + ClockText(t.startHour, t.startMinute);
-  text += L" " + when;
-  if (t.type != SCHEDULE_TRIGGER_TYPE::kOnce) text += L", starting " + begin;
+                          ? TrFormat(kTriggerRepeatedFormat,
+                                     {MinutesText(t.minutesInterval, words), clock,
+                                      MinutesText(t.minutesDuration, words), when},
+                                     words)
+                          : TrFormat(kTriggerAtFormat, {clock, when}, words);
+  if (t.type != SCHEDULE_TRIGGER_TYPE::kOnce) {
+    text += TrFormat(kTriggerStartingFormat, {begin}, words);
+  }
   if ((t.flags & kTriggerFlagHasEndDate) != 0) {
-    text += L", ending " + DateText(t.endYear, t.endMonth, t.endDay);
+    text += TrFormat(kTriggerEndingFormat, {DateText(t.endYear, t.endMonth, t.endDay, wording)},
+                     words);
   }
   return text;
 }
 
-std::wstring TriggerDescription(const SCHEDULE_TRIGGER_ENTRY& entry) {
+std::wstring TriggerDescription(const SCHEDULE_TRIGGER_ENTRY& entry,
+                                const TRIGGER_WORDING& wording) {
   if (entry.descriptionResult == kErrorSuccess && !entry.systemDescription.empty()) {
     return entry.systemDescription;
   }
-  return DescribeTrigger(entry.trigger);
+  return DescribeTrigger(entry.trigger, wording);
 }
 
 bool IsActiveTrigger(const SCHEDULE_TRIGGER& trigger) {
@@ -172,19 +186,22 @@ void SortAsListBox(std::vector<std::wstring>* lines) {
 }
 
 bool GetTriggerStrings(IScheduledTasks& tasks, std::wstring_view taskName,
-                       std::vector<std::wstring>* lines) {
+                       std::vector<std::wstring>* lines, const TRIGGER_WORDING& wording) {
   lines->clear();
   std::vector<SCHEDULE_TRIGGER_ENTRY> entries;
   if (tasks.ReadTriggers(taskName, &entries) != kErrorSuccess) return false;
   for (const SCHEDULE_TRIGGER_ENTRY& entry : entries) {
-    if (IsActiveTrigger(entry.trigger)) lines->push_back(TriggerDescription(entry));
+    if (IsActiveTrigger(entry.trigger)) lines->push_back(TriggerDescription(entry, wording));
   }
   return !lines->empty();
 }
 
-std::vector<std::wstring> ScheduleLines(IScheduledTasks& tasks, std::wstring_view taskName) {
+std::vector<std::wstring> ScheduleLines(IScheduledTasks& tasks, std::wstring_view taskName,
+                                        const TRIGGER_WORDING& wording) {
   std::vector<std::wstring> lines;
-  if (!GetTriggerStrings(tasks, taskName, &lines)) return {kScheduleNotActiveLine};
+  if (!GetTriggerStrings(tasks, taskName, &lines, wording)) {
+    return {std::wstring(Tr(kScheduleNotActiveLine, wording.words))};
+  }
   SortAsListBox(&lines);
   return lines;
 }
@@ -221,19 +238,21 @@ SCAN_TASK_OWNERSHIP ScanTaskOwner(IScheduledTasks& tasks, const SCAN_TASK& task)
 }
 
 std::wstring OtherProgramTaskLine(std::wstring_view taskName,
-                                  const SCAN_TASK_OWNERSHIP& ownership) {
-  return FormatWithStrings(kOtherProgramTaskLine,
-                           {taskName, ownership.application.empty()
-                                          ? std::wstring_view(kUnreadableProgram)
-                                          : std::wstring_view(ownership.application)});
+                                  const SCAN_TASK_OWNERSHIP& ownership, WORDING wording) {
+  return TrFormat(kOtherProgramTaskLine,
+                  {taskName, ownership.application.empty()
+                                 ? Tr(kUnreadableProgram, wording)
+                                 : std::wstring_view(ownership.application)},
+                  wording);
 }
 
-std::vector<std::wstring> ScanScheduleLines(IScheduledTasks& tasks, const SCAN_TASK& task) {
+std::vector<std::wstring> ScanScheduleLines(IScheduledTasks& tasks, const SCAN_TASK& task,
+                                            const TRIGGER_WORDING& wording) {
   const SCAN_TASK_OWNERSHIP ownership = ScanTaskOwner(tasks, task);
   if (ownership.owner == SCAN_TASK_OWNER::kOtherProgram) {
-    return {OtherProgramTaskLine(task.name, ownership)};
+    return {OtherProgramTaskLine(task.name, ownership, wording.words)};
   }
-  return ScheduleLines(tasks, task.name);
+  return ScheduleLines(tasks, task.name, wording);
 }
 
 ErrorCode CreateScanTask(IScheduledTasks& tasks, const SCAN_TASK& task) {
@@ -281,10 +300,12 @@ ErrorCode CScheduleEditModel::Load(IScheduledTasks& tasks, std::wstring_view tas
   return kErrorSuccess;
 }
 
-std::wstring CScheduleEditModel::Line(std::size_t row) const {
+std::wstring CScheduleEditModel::Line(std::size_t row, const TRIGGER_WORDING& wording) const {
   const ROW& r = m_rows[row];
-  if (r.index.has_value() && r.trigger == r.loaded.trigger) return TriggerDescription(r.loaded);
-  return DescribeTrigger(r.trigger);
+  if (r.index.has_value() && r.trigger == r.loaded.trigger) {
+    return TriggerDescription(r.loaded, wording);
+  }
+  return DescribeTrigger(r.trigger, wording);
 }
 
 std::size_t CScheduleEditModel::Add(const SCHEDULE_TRIGGER& trigger) {

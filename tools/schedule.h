@@ -22,14 +22,12 @@
 #include "base/errors.h"
 #include "platform/scheduled_tasks.h"
 #include "platform/shell.h"
+#include "tools/tool_texts.h"
 
 namespace qv {
 
 inline constexpr wchar_t kScanTaskParameters[] = L"-t";
-// The heading above the schedule list.
-inline constexpr wchar_t kScheduleListHeading[] = L"Scheduled to run at:";
-// The one line of the schedule list when no trigger is active.
-inline constexpr wchar_t kScheduleNotActiveLine[] = L"System scan schedule is not active";
+// The heading above the schedule list and its texts are in tool_texts.inc.
 inline constexpr wchar_t kLauncherFileName[] = L"Quarvelo.exe";
 
 // "Runs ", the application name, " at Scheduled Time.".
@@ -47,8 +45,15 @@ struct SCAN_TASK {
 // launcher, Quarvelo.exe.
 [[nodiscard]] SCAN_TASK ScanTaskForRunningProgram(IShell& shell);
 
+// How our descriptions of triggers are worded: in the user's language or in English, dates as
+// M/D/YYYY or as `date` writes them (the window: in the user's locale).
+struct TRIGGER_WORDING {
+  WORDING words = WORDING::kUser;
+  std::wstring (*date)(unsigned year, unsigned month, unsigned day) = nullptr;
+};
+
 // Our own description of a trigger, in the wording of the system's scheduler; times as H:MM on the
-// 24-hour clock, dates as M/D/YYYY:
+// 24-hour clock, dates as M/D/YYYY (in English):
 //   "At 9:00 every day, starting 12/8/2026"
 //   "At 9:00 every 2 days, starting 12/8/2026"
 //   "At 9:00 every Mon, Fri of every week, starting 12/8/2026"  (every 2 weeks: "of every 2 weeks")
@@ -58,9 +63,11 @@ struct SCAN_TASK {
 //   "Run at system startup", "Run at user logon", "Run whenever idle"
 // A repetition replaces "At 9:00" with "Every 10 minute(s) from 9:00 for 2 hour(s)"; an end date
 // adds ", ending 1/31/2027".
-[[nodiscard]] std::wstring DescribeTrigger(const SCHEDULE_TRIGGER& trigger);
+[[nodiscard]] std::wstring DescribeTrigger(const SCHEDULE_TRIGGER& trigger,
+                                           const TRIGGER_WORDING& wording = {});
 // The system's description of the trigger when it gave one, otherwise ours.
-[[nodiscard]] std::wstring TriggerDescription(const SCHEDULE_TRIGGER_ENTRY& entry);
+[[nodiscard]] std::wstring TriggerDescription(const SCHEDULE_TRIGGER_ENTRY& entry,
+                                              const TRIGGER_WORDING& wording = {});
 [[nodiscard]] bool IsActiveTrigger(const SCHEDULE_TRIGGER& trigger);
 
 // Sorts lines as a sorted list box orders them: without case, and spaces and punctuation before
@@ -70,11 +77,12 @@ void SortAsListBox(std::vector<std::wstring>* lines);
 // The descriptions of the task's active triggers, in the task's order: *lines is emptied first,
 // and the result is true when there is at least one (false also when the task cannot be read).
 bool GetTriggerStrings(IScheduledTasks& tasks, std::wstring_view taskName,
-                       std::vector<std::wstring>* lines);
+                       std::vector<std::wstring>* lines, const TRIGGER_WORDING& wording = {});
 // What the schedule list shows: the descriptions sorted as the list box sorts them, or the single
 // line kScheduleNotActiveLine.
 [[nodiscard]] std::vector<std::wstring> ScheduleLines(IScheduledTasks& tasks,
-                                                      std::wstring_view taskName);
+                                                      std::wstring_view taskName,
+                                                      const TRIGGER_WORDING& wording = {});
 
 // Whose is the task of the scan's name. It is this program's when it starts the program the
 // scan task names (the same path, without regard to case or to quotes and blanks around it). A
@@ -88,13 +96,11 @@ struct SCAN_TASK_OWNERSHIP {
 };
 [[nodiscard]] SCAN_TASK_OWNERSHIP ScanTaskOwner(IScheduledTasks& tasks, const SCAN_TASK& task);
 
-// What is said of a task of the scan's name that starts another program: the task's name, then
-// the program it starts (kUnreadableProgram when it cannot be read).
-inline constexpr wchar_t kOtherProgramTaskLine[] =
-    L"The task %s starts another program (%s): it is left alone";
-inline constexpr wchar_t kUnreadableProgram[] = L"which cannot be read";
+// What is said of a task of the scan's name that starts another program (kOtherProgramTaskLine):
+// the task's name, then the program it starts (kUnreadableProgram when it cannot be read).
 [[nodiscard]] std::wstring OtherProgramTaskLine(std::wstring_view taskName,
-                                                const SCAN_TASK_OWNERSHIP& ownership);
+                                                const SCAN_TASK_OWNERSHIP& ownership,
+                                                WORDING wording = WORDING::kUser);
 // ManageSchedule's answer for such a task (ERROR_ALREADY_EXISTS as an HRESULT: the name is
 // taken).
 inline constexpr ErrorCode kScanTaskOfOtherProgram = HresultCode(0x800700B7u);
@@ -102,7 +108,8 @@ inline constexpr ErrorCode kScanTaskOfOtherProgram = HresultCode(0x800700B7u);
 // What the schedule page lists for the scan task: ScheduleLines when the task is this program's
 // or missing; the one line OtherProgramTaskLine when a task of that name starts another program.
 [[nodiscard]] std::vector<std::wstring> ScanScheduleLines(IScheduledTasks& tasks,
-                                                          const SCAN_TASK& task);
+                                                          const SCAN_TASK& task,
+                                                          const TRIGGER_WORDING& wording = {});
 
 // Creates the task without triggers.
 [[nodiscard]] ErrorCode CreateScanTask(IScheduledTasks& tasks, const SCAN_TASK& task);
@@ -134,7 +141,7 @@ class CScheduleEditModel {
     return m_rows[row].trigger;
   }
   // The row's description: the system's while the trigger is as loaded, otherwise ours.
-  [[nodiscard]] std::wstring Line(std::size_t row) const;
+  [[nodiscard]] std::wstring Line(std::size_t row, const TRIGGER_WORDING& wording = {}) const;
   // Appends a row; returns its position.
   std::size_t Add(const SCHEDULE_TRIGGER& trigger);
   void Replace(std::size_t row, const SCHEDULE_TRIGGER& trigger);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/registry.h"
+#include "tools/tool_texts.h"
 
 namespace qv {
 
@@ -119,8 +120,6 @@ inline constexpr std::wstring_view kStartupNulNameLog =
 // The pause between writing a Run value back and deleting its record.
 inline constexpr std::uint32_t kEnableSettleMilliseconds = 10;
 
-// The Status column's texts.
-inline constexpr std::wstring_view kStartupStatusOn = L"On";
-inline constexpr std::wstring_view kStartupStatusOff = L"Off";
+// The Status column's texts are kStartupStatusOn and kStartupStatusOff of tool_texts.h.
 
 }  // namespace qv

@@ -8,15 +8,17 @@
 #include "controls/markup_text.h"
 #include "engine/categories.h"
 #include "engine/key_naming.h"
+#include "state/state_texts.h"
 #include "ui/ui_texts.h"
 
 namespace qv::ui {
 namespace {
 
-constexpr std::wstring_view kNeverScannedText = L"Never scanned";
+NUMBER_TEXT g_numberText = nullptr;
 
+// The pages decide on the English last-scan text (FormatLastScanDisplay), whatever they show.
 bool IsNeverScanned(std::wstring_view lastScanText) {
-  return EqualsNoCase(lastScanText, kNeverScannedText);
+  return EqualsNoCase(lastScanText, kNeverScanned.english);
 }
 
 // Category 0 shows its data whole only for entries of the class and application id keys; other
@@ -27,6 +29,19 @@ std::wstring ComData(const CRegistryProblem& problem) {
   const std::wstring_view head = below.substr(0, 5);
   if (EqualsNoCase(head, L"CLSID") || EqualsNoCase(head, L"AppID")) return problem.data;
   return problem.data.substr(0, problem.data.find(L','));
+}
+
+// The format with its first "%lld" or "%d" replaced by the number's text.
+std::wstring ReplaceCount(std::wstring_view format, std::wstring_view number) {
+  std::wstring text(format);
+  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
+    const std::size_t at = text.find(conversion);
+    if (at != std::wstring::npos) {
+      text.replace(at, conversion.size(), number);
+      break;
+    }
+  }
+  return text;
 }
 
 }  // namespace
@@ -75,62 +90,65 @@ std::wstring FormatNumbered(std::wstring_view format,
 }
 
 std::wstring FormatCount(std::wstring_view format, std::int64_t number) {
-  std::wstring text(format);
-  for (std::wstring_view conversion : {std::wstring_view(L"%lld"), std::wstring_view(L"%d")}) {
-    const std::size_t at = text.find(conversion);
-    if (at != std::wstring::npos) {
-      text.replace(at, conversion.size(), DecimalText(number));
-      break;
-    }
-  }
-  return text;
+  return ReplaceCount(format, DecimalText(number));
+}
+
+void SetDisplayNumbers(NUMBER_TEXT numberText) { g_numberText = numberText; }
+
+std::wstring DisplayNumber(std::int64_t number) {
+  return g_numberText == nullptr ? DecimalText(number) : g_numberText(number);
+}
+
+std::wstring DisplayCount(std::wstring_view format, std::int64_t number) {
+  return ReplaceCount(format, DisplayNumber(number));
 }
 
 std::wstring BuildProblemRowText(const CRegistryProblem& problem) {
   // Everything that comes from the registry or the disk is escaped, so it shows as it is stored
   // and no "<" in it is read as a tag (a value could otherwise hide its row or fake others).
   const std::wstring name = EscapeMarkup(
-      problem.name.empty() || problem.name == L"@" ? std::wstring(kDefaultValueName) : problem.name);
+      problem.name.empty() || problem.name == L"@" ? std::wstring(Tr(kDefaultValueName))
+                                                   : problem.name);
   const std::wstring key = EscapeMarkup(DisplayKeyPath(problem.key));
   const std::wstring data = EscapeMarkup(problem.data);
   std::wstring text;
   switch (problem.type) {
     case REGPROBLEM_UNINSTALL:
-      text = FormatNumbered(kRowTemplateUninstall, {data, key, name, data});
+      text = FormatNumbered(Tr(kRowTemplateUninstall), {data, key, name, data});
       break;
     case REGPROBLEM_SHARED_DLL:
-      text = FormatNumbered(kRowTemplateSharedDll, {data, key, name, data});
+      text = FormatNumbered(Tr(kRowTemplateSharedDll), {data, key, name, data});
       break;
     case REGPROBLEM_EMPTY_KEY:
-      text = FormatNumbered(kRowTemplateEmptyKey, {key});
+      text = FormatNumbered(Tr(kRowTemplateEmptyKey), {key});
       break;
     case REGPROBLEM_COM: {
       const std::wstring comData = EscapeMarkup(ComData(problem));
-      text = FormatNumbered(kRowTemplateFile, {comData, key, name, comData});
+      text = FormatNumbered(Tr(kRowTemplateFile), {comData, key, name, comData});
       break;
     }
     default:
-      text = FormatNumbered(kRowTemplateFile, {data, key, name, data});
+      text = FormatNumbered(Tr(kRowTemplateFile), {data, key, name, data});
       break;
   }
   if (problem.type != REGPROBLEM_UNINSTALL && problem.evidence.kind != EVIDENCE_NONE) {
     text += FormatNumbered(kRowEvidenceLine, {EscapeMarkup(EvidenceText(problem.evidence))});
   }
-  if (problem.reserved > 0) text += FormatCount(kAdditionalItemsFormat, problem.reserved);
-  if (text.empty()) text = kNoErrorsFound;
+  if (problem.reserved > 0) text += DisplayCount(Tr(kAdditionalItemsFormat), problem.reserved);
+  if (text.empty()) text = Tr(kNoErrorsFound);
   return text;
 }
 
 HEALTH_SUMMARY SummarizeHealth(std::wstring_view lastScanText, std::int64_t errors,
                                std::int64_t fixed) {
   if (IsNeverScanned(lastScanText)) {
-    return {kHealthNormal, kAdviceNeverScanned, HEALTH_PICTURE::kNeverScanned, false};
+    return {Tr(kHealthNormal), Tr(kAdviceNeverScanned), HEALTH_PICTURE::kNeverScanned, false};
   }
   if (errors > 0 && fixed >= errors) {
-    return {kHealthGood, kAdviceAllFixed, HEALTH_PICTURE::kGood, false};
+    return {Tr(kHealthGood), Tr(kAdviceAllFixed), HEALTH_PICTURE::kGood, false};
   }
-  if (errors > 0) return {kHealthBad, kAdviceRepair, HEALTH_PICTURE::kBad, true};
-  return {kHealthGood, kAdviceNoneFound, HEALTH_PICTURE::kGood, false};
+  if (errors > 0) return {Tr(kHealthBad), Tr(kAdviceRepair), HEALTH_PICTURE::kBad, true};
+  return {Tr(kHealthGood), Tr(kAdviceNoneFound), HEALTH_PICTURE::kGood, false};
 }
 
 STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText, std::int64_t found,
@@ -138,22 +156,25 @@ STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText, std::int64_
                                      std::int64_t notFixed, bool changed) {
   if (IsNeverScanned(lastScanText)) return {L"", VERDICT_PICTURE::kUnchanged, false};
   if (notFixed > 0) {
-    return {FormatNumbered(kPartlyFixedFormat, {DecimalText(cleaned),
-                                                DecimalText(cleaned + notFixed),
-                                                DecimalText(notFixed)}),
+    return {FormatNumbered(Tr(kPartlyFixedFormat),
+                           {DisplayNumber(cleaned), DisplayNumber(cleaned + notFixed),
+                            DisplayNumber(notFixed)}),
             VERDICT_PICTURE::kBad, true};
   }
   // Entries the user left unticked (or that came after the repair) are still there.
   const std::int64_t left = found - cleaned - ignored;
   if (cleaned > 0 && left > 0) {
-    return {FormatNumbered(kLeftUnselectedFormat,
-                           {DecimalText(cleaned), DecimalText(found - ignored), DecimalText(left)}),
+    return {FormatNumbered(Tr(kLeftUnselectedFormat), {DisplayNumber(cleaned),
+                                                       DisplayNumber(found - ignored),
+                                                       DisplayNumber(left)}),
             VERDICT_PICTURE::kBad, true};
   }
-  if (cleaned > 0 && !changed) return {kNothingRemoved, VERDICT_PICTURE::kGood, true};
-  if (cleaned > 0) return {kAdviceAllFixed, VERDICT_PICTURE::kGood, true};
-  if (found == 0) return {kAdviceNoneFound, VERDICT_PICTURE::kGood, true};
-  return {FormatCount(kAttentionFormat, found), VERDICT_PICTURE::kBad, true};
+  if (cleaned > 0 && !changed) {
+    return {std::wstring(Tr(kNothingRemoved)), VERDICT_PICTURE::kGood, true};
+  }
+  if (cleaned > 0) return {std::wstring(Tr(kAdviceAllFixed)), VERDICT_PICTURE::kGood, true};
+  if (found == 0) return {std::wstring(Tr(kAdviceNoneFound)), VERDICT_PICTURE::kGood, true};
+  return {DisplayCount(Tr(kAttentionFormat), found), VERDICT_PICTURE::kBad, true};
 }
 
 int ScanProgressTotal(const CATEGORY_TABLE& table) {

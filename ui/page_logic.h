@@ -36,6 +36,13 @@ inline constexpr std::size_t kDisplayKeyWrapChars = 70;
 // The format with its one "%d" or "%lld" replaced by the number.
 [[nodiscard]] std::wstring FormatCount(std::wstring_view format, std::int64_t number);
 
+// How the windows write a count: in decimal, unless the library has given the user's locale's
+// way (ui/win32/locale_format.h), which DisplayCount then uses in place of FormatCount's.
+using NUMBER_TEXT = std::wstring (*)(std::int64_t number);
+void SetDisplayNumbers(NUMBER_TEXT numberText);
+[[nodiscard]] std::wstring DisplayNumber(std::int64_t number);
+[[nodiscard]] std::wstring DisplayCount(std::wstring_view format, std::int64_t number);
+
 // The markup of a problem's row in the scan and results lists, by its category's template; then,
 // except for the uninstall template (which names the file), a line with the problem's evidence
 // when it has one; with additional items found under the key, a line saying how many. The

@@ -23,7 +23,8 @@
 namespace qv::ui {
 
 // The texts the ended repair has to tell, in order (none when all went well).
-[[nodiscard]] std::vector<std::wstring> RepairEndTexts(const REPAIR_OUTCOME& outcome);
+[[nodiscard]] std::vector<std::wstring> RepairEndTexts(const REPAIR_OUTCOME& outcome,
+                                                       WORDING wording = WORDING::kUser);
 
 class CRepairNotices {
  public:
@@ -44,7 +45,8 @@ class CRepairNotices {
   [[nodiscard]] const std::vector<std::wstring>& Kept() const { return m_kept; }
 
  private:
-  void LogAndKeep(std::wstring text);
+  // The log keeps English; the statistics page shows the user's language.
+  void LogAndKeep(std::wstring_view english, std::wstring shown);
 
   IActivityLog& m_log;
   STARTED_BY m_start;

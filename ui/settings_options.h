@@ -11,14 +11,15 @@
 #include "base/errors.h"
 #include "platform/registry.h"
 #include "state/state_texts.h"
+#include "ui/ui_texts.h"
 
 namespace qv::ui {
 
 struct GENERAL_OPTION {
   int checkBoxId;
-  const wchar_t* valueName;  // also the check box's text
+  const wchar_t* valueName;  // also the check box's text, in every language
   int labelId;
-  const wchar_t* labelText;
+  UI_TEXT labelText;
   int defaultState;  // 0 or 1
 };
 
@@ -26,25 +27,20 @@ inline constexpr std::size_t kGeneralOptionCount = 7;
 
 // In the order of loading, saving and of the label ids.
 inline constexpr std::array<GENERAL_OPTION, kGeneralOptionCount> kGeneralOptions = {{
-    {1108, kValueCloseAfter, 1114, L"Automatically Shutdown application after Repair",
-     kDefaultCloseAfter},
-    {1109, kValueAutoRepair, 1115, L"Automatically Repair Items after Scan", kDefaultAutoRepair},
-    {1110, kValueRestorePoint, 1116, L"Set Restore Point before repair", kDefaultRestorePoint},
-    {1111, kValueAutoUpdates, 1117, L"Check for software updates on applicatoin startup",
-     kDefaultAutoUpdates},
-    {1112, kValuePrompt, 1118, L"Prompt me before downloading the updates", kDefaultPrompt},
-    {1113, kValueSplash, 1119, L"Show Splash Screen", kDefaultSplash},
+    {1108, kValueCloseAfter, 1114, kOptionCloseAfter, kDefaultCloseAfter},
+    {1109, kValueAutoRepair, 1115, kOptionAutoRepair, kDefaultAutoRepair},
+    {1110, kValueRestorePoint, 1116, kOptionRestorePoint, kDefaultRestorePoint},
+    {1111, kValueAutoUpdates, 1117, kOptionAutoUpdates, kDefaultAutoUpdates},
+    {1112, kValuePrompt, 1118, kOptionPrompt, kDefaultPrompt},
+    {1113, kValueSplash, 1119, kOptionSplash, kDefaultSplash},
     // Ours: what a repair leaves broken is repaired in the same run, or left for the next scan.
-    {1121, kValueRepairUncovered, 1122, L"Repair what a repair uncovers in the same run",
-     kDefaultRepairUncovered},
+    {1121, kValueRepairUncovered, 1122, kOptionRepairUncovered, kDefaultRepairUncovered},
 }};
 
-// The page's other texts and ids.
+// The page's other ids (its texts are kGeneralSettingsHeading and kCheckForUpdate of ui_texts.h).
 inline constexpr int kGeneralSettingsDialogId = 166;
 inline constexpr int kGeneralSettingsHeadingId = 1107;
-inline constexpr wchar_t kGeneralSettingsHeading[] = L"Select setting options and press OK to apply";
 inline constexpr int kCheckForUpdateId = 465;
-inline constexpr wchar_t kCheckForUpdate[] = L"Check for Update";
 
 // One check state (0 or 1) per option, in the table's order.
 using OPTION_STATES = std::array<int, kGeneralOptionCount>;

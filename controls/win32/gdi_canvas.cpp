@@ -92,7 +92,9 @@ void CGdiCanvas::DrawWord(MARKUP_FONT font, MARKUP_COLOR color, std::wstring_vie
   } else if ((format & DT_SINGLELINE) != 0 && (format & DT_VCENTER) != 0) {
     y = box.top + (box.bottom - box.top - static_cast<int>(size.cy)) / 2;
   }
-  const COLORREF oldColor = SetTextColor(m_dc, static_cast<COLORREF>(color));
+  const MARKUP_COLOR shown =
+      m_colours != nullptr ? ShownMarkupColour(*m_colours, color, m_selectedRow) : color;
+  const COLORREF oldColor = SetTextColor(m_dc, static_cast<COLORREF>(shown));
   const int oldMode = SetBkMode(m_dc, TRANSPARENT);
   const UINT oldAlign = SetTextAlign(m_dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
   ExtTextOutW(m_dc, box.left, y, 0, nullptr, word.data(), static_cast<UINT>(length),

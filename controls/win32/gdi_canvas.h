@@ -41,6 +41,13 @@ class CGdiCanvas final : public IListCanvas {
   [[nodiscard]] int DeviceWidth() const override { return m_deviceWidth; }
   [[nodiscard]] MARKUP_COLOR TextColor() const override;
 
+  // From now on each word's colour is drawn as the list's colours show it on a row (selected or
+  // not): ShownMarkupColour. Null: as written.
+  void SetShownColours(const LIST_COLOURS* colours, bool selectedRow) {
+    m_colours = colours;
+    m_selectedRow = selectedRow;
+  }
+
   // PathCompactPathW in the context's current font. A text of MAX_PATH characters or more (which
   // PathCompactPathW cannot take) is cut to MAX_PATH - 1 first.
   [[nodiscard]] std::wstring CompactPath(std::wstring_view text, int width) override;
@@ -57,6 +64,8 @@ class CGdiCanvas final : public IListCanvas {
   // The base font belongs to the caller; the canvas only selects it.
   CSelectedObject m_baseSelection;
   HGDIOBJ m_derivedFrom = nullptr;
+  const LIST_COLOURS* m_colours = nullptr;
+  bool m_selectedRow = false;
   std::array<CGdiObject, kMarkupFontCombinations> m_fonts;
 };
 

@@ -57,12 +57,12 @@ HTMLLIST_AREA ActionArea(const CHTMLListModel& model, const HTMLLIST_ITEM& item)
 
 std::wstring ActionName(const CHTMLListModel& model, const HTMLLIST_ITEM& item) {
   switch (ActionArea(model, item)) {
-    case kAreaLink: return MarkupPlainText(kIgnoreLinkText);
+    case kAreaLink: return MarkupPlainText(Tr(kIgnoreLinkText));
     case kAreaCheckBox: {
       // The box selects everything of the category unless everything is selected already.
       const CScanCategory* category = CategoryOf(item);
       const bool all = category != nullptr && category->selectedCount >= category->rowCount;
-      return std::wstring(all ? kUncheckActionName : kCheckActionName);
+      return std::wstring(Tr(all ? kUncheckActionName : kCheckActionName));
     }
     default: return {};
   }
@@ -80,7 +80,7 @@ std::wstring RowDescription(const CHTMLListModel& model, const HTMLLIST_ITEM& it
   if (model.Kind() == kScanList) {
     // The risk painted beside it, looked up as the painting does (by the shown name).
     description += kCountRiskSeparator;
-    description += MarkupPlainText(RiskMarkup(CategorySeverity(item.text)));
+    description += MarkupPlainText(RiskMarkup(ShownCategorySeverity(item.text)));
   }
   return description;
 }

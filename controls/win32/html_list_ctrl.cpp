@@ -14,7 +14,6 @@ namespace qv {
 namespace {
 
 constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
-constexpr COLORREF kRowTextColor = RGB(0, 0, 0);
 
 // The module this code is linked into (the program or the library), which owns the classes.
 HINSTANCE ThisModule() {
@@ -48,6 +47,23 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
 // Markup in a box, from the box's top left, in the row's text colour.
 void DrawMarkup(IMarkupCanvas& canvas, std::wstring_view text, MARKUP_RECT box, unsigned format) {
   (void)DrawMarkupText(canvas, text, -1, &box, format);
+}
+
+// The keyboard focus's dotted frame. The system's inverts what is under it, which under a
+// contrast theme gives colours of no theme: there every other pixel is the text colour instead.
+void DrawFocusFrame(HDC dc, const RECT& frame, COLORREF text, bool systemColours) {
+  if (!systemColours) {
+    DrawFocusRect(dc, &frame);
+    return;
+  }
+  for (int x = frame.left; x < frame.right; x += 2) {
+    SetPixel(dc, x, frame.top, text);
+    SetPixel(dc, x, frame.bottom - 1, text);
+  }
+  for (int y = frame.top; y < frame.bottom; y += 2) {
+    SetPixel(dc, frame.left, y, text);
+    SetPixel(dc, frame.right - 1, y, text);
+  }
 }
 
 // The row font of both lists at a DPI.
@@ -142,11 +158,24 @@ ErrorCode CHTMLListWindow::Create(HWND parent, const RECT& rect) {
 
 bool CHTMLListWindow::MakeFontAndImages(int dpi) {
   CGdiObject font(RowFont(dpi));
-  CImageList images = CreateListImages(m_model.Kind(), ScaleToDpi(kImageSize, dpi));
+  CImageList images =
+      CreateListImages(m_model.Kind(), ScaleToDpi(kImageSize, dpi), m_model.Colours());
   if (!font || !images) return false;
   m_font = std::move(font);
   m_images = std::move(images);
   return true;
+}
+
+void CHTMLListWindow::SetColours(const LIST_COLOURS& colours) {
+  if (colours == m_model.Colours()) return;
+  m_model.SetColours(colours);
+  // The pictures are drawn in the new colours; nothing is measured again.
+  if (m_images) {
+    CImageList images =
+        CreateListImages(m_model.Kind(), ScaleToDpi(kImageSize, m_model.Dpi()), colours);
+    if (images) m_images = std::move(images);
+  }
+  if (m_window != nullptr) InvalidateRect(m_window, nullptr, FALSE);
 }
 
 void CHTMLListWindow::SetDpi(int dpi) {
@@ -322,6 +351,10 @@ LRESULT CHTMLListWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case kMsgDpiChangedAfterParent: SetDpi(DpiOfWindow(m_window)); return 0;
     case kHtmlListGetItemCount: return m_model.ItemCount();
+    case kHtmlListSetColours:
+      if (lParam == 0) return 0;
+      SetColours(*reinterpret_cast<const LIST_COLOURS*>(lParam));
+      return 1;
     case kHtmlListGetItemType:
     case kHtmlListGetCheckState:
     case kHtmlListGetItemRect: {
@@ -462,7 +495,7 @@ void CHTMLListWindow::OnPaint() {
 void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
   // The context is as before afterwards (WM_PRINTCLIENT paints on the caller's).
   const CSavedDc whole(dc);
-  FillSolid(dc, client, static_cast<COLORREF>(kRowBackgroundColor));
+  FillSolid(dc, client, static_cast<COLORREF>(m_model.Colours().background));
   CGdiCanvas canvas(dc, static_cast<HFONT>(m_font.get()), client.right);
   SetBkMode(dc, TRANSPARENT);
   // The keyboard focus shows as a dotted frame round the selected row, or round the whole list
@@ -470,6 +503,7 @@ void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
   const bool focusCue =
       m_focused && (SendMessageW(m_window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
   bool framed = false;
+  const bool systemColours = m_model.Colours().rule == MARKUP_COLOUR_RULE::kTextColour;
   for (const HTMLLIST_ROW_PAINT& row : m_model.PaintRows(canvas)) {
     RECT rect = ToRect(row.rect);
     // Everything of a row stays inside it (a row of given height may hold taller text).
@@ -477,7 +511,8 @@ void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
     IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
     FillSolid(dc, rect, static_cast<COLORREF>(row.background));
     if (row.sunkenEdge) DrawEdge(dc, &rect, EDGE_SUNKEN, BF_LEFT | BF_BOTTOM);
-    SetTextColor(dc, kRowTextColor);
+    SetTextColor(dc, static_cast<COLORREF>(row.textColour));
+    canvas.SetShownColours(&m_model.Colours(), row.selected);
     if (row.markup) {
       DrawMarkup(canvas, row.text, row.textBox, row.textFormat);
     } else {
@@ -499,14 +534,14 @@ void CHTMLListWindow::PaintRows(HDC dc, const RECT& client) {
     if (row.focusRect || (focusCue && row.id == m_model.SelectedItem())) {
       RECT frame = rect;
       InflateRect(&frame, -1, -1);
-      DrawFocusRect(dc, &frame);
+      DrawFocusFrame(dc, frame, static_cast<COLORREF>(row.textColour), systemColours);
       framed = true;
     }
   }
   if (focusCue && !framed) {
     RECT frame = client;
     InflateRect(&frame, -1, -1);
-    DrawFocusRect(dc, &frame);
+    DrawFocusFrame(dc, frame, static_cast<COLORREF>(m_model.Colours().text), systemColours);
   }
 }
 

@@ -55,6 +55,8 @@ inline constexpr UINT kHtmlListGetCheckState = WM_USER + 102; // 0, 1, 2; -1 for
 // lParam: a RECT of the caller's process that receives where the row was last laid out (client
 // coordinates, empty while it is hidden); 1 when the row exists, 0 otherwise.
 inline constexpr UINT kHtmlListGetItemRect = WM_USER + 103;
+// lParam: a LIST_COLOURS the rows are painted in from now on (SetColours); returns 1.
+inline constexpr UINT kHtmlListSetColours = WM_USER + 104;
 
 struct NMHTMLLIST {
   NMHDR hdr;            // the list window, kHtmlListControlId, the code
@@ -88,6 +90,9 @@ class CHTMLListWindow {
   void RemoveAllItems();
   void SetStyle(unsigned style);
   void SetFocusRectangle(bool draw);
+  // The colours the rows and pictures are painted in from now on (the product's light ones until
+  // set): a dark mode's, or a contrast theme's system colours.
+  void SetColours(const LIST_COLOURS& colours);
   // Lays the list out for a display scale: the row font (Tahoma, 11 pixels high at 96 DPI) and
   // the pictures are made again at that DPI and every row is measured again. Create takes the
   // DPI of the parent; a per-monitor aware window calls this when its DPI changes (the list also

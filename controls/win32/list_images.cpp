@@ -14,12 +14,7 @@ enum PICTURE {
   kPictureFolded,
 };
 
-constexpr COLORREF kBoxBorder = RGB(80, 80, 80);
-constexpr COLORREF kBoxFill = RGB(255, 255, 255);
-constexpr COLORREF kTick = RGB(24, 24, 24);
-constexpr COLORREF kPartFill = RGB(110, 110, 110);
-constexpr COLORREF kMarkerBorder = RGB(128, 128, 128);
-constexpr COLORREF kMarkerSign = RGB(24, 24, 24);
+COLORREF Gdi(MARKUP_COLOR colour) { return static_cast<COLORREF>(colour); }
 
 // The shapes on the 16-pixel grid of 96 DPI. A check box is 13 pixels square at (1, 2), so it is
 // centred on its row and lies inside the click areas of both row kinds; a partly checked box
@@ -71,60 +66,60 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
   if (brush) FillRect(dc, &rect, static_cast<HBRUSH>(brush.get()));
 }
 
-void DrawBox(HDC dc, const RECT& box, COLORREF border, int line) {
+void DrawBox(HDC dc, const RECT& box, COLORREF border, COLORREF fill, int line) {
   FillSolid(dc, box, border);
   RECT inside = box;
   InflateRect(&inside, -line, -line);
-  FillSolid(dc, inside, kBoxFill);
+  FillSolid(dc, inside, fill);
 }
 
 // The tick, column by column: a pixel is ink when its centre lies within half the tick's height
 // of the tick's centre line, both measured on the grid. At 16 pixels this sets exactly the
 // pixels of the 96-DPI tick; at any other size it is drawn there, not scaled from it.
-void DrawTick(HDC dc, const CPictureScale& at) {
+void DrawTick(HDC dc, const CPictureScale& at, COLORREF tick) {
   for (int x = 0; x < at.Size(); ++x) {
     const double u = at.Grid(x + 0.5);
     if (u < kTickFirstU || u >= kTickEndU) continue;
     const double middle = u <= kTickBendU ? u + 4.0 : 17.0 - u;
     for (int y = 0; y < at.Size(); ++y) {
       const double v = at.Grid(y + 0.5);
-      if (v - middle < kTickHalfHeight && middle - v < kTickHalfHeight) SetPixel(dc, x, y, kTick);
+      if (v - middle < kTickHalfHeight && middle - v < kTickHalfHeight) SetPixel(dc, x, y, tick);
     }
   }
 }
 
-void DrawSign(HDC dc, const CPictureScale& at, bool plus) {
+void DrawSign(HDC dc, const CPictureScale& at, bool plus, COLORREF sign) {
   const RECT box = MarkerBox(at);
   const int side = box.right - box.left;
   const int line = at.Line();
   const int inset = at(kSignInset);
   const int across = box.top + (side - line) / 2;
-  FillSolid(dc, RECT{box.left + inset, across, box.right - inset, across + line}, kMarkerSign);
+  FillSolid(dc, RECT{box.left + inset, across, box.right - inset, across + line}, sign);
   if (plus) {
     const int down = box.left + (side - line) / 2;
-    FillSolid(dc, RECT{down, box.top + inset, down + line, box.bottom - inset}, kMarkerSign);
+    FillSolid(dc, RECT{down, box.top + inset, down + line, box.bottom - inset}, sign);
   }
 }
 
-void DrawPicture(HDC dc, PICTURE picture, const CPictureScale& at) {
+void DrawPicture(HDC dc, PICTURE picture, const CPictureScale& at, const LIST_COLOURS& c) {
   switch (picture) {
-    case kPictureUnchecked: DrawBox(dc, CheckBox(at), kBoxBorder, at.Line()); break;
+    case kPictureUnchecked: DrawBox(dc, CheckBox(at), Gdi(c.boxEdge), Gdi(c.boxFill), at.Line()); break;
     case kPictureChecked:
-      DrawBox(dc, CheckBox(at), kBoxBorder, at.Line());
-      DrawTick(dc, at);
+      DrawBox(dc, CheckBox(at), Gdi(c.boxEdge), Gdi(c.boxFill), at.Line());
+      DrawTick(dc, at, Gdi(c.tick));
       break;
     case kPicturePartlyChecked: {
       const RECT box = CheckBox(at);
-      DrawBox(dc, box, kBoxBorder, at.Line());
+      DrawBox(dc, box, Gdi(c.boxEdge), Gdi(c.boxFill), at.Line());
       RECT part = box;
       InflateRect(&part, -at(kPartInset), -at(kPartInset));
-      FillSolid(dc, part, kPartFill);
+      FillSolid(dc, part, Gdi(c.partFill));
       break;
     }
     case kPictureUnfolded:
     case kPictureFolded:
-      DrawBox(dc, MarkerBox(at), kMarkerBorder, at.Line());
-      DrawSign(dc, at, picture == kPictureFolded);
+      DrawBox(dc, MarkerBox(at), Gdi(c.markerEdge), Gdi(c.boxFill), at.Line());
+      DrawSign(dc, at, picture == kPictureFolded, Gdi(c.markerSign));
       break;
   }
 }
@@ -135,7 +130,7 @@ RECT OpaqueRect(PICTURE picture, const CPictureScale& at) {
 
 // Adds one picture: its colour bitmap (black where the mask lets the background through, as the
 // image list's drawing expects) and its mask (set bits: background).
-bool AddPicture(HIMAGELIST list, PICTURE picture, int size) {
+bool AddPicture(HIMAGELIST list, PICTURE picture, int size, const LIST_COLOURS& colours) {
   const CPictureScale at(size);
   const CMemoryDc dc(CreateCompatibleDC(nullptr));
   if (!dc) return false;
@@ -154,7 +149,7 @@ bool AddPicture(HIMAGELIST list, PICTURE picture, int size) {
   {
     const CSelectedObject selected(dc.get(), colour.get());
     FillSolid(dc.get(), whole, RGB(0, 0, 0));
-    DrawPicture(dc.get(), picture, at);
+    DrawPicture(dc.get(), picture, at, colours);
   }
   {
     const CSelectedObject selected(dc.get(), mask.get());
@@ -170,7 +165,7 @@ bool AddPicture(HIMAGELIST list, PICTURE picture, int size) {
 
 }  // namespace
 
-CImageList CreateListImages(HTMLLIST_KIND kind, int size) {
+CImageList CreateListImages(HTMLLIST_KIND kind, int size, const LIST_COLOURS& colours) {
   const std::vector<PICTURE> pictures =
       kind == kResultsList
           ? std::vector<PICTURE>{kPictureUnchecked, kPictureChecked, kPicturePartlyChecked,
@@ -181,7 +176,7 @@ CImageList CreateListImages(HTMLLIST_KIND kind, int size) {
                                    static_cast<int>(pictures.size()), 0));
   if (!list) return list;
   for (const PICTURE picture : pictures) {
-    if (!AddPicture(list.get(), picture, size)) return CImageList();
+    if (!AddPicture(list.get(), picture, size, colours)) return CImageList();
   }
   return list;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "controls/html_list.h"
+#include "controls/list_colours.h"
 #include "controls/win32/gdi_handles.h"
 
 namespace qv {
@@ -14,8 +15,9 @@ namespace qv {
 // The image list of one kind of list, in the order its rows ask for:
 //   results list: 0 unchecked, 1 checked, 2 partly checked, 3 unfolded, 4 folded;
 //   scan list:    0 unchecked, 1 checked (the box of every row), 2 unfolded, 3 folded.
-// `size` is the side of every picture in pixels. Invalid when the system cannot make it (out of
-// GDI resources).
-[[nodiscard]] CImageList CreateListImages(HTMLLIST_KIND kind, int size = kImageSize);
+// `size` is the side of every picture in pixels; they are drawn in the list's picture colours.
+// Invalid when the system cannot make it (out of GDI resources).
+[[nodiscard]] CImageList CreateListImages(HTMLLIST_KIND kind, int size = kImageSize,
+                                          const LIST_COLOURS& colours = kLightListColours);
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include "launcher/win32/splash_screen_dlg.h"
 #include "launcher/win32/win32_library_loader.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_language.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
 #include "state/settings.h"
@@ -51,6 +52,8 @@ int RunLauncher(HINSTANCE instance, std::wstring_view arguments) {
   // scan looks for a file): the scheduled scan runs with nobody there to answer it. Microsoft
   // recommends this for every program at start-up (SetErrorMode, "Error Mode").
   ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS);
+  // The splash's texts in the user's display language (the program's string tables).
+  UseUserLanguage(instance);
   const LAUNCH_SWITCHES switches = ParseLaunchSwitches(arguments);
   CWin32Shell shell;
   const std::wstring programPath = shell.ModuleFileName();

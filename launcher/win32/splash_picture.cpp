@@ -144,10 +144,10 @@ CUniqueHandle<CGdiObjectTraits> DrawSplashPicture(std::wstring_view version,
     ::SetBkMode(dc.get(), TRANSPARENT);
     DrawLine(dc.get(), scale, kNameTop, kNameHeight, FW_BOLD, kNameColour, kProductName);
     DrawLine(dc.get(), scale, kTaglineTop, kTaglineHeight, FW_NORMAL, kTaglineColour,
-             kSplashTagline);
+             Tr(kSplashTagline));
     if (!version.empty()) {
       DrawLine(dc.get(), scale, kVersionTop, kVersionHeight, FW_NORMAL, kVersionColour,
-               std::wstring(kSplashVersionPrefix) + std::wstring(version));
+               std::wstring(Tr(kSplashVersionPrefix)) + std::wstring(version));
     }
     ::GdiFlush();
   }

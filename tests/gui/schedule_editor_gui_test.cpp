@@ -90,7 +90,7 @@ class CManageRun {
   HWND WaitForEditor() {
     HWND dialog = nullptr;
     WaitFor([&] {
-      dialog = FindWindowW(L"#32770", ui::kScheduleEditorCaption);
+      dialog = FindWindowW(L"#32770", ui::kScheduleEditorCaption.english.data());
       return dialog != nullptr && IsWindowVisible(dialog);
     }, 30);
     return dialog;

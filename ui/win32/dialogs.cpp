@@ -34,7 +34,7 @@ class CWindowRepairSink final : public IRepairSink {
   void OnRestorePointStarting() override { ::SendMessageW(m_dialog, kMsgRestorePointStarting, 0, 0); }
   void OnRestorePointFailed() override {
     if (m_notices.OnRestorePointFailed()) {
-      ::MessageBoxW(nullptr, kRestorePointOffMessage, kProductName, MB_OK);
+      ::MessageBoxW(nullptr, std::wstring(Tr(kRestorePointOffMessage)).c_str(), kProductName, MB_OK);
     }
   }
   void OnRestorePointEnded() override { ::SendMessageW(m_dialog, kMsgRestorePointEnded, 0, 0); }
@@ -70,10 +70,10 @@ void SetFonts(HWND dialog, int heading, int detail) {
 // ---- CProgressDlg ----
 
 void CProgressDlg::OnInitDialog() {
-  ::SetWindowTextW(m_hwnd, kRepairCaption);
+  ::SetWindowTextW(m_hwnd, std::wstring(Tr(kRepairCaption)).c_str());
   SetFonts(m_hwnd, IDC_PROGRESS_HEADING, IDC_PROGRESS_DETAIL);
-  SetItemText(IDC_PROGRESS_HEADING, kRepairStartingHeading);
-  SetItemText(IDC_PROGRESS_DETAIL, kRepairStartingDetail);
+  SetItemText(IDC_PROGRESS_HEADING, Tr(kRepairStartingHeading));
+  SetItemText(IDC_PROGRESS_DETAIL, Tr(kRepairStartingDetail));
   // The range takes the whole count (32 bits: more than 65,535 problems move the bar right).
   CRegistryCleaner* engine = m_main.App().Engine();
   const std::size_t count = engine != nullptr ? engine->Problems().size() : 0;
@@ -98,9 +98,10 @@ void CProgressDlg::Begin() {
 }
 
 void CProgressDlg::OnCompleted(const CRegistryCleaner& engine, const REPAIR_OUTCOME& outcome) {
-  SetItemText(IDC_PROGRESS_HEADING, kRepairDoneHeading);
-  SetItemText(IDC_PROGRESS_DETAIL, TallyRepair(outcome).notRepaired == 0 ? kRepairDoneDetail
-                                                                         : kRepairDonePartlyDetail);
+  SetItemText(IDC_PROGRESS_HEADING, Tr(kRepairDoneHeading));
+  SetItemText(IDC_PROGRESS_DETAIL, Tr(TallyRepair(outcome).notRepaired == 0
+                                          ? kRepairDoneDetail
+                                          : kRepairDonePartlyDetail));
   CSystemApplication& app = m_main.App();
   static_cast<void>(app.CompleteRepair(engine, outcome));
   m_main.Dll().statusWord = kStatusFixedErrors;
@@ -148,8 +149,8 @@ INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
       }
       return 0;
     case kMsgRestorePointStarting:
-      SetItemText(IDC_PROGRESS_HEADING, kRestorePointHeading);
-      SetItemText(IDC_PROGRESS_DETAIL, kRestorePointDetail);
+      SetItemText(IDC_PROGRESS_HEADING, Tr(kRestorePointHeading));
+      SetItemText(IDC_PROGRESS_DETAIL, Tr(kRestorePointDetail));
       ShowItem(IDC_PROGRESS_HEADING, true);
       return 0;
     case kMsgRestorePointEnded:
@@ -158,8 +159,8 @@ INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
       ++m_position;
       ::SendDlgItemMessageW(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(m_position), 0);
       if (m_position == 1) {
-        SetItemText(IDC_PROGRESS_HEADING, kFixingHeading);
-        SetItemText(IDC_PROGRESS_DETAIL, kFixingDetail);
+        SetItemText(IDC_PROGRESS_HEADING, Tr(kFixingHeading));
+        SetItemText(IDC_PROGRESS_DETAIL, Tr(kFixingDetail));
       }
       return 0;
     case kMsgRepairCompleted: {
@@ -179,7 +180,7 @@ INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
-        ProductMessageBox(m_hwnd, kWaitForRepair, MB_OK | MB_ICONINFORMATION);
+        ProductMessageBox(m_hwnd, Tr(kWaitForRepair), MB_OK | MB_ICONINFORMATION);
         return 0;
       }
       break;
@@ -205,11 +206,11 @@ CRegBackupDlg::CRegBackupDlg(CQuarveloDlg& main, std::wstring registryFile,
 }
 
 void CRegBackupDlg::OnInitDialog() {
-  ::SetWindowTextW(m_hwnd, kBackupCaption);
+  ::SetWindowTextW(m_hwnd, std::wstring(Tr(kBackupCaption)).c_str());
   SetFonts(m_hwnd, IDC_BACKUP_HEADING, IDC_BACKUP_DETAIL);
   ::SendDlgItemMessageW(m_hwnd, IDC_BACKUP_BAR, PBM_SETRANGE32, 1, 100);
-  SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreRunningHeading : kBackupStartingHeading);
-  SetItemText(IDC_BACKUP_DETAIL, m_job->restore ? kRestoreDetail : kBackupDetail);
+  SetItemText(IDC_BACKUP_HEADING, Tr(m_job->restore ? kRestoreRunningHeading : kBackupStartingHeading));
+  SetItemText(IDC_BACKUP_DETAIL, Tr(m_job->restore ? kRestoreDetail : kBackupDetail));
   m_state = 0;
   m_step = 0;
   {
@@ -225,11 +226,11 @@ void CRegBackupDlg::StartWorker() {
   if (worker.Running() && worker.Finished()) worker.Join();
   if (worker.Running()) {
     // An earlier export the user stopped waiting for is still being written.
-    ProductMessageBox(m_hwnd, kWaitForBackup, MB_OK | MB_ICONINFORMATION);
+    ProductMessageBox(m_hwnd, Tr(kWaitForBackup), MB_OK | MB_ICONINFORMATION);
     EndDialogNow();
     return;
   }
-  SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreRunningHeading : kBackupRunningHeading);
+  SetItemText(IDC_BACKUP_HEADING, Tr(m_job->restore ? kRestoreRunningHeading : kBackupRunningHeading));
   std::shared_ptr<JOB> job = m_job;
   const CPlatform platform = app.Platform();
   IActivityLog* log = &app.Log();  // the library's, which outlives its workers
@@ -304,16 +305,15 @@ INT_PTR CRegBackupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, bool* hand
         failure = m_job->failure;
       }
       if (result == kErrorSuccess) {
-        SetItemText(IDC_BACKUP_HEADING, m_job->restore ? kRestoreDoneHeading : kBackupDoneHeading);
-        SetItemText(IDC_BACKUP_DETAIL, m_job->restore ? kRestoreDoneDetail : kBackupDoneDetail);
-        ProductMessageBox(m_hwnd, m_job->restore ? kRestoreDoneMessage : kBackupDoneMessage,
+        SetItemText(IDC_BACKUP_HEADING, Tr(m_job->restore ? kRestoreDoneHeading : kBackupDoneHeading));
+        SetItemText(IDC_BACKUP_DETAIL, Tr(m_job->restore ? kRestoreDoneDetail : kBackupDoneDetail));
+        ProductMessageBox(m_hwnd, Tr(m_job->restore ? kRestoreDoneMessage : kBackupDoneMessage),
                           MB_OK | MB_ICONINFORMATION);
       } else {
         // A failure is never shown as a success: the user is told what is left, and where.
         if (failure.empty()) {
-          failure = std::wstring(m_job->restore ? kRestoreIncompleteHeading
-                                                : L"The registry could not be backed up.") +
-                    L" Error " + std::to_wstring(result);
+          failure = TrFormat(m_job->restore ? kRestoreFailedFormat : kBackupFailedFormat,
+                             {std::to_wstring(result)});
         }
         ProductMessageBox(m_hwnd, failure, MB_OK | MB_ICONWARNING);
       }
@@ -322,7 +322,7 @@ INT_PTR CRegBackupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, bool* hand
     }
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
-        ProductMessageBox(m_hwnd, kWaitForBackup, MB_OK | MB_ICONINFORMATION);
+        ProductMessageBox(m_hwnd, Tr(kWaitForBackup), MB_OK | MB_ICONINFORMATION);
         return 0;
       }
       break;

@@ -11,9 +11,11 @@
 #include "platform/win32/com_security.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_language.h"
 #include "state/state_texts.h"
 #include "ui/win32/dll_app.h"
 #include "ui/win32/framework.h"
+#include "ui/win32/locale_format.h"
 #include "ui/win32/main_dlg.h"
 #include "ui/win32/resource.h"
 
@@ -50,6 +52,10 @@ int RunMainWindow(OPENING_REQUEST request, bool becomeCurrent) {
   // their libraries, the shell's handlers) comes from the system folder only. Quarvelo.exe has
   // done so already; this covers any other host.
   RestrictLibrarySearchToSystemFolder();
+  // The texts in the user's display language (the library's string tables), numbers and dates
+  // in the user's locale.
+  UseUserLanguage(LibraryInstance());
+  SetDisplayNumbers(&LocaleNumber);
   // COM on the window's thread while the window runs, the process's security set before
   // anything is marshalled: a repair's restore point needs System Restore to call back in.
   const CComScope com;

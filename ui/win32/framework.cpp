@@ -7,6 +7,8 @@
 #include <exception>
 #include <vector>
 
+#include "controls/control_texts.h"
+#include "controls/win32/html_list_ctrl.h"
 #include "platform/win32/win32_dpi.h"
 #include "state/state_texts.h"
 #include "ui/win32/skin_accessible.h"
@@ -63,8 +65,10 @@ void FillRect(HDC dc, const RECT& rect, COLORREF colour) {
 // The default corner picture of a skinned page: three pale blue quarter rings around the
 // bottom-right corner, flush with it (96 pixels across at 96 DPI, a ring every 24).
 void DrawCornerPictureRings(HDC dc, const RECT& client, const CDpiScale& scale) {
-  constexpr COLORREF kRings[] = {RGB(0xF2, 0xF6, 0xFD), RGB(0xE6, 0xEE, 0xFB),
-                                 RGB(0xDA, 0xE5, 0xF8)};
+  // A contrast theme has no pale tones: no rings.
+  if (CurrentPalette().mode == COLOUR_MODE::kContrast) return;
+  const COLORREF rings[] = {Colour(SKIN_COLOUR::kRingOuter), Colour(SKIN_COLOUR::kRingMiddle),
+                            Colour(SKIN_COLOUR::kRingInner)};
   constexpr int kOuterRadius = 96;
   constexpr int kRingWidth = 24;
   const int saved = ::SaveDC(dc);
@@ -72,7 +76,7 @@ void DrawCornerPictureRings(HDC dc, const RECT& client, const CDpiScale& scale) 
   ::SelectObject(dc, ::GetStockObject(NULL_PEN));
   for (int i = 0; i < 3; ++i) {
     const int radius = scale(kOuterRadius - i * kRingWidth);
-    HBRUSH brush = ::CreateSolidBrush(kRings[i]);
+    HBRUSH brush = ::CreateSolidBrush(rings[i]);
     HGDIOBJ old = ::SelectObject(dc, brush);
     ::Ellipse(dc, client.right - radius, client.bottom - radius, client.right + radius,
               client.bottom + radius);
@@ -80,6 +84,55 @@ void DrawCornerPictureRings(HDC dc, const RECT& client, const CDpiScale& scale) 
     ::DeleteObject(brush);
   }
   ::RestoreDC(dc, saved);
+}
+
+// A list view's check boxes are pictures the list drew once, in the style of that moment. Under a
+// contrast theme they are drawn again as the system draws a check box without a style, in the
+// system's colours; the list's own pictures come back when the theme goes. (A list closed while a
+// contrast theme is on leaves its own two pictures unreleased, once.)
+constexpr wchar_t kListCheckPictures[] = L"Quarvelo.ListCheckPictures";
+void ApplyCheckBoxPictures(HWND list, bool contrast) {
+  if ((ListView_GetExtendedListViewStyle(list) & LVS_EX_CHECKBOXES) == 0) return;
+  auto* const own = static_cast<HIMAGELIST>(::GetPropW(list, kListCheckPictures));
+  if (!contrast) {
+    if (own == nullptr) return;
+    ::RemovePropW(list, kListCheckPictures);
+    HIMAGELIST ours = ListView_SetImageList(list, own, LVSIL_STATE);
+    if (ours != nullptr) ImageList_Destroy(ours);
+    return;
+  }
+  int width = 0;
+  int height = 0;
+  HIMAGELIST current = ListView_GetImageList(list, LVSIL_STATE);
+  if (current == nullptr || !ImageList_GetIconSize(current, &width, &height)) return;
+  HIMAGELIST ours = ImageList_Create(width, height, ILC_COLOR32, 2, 0);
+  if (ours == nullptr) return;
+  HDC screen = ::GetDC(nullptr);
+  HDC dc = ::CreateCompatibleDC(screen);
+  HBITMAP pictures = ::CreateCompatibleBitmap(screen, 2 * width, height);
+  HGDIOBJ old = ::SelectObject(dc, pictures);
+  const RECT all{0, 0, 2 * width, height};
+  ::FillRect(dc, &all, ::GetSysColorBrush(COLOR_WINDOW));
+  // The box as large as the list's own, 13 in 16, centred: unchecked first, then checked.
+  const int side = std::min(width, height) * 13 / 16;
+  for (int picture = 0; picture < 2; ++picture) {
+    RECT box{picture * width + (width - side) / 2, (height - side) / 2, 0, 0};
+    box.right = box.left + side;
+    box.bottom = box.top + side;
+    ::DrawFrameControl(dc, &box, DFC_BUTTON,
+                       DFCS_BUTTONCHECK | (picture == 1 ? DFCS_CHECKED : 0));
+  }
+  ::SelectObject(dc, old);
+  ImageList_Add(ours, pictures, nullptr);
+  ::DeleteObject(pictures);
+  ::DeleteDC(dc);
+  ::ReleaseDC(nullptr, screen);
+  HIMAGELIST previous = ListView_SetImageList(list, ours, LVSIL_STATE);
+  if (own == nullptr) {
+    ::SetPropW(list, kListCheckPictures, previous);
+  } else if (previous != nullptr) {
+    ImageList_Destroy(previous);  // ours of a colour change before
+  }
 }
 
 void RoundRect(HDC dc, const RECT& rect, COLORREF fill, COLORREF edge, int radius) {
@@ -111,6 +164,23 @@ FONT_SPEC CaptionFont(CONTROL_LOOK look, const LABEL_STYLE& style) {
     case CONTROL_LOOK::kPicture: break;
   }
   return style.font;
+}
+
+// The keyboard focus's dotted frame. The system's inverts what is under it, which under a
+// contrast theme gives colours of no theme: there every other pixel is in `colour` instead.
+void DrawFocusFrame(HDC dc, const RECT& frame, COLORREF colour) {
+  if (CurrentPalette().mode != COLOUR_MODE::kContrast) {
+    ::DrawFocusRect(dc, &frame);
+    return;
+  }
+  for (int x = frame.left; x < frame.right; x += 2) {
+    ::SetPixel(dc, x, frame.top, colour);
+    ::SetPixel(dc, x, frame.bottom - 1, colour);
+  }
+  for (int y = frame.top; y < frame.bottom; y += 2) {
+    ::SetPixel(dc, frame.left, y, colour);
+    ::SetPixel(dc, frame.right - 1, y, colour);
+  }
 }
 
 void DrawCaption(HDC dc, const RECT& rect, std::wstring_view text, HFONT font, COLORREF colour,
@@ -186,6 +256,16 @@ INT_PTR CALLBACK CDialogWindow::Proc(HWND window, UINT message, WPARAM wParam, L
     switch (message) {
       case WM_INITDIALOG:
         if (self->InitializesOnCreate()) self->OnInitDialog();
+        // A dialog opened while a contrast theme is on: its standard controls without the style.
+        if (CurrentPalette().mode == COLOUR_MODE::kContrast) {
+          ::EnumChildWindows(
+              window,
+              [](HWND child, LPARAM) -> BOOL {
+                ApplyControlLook(child);
+                return TRUE;
+              },
+              0);
+        }
         return TRUE;
       case WM_COMMAND: {
         bool handled = false;
@@ -269,17 +349,33 @@ void CBaseDlg::SetControlFont(HWND child, FONT_SPEC font) {
   ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(TahomaFont(font, Dpi())), FALSE);
 }
 
-void CBaseDlg::AddListColumn(HWND list, int index, const wchar_t* caption, int width,
+void CBaseDlg::AddListColumn(HWND list, int index, std::wstring_view caption, int width,
                              int format) {
+  std::wstring text(caption);
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
   column.fmt = format;
-  column.cx = m_scale(width);
-  column.pszText = const_cast<wchar_t*>(caption);
+  column.pszText = text.data();
   column.iSubItem = index;
+  m_columns.push_back({list, index, width, text});
+  column.cx = ColumnWidth(m_columns.back());
   ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&column));
-  m_columns.push_back({list, index, width});
+}
+
+int CBaseDlg::ColumnWidth(const COLUMN& column) const {
+  // The header draws its caption with three edges' width of margin at either side.
+  const int margin = std::max(m_scale(12), 6 * ::GetSystemMetrics(SM_CXEDGE));
+  HDC dc = ::GetDC(column.list);
+  if (dc == nullptr) return m_scale(column.width);
+  const auto font = reinterpret_cast<HFONT>(::SendMessageW(column.list, WM_GETFONT, 0, 0));
+  HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+  SIZE extent{};
+  ::GetTextExtentPoint32W(dc, column.caption.c_str(), static_cast<int>(column.caption.size()),
+                          &extent);
+  if (old != nullptr) ::SelectObject(dc, old);
+  ::ReleaseDC(column.list, dc);
+  return std::max(m_scale(column.width), static_cast<int>(extent.cx) + margin);
 }
 
 void CBaseDlg::ApplyDpi(int dpi) {
@@ -291,7 +387,7 @@ void CBaseDlg::ApplyDpi(int dpi) {
   }
   for (const COLUMN& column : m_columns) {
     ::SendMessageW(column.list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column.index),
-                   MAKELPARAM(m_scale(column.width), 0));
+                   MAKELPARAM(ColumnWidth(column), 0));
   }
   for (CBaseDlg* child : m_children) child->ApplyDpi(dpi);
   OnDpiChanged();
@@ -358,11 +454,11 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
       HDC dc = reinterpret_cast<HDC>(wParam);
       RECT client{};
       ::GetClientRect(m_hwnd, &client);
-      FillRect(dc, client, kColourWhite);
+      FillRect(dc, client, Colour(SKIN_COLOUR::kWindow));
       if (m_headerLine) {
         const int top = m_scale(26);
         RECT line{client.left, top, client.right, top + m_scale.Line()};
-        FillRect(dc, line, kColourHeaderLine);
+        FillRect(dc, line, Colour(SKIN_COLOUR::kLine));
       }
       if (!HasBackgroundPicture()) DrawCornerPicture(dc, client, m_scale);
       PaintBackground(dc, client);
@@ -380,19 +476,29 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
       return 0;
     }
     case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(m_white);
+      return reinterpret_cast<INT_PTR>(Brush(Colour(SKIN_COLOUR::kWindow)));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
       const auto style = m_styles.find(id);
       const LABEL_STYLE look = style != m_styles.end() ? style->second : LABEL_STYLE{};
-      ::SetTextColor(dc, look.text);
-      ::SetBkColor(dc, look.back);
+      ::SetTextColor(dc, Colour(look.text));
+      ::SetBkColor(dc, Colour(look.back));
       if (look.transparentBack) ::SetBkMode(dc, TRANSPARENT);
-      HBRUSH& brush = m_brushes[look.back];
-      if (brush == nullptr) brush = ::CreateSolidBrush(look.back);
-      return reinterpret_cast<INT_PTR>(brush);
+      return reinterpret_cast<INT_PTR>(Brush(Colour(look.back)));
+    }
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLOREDIT: {
+      // The lists and fields of the pages: the system's own colours, but in the dark mode.
+      if (CurrentPalette().mode != COLOUR_MODE::kDark) {
+        *handled = false;
+        return 0;
+      }
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      ::SetTextColor(dc, Colour(SKIN_COLOUR::kText));
+      ::SetBkColor(dc, Colour(SKIN_COLOUR::kWindow));
+      return reinterpret_cast<INT_PTR>(Brush(Colour(SKIN_COLOUR::kWindow)));
     }
     case WM_DRAWITEM:
       DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -403,8 +509,6 @@ INT_PTR CBaseDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* ha
       *handled = false;
       return 0;
     case WM_DESTROY:
-      ::DeleteObject(m_white);
-      m_white = nullptr;
       for (auto& [colour, brush] : m_brushes) ::DeleteObject(brush);
       m_brushes.clear();
       *handled = false;
@@ -422,7 +526,7 @@ void CBaseDlg::DrawItem(const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
   const RECT& rect = item.rcItem;
   if (found->second == CONTROL_LOOK::kPicture) {
-    FillRect(dc, rect, kColourWhite);
+    FillRect(dc, rect, Colour(SKIN_COLOUR::kWindow));
     DrawPicture(id, dc, rect);
     return;
   }
@@ -433,12 +537,13 @@ void CBaseDlg::DrawItem(const DRAWITEMSTRUCT& item) {
   const LABEL_STYLE& style = m_styles[id];
   const int dpi = Dpi();
   const int line = m_scale.Line();
-  FillRect(dc, rect, kColourWhite);
+  const auto colour = [](SKIN_COLOUR role) { return Colour(role); };
+  FillRect(dc, rect, colour(SKIN_COLOUR::kWindow));
   switch (found->second) {
     case CONTROL_LOOK::kLink: {
       HFONT font = TahomaFont(CaptionFont(found->second, style), dpi);
-      DrawCaption(dc, rect, text, font, disabled ? kColourButtonOff : kColourLink,
-                  DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+      const COLORREF link = colour(disabled ? SKIN_COLOUR::kLinkOff : SKIN_COLOUR::kLink);
+      DrawCaption(dc, rect, text, font, link, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
       // The underline, as wide as the text.
       HGDIOBJ old = ::SelectObject(dc, font);
       SIZE extent{};
@@ -446,40 +551,87 @@ void CBaseDlg::DrawItem(const DRAWITEMSTRUCT& item) {
       ::SelectObject(dc, old);
       const int y = (rect.top + rect.bottom + extent.cy) / 2 - line;
       RECT underline{rect.left, y, rect.left + extent.cx, y + line};
-      FillRect(dc, underline, disabled ? kColourButtonOff : kColourLink);
+      FillRect(dc, underline, link);
       break;
     }
     case CONTROL_LOOK::kNavButton: {
       const bool selected = m_selected[id];
       if (selected) {
-        RoundRect(dc, rect, kColourWhite, kColourHeaderLine, m_scale(6));
+        RoundRect(dc, rect, colour(SKIN_COLOUR::kNavSelectedFace),
+                  colour(SKIN_COLOUR::kNavSelectedEdge), m_scale(6));
         RECT bar{rect.left + m_scale(4), rect.bottom - m_scale(4), rect.right - m_scale(4),
                  rect.bottom - m_scale(1)};
-        FillRect(dc, bar, kColourButton);
+        FillRect(dc, bar, colour(SKIN_COLOUR::kNavBar));
       } else {
-        RoundRect(dc, rect, pressed ? kColourButtonDown : kColourButton,
-                  pressed ? kColourButtonDown : kColourButton, m_scale(6));
+        const COLORREF face = colour(pressed ? SKIN_COLOUR::kButtonDown : SKIN_COLOUR::kButton);
+        RoundRect(dc, rect, face, pressed ? face : colour(SKIN_COLOUR::kButtonEdge), m_scale(6));
       }
+      const SKIN_COLOUR caption = disabled   ? SKIN_COLOUR::kButtonTextOff
+                                  : selected ? SKIN_COLOUR::kNavSelectedText
+                                  : pressed  ? SKIN_COLOUR::kButtonDownText
+                                             : SKIN_COLOUR::kButtonText;
       DrawCaption(dc, rect, text, TahomaFont(CaptionFont(found->second, style), dpi),
-                  disabled ? kColourButtonOff : (selected ? kColourButton : kColourWhite),
-                  DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+                  colour(caption), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       break;
     }
     default: {
       const bool large = found->second == CONTROL_LOOK::kLargeButton;
-      const COLORREF fill =
-          disabled ? kColourButtonOff : (pressed ? kColourButtonDown : kColourButton);
-      RoundRect(dc, rect, fill, fill, m_scale(large ? 12 : 6));
-      DrawCaption(dc, rect, text, TahomaFont(CaptionFont(found->second, style), dpi), kColourWhite,
-                  DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      const COLORREF fill = colour(disabled  ? SKIN_COLOUR::kButtonOff
+                                   : pressed ? SKIN_COLOUR::kButtonDown
+                                             : SKIN_COLOUR::kButton);
+      RoundRect(dc, rect, fill, pressed ? fill : colour(SKIN_COLOUR::kButtonEdge),
+                m_scale(large ? 12 : 6));
+      const SKIN_COLOUR caption = disabled ? SKIN_COLOUR::kButtonTextOff
+                                  : pressed ? SKIN_COLOUR::kButtonDownText
+                                            : SKIN_COLOUR::kButtonText;
+      DrawCaption(dc, rect, text, TahomaFont(CaptionFont(found->second, style), dpi),
+                  colour(caption), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       break;
     }
   }
   if (focused && (item.itemState & ODS_NOFOCUSRECT) == 0) {
     RECT inner = rect;
     ::InflateRect(&inner, -m_scale(3), -m_scale(3));
-    ::DrawFocusRect(dc, &inner);
+    DrawFocusFrame(dc, inner, found->second == CONTROL_LOOK::kLink
+                                  ? Colour(SKIN_COLOUR::kLink)
+                                  : Colour(SKIN_COLOUR::kButtonText));
   }
+}
+
+void CBaseDlg::ApplyColours() {
+  struct COLOURS {
+    SKIN_PALETTE palette;
+  } colours{CurrentPalette()};
+  ::EnumChildWindows(
+      m_hwnd,
+      [](HWND child, LPARAM data) -> BOOL {
+        const SKIN_PALETTE& palette = reinterpret_cast<COLOURS*>(data)->palette;
+        wchar_t cls[64] = {};
+        ::GetClassNameW(child, cls, 64);
+        const std::wstring_view name(cls);
+        ApplyControlLook(child);
+        if (name == kResultsListClassName || name == kScanListClassName) {
+          ::SendMessageW(child, kHtmlListSetColours, 0, reinterpret_cast<LPARAM>(&palette.list));
+        } else if (name == WC_LISTVIEWW) {
+          const bool dark = palette.mode == COLOUR_MODE::kDark;
+          const COLORREF back = dark ? palette[SKIN_COLOUR::kWindow] : ::GetSysColor(COLOR_WINDOW);
+          const COLORREF text = dark ? palette[SKIN_COLOUR::kText] : ::GetSysColor(COLOR_WINDOWTEXT);
+          ListView_SetBkColor(child, back);
+          ListView_SetTextBkColor(child, back);
+          ListView_SetTextColor(child, text);
+          ApplyCheckBoxPictures(child, palette.mode == COLOUR_MODE::kContrast);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&colours));
+  ::RedrawWindow(m_hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+HBRUSH CBaseDlg::Brush(COLORREF colour) {
+  HBRUSH& brush = m_brushes[colour];
+  if (brush == nullptr) brush = ::CreateSolidBrush(colour);
+  return brush;
 }
 
 int ProductMessageBox(HWND owner, std::wstring_view text, UINT flags) {
@@ -491,9 +643,9 @@ void DrawHealthPicture(HDC dc, const RECT& rect, PICTURE picture) {
   const int size = std::min(rect.right - rect.left, rect.bottom - rect.top) - 4;
   const int left = rect.left + (rect.right - rect.left - size) / 2;
   const int top = rect.top + (rect.bottom - rect.top - size) / 2;
-  const COLORREF colour = picture == PICTURE::kGood  ? kColourGood
-                          : picture == PICTURE::kBad ? kColourRed
-                                                     : kColourNeutral;
+  const COLORREF colour = Colour(picture == PICTURE::kGood  ? SKIN_COLOUR::kGood
+                                 : picture == PICTURE::kBad ? SKIN_COLOUR::kBad
+                                                            : SKIN_COLOUR::kNeutral);
   HBRUSH brush = ::CreateSolidBrush(colour);
   HPEN edge = ::CreatePen(PS_SOLID, 1, colour);
   HGDIOBJ oldBrush = ::SelectObject(dc, brush);
@@ -505,7 +657,7 @@ void DrawHealthPicture(HDC dc, const RECT& rect, PICTURE picture) {
   ::DeleteObject(edge);
 
   const int stroke = std::max(2, size / 9);
-  HPEN pen = ::CreatePen(PS_SOLID, stroke, kColourWhite);
+  HPEN pen = ::CreatePen(PS_SOLID, stroke, Colour(SKIN_COLOUR::kPictureMark));
   oldPen = ::SelectObject(dc, pen);
   auto at = [&](double u, double v) {
     return POINT{left + static_cast<int>(u * size), top + static_cast<int>(v * size)};
@@ -520,7 +672,7 @@ void DrawHealthPicture(HDC dc, const RECT& rect, PICTURE picture) {
     ::Polyline(dc, b, 2);
   } else {
     DrawCaption(dc, RECT{left, top, left + size, top + size}, L"?", TahomaFont(size / 3, true),
-                kColourWhite, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+                Colour(SKIN_COLOUR::kPictureMark), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   }
   ::SelectObject(dc, oldPen);
   ::DeleteObject(pen);
@@ -538,7 +690,11 @@ void DrawScanAnimation(HDC dc, const RECT& rect, int frame, const CDpiScale& sca
     const int y = cy + static_cast<int>(radius * std::sin(angle));
     const int age = (frame - i + 8) % 8;
     const int shade = std::min(255, 0x40 + age * 0x1C);
-    const COLORREF colour = age == 0 ? kColourButton : RGB(shade, shade, 0xFF);
+    // The skin's dots fade from its blue; in the other modes they are one colour but the lit one.
+    const COLORREF colour = age == 0 ? Colour(SKIN_COLOUR::kAnimationLit)
+                            : CurrentPalette().mode == COLOUR_MODE::kLight
+                                ? RGB(shade, shade, 0xFF)
+                                : Colour(SKIN_COLOUR::kAnimationDim);
     HBRUSH brush = ::CreateSolidBrush(colour);
     HPEN pen = ::CreatePen(PS_SOLID, 1, colour);
     HGDIOBJ oldBrush = ::SelectObject(dc, brush);

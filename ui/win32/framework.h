@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/dpi_scale.h"
+#include "ui/win32/skin_palette.h"
 
 namespace qv::ui {
 
@@ -27,20 +28,8 @@ namespace qv::ui {
 [[nodiscard]] HINSTANCE LibraryInstance();
 void SetLibraryInstance(HINSTANCE instance);
 
-// Colours of the skin.
-inline constexpr COLORREF kColourWhite = RGB(0xFF, 0xFF, 0xFF);
-inline constexpr COLORREF kColourHeaderLine = RGB(0xBB, 0xCF, 0xF2);
-inline constexpr COLORREF kColourTitleText = RGB(0x37, 0x37, 0x37);
-inline constexpr COLORREF kColourText = RGB(0x20, 0x20, 0x20);
-inline constexpr COLORREF kColourRed = RGB(0xD0, 0x10, 0x10);
-inline constexpr COLORREF kColourAttention = RGB(0xBA, 0x0E, 0x0D);
-inline constexpr COLORREF kColourButton = RGB(0x2F, 0x6F, 0xD0);
-inline constexpr COLORREF kColourButtonDown = RGB(0x1D, 0x4E, 0x9E);
-inline constexpr COLORREF kColourButtonOff = RGB(0xA8, 0xB4, 0xC8);
-inline constexpr COLORREF kColourLink = RGB(0x00, 0x00, 0xFF);
-inline constexpr COLORREF kColourPageLine = RGB(0xD2, 0xD2, 0xD2);
-inline constexpr COLORREF kColourGood = RGB(0x2E, 0x9E, 0x3E);
-inline constexpr COLORREF kColourNeutral = RGB(0x9A, 0xA4, 0xB4);
+// The colours of the skin are named by their role (SKIN_COLOUR, skin_palette.h) and drawn in the
+// user's colour mode: the skin's own, a dark one, or a contrast theme's system colours.
 
 // A font of the skin: "Tahoma" at a point size, normal or bold.
 struct FONT_SPEC {
@@ -68,8 +57,8 @@ enum class CONTROL_LOOK {
 
 struct LABEL_STYLE {
   FONT_SPEC font{};  // Tahoma 8
-  COLORREF text = kColourText;
-  COLORREF back = kColourWhite;
+  SKIN_COLOUR text = SKIN_COLOUR::kText;
+  SKIN_COLOUR back = SKIN_COLOUR::kWindow;
   bool transparentBack = false;
 };
 
@@ -109,8 +98,9 @@ class CDialogWindow {
   static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
-// The skinned dialog: white, an optional header line (#BBCFF2, one pixel, 26 pixels below the
-// top), Enter and Escape ignored, labels and buttons of the skin, laid out at its DPI.
+// The skinned dialog: the window colour (white), an optional header line (#BBCFF2, one pixel, 26
+// pixels below the top), Enter and Escape ignored, labels and buttons of the skin, laid out at its
+// DPI and drawn in the colours of the user's colour mode.
 class CBaseDlg : public CDialogWindow {
  public:
   explicit CBaseDlg(bool headerLine = false) : m_headerLine(headerLine) {}
@@ -124,7 +114,7 @@ class CBaseDlg : public CDialogWindow {
   // The child's font, at this window's DPI now and after every DPI change.
   void SetControlFont(HWND child, FONT_SPEC font);
   // A column of a list view of this window, its width in pixels at 96 DPI.
-  void AddListColumn(HWND list, int index, const wchar_t* caption, int width,
+  void AddListColumn(HWND list, int index, std::wstring_view caption, int width,
                      int format = LVCFMT_LEFT);
   void SetLabelStyle(int id, const LABEL_STYLE& style);
   // The selected look of a navigation or tab button.
@@ -140,6 +130,9 @@ class CBaseDlg : public CDialogWindow {
   void ApplyDpi(int dpi);
   // A page inside this window: laid out again with it.
   void AddChildDialog(CBaseDlg& child) { m_children.push_back(&child); }
+  // Gives the window's lists the colours of the palette of the moment (the markup lists theirs,
+  // the system's list views the dark mode's or the system's) and repaints the window whole.
+  void ApplyColours();
 
  protected:
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
@@ -169,7 +162,10 @@ class CBaseDlg : public CDialogWindow {
     HWND list;
     int index;
     int width;  // 96 DPI
+    std::wstring caption;
   };
+  // The column's width at the DPI of the moment: its width, or more when its caption needs it.
+  [[nodiscard]] int ColumnWidth(const COLUMN& column) const;
   void DrawItem(const DRAWITEMSTRUCT& item);
   void PlaceAtDpi(const PLACED& placed) const;
 
@@ -183,8 +179,9 @@ class CBaseDlg : public CDialogWindow {
   std::map<int, CONTROL_LOOK> m_looks;
   std::map<int, LABEL_STYLE> m_styles;
   std::map<int, bool> m_selected;
-  HBRUSH m_white = ::CreateSolidBrush(kColourWhite);
   std::map<COLORREF, HBRUSH> m_brushes;
+  // A brush of the colour, kept until the window goes.
+  HBRUSH Brush(COLORREF colour);
 };
 
 // A message box of the product (caption "Quarvelo").

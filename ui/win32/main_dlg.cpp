@@ -59,6 +59,8 @@ CQuarveloDlg::~CQuarveloDlg() {
 }
 
 void CQuarveloDlg::OnInitDialog() {
+  // The colours of the user's mode (light, dark, a contrast theme) before anything is drawn.
+  ReadSystemPalette();
   // The client area the pages are laid out for, at the DPI of the display the window is on.
   KeepDialogFromSystemScaling(m_hwnd);
   SetLayout(DpiOfWindow(m_hwnd), SIZE{kMainClientWidth, kMainClientHeight});
@@ -71,20 +73,21 @@ void CQuarveloDlg::OnInitDialog() {
   ::SetWindowTextW(m_hwnd, kMainCaption);
 
   // The navigation row: five buttons with separators, the help button at the right.
-  const wchar_t* captions[kNavButtonCount] = {kNavButtonScan, kNavButtonSettings,
-                                              kNavButtonBackups, kNavButtonOtherTools,
-                                              kNavButtonStatistics};
+  const UI_TEXT captions[kNavButtonCount] = {kNavButtonScan, kNavButtonSettings,
+                                             kNavButtonBackups, kNavButtonOtherTools,
+                                             kNavButtonStatistics};
   for (int i = 0; i < kNavButtonCount; ++i) {
-    AddControl(CONTROL_LOOK::kNavButton, IDC_NAV_FIRST + i, captions[i], 12 + i * 128, 10, 116, 36);
+    AddControl(CONTROL_LOOK::kNavButton, IDC_NAV_FIRST + i, Tr(captions[i]), 12 + i * 128, 10, 116,
+               36);
   }
-  AddControl(CONTROL_LOOK::kButton, IDC_HELP_BUTTON, kHelpButton, 668, 14, 80, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_HELP_BUTTON, Tr(kHelpButton), 668, 14, 80, 28);
   // Separators in the gaps between the buttons of the settings, backups and tools pages.
   for (int i = 0; i < 3; ++i) {
     AddControl(CONTROL_LOOK::kLabel, IDC_SEPARATOR_FIRST + i, kSeparator, 12 + 116 + (i + 1) * 128 + 3,
-               18, 6, 20, {{9}, kColourHeaderLine});
+               18, 6, 20, {{9}, SKIN_COLOUR::kSeparatorText});
   }
   AddControl(CONTROL_LOOK::kLabel, IDC_PAGE_TITLE, L"", 16, 54, 600, 32,
-             {{18}, kColourTitleText});
+             {{18}, SKIN_COLOUR::kTitleText});
 
   // The pages, each in its area below the row.
   const RECT area{0, kPageTop, kMainClientWidth, kMainClientHeight};
@@ -98,15 +101,15 @@ void CQuarveloDlg::OnInitDialog() {
                           std::make_unique<CSchedulingPage>(*this)});
   m_settings = std::make_unique<CContainerPage>(*this, std::move(settingsTabs));
   std::vector<CONTAINER_TAB> backupTabs;
-  backupTabs.push_back({IDC_TAB_BACKUPS, kBackupsTabButton, nullptr,
+  backupTabs.push_back({IDC_TAB_BACKUPS, kBackupsTabButton, UI_TEXT{},
                         std::make_unique<CBackupRestorePage>(*this)});
-  backupTabs.push_back({IDC_TAB_RESTORE_POINTS, kRestorePointsTabButton, nullptr,
+  backupTabs.push_back({IDC_TAB_RESTORE_POINTS, kRestorePointsTabButton, UI_TEXT{},
                         std::make_unique<CRestoresPage>(*this)});
   m_backups = std::make_unique<CContainerPage>(*this, std::move(backupTabs));
   std::vector<CONTAINER_TAB> toolTabs;
-  toolTabs.push_back({IDC_TAB_MANAGE_STARTUPS, kTabManageStartups, nullptr,
+  toolTabs.push_back({IDC_TAB_MANAGE_STARTUPS, kTabManageStartups, UI_TEXT{},
                       std::make_unique<CManageStartupsPage>(*this)});
-  toolTabs.push_back({IDC_TAB_DEFRAGMENT, kTabDefragment, nullptr,
+  toolTabs.push_back({IDC_TAB_DEFRAGMENT, kTabDefragment, UI_TEXT{},
                       std::make_unique<CDefragPage>(*this)});
   m_otherTools = std::make_unique<CContainerPage>(*this, std::move(toolTabs));
   m_statistics = std::make_unique<CStatisticsPage>(*this);
@@ -115,8 +118,10 @@ void CQuarveloDlg::OnInitDialog() {
   m_pages = {m_options.get(),    m_settings.get(), m_backups.get(), m_otherTools.get(),
              m_statistics.get(), m_scan.get(),     m_results.get()};
   m_titles = {kNavTitleScan, kNavTitleSettings, kNavTitleBackups, kNavTitleOtherTools,
-              L"", L"", L""};
+              UI_TEXT{}, UI_TEXT{}, UI_TEXT{}};
   for (CPage* page : m_pages) page->CreatePage(*this, area);
+  ApplyColours();
+  ApplyTitleBarMode(m_hwnd);
 
   m_requested = 0;
   m_current = -1;
@@ -230,7 +235,8 @@ void CQuarveloDlg::ShowPage(int index) {
   m_previous = m_current;
   m_current = index;
   if (index < 0 || index >= kPageCount) return;
-  SetItemText(IDC_PAGE_TITLE, index == kPageOptions ? L"" : m_titles[static_cast<std::size_t>(index)]);
+  const UI_TEXT& title = m_titles[static_cast<std::size_t>(index)];
+  SetItemText(IDC_PAGE_TITLE, index == kPageOptions || title.id == 0 ? L"" : Tr(title));
   // Pages 5 and 6 share the first button.
   const int button = index < kNavButtonCount ? index : 0;
   SetSelected(IDC_NAV_FIRST + button, true);
@@ -328,7 +334,7 @@ void CQuarveloDlg::StartUpdater(const RECT& rect, UPDATER_ORIGIN origin, bool ex
   // The program named as well as quoted first on its command line: nothing is searched for.
   if (!::CreateProcessW(updater.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process)) {
-    ProductMessageBox(m_hwnd, kCouldNotLaunch, MB_OK);
+    ProductMessageBox(m_hwnd, Tr(kCouldNotLaunch), MB_OK);
     return;
   }
   ::CloseHandle(process.hThread);
@@ -364,6 +370,33 @@ void CQuarveloDlg::OnStartupTimer() {
   }
 }
 
+void CQuarveloDlg::OnSystemColoursChanged(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The system's controls among the pages hear of a colour change only from their top-level
+  // window.
+  if (message == WM_SYSCOLORCHANGE) {
+    struct FORWARD {
+      WPARAM wParam;
+      LPARAM lParam;
+    } forward{wParam, lParam};
+    ::EnumChildWindows(
+        m_hwnd,
+        [](HWND child, LPARAM data) -> BOOL {
+          const auto* f = reinterpret_cast<const FORWARD*>(data);
+          ::SendMessageW(child, WM_SYSCOLORCHANGE, f->wParam, f->lParam);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&forward));
+  }
+  const SKIN_PALETTE before = CurrentPalette();
+  ReadSystemPalette();
+  const SKIN_PALETTE& now = CurrentPalette();
+  if (message != WM_SYSCOLORCHANGE && now.mode == before.mode && now.colours == before.colours) {
+    return;  // another setting changed
+  }
+  ApplyTitleBarMode(m_hwnd);
+  ApplyColours();
+}
+
 void CQuarveloDlg::ShowStartNotes() {
   const std::vector<std::wstring>& notes = m_dll.startNotes;
   if (notes.empty()) return;
@@ -382,9 +415,9 @@ void CQuarveloDlg::ShowStartNotes() {
 void CQuarveloDlg::Close() {
   if (!m_dll.idle.load()) {
     if (EqualsNoCase(m_dll.statusWord, kStatusStartedScan)) {
-      ProductMessageBox(m_hwnd, kWaitForScan, MB_OK | MB_ICONINFORMATION);
+      ProductMessageBox(m_hwnd, Tr(kWaitForScan), MB_OK | MB_ICONINFORMATION);
     } else if (EqualsNoCase(m_dll.statusWord, kStatusStartedFixing)) {
-      ProductMessageBox(m_hwnd, kWaitForFixing, MB_OK | MB_ICONINFORMATION);
+      ProductMessageBox(m_hwnd, Tr(kWaitForFixing), MB_OK | MB_ICONINFORMATION);
     }
     return;
   }
@@ -396,6 +429,11 @@ void CQuarveloDlg::Close() {
 
 INT_PTR CQuarveloDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
   switch (message) {
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+      OnSystemColoursChanged(message, wParam, lParam);
+      break;
     case WM_TIMER:
       if (wParam != kStartupTimer) break;
       OnStartupTimer();

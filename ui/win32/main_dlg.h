@@ -99,6 +99,9 @@ class CQuarveloDlg final : public CBaseDlg {
   // takes it, else to the page's navigation button.
   void KeepFocusInSight();
   void OnStartupTimer();
+  // WM_SYSCOLORCHANGE, WM_SETTINGCHANGE or WM_THEMECHANGED: the colour mode and the system's
+  // colours are read again, and everything is drawn in them.
+  void OnSystemColoursChanged(UINT message, WPARAM wParam, LPARAM lParam);
   // The icons at the sizes the system shows at the window's DPI, and the visible shape.
   void SetIcons();
   void SetShape();
@@ -121,7 +124,7 @@ class CQuarveloDlg final : public CBaseDlg {
   std::unique_ptr<CRegScanPage> m_scan;
   std::unique_ptr<CRegScanResultsPage> m_results;
   std::array<CPage*, kPageCount> m_pages{};
-  std::array<const wchar_t*, kPageCount> m_titles{};
+  std::array<UI_TEXT, kPageCount> m_titles{};  // id 0: no title
   int m_current = -1;
   int m_previous = -1;
   int m_requested = 0;

@@ -13,6 +13,7 @@
 #include "state/settings.h"
 #include "state/state_texts.h"
 #include "ui/ui_texts.h"
+#include "ui/win32/locale_format.h"
 #include "ui/win32/main_dlg.h"
 #include "ui/win32/resource.h"
 
@@ -26,8 +27,8 @@ constexpr unsigned kAnimationFrameMs = 120;
 
 static_assert(std::size(kStatisticsRowNames) == kCategoryCount);
 
-const LABEL_STYLE kTitleStyle{{14, true}, kColourTitleText};
-const LABEL_STYLE kStepStyle{{10}, kColourButton};
+const LABEL_STYLE kTitleStyle{{14, true}, SKIN_COLOUR::kTitleText};
+const LABEL_STYLE kStepStyle{{10}, SKIN_COLOUR::kAccentText};
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
   HBRUSH brush = ::CreateSolidBrush(colour);
@@ -58,33 +59,31 @@ void CPage::CreatePage(CBaseDlg& parent, const RECT& area) {
 
 void CRegOptionsPage::OnInitDialog() {
   if (Item(IDC_OPTIONS_TITLE) != nullptr) return;
-  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_TITLE, kOptionsTitle, 20, 8, 400, 26, kTitleStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_STEP, kOptionsStep, 20, 36, 200, 18, kStepStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_SUBTITLE, kOptionsSubtitle, 20, 58, 500, 18,
+  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_TITLE, Tr(kOptionsTitle), 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_STEP, Tr(kOptionsStep), 20, 36, 200, 18, kStepStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_OPTIONS_SUBTITLE, Tr(kOptionsSubtitle), 20, 58, 500, 18,
              {{9}});
-  const CATEGORY_TABLE& table = m_main.App().Categories();
   for (int i = 0; i < kCategoryCount; ++i) {
     const int column = i < 6 ? 0 : 1;
     const int row = i < 6 ? i : i - 6;
     const int x = 40 + column * 360;
     const int y = 86 + row * 26;
     AddControl(CONTROL_LOOK::kCheck, IDC_CATEGORY_CHECK_FIRST + i, L"", x, y + 2, 16, 18);
-    AddControl(CONTROL_LOOK::kLabel, IDC_CATEGORY_NAME_FIRST + i,
-               table[static_cast<std::size_t>(i)].name, x + 22, y + 3, 300, 18, {{9}},
-               SS_NOTIFY);
+    AddControl(CONTROL_LOOK::kLabel, IDC_CATEGORY_NAME_FIRST + i, CategoryShownName(i), x + 22,
+               y + 3, 300, 18, {{9}}, SS_NOTIFY);
   }
   SetCategoryChecks();
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_CAPTION, kSummaryCaption, 20, 268, 200, 20,
-             {{10, true}, kColourTitleText});
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_CAPTION, Tr(kSummaryCaption), 20, 268, 200, 20,
+             {{10, true}, SKIN_COLOUR::kTitleText});
   AddControl(CONTROL_LOOK::kPicture, IDC_HEALTH_PICTURE, L"", 40, 300, 72, 72);
   AddControl(CONTROL_LOOK::kLabel, IDC_HEALTH_LABEL, L"", 132, 296, 380, 24,
-             {{12, true}, kColourTitleText});
+             {{12, true}, SKIN_COLOUR::kTitleText});
   AddControl(CONTROL_LOOK::kLabel, IDC_ADVICE_LABEL, L"", 132, 322, 400, 18, {{9}});
   AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_LAST_SCAN, L"", 132, 348, 400, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_FOUND, L"", 132, 368, 400, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SUMMARY_FIXED, L"", 132, 388, 400, 18);
-  AddControl(CONTROL_LOOK::kLink, IDC_REPAIR_LINK, kRepairLink, 132, 412, 200, 20, {}, 0);
-  AddControl(CONTROL_LOOK::kLargeButton, IDC_SCAN_NOW, kScanNow, 560, 316, 170, 56);
+  AddControl(CONTROL_LOOK::kLink, IDC_REPAIR_LINK, Tr(kRepairLink), 132, 412, 200, 20, {}, 0);
+  AddControl(CONTROL_LOOK::kLargeButton, IDC_SCAN_NOW, Tr(kScanNow), 560, 316, 170, 56);
   RefreshSummary();
 }
 
@@ -101,17 +100,20 @@ void CRegOptionsPage::RefreshSummary() {
   const CATEGORY_TABLE& table = app.Categories();
   const std::int64_t errors = Sum(table, &CATEGORY_SETTINGS::found);
   const std::int64_t fixed = Sum(table, &CATEGORY_SETTINGS::fixed);
-  const std::wstring lastScan = LastScanDisplayText(app.Platform().registry, kProductName);
+  // Decided on the English text, shown in the user's language and locale.
+  const std::wstring stored = ReadLastScanText(app.Platform().registry, kProductName);
+  const std::wstring lastScan = FormatLastScanDisplay(stored);
+  const std::wstring shownLastScan = LocaleLastScanText(stored);
   const HEALTH_SUMMARY summary = SummarizeHealth(lastScan, errors, fixed);
   m_picture = summary.picture;
-  SetItemText(IDC_HEALTH_LABEL, std::wstring(kHealthPrefix) + std::wstring(summary.word));
+  SetItemText(IDC_HEALTH_LABEL, std::wstring(Tr(kHealthPrefix)) + std::wstring(summary.word));
   SetLabelStyle(IDC_HEALTH_LABEL,
-                {{12, true}, summary.picture == HEALTH_PICTURE::kBad ? kColourRed
-                                                                               : kColourTitleText});
+                {{12, true}, summary.picture == HEALTH_PICTURE::kBad ? SKIN_COLOUR::kWarningText
+                                                                               : SKIN_COLOUR::kTitleText});
   SetItemText(IDC_ADVICE_LABEL, summary.advice);
-  SetItemText(IDC_SUMMARY_LAST_SCAN, FormatWithStrings(kSummaryLastScanFormat, {lastScan}));
-  SetItemText(IDC_SUMMARY_FOUND, FormatCount(kSummaryFoundFormat, errors));
-  SetItemText(IDC_SUMMARY_FIXED, FormatCount(kSummaryFixedFormat, fixed));
+  SetItemText(IDC_SUMMARY_LAST_SCAN, TrFormat(kSummaryLastScanFormat, {shownLastScan}));
+  SetItemText(IDC_SUMMARY_FOUND, DisplayCount(Tr(kSummaryFoundFormat), errors));
+  SetItemText(IDC_SUMMARY_FIXED, DisplayCount(Tr(kSummaryFixedFormat), fixed));
   // Shown or hidden once: a refresh never makes the link blink out under the pointer.
   ShowItem(IDC_REPAIR_LINK, summary.repairLink);
   if (HWND picture = Item(IDC_HEALTH_PICTURE)) ::InvalidateRect(picture, nullptr, TRUE);
@@ -128,9 +130,9 @@ void CRegOptionsPage::StartScan(STARTED_BY start) {
   }
   if (!any) {
     if (start == STARTED_BY::kUser) {
-      ProductMessageBox(m_main.Handle(), kSelectOneCategory, MB_OK | MB_ICONINFORMATION);
+      ProductMessageBox(m_main.Handle(), Tr(kSelectOneCategory), MB_OK | MB_ICONINFORMATION);
     } else {
-      static_cast<void>(app.Log().WriteLog(kSelectOneCategory));
+      static_cast<void>(app.Log().WriteLog(Tr(kSelectOneCategory, WORDING::kEnglish)));
     }
     return;
   }
@@ -171,7 +173,7 @@ void CRegOptionsPage::OnCommand(int id, int code, HWND) {
 void CRegOptionsPage::PaintBackground(HDC dc, const RECT& client) {
   const int top = Scale()(258);
   const RECT line{client.left + Scale()(10), top, client.right - Scale()(10), top + Scale().Line()};
-  FillSolid(dc, line, kColourHeaderLine);
+  FillSolid(dc, line, Colour(SKIN_COLOUR::kLine));
 }
 
 void CRegOptionsPage::DrawPicture(int id, HDC dc, const RECT& rect) {
@@ -187,17 +189,17 @@ void CRegOptionsPage::DrawPicture(int id, HDC dc, const RECT& rect) {
 
 void CRegScanPage::OnInitDialog() {
   if (Item(IDC_SCAN_HEADING) != nullptr) return;
-  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_HEADING, kScanHeading, 20, 8, 400, 26, kTitleStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STEP, kScanStep, 20, 36, 200, 18, kStepStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_ENTRIES_CAPTION, kScanEntriesCaption, 20, 64, 120, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_HEADING, Tr(kScanHeading), 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STEP, Tr(kScanStep), 20, 36, 200, 18, kStepStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_ENTRIES_CAPTION, Tr(kScanEntriesCaption), 20, 64, 120, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_ENTRY, L"", 140, 64, 520, 18);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STATUS_CAPTION, kScanStatusCaption, 20, 86, 120, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STATUS_CAPTION, Tr(kScanStatusCaption), 20, 86, 120, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_STATUS, L"", 140, 86, 400, 18);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_COUNT_CAPTION, kProcessedCaption, 20, 108, 120, 18);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_COUNT_CAPTION, Tr(kProcessedCaption), 20, 108, 120, 18);
   AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_COUNT, L"0", 140, 108, 200, 18);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_BOTTOM, kFindingInvalid, 20, 132, 400, 20,
-             {{10, true}, kColourRed});
-  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_PROGRESS_CAPTION, kTotalProgressCaption, 20, 160, 120,
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_BOTTOM, Tr(kFindingInvalid), 20, 132, 400, 20,
+             {{10, true}, SKIN_COLOUR::kWarningText});
+  AddControl(CONTROL_LOOK::kLabel, IDC_SCAN_PROGRESS_CAPTION, Tr(kTotalProgressCaption), 20, 160, 120,
              18);
   HWND bar = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, m_hwnd,
                                reinterpret_cast<HMENU>(IDC_SCAN_PROGRESS), LibraryInstance(),
@@ -216,7 +218,7 @@ void CRegScanPage::OnInitDialog() {
   AddListColumn(report, 2, L"Risk Level", 108, LVCFMT_LEFT);
   static_cast<void>(m_list.Create(m_hwnd, ScaleRect(20, 190, 740, 400)));
   Place(m_list.Window(), 20, 190, 720, 210);
-  AddControl(CONTROL_LOOK::kButton, IDC_STOP_SCAN, kStopScan, 600, 410, 140, 32);
+  AddControl(CONTROL_LOOK::kButton, IDC_STOP_SCAN, Tr(kStopScan), 600, 410, 140, 32);
 }
 
 bool CRegScanPage::Start() {
@@ -226,13 +228,13 @@ bool CRegScanPage::Start() {
   ::SendDlgItemMessageW(m_hwnd, IDC_SCAN_PROGRESS, PBM_SETPOS, 0, 0);
   m_progress = 0;
   m_processed = 0;
-  SetItemText(IDC_SCAN_BOTTOM, FormatCount(kErrorsFoundFormat, 0));
+  SetItemText(IDC_SCAN_BOTTOM, DisplayCount(Tr(kErrorsFoundFormat), 0));
   SetItemText(IDC_SCAN_STATUS, L"");
   SetItemText(IDC_SCAN_ENTRY, L"");
   SetItemText(IDC_SCAN_COUNT, L"0");
   ::SendDlgItemMessageW(m_hwnd, IDC_SCAN_REPORT, LVM_DELETEALLITEMS, 0, 0);
-  SetItemText(IDC_SCAN_STATUS_CAPTION, kScanStatusCaption);
-  SetItemText(IDC_SCAN_STATUS, kInitiatingScan);
+  SetItemText(IDC_SCAN_STATUS_CAPTION, Tr(kScanStatusCaption));
+  SetItemText(IDC_SCAN_STATUS, Tr(kInitiatingScan));
   m_main.Dll().statusWord = kStatusStartedScan;
   ::EnableWindow(Item(IDC_STOP_SCAN), TRUE);
 
@@ -303,14 +305,14 @@ void CRegScanPage::OnEntryExamined(const wchar_t* text) {
   if (now - m_lastDisplay <= kEntryDisplayIntervalMs) return;
   m_lastDisplay = now;
   SetItemText(IDC_SCAN_ENTRY, AbbreviateEntryPath(text != nullptr ? text : L""));
-  SetItemText(IDC_SCAN_COUNT, DecimalText(m_processed));
+  SetItemText(IDC_SCAN_COUNT, LocaleNumber(m_processed));
   // The scan's reports come one after another: the page is painted now, not when they pause.
   ::UpdateWindow(m_hwnd);
 }
 
 void CRegScanPage::OnCategoryStarted(int index) {
   if (!IsValidCategory(index)) return;
-  SetItemText(IDC_SCAN_STATUS, CategoryDisplayName(index));
+  SetItemText(IDC_SCAN_STATUS, CategoryShownName(index));
 }
 
 void CRegScanPage::OnCategoryFinished(int index) {
@@ -324,7 +326,7 @@ void CRegScanPage::OnProblemFound(CRegistryProblem& problem) {
   if (!IsValidCategory(category)) return;
   ++m_errors;
   m_main.App().CountFound(category);
-  SetItemText(IDC_SCAN_BOTTOM, FormatCount(kErrorsFoundFormat, m_errors));
+  SetItemText(IDC_SCAN_BOTTOM, DisplayCount(Tr(kErrorsFoundFormat), m_errors));
   AddProblemRow(problem);
   ::UpdateWindow(m_list.Window());
 }
@@ -334,7 +336,7 @@ void CRegScanPage::AddProblemRow(CRegistryProblem& problem) {
   CScanCategory*& group = m_groupOf[index];
   if (group == nullptr) {
     m_groups.push_back(std::make_unique<CScanCategory>(
-        std::wstring(CategoryDisplayName(static_cast<int>(index))), problem.type));
+        std::wstring(CategoryShownName(static_cast<int>(index))), problem.type));
     group = m_groups.back().get();
     m_list.AddItem(group->name, kHtmlListCategoryRow, group);
   }
@@ -362,7 +364,7 @@ void CRegScanPage::RebuildList() {
 void CRegScanPage::OnScanEnded() {
   m_scanning = false;
   m_main.Dll().statusWord = kStatusScanComplete;
-  SetItemText(IDC_SCAN_STATUS, kFinalizingScan);
+  SetItemText(IDC_SCAN_STATUS, Tr(kFinalizingScan));
   ::EnableWindow(Item(IDC_STOP_SCAN), FALSE);
   // The pause keeps the page as it is without holding the window: a timer ends it.
   ::SetTimer(m_hwnd, kScanEndTimer, kScanEndPauseMs, nullptr);
@@ -373,7 +375,7 @@ void CRegScanPage::StopScan() {
   CScanWorker& worker = m_main.App().ScanWorker();
   worker.Pause();
   const int answer =
-      ProductMessageBox(m_main.Handle(), kStopScanQuestion, MB_YESNO | MB_ICONQUESTION);
+      ProductMessageBox(m_main.Handle(), Tr(kStopScanQuestion), MB_YESNO | MB_ICONQUESTION);
   if (answer != IDYES || !m_scanning) {
     worker.Resume();
     return;
@@ -409,9 +411,9 @@ void CRegScanPage::OnCommand(int id, int code, HWND) {
 }
 
 void CRegScanPage::PaintBackground(HDC dc, const RECT& client) {
-  FillSolid(dc, RECT{client.left, 0, client.right, Scale().Line()}, kColourPageLine);
+  FillSolid(dc, RECT{client.left, 0, client.right, Scale().Line()}, Colour(SKIN_COLOUR::kPageLine));
   // The frame behind the list: one pixel (at 96 DPI) round it.
-  FillSolid(dc, ScaleRect(19, 189, 741, 401), RGB(0, 0, 0));
+  FillSolid(dc, ScaleRect(19, 189, 741, 401), Colour(SKIN_COLOUR::kListFrame));
 }
 
 void CRegScanPage::DrawPicture(int id, HDC dc, const RECT& rect) {
@@ -427,25 +429,25 @@ void CRegScanPage::OnDestroy() {
 
 void CRegScanResultsPage::OnInitDialog() {
   if (Item(IDC_RESULTS_TITLE) != nullptr) return;
-  AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_TITLE, kResultsTitle, 20, 8, 400, 26, kTitleStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_STEP, kResultsStep, 20, 36, 200, 18, kStepStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_TITLE, Tr(kResultsTitle), 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_STEP, Tr(kResultsStep), 20, 36, 200, 18, kStepStyle);
   AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_HEADING, L"", 20, 60, 720, 30,
-             {{16, true}, kColourWhite, kColourAttention}, SS_CENTERIMAGE);
-  const wchar_t* captions[] = {kColumnSections, kColumnErrorCount, kColumnSelect};
+             {{16, true}, SKIN_COLOUR::kAttentionText, SKIN_COLOUR::kAttentionBack}, SS_CENTERIMAGE);
+  const UI_TEXT captions[] = {kColumnSections, kColumnErrorCount, kColumnSelect};
   // Each caption ends inside the page: the last one at the list's right edge (740).
   const int xs[] = {70, 560, 690};
-  const int widths[] = {120, 120, 50};
+  const int widths[] = {400, 120, 50};
   for (int i = 0; i < 3; ++i) {
-    AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, captions[i], xs[i], 98,
-               widths[i], 18, {{9, true}, kColourTitleText});
+    AddControl(CONTROL_LOOK::kLabel, IDC_RESULTS_COLUMN_FIRST + i, Tr(captions[i]), xs[i], 98,
+               widths[i], 18, {{9, true}, SKIN_COLOUR::kTitleText});
   }
   static_cast<void>(m_list.Create(m_hwnd, ScaleRect(20, 120, 740, 400)));
   Place(m_list.Window(), 20, 120, 720, 280);
   // Not shown: the name a screen reader gives the list, the caption above its rows.
-  ::SetWindowTextW(m_list.Window(), kColumnSections);
-  AddControl(CONTROL_LOOK::kButton, IDC_CREATE_BACKUP, kCreateBackup, 440, 410, 140, 32);
+  ::SetWindowTextW(m_list.Window(), std::wstring(Tr(kColumnSections)).c_str());
+  AddControl(CONTROL_LOOK::kButton, IDC_CREATE_BACKUP, Tr(kCreateBackup), 440, 410, 140, 32);
   ShowItem(IDC_CREATE_BACKUP, false);
-  AddControl(CONTROL_LOOK::kButton, IDC_FIX_ERRORS, kFixErrors, 600, 410, 140, 32);
+  AddControl(CONTROL_LOOK::kButton, IDC_FIX_ERRORS, Tr(kFixErrors), 600, 410, 140, 32);
 }
 
 void CRegScanResultsPage::OnShow() {
@@ -469,7 +471,7 @@ void CRegScanResultsPage::Rebuild() {
   const CATEGORY_TABLE& table = app.Categories();
   for (int i = 0; i < kCategoryCount; ++i) {
     if (table[static_cast<std::size_t>(i)].enabled == 0) continue;
-    m_groups.push_back(std::make_unique<CScanCategory>(table[static_cast<std::size_t>(i)].name,
+    m_groups.push_back(std::make_unique<CScanCategory>(std::wstring(CategoryShownName(i)),
                                                        static_cast<REGPROBLEM_TYPE>(i)));
   }
   const std::size_t count = engine != nullptr ? engine->Problems().size() : 0;
@@ -505,7 +507,8 @@ void CRegScanResultsPage::Rebuild() {
 void CRegScanResultsPage::UpdateHeading() {
   CRegistryCleaner* engine = m_main.App().Engine();
   const std::size_t count = engine != nullptr ? engine->Problems().size() : 0;
-  SetItemText(IDC_RESULTS_HEADING, FormatCount(kAttentionFormat, static_cast<std::int64_t>(count)));
+  SetItemText(IDC_RESULTS_HEADING,
+              DisplayCount(Tr(kAttentionFormat), static_cast<std::int64_t>(count)));
 }
 
 void CRegScanResultsPage::OnIgnore(CRegistryProblem& problem) {
@@ -528,7 +531,7 @@ void CRegScanResultsPage::FixErrors(STARTED_BY start) {
     case FIX_DECISION::kNothingSelected:
       static_cast<void>(app.Log().WriteLog(kNothingSelectedLog));
       if (start == STARTED_BY::kUser) {
-        ProductMessageBox(m_main.Handle(), kSelectOneItem, MB_OK | MB_ICONINFORMATION);
+        ProductMessageBox(m_main.Handle(), Tr(kSelectOneItem), MB_OK | MB_ICONINFORMATION);
       }
       return;
     case FIX_DECISION::kRepair:
@@ -571,24 +574,24 @@ void CRegScanResultsPage::OnCommand(int id, int code, HWND) {
 
 void CStatisticsPage::OnInitDialog() {
   if (Item(IDC_STATS_TITLE) != nullptr) return;
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TITLE, kStatisticsTitle, 20, 8, 400, 26, kTitleStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_SECTION, kStatisticsSection, 20, 40, 300, 20,
-             {{10, true}, kColourButton});
-  const wchar_t* columns[] = {kColumnFound, kColumnFixed, kColumnIgnored};
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TITLE, Tr(kStatisticsTitle), 20, 8, 400, 26, kTitleStyle);
+  AddControl(CONTROL_LOOK::kLabel, IDC_STATS_SECTION, Tr(kStatisticsSection), 20, 40, 300, 20,
+             {{10, true}, SKIN_COLOUR::kAccentText});
+  const UI_TEXT columns[] = {kColumnFound, kColumnFixed, kColumnIgnored};
   for (int c = 0; c < 3; ++c) {
-    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_COLUMN_FIRST + c, columns[c], 300 + c * 90, 66, 80,
-               18, {{9, true}, kColourTitleText}, SS_RIGHT);
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_COLUMN_FIRST + c, Tr(columns[c]), 300 + c * 90, 66, 80,
+               18, {{9, true}, SKIN_COLOUR::kTitleText}, SS_RIGHT);
   }
   for (int i = 0; i < kCategoryCount; ++i) {
     const int y = 88 + i * 20;
-    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NAME_FIRST + i, kStatisticsRowNames[i], 30, y, 260,
-               18);
+    AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NAME_FIRST + i,
+               Tr(kStatisticsRowNames[static_cast<std::size_t>(i)]), 30, y, 260, 18);
     AddControl(CONTROL_LOOK::kLabel, IDC_STATS_FOUND_FIRST + i, L"0", 300, y, 80, 18, {}, SS_RIGHT);
     AddControl(CONTROL_LOOK::kLabel, IDC_STATS_FIXED_FIRST + i, L"0", 390, y, 80, 18, {}, SS_RIGHT);
     AddControl(CONTROL_LOOK::kLabel, IDC_STATS_IGNORED_FIRST + i, L"0", 480, y, 80, 18, {},
                SS_RIGHT);
   }
-  const LABEL_STYLE total{{9, true}, kColourTitleText};
+  const LABEL_STYLE total{{9, true}, SKIN_COLOUR::kTitleText};
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_FOUND, L"", 30, 314, 250, 18, total);
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_CLEANED, L"", 30, 332, 250, 18, total);
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_TOTAL_IGNORED, L"", 300, 314, 250, 18, total);
@@ -596,13 +599,13 @@ void CStatisticsPage::OnInitDialog() {
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_DATE, L"", 30, 354, 500, 18);
   // What an unattended repair logged instead of asking, one line each (hidden when nothing).
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_NOTES, L"", 30, 376, 400, 68,
-             {{8}, kColourRed});
+             {{8}, SKIN_COLOUR::kWarningText});
   AddControl(CONTROL_LOOK::kPicture, IDC_STATS_PICTURE, L"", 620, 90, 96, 96);
   // Room for a verdict of five lines (how many were fixed and how many not).
   AddControl(CONTROL_LOOK::kLabel, IDC_STATS_STATUS, L"", 580, 196, 170, 100,
-             {{10, true}, kColourTitleText}, SS_CENTER);
-  AddControl(CONTROL_LOOK::kButton, IDC_STATS_FIX, kFixErrors, 440, 410, 140, 32);
-  AddControl(CONTROL_LOOK::kButton, IDC_STATS_SCAN, kScanNow, 600, 410, 140, 32);
+             {{10, true}, SKIN_COLOUR::kTitleText}, SS_CENTER);
+  AddControl(CONTROL_LOOK::kButton, IDC_STATS_FIX, Tr(kFixErrors), 440, 410, 140, 32);
+  AddControl(CONTROL_LOOK::kButton, IDC_STATS_SCAN, Tr(kScanNow), 600, 410, 140, 32);
   Refresh();
 }
 
@@ -616,9 +619,9 @@ void CStatisticsPage::Refresh() {
   for (int i = 0; i < kCategoryCount; ++i) {
     const CATEGORY_SETTINGS& record = table[static_cast<std::size_t>(i)];
     const int ignoredHere = ignoredSinceLoad[static_cast<std::size_t>(i)];
-    SetItemText(IDC_STATS_FOUND_FIRST + i, DecimalText(record.found));
-    SetItemText(IDC_STATS_FIXED_FIRST + i, DecimalText(record.fixed));
-    SetItemText(IDC_STATS_IGNORED_FIRST + i, DecimalText(ignoredHere));
+    SetItemText(IDC_STATS_FOUND_FIRST + i, LocaleNumber(record.found));
+    SetItemText(IDC_STATS_FIXED_FIRST + i, LocaleNumber(record.fixed));
+    SetItemText(IDC_STATS_IGNORED_FIRST + i, LocaleNumber(ignoredHere));
     found += record.found;
     cleaned += record.fixed;
     ignored += ignoredHere;
@@ -626,12 +629,17 @@ void CStatisticsPage::Refresh() {
   IRegistry& registry = app.Platform().registry;
   const int scanned = ReadSettingInt(registry, kHkeyLocalMachine, kProductName,
                                      kValueEntriesScanned, kDefaultEntriesScanned);
-  SetItemText(IDC_STATS_TOTAL_FOUND, std::wstring(kTotalFoundCaption) + DecimalText(found));
-  SetItemText(IDC_STATS_TOTAL_CLEANED, std::wstring(kTotalCleanedCaption) + DecimalText(cleaned));
-  SetItemText(IDC_STATS_TOTAL_IGNORED, std::wstring(kTotalIgnoredCaption) + DecimalText(ignored));
-  SetItemText(IDC_STATS_ITEMS_SCANNED, std::wstring(kItemsScannedCaption) + DecimalText(scanned));
-  const std::wstring lastScan = LastScanDisplayText(registry, kProductName);
-  SetItemText(IDC_STATS_DATE, FormatWithStrings(kLastScanDateFormat, {lastScan}));
+  SetItemText(IDC_STATS_TOTAL_FOUND, std::wstring(Tr(kTotalFoundCaption)) + LocaleNumber(found));
+  SetItemText(IDC_STATS_TOTAL_CLEANED,
+              std::wstring(Tr(kTotalCleanedCaption)) + LocaleNumber(cleaned));
+  SetItemText(IDC_STATS_TOTAL_IGNORED,
+              std::wstring(Tr(kTotalIgnoredCaption)) + LocaleNumber(ignored));
+  SetItemText(IDC_STATS_ITEMS_SCANNED,
+              std::wstring(Tr(kItemsScannedCaption)) + LocaleNumber(scanned));
+  // Decided on the English text, shown in the user's language and locale.
+  const std::wstring stored = ReadLastScanText(registry, kProductName);
+  const std::wstring lastScan = FormatLastScanDisplay(stored);
+  SetItemText(IDC_STATS_DATE, TrFormat(kLastScanDateFormat, {LocaleLastScanText(stored)}));
   // What the last repair since the scan could not do (both 0 after a scan).
   const int notFixed = ReadSettingInt(registry, kHkeyLocalMachine, kProductName,
                                       kValueTotalNotFixed, 0);
@@ -690,8 +698,8 @@ void CContainerPage::OnInitDialog() {
   const RECT area{1, 27, client.cx - 1, client.cy - 1};
   // Every tab button before the sub-pages: Tab goes along the tab row, then into the page shown.
   for (std::size_t i = 0; i < m_tabs.size(); ++i) {
-    AddControl(CONTROL_LOOK::kNavButton, m_tabs[i].buttonId, m_tabs[i].caption,
-               10 + static_cast<int>(i) * 150, 0, 140, 26);
+    AddControl(CONTROL_LOOK::kNavButton, m_tabs[i].buttonId, Tr(m_tabs[i].caption),
+               10 + static_cast<int>(i) * 200, 0, 190, 26);
   }
   for (CONTAINER_TAB& tab : m_tabs) tab.page->CreatePage(*this, area);
 }
@@ -728,7 +736,7 @@ void CContainerPage::SelectTab(int index) {
   m_last = index;
   CONTAINER_TAB& tab = m_tabs[static_cast<std::size_t>(index)];
   SetSelected(tab.buttonId, true);
-  if (tab.title != nullptr) m_main.SetItemText(IDC_PAGE_TITLE, tab.title);
+  if (tab.title.id != 0) m_main.SetItemText(IDC_PAGE_TITLE, Tr(tab.title));
   ::ShowWindow(tab.page->Handle(), SW_SHOW);
   tab.page->OnShow();
 }

@@ -148,12 +148,12 @@ class CStatisticsPage final : public CPage {
   VERDICT_PICTURE m_picture = VERDICT_PICTURE::kUnchanged;
 };
 
-// One tab of a container: its button, the title it gives the main window's title label (null:
+// One tab of a container: its button, the title it gives the main window's title label (id 0:
 // the label is left as it is) and its sub-page.
 struct CONTAINER_TAB {
   int buttonId;
-  const wchar_t* caption;
-  const wchar_t* title;
+  UI_TEXT caption;
+  UI_TEXT title;
   std::unique_ptr<CPage> page;
 };
 

@@ -11,29 +11,18 @@
 
 #include "state/state_texts.h"
 #include "tools/schedule.h"
+#include "ui/win32/locale_format.h"
 
 namespace qv::ui {
 namespace {
 
 constexpr wchar_t kFontName[] = L"Tahoma";
 constexpr WORD kFontPoints = 8;
+// The time on the 24-hour clock; the date as the user's locale writes a short date.
 constexpr wchar_t kTimeFormat[] = L"H:mm";
-constexpr wchar_t kDateFormat[] = L"M/d/yyyy";
-constexpr wchar_t kNewText[] = L"&New";
-constexpr wchar_t kDeleteText[] = L"&Delete";
-constexpr wchar_t kGroupText[] = L"Schedule";
-constexpr wchar_t kTypeLabel[] = L"Schedule &task:";
-constexpr wchar_t kTimeLabel[] = L"Start t&ime:";
-constexpr wchar_t kDateLabel[] = L"Start d&ate:";
-constexpr wchar_t kEveryLabel[] = L"E&very";
-constexpr wchar_t kDaysUnit[] = L"day(s)";
-constexpr wchar_t kWeeksUnit[] = L"week(s) on:";
-constexpr wchar_t kMonthDayLabel[] = L"Da&y";
-constexpr wchar_t kMonthDayUnit[] = L"of every month";
-constexpr wchar_t kNotEditable[] = L"This schedule can be deleted here, not changed.";
-constexpr wchar_t kSaveFailed[] = L"The schedule could not be saved (error 0x%x).";
-constexpr const wchar_t* kWeekDayNames[] = {L"Mon", L"Tue", L"Wed", L"Thu",
-                                            L"Fri", L"Sat", L"Sun"};
+// The check boxes' names, Monday to Sunday.
+constexpr UI_TEXT kWeekDayNames[] = {kDayMonday, kDayTuesday,  kDayWednesday, kDayThursday,
+                                     kDayFriday, kDaySaturday, kDaySunday};
 // The check boxes run Monday to Sunday; the trigger's bits Sunday (bit 0) to Saturday.
 constexpr std::uint16_t WeekDayBit(int box) {
   return static_cast<std::uint16_t>(1u << ((box + 1) % 7));
@@ -56,7 +45,7 @@ constexpr int kTypeWeekly = 1;
 constexpr int kTypeMonthly = 2;
 constexpr int kTypeOnce = 3;
 
-constexpr int kDialogWidth = 276;  // dialog units
+constexpr int kDialogWidth = 330;  // dialog units
 constexpr int kDialogHeight = 206;
 
 // The in-memory template of an empty dialog in Tahoma 8; the controls are made in WM_INITDIALOG.
@@ -112,7 +101,7 @@ class CScheduleEditorDlg {
   [[nodiscard]] ErrorCode Load() { return m_model.Load(m_tasks, m_taskName); }
 
   ErrorCode Run(HWND owner) {
-    const std::vector<WORD> words = DialogTemplate(kScheduleEditorCaption);
+    const std::vector<WORD> words = DialogTemplate(std::wstring(Tr(kScheduleEditorCaption)).c_str());
     ::SetLastError(ERROR_SUCCESS);
     const INT_PTR ended = ::DialogBoxIndirectParamW(
         ModuleInstance(), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, &Proc,
@@ -162,12 +151,12 @@ class CScheduleEditorDlg {
 
   // ---- Layout ----
 
-  HWND Make(const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x, int y, int width,
+  HWND Make(const wchar_t* cls, std::wstring_view text, DWORD style, int id, int x, int y, int width,
             int height, DWORD exStyle = 0) {
     RECT box{x, y, x + width, y + height};
     ::MapDialogRect(m_hwnd, &box);
     HWND control = ::CreateWindowExW(
-        exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, box.left, box.top,
+        exStyle, cls, std::wstring(text).c_str(), WS_CHILD | WS_VISIBLE | style, box.left, box.top,
         box.right - box.left, box.bottom - box.top, m_hwnd,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleInstance(), nullptr);
     ::SendMessageW(control, WM_SETFONT, ::SendMessageW(m_hwnd, WM_GETFONT, 0, 0), FALSE);
@@ -175,31 +164,31 @@ class CScheduleEditorDlg {
   }
 
   void MakeControls() {
-    Make(WC_STATICW, kScheduleListHeading, SS_LEFT, kHeadingId, 7, 7, 200, 8);
+    Make(WC_STATICW, Tr(kScheduleListHeading), SS_LEFT, kHeadingId, 7, 7, 260, 8);
     Make(WC_LISTBOXW, L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-         kScheduleEditorList, 7, 18, 206, 54, WS_EX_CLIENTEDGE);
-    Make(WC_BUTTONW, kNewText, BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorNew, 219, 18, 50, 14);
-    Make(WC_BUTTONW, kDeleteText, BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorDelete, 219, 36, 50,
+         kScheduleEditorList, 7, 18, 260, 54, WS_EX_CLIENTEDGE);
+    Make(WC_BUTTONW, Tr(kScheduleEditorNewButton), BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorNew, 273, 18, 50, 14);
+    Make(WC_BUTTONW, Tr(kScheduleEditorDeleteButton), BS_PUSHBUTTON | WS_TABSTOP, kScheduleEditorDelete, 273, 36, 50,
          14);
 
-    Make(WC_BUTTONW, kGroupText, BS_GROUPBOX, kGroupId, 7, 78, 262, 98);
-    Make(WC_STATICW, kTypeLabel, SS_LEFT, kTypeLabelId, 15, 93, 52, 8);
+    Make(WC_BUTTONW, Tr(kScheduleEditorGroup), BS_GROUPBOX, kGroupId, 7, 78, 316, 98);
+    Make(WC_STATICW, Tr(kScheduleEditorTypeLabel), SS_LEFT, kTypeLabelId, 15, 93, 72, 8);
     HWND type = Make(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                     kScheduleEditorType, 70, 91, 66, 80);
-    for (const wchar_t* name : kScheduleEditorTypes) {
-      ::SendMessageW(type, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+                     kScheduleEditorType, 90, 91, 70, 80);
+    for (const UI_TEXT& name : kScheduleEditorTypes) {
+      const std::wstring text(Tr(name));
+      ::SendMessageW(type, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    Make(WC_STATICW, kTimeLabel, SS_LEFT, kTimeLabelId, 148, 93, 44, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorTimeLabel), SS_LEFT, kTimeLabelId, 170, 93, 60, 8);
     HWND time = Make(DATETIMEPICK_CLASSW, L"", DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP,
-                     kScheduleEditorTime, 196, 91, 64, 13);
+                     kScheduleEditorTime, 234, 91, 70, 13);
     ::SendMessageW(time, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(kTimeFormat));
-    Make(WC_STATICW, kDateLabel, SS_LEFT, kDateLabelId, 15, 112, 52, 8);
-    HWND date = Make(DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP,
-                     kScheduleEditorDate, 70, 110, 66, 13);
-    ::SendMessageW(date, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(kDateFormat));
+    Make(WC_STATICW, Tr(kScheduleEditorDateLabel), SS_LEFT, kDateLabelId, 15, 112, 72, 8);
+    Make(DATETIMEPICK_CLASSW, L"", DTS_SHORTDATEFORMAT | WS_TABSTOP, kScheduleEditorDate, 90, 110,
+         70, 13);
 
-    Make(WC_STATICW, kEveryLabel, SS_LEFT, kEveryLabelId, 15, 133, 24, 8);
-    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorInterval, 42, 131, 30,
+    Make(WC_STATICW, Tr(kScheduleEditorEveryLabel), SS_LEFT, kEveryLabelId, 15, 133, 72, 8);
+    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorInterval, 90, 131, 30,
          12, WS_EX_CLIENTEDGE);
     HWND spin = Make(UPDOWN_CLASSW, L"",
                      UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
@@ -207,14 +196,14 @@ class CScheduleEditorDlg {
     ::SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Item(kScheduleEditorInterval)),
                    0);
     ::SendMessageW(spin, UDM_SETRANGE32, 1, 999);
-    Make(WC_STATICW, kDaysUnit, SS_LEFT, kScheduleEditorIntervalUnit, 78, 133, 60, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorDaysUnit), SS_LEFT, kScheduleEditorIntervalUnit, 126, 133, 100, 8);
     for (int box = 0; box < 7; ++box) {
-      Make(WC_BUTTONW, kWeekDayNames[box], BS_AUTOCHECKBOX | WS_TABSTOP,
-           kScheduleEditorFirstWeekDay + box, 15 + box * 35, 151, 32, 10);
+      Make(WC_BUTTONW, Tr(kWeekDayNames[box]), BS_AUTOCHECKBOX | WS_TABSTOP,
+           kScheduleEditorFirstWeekDay + box, 15 + box * 43, 151, 40, 10);
     }
 
-    Make(WC_STATICW, kMonthDayLabel, SS_LEFT, kMonthDayLabelId, 15, 133, 24, 8);
-    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorMonthDay, 42, 131, 30,
+    Make(WC_STATICW, Tr(kScheduleEditorMonthDayLabel), SS_LEFT, kMonthDayLabelId, 15, 133, 72, 8);
+    Make(WC_EDITW, L"1", ES_NUMBER | ES_RIGHT | WS_TABSTOP, kScheduleEditorMonthDay, 90, 131, 30,
          12, WS_EX_CLIENTEDGE);
     HWND daySpin = Make(UPDOWN_CLASSW, L"",
                         UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
@@ -222,11 +211,11 @@ class CScheduleEditorDlg {
     ::SendMessageW(daySpin, UDM_SETBUDDY,
                    reinterpret_cast<WPARAM>(Item(kScheduleEditorMonthDay)), 0);
     ::SendMessageW(daySpin, UDM_SETRANGE32, 1, 31);
-    Make(WC_STATICW, kMonthDayUnit, SS_LEFT, kMonthDayUnitId, 78, 133, 80, 8);
-    Make(WC_STATICW, kNotEditable, SS_LEFT, kNotEditableId, 15, 133, 240, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorMonthDayUnit), SS_LEFT, kMonthDayUnitId, 126, 133, 120, 8);
+    Make(WC_STATICW, Tr(kScheduleEditorNotEditable), SS_LEFT, kNotEditableId, 15, 133, 300, 8);
 
-    Make(WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 165, 185, 50, 14);
-    Make(WC_BUTTONW, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 219, 185, 50, 14);
+    Make(WC_BUTTONW, Tr(kScheduleEditorOk), BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 219, 185, 50, 14);
+    Make(WC_BUTTONW, Tr(kScheduleEditorCancel), BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 273, 185, 50, 14);
   }
 
   [[nodiscard]] HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
@@ -248,7 +237,7 @@ class CScheduleEditorDlg {
     HWND list = Item(kScheduleEditorList);
     ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (std::size_t row = 0; row < m_model.Count(); ++row) {
-      const std::wstring line = m_model.Line(row);
+      const std::wstring line = m_model.Line(row, LocaleTriggerWording());
       ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     }
     Select(select);
@@ -263,7 +252,7 @@ class CScheduleEditorDlg {
   // The row's line again, after its trigger changed.
   void RefreshLine(int row) {
     HWND list = Item(kScheduleEditorList);
-    const std::wstring line = m_model.Line(static_cast<std::size_t>(row));
+    const std::wstring line = m_model.Line(static_cast<std::size_t>(row), LocaleTriggerWording());
     wchar_t shown[512] = {};
     if (::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0) < 511) {
       ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(shown));
@@ -301,7 +290,9 @@ class CScheduleEditorDlg {
                    kScheduleEditorIntervalUnit}) {
       Show(id, editable && (daily || weekly));
     }
-    ::SetWindowTextW(Item(kScheduleEditorIntervalUnit), weekly ? kWeeksUnit : kDaysUnit);
+    ::SetWindowTextW(Item(kScheduleEditorIntervalUnit),
+                     std::wstring(Tr(weekly ? kScheduleEditorWeeksUnit : kScheduleEditorDaysUnit))
+                         .c_str());
     for (int box = 0; box < 7; ++box) Show(kScheduleEditorFirstWeekDay + box, editable && weekly);
     for (int id : {kMonthDayLabelId, kScheduleEditorMonthDay, kScheduleEditorMonthDaySpin,
                    kMonthDayUnitId}) {
@@ -462,9 +453,14 @@ class CScheduleEditorDlg {
         if (m_model.Changed()) {
           m_result = m_model.Save(m_tasks, m_taskName);
           if (m_result != kErrorSuccess) {
-            wchar_t text[128] = {};
-            std::swprintf(text, 128, kSaveFailed, static_cast<unsigned>(m_result));
-            ::MessageBoxW(m_hwnd, text, kProductName, MB_OK | MB_ICONWARNING);
+            // The error in hexadecimal where the text has "%x" (no printf: the text is a
+            // translation's).
+            wchar_t hex[16] = {};
+            std::swprintf(hex, 16, L"%x", static_cast<unsigned>(m_result));
+            std::wstring text(Tr(kScheduleEditorSaveFailedFormat));
+            const std::size_t at = text.find(L"%x");
+            if (at != std::wstring::npos) text.replace(at, 2, hex);
+            ::MessageBoxW(m_hwnd, text.c_str(), kProductName, MB_OK | MB_ICONWARNING);
           }
         }
         ::EndDialog(m_hwnd, IDOK);

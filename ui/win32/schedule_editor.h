@@ -14,6 +14,7 @@
 
 #include "base/errors.h"
 #include "platform/scheduled_tasks.h"
+#include "ui/ui_texts.h"
 
 namespace qv::ui {
 
@@ -31,10 +32,10 @@ inline constexpr int kScheduleEditorMonthDay = 3010;   // edit, with its up-down
 inline constexpr int kScheduleEditorMonthDaySpin = 3011;
 inline constexpr int kScheduleEditorFirstWeekDay = 3020;  // check boxes Mon ... Sun: 3020-3026
 
-inline constexpr wchar_t kScheduleEditorCaption[] = L"Schedule";
-// The kinds offered, in the combo box's order.
-inline constexpr const wchar_t* kScheduleEditorTypes[] = {L"Daily", L"Weekly", L"Monthly",
-                                                          L"Once"};
+// The kinds offered, in the combo box's order (the caption is kScheduleEditorCaption of
+// ui_texts.h).
+inline constexpr UI_TEXT kScheduleEditorTypes[] = {kScheduleEditorDaily, kScheduleEditorWeekly,
+                                                   kScheduleEditorMonthly, kScheduleEditorOnce};
 
 // Shows the editor for the task, owned by `owner` (may be null), and returns when it has closed:
 // 0 after Cancel, or after OK once every change is saved; the failure when the task cannot be

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "controls/win32/accessibility_library.h"
+#include "ui/ui_texts.h"
 
 namespace qv::ui {
 namespace {
@@ -14,12 +15,7 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x51564143;  // one subclass of ours per control
 constexpr wchar_t kSelectedProperty[] = L"QuarveloSkinSelected";
 
-// The default actions, as the system names those of its push buttons, page tabs and check boxes.
-constexpr std::wstring_view kPressAction = L"Press";
-constexpr std::wstring_view kSwitchAction = L"Switch";
-constexpr std::wstring_view kJumpAction = L"Jump";
-constexpr std::wstring_view kCheckAction = L"Check";
-constexpr std::wstring_view kUncheckAction = L"UnCheck";
+// The default actions (kPressAction...) are texts of ui_texts.inc.
 
 LONG RoleOf(CONTROL_LOOK look) {
   switch (look) {
@@ -176,11 +172,12 @@ class CSkinAccessible final : public CAccessibleObject {
     if (action == nullptr) return E_POINTER;
     *action = nullptr;
     if (!IsWindow(m_control)) return CO_E_OBJNOTCONNECTED;
-    std::wstring_view name = kPressAction;
+    UI_TEXT name = kPressAction;
     if (m_look == CONTROL_LOOK::kNavButton) name = kSwitchAction;
     if (m_look == CONTROL_LOOK::kLink) name = kJumpAction;
     if (m_look == CONTROL_LOOK::kCheck) name = Checked(m_control) ? kUncheckAction : kCheckAction;
-    *action = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+    const std::wstring_view shown = Tr(name);
+    *action = SysAllocStringLen(shown.data(), static_cast<UINT>(shown.size()));
     return *action != nullptr ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {

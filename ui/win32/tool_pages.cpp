@@ -17,6 +17,7 @@
 #include "ui/settings_options.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/dialogs.h"
+#include "ui/win32/locale_format.h"
 #include "ui/win32/main_dlg.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/schedule_editor.h"
@@ -28,7 +29,7 @@ constexpr DWORD kCheckListExStyles =
     LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
 // The line of the list pages: 47 pixels above the bottom, across the page (96 DPI).
 constexpr int kBottomLineOffset = 47;
-const LABEL_STYLE kHeadingStyle{{8, true}, kColourTitleText};
+const LABEL_STYLE kHeadingStyle{{8, true}, SKIN_COLOUR::kTitleText};
 
 void FillLine(HDC dc, const RECT& rect, COLORREF colour) {
   HBRUSH brush = ::CreateSolidBrush(colour);
@@ -38,14 +39,14 @@ void FillLine(HDC dc, const RECT& rect, COLORREF colour) {
 
 void PaintBottomLine(HDC dc, const RECT& client, const CDpiScale& scale) {
   const int top = client.bottom - scale(kBottomLineOffset);
-  FillLine(dc, {client.left, top, client.right, top + scale.Line()}, kColourHeaderLine);
+  FillLine(dc, {client.left, top, client.right, top + scale.Line()}, Colour(SKIN_COLOUR::kLine));
 }
 
 // The two grey lines of the settings and tool pages, at 85 and 255 pixels, 20 pixels in.
 void PaintToolLines(HDC dc, const RECT& client, const CDpiScale& scale) {
   for (int y : {85, 255}) {
     FillLine(dc, {scale(20), scale(y), client.right - scale(20), scale(y) + scale.Line()},
-             kColourPageLine);
+             Colour(SKIN_COLOUR::kPageLine));
   }
 }
 
@@ -146,9 +147,9 @@ void CIgnoreListPage::OnInitDialog() {
   const SIZE client = DesignSize();
   HWND list = CreateCheckList(*this, IDC_IGNORE_LIST, 10, 10, client.cx - 20,
                               client.cy - kBottomLineOffset - 20);
-  AddListColumn(list, 0, kIgnoreColumnCategory, kIgnoreColumnCategoryWidth);
-  AddListColumn(list, 1, kIgnoreColumnItems, kIgnoreColumnItemsWidth);
-  AddControl(CONTROL_LOOK::kButton, IDC_IGNORE_REMOVE, kRemoveItem, client.cx - 140,
+  AddListColumn(list, 0, Tr(kIgnoreColumnCategory), kIgnoreColumnCategoryWidth);
+  AddListColumn(list, 1, Tr(kIgnoreColumnItems), kIgnoreColumnItemsWidth);
+  AddControl(CONTROL_LOOK::kButton, IDC_IGNORE_REMOVE, Tr(kRemoveItem), client.cx - 140,
              client.cy - kBottomLineOffset + 10, 130, 28);
 }
 
@@ -157,7 +158,8 @@ void CIgnoreListPage::Refill() {
   ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   m_rows = IgnoreListRows(m_main.App().Exclusions());
   for (std::size_t i = 0; i < m_rows.size(); ++i) {
-    const int row = InsertRow(list, static_cast<int>(i), m_rows[i].categoryName);
+    const int row =
+        InsertRow(list, static_cast<int>(i), std::wstring(CategoryShownName(m_rows[i].category)));
     SetRowText(list, row, 1, m_rows[i].identity);
   }
 }
@@ -194,19 +196,19 @@ void CIgnoreListPage::PaintBackground(HDC dc, const RECT& client) {
 void CBackupRestorePage::OnInitDialog() {
   if (Item(IDC_BACKUP_LIST) != nullptr) return;
   const SIZE client = DesignSize();
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kBackupsTitle, 20, 12, 300, 16,
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, Tr(kBackupsTitle), 20, 12, 300, 16,
              kHeadingStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, kBackupsInformation, 20, 32, 600, 30);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, Tr(kBackupsInformation), 20, 32, 600, 30);
   HWND list = CreateCheckList(*this, IDC_BACKUP_LIST, 20, 70, client.cx - 40,
                               client.cy - kBottomLineOffset - 80, LVS_EX_HEADERDRAGDROP);
-  AddListColumn(list, 0, kBackupsColumnName, kBackupsColumnNameWidth);
-  AddListColumn(list, 1, kBackupsColumnDate, kBackupsColumnDateWidth);
-  AddListColumn(list, 2, kBackupsColumnTrust, kBackupsColumnTrustWidth);
+  AddListColumn(list, 0, Tr(kBackupsColumnName), kBackupsColumnNameWidth);
+  AddListColumn(list, 1, Tr(kBackupsColumnDate), kBackupsColumnDateWidth);
+  AddListColumn(list, 2, Tr(kBackupsColumnTrust), kBackupsColumnTrustWidth);
   const int y = client.cy - kBottomLineOffset + 10;
-  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_CREATE, kCreateBackupButton, 20, y, 130, 28);
-  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, kRestoreButton, client.cx - 260, y, 110,
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_CREATE, Tr(kCreateBackupButton), 20, y, 130, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_RESTORE, Tr(kRestoreButton), client.cx - 260, y, 110,
              28);
-  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_DELETE, kDeleteButton, client.cx - 130, y, 110, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_BACKUP_DELETE, Tr(kDeleteButton), client.cx - 130, y, 110, 28);
 }
 
 std::wstring CBackupRestorePage::BackupFolder() {
@@ -238,17 +240,24 @@ void CBackupRestorePage::ShowRows() {
   IClock& clock = m_main.App().Platform().clock;
   for (std::size_t i = 0; i < m_backups.size(); ++i) {
     const int row = InsertRow(list, static_cast<int>(i), m_backups[i].name);
-    SetRowText(list, row, 1, FormatBackupDate(clock, m_backups[i].lastWriteTime));
+    // The date in the user's locale; as the console writes it when the locale cannot.
+    std::wstring date = LocaleFileTime(m_backups[i].lastWriteTime);
+    if (date.empty()) date = FormatBackupDate(clock, m_backups[i].lastWriteTime);
+    SetRowText(list, row, 1, date);
     SetRowText(list, row, 2, BackupTrustText(m_backups[i]));
   }
 }
 
-bool CBackupRestorePage::ConfirmAction(const wchar_t* nothingListed, const wchar_t* question) {
+bool CBackupRestorePage::ConfirmAction(const UI_TEXT& nothingListed, const UI_TEXT& question) {
+  const std::wstring information(Tr(kInformationCaption));
+  const std::wstring warning(Tr(kWarningCaption));
   if (::SendMessageW(Item(IDC_BACKUP_LIST), LVM_GETITEMCOUNT, 0, 0) == 0) {
-    ::MessageBoxW(m_hwnd, nothingListed, kInformationCaption, MB_OK | MB_ICONINFORMATION);
+    ::MessageBoxW(m_hwnd, std::wstring(Tr(nothingListed)).c_str(), information.c_str(),
+                  MB_OK | MB_ICONINFORMATION);
     return false;
   }
-  return ::MessageBoxW(m_hwnd, question, kWarningCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+  return ::MessageBoxW(m_hwnd, std::wstring(Tr(question)).c_str(), warning.c_str(),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CBackupRestorePage::CreateBackup() {
@@ -280,10 +289,12 @@ void CBackupRestorePage::DeleteChecked() {
       DeleteBackups(m_main.App().Platform().files, BackupFolder(), names, &m_main.App().Log());
   Refill();
   if (!deletion.failed.empty()) {
-    ::MessageBoxW(m_hwnd, BackupDeletionFailureText(deletion).c_str(), kWarningCaption,
-                  MB_OK | MB_ICONWARNING);
+    ::MessageBoxW(m_hwnd, BackupDeletionFailureText(deletion).c_str(),
+                  std::wstring(Tr(kWarningCaption)).c_str(), MB_OK | MB_ICONWARNING);
   }
-  if (!deletion.removed.empty()) ::MessageBoxW(m_hwnd, kBackupsDeletedMessage, L"", MB_OK);
+  if (!deletion.removed.empty()) {
+    ::MessageBoxW(m_hwnd, std::wstring(Tr(kBackupsDeletedMessage)).c_str(), L"", MB_OK);
+  }
 }
 
 INT_PTR CBackupRestorePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
@@ -327,8 +338,8 @@ void CBackupRestorePage::OnCommand(int id, int code, HWND) {
 
 void CRestoresPage::OnInitDialog() {
   if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kRestorePointsInformation, 20, 40, 700, 80);
-  AddControl(CONTROL_LOOK::kButton, IDC_RESTORE_POINTS, kRestorePointsButton, 20, 140, 140, 28);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, Tr(kRestorePointsInformation), 20, 40, 700, 80);
+  AddControl(CONTROL_LOOK::kButton, IDC_RESTORE_POINTS, Tr(kRestorePointsButton), 20, 140, 200, 28);
 }
 
 void CRestoresPage::OnCommand(int id, int code, HWND) {
@@ -341,10 +352,10 @@ void CRestoresPage::OnCommand(int id, int code, HWND) {
 
 void CDefragPage::OnInitDialog() {
   if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kDefragHeading, 20, 45, 500, 18,
-             {{9, true}, kColourTitleText});
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kDefragInformation, 20, 105, 700, 100);
-  AddControl(CONTROL_LOOK::kButton, IDC_DEFRAGMENT, kDefragmentButton, 20, 275, 140, 28);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, Tr(kDefragHeading), 20, 45, 500, 18,
+             {{9, true}, SKIN_COLOUR::kTitleText});
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, Tr(kDefragInformation), 20, 105, 700, 100);
+  AddControl(CONTROL_LOOK::kButton, IDC_DEFRAGMENT, Tr(kDefragmentButton), 20, 275, 140, 28);
 }
 
 void CDefragPage::OnCommand(int id, int code, HWND) {
@@ -364,8 +375,8 @@ void CDefragPage::PaintBackground(HDC dc, const RECT& client) {
 
 void CGSettingsPage::OnInitDialog() {
   if (Item(IDC_SUBPAGE_LABEL) != nullptr) return;
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kGeneralSettingsHeading, 20, 45, 500, 18,
-             {{9, true}, kColourTitleText});
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, Tr(kGeneralSettingsHeading), 20, 45, 500, 18,
+             {{9, true}, SKIN_COLOUR::kTitleText});
   for (std::size_t i = 0; i < kGeneralOptions.size(); ++i) {
     const GENERAL_OPTION& option = kGeneralOptions[i];
     // Between the page's two lines (85 and 255), all seven rows.
@@ -373,10 +384,10 @@ void CGSettingsPage::OnInitDialog() {
     // The box's text is the value name it is stored under; the box shows only its square, the
     // label beside it says what it means.
     AddControl(CONTROL_LOOK::kCheck, option.checkBoxId, option.valueName, 40, y, 16, 20);
-    AddControl(CONTROL_LOOK::kLabel, option.labelId, option.labelText, 62, y + 3, 440, 16, {},
+    AddControl(CONTROL_LOOK::kLabel, option.labelId, Tr(option.labelText), 62, y + 3, 440, 16, {},
                SS_NOTIFY);
   }
-  AddControl(CONTROL_LOOK::kButton, IDC_CHECK_FOR_UPDATE, kCheckForUpdate, 20, 275, 140, 28);
+  AddControl(CONTROL_LOOK::kButton, IDC_CHECK_FOR_UPDATE, Tr(kCheckForUpdate), 20, 275, 140, 28);
 }
 
 void CGSettingsPage::LoadOptions() {
@@ -401,7 +412,7 @@ void CGSettingsPage::Highlight(int labelId) {
   if (labelId == m_highlighted) return;
   if (m_highlighted != 0) SetLabelStyle(m_highlighted, {});
   m_highlighted = labelId;
-  if (labelId != 0) SetLabelStyle(labelId, {{8}, kColourButton});
+  if (labelId != 0) SetLabelStyle(labelId, {{8}, SKIN_COLOUR::kAccentText});
 }
 
 INT_PTR CGSettingsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
@@ -436,7 +447,7 @@ void CGSettingsPage::PaintBackground(HDC dc, const RECT& client) {
 void CSchedulingPage::OnInitDialog() {
   if (Item(IDC_SCHEDULE_LIST) != nullptr) return;
   const SIZE client = DesignSize();
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, kScheduleListHeading, 20, 16, 300, 16,
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_LABEL, Tr(kScheduleListHeading), 20, 16, 300, 16,
              kHeadingStyle);
   HWND list = ::CreateWindowExW(
       WS_EX_CLIENTEDGE, L"LISTBOX", L"",
@@ -445,7 +456,7 @@ void CSchedulingPage::OnInitDialog() {
       nullptr);
   Place(list, 20, 40, client.cx - 40, client.cy - kBottomLineOffset - 56);
   SetControlFont(list, {8});
-  AddControl(CONTROL_LOOK::kButton, IDC_MANAGE_SCHEDULE, kManageSchedule, client.cx - 160,
+  AddControl(CONTROL_LOOK::kButton, IDC_MANAGE_SCHEDULE, Tr(kManageSchedule), client.cx - 160,
              client.cy - kBottomLineOffset + 10, 140, 28);
 }
 
@@ -453,7 +464,7 @@ void CSchedulingPage::RefreshSchedule() {
   HWND list = Item(IDC_SCHEDULE_LIST);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
   const SCAN_TASK task = ScanTaskForRunningProgram(m_main.App().Platform().shell);
-  for (const std::wstring& line : ScanScheduleLines(m_tasks, task)) {
+  for (const std::wstring& line : ScanScheduleLines(m_tasks, task, LocaleTriggerWording())) {
     ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   }
 }
@@ -471,7 +482,7 @@ void CSchedulingPage::ManageSchedule() {
   if (managed == kScanTaskOfOtherProgram) {
     ProductMessageBox(owner,
                       OtherProgramTaskLine(task.name, ScanTaskOwner(m_tasks, task)) +
-                          kOtherProgramTaskAdvice,
+                          std::wstring(Tr(kOtherProgramTaskAdvice)),
                       MB_OK | MB_ICONWARNING);
   }
 }
@@ -493,21 +504,21 @@ CManageStartupsPage::CManageStartupsPage(CQuarveloDlg& main)
 void CManageStartupsPage::OnInitDialog() {
   if (Item(IDC_STARTUP_LIST) != nullptr) return;
   const SIZE client = DesignSize();
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, kStartupHeading, 20, 12, 300, 16,
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_HEADING, Tr(kStartupHeading), 20, 12, 300, 16,
              kHeadingStyle);
-  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, kStartupDescription, 20, 32, 600, 30);
+  AddControl(CONTROL_LOOK::kLabel, IDC_SUBPAGE_INFORMATION, Tr(kStartupDescription), 20, 32, 600, 30);
   HWND list = CreateCheckList(*this, IDC_STARTUP_LIST, 20, 70, client.cx - 40,
                               client.cy - kBottomLineOffset - 80, LVS_EX_ONECLICKACTIVATE);
   RECT listClient{};
   ::GetClientRect(list, &listClient);
-  AddListColumn(list, 0, kStartupColumnStatus, kStartupColumnStatusWidth, LVCFMT_CENTER);
-  AddListColumn(list, 1, kStartupColumnName, kStartupColumnNameWidth);
-  AddListColumn(list, 2, kStartupColumnPath, kStartupColumnPathWidth);
+  AddListColumn(list, 0, Tr(kStartupColumnStatus), kStartupColumnStatusWidth, LVCFMT_CENTER);
+  AddListColumn(list, 1, Tr(kStartupColumnName), kStartupColumnNameWidth);
+  AddListColumn(list, 2, Tr(kStartupColumnPath), kStartupColumnPathWidth);
   // The location takes what the list's client area leaves (its border and scroll bar are the
   // system's, so the width is read back and taken to 96 DPI).
-  AddListColumn(list, 3, kStartupColumnLocation,
+  AddListColumn(list, 3, Tr(kStartupColumnLocation),
                 Scale().Unscale(listClient.right) - kStartupColumnsFixedWidth);
-  AddControl(CONTROL_LOOK::kButton, IDC_STARTUP_APPLY, kApply, client.cx - 130,
+  AddControl(CONTROL_LOOK::kButton, IDC_STARTUP_APPLY, Tr(kApply), client.cx - 130,
              client.cy - kBottomLineOffset + 10, 110, 28);
 }
 
@@ -520,7 +531,7 @@ void CManageStartupsPage::Refresh() {
   for (std::size_t i = 0; i < items.size(); ++i) {
     const int row =
         InsertRow(list, static_cast<int>(i),
-                  std::wstring(items[i].checked ? kStartupStatusOn : kStartupStatusOff));
+                  std::wstring(Tr(items[i].checked ? kStartupStatusOn : kStartupStatusOff)));
     SetRowText(list, row, 1, items[i].name);
     SetRowText(list, row, 2, items[i].command);
     SetRowText(list, row, 3, items[i].location);
@@ -532,7 +543,7 @@ void CManageStartupsPage::Refresh() {
 void CManageStartupsPage::ShowRowState(int row) {
   const bool checked = m_manager.Items()[static_cast<std::size_t>(row)].checked;
   SetRowText(Item(IDC_STARTUP_LIST), row, 0,
-             std::wstring(checked ? kStartupStatusOn : kStartupStatusOff));
+             std::wstring(Tr(checked ? kStartupStatusOn : kStartupStatusOff)));
 }
 
 void CManageStartupsPage::Apply() {

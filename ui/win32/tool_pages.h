@@ -69,7 +69,7 @@ class CBackupRestorePage final : public CPage {
   [[nodiscard]] std::wstring RowName(int row) const;
   void ShowRows();
   // With no rows, says so; otherwise asks the question: true on Yes.
-  [[nodiscard]] bool ConfirmAction(const wchar_t* nothingListed, const wchar_t* question);
+  [[nodiscard]] bool ConfirmAction(const UI_TEXT& nothingListed, const UI_TEXT& question);
 
   std::vector<BACKUP_ENTRY> m_backups;  // as the rows show them
   int m_sortColumn = 1;                 // "Date and Time"

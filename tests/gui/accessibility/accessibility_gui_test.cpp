@@ -254,14 +254,14 @@ TEST(AccessibilityGui, ResultsListAndSkinnedControlsReadThroughOleaccAndWorkByKe
     const CAccessible health(Find(main, IDC_HEALTH_LABEL));
     const CAccessible scanNow(Find(main, IDC_SCAN_NOW));
     ASSERT_TRUE(scanTab && settingsTab && health && scanNow);
-    EXPECT_EQ(scanTab.Name(), ui::kNavButtonScan);
+    EXPECT_EQ(scanTab.Name(), ui::kNavButtonScan.english);
     EXPECT_EQ(scanTab.Role(), ROLE_SYSTEM_PAGETAB);
     EXPECT_EQ(scanTab.State() & STATE_SYSTEM_SELECTED, STATE_SYSTEM_SELECTED);
     EXPECT_EQ(settingsTab.State() & STATE_SYSTEM_SELECTED, 0);
     EXPECT_EQ(settingsTab.Action(), L"Switch");
     EXPECT_EQ(health.Name(), L"PC Health is Normal");
     EXPECT_EQ(health.Role(), ROLE_SYSTEM_STATICTEXT);
-    EXPECT_EQ(scanNow.Name(), ui::kScanNow);
+    EXPECT_EQ(scanNow.Name(), ui::kScanNow.english);
     EXPECT_EQ(scanNow.Role(), ROLE_SYSTEM_PUSHBUTTON);
     EXPECT_EQ(scanNow.Action(), L"Press");
     EXPECT_EQ(scanNow->accDoDefaultAction(CAccessible::Child(CHILDID_SELF)), S_OK);
@@ -275,7 +275,7 @@ TEST(AccessibilityGui, ResultsListAndSkinnedControlsReadThroughOleaccAndWorkByKe
   const CAccessible list(results);
   ASSERT_TRUE(list);
   EXPECT_EQ(list.Role(), ROLE_SYSTEM_LIST);
-  EXPECT_EQ(list.Name(), ui::kColumnSections);
+  EXPECT_EQ(list.Name(), ui::kColumnSections.english);
   LONG count = 0;
   ASSERT_EQ(list->get_accChildCount(&count), S_OK);
   ASSERT_EQ(count, static_cast<LONG>(SendMessageW(results, kGetItemCount, 0, 0)));
@@ -408,7 +408,7 @@ TEST(AccessibilityGui, ResultsListAndSkinnedControlsReadThroughOleaccAndWorkByKe
   ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_REPAIR_LINK) != nullptr; }, 10));
   {
     const CAccessible link(Find(main, IDC_REPAIR_LINK));
-    EXPECT_EQ(link.Name(), ui::kRepairLink);
+    EXPECT_EQ(link.Name(), ui::kRepairLink.english);
     EXPECT_EQ(link.Role(), ROLE_SYSTEM_LINK);
     EXPECT_EQ(link.State() & STATE_SYSTEM_LINKED, STATE_SYSTEM_LINKED);
   }

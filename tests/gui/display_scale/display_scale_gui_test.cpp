@@ -2,7 +2,7 @@
 // starts) and the Xvfb screen 1920x1440. Every page, the scan's pages, the repair's progress, the
 // registry backup and the schedule editor are photographed (QV_SCREENSHOT_DIR, "dpi144-*") and
 // checked whole: each control inside its parent's client area, each text inside its control at
-// the control's font. The main window's client area is 1.5 times its 96-DPI size; a DPI change
+// the control's font, each list column's caption inside its column. The main window's client area is 1.5 times its 96-DPI size; a DPI change
 // (WM_DPICHANGED) lays it out at 96 DPI and back. The launcher shows its splash and the window at
 // the same scale.
 #include <gtest/gtest.h>
@@ -22,6 +22,7 @@
 #include "launcher/launcher_texts.h"
 #include "launcher/win32/splash_picture.h"
 #include "tests/support/win32/gui_driver.h"
+#include "tests/support/win32/gui_layout.h"
 #include "ui/ui_texts.h"
 #include "ui/win32/main_dlg.h"
 #include "ui/win32/resource.h"
@@ -42,104 +43,6 @@ using namespace test::gui;  // NOLINT: the driver's vocabulary
 constexpr int kDpi = 144;
 
 int Scaled(int value) { return ScaleToDpi(value, kDpi); }
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  std::wstring lower(name);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-  return lower;
-}
-
-SIZE ClientSize(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  return SIZE{client.right, client.bottom};
-}
-
-std::string Describe(HWND window) {
-  std::ostringstream text;
-  text << ToUtf8(ClassOf(window)) << " " << GetDlgCtrlID(window) << " \"" << ToUtf8(Text(window))
-       << "\"";
-  return text.str();
-}
-
-// The extent of the text in the control's own font, laid out as the control lays it out: on one
-// line, or wrapped at the control's width.
-RECT TextExtent(HWND control, const std::wstring& text, UINT format, int width) {
-  HDC dc = GetDC(control);
-  const HGDIOBJ old =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  RECT extent{0, 0, width, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent, format | DT_CALCRECT);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
-  return extent;
-}
-
-// What is cut off below the window: a visible control outside its parent's client area, or a
-// text of a label, button or group box that does not fit its control.
-std::vector<std::string> CutOff(HWND root) {
-  std::vector<HWND> children;
-  EnumChildWindows(
-      root,
-      [](HWND child, LPARAM list) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
-  std::vector<std::string> faults;
-  for (HWND child : children) {
-    if (!IsWindowVisible(child)) continue;
-    HWND parent = GetParent(child);
-    // The controls of the dialogs and pages; the parts a system control makes inside itself
-    // (the date picker's up-down, a list's header) are laid out by that control.
-    if (ClassOf(parent) != L"#32770") continue;
-    RECT area{};
-    GetClientRect(parent, &area);
-    MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&area), 2);
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    if (rect.left < area.left || rect.top < area.top || rect.right > area.right ||
-        rect.bottom > area.bottom) {
-      faults.push_back(Describe(child) + " lies outside its parent");
-    }
-    const std::wstring text = Text(child);
-    const std::wstring cls = ClassOf(child);
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    const SIZE size = ClientSize(child);
-    UINT format = 0;
-    if (text.empty()) continue;
-    if (cls == L"static") {
-      const DWORD kind = style & SS_TYPEMASK;
-      if (kind > SS_RIGHT && kind != SS_SIMPLE && kind != SS_LEFTNOWORDWRAP) continue;
-      format = (style & SS_CENTERIMAGE) != 0 || kind == SS_SIMPLE || kind == SS_LEFTNOWORDWRAP
-                   ? DT_SINGLELINE
-                   : DT_WORDBREAK;
-      format |= DT_EXPANDTABS;
-      if ((style & SS_NOPREFIX) != 0) format |= DT_NOPREFIX;
-    } else if (cls == L"button") {
-      // A check box of the settings page is as narrow as its square: it shows no text (a label
-      // beside it says what it means). Those of the schedule editor show theirs.
-      const DWORD kind = style & BS_TYPEMASK;
-      if ((kind == BS_AUTOCHECKBOX || kind == BS_CHECKBOX) && size.cx < 2 * size.cy) continue;
-      format = DT_SINGLELINE;
-    } else {
-      continue;
-    }
-    const RECT extent = TextExtent(child, text, format, size.cx);
-    const int box = (cls == L"button" && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX)
-                        ? GetSystemMetrics(SM_CXMENUCHECK) + 4
-                        : 0;
-    if (extent.right + box > size.cx || extent.bottom > size.cy) {
-      std::ostringstream text8;
-      text8 << Describe(child) << " needs " << extent.right + box << "x" << extent.bottom
-            << " in " << size.cx << "x" << size.cy;
-      faults.push_back(text8.str());
-    }
-  }
-  return faults;
-}
 
 void ExpectWhole(HWND window, const wchar_t* name) {
   for (const std::string& fault : CutOff(window)) ADD_FAILURE() << ToUtf8(name) << ": " << fault;
@@ -193,20 +96,8 @@ int FirstRowHeight(HWND list) {
   return first.bottom - first.top;
 }
 
-// Tells the window its DPI changed to `dpi`, with the frame the system would suggest for the
-// client area of that DPI at the window's place.
 void ChangeDpi(HWND main, int dpi) {
-  const int client[2] = {ScaleToDpi(ui::kMainClientWidth, dpi),
-                         ScaleToDpi(ui::kMainClientHeight, dpi)};
-  RECT frame{0, 0, client[0], client[1]};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
-  RECT now{};
-  GetWindowRect(main, &now);
-  RECT suggested{now.left, now.top, now.left + frame.right - frame.left,
-                 now.top + frame.bottom - frame.top};
-  SendMessageW(main, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
-               reinterpret_cast<LPARAM>(&suggested));
+  test::gui::ChangeDpi(main, dpi, ui::kMainClientWidth, ui::kMainClientHeight);
 }
 
 // Answers the product's message boxes with OK until `done` holds.
@@ -255,41 +146,10 @@ TEST(DisplayScaleGui, EveryPageAndDialogAt144DpiIsOneAndAHalfTimesAsLargeAndWhol
   HWND title = Find(main, IDC_PAGE_TITLE);
   EXPECT_EQ(FontHeight(title), FontHeightForDpi(18, kDpi));
 
-  const struct {
-    int nav;
-    int tab;
-    int shown;
-    const wchar_t* name;
-  } pages[] = {
-      {0, 0, IDC_SCAN_NOW, L"options"},
-      {1, IDC_CONTAINER_TAB_FIRST, IDC_OPTION_CHECK_FIRST, L"settings"},
-      {1, IDC_CONTAINER_TAB_FIRST + 1, IDC_IGNORE_LIST, L"ignore-list"},
-      {1, IDC_CONTAINER_TAB_FIRST + 2, IDC_SCHEDULE_LIST, L"schedule"},
-      {2, IDC_TAB_BACKUPS, IDC_BACKUP_LIST, L"backups"},
-      {2, IDC_TAB_RESTORE_POINTS, IDC_RESTORE_POINTS, L"restore-points"},
-      {3, IDC_TAB_MANAGE_STARTUPS, IDC_STARTUP_LIST, L"startups"},
-      {3, IDC_TAB_DEFRAGMENT, IDC_DEFRAGMENT, L"defragment"},
-      {4, 0, IDC_STATS_DATE, L"statistics"},
-  };
-  for (const auto& page : pages) {
-    Click(main, IDC_NAV_FIRST + page.nav);
-    if (page.tab != 0) {
-      ASSERT_TRUE(WaitFor([&] { return Find(main, page.tab) != nullptr; }, 5));
-      Click(main, page.tab);
-    }
-    ASSERT_TRUE(WaitFor([&] { return Find(main, page.shown) != nullptr; }, 5)) << ToUtf8(page.name);
-    ShotWhole(main, page.name);
-  }
+  WalkPages(main, [](HWND page, const std::wstring& name) { ShotWhole(page, name); });
 
   // A scan of the demo registry: its live list while it runs, then the results.
-  Click(main, IDC_NAV_FIRST);
-  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_SCAN_NOW) != nullptr; }, 5));
-  Click(main, IDC_SCAN_NOW);
-  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_STOP_SCAN) != nullptr; }, 10));
-  EXPECT_TRUE(WaitFor([&] { return Text(Find(main, IDC_SCAN_COUNT)) != L"0"; }, 30));
-  ShotWhole(main, L"scan-progress");
-  ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_FIX_ERRORS) != nullptr; }, 120));
-  ShotWhole(main, L"scan-results");
+  ScanToResults(main, [](HWND page, const std::wstring& name) { ShotWhole(page, name); });
   HWND results = FindByClass(main, std::wstring(kResultsListClassName).c_str());
   ASSERT_NE(results, nullptr);
   const int rowAt144 = FirstRowHeight(results);
@@ -315,11 +175,11 @@ TEST(DisplayScaleGui, EveryPageAndDialogAt144DpiIsOneAndAHalfTimesAsLargeAndWhol
   // "Fix Errors": the repair's progress dialog, then the statistics.
   Click(main, IDC_FIX_ERRORS);
   HWND progress = nullptr;
-  AnswerBoxesUntil(main, [&] { return (progress = FindDialog(ui::kRepairCaption)) != nullptr; }, 30);
+  AnswerBoxesUntil(main, [&] { return (progress = FindDialog(ui::kRepairCaption.english.data())) != nullptr; }, 30);
   if (progress != nullptr) ShotWhole(progress, L"repair-progress");
   AnswerBoxesUntil(
       main,
-      [&] { return FindDialog(ui::kRepairCaption) == nullptr && Find(main, IDC_STATS_DATE); },
+      [&] { return FindDialog(ui::kRepairCaption.english.data()) == nullptr && Find(main, IDC_STATS_DATE); },
       120);
   ShotWhole(main, L"statistics-after-repair");
 
@@ -330,9 +190,9 @@ TEST(DisplayScaleGui, EveryPageAndDialogAt144DpiIsOneAndAHalfTimesAsLargeAndWhol
   ASSERT_TRUE(WaitFor([&] { return Find(main, IDC_BACKUP_CREATE) != nullptr; }, 5));
   Click(main, IDC_BACKUP_CREATE);
   HWND backup = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (backup = FindDialog(ui::kBackupCaption)) != nullptr; }, 30));
+  ASSERT_TRUE(WaitFor([&] { return (backup = FindDialog(ui::kBackupCaption.english.data())) != nullptr; }, 30));
   ShotWhole(backup, L"registry-backup");
-  AnswerBoxesUntil(main, [&] { return FindDialog(ui::kBackupCaption) == nullptr; }, 300);
+  AnswerBoxesUntil(main, [&] { return FindDialog(ui::kBackupCaption.english.data()) == nullptr; }, 300);
 
   // Manage Schedule opens our schedule editor (Wine has no schedule page).
   Click(main, IDC_NAV_FIRST + 1);
@@ -342,7 +202,7 @@ TEST(DisplayScaleGui, EveryPageAndDialogAt144DpiIsOneAndAHalfTimesAsLargeAndWhol
   Click(main, IDC_MANAGE_SCHEDULE);
   HWND editor = nullptr;
   ASSERT_TRUE(
-      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption)) != nullptr; }, 30));
+      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption.english.data())) != nullptr; }, 30));
   SendMessageW(GetDlgItem(editor, ui::kScheduleEditorNew), BM_CLICK, 0, 0);
   ShotWhole(editor, L"schedule-editor");
   PostMessageW(GetDlgItem(editor, IDCANCEL), BM_CLICK, 0, 0);

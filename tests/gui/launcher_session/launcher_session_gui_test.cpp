@@ -176,7 +176,7 @@ TEST(LauncherSession, OpenAndCloseRefusedWhileScanning) {
   closer = Start(L"-c");
   HWND box = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (box = FindProductWindows().box) != nullptr; }, 30));
-  EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), ui::kWaitForScan);
+  EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), ui::kWaitForScan.english);
   test::CaptureScreenshot(box, L"launcher-close-refused");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(Ended(closer, 30));
@@ -304,7 +304,7 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
               const std::wstring caption = Text(window);
               const bool known =
                   (caption == ui::kMainCaption && GetDlgItem(window, 0xFFFF) == nullptr) ||
-                  caption == ui::kRepairCaption;
+                  caption == ui::kRepairCaption.english;
               if (process == found->first && IsWindowVisible(window) &&
                   std::wstring(cls) == L"#32770" && !known) {
                 found->second->push_back(window);
@@ -318,12 +318,12 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
           PostMessageW(dialog, WM_COMMAND, IDOK, 0);
           std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
-        HWND progress = FindWindowW(L"#32770", ui::kRepairCaption);
+        HWND progress = FindWindowW(L"#32770", ui::kRepairCaption.english.data());
         if (progress != nullptr && IsWindowVisible(progress)) {
           sawProgress = true;
           // The completion stays up for a second before the dialog goes.
           if (!sawCompletion &&
-              Text(GetDlgItem(progress, IDC_PROGRESS_HEADING)) == ui::kRepairDoneHeading) {
+              Text(GetDlgItem(progress, IDC_PROGRESS_HEADING)) == ui::kRepairDoneHeading.english) {
             sawCompletion = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let it paint
             if (IsWindow(progress)) test::CaptureScreenshot(progress, L"scheduled-repair-done");
@@ -380,7 +380,7 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
   EXPECT_EQ(Occurrences(log, ToUtf8(kLogStartedFixing)), 1);
   EXPECT_EQ(Occurrences(log, ToUtf8(kLogFixedErrors)), 1);
   EXPECT_EQ(Occurrences(log, ToUtf8(kLogCreatingRestorePoint)), 1);
-  EXPECT_TRUE(LogHasLine(log, kRestorePointOffMessage));
+  EXPECT_TRUE(LogHasLine(log, std::wstring(kRestorePointOffMessage.english)));
   EXPECT_TRUE(LogHasLine(log, L"1 of the selected entries could not be fixed; they are kept off "
                               L"the next scans. The activity log names each one and why."));
   EXPECT_EQ(Occurrences(log, "--> Failed to fix"), 1);

@@ -112,7 +112,7 @@ std::vector<std::wstring> RepairUntilStatistics(HWND main, const wchar_t* shot) 
   bool seen = false;
   EXPECT_TRUE(WaitFor(
       [&] {
-        HWND progress = FindDialog(ui::kRepairCaption);
+        HWND progress = FindDialog(ui::kRepairCaption.english.data());
         seen = seen || progress != nullptr;
         if (progress != nullptr && !shotTaken) {
           test::CaptureScreenshot(progress, shot);
@@ -198,7 +198,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   PostMessageW(main, WM_CLOSE, 0, 0);
   HWND wait = nullptr;
   if (WaitFor([&] { return (wait = FindDialog(L"Quarvelo", main)) != nullptr; }, 5)) {
-    EXPECT_EQ(MessageText(wait), ui::kWaitForScan);
+    EXPECT_EQ(MessageText(wait), ui::kWaitForScan.english);
     PostMessageW(wait, WM_COMMAND, IDOK, 0);
   } else {
     // The scan may have ended before the close arrived: then the window must still be there.
@@ -315,11 +315,11 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   Click(main, IDC_REPAIR_LINK);
   HWND selectOne = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (selectOne = FindDialog(L"Quarvelo", main)) != nullptr; }, 10));
-  EXPECT_EQ(MessageText(selectOne), ui::kSelectOneItem);
+  EXPECT_EQ(MessageText(selectOne), ui::kSelectOneItem.english);
   Shot(GetDesktopWindow(), L"main-options-link-nothing-ticked");
   PostMessageW(selectOne, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(selectOne); }, 5));
-  EXPECT_EQ(FindDialog(ui::kRepairCaption), nullptr);
+  EXPECT_EQ(FindDialog(ui::kRepairCaption.english.data()), nullptr);
   EXPECT_EQ(Text(Find(main, IDC_HEALTH_LABEL)), L"PC Health is Bad");
   ASSERT_EQ(ScanToEnd(main), IDC_FIX_ERRORS);
   Click(main, IDC_NAV_FIRST);
@@ -367,7 +367,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
   HWND notes = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (notes = Find(main, IDC_STATS_NOTES)) != nullptr; }, 5));
   const std::vector<std::wstring> lines = {
-      kRestorePointOffMessage,
+      std::wstring(kRestorePointOffMessage.english),
       L"1 of the selected entries could not be fixed; they are kept off the next scans. The "
       L"activity log names each one and why."};
   EXPECT_EQ(Text(notes), lines[0] + L"\n" + lines[1]);
@@ -397,7 +397,7 @@ TEST(MainWindowGui, ScanResultsRepairAndStatisticsFromTheButtons) {
     Click(main, IDC_STOP_SCAN);
     HWND question = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (question = FindDialog(L"Quarvelo", main)) != nullptr; }, 10));
-    EXPECT_EQ(MessageText(question), ui::kStopScanQuestion);
+    EXPECT_EQ(MessageText(question), ui::kStopScanQuestion.english);
     if (answer == IDNO) test::CaptureScreenshot(question, L"stop-scan-question");
     PostMessageW(question, WM_COMMAND, answer, 0);
     if (answer == IDNO) {
@@ -451,7 +451,7 @@ TEST(MainWindowGui, FirstStartWithoutAnUpdaterSaysNothingAndClosingStoresTheTabl
   Click(main, IDC_SCAN_NOW);
   HWND box = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (box = FindDialog(L"Quarvelo", main)) != nullptr; }, 10));
-  EXPECT_EQ(MessageText(box), ui::kSelectOneCategory);
+  EXPECT_EQ(MessageText(box), ui::kSelectOneCategory.english);
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }, 5));
   EXPECT_EQ(library.isScanning(), 1);

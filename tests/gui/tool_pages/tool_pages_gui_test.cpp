@@ -245,7 +245,7 @@ TEST_F(ToolPagesGui, SettingsAreStoredAsThePageIsLeftAndTheIgnoreListRemovesTheC
   Click(m_main, IDC_MANAGE_SCHEDULE);
   HWND editor = nullptr;
   ASSERT_TRUE(
-      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption)) != nullptr; }, 30));
+      WaitFor([&] { return (editor = FindDialog(ui::kScheduleEditorCaption.english.data())) != nullptr; }, 30));
   SendMessageW(GetDlgItem(editor, ui::kScheduleEditorNew), BM_CLICK, 0, 0);
   Shot(editor, L"settings_schedule_editor");
   PostMessageW(GetDlgItem(editor, IDOK), BM_CLICK, 0, 0);
@@ -316,7 +316,14 @@ TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
   ASSERT_TRUE(WaitFor([&] { return Rows(list) == 5; }, 5));  // the empty file is not listed
   EXPECT_GE(RowNamed(list, 0, L"Old"), 0);
   EXPECT_GE(RowNamed(list, 0, L"Keep"), 0);
-  EXPECT_NE(Cell(list, 0, 1).find(L" ("), std::wstring::npos);
+  // The date as the user's locale writes it: the backups were written today.
+  SYSTEMTIME today{};
+  GetLocalTime(&today);
+  wchar_t date[64] = {};
+  ASSERT_GT(GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &today, nullptr, date, 64,
+                            nullptr),
+            0);
+  EXPECT_EQ(Cell(list, 0, 1).rfind(date, 0), 0u) << ToUtf8(Cell(list, 0, 1));
   Shot(m_main, L"backups_list");
 
   // Delete asks, removes every file of the checked names, and says so once.
@@ -370,14 +377,14 @@ TEST_F(ToolPagesGui, BackupsAreListedDeletedAndRestoredAndTheToolPagesShow) {
   SetCheck(list, RowNamed(list, 0, L"Keep"), true);
   Click(m_main, IDC_BACKUP_RESTORE);
   ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
-  ASSERT_TRUE(Answer(ui::kRestoreDoneMessage, IDOK));
+  ASSERT_TRUE(Answer(std::wstring(ui::kRestoreDoneMessage.english), IDOK));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvRestored", L"Value"), L"back again");
   ASSERT_TRUE(WaitFor([&] { return Rows(list) == 1; }, 10));
   ASSERT_TRUE(DeleteFileW(L"C:\\P.lnk"));
   SetCheck(list, 0, true);
   Click(m_main, IDC_BACKUP_RESTORE);
   ASSERT_TRUE(Answer(L"Do you really want to Restore selected Restore Entries?", IDYES));
-  ASSERT_TRUE(Answer(ui::kRestoreDoneMessage, IDOK));
+  ASSERT_TRUE(Answer(std::wstring(ui::kRestoreDoneMessage.english), IDOK));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, L"Software\\QvPartial", L"Value"), L"merged");
   EXPECT_TRUE(Exists(L"C:\\P.lnk"));
   EXPECT_TRUE(WaitFor([&] { return Rows(list) == 0; }, 10));

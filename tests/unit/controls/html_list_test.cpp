@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/language.h"
 #include "controls/control_texts.h"
+#include "controls/list_colours.h"
 #include "tests/unit/controls/fake_canvas.h"
 
 namespace qv {
@@ -363,7 +365,7 @@ TEST_F(HtmlListTest, ScanRowsPaintTotalAndRiskByTheShownName) {
   scan.Resize(canvas, 300, 1000);
   rows = scan.PaintRows(canvas);
   EXPECT_EQ(rows[0].text, L"ActiveX/...");
-  EXPECT_EQ(rows[0].riskText, kRiskLowText);
+  EXPECT_EQ(rows[0].riskText, kRiskLowText.english);
   scan.Resize(canvas, 400, 1000);
   EXPECT_EQ(scan.PaintRows(canvas)[0].text, L"ActiveX/...");
   // The scan list has no link area: a click there selects the row and ignores nothing.
@@ -371,6 +373,71 @@ TEST_F(HtmlListTest, ScanRowsPaintTotalAndRiskByTheShownName) {
   EXPECT_EQ(click.ignored, nullptr);
   EXPECT_EQ(scan.ItemCount(), 4);
   EXPECT_EQ(scan.SelectedItem(), 3);
+}
+
+// A language whose link and count texts are longer than the English the columns are made for.
+class CLongerLanguage final : public ILanguage {
+ public:
+  std::wstring_view Translate(const UI_TEXT& text) const override {
+    if (text.id == kIgnoreLinkText.id) return L"<font color=#0000ff><u>Ignorierenlang</u><font>";
+    if (text.id == kSelectedCountFormat.id) return L"%1!d!/%2!d! Fehler ausgewählt und mehr";
+    if (text.id == kRiskHighText.id) return L"<b>SEHR-SEHR-HOCH</b>";
+    return {};
+  }
+};
+
+TEST_F(HtmlListTest, LongerTextsWidenTheLinkCountAndRiskColumnsToFit) {
+  const CLongerLanguage longer;
+  SetLanguage(&longer);
+  list.SetDpi(canvas, 96);  // the link is measured: 14 letters of 6 pixels and 2 more
+  Fill(list);
+  std::vector<HTMLLIST_ROW_PAINT> rows = list.PaintRows(canvas);
+  EXPECT_EQ(rows[1].linkBox.left, 400 - 86);
+  EXPECT_EQ(rows[1].textBox.right, 400 - 86);
+  EXPECT_EQ(list.HitTest({400 - 80, list.Item(1)->rect.bottom - 2}).area, kAreaLink);
+  // "2/2 Fehler ausgewählt und mehr": 30 characters end at the margin, 5 short of the edge.
+  EXPECT_EQ(rows[0].countBox, (MARKUP_RECT{395 - 180, 10, 395, 20}));
+  EXPECT_EQ(rows[0].textBox.right, 395 - 180);
+  CHTMLListModel scan(kScanList);
+  scan.Resize(canvas, 400, 1000);
+  CScanCategory com{L"ActiveX/COM Objects", REGPROBLEM_COM};
+  com.rowCount = 1;
+  scan.AddItem(canvas, com.name, kHtmlListCategoryRow, &com);
+  EXPECT_EQ(scan.PaintRows(canvas)[0].riskBox.left, 395 - 14 * 8);
+  SetLanguage(nullptr);
+}
+
+TEST(ListColours, MarkupShowsAsWrittenReadableOrInTheTextColour) {
+  const MARKUP_COLOR dark = MarkupRgb(0x1F, 0x20, 0x23);
+  const MARKUP_COLOR selection = MarkupRgb(0x26, 0x4F, 0x78);
+  LIST_COLOURS colours = kLightListColours;
+  colours.background = dark;
+  colours.text = MarkupRgb(0xE3, 0xE3, 0xE3);
+  colours.selection = selection;
+  colours.selectionText = MarkupRgb(0xFF, 0xFF, 0xFF);
+  // The colours the product writes in its rows: the red headline, the link, LOW, MEDIUM and the
+  // additional items' brown.
+  const MARKUP_COLOR written[] = {MarkupRgb(0xFF, 0, 0), MarkupRgb(0, 0, 0xFF), MarkupRgb(0, 0, 0),
+                                  MarkupRgb(0xFF, 0xCC, 0x66), MarkupRgb(0xA5, 0x2A, 0x2A)};
+  for (const MARKUP_COLOR colour : written) {
+    EXPECT_EQ(ShownMarkupColour(kLightListColours, colour, false), colour);
+    colours.rule = MARKUP_COLOUR_RULE::kReadable;
+    EXPECT_GE(ContrastRatio(ShownMarkupColour(colours, colour, false), dark), kReadableContrast)
+        << std::hex << colour;
+    EXPECT_GE(ContrastRatio(ShownMarkupColour(colours, colour, true), selection),
+              kReadableContrast)
+        << std::hex << colour;
+    colours.rule = MARKUP_COLOUR_RULE::kTextColour;
+    EXPECT_EQ(ShownMarkupColour(colours, colour, false), colours.text);
+    EXPECT_EQ(ShownMarkupColour(colours, colour, true), colours.selectionText);
+  }
+  // A colour readable as it is stays as it is.
+  colours.rule = MARKUP_COLOUR_RULE::kReadable;
+  EXPECT_EQ(ShownMarkupColour(colours, MarkupRgb(0xFF, 0xCC, 0x66), false),
+            MarkupRgb(0xFF, 0xCC, 0x66));
+  // WCAG's own end points: black on white is 21:1, a colour on itself 1:1.
+  EXPECT_DOUBLE_EQ(ContrastRatio(MarkupRgb(0, 0, 0), MarkupRgb(255, 255, 255)), 21.0);
+  EXPECT_DOUBLE_EQ(ContrastRatio(dark, dark), 1.0);
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ TEST(MarkupText, FontColours) {
             (V{MarkupRgb(0, 0, 0x10), MarkupRgb(0, 0, 0x20), start}));
   // The link of a problem row: blue and underlined.
   CFakeCanvas canvas;
-  (void)DrawMarkupText(canvas, kIgnoreLinkText, -1, nullptr, 0);
+  (void)DrawMarkupText(canvas, kIgnoreLinkText.english, -1, nullptr, 0);
   ASSERT_EQ(canvas.drawn.size(), 1u);
   EXPECT_EQ(canvas.drawn[0].word, L"Ignore");
   EXPECT_EQ(canvas.drawn[0].color, MarkupRgb(0, 0, 255));

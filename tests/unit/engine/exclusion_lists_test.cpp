@@ -509,11 +509,12 @@ TEST_F(ExclusionListsTest, AnUntrustedOrOversizedUserListIsNotReadAndThatIsLogge
     const wchar_t* reason;  // null: the list is read
   } cases[] = {
       {"own", FileOwner::kAdministrators, false, FileOwner::kAdministrators, record, nullptr},
-      {"planted", FileOwner::kOther, false, FileOwner::kAdministrators, record, kUntrustedOwner},
+      {"planted", FileOwner::kOther, false, FileOwner::kAdministrators, record,
+       kUntrustedOwner.english.data()},
       {"link", FileOwner::kAdministrators, true, FileOwner::kAdministrators, record,
-       kUntrustedReparsePoint},
+       kUntrustedReparsePoint.english.data()},
       {"planted folder", FileOwner::kAdministrators, false, FileOwner::kOther, record,
-       kUntrustedOwner},
+       kUntrustedOwner.english.data()},
       {"too large", FileOwner::kAdministrators, false, FileOwner::kAdministrators,
        record + std::string(kUserIgnoreMaxBytes, ' '), L"it is larger than 4194304 bytes"},
   };

@@ -71,8 +71,9 @@ TEST_P(BackupTrustTest, ListedWithTheReasonAndNeitherMergedNorMoved) {
     EXPECT_EQ(backups[0].untrustedFile, file);
     EXPECT_EQ(BackupTrustText(backups[0]),
               L"not trusted: " +
-                  std::wstring(c.trust == kErrorInvalidOwner ? kUntrustedOwner
-                                                             : kUntrustedReparsePoint) +
+                  std::wstring((c.trust == kErrorInvalidOwner ? kUntrustedOwner
+                                                              : kUntrustedReparsePoint)
+                                   .english) +
                   L" (" + file + L")");
   }
 

@@ -86,7 +86,7 @@ TEST(ShortcutRestore, OnlyShortcutsFromTheBackupsOwnFolderGoBackAndNeverThroughA
   struct LINE {
     std::wstring source;
     std::wstring copy;  // made with the copy's own path as its content
-    std::wstring_view reason;  // empty: moved back
+    UI_TEXT reason;  // none (id 0): moved back
   };
   const std::vector<LINE> lines = {
       {L"C:\\users\\user\\Desktop\\Mine.lnk", own + L"\\Mine.lnk", {}},
@@ -116,7 +116,7 @@ TEST(ShortcutRestore, OnlyShortcutsFromTheBackupsOwnFolderGoBackAndNeverThroughA
   ASSERT_EQ(result.leftAlone.size(), lines.size() - 2 + 1);
   std::size_t left = 0;
   for (const LINE& line : lines) {
-    if (line.reason.empty()) {
+    if (line.reason.id == 0) {
       EXPECT_EQ(files.ReadFile(line.source), ToUtf8(line.copy));
       continue;
     }

@@ -55,8 +55,8 @@ TEST(TrustedFiles, OnlyOwnFilesThatAreNoLinksAreRead) {
       EXPECT_EQ(CheckTrustedPath(fs, c.path), c.rc);
     }
   }
-  EXPECT_EQ(UntrustedReasonText(kErrorInvalidOwner), kUntrustedOwner);
-  EXPECT_EQ(UntrustedReasonText(kErrorReparsePointEncountered), kUntrustedReparsePoint);
+  EXPECT_EQ(UntrustedReasonText(kErrorInvalidOwner), kUntrustedOwner.english);
+  EXPECT_EQ(UntrustedReasonText(kErrorReparsePointEncountered), kUntrustedReparsePoint.english);
   EXPECT_EQ(UntrustedReasonText(kErrorAccessDenied), L"its owner cannot be read (error 5)");
   EXPECT_EQ(fs.OpenFileCount(), 0u);
 }
@@ -201,7 +201,8 @@ TEST(SecureDataFolders, EachNoticeSaysWhatHappened) {
   notice.trust = kErrorInvalidOwner;
   EXPECT_EQ(DataFolderCheckTexts(DATA_FOLDER_CHECK{{notice}, {{L"C:\\Q", 5}}}),
             (std::vector<std::wstring>{
-                std::wstring(L"The folder C:\\Q\\LOGS is not used: ") + kUntrustedOwner +
+                std::wstring(L"The folder C:\\Q\\LOGS is not used: ") +
+                    std::wstring(kUntrustedOwner.english) +
                     L". Nothing is read from it or written to it; an administrator's run of "
                     L"Quarvelo moves it aside.",
                 L"The folder C:\\Q could not be closed to other accounts (error 5)."}));

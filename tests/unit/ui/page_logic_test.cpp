@@ -215,7 +215,7 @@ class CRecordingLog final : public IActivityLog {
 // The same outcomes told by the user's repair (boxes) and by one that started by itself (the log
 // and the kept lines, never a box).
 TEST(RepairNotices, TheUsersRepairShowsBoxesAndAnUnattendedOneOnlyLogs) {
-  const std::wstring restore = kRestorePointOffMessage;
+  const std::wstring restore(kRestorePointOffMessage.english);
   const std::wstring twoFailed =
       L"2 of the selected entries could not be fixed; they are kept off the next scans. The "
       L"activity log names each one and why.";

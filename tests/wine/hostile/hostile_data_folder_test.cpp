@@ -91,7 +91,7 @@ TEST(HostileDataFolder, ALinkInPlaceOfTheLogFolderIsNeitherUsedNorWrittenThrough
   // rename aside is refused there (ERROR_NOT_SUPPORTED, 50) and the folder stays unused for the
   // run; Windows renames a junction or symbolic link itself and makes a fresh folder.
   EXPECT_EQ(run.err, "QuarveloCli: The folder " + ToUtf8(logs) + " is not used: " +
-                         ToUtf8(kUntrustedReparsePoint) +
+                         ToUtf8(kUntrustedReparsePoint.english) +
                          ". It could not be moved aside (error 50), so nothing is read from it "
                          "or written to it in this run.\r\n");
   EXPECT_EQ(Names(elsewhere + L"\\*"), std::vector<std::wstring>{}) << "written through the link";
