@@ -314,7 +314,7 @@ std::string FormatRepairJson(const REPAIR_OUTCOME& outcome) {
     if (repaired) {
       entry["error"] = item.error;
       if (Failed(item)) {
-        entry["reason"] = ToUtf8(RepairFailureReason(item.error));
+        entry["reason"] = ToUtf8(RepairFailureReason(item.error, WORDING::kEnglish));
         entry["blocked"] = item.blocked;
       }
     }

@@ -391,13 +391,17 @@ TEST(LauncherSession, ScheduledScanRepairsAndClosesByItself) {
   const int found = Occurrences(log, "Error at ");  // one line per problem found
   const int fixedLines = RepairSuccessLines(log);
   EXPECT_EQ(Occurrences(log, "fixing error number : "), found);
-  EXPECT_EQ(fixedLines, found - 1);
+  // What the repair left broken (keys it emptied) is repaired in the same run, and counted as
+  // found and fixed.
+  const int chained = Occurrences(log, " broken: repairing it too");
+  EXPECT_EQ(fixedLines, found - 1 + chained);
   // The stored counts: all found but one were fixed; the table was written back at the close.
-  EXPECT_EQ(Setting(L"TFixed"), std::to_wstring(found - 1));
-  EXPECT_EQ(SettingSum(L"F"), found - 1);
-  EXPECT_EQ(SettingSum(L"E"), found);
-  std::printf("scheduled run: %d found, %d repaired, TFixed %ls, backup %zu bytes, log %zu bytes\n",
-              found, fixedLines, Setting(L"TFixed").c_str(), backup.size(), log.size());
+  EXPECT_EQ(Setting(L"TFixed"), std::to_wstring(found - 1 + chained));
+  EXPECT_EQ(SettingSum(L"F"), found - 1 + chained);
+  EXPECT_EQ(SettingSum(L"E"), found + chained);
+  std::printf("scheduled run: %d found, %d chained, %d repaired, TFixed %ls, backup %zu bytes, "
+              "log %zu bytes\n",
+              found, chained, fixedLines, Setting(L"TFixed").c_str(), backup.size(), log.size());
 
   SetSetting(L"AUTOREPAIR", L"0");
   SetSetting(L"CLOSEAFTER", L"0");
