@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "base/utf16.h"
 #include "repair/clean_sweep.h"
+#include "repair/repair_texts.h"
 #include "state/trusted_files.h"
 
 namespace qv {
@@ -209,13 +210,13 @@ std::wstring RepairVerdictText(const REPAIR_OUTCOME& outcome) {
   } else if (tally.selected == 0) {
     text = Tr(kRepairVerdictNothingSelected);
   } else if (!tally.changedAnything) {
-    text = Tr(kRepairVerdictNothingRemoved);
+    text = Tr(kRepairNothingRemoved);
   } else {
     text = Tr(kRepairVerdictAllFixed);
   }
   text += L'\n';
   if (outcome.uncoveredRoundLimit) {
-    text += TrFormat(kRepairVerdictRoundLimit, {std::to_wstring(kMaxUncoveredRounds)}) + L'\n';
+    text += TrFormat(kRepairRoundLimitFormat, {std::to_wstring(kMaxUncoveredRounds)}) + L'\n';
   }
   return text;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 #include <utility>
 
 #include "base/text.h"
@@ -46,18 +47,19 @@ bool OnTheWayToTheCommand(const std::vector<std::wstring_view>& levels) {
   return true;
 }
 
-// A name a changed entry refers to, and the change.
-struct REFERENCED {
-  std::wstring name;
-  std::size_t because;
-};
+// The names changed entries refer to (upper-cased, as Windows compares registry names), each with
+// the first change that did: a classes entry is then matched in one lookup, not against every
+// change.
+using REFERENCED = std::unordered_map<std::wstring, std::size_t>;
 
-// The first referenced name that equals `name` without case, or null.
-const REFERENCED* Referencing(const std::vector<REFERENCED>& names, std::wstring_view name) {
-  for (const REFERENCED& referenced : names) {
-    if (EqualsNoCase(referenced.name, name)) return &referenced;
-  }
-  return nullptr;
+void Refer(REFERENCED* names, std::wstring_view name, std::size_t because) {
+  names->try_emplace(ToUpper(name), because);
+}
+
+// The change whose entry `name` refers to, or null.
+const std::size_t* Referencing(const REFERENCED& names, std::wstring_view name) {
+  const auto found = names.find(ToUpper(name));
+  return found == names.end() ? nullptr : &found->second;
 }
 
 // Every subkey of the hive's classes key in the view (the empty path: the classes root) with the
@@ -137,9 +139,9 @@ std::vector<UNCOVERED_PROBLEM> FindUncoveredProblems(CRegistryCleaner& engine,
     found.push_back({std::move(problem), because});
   };
 
-  std::vector<REFERENCED> classes;
-  std::vector<REFERENCED> appIds;
-  std::vector<REFERENCED> types;
+  REFERENCED classes;
+  REFERENCED appIds;
+  REFERENCED types;
   const std::wstring userHive = engine.Platform().registry.CurrentUserHiveName();
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const REGISTRY_CHANGE& change = changes[i];
@@ -156,17 +158,17 @@ std::vector<UNCOVERED_PROBLEM> FindUncoveredProblems(CRegistryCleaner& engine,
     const bool typeCommand = levels.size() == 4 && OnTheWayToTheCommand(levels);
     if (!change.keyDeleted) {
       // A type's open command lost its program.
-      if (typeCommand && change.valueName.empty()) types.push_back({std::wstring(levels[0]), i});
+      if (typeCommand && change.valueName.empty()) Refer(&types, levels[0], i);
       continue;
     }
     if (levels.size() == 2 && EqualsNoCase(levels[0], kClsidKey)) {
-      classes.push_back({std::wstring(levels[1]), i});
+      Refer(&classes, levels[1], i);
     } else if (levels.size() == 2 && EqualsNoCase(levels[0], kAppIdKey)) {
-      appIds.push_back({std::wstring(levels[1]), i});
+      Refer(&appIds, levels[1], i);
     } else if (!levels[0].starts_with(L'.') && !EqualsNoCase(levels[0], kClsidKey) &&
                !EqualsNoCase(levels[0], kAppIdKey) && OnTheWayToTheCommand(levels)) {
       // The type itself, its shell, its open verb or its command.
-      types.push_back({std::wstring(levels[0]), i});
+      Refer(&types, levels[0], i);
     }
   }
 
@@ -177,18 +179,18 @@ std::vector<UNCOVERED_PROBLEM> FindUncoveredProblems(CRegistryCleaner& engine,
         EachClassesEntry(engine, hive, view, L"", kClsidKey, L"",
                          [&](const std::wstring& progId, const std::wstring& classId) {
                            if (progId.starts_with(L'.')) return;
-                           if (const REFERENCED* by = Referencing(classes, classId)) {
+                           if (const std::size_t* by = Referencing(classes, classId)) {
                              offer(JudgeProgIdClass(engine, hive, view, progId, classId),
-                                   by->because);
+                                   *by);
                            }
                          });
       }
       if (!appIds.empty()) {
         EachClassesEntry(engine, hive, view, kClsidKey, L"", kAppIdValue,
                          [&](const std::wstring& classId, const std::wstring& appId) {
-                           if (const REFERENCED* by = Referencing(appIds, appId)) {
+                           if (const std::size_t* by = Referencing(appIds, appId)) {
                              offer(JudgeClassAppId(engine, hive, view, classId, appId),
-                                   by->because);
+                                   *by);
                            }
                          });
       }
@@ -197,8 +199,8 @@ std::vector<UNCOVERED_PROBLEM> FindUncoveredProblems(CRegistryCleaner& engine,
       EachClassesEntry(engine, hive, VIEW_64BIT, L"", L"", L"",
                        [&](const std::wstring& extension, const std::wstring& type) {
                          if (!extension.starts_with(L'.')) return;
-                         if (const REFERENCED* by = Referencing(types, type)) {
-                           offer(JudgeFileType(engine, hive, extension, type), by->because);
+                         if (const std::size_t* by = Referencing(types, type)) {
+                           offer(JudgeFileType(engine, hive, extension, type), *by);
                          }
                        });
     }

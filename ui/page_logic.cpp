@@ -8,6 +8,7 @@
 #include "controls/markup_text.h"
 #include "engine/categories.h"
 #include "engine/key_naming.h"
+#include "repair/repair_texts.h"
 #include "state/state_texts.h"
 #include "ui/ui_texts.h"
 
@@ -170,7 +171,7 @@ STATISTICS_VERDICT StatisticsVerdict(std::wstring_view lastScanText, std::int64_
             VERDICT_PICTURE::kBad, true};
   }
   if (cleaned > 0 && !changed) {
-    return {std::wstring(Tr(kNothingRemoved)), VERDICT_PICTURE::kGood, true};
+    return {std::wstring(Tr(kRepairNothingRemoved)), VERDICT_PICTURE::kGood, true};
   }
   if (cleaned > 0) return {std::wstring(Tr(kAdviceAllFixed)), VERDICT_PICTURE::kGood, true};
   if (found == 0) return {std::wstring(Tr(kAdviceNoneFound)), VERDICT_PICTURE::kGood, true};

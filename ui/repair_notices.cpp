@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/text.h"
+#include "repair/repair_texts.h"
 #include "ui/page_logic.h"
 #include "ui/ui_texts.h"
 
@@ -28,7 +29,8 @@ std::vector<std::wstring> RepairEndTexts(const REPAIR_OUTCOME& outcome, WORDING 
     texts.push_back(count(kEntriesNotFixedFormat, static_cast<std::int64_t>(tally.notRepaired)));
   }
   if (outcome.uncoveredRoundLimit) {
-    texts.push_back(count(kUncoveredLeftFormat, kMaxUncoveredRounds));
+    texts.push_back(
+        TrFormat(kRepairRoundLimitFormat, {std::to_wstring(kMaxUncoveredRounds)}, wording));
   }
   return texts;
 }

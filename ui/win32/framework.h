@@ -1,6 +1,9 @@
 // The window framework of the library: a dialog window that routes its messages to a C++ object,
 // the skinned dialog base every page derives from, the fonts and colours of the skin, and small
-// helpers that make the controls of a page in code.
+// helpers that make the controls of a page in code. It is declared here and defined by job:
+// dialog_window.cpp (the dialog and its window procedure), skin_fonts.cpp, skinned_dialog.cpp
+// (CBaseDlg's controls, layout and colours), skinned_buttons.cpp (its owner-drawn controls),
+// skin_pictures.cpp (the pictures drawn by code), over skin_drawing.h's primitives.
 //
 // Skinned buttons and link buttons are owner-drawn push buttons whose window text is their
 // caption, so the keyboard, screen readers and tests find them by text and id.

@@ -1,5 +1,7 @@
-// The pages of the main window: scan options and summary, scan progress, scan results,
-// statistics, and the containers of the settings, backups and other tools.
+// The pages of the main window: scan options and summary (scan_options_page.cpp), scan progress
+// (scan_progress_page.cpp), scan results (scan_results_page.cpp), statistics
+// (statistics_page.cpp), and the containers of the settings, backups and other tools
+// (container_page.cpp); the tools' own sub-pages are in tool_pages.h.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +22,10 @@
 namespace qv::ui {
 
 class CQuarveloDlg;
+
+// The title and the step line at the top of a page.
+inline const LABEL_STYLE kTitleStyle{{14, true}, SKIN_COLOUR::kTitleText};
+inline const LABEL_STYLE kStepStyle{{10}, SKIN_COLOUR::kAccentText};
 
 // A page: a skinned child dialog of the main window, told when it is shown and hidden.
 class CPage : public CBaseDlg {
