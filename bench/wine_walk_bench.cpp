@@ -2,8 +2,10 @@
 // the same open discipline (every key opened below its parent's handle without following
 // registry links, with full access; every subkey and every value enumerated into buffers of the
 // walk's sizes). Run it in a throwaway prefix (scripts/bench does): it seeds
-// HKEY_LOCAL_MACHINE\Software\QuarveloBench with 100,100 keys and 300,300 values of a desktop's
-// mix, and a folder of the files they name, through the real registry and file system.
+// HKEY_LOCAL_MACHINE\Software\QuarveloBench with 100,101 keys and 300,303 values of a desktop's
+// mix, and a folder of the files they name, through the real registry and file system. One
+// reference to a file in twelve names one that is gone: half from a folder that still holds its
+// program (kept), half from a folder of the drive's root that was never made (reported).
 //
 // Before it seeds anything, it scans the prefix as it was made: a full eleven-category scan (the
 // safe list and Windows' own rows loaded, no pacing) against a bare read of every key and value of
@@ -36,6 +38,7 @@ namespace {
 
 constexpr wchar_t kBenchKey[] = L"Software\\QuarveloBench";
 constexpr wchar_t kBenchFolder[] = L"C:\\QvBench";
+constexpr wchar_t kGoneFolder[] = L"C:\\QvBenchGone";  // never made
 constexpr int kVendors = 100;
 constexpr int kProducts = 10;
 constexpr int kLeaves = 99;
@@ -115,11 +118,14 @@ class CSeeder {
     return text;
   }
 
-  // A file the folder holds, or (one time in twelve) one that is gone.
+  // A file the folder holds, or (one time in twelve) one that is gone: half of those from a
+  // vendor's folder that still holds its program (kept: the program may make it again), half
+  // from a folder of the drive's root that was removed whole (reported).
   std::wstring FileReference() {
     if (Draw(0, 11) != 0) return m_files[static_cast<std::size_t>(Draw(0, static_cast<int>(m_files.size()) - 1))];
-    return std::wstring(kBenchFolder) + L"\\Vendor" + std::to_wstring(Draw(0, kVendors - 1)) +
-           L"\\removed" + std::to_wstring(Draw(0, 499)) + L".dll";
+    const std::wstring folder = Draw(0, 1) == 0 ? std::wstring(kBenchFolder) : std::wstring(kGoneFolder);
+    return folder + L"\\Vendor" + std::to_wstring(Draw(0, kVendors - 1)) + L"\\part" +
+           std::to_wstring(Draw(0, 499)) + L".dll";
   }
 
   bool Text(HKEY key, const std::wstring& name, const std::wstring& text, DWORD type = REG_SZ) {
@@ -163,7 +169,9 @@ class CSeeder {
 };
 
 // The same keys, the same opens and the same enumeration buffers as the File/Path walk, and
-// nothing done with what is read.
+// nothing done with what is read. An enumeration ends at its first error, as the walk's does:
+// Wine opens Perflib\009 as the performance-text handle, which answers every index with
+// ERROR_INVALID_HANDLE and never with "no more items".
 class CBareWalk {
  public:
   explicit CBareWalk(qv::IRegistry& registry)
@@ -179,7 +187,7 @@ class CBareWalk {
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t chars = qv::kWalkKeyNameChars;
       const qv::ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
-      if (rc == qv::kErrorNoMoreItems) break;
+      if (qv::EndsEnumeration(rc)) break;
       if (rc == qv::kErrorSuccess) Walk(key.get(), std::wstring(m_keyName.data(), chars));
     }
     for (std::uint32_t index = 0;; ++index) {
@@ -188,7 +196,7 @@ class CBareWalk {
       std::uint32_t type = 0;
       const qv::ErrorCode rc = m_registry.EnumValue(key.get(), index, m_valueName.data(),
                                                     &nameChars, &type, m_data.data(), &dataBytes);
-      if (rc == qv::kErrorNoMoreItems) break;
+      if (qv::EndsEnumeration(rc)) break;
       if (rc == qv::kErrorSuccess) ++values;
     }
   }
