@@ -36,22 +36,24 @@ bool IsUninstallKey(std::wstring_view display) {
          EqualsNoCase(display.substr(display.size() - kUninstallTail.size()), kUninstallTail);
 }
 
-// Texts, as their bytes, in one open-addressed table: a slot holds a text's hash and where its
-// bytes lie in one block, so a lookup reads a slot and, when the hash matches, the bytes. (A
-// table of strings costs a bucket, a node and the string's storage, each a cache miss, for every
-// value the walk reads.) Holds at most kLimit texts; Add does nothing beyond that.
+// Texts, as their bytes, in one open-addressed table of their fingerprints: a slot holds two
+// independent hashes of a text (96 bits) and its length, so a lookup reads one slot and nothing
+// else; the table grows with what it holds, so it stays as small as the walk's texts allow.
+// (A table of strings costs a bucket, a node and the string's storage, each a cache miss, for
+// every value the walk reads; keeping the bytes costs one miss more for the compare.) Two texts
+// are taken for one only when 96 bits of hash and the length agree; a text taken for another
+// keeps its value, never loses it. Holds at most kLimit texts; Add does nothing beyond that.
 class CTextSet {
  public:
   static constexpr std::size_t kLimit = 1 << 16;
 
   [[nodiscard]] bool Contains(std::string_view bytes) const {
     if (m_slots.empty()) return false;
-    const std::uint64_t hash = Hash(bytes);
-    for (std::size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+    const SLOT wanted = Fingerprint(bytes);
+    for (std::size_t at = wanted.hash & m_mask;; at = (at + 1) & m_mask) {
       const SLOT& slot = m_slots[at];
       if (slot.length == 0) return false;
-      if (slot.hash == hash && slot.length == bytes.size() &&
-          std::memcmp(m_bytes.data() + slot.offset, bytes.data(), bytes.size()) == 0) {
+      if (slot.hash == wanted.hash && slot.check == wanted.check && slot.length == wanted.length) {
         return true;
       }
     }
@@ -60,31 +62,51 @@ class CTextSet {
   // Adds a text not held yet (not empty, shorter than 4 GiB).
   void Add(std::string_view bytes) {
     if (Full() || bytes.empty()) return;
-    if (m_slots.empty()) {
-      m_slots.resize(kLimit * 2);  // never more than half full
-      m_mask = m_slots.size() - 1;
-    }
-    const std::uint64_t hash = Hash(bytes);
-    std::size_t at = hash & m_mask;
-    while (m_slots[at].length != 0) at = (at + 1) & m_mask;
-    m_slots[at] = {hash, static_cast<std::uint32_t>(m_bytes.size()),
-                   static_cast<std::uint32_t>(bytes.size())};
-    m_bytes.append(bytes);
+    if ((m_count + 1) * 2 > m_slots.size()) Grow();  // never more than half full
+    Place(Fingerprint(bytes));
     ++m_count;
   }
 
  private:
   struct SLOT {
     std::uint64_t hash = 0;
-    std::uint32_t offset = 0;
+    std::uint32_t check = 0;
     std::uint32_t length = 0;  // 0: the slot is free
   };
-  static std::uint64_t Hash(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
+  void Place(const SLOT& slot) {
+    std::size_t at = slot.hash & m_mask;
+    while (m_slots[at].length != 0) at = (at + 1) & m_mask;
+    m_slots[at] = slot;
+  }
+  void Grow() {
+    std::vector<SLOT> old = std::move(m_slots);
+    m_slots.assign(old.empty() ? 4096 : old.size() * 2, SLOT{});
+    m_mask = m_slots.size() - 1;
+    for (const SLOT& slot : old) {
+      if (slot.length != 0) Place(slot);
+    }
+  }
+  static SLOT Fingerprint(std::string_view bytes) {
+    // The second hash mixes the bytes eight at a time with other constants than the first.
+    std::uint64_t check = 0x243F6A8885A308D3ULL ^ bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + i, 8);
+      check = (check ^ word) * 0xFF51AFD7ED558CCDULL;
+      check ^= check >> 32;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    check = (check ^ tail) * 0xC4CEB9FE1A85EC53ULL;
+    check ^= check >> 29;
+    return {std::hash<std::string_view>{}(bytes), static_cast<std::uint32_t>(check >> 32),
+            static_cast<std::uint32_t>(bytes.size())};
+  }
 
   std::vector<SLOT> m_slots;
   std::size_t m_mask = 0;
   std::size_t m_count = 0;
-  std::string m_bytes;  // every text's bytes, one after another
 };
 
 // The File/Path walk, with its buffers shared by every key it visits.

@@ -488,8 +488,7 @@ PATH_STANDING JudgeDrivePath(std::wstring_view path, IFileSystem& files, CPathMe
 namespace {
 
 constexpr std::uint8_t kEntryFolder = 1;
-constexpr std::uint8_t kEntryReparsePoint = 2;
-constexpr std::uint8_t kEntryJudged = 4;  // a judged path named it
+constexpr std::uint8_t kEntryJudged = 2;  // a judged path named it
 
 // Upper case for comparing names: ASCII inline, the rest through the case table.
 inline wchar_t FoldChar(wchar_t c) {
@@ -570,7 +569,9 @@ CPathMemo::~CPathMemo() = default;
 
 void CPathMemo::Forget() {
   m_folders.clear();
+  m_folderIndex.Clear();
   m_asked.clear();
+  m_judgedAbsent.Clear();
   for (RECENT& recent : m_recent) recent.folder = nullptr;
   m_hasLast = false;
   m_judged = 0;
@@ -586,7 +587,23 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
     }
   }
   UpperInto(folder, &m_key);
-  FOLDER& state = m_folders[m_key];
+  const std::uint64_t hash = std::hash<std::wstring_view>{}(m_key);
+  FOLDER* known = nullptr;
+  std::size_t probe = m_folderIndex.Start(hash);
+  for (std::uint32_t at = m_folderIndex.Next(hash, &probe); at != CHashIndex::kNone;
+       at = m_folderIndex.Next(hash, &probe)) {
+    if (m_folders[at].key == m_key) {
+      known = &m_folders[at];
+      break;
+    }
+  }
+  if (known == nullptr) {
+    m_folderIndex.Add(hash, static_cast<std::uint32_t>(m_folders.size()));
+    known = &m_folders.emplace_back();
+    known->key = m_key;
+    known->ordinal = m_folders.size();
+  }
+  FOLDER& state = *known;
   RECENT& slot = m_recent[m_nextRecent];
   m_nextRecent = (m_nextRecent + 1) % kRecentFolders;
   slot.text.assign(folder);
@@ -601,34 +618,41 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
   if (state.error != kErrorSuccess) return state;
   std::size_t chars = 0;
   for (const CFindData& entry : found) chars += entry.name.size();
-  state.names.reserve(chars);
+  state.names.resize(chars);
   state.entries.reserve(found.size());
+  std::size_t used = 0;
   for (const CFindData& entry : found) {
     if (entry.name == L"." || entry.name == L".." || entry.name.size() > 0xFFFF) continue;
     std::uint8_t flags = 0;
     if (entry.directory) flags |= kEntryFolder;
-    if (entry.reparsePoint) flags |= kEntryReparsePoint;
     if (!entry.directory && IsProgramFileName(entry.name)) state.program = true;
-    state.entries.push_back({static_cast<std::uint32_t>(state.names.size()),
+    if (entry.directory && !entry.reparsePoint) {
+      state.subfolders += entry.name;
+      state.subfolders += L'\0';
+    }
+    state.entries.push_back({static_cast<std::uint32_t>(used),
                              static_cast<std::uint16_t>(entry.name.size()), flags});
-    state.names += entry.name;
+    for (const wchar_t c : entry.name) state.names[used++] = FoldChar(c);
   }
-  const std::wstring& names = state.names;
-  std::sort(state.entries.begin(), state.entries.end(), [&names](const ENTRY& a, const ENTRY& b) {
-    return CompareFolded(std::wstring_view(names).substr(a.offset, a.length),
-                         std::wstring_view(names).substr(b.offset, b.length)) < 0;
+  state.names.resize(used);
+  // Upper-case names in the order of their code units: the order of names compared without case.
+  const std::wstring_view names(state.names);
+  std::sort(state.entries.begin(), state.entries.end(), [names](const ENTRY& a, const ENTRY& b) {
+    return names.substr(a.offset, a.length) < names.substr(b.offset, b.length);
   });
   return state;
 }
 
-const CPathMemo::ENTRY* CPathMemo::Find(const FOLDER& folder, std::wstring_view name) const {
+const CPathMemo::ENTRY* CPathMemo::Find(const FOLDER& folder, std::wstring_view name) {
+  UpperInto(name, &m_name);
+  const std::wstring_view upper(m_name);
   const std::wstring_view names(folder.names);
   std::size_t low = 0;
   std::size_t high = folder.entries.size();
   while (low < high) {
     const std::size_t mid = (low + high) / 2;
     const ENTRY& entry = folder.entries[mid];
-    const int order = CompareFolded(names.substr(entry.offset, entry.length), name);
+    const int order = names.substr(entry.offset, entry.length).compare(upper);
     if (order == 0) return &entry;
     if (order < 0) {
       low = mid + 1;
@@ -657,13 +681,51 @@ ErrorCode CPathMemo::AskExistence(std::wstring_view path, IFileSystem& files, bo
   return asked.existence;
 }
 
-void CPathMemo::CountAbsent(FOLDER& folder, std::wstring_view name) {
-  std::wstring folded;
-  UpperInto(name, &folded);
-  const auto at = std::lower_bound(folder.judgedAbsent.begin(), folder.judgedAbsent.end(), folded);
-  if (at != folder.judgedAbsent.end() && *at == folded) return;
-  folder.judgedAbsent.insert(at, std::move(folded));
+void CPathMemo::CountAbsent(const FOLDER& folder) {
+  // The name Find was last asked for (m_name, upper case) in the folder, as one of 2^64 values:
+  // a count, not an answer, so a hash stands for the pair.
+  const std::uint64_t hash =
+      std::hash<std::wstring_view>{}(m_name) ^ (folder.ordinal * 0x9E3779B97F4A7C15ULL);
+  std::size_t probe = m_judgedAbsent.Start(hash);
+  if (m_judgedAbsent.Next(hash, &probe) != CHashIndex::kNone) return;
+  m_judgedAbsent.Add(hash, 0);
   ++m_judged;
+}
+
+std::uint32_t CPathMemo::CHashIndex::Next(std::uint64_t hash, std::size_t* probe) const {
+  if (m_slots.empty()) return kNone;
+  for (;; *probe = (*probe + 1) & m_mask) {
+    const SLOT& slot = m_slots[*probe];
+    if (slot.index == kNone) return kNone;
+    if (slot.hash == hash) {
+      *probe = (*probe + 1) & m_mask;
+      return slot.index;
+    }
+  }
+}
+
+void CPathMemo::CHashIndex::Add(std::uint64_t hash, std::uint32_t index) {
+  if ((m_count + 1) * 2 > m_slots.size()) Grow();
+  std::size_t at = hash & m_mask;
+  while (m_slots[at].index != kNone) at = (at + 1) & m_mask;
+  m_slots[at] = {hash, index};
+  ++m_count;
+}
+
+void CPathMemo::CHashIndex::Grow() {
+  std::vector<SLOT> old = std::move(m_slots);
+  m_slots.assign(old.empty() ? 1024 : old.size() * 2, SLOT{});
+  m_mask = m_slots.size() - 1;
+  m_count = 0;
+  for (const SLOT& slot : old) {
+    if (slot.index != kNone) Add(slot.hash, slot.index);
+  }
+}
+
+void CPathMemo::CHashIndex::Clear() {
+  m_slots.clear();
+  m_mask = 0;
+  m_count = 0;
 }
 
 ErrorCode CPathMemo::Answer(std::wstring_view path, IFileSystem& files, bool judged) {
@@ -679,13 +741,16 @@ ErrorCode CPathMemo::Answer(std::wstring_view path, IFileSystem& files, bool jud
       return kErrorSuccess;
     }
     if (!ListingTellsAbsence(name)) return AskExistence(path, files, judged);
-    if (judged) CountAbsent(folder, name);
+    if (judged) CountAbsent(folder);
     return kErrorFileNotFound;
   }
   // A folder that is not there holds nothing; one whose listing failed otherwise, or a file in
   // the folder's place, is no answer.
   if (IsNotFound(folder.error) && IsNotFound(Answer(FolderOf(path), files, false))) {
-    if (judged) CountAbsent(folder, name);  // element references outlive later insertions
+    if (judged) {
+      UpperInto(name, &m_name);
+      CountAbsent(folder);  // element references outlive later insertions
+    }
     return kErrorPathNotFound;
   }
   return AskExistence(path, files, judged);
@@ -739,11 +804,12 @@ bool CPathMemo::HoldsProgram(std::wstring_view folder, IFileSystem& files) {
   std::wstring subfolder(folder);
   if (!subfolder.ends_with(L'\\')) subfolder += L'\\';
   const std::size_t folderChars = subfolder.size();
-  for (std::size_t i = 0; !holds && i < state.entries.size(); ++i) {
-    const ENTRY& entry = state.entries[i];
-    if ((entry.flags & kEntryFolder) == 0 || (entry.flags & kEntryReparsePoint) != 0) continue;
+  const std::wstring_view subfolders(state.subfolders);
+  for (std::size_t at = 0; !holds && at < subfolders.size();) {
+    const std::size_t end = subfolders.find(L'\0', at);
     subfolder.resize(folderChars);
-    subfolder.append(state.names, entry.offset, entry.length);
+    subfolder.append(subfolders.substr(at, end - at));
+    at = end + 1;
     holds = Listed(subfolder, files).program;
   }
   state.holds = holds ? 1 : 0;

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -177,6 +178,31 @@ class CPathView {
 // after a repair: files may have changed since. Not for use by two threads at once.
 class CPathMemo {
  public:
+  // An open-addressed table from 64-bit hashes to indexes, for a scan's many lookups without a
+  // node or a key to chase per probe. A hash is not a key: the caller compares what the index
+  // names.
+  class CHashIndex {
+   public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+    // The index of the next entry added under the hash, looked for from *probe on (Start(hash)
+    // for the first); kNone when there is none.
+    [[nodiscard]] std::uint32_t Next(std::uint64_t hash, std::size_t* probe) const;
+    [[nodiscard]] std::size_t Start(std::uint64_t hash) const { return hash & m_mask; }
+    void Add(std::uint64_t hash, std::uint32_t index);
+    void Clear();
+    [[nodiscard]] std::size_t Size() const { return m_count; }
+
+   private:
+    struct SLOT {
+      std::uint64_t hash = 0;
+      std::uint32_t index = kNone;  // kNone: free
+    };
+    void Grow();
+    std::vector<SLOT> m_slots;
+    std::size_t m_mask = 0;
+    std::size_t m_count = 0;
+  };
+
   CPathMemo();
   ~CPathMemo();
   CPathMemo(const CPathMemo&) = delete;
@@ -213,9 +239,13 @@ class CPathMemo {
     ErrorCode error = 0;  // FindFiles's answer
     bool program = false;  // a program file directly in it
     signed char holds = -1;  // HoldsProgram: -1 not known yet, 0 no, 1 yes
-    std::wstring names;  // the entries' names, one after another
-    std::vector<ENTRY> entries;  // sorted by their folded names
-    std::vector<std::wstring> judgedAbsent;  // names judged that it does not hold (upper case)
+    std::wstring key;  // its path in upper case
+    std::uint64_t ordinal = 0;  // which folder of the memo it is (1 for the first)
+    std::wstring names;  // the entries' names in upper case, one after another
+    std::vector<ENTRY> entries;  // sorted by their names
+    // The names of its subfolders that are no reparse points, as the listing spells them, each
+    // ended by a NUL (the drive is asked about a folder by its own name).
+    std::wstring subfolders;
   };
   // A path asked of the drive itself.
   struct ASKED {
@@ -229,11 +259,14 @@ class CPathMemo {
   ASKED& Asked(std::wstring_view path);
   ErrorCode AskExistence(std::wstring_view path, IFileSystem& files, bool judged);
   ErrorCode Answer(std::wstring_view path, IFileSystem& files, bool judged);
-  // The entry of the folder's listing with the name; null when it holds none.
-  const ENTRY* Find(const FOLDER& folder, std::wstring_view name) const;
-  void CountAbsent(FOLDER& folder, std::wstring_view name);
+  // The entry of the folder's listing with the name (compared without case); null when it holds
+  // none. Leaves the name in upper case in m_name.
+  const ENTRY* Find(const FOLDER& folder, std::wstring_view name);
+  // Counts the name Find was last asked for as judged not to be in the folder, once.
+  void CountAbsent(const FOLDER& folder);
 
-  std::unordered_map<std::wstring, FOLDER> m_folders;  // by upper-case path
+  std::deque<FOLDER> m_folders;  // elements stay put
+  CHashIndex m_folderIndex;      // m_folders by the hash of their keys
   // The folders Listed found last, as they were asked for (elements of m_folders stay put).
   struct RECENT {
     std::wstring text;
@@ -244,6 +277,9 @@ class CPathMemo {
   std::size_t m_nextRecent = 0;
   std::unordered_map<std::wstring, ASKED> m_asked;      // by upper-case path
   std::wstring m_key;  // reused, so a lookup allocates nothing once it has grown
+  std::wstring m_name;  // the name Find looked for, in upper case
+  // The names judged not to be in their folders, as a hash of the name and the folder.
+  CHashIndex m_judgedAbsent;
   std::wstring m_lastPath;  // the last path PathThere answered, and its answer
   bool m_lastThere = false;
   bool m_hasLast = false;
