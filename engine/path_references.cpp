@@ -503,16 +503,6 @@ void UpperInto(std::wstring_view text, std::wstring* upper) {
   for (std::size_t i = 0; i < text.size(); ++i) out[i] = FoldChar(text[i]);
 }
 
-int CompareFolded(std::wstring_view a, std::wstring_view b) {
-  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < common; ++i) {
-    const wchar_t x = FoldChar(a[i]);
-    const wchar_t y = FoldChar(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 // The longest name a file system holds (NTFS, FAT32's long names).
 constexpr std::size_t kMaxNameChars = 255;
 
@@ -579,12 +569,9 @@ void CPathMemo::Forget() {
 
 CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& files) {
   // One reference's judgement asks after the same few folders again and again (the path's own,
-  // the one above it on the climb): those are found without a lookup.
+  // the one above it on the climb), spelled the same way: those are found without a lookup.
   for (const RECENT& recent : m_recent) {
-    if (recent.folder != nullptr && recent.text.size() == folder.size() &&
-        CompareFolded(recent.text, folder) == 0) {
-      return *recent.folder;
-    }
+    if (recent.folder != nullptr && recent.text == folder) return *recent.folder;
   }
   UpperInto(folder, &m_key);
   const std::uint64_t hash = std::hash<std::wstring_view>{}(m_key);
