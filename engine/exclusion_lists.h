@@ -25,14 +25,8 @@
 // (see EncodeWlsText for when, and DecodeWlsText for what is read back); a file without such
 // characters is plain text exactly as above.
 //
-// Windows' own configuration: a shipped list may hold "W" records, each naming a registry area
-// that Windows owns (see OWNED_AREA and docs/windows-owned.md). A problem whose key lies in such
-// an area is never reported. These records carry no identity: they are never shown on the ignore
-// list page, never counted as shipped entries and never written to ignore.wls, and a "W" record
-// in the user's own ignore.wls is not honoured (that file is the user's ignore list only). A
-// reader that knows only the category and K, M, V records skips them, as it skips every record
-// whose type line begins with another character ("#" records are notes for the person reading
-// the file).
+// Windows' own configuration: a shipped list may also name registry areas that Windows owns
+// (windows_owned.h); a problem whose key lies in such an area is never reported.
 //
 // Threads: the scan thread asks IsProblemExcluded while the interface thread loads, ignores and
 // removes and the repair thread blocks and saves. Every list is guarded by one reader-writer
@@ -52,6 +46,7 @@
 #include "state/log_interface.h"
 #include "engine/problem_filter.h"
 #include "engine/registry_problem.h"
+#include "engine/windows_owned.h"
 #include "base/errors.h"
 #include "base/language.h"
 #include "platform/file_system.h"
@@ -94,44 +89,6 @@ struct EXCLUSION_ENTRY {
 
   friend bool operator==(const EXCLUSION_ENTRY&, const EXCLUSION_ENTRY&) = default;
 };
-
-// A registry area that Windows owns: the key a "W" record names and every key below it (a key
-// whose name merely begins with the same letters is not below it), for every category or for
-// one. The record: the type line "W" (every category) or "W" and a category index ("W9": empty
-// keys only); the text line a key path, its first element a root (full name or abbreviation, as
-// ParseRootKey reads it) or kEachUserRoot (every user's hive, as the checks name it:
-// HKEY_CURRENT_USER\..., and HKEY_USERS\<any one hive>\...), each further element a key name
-// compared without case, or "*" for any one key name.
-struct OWNED_AREA {
-  static constexpr int kAnyCategory = -1;
-  int category = kAnyCategory;
-  bool eachUser = false;               // the root is every user's hive
-  RegHandle root = kNullRegHandle;     // otherwise this root
-  std::vector<std::wstring> elements;  // below the root
-
-  friend bool operator==(const OWNED_AREA&, const OWNED_AREA&) = default;
-};
-
-inline constexpr wchar_t kOwnedAreaType = L'W';
-inline constexpr wchar_t kEachUserRoot[] = L"HKEY_EACH_USER";
-inline constexpr wchar_t kAnyKeyName[] = L"*";
-// The list of Windows' own areas that ships beside the program (one of its *.wls files). Its
-// rows are also built into the program (BuiltInWindowsOwnedList): when the file is missing, cannot
-// be read or holds no row, the built-in rows apply, and kBuiltInOwnedRowsNotice (engine_texts.inc; %s: the file's
-// path) says so: each scan logs it and the front ends show it.
-inline constexpr wchar_t kWindowsOwnedListName[] = L"windows-owned.wls";
-// The bytes of windows-owned.wls as it was when the program was built (generated from
-// data/windows-owned.wls).
-[[nodiscard]] std::string_view BuiltInWindowsOwnedList();
-
-// Reads one "W" record: false (and *area unchanged) when the type line is not "W" with nothing
-// or a category index 0-10 after it (white space aside), or the path names no root, or holds an
-// empty element.
-[[nodiscard]] bool ParseOwnedArea(std::wstring_view typeLine, std::wstring_view keyPath,
-                                  OWNED_AREA* area);
-// Whether a problem of the category whose key (a full key path, beginning with the root's full
-// name) is `key` lies in the area.
-[[nodiscard]] bool OwnedAreaCovers(const OWNED_AREA& area, int category, std::wstring_view key);
 
 // What one .wls file holds.
 struct WLS_CONTENT {
