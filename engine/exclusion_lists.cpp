@@ -1,8 +1,11 @@
+// The exclusion lists in memory (exclusion_lists.h): what they hold, the question the scan asks
+// of them for every problem, the user's ignoring and removing, a repair's blocking, and their
+// loading and saving. The files go through the .wls format (wls_format.h), the blocks through
+// the blocked store (blocked_store.h) and Windows' own areas through windows_owned.h; the code
+// here touches only the lists, under their lock.
 #include "engine/exclusion_lists.h"
 
 #include <algorithm>
-#include <array>
-#include <climits>
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
@@ -14,11 +17,8 @@
 #include "base/text.h"
 #include "base/text_case.h"
 #include "platform/registry.h"
-#include "base/utf16.h"
 #include "state/data_folder.h"
-#include "state/settings.h"
 #include "state/state_texts.h"
-#include "state/text_file.h"
 #include "state/trusted_files.h"
 
 namespace qv {
@@ -155,25 +155,9 @@ std::vector<std::wstring> RowTexts(const std::vector<CExclusionLists::CSafeRow>&
 
 }  // namespace
 
-// ---------------------------------------------------------------------------------------------
-// Identities and text
-
 std::wstring ProblemIdentity(const CRegistryProblem& problem) {
   return FormatWithStrings(kIdentityFormat, {problem.key, problem.name, problem.data});
 }
-
-std::int32_t IdentityHash(std::wstring_view identity) {
-  std::uint32_t hash = 0;
-  for (const char16_t unit : ToUtf16(identity)) hash = hash * 33u + unit;
-  return static_cast<std::int32_t>(hash);
-}
-
-std::wstring IdentityHashText(std::wstring_view identity) {
-  return std::to_wstring(IdentityHash(identity));
-}
-
-// ---------------------------------------------------------------------------------------------
-// CExclusionLists
 
 CExclusionLists::CExclusionLists(const CPlatform& platform, IActivityLog* log,
                                  std::wstring productName)
@@ -192,44 +176,7 @@ std::wstring CExclusionLists::UserListPath(ErrorCode* folderError) const {
 }
 
 std::wstring CExclusionLists::BlockedKeyPath(int category) const {
-  std::wstring path = ProductKeyPath(m_productName);
-  path.push_back(L'\\');
-  path += kBlockedSubkey;
-  path.push_back(L'\\');
-  path += BlockedCategoryValueName(category);
-  return path;
-}
-
-void CExclusionLists::ReadBlockedStore(CListState* state) {
-  IRegistry& registry = m_platform.registry;
-  CRegKey product(registry);
-  if (product.Open(kHkeyLocalMachine, ProductSubkey(m_productName), kKeyRead) != kErrorSuccess) {
-    return;
-  }
-  CRegKey blocked(registry);
-  if (blocked.Open(product.get(), kBlockedSubkey, kKeyRead) != kErrorSuccess) return;
-
-  std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
-  std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
-  for (int category = 0; category < kCategoryCount; ++category) {
-    CRegKey subkey(registry);
-    if (subkey.Open(blocked.get(), BlockedCategoryValueName(category), kKeyRead) != kErrorSuccess) {
-      continue;
-    }
-    for (std::uint32_t index = 0;; ++index) {
-      std::uint32_t nameChars = kBlockedNameMaxChars + 1;
-      std::uint32_t dataBytes = kBlockedDataMaxBytes;
-      std::uint32_t type = kRegNone;
-      const ErrorCode rc = registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type,
-                                              data.data(), &dataBytes);
-      if (rc != kErrorSuccess) break;  // the end, a name or data over the limits, or a failure
-      const std::wstring text(TruncateAtNul(
-          FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
-      if (text.empty()) continue;
-      state->ignore.push_back(Stored(category, text));
-      state->ignore.back().fromBlockedStore = true;
-    }
-  }
+  return BlockedStoreKeyPath(m_productName, category);
 }
 
 void CExclusionLists::LoadExclusionLists() {
@@ -308,7 +255,10 @@ void CExclusionLists::LoadExclusionLists() {
         m_log->WriteLog(FormatWithStrings(kUserListNotReadLogFormat, {userPath, reason})));
   }
 
-  ReadBlockedStore(&state);
+  for (EXCLUSION_ENTRY& entry : ReadBlockedStore(m_platform.registry, m_productName)) {
+    state.ignore.push_back(Stored(entry.category, std::move(entry.identity)));
+    state.ignore.back().fromBlockedStore = true;
+  }
 
   state.ignoreChanged = false;
   state.blockedChanged = false;
@@ -432,7 +382,7 @@ ErrorCode CExclusionLists::SaveExclusionListsIfChanged() {
     }
   }
   if (saveBlocked) {
-    const ErrorCode rc = SaveBlockedStore(blocked);
+    const ErrorCode rc = WriteBlockedStore(m_platform.registry, m_productName, blocked);
     if (rc != kErrorSuccess) {
       std::unique_lock lock(m_lock);
       m_state.blockedChanged = true;
@@ -461,31 +411,6 @@ ErrorCode CExclusionLists::SaveUserList(const std::vector<EXCLUSION_ENTRY>& visi
   if (rc == kErrorSuccess) rc = files.ReplaceFile(newPath, path);
   if (rc != kErrorSuccess) static_cast<void>(files.RemoveFile(newPath));  // best effort
   return rc;
-}
-
-ErrorCode CExclusionLists::SaveBlockedStore(const std::vector<EXCLUSION_ENTRY>& blocked) {
-  IRegistry& registry = m_platform.registry;
-  CRegKey product(registry);
-  ErrorCode rc = OpenProductKey(registry, m_productName, &product);
-  if (rc != kErrorSuccess) return rc;
-  CRegKey store(registry);
-  rc = store.Create(product.get(), kBlockedSubkey, kKeyReadWriteCreate);
-  if (rc != kErrorSuccess) return rc;
-
-  std::array<CRegKey, kCategoryCount> subkeys;
-  for (const EXCLUSION_ENTRY& entry : blocked) {
-    if (!IsValidCategory(entry.category)) continue;
-    CRegKey& subkey = subkeys[static_cast<std::size_t>(entry.category)];
-    if (!subkey.valid()) {
-      subkey = CRegKey(registry);
-      rc =
-          subkey.Create(store.get(), BlockedCategoryValueName(entry.category), kKeyReadWriteCreate);
-      if (rc != kErrorSuccess) return rc;
-    }
-    rc = subkey.SetString(IdentityHashText(entry.identity), entry.identity);
-    if (rc != kErrorSuccess) return rc;
-  }
-  return kErrorSuccess;
 }
 
 std::size_t CExclusionLists::VisibleCount() const {
@@ -543,35 +468,7 @@ bool CExclusionLists::RemoveVisibleEntryIf(std::size_t position, const EXCLUSION
 ErrorCode CExclusionLists::RemoveBlockedValue(int category, std::wstring_view identity) {
   if (!IsValidCategory(category)) return kErrorInvalidParameter;
   std::lock_guard storage(m_storageMutex);
-  IRegistry& registry = m_platform.registry;
-  CRegKey subkey(registry);
-  std::wstring path = ProductSubkey(m_productName);
-  path.push_back(L'\\');
-  path += kBlockedSubkey;
-  path.push_back(L'\\');
-  path += BlockedCategoryValueName(category);
-  ErrorCode rc = subkey.Open(kHkeyLocalMachine, path, kKeyRead | kKeySetValue);
-  if (rc == kErrorFileNotFound || rc == kErrorPathNotFound) return kErrorSuccess;
-  if (rc != kErrorSuccess) return rc;
-
-  std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
-  std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
-  for (std::uint32_t index = 0;; ++index) {
-    std::uint32_t nameChars = kBlockedNameMaxChars + 1;
-    std::uint32_t dataBytes = kBlockedDataMaxBytes;
-    std::uint32_t type = kRegNone;
-    if (registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type, data.data(),
-                           &dataBytes) != kErrorSuccess) {
-      break;
-    }
-    const std::wstring text(TruncateAtNul(
-        FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
-    if (text == identity) {
-      rc = registry.DeleteValue(subkey.get(), std::wstring_view(name.data(), nameChars));
-      return rc == kErrorFileNotFound ? kErrorSuccess : rc;
-    }
-  }
-  return kErrorSuccess;
+  return DeleteBlockedValue(m_platform.registry, m_productName, category, identity);
 }
 
 std::wstring CExclusionLists::OwnedRowsNotice(WORDING wording) const {

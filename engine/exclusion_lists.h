@@ -17,10 +17,9 @@
 // with every entry and row in order, stopping at the first match; ASCII letters are the only ones
 // whose case is ever ignored.
 //
-// The lists are read from and written to .wls files (wls_format.h).
-//
-// Windows' own configuration: a shipped list may also name registry areas that Windows owns
-// (windows_owned.h); a problem whose key lies in such an area is never reported.
+// The lists are read from and written to .wls files (wls_format.h); the blocks are kept in the
+// registry (blocked_store.h). A shipped list may also name registry areas that Windows owns
+// (windows_owned.h): a problem whose key lies in such an area is never reported.
 //
 // Threads: the scan thread asks IsProblemExcluded while the interface thread loads, ignores and
 // removes and the repair thread blocks and saves. Every list is guarded by one reader-writer
@@ -36,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/blocked_store.h"
 #include "engine/categories.h"
 #include "state/log_interface.h"
 #include "engine/problem_filter.h"
@@ -68,22 +68,11 @@ inline constexpr wchar_t kShippedListPattern[] = L"*.wls";
 inline constexpr std::uint64_t kUserIgnoreMaxBytes = 4u << 20;
 // Logged when ignore.wls is there but not read: its path, then why.
 inline constexpr wchar_t kUserListNotReadLogFormat[] = L"The ignore list %s is not read: %s.";
-inline constexpr wchar_t kBlockedSubkey[] = L"blocked";
 inline constexpr wchar_t kIdentityFormat[] = L"%s\\%s|%s";
 inline constexpr wchar_t kShortcutSubjectFormat[] = L"%s/%s";
 inline constexpr wchar_t kIgnoredLogFormat[] = L"Ignored %s problem key:%s valueName:%s value:%s";
-// Limits of one blocked-store value when the store is read: a longer name or larger data ends
-// the reading of that category's subkey.
-inline constexpr std::uint32_t kBlockedNameMaxChars = 1023;
-inline constexpr std::uint32_t kBlockedDataMaxBytes = 2048;
-
 // "<key>\<name>|<data>".
 [[nodiscard]] std::wstring ProblemIdentity(const CRegistryProblem& problem);
-// hash = hash * 33 + c for every UTF-16 code unit c, from 0, wrapping at 32 bits; read signed.
-[[nodiscard]] std::int32_t IdentityHash(std::wstring_view identity);
-// The hash in signed decimal: the value name of the problem in the blocked store.
-[[nodiscard]] std::wstring IdentityHashText(std::wstring_view identity);
-
 class CExclusionLists final : public IProblemFilter {
  public:
   // Starts with the built-in rows in the three safe lists and nothing else. The platform and the
@@ -234,8 +223,6 @@ class CExclusionLists final : public IProblemFilter {
 
  private:
   ErrorCode SaveUserList(const std::vector<EXCLUSION_ENTRY>& visible);
-  ErrorCode SaveBlockedStore(const std::vector<EXCLUSION_ENTRY>& blocked);
-  void ReadBlockedStore(CListState* state);
 
   CPlatform m_platform;
   IActivityLog* m_log;
