@@ -1,8 +1,11 @@
+// The exclusion lists in memory (exclusion_lists.h): what they hold, the question the scan asks
+// of them for every problem, the user's ignoring and removing, a repair's blocking, and their
+// loading and saving. The files go through the .wls format (wls_format.h), the blocks through
+// the blocked store (blocked_store.h) and Windows' own areas through windows_owned.h; the code
+// here touches only the lists, under their lock.
 #include "engine/exclusion_lists.h"
 
 #include <algorithm>
-#include <array>
-#include <climits>
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
@@ -14,83 +17,12 @@
 #include "base/text.h"
 #include "base/text_case.h"
 #include "platform/registry.h"
-#include "base/utf16.h"
 #include "state/data_folder.h"
-#include "state/settings.h"
 #include "state/state_texts.h"
-#include "state/text_file.h"
 #include "state/trusted_files.h"
 
 namespace qv {
 namespace {
-
-constexpr char16_t kEscapeIntroducer[] = u"&#x";
-constexpr std::size_t kEscapeIntroducerLength = 3;
-constexpr std::size_t kEscapeMaxDigits = 4;
-constexpr char16_t kEscapeEnd = u';';
-
-bool IsAsciiUpper(char16_t c) { return c >= u'A' && c <= u'Z'; }
-
-char16_t LowerAsciiUnit(char16_t c) {
-  return IsAsciiUpper(c) ? static_cast<char16_t>(c + 0x20) : c;
-}
-
-bool IsWhiteSpaceUnit(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
-int HexDigitValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
-
-// The code units that an escape may stand for: what the writer escapes, and nothing else, so
-// that any other "&#x...;" in a file reads as written.
-bool IsEscapedUnit(std::uint32_t value) {
-  return value == u'&' || value >= 0x80 || IsWhiteSpaceUnit(static_cast<char16_t>(value));
-}
-
-// Whether the units from `pos` (already lower-cased) are an escape the reader decodes; on
-// success *value is the code unit and *length the number of units the escape takes.
-bool MatchEscape(std::u16string_view lowered, std::size_t pos, char16_t* value,
-                 std::size_t* length) {
-  if (lowered.substr(pos, kEscapeIntroducerLength) != kEscapeIntroducer) return false;
-  std::size_t i = pos + kEscapeIntroducerLength;
-  std::uint32_t number = 0;
-  std::size_t digits = 0;
-  while (i < lowered.size() && digits < kEscapeMaxDigits) {
-    const int digit = HexDigitValue(lowered[i]);
-    if (digit < 0) break;
-    number = number * 16 + static_cast<std::uint32_t>(digit);
-    ++digits;
-    ++i;
-  }
-  if (digits == 0 || i >= lowered.size() || lowered[i] != kEscapeEnd) return false;
-  if (!IsEscapedUnit(number)) return false;
-  *value = static_cast<char16_t>(number);
-  *length = i + 1 - pos;
-  return true;
-}
-
-void AppendEscape(char16_t unit, std::wstring* out) {
-  static constexpr wchar_t kHex[] = L"0123456789abcdef";
-  out->append(L"&#x");
-  bool started = false;
-  for (int shift = 12; shift >= 0; shift -= 4) {
-    const unsigned digit = (static_cast<unsigned>(unit) >> shift) & 0xF;
-    if (digit == 0 && !started && shift != 0) continue;
-    started = true;
-    out->push_back(kHex[digit]);
-  }
-  out->push_back(L';');
-}
-
-// A .wls line's bytes as characters: each byte is the code point it holds.
-std::wstring BytesAsCodePoints(std::string_view bytes) {
-  std::wstring text;
-  text.reserve(bytes.size());
-  for (const char c : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-  return text;
-}
 
 CExclusionLists::CSafeRow SafeRow(std::wstring row, std::wstring folded) {
   return {std::move(row), std::move(folded)};
@@ -214,84 +146,6 @@ std::vector<EXCLUSION_ENTRY> Plain(const std::vector<CExclusionLists::CStoredEnt
   return plain;
 }
 
-// Takes the next element off a key path below its root: false when none is left.
-bool NextKeyName(std::wstring_view* rest, std::wstring_view* name) {
-  if (rest->empty()) return false;
-  const std::size_t separator = rest->find(L'\\');
-  *name = rest->substr(0, separator);
-  *rest = separator == std::wstring_view::npos ? std::wstring_view() : rest->substr(separator + 1);
-  return true;
-}
-
-// Whether the area covers a problem of the category whose key lies below `root` at the subkey
-// path `rest` (the key's root read once for every area).
-bool AreaCoversSubkey(const OWNED_AREA& area, int category, RegHandle root, std::wstring_view rest) {
-  if (area.category != OWNED_AREA::kAnyCategory && area.category != category) return false;
-  std::wstring_view name;
-  if (area.eachUser) {
-    // HKEY_USERS\<hive>\... is a user's hive seen from the machine; HKEY_CURRENT_USER\... the
-    // same hive as the logged-on user sees it.
-    if (root == kHkeyUsers) {
-      if (!NextKeyName(&rest, &name)) return false;
-    } else if (root != kHkeyCurrentUser) {
-      return false;
-    }
-  } else if (root != area.root) {
-    return false;
-  }
-  for (const std::wstring& element : area.elements) {
-    if (!NextKeyName(&rest, &name)) return false;
-    if (element != kAnyKeyName && !EqualsNoCase(element, name)) return false;
-  }
-  return true;
-}
-
-bool AnyOwnedAreaCovers(const std::vector<OWNED_AREA>& areas, int category,
-                        std::wstring_view key) {
-  if (areas.empty()) return false;
-  const PARSED_KEY_PATH parsed = ParseRootKey(key);
-  if (parsed.root == kNullRegHandle) return false;
-  // The first key names below the root, read once for every area (the rows name a few levels).
-  constexpr std::size_t kNames = 12;
-  std::array<std::wstring_view, kNames> names;
-  std::size_t count = 0;
-  std::wstring_view rest = SubkeyPath(key, parsed);
-  std::wstring_view name;
-  while (count < kNames && NextKeyName(&rest, &name)) names[count++] = name;
-  const bool deeper = !rest.empty();  // more names than were read
-  for (const OWNED_AREA& area : areas) {
-    if (area.category != OWNED_AREA::kAnyCategory && area.category != category) continue;
-    std::size_t first = 0;
-    if (area.eachUser) {
-      // HKEY_USERS\<hive>\... is a user's hive seen from the machine; HKEY_CURRENT_USER\... the
-      // same hive as the logged-on user sees it.
-      if (parsed.root == kHkeyUsers) {
-        first = 1;
-      } else if (parsed.root != kHkeyCurrentUser) {
-        continue;
-      }
-    } else if (parsed.root != area.root) {
-      continue;
-    }
-    if (first + area.elements.size() > count) {
-      // Only a key deeper than the names read can still lie in the area: asked in full.
-      if (deeper && AreaCoversSubkey(area, category, parsed.root, SubkeyPath(key, parsed))) {
-        return true;
-      }
-      continue;
-    }
-    bool covers = true;
-    for (std::size_t i = 0; covers && i < area.elements.size(); ++i) {
-      const std::wstring& element = area.elements[i];
-      const std::wstring_view keyName = names[first + i];
-      covers = element == kAnyKeyName ||
-               (element.size() == keyName.size() && EqualsNoCase(element, keyName));
-    }
-    if (covers) return true;
-  }
-  return false;
-}
-
 std::vector<std::wstring> RowTexts(const std::vector<CExclusionLists::CSafeRow>& rows) {
   std::vector<std::wstring> texts;
   texts.reserve(rows.size());
@@ -301,229 +155,9 @@ std::vector<std::wstring> RowTexts(const std::vector<CExclusionLists::CSafeRow>&
 
 }  // namespace
 
-// ---------------------------------------------------------------------------------------------
-// Identities and text
-
 std::wstring ProblemIdentity(const CRegistryProblem& problem) {
   return FormatWithStrings(kIdentityFormat, {problem.key, problem.name, problem.data});
 }
-
-std::int32_t IdentityHash(std::wstring_view identity) {
-  std::uint32_t hash = 0;
-  for (const char16_t unit : ToUtf16(identity)) hash = hash * 33u + unit;
-  return static_cast<std::int32_t>(hash);
-}
-
-std::wstring IdentityHashText(std::wstring_view identity) {
-  return std::to_wstring(IdentityHash(identity));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Windows' own areas
-
-bool ParseOwnedArea(std::wstring_view typeLine, std::wstring_view keyPath, OWNED_AREA* area) {
-  typeLine = TrimWhiteSpace(typeLine);
-  if (typeLine.empty() || ToLowerAsciiChar(typeLine.front()) != ToLowerAsciiChar(kOwnedAreaType)) {
-    return false;
-  }
-  OWNED_AREA parsed;
-  const std::wstring_view categoryText = TrimWhiteSpace(typeLine.substr(1));
-  if (!categoryText.empty()) {
-    // Digits only, at most two: "W+9" or "W9x" is no record of ours.
-    if (categoryText.size() > 2) return false;
-    for (const wchar_t c : categoryText) {
-      if (c < L'0' || c > L'9') return false;
-    }
-    parsed.category = ParseLeadingInt(categoryText);
-    if (!IsValidCategory(parsed.category)) return false;
-  }
-
-  keyPath = TrimWhiteSpace(keyPath);
-  const std::size_t separator = keyPath.find(L'\\');
-  const std::wstring_view rootText = keyPath.substr(0, separator);
-  std::wstring_view rest =
-      separator == std::wstring_view::npos ? std::wstring_view() : keyPath.substr(separator + 1);
-  if (EqualsNoCase(TrimWhiteSpace(rootText), kEachUserRoot)) {
-    parsed.eachUser = true;
-  } else {
-    // The root alone: a forward slash would let the root reader take the rest for a subkey.
-    if (rootText.find(L'/') != std::wstring_view::npos) return false;
-    const PARSED_KEY_PATH root = ParseRootKey(rootText);
-    if (root.root == kNullRegHandle) return false;
-    parsed.root = root.root;
-  }
-  std::wstring_view name;
-  while (NextKeyName(&rest, &name)) {
-    if (name.empty()) return false;
-    parsed.elements.emplace_back(name);
-  }
-  *area = std::move(parsed);
-  return true;
-}
-
-bool OwnedAreaCovers(const OWNED_AREA& area, int category, std::wstring_view key) {
-  const PARSED_KEY_PATH parsed = ParseRootKey(key);
-  if (parsed.root == kNullRegHandle) return false;
-  return AreaCoversSubkey(area, category, parsed.root, SubkeyPath(key, parsed));
-}
-
-// ---------------------------------------------------------------------------------------------
-// The .wls format
-
-std::wstring DecodeWlsText(std::wstring_view line) {
-  const std::u16string units = ToUtf16(line);
-  std::u16string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size();) {
-    char16_t value = 0;
-    std::size_t length = 0;
-    if (units[i] == u'&' && MatchEscape(units, i, &value, &length)) {
-      out.push_back(value);
-      i += length;
-    } else {
-      out.push_back(units[i]);
-      ++i;
-    }
-  }
-  return FromUtf16(out);
-}
-
-std::wstring ReadWlsTextLine(std::wstring_view line) {
-  return DecodeWlsText(ToLowerAscii(TrimWhiteSpace(line)));
-}
-
-std::wstring EncodeWlsText(std::wstring_view identity, const std::vector<bool>& byteRoundTrips) {
-  const std::u16string units = ToUtf16(identity);
-  std::u16string lowered(units);
-  for (char16_t& c : lowered) c = LowerAsciiUnit(c);
-
-  std::wstring out;
-  out.reserve(units.size() + 8);
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t unit = units[i];
-    bool escape = false;
-    if (unit > 0xFF || unit == u'\r' || unit == u'\n') {
-      escape = true;
-    } else if (IsWhiteSpaceUnit(unit) && (i == 0 || i + 1 == units.size())) {
-      escape = true;  // the reader trims white space at both ends
-    } else if (unit >= 0x80 && (unit >= byteRoundTrips.size() || !byteRoundTrips[unit])) {
-      escape = true;
-    } else if (unit == u'&') {
-      char16_t value = 0;
-      std::size_t length = 0;
-      escape = MatchEscape(lowered, i, &value, &length);
-    }
-    if (escape) {
-      AppendEscape(unit, &out);
-    } else {
-      out.push_back(static_cast<wchar_t>(unit));
-    }
-  }
-  return out;
-}
-
-std::vector<bool> CodePageRoundTrips(IFileSystem& files) {
-  std::vector<bool> roundTrips(256, false);
-  for (unsigned b = 0; b < 256; ++b) {
-    const std::string byte(1, static_cast<char>(b));
-    std::wstring text;
-    std::string back;
-    bool lossless = true;
-    roundTrips[b] = files.FromCodePage(byte, &text) == kErrorSuccess &&
-                    files.ToCodePage(text, &back, &lossless) == kErrorSuccess && back == byte &&
-                    lossless;
-  }
-  return roundTrips;
-}
-
-void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content) {
-  const std::vector<std::wstring> lines = SplitLines(BytesAsCodePoints(bytes));
-  for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
-    const std::wstring_view typeLine = TrimWhiteSpace(lines[i]);
-    std::wstring text = ReadWlsTextLine(lines[i + 1]);
-    const int type = ParseLeadingInt(typeLine);
-    if (type < 0 || type >= kCategoryCount) continue;  // out of range, negative included
-    if (type > 0) {
-      content->entries.push_back({type, std::move(text)});
-      continue;
-    }
-    if (typeLine.empty()) continue;
-    switch (typeLine.front()) {
-      case L'0':
-        content->entries.push_back({0, std::move(text)});
-        break;
-      case L'K':
-      case L'k':
-        if (!text.empty()) content->kRows.push_back(std::move(text));
-        break;
-      case L'M':
-      case L'm':
-        if (!text.empty()) content->mRows.push_back(std::move(text));
-        break;
-      case L'V':
-      case L'v':
-        if (!text.empty()) content->vRows.push_back(std::move(text));
-        break;
-      case L'W':
-      case L'w': {
-        OWNED_AREA area;
-        if (ParseOwnedArea(typeLine, text, &area)) content->ownedAreas.push_back(std::move(area));
-        break;
-      }
-      default:
-        break;
-    }
-  }
-}
-
-ErrorCode ReadWlsFile(IFileSystem& files, std::wstring_view path, WLS_CONTENT* content) {
-  std::string bytes;
-  const ErrorCode rc = ReadFileBytes(files, path, &bytes);
-  if (rc != kErrorSuccess) return rc;
-  ParseWlsBytes(bytes, content);
-  return kErrorSuccess;
-}
-
-ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
-                       const std::vector<EXCLUSION_ENTRY>& entries) {
-  std::unique_ptr<IFile> file;
-  const ErrorCode rc =
-      files.OpenFile(path, FileOpenMode::kCreateAlways, FileShareMode::kDenyWrite, &file);
-  if (rc != kErrorSuccess) return rc;
-  return WriteWlsRecords(files, std::move(file), entries);
-}
-
-ErrorCode WriteWlsRecords(IFileSystem& files, std::unique_ptr<IFile> file,
-                          const std::vector<EXCLUSION_ENTRY>& entries) {
-  if (file == nullptr) return kErrorInvalidHandle;
-  auto writer = std::make_unique<CTextWriter>(files, std::move(file));
-  ErrorCode rc = kErrorSuccess;
-  const std::vector<bool> roundTrips = CodePageRoundTrips(files);
-  for (const EXCLUSION_ENTRY& entry : entries) {
-    std::wstring record = std::to_wstring(entry.category);
-    record.push_back(L'\n');
-    // Every character of the encoded line is one byte of the file; the writer turns the text
-    // into the code page, so it is handed the characters that the code page turns into exactly
-    // those bytes (the encoding escaped every byte that would not come back unchanged).
-    const std::wstring line = EncodeWlsText(entry.identity, roundTrips);
-    std::string bytes;
-    bytes.reserve(line.size());
-    for (const wchar_t c : line) bytes.push_back(static_cast<char>(static_cast<unsigned char>(c)));
-    std::wstring characters;
-    rc = files.FromCodePage(bytes, &characters);
-    if (rc != kErrorSuccess) break;
-    record += characters;
-    record.push_back(L'\n');
-    rc = writer->Write(record);
-    if (rc != kErrorSuccess) break;
-  }
-  if (rc == kErrorSuccess) rc = writer->Flush();
-  const ErrorCode closed = writer->Close();
-  return rc != kErrorSuccess ? rc : closed;
-}
-
-// ---------------------------------------------------------------------------------------------
-// CExclusionLists
 
 CExclusionLists::CExclusionLists(const CPlatform& platform, IActivityLog* log,
                                  std::wstring productName)
@@ -542,44 +176,7 @@ std::wstring CExclusionLists::UserListPath(ErrorCode* folderError) const {
 }
 
 std::wstring CExclusionLists::BlockedKeyPath(int category) const {
-  std::wstring path = ProductKeyPath(m_productName);
-  path.push_back(L'\\');
-  path += kBlockedSubkey;
-  path.push_back(L'\\');
-  path += BlockedCategoryValueName(category);
-  return path;
-}
-
-void CExclusionLists::ReadBlockedStore(CListState* state) {
-  IRegistry& registry = m_platform.registry;
-  CRegKey product(registry);
-  if (product.Open(kHkeyLocalMachine, ProductSubkey(m_productName), kKeyRead) != kErrorSuccess) {
-    return;
-  }
-  CRegKey blocked(registry);
-  if (blocked.Open(product.get(), kBlockedSubkey, kKeyRead) != kErrorSuccess) return;
-
-  std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
-  std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
-  for (int category = 0; category < kCategoryCount; ++category) {
-    CRegKey subkey(registry);
-    if (subkey.Open(blocked.get(), BlockedCategoryValueName(category), kKeyRead) != kErrorSuccess) {
-      continue;
-    }
-    for (std::uint32_t index = 0;; ++index) {
-      std::uint32_t nameChars = kBlockedNameMaxChars + 1;
-      std::uint32_t dataBytes = kBlockedDataMaxBytes;
-      std::uint32_t type = kRegNone;
-      const ErrorCode rc = registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type,
-                                              data.data(), &dataBytes);
-      if (rc != kErrorSuccess) break;  // the end, a name or data over the limits, or a failure
-      const std::wstring text(TruncateAtNul(
-          FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
-      if (text.empty()) continue;
-      state->ignore.push_back(Stored(category, text));
-      state->ignore.back().fromBlockedStore = true;
-    }
-  }
+  return BlockedStoreKeyPath(m_productName, category);
 }
 
 void CExclusionLists::LoadExclusionLists() {
@@ -658,7 +255,10 @@ void CExclusionLists::LoadExclusionLists() {
         m_log->WriteLog(FormatWithStrings(kUserListNotReadLogFormat, {userPath, reason})));
   }
 
-  ReadBlockedStore(&state);
+  for (EXCLUSION_ENTRY& entry : ReadBlockedStore(m_platform.registry, m_productName)) {
+    state.ignore.push_back(Stored(entry.category, std::move(entry.identity)));
+    state.ignore.back().fromBlockedStore = true;
+  }
 
   state.ignoreChanged = false;
   state.blockedChanged = false;
@@ -782,7 +382,7 @@ ErrorCode CExclusionLists::SaveExclusionListsIfChanged() {
     }
   }
   if (saveBlocked) {
-    const ErrorCode rc = SaveBlockedStore(blocked);
+    const ErrorCode rc = WriteBlockedStore(m_platform.registry, m_productName, blocked);
     if (rc != kErrorSuccess) {
       std::unique_lock lock(m_lock);
       m_state.blockedChanged = true;
@@ -811,31 +411,6 @@ ErrorCode CExclusionLists::SaveUserList(const std::vector<EXCLUSION_ENTRY>& visi
   if (rc == kErrorSuccess) rc = files.ReplaceFile(newPath, path);
   if (rc != kErrorSuccess) static_cast<void>(files.RemoveFile(newPath));  // best effort
   return rc;
-}
-
-ErrorCode CExclusionLists::SaveBlockedStore(const std::vector<EXCLUSION_ENTRY>& blocked) {
-  IRegistry& registry = m_platform.registry;
-  CRegKey product(registry);
-  ErrorCode rc = OpenProductKey(registry, m_productName, &product);
-  if (rc != kErrorSuccess) return rc;
-  CRegKey store(registry);
-  rc = store.Create(product.get(), kBlockedSubkey, kKeyReadWriteCreate);
-  if (rc != kErrorSuccess) return rc;
-
-  std::array<CRegKey, kCategoryCount> subkeys;
-  for (const EXCLUSION_ENTRY& entry : blocked) {
-    if (!IsValidCategory(entry.category)) continue;
-    CRegKey& subkey = subkeys[static_cast<std::size_t>(entry.category)];
-    if (!subkey.valid()) {
-      subkey = CRegKey(registry);
-      rc =
-          subkey.Create(store.get(), BlockedCategoryValueName(entry.category), kKeyReadWriteCreate);
-      if (rc != kErrorSuccess) return rc;
-    }
-    rc = subkey.SetString(IdentityHashText(entry.identity), entry.identity);
-    if (rc != kErrorSuccess) return rc;
-  }
-  return kErrorSuccess;
 }
 
 std::size_t CExclusionLists::VisibleCount() const {
@@ -893,35 +468,7 @@ bool CExclusionLists::RemoveVisibleEntryIf(std::size_t position, const EXCLUSION
 ErrorCode CExclusionLists::RemoveBlockedValue(int category, std::wstring_view identity) {
   if (!IsValidCategory(category)) return kErrorInvalidParameter;
   std::lock_guard storage(m_storageMutex);
-  IRegistry& registry = m_platform.registry;
-  CRegKey subkey(registry);
-  std::wstring path = ProductSubkey(m_productName);
-  path.push_back(L'\\');
-  path += kBlockedSubkey;
-  path.push_back(L'\\');
-  path += BlockedCategoryValueName(category);
-  ErrorCode rc = subkey.Open(kHkeyLocalMachine, path, kKeyRead | kKeySetValue);
-  if (rc == kErrorFileNotFound || rc == kErrorPathNotFound) return kErrorSuccess;
-  if (rc != kErrorSuccess) return rc;
-
-  std::vector<wchar_t> name(kBlockedNameMaxChars + 1);
-  std::vector<std::uint8_t> data(kBlockedDataMaxBytes);
-  for (std::uint32_t index = 0;; ++index) {
-    std::uint32_t nameChars = kBlockedNameMaxChars + 1;
-    std::uint32_t dataBytes = kBlockedDataMaxBytes;
-    std::uint32_t type = kRegNone;
-    if (registry.EnumValue(subkey.get(), index, name.data(), &nameChars, &type, data.data(),
-                           &dataBytes) != kErrorSuccess) {
-      break;
-    }
-    const std::wstring text(TruncateAtNul(
-        FromUtf16LeBytes(data.data(), std::min<std::size_t>(dataBytes, data.size()))));
-    if (text == identity) {
-      rc = registry.DeleteValue(subkey.get(), std::wstring_view(name.data(), nameChars));
-      return rc == kErrorFileNotFound ? kErrorSuccess : rc;
-    }
-  }
-  return kErrorSuccess;
+  return DeleteBlockedValue(m_platform.registry, m_productName, category, identity);
 }
 
 std::wstring CExclusionLists::OwnedRowsNotice(WORDING wording) const {

@@ -17,22 +17,9 @@
 // with every entry and row in order, stopping at the first match; ASCII letters are the only ones
 // whose case is ever ignored.
 //
-// The .wls file: 8-bit text, one byte per character holding its code point (U+0000-U+00FF),
-// CR LF line ends when written (CR LF or LF when read), a sequence of two-line records: a type
-// line (a category index 0-10 in decimal, or a letter K, M or V) and a text line. Both lines are
-// trimmed when read and the text line is lower-cased (ASCII letters only). A character that a
-// line cannot hold as one byte is written as "&#x" lower-case hex ";" of its UTF-16 code unit
-// (see EncodeWlsText for when, and DecodeWlsText for what is read back); a file without such
-// characters is plain text exactly as above.
-//
-// Windows' own configuration: a shipped list may hold "W" records, each naming a registry area
-// that Windows owns (see OWNED_AREA and docs/windows-owned.md). A problem whose key lies in such
-// an area is never reported. These records carry no identity: they are never shown on the ignore
-// list page, never counted as shipped entries and never written to ignore.wls, and a "W" record
-// in the user's own ignore.wls is not honoured (that file is the user's ignore list only). A
-// reader that knows only the category and K, M, V records skips them, as it skips every record
-// whose type line begins with another character ("#" records are notes for the person reading
-// the file).
+// The lists are read from and written to .wls files (wls_format.h); the blocks are kept in the
+// registry (blocked_store.h). A shipped list may also name registry areas that Windows owns
+// (windows_owned.h): a problem whose key lies in such an area is never reported.
 //
 // Threads: the scan thread asks IsProblemExcluded while the interface thread loads, ignores and
 // removes and the repair thread blocks and saves. Every list is guarded by one reader-writer
@@ -48,10 +35,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/blocked_store.h"
 #include "engine/categories.h"
 #include "state/log_interface.h"
 #include "engine/problem_filter.h"
 #include "engine/registry_problem.h"
+#include "engine/windows_owned.h"
+#include "engine/wls_format.h"
 #include "base/errors.h"
 #include "base/language.h"
 #include "platform/file_system.h"
@@ -78,115 +68,11 @@ inline constexpr wchar_t kShippedListPattern[] = L"*.wls";
 inline constexpr std::uint64_t kUserIgnoreMaxBytes = 4u << 20;
 // Logged when ignore.wls is there but not read: its path, then why.
 inline constexpr wchar_t kUserListNotReadLogFormat[] = L"The ignore list %s is not read: %s.";
-inline constexpr wchar_t kBlockedSubkey[] = L"blocked";
 inline constexpr wchar_t kIdentityFormat[] = L"%s\\%s|%s";
 inline constexpr wchar_t kShortcutSubjectFormat[] = L"%s/%s";
 inline constexpr wchar_t kIgnoredLogFormat[] = L"Ignored %s problem key:%s valueName:%s value:%s";
-// Limits of one blocked-store value when the store is read: a longer name or larger data ends
-// the reading of that category's subkey.
-inline constexpr std::uint32_t kBlockedNameMaxChars = 1023;
-inline constexpr std::uint32_t kBlockedDataMaxBytes = 2048;
-
-// One ignore-list or blocked-list entry.
-struct EXCLUSION_ENTRY {
-  int category = 0;       // 0..10
-  std::wstring identity;  // "<key>\<name>|<data>"
-
-  friend bool operator==(const EXCLUSION_ENTRY&, const EXCLUSION_ENTRY&) = default;
-};
-
-// A registry area that Windows owns: the key a "W" record names and every key below it (a key
-// whose name merely begins with the same letters is not below it), for every category or for
-// one. The record: the type line "W" (every category) or "W" and a category index ("W9": empty
-// keys only); the text line a key path, its first element a root (full name or abbreviation, as
-// ParseRootKey reads it) or kEachUserRoot (every user's hive, as the checks name it:
-// HKEY_CURRENT_USER\..., and HKEY_USERS\<any one hive>\...), each further element a key name
-// compared without case, or "*" for any one key name.
-struct OWNED_AREA {
-  static constexpr int kAnyCategory = -1;
-  int category = kAnyCategory;
-  bool eachUser = false;               // the root is every user's hive
-  RegHandle root = kNullRegHandle;     // otherwise this root
-  std::vector<std::wstring> elements;  // below the root
-
-  friend bool operator==(const OWNED_AREA&, const OWNED_AREA&) = default;
-};
-
-inline constexpr wchar_t kOwnedAreaType = L'W';
-inline constexpr wchar_t kEachUserRoot[] = L"HKEY_EACH_USER";
-inline constexpr wchar_t kAnyKeyName[] = L"*";
-// The list of Windows' own areas that ships beside the program (one of its *.wls files). Its
-// rows are also built into the program (BuiltInWindowsOwnedList): when the file is missing, cannot
-// be read or holds no row, the built-in rows apply, and kBuiltInOwnedRowsNotice (engine_texts.inc; %s: the file's
-// path) says so: each scan logs it and the front ends show it.
-inline constexpr wchar_t kWindowsOwnedListName[] = L"windows-owned.wls";
-// The bytes of windows-owned.wls as it was when the program was built (generated from
-// data/windows-owned.wls).
-[[nodiscard]] std::string_view BuiltInWindowsOwnedList();
-
-// Reads one "W" record: false (and *area unchanged) when the type line is not "W" with nothing
-// or a category index 0-10 after it (white space aside), or the path names no root, or holds an
-// empty element.
-[[nodiscard]] bool ParseOwnedArea(std::wstring_view typeLine, std::wstring_view keyPath,
-                                  OWNED_AREA* area);
-// Whether a problem of the category whose key (a full key path, beginning with the root's full
-// name) is `key` lies in the area.
-[[nodiscard]] bool OwnedAreaCovers(const OWNED_AREA& area, int category, std::wstring_view key);
-
-// What one .wls file holds.
-struct WLS_CONTENT {
-  std::vector<EXCLUSION_ENTRY> entries;  // records with a category index, in file order
-  std::vector<std::wstring> kRows;
-  std::vector<std::wstring> mRows;
-  std::vector<std::wstring> vRows;
-  std::vector<OWNED_AREA> ownedAreas;  // "W" records that could be read
-};
-
 // "<key>\<name>|<data>".
 [[nodiscard]] std::wstring ProblemIdentity(const CRegistryProblem& problem);
-// hash = hash * 33 + c for every UTF-16 code unit c, from 0, wrapping at 32 bits; read signed.
-[[nodiscard]] std::int32_t IdentityHash(std::wstring_view identity);
-// The hash in signed decimal: the value name of the problem in the blocked store.
-[[nodiscard]] std::wstring IdentityHashText(std::wstring_view identity);
-
-// Reads the records of a .wls file's bytes into *content (appending):
-//  - the type line, trimmed, is read as a leading decimal integer (optional sign; no digits: 0);
-//  - 1 to 10: (index, text) is an ignore entry; 11 or more, or below 0: the record is skipped;
-//  - 0: the first character of the trimmed type line decides: "0" an ignore entry of category 0,
-//    K/k, M/m, V/v a row of that list (an empty text adds no row), W/w an owned area (when
-//    ParseOwnedArea reads it), anything else skips it;
-//  - a last line without its partner is ignored.
-void ParseWlsBytes(std::string_view bytes, WLS_CONTENT* content);
-
-// A text line as read: trimmed, ASCII letters lower-cased, then the escapes decoded.
-[[nodiscard]] std::wstring ReadWlsTextLine(std::wstring_view line);
-// Decodes "&#x" + 1-4 hex digits (0-9, a-f) + ";" when its value is one that EncodeWlsText
-// escapes (white space U+0009-U+000D and U+0020, "&", U+0080 and above); every other "&" is an
-// ordinary character, so a plain file reads exactly as its bytes say.
-[[nodiscard]] std::wstring DecodeWlsText(std::wstring_view line);
-// The identity as one text line of 8-bit characters (every result character is at most U+00FF).
-// Escaped: every UTF-16 code unit above U+00FF; CR and LF anywhere; white space at either end
-// (which the reader would trim); a character U+0080-U+00FF whose byte the system code page cannot
-// carry (`byteRoundTrips[b]` false); and "&" only where the reader would otherwise take what
-// follows it for an escape. Every other character stands for itself.
-[[nodiscard]] std::wstring EncodeWlsText(std::wstring_view identity,
-                                         const std::vector<bool>& byteRoundTrips);
-// Which bytes 0x00-0xFF come back unchanged when converted from and to the system code page
-// (what CTextWriter writes). Index = byte.
-[[nodiscard]] std::vector<bool> CodePageRoundTrips(IFileSystem& files);
-
-// Reads a .wls file; a file that cannot be opened or read gives its error and adds nothing.
-[[nodiscard]] ErrorCode ReadWlsFile(IFileSystem& files, std::wstring_view path,
-                                    WLS_CONTENT* content);
-// Writes the entries as records to a new file at `path` (created or truncated): the category in
-// decimal, then the encoded identity. The result is the first failure of opening, writing,
-// flushing or closing.
-[[nodiscard]] ErrorCode WriteWlsFile(IFileSystem& files, std::wstring_view path,
-                                     const std::vector<EXCLUSION_ENTRY>& entries);
-// The same records written to an open file, which is closed afterwards.
-[[nodiscard]] ErrorCode WriteWlsRecords(IFileSystem& files, std::unique_ptr<IFile> file,
-                                        const std::vector<EXCLUSION_ENTRY>& entries);
-
 class CExclusionLists final : public IProblemFilter {
  public:
   // Starts with the built-in rows in the three safe lists and nothing else. The platform and the
@@ -337,8 +223,6 @@ class CExclusionLists final : public IProblemFilter {
 
  private:
   ErrorCode SaveUserList(const std::vector<EXCLUSION_ENTRY>& visible);
-  ErrorCode SaveBlockedStore(const std::vector<EXCLUSION_ENTRY>& blocked);
-  void ReadBlockedStore(CListState* state);
 
   CPlatform m_platform;
   IActivityLog* m_log;

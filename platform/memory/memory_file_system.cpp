@@ -1,130 +1,23 @@
+// The in-memory file system's answers to IFileSystem (memory_file_system.h): existence,
+// listings, moves, removals, folders, open files and their sharing, trust, unique names and the
+// code page. Each call takes the lock and works on the tree (memory_file_tree.h); it touches
+// nothing outside this object.
 #include "platform/memory/memory_file_system.h"
 
 #include <algorithm>
-#include <functional>
 #include <array>
 #include <cstring>
-#include <random>
-#include <stdexcept>
 
 #include "base/text_case.h"
 #include "base/utf16.h"
+#include "platform/memory/memory_file_tree.h"
 
 namespace qv {
-
-struct CMemoryFileSystem::CEntry {
-  std::wstring name;
-  std::u16string folded;
-  bool directory = false;
-  bool reparsePoint = false;  // MarkReparsePoint
-  FileOwner owner = FileOwner::kAdministrators;
-  bool adminsOnly = false;  // the protected access list
-  std::wstring linkTarget;    // MakeLink: the folder a path through this one leads into
-  std::uint64_t lastWriteTime = 0;  // SetLastWriteTime
-  std::uint64_t* structure = nullptr;  // the file system's count of changes to the tree
-  std::string content;
-  std::vector<std::shared_ptr<CEntry>> children;  // sorted by folded name
-  CEntry* parent = nullptr;
-  int openCount = 0;
-  int writers = 0;      // open with write access
-  int denyWriters = 0;  // open with writing denied to others
-  int flushes = 0;
-
-  std::size_t LowerBound(const std::u16string& key) const {
-    const auto it = std::lower_bound(
-        children.begin(), children.end(), key,
-        [](const std::shared_ptr<CEntry>& e, const std::u16string& k) { return e->folded < k; });
-    return static_cast<std::size_t>(it - children.begin());
-  }
-  std::shared_ptr<CEntry> Child(std::wstring_view childName) const {
-    const std::u16string key = FoldCase(childName);
-    const std::size_t i = LowerBound(key);
-    return (i < children.size() && children[i]->folded == key) ? children[i] : nullptr;
-  }
-  void Attach(const std::shared_ptr<CEntry>& child) {
-    child->parent = this;
-    child->structure = structure;
-    if (structure != nullptr) ++*structure;
-    children.insert(children.begin() + static_cast<std::ptrdiff_t>(LowerBound(child->folded)),
-                    child);
-  }
-  std::shared_ptr<CEntry> AddChild(std::wstring_view childName, bool isDirectory) {
-    auto child = std::make_shared<CEntry>();
-    child->name = std::wstring(childName);
-    child->folded = FoldCase(childName);
-    child->directory = isDirectory;
-    Attach(child);
-    return child;
-  }
-  std::shared_ptr<CEntry> Detach(const CEntry* child) {
-    for (auto it = children.begin(); it != children.end(); ++it) {
-      if (it->get() == child) {
-        std::shared_ptr<CEntry> kept = *it;
-        children.erase(it);
-        if (structure != nullptr) ++*structure;
-        kept->parent = nullptr;
-        return kept;
-      }
-    }
-    return nullptr;
-  }
-  bool AnythingOpen() const {
-    if (openCount > 0) return true;
-    return std::any_of(children.begin(), children.end(),
-                       [](const std::shared_ptr<CEntry>& c) { return c->AnythingOpen(); });
-  }
-};
-
 namespace {
 
 using CEntry = CMemoryFileSystem::CEntry;
-
-struct CParsedPath {
-  wchar_t drive = L'C';
-  std::vector<std::wstring> parts;
-  bool trailingSlash = false;
-};
-
-wchar_t UpperDrive(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-bool IsDriveLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-
-// Parses a Windows path into drive and components ("." and ".." resolved). UNC paths and
-// text that is not a path fail.
-bool ParsePath(std::wstring_view input, std::wstring_view current, CParsedPath* out) {
-  std::wstring path(input);
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  if (path.empty()) return false;
-  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return false;
-  std::wstring_view rest;
-  if (path.size() >= 2 && path[1] == L':' && IsDriveLetter(path[0])) {
-    *out = CParsedPath{};
-    out->drive = UpperDrive(path[0]);
-    rest = std::wstring_view(path).substr(2);
-  } else if (path[0] == L'\\') {
-    *out = CParsedPath{};
-    out->drive = current.empty() ? L'C' : UpperDrive(current[0]);
-    rest = path;
-  } else {
-    if (current.empty() || !ParsePath(current, {}, out)) return false;
-    rest = path;
-  }
-  if (rest.find_first_of(L"*?\"<>|:") != std::wstring_view::npos) return false;
-  out->trailingSlash = !rest.empty() && rest.back() == L'\\';
-  std::size_t start = 0;
-  while (start <= rest.size()) {
-    std::size_t end = rest.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = rest.size();
-    const std::wstring_view part = rest.substr(start, end - start);
-    if (part == L"..") {
-      if (!out->parts.empty()) out->parts.pop_back();
-    } else if (!part.empty() && part != L".") {
-      out->parts.emplace_back(part);
-    }
-    start = end + 1;
-  }
-  if (out->parts.empty()) out->trailingSlash = false;
-  return true;
-}
+using file_tree::IsDriveLetter;
+using file_tree::UpperDrive;
 
 // Wildcard match without case: '*' any run, '?' exactly one character.
 bool Glob(std::u16string_view pattern, std::u16string_view name) {
@@ -173,20 +66,7 @@ void Count(std::atomic<std::uint64_t>& counter) {
   counter.fetch_add(1, std::memory_order_relaxed);
 }
 
-[[noreturn]] void Fail(std::wstring_view path, const char* what, ErrorCode rc) {
-  throw std::invalid_argument(std::string("CMemoryFileSystem: ") + what + " failed (" +
-                              std::to_string(rc) + ") for " + ToUtf8(path));
-}
-
 }  // namespace
-
-// Where a path leads: its folder, and the entry itself when it exists.
-struct CMemoryFileSystem::CLocation {
-  std::shared_ptr<CEntry> parent;  // null for a drive root
-  std::shared_ptr<CEntry> entry;   // null when the last element does not exist
-  std::wstring name;               // the last element as written
-  bool trailingSlash = false;
-};
 
 class CMemoryFileSystem::CMemoryFile final : public IFile {
  public:
@@ -257,110 +137,6 @@ class CMemoryFileSystem::CMemoryFile final : public IFile {
   std::size_t m_position = 0;
 };
 
-CMemoryFileSystem::CMemoryFileSystem()
-    : m_lock(std::make_shared<std::mutex>()),
-      m_searchFolders{L"C:\\Windows\\system32", L"C:\\Windows\\system", L"C:\\Windows"},
-      m_openFiles(std::make_shared<std::size_t>(0)),
-      m_random((static_cast<std::uint64_t>(std::random_device{}()) << 32) ^
-               std::random_device{}()) {
-  AddDrive(L'C');
-}
-
-std::shared_ptr<CMemoryFileSystem::CEntry> CMemoryFileSystem::AddChildLocked(
-    CEntry& parent, std::wstring_view name, bool directory) {
-  std::shared_ptr<CEntry> child = parent.AddChild(name, directory);
-  child->owner = m_newOwner;
-  return child;
-}
-
-CMemoryFileSystem::~CMemoryFileSystem() = default;
-
-ErrorCode CMemoryFileSystem::LocateLocked(std::wstring_view path, CLocation* where,
-                                          bool followLast, int depth) {
-  *where = CLocation{};
-  CParsedPath parsed;
-  if (!ParsePath(path, m_currentFolder, &parsed)) return kErrorPathNotFound;
-  const auto drive = m_drives.find(parsed.drive);
-  if (drive == m_drives.end()) return kErrorPathNotFound;
-  where->trailingSlash = parsed.trailingSlash;
-  if (parsed.parts.empty()) {
-    where->entry = drive->second;
-    return kErrorSuccess;
-  }
-  // A link leads into its target; a chain of them that does not end leads nowhere.
-  constexpr int kLinkDepth = 32;
-  const auto through = [&](std::shared_ptr<CEntry> entry) -> std::shared_ptr<CEntry> {
-    if (!entry || entry->linkTarget.empty()) return entry;
-    if (depth >= kLinkDepth) return nullptr;
-    CLocation target;
-    if (LocateLocked(entry->linkTarget, &target, true, depth + 1) != kErrorSuccess) return nullptr;
-    return target.entry;
-  };
-  std::shared_ptr<CEntry> folder = drive->second;
-  for (std::size_t i = 0; i + 1 < parsed.parts.size(); ++i) {
-    folder = through(folder->Child(parsed.parts[i]));
-    if (!folder || !folder->directory) return kErrorPathNotFound;
-  }
-  where->parent = folder;
-  where->name = parsed.parts.back();
-  where->entry = folder->Child(where->name);
-  if (followLast && where->entry && !where->entry->linkTarget.empty()) {
-    where->entry = through(where->entry);
-    if (!where->entry) return kErrorPathNotFound;  // a link that leads nowhere
-  }
-  return kErrorSuccess;
-}
-
-const CMemoryFileSystem::CEntry* CMemoryFileSystem::FindPlainLocked(std::wstring_view path,
-                                                                    bool* plain) {
-  *plain = false;
-  if (m_links > 0) return nullptr;  // the index knows no path through a link
-  if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || path[2] != L'\\') {
-    return nullptr;
-  }
-  std::wstring_view rest = path.substr(3);
-  if (!rest.empty() && rest.back() == L'\\') return nullptr;  // the general path answers
-  while (!rest.empty()) {
-    const std::size_t end = rest.find(L'\\');
-    const std::wstring_view part = rest.substr(0, end);
-    if (part.empty() || part == L"." || part == L"..") return nullptr;
-    for (const wchar_t c : part) {
-      if (c == L'/' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' ||
-          c == L'|' || c == L':') {
-        return nullptr;
-      }
-    }
-    if (end == std::wstring_view::npos) break;
-    rest.remove_prefix(end + 1);
-  }
-  *plain = true;
-  if (m_indexedAt != m_structure) RebuildIndexLocked();
-  FoldCaseInto(path, &m_folded);
-  const auto found = m_index.find(m_folded);
-  return found == m_index.end() ? nullptr : found->second;
-}
-
-void CMemoryFileSystem::RebuildIndexLocked() {
-  m_index.clear();
-  std::u16string key;
-  const std::function<void(const CEntry&)> add = [&](const CEntry& entry) {
-    for (const std::shared_ptr<CEntry>& child : entry.children) {
-      const std::size_t length = key.size();
-      if (key.back() != u'\\') key.push_back(u'\\');
-      key += child->folded;
-      m_index.emplace(key, child.get());
-      add(*child);
-      key.resize(length);
-    }
-  };
-  for (const auto& [letter, root] : m_drives) {
-    key = root->folded;  // "C:\"
-    m_index.emplace(key, root.get());
-    add(*root);
-  }
-  m_indexedAt = m_structure;
-}
-
 FILE_SYSTEM_CALLS CMemoryFileSystem::Calls() const {
   return {m_existenceCalls.load(std::memory_order_relaxed),
           m_listingCalls.load(std::memory_order_relaxed),
@@ -406,43 +182,6 @@ DRIVE_KIND CMemoryFileSystem::DriveKind(wchar_t letter) {
   const auto kind = m_driveKinds.find(UpperDrive(letter));
   if (kind != m_driveKinds.end()) return kind->second;
   return m_drives.count(UpperDrive(letter)) != 0 ? DRIVE_KIND::kFixed : DRIVE_KIND::kAbsent;
-}
-
-void CMemoryFileSystem::SetDriveKind(wchar_t letter, DRIVE_KIND kind) {
-  if (!IsDriveLetter(letter)) {
-    Fail(std::wstring(1, letter), "SetDriveKind", kErrorInvalidParameter);
-  }
-  std::lock_guard lock(*m_lock);
-  m_driveKinds[UpperDrive(letter)] = kind;
-}
-
-void CMemoryFileSystem::SetPathError(std::wstring_view path, ErrorCode error) {
-  std::wstring text(path);
-  std::replace(text.begin(), text.end(), L'/', L'\\');
-  while (text.size() > 3 && text.back() == L'\\') text.pop_back();
-  std::lock_guard lock(*m_lock);
-  if (error == kErrorSuccess) {
-    m_pathErrors.erase(FoldCase(text));
-  } else {
-    m_pathErrors[FoldCase(text)] = error;
-  }
-}
-
-ErrorCode CMemoryFileSystem::PathErrorLocked(std::wstring_view path) const {
-  if (m_pathErrors.empty()) return kErrorSuccess;
-  std::wstring text(path);
-  std::replace(text.begin(), text.end(), L'/', L'\\');
-  while (text.size() > 3 && text.back() == L'\\') text.pop_back();
-  const std::u16string folded = FoldCase(text);
-  // The path itself, then each folder on its way ("C:\A\B", "C:\A", "C:\").
-  for (std::size_t end = folded.size(); end > 0;) {
-    const auto found = m_pathErrors.find(folded.substr(0, end));
-    if (found != m_pathErrors.end()) return found->second;
-    const std::size_t slash = folded.rfind(u'\\', end - 1);
-    if (slash == std::u16string::npos) break;
-    end = slash == 2 ? (end == 3 ? 0 : 3) : slash;
-  }
-  return kErrorSuccess;
 }
 
 bool CMemoryFileSystem::IsRoot(std::wstring_view path) {
@@ -780,14 +519,6 @@ ErrorCode CMemoryFileSystem::FromCodePage(std::string_view bytes, std::wstring* 
   return kErrorSuccess;
 }
 
-std::wstring CMemoryFileSystem::FinalPathLocked(const CEntry& entry) {
-  std::wstring path;
-  const CEntry* up = &entry;
-  for (; up->parent != nullptr; up = up->parent) path = L"\\" + up->name + path;
-  // The drive root's name ("C:\") ends in the backslash before the first name.
-  return path.empty() ? up->name : up->name + path.substr(1);
-}
-
 ErrorCode CMemoryFileSystem::MoveByHandle(std::wstring_view from, std::wstring_view to) {
   Count(m_otherCalls);
   if (!IsPlainDrivePath(from) || !IsPlainDrivePath(to)) return kErrorBadPathname;
@@ -820,157 +551,6 @@ ErrorCode CMemoryFileSystem::MoveByHandle(std::wstring_view from, std::wstring_v
   moved->folded = FoldCase(name);
   folder.entry->Attach(moved);
   return kErrorSuccess;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Configuration and test helpers.
-
-void CMemoryFileSystem::MakeLink(std::wstring_view path, std::wstring_view target) {
-  AddFolder(path);
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  const ErrorCode rc = LocateLocked(path, &where);
-  if (rc != kErrorSuccess || !where.entry) Fail(path, "MakeLink", rc);
-  if (!where.entry->children.empty()) Fail(path, "MakeLink (not empty)", kErrorDirNotEmpty);
-  where.entry->reparsePoint = true;
-  where.entry->linkTarget = std::wstring(target);
-  ++m_links;
-}
-
-void CMemoryFileSystem::AddDrive(wchar_t letter) {
-  if (!IsDriveLetter(letter)) {
-    Fail(std::wstring(1, letter), "AddDrive", kErrorInvalidParameter);
-  }
-  std::lock_guard lock(*m_lock);
-  auto& root = m_drives[UpperDrive(letter)];
-  if (!root) {
-    root = std::make_shared<CEntry>();
-    root->name = std::wstring{UpperDrive(letter), L':', L'\\'};
-    root->folded = FoldCase(root->name);
-    root->directory = true;
-    root->structure = &m_structure;
-    ++m_structure;
-  }
-}
-
-void CMemoryFileSystem::MarkReparsePoint(std::wstring_view path) {
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  const ErrorCode rc = LocateLocked(path, &where);
-  if (rc != kErrorSuccess || !where.entry) Fail(path, "MarkReparsePoint", rc);
-  where.entry->reparsePoint = true;
-}
-
-void CMemoryFileSystem::SetOwner(std::wstring_view path, FileOwner owner) {
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  const ErrorCode rc = LocateLocked(path, &where);
-  if (rc != kErrorSuccess || !where.entry) Fail(path, "SetOwner", rc);
-  where.entry->owner = owner;
-}
-
-void CMemoryFileSystem::SetNewEntryOwner(FileOwner owner) {
-  std::lock_guard lock(*m_lock);
-  m_newOwner = owner;
-}
-
-void CMemoryFileSystem::SetElevated(bool elevated) {
-  std::lock_guard lock(*m_lock);
-  m_elevated = elevated;
-}
-
-void CMemoryFileSystem::SetLastWriteTime(std::wstring_view path, std::uint64_t fileTime) {
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  const ErrorCode rc = LocateLocked(path, &where);
-  if (rc != kErrorSuccess || !where.entry) Fail(path, "SetLastWriteTime", rc);
-  where.entry->lastWriteTime = fileTime;
-}
-
-void CMemoryFileSystem::AddFolder(std::wstring_view path) {
-  CParsedPath parsed;
-  {
-    std::lock_guard lock(*m_lock);
-    if (!ParsePath(path, m_currentFolder, &parsed)) Fail(path, "AddFolder", kErrorPathNotFound);
-  }
-  AddDrive(parsed.drive);
-  std::lock_guard lock(*m_lock);
-  std::shared_ptr<CEntry> folder = m_drives[parsed.drive];
-  for (const std::wstring& part : parsed.parts) {
-    std::shared_ptr<CEntry> child = folder->Child(part);
-    if (child && !child->directory) Fail(path, "AddFolder (a file is in the way)", kErrorDirectory);
-    folder = child ? child : AddChildLocked(*folder, part, true);
-  }
-}
-
-void CMemoryFileSystem::AddFile(std::wstring_view path, std::string_view content) {
-  CParsedPath parsed;
-  {
-    std::lock_guard lock(*m_lock);
-    if (!ParsePath(path, m_currentFolder, &parsed) || parsed.parts.empty()) {
-      Fail(path, "AddFile", kErrorPathNotFound);
-    }
-  }
-  const std::wstring fileName = parsed.parts.back();
-  std::wstring folderPath{parsed.drive, L':', L'\\'};
-  for (std::size_t i = 0; i + 1 < parsed.parts.size(); ++i) folderPath += parsed.parts[i] + L"\\";
-  AddFolder(folderPath);
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  if (LocateLocked(path, &where) != kErrorSuccess) Fail(path, "AddFile", kErrorPathNotFound);
-  if (where.entry && where.entry->directory) Fail(path, "AddFile (a folder)", kErrorAccessDenied);
-  std::shared_ptr<CEntry> entry =
-      where.entry ? where.entry : AddChildLocked(*where.parent, fileName, false);
-  entry->content = std::string(content);
-}
-
-std::optional<std::string> CMemoryFileSystem::ReadFile(std::wstring_view path) {
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry || where.entry->directory) {
-    return std::nullopt;
-  }
-  return where.entry->content;
-}
-
-std::vector<std::wstring> CMemoryFileSystem::ListFolder(std::wstring_view path) {
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry || !where.entry->directory) {
-    Fail(path, "ListFolder", kErrorPathNotFound);
-  }
-  std::vector<std::wstring> names;
-  for (const auto& child : where.entry->children) names.push_back(child->name);
-  return names;
-}
-
-void CMemoryFileSystem::SetSearchFolders(std::vector<std::wstring> folders) {
-  std::lock_guard lock(*m_lock);
-  m_searchFolders = std::move(folders);
-}
-
-void CMemoryFileSystem::SetCurrentFolder(std::wstring_view path) {
-  std::lock_guard lock(*m_lock);
-  CParsedPath parsed;
-  if (!ParsePath(path, m_currentFolder, &parsed)) Fail(path, "SetCurrentFolder", kErrorPathNotFound);
-  std::wstring folder{parsed.drive, L':', L'\\'};
-  for (std::size_t i = 0; i < parsed.parts.size(); ++i) {
-    if (i > 0) folder += L'\\';
-    folder += parsed.parts[i];
-  }
-  m_currentFolder = folder;
-}
-
-std::size_t CMemoryFileSystem::OpenFileCount() {
-  std::lock_guard lock(*m_lock);
-  return *m_openFiles;
-}
-
-int CMemoryFileSystem::FlushCount(std::wstring_view path) {
-  std::lock_guard lock(*m_lock);
-  CLocation where;
-  if (LocateLocked(path, &where) != kErrorSuccess || !where.entry) return 0;
-  return where.entry->flushes;
 }
 
 }  // namespace qv
