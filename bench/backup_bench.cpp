@@ -65,9 +65,13 @@ void BM_BareWalk(benchmark::State& state) {
 void BM_BackupKey(benchmark::State& state) {
   CMemoryPlatform machine;
   Populate(machine.registry(), static_cast<int>(state.range(0)));
+  int run = 0;
   for (auto _ : state) {
+    // A backup file is made only where none is (an existing file is never written over): each
+    // run writes a file of its own.
+    const std::wstring path = L"C:\\bench" + std::to_wstring(++run) + L".reg";
     std::unique_ptr<CBackupFile> file;
-    if (CBackupFile::Create(machine.files(), L"C:\\bench.reg", L"", &file) != kErrorSuccess) {
+    if (CBackupFile::Create(machine.files(), path, L"", &file) != kErrorSuccess) {
       state.SkipWithError("the backup file cannot be created");
       return;
     }
