@@ -31,7 +31,7 @@
 //    is looked up by its bytes, before it is converted. Kept in a node-based hash set, that lookup
 //    was ~40 % of the judging time (a cache miss on the bucket, the node and the string each); an
 //    open-addressed table of hashes over one block of bytes left two misses (the slot and the
-//    bytes to compare, ~7 % of the scan in memcmp); a table of 96-bit fingerprints leaves one.
+//    bytes to compare, ~7 % of the scan in memcmp); a table of 95-bit fingerprints leaves one.
 //  - ~68,000 texts a scan were judged in full: ~30,000 that name what is there, the first time
 //    each is seen in its view; ~22,000 whose missing paths lie in the Windows folder or an
 //    installed program's folder (judged again at every sight; now kept like the others); and

@@ -16,6 +16,7 @@
 #include "base/text_case.h"
 #include "engine/check_support.h"
 #include "engine/checks.h"
+#include "engine/path_text.h"
 #include "engine/registry_cleaner.h"
 #include "platform/shell.h"
 #include "state/data_folder.h"
@@ -44,13 +45,6 @@ bool EndsWithShortcutExtension(std::wstring_view name) {
          name.substr(name.size() - kShortcutExtension.size()) == kShortcutExtension;
 }
 
-// Whether the path lies in the folder (compared without case, the folder itself included).
-bool IsInFolder(std::wstring_view path, std::wstring_view folder) {
-  if (folder.empty() || path.size() < folder.size()) return false;
-  if (!EqualsNoCase(path.substr(0, folder.size()), folder)) return false;
-  return path.size() == folder.size() || path[folder.size()] == L'\\';
-}
-
 class CShortcutWalk {
  public:
   explicit CShortcutWalk(CRegistryCleaner& engine)
@@ -76,7 +70,7 @@ class CShortcutWalk {
       }
       if (!EndsWithShortcutExtension(entry.name)) continue;
       if (path.find(kShortcutBackupMarker) != std::wstring::npos ||
-          IsInFolder(path, m_backupFolder)) {
+          path_text::IsInFolder(path, m_backupFolder)) {
         continue;
       }
       std::wstring target;

@@ -21,6 +21,7 @@
 #include "base/utf16.h"
 #include "engine/check_support.h"
 #include "engine/checks.h"
+#include "engine/hash_index.h"
 #include "engine/key_naming.h"
 #include "engine/path_references.h"
 #include "engine/registry_cleaner.h"
@@ -36,58 +37,33 @@ bool IsUninstallKey(std::wstring_view display) {
          EqualsNoCase(display.substr(display.size() - kUninstallTail.size()), kUninstallTail);
 }
 
-// Texts, as their bytes, in one open-addressed table of their fingerprints: a slot holds two
-// independent hashes of a text (96 bits) and its length, so a lookup reads one slot and nothing
-// else; the table grows with what it holds, so it stays as small as the walk's texts allow.
-// (A table of strings costs a bucket, a node and the string's storage, each a cache miss, for
-// every value the walk reads; keeping the bytes costs one miss more for the compare.) Two texts
-// are taken for one only when 96 bits of hash and the length agree; a text taken for another
-// keeps its value, never loses it. Holds at most kLimit texts; Add does nothing beyond that.
+// Texts, as their bytes, by their fingerprints in a CHashIndex: two independent hashes of a text
+// (95 bits: the index's 64-bit hash and a 31-bit check as the value), so a lookup reads one slot
+// and no text. (A table of strings costs a bucket, a node and the string's storage, each a cache
+// miss, for every value the walk reads; keeping the bytes costs one miss more for the compare.)
+// A text taken for another keeps its value, never loses it. Holds at most kLimit texts; Add does
+// nothing beyond that.
 class CTextSet {
  public:
   static constexpr std::size_t kLimit = 1 << 16;
 
   [[nodiscard]] bool Contains(std::string_view bytes) const {
-    if (m_slots.empty()) return false;
-    const SLOT wanted = Fingerprint(bytes);
-    for (std::size_t at = wanted.hash & m_mask;; at = (at + 1) & m_mask) {
-      const SLOT& slot = m_slots[at];
-      if (slot.length == 0) return false;
-      if (slot.hash == wanted.hash && slot.check == wanted.check && slot.length == wanted.length) {
-        return true;
-      }
-    }
+    const std::uint32_t check = Check(bytes);
+    return m_index.Find(std::hash<std::string_view>{}(bytes), [check](std::uint32_t value) {
+      return value == check;
+    }) != CHashIndex::kNone;
   }
-  [[nodiscard]] bool Full() const { return m_count >= kLimit; }
-  // Adds a text not held yet (not empty, shorter than 4 GiB).
+  [[nodiscard]] bool Full() const { return m_index.Size() >= kLimit; }
+  // Adds a text not held yet (not empty).
   void Add(std::string_view bytes) {
     if (Full() || bytes.empty()) return;
-    if ((m_count + 1) * 2 > m_slots.size()) Grow();  // never more than half full
-    Place(Fingerprint(bytes));
-    ++m_count;
+    m_index.Add(std::hash<std::string_view>{}(bytes), Check(bytes));
   }
 
  private:
-  struct SLOT {
-    std::uint64_t hash = 0;
-    std::uint32_t check = 0;
-    std::uint32_t length = 0;  // 0: the slot is free
-  };
-  void Place(const SLOT& slot) {
-    std::size_t at = slot.hash & m_mask;
-    while (m_slots[at].length != 0) at = (at + 1) & m_mask;
-    m_slots[at] = slot;
-  }
-  void Grow() {
-    std::vector<SLOT> old = std::move(m_slots);
-    m_slots.assign(old.empty() ? 4096 : old.size() * 2, SLOT{});
-    m_mask = m_slots.size() - 1;
-    for (const SLOT& slot : old) {
-      if (slot.length != 0) Place(slot);
-    }
-  }
-  static SLOT Fingerprint(std::string_view bytes) {
-    // The second hash mixes the bytes eight at a time with other constants than the first.
+  // The second hash mixes the bytes eight at a time with other constants than the first; its top
+  // 31 bits, so it is never the index's kNone.
+  static std::uint32_t Check(std::string_view bytes) {
     std::uint64_t check = 0x243F6A8885A308D3ULL ^ bytes.size();
     std::size_t i = 0;
     for (; i + 8 <= bytes.size(); i += 8) {
@@ -100,13 +76,10 @@ class CTextSet {
     std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
     check = (check ^ tail) * 0xC4CEB9FE1A85EC53ULL;
     check ^= check >> 29;
-    return {std::hash<std::string_view>{}(bytes), static_cast<std::uint32_t>(check >> 32),
-            static_cast<std::uint32_t>(bytes.size())};
+    return static_cast<std::uint32_t>(check >> 33);
   }
 
-  std::vector<SLOT> m_slots;
-  std::size_t m_mask = 0;
-  std::size_t m_count = 0;
+  CHashIndex m_index;
 };
 
 // The File/Path walk, with its buffers shared by every key it visits.

@@ -104,22 +104,15 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
   }
   UpperInto(folder, &m_key);
   const std::uint64_t hash = std::hash<std::wstring_view>{}(m_key);
-  FOLDER* known = nullptr;
-  std::size_t probe = m_folderIndex.Start(hash);
-  for (std::uint32_t at = m_folderIndex.Next(hash, &probe); at != CHashIndex::kNone;
-       at = m_folderIndex.Next(hash, &probe)) {
-    if (m_folders[at].key == m_key) {
-      known = &m_folders[at];
-      break;
-    }
-  }
-  if (known == nullptr) {
+  const std::uint32_t at = m_folderIndex.Find(
+      hash, [this](std::uint32_t index) { return m_folders[index].key == m_key; });
+  if (at == CHashIndex::kNone) {
     m_folderIndex.Add(hash, static_cast<std::uint32_t>(m_folders.size()));
-    known = &m_folders.emplace_back();
-    known->key = m_key;
-    known->ordinal = m_folders.size();
+    FOLDER& added = m_folders.emplace_back();
+    added.key = m_key;
+    added.hash = hash;
   }
-  FOLDER& state = *known;
+  FOLDER& state = at == CHashIndex::kNone ? m_folders.back() : m_folders[at];
   RECENT& slot = m_recent[m_nextRecent];
   m_nextRecent = (m_nextRecent + 1) % kRecentFolders;
   slot.text.assign(folder);
@@ -201,47 +194,10 @@ void CPathMemo::CountAbsent(const FOLDER& folder) {
   // The name Find was last asked for (m_name, upper case) in the folder, as one of 2^64 values:
   // a count, not an answer, so a hash stands for the pair.
   const std::uint64_t hash =
-      std::hash<std::wstring_view>{}(m_name) ^ (folder.ordinal * 0x9E3779B97F4A7C15ULL);
-  std::size_t probe = m_judgedAbsent.Start(hash);
-  if (m_judgedAbsent.Next(hash, &probe) != CHashIndex::kNone) return;
+      std::hash<std::wstring_view>{}(m_name) ^ (folder.hash * 0x9E3779B97F4A7C15ULL);
+  if (m_judgedAbsent.Find(hash, [](std::uint32_t) { return true; }) != CHashIndex::kNone) return;
   m_judgedAbsent.Add(hash, 0);
   ++m_judged;
-}
-
-std::uint32_t CPathMemo::CHashIndex::Next(std::uint64_t hash, std::size_t* probe) const {
-  if (m_slots.empty()) return kNone;
-  for (;; *probe = (*probe + 1) & m_mask) {
-    const SLOT& slot = m_slots[*probe];
-    if (slot.index == kNone) return kNone;
-    if (slot.hash == hash) {
-      *probe = (*probe + 1) & m_mask;
-      return slot.index;
-    }
-  }
-}
-
-void CPathMemo::CHashIndex::Add(std::uint64_t hash, std::uint32_t index) {
-  if ((m_count + 1) * 2 > m_slots.size()) Grow();
-  std::size_t at = hash & m_mask;
-  while (m_slots[at].index != kNone) at = (at + 1) & m_mask;
-  m_slots[at] = {hash, index};
-  ++m_count;
-}
-
-void CPathMemo::CHashIndex::Grow() {
-  std::vector<SLOT> old = std::move(m_slots);
-  m_slots.assign(old.empty() ? 1024 : old.size() * 2, SLOT{});
-  m_mask = m_slots.size() - 1;
-  m_count = 0;
-  for (const SLOT& slot : old) {
-    if (slot.index != kNone) Add(slot.hash, slot.index);
-  }
-}
-
-void CPathMemo::CHashIndex::Clear() {
-  m_slots.clear();
-  m_mask = 0;
-  m_count = 0;
 }
 
 ErrorCode CPathMemo::Answer(std::wstring_view path, IFileSystem& files, bool judged) {

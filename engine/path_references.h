@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/hash_index.h"
 #include "platform/platform.h"
 
 namespace qv {
@@ -178,31 +179,6 @@ class CPathView {
 // after a repair: files may have changed since. Not for use by two threads at once.
 class CPathMemo {
  public:
-  // An open-addressed table from 64-bit hashes to indexes, for a scan's many lookups without a
-  // node or a key to chase per probe. A hash is not a key: the caller compares what the index
-  // names.
-  class CHashIndex {
-   public:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
-    // The index of the next entry added under the hash, looked for from *probe on (Start(hash)
-    // for the first); kNone when there is none.
-    [[nodiscard]] std::uint32_t Next(std::uint64_t hash, std::size_t* probe) const;
-    [[nodiscard]] std::size_t Start(std::uint64_t hash) const { return hash & m_mask; }
-    void Add(std::uint64_t hash, std::uint32_t index);
-    void Clear();
-    [[nodiscard]] std::size_t Size() const { return m_count; }
-
-   private:
-    struct SLOT {
-      std::uint64_t hash = 0;
-      std::uint32_t index = kNone;  // kNone: free
-    };
-    void Grow();
-    std::vector<SLOT> m_slots;
-    std::size_t m_mask = 0;
-    std::size_t m_count = 0;
-  };
-
   CPathMemo();
   ~CPathMemo();
   CPathMemo(const CPathMemo&) = delete;
@@ -240,7 +216,7 @@ class CPathMemo {
     bool program = false;  // a program file directly in it
     signed char holds = -1;  // HoldsProgram: -1 not known yet, 0 no, 1 yes
     std::wstring key;  // its path in upper case
-    std::uint64_t ordinal = 0;  // which folder of the memo it is (1 for the first)
+    std::uint64_t hash = 0;  // of its key: where the memo's index files it
     std::wstring names;  // the entries' names in upper case, one after another
     std::vector<ENTRY> entries;  // sorted by their names
     // The names of its subfolders that are no reparse points, as the listing spells them, each

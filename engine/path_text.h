@@ -1,5 +1,5 @@
-// Small path text helpers shared by the engine's path files (path_references, path_view,
-// path_memo, missing_paths): no registry, no file system, no state.
+// Small path text helpers shared by the engine's files that read paths (path_references,
+// path_view, path_memo, missing_paths, checks_shortcuts): no registry, no file system, no state.
 #pragma once
 
 #include <string_view>
