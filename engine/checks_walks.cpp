@@ -1,12 +1,14 @@
-// Categories 7 (File/Path References) and 9 (Empty Registry Keys): the two walks of whole hives.
+// Category 7 (File/Path References): the walk of the whole of HKEY_LOCAL_MACHINE and
+// HKEY_USERS. When the same scan looks for empty keys, its walk of HKEY_USERS also records what
+// the empty-key check needs (CEmptyKeySightings), so that hive is read once.
 //
-// Both open every key without following registry links (REG_OPTION_OPEN_LINK): a link opens as
-// the key it is, with its one REG_LINK value and no subkeys, so a walk never leaves the hive it
+// It opens every key without following registry links (REG_OPTION_OPEN_LINK): a link opens as
+// the key it is, with its one REG_LINK value and no subkeys, so the walk never leaves the hive it
 // walks through a link, never visits a tree twice, and never loops through a link to an
-// ancestor. A link's REG_LINK value is no string value and is never judged; a link is never an
-// empty key. Neither descends more than kMaxRegistryDepth levels below where it starts, and a
-// key or value whose name holds a NUL character is passed over with a log line (opened by its
-// name as text it would be the parent again, and the walk would never end).
+// ancestor. A link's REG_LINK value is no string value and is never judged. The walk descends no
+// more than kMaxRegistryDepth levels below where it starts, and a key or value whose name holds
+// a NUL character is passed over with a log line (opened by its name as text it would be the
+// parent again, and the walk would never end).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +23,7 @@
 #include "base/utf16.h"
 #include "engine/check_support.h"
 #include "engine/checks.h"
+#include "engine/empty_key_sightings.h"
 #include "engine/hash_index.h"
 #include "engine/key_naming.h"
 #include "engine/path_references.h"
@@ -100,52 +103,79 @@ class CFileReferenceWalk {
   void Walk(RegHandle parent, std::wstring_view name, std::wstring_view display,
             REGISTRY_VIEW view, int depth) {
     m_display.assign(display);
-    WalkKey(parent, name, view, depth, false);
+    WalkKey(parent, name, view, depth, false, false);
+  }
+
+  // The walk of all of HKEY_USERS, recording for the empty-key check into `sightings`.
+  void WalkUsers(CEmptyKeySightings& sightings) {
+    sightings.Start();
+    m_sightings = &sightings;
+    m_display.assign(kHkeyUsersName);
+    const bool opened = WalkKey(kHkeyUsers, L"", VIEW_64BIT, 0, false, true);
+    m_sightings = nullptr;
+    sightings.Finish(opened && !m_engine.IsCancelled());
   }
 
  private:
   // The walk of the key m_display shows: m_display is the same again when it returns (each
-  // subkey's path is appended to it and taken off again, so no key's path is made anew).
-  void WalkKey(RegHandle parent, std::wstring_view name, REGISTRY_VIEW view, int depth,
-               bool inUninstallEntry) {
+  // subkey's path is appended to it and taken off again, so no key's path is made anew). False
+  // when the key could not be opened. `forEmptyKeys`: the empty-key walk enters this key, and
+  // what the walk sees of it goes into m_sightings.
+  bool WalkKey(RegHandle parent, std::wstring_view name, REGISTRY_VIEW view, int depth,
+               bool inUninstallEntry, bool forEmptyKeys) {
     m_engine.ReportEntryExamined(m_display);
     CRegKey key(m_registry);
-    if (key.OpenNoFollow(parent, name, kKeyAllAccess) != kErrorSuccess) return;
-    if (m_engine.ShouldStop()) return;
+    if (key.OpenNoFollow(parent, name, kKeyAllAccess) != kErrorSuccess) {
+      if (forEmptyKeys) m_sightings->SawUnopened(m_display, depth);
+      return false;
+    }
+    if (m_engine.ShouldStop()) return true;
 
     const std::size_t displayChars = m_display.size();
     const bool uninstallEntries = inUninstallEntry || IsUninstallKey(m_display);
+    // The empty-key walk counts every subkey of this key as examined, and enters none of them.
+    const bool emptyKeysPassBelow =
+        forEmptyKeys &&
+        EmptyKeyWalkPassesBelow(m_display, name.empty() ? 0 : m_display.size() - name.size() - 1);
+    bool anySubkey = false;
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t chars = kWalkKeyNameChars;
       const ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
       if (EndsEnumeration(rc)) break;
+      anySubkey = true;
+      if (forEmptyKeys) m_sightings->CountExamined();
       if (rc == kErrorSuccess) {
         // The name stays in m_keyName until the subkey is open, all WalkKey reads of it.
         const std::wstring_view child(m_keyName.data(), chars);
         if (PassOverNulName(m_engine, m_display, child)) continue;
-        if (AtDepthLimit(m_engine, depth + 1, m_display)) break;
+        if (AtDepthLimit(m_engine, depth + 1, m_display)) {
+          if (emptyKeysPassBelow) m_sightings->CountExamined(SubkeysFrom(key.get(), index + 1));
+          break;
+        }
         // A key named Wow6432Node is the 32-bit view of what lies around it: everything below it
         // is read by 32-bit programs.
         const REGISTRY_VIEW childView = IsWow64Node(child) ? VIEW_32BIT : view;
         m_display += L'\\';
         m_display += child;
-        WalkKey(key.get(), child, childView, depth + 1, uninstallEntries);
+        static_cast<void>(WalkKey(key.get(), child, childView, depth + 1, uninstallEntries,
+                                  forEmptyKeys && !emptyKeysPassBelow));
         m_display.resize(displayChars);
       }
-      if (m_engine.ShouldStop()) return;
+      if (m_engine.ShouldStop()) return true;
     }
 
     // An uninstall entry is repaired whole by the uninstall check, which judges its uninstall
     // command: deleting its other values one by one would leave Windows listing the program with
     // an uninstall button that no longer works.
-    if (inUninstallEntry) return;
-    for (std::uint32_t index = 0;; ++index) {
+    bool anyValue = false;
+    for (std::uint32_t index = 0; !inUninstallEntry; ++index) {
       std::uint32_t nameChars = kCheckValueNameChars;
       std::uint32_t dataBytes = kWalkValueDataBytes;
       std::uint32_t type = kRegNone;
       const ErrorCode rc = m_registry.EnumValue(key.get(), index, m_valueName.data(), &nameChars,
                                                 &type, m_data.data(), &dataBytes);
       if (EndsEnumeration(rc)) break;
+      anyValue = true;
       if (rc == kErrorSuccess && dataBytes > kFileReferenceMinBytes &&
           (type == kRegSz || type == kRegExpandSz)) {
         const std::wstring_view valueName(m_valueName.data(), nameChars);
@@ -153,7 +183,29 @@ class CFileReferenceWalk {
           Judge(m_display, valueName, dataBytes, view);
         }
       }
-      if (m_engine.ShouldStop()) return;
+      if (m_engine.ShouldStop()) return true;
+    }
+    // A hive itself is never an empty key.
+    if (forEmptyKeys && !anySubkey && !anyValue && depth > 0 && MayBeReportedEmpty(m_display) &&
+        (!inUninstallEntry || HoldsNoValues(key.get()))) {
+      m_sightings->SawEmpty(m_display);
+    }
+    return true;
+  }
+
+  // Whether the key holds no values, by its own count (for a key whose values are not read).
+  bool HoldsNoValues(RegHandle key) {
+    std::uint32_t subkeys = 0;
+    std::uint32_t values = 0;
+    return m_registry.QueryInfoKey(key, &subkeys, &values) == kErrorSuccess && values == 0;
+  }
+
+  // How many subkeys the key's enumeration gives from `index` on.
+  std::uint64_t SubkeysFrom(RegHandle key, std::uint32_t index) {
+    std::uint64_t count = 0;
+    for (;; ++index, ++count) {
+      std::uint32_t chars = kWalkKeyNameChars;
+      if (EndsEnumeration(m_registry.EnumKey(key, index, m_keyName.data(), &chars))) return count;
     }
   }
 
@@ -245,136 +297,25 @@ class CFileReferenceWalk {
   // The texts judged to keep their values (as their bytes), by view (the 64-bit one first): at
   // most CTextSet::kLimit of each, so a registry of many different references holds no more.
   CTextSet m_kept[2];
+  CEmptyKeySightings* m_sightings = nullptr;  // while HKEY_USERS is walked for the empty-key check
 };
-
-
-bool ContainsClassesMarker(std::wstring_view path) {
-  return path.find(kClassesMarker) != std::wstring_view::npos;
-}
 
 }  // namespace
 
 void CheckFileReferences(CRegistryCleaner& engine) {
   CFileReferenceWalk walk(engine);
   walk.Walk(kHkeyLocalMachine, L"", kHkeyLocalMachineName, VIEW_64BIT, 0);
-  walk.Walk(kHkeyUsers, L"", kHkeyUsersName, VIEW_64BIT, 0);
+  if (engine.ScanCategory(REGPROBLEM_EMPTY_KEY)) {
+    walk.WalkUsers(engine.EmptyKeySightings());
+  } else {
+    walk.Walk(kHkeyUsers, L"", kHkeyUsersName, VIEW_64BIT, 0);
+  }
 }
 
 void WalkFileReferences(CRegistryCleaner& engine, RegHandle root, std::wstring_view subkey,
                         std::wstring_view display) {
   CFileReferenceWalk(engine).Walk(root, subkey, display,
                                   PassesWow64Node(subkey) ? VIEW_32BIT : VIEW_64BIT, 0);
-}
-
-std::unique_ptr<CRegistryProblem> JudgeEmptyKey(CRegistryCleaner& engine,
-                                                std::wstring_view keyText) {
-  // Only what the walk of HKEY_USERS reports: a key below a hive, never the hive itself, nothing
-  // below HKEY_USERS\.DEFAULT, no classes key.
-  const PARSED_KEY_PATH parsed = ParseRootKey(keyText);
-  if (parsed.root != kHkeyUsers || ContainsClassesMarker(keyText) ||
-      keyText.find(kUserClassesMarker) != std::wstring_view::npos) {
-    return nullptr;
-  }
-  const std::wstring_view subkey = SubkeyPath(keyText, parsed);
-  const std::size_t slash = subkey.find(L'\\');
-  if (slash == std::wstring_view::npos || EqualsNoCase(subkey.substr(0, slash), L".DEFAULT")) {
-    return nullptr;
-  }
-  IRegistry& registry = engine.Platform().registry;
-  CRegKey key(registry);
-  if (key.OpenNoFollow(kHkeyUsers, subkey, kKeyReadWriteCreate) != kErrorSuccess) return nullptr;
-  std::uint32_t subkeys = 0;
-  std::uint32_t values = 0;
-  if (registry.QueryInfoKey(key.get(), &subkeys, &values) != kErrorSuccess || subkeys != 0 ||
-      values != 0) {
-    return nullptr;
-  }
-  auto problem = std::make_unique<CRegistryProblem>(std::wstring(keyText),
-                                                    std::wstring(kDefaultNameProblem), L"",
-                                                    REGPROBLEM_EMPTY_KEY);
-  problem->evidence = {EVIDENCE_EMPTY_KEY, std::wstring(keyText), L""};
-  return problem;
-}
-
-void CheckEmptyKeys(CRegistryCleaner& engine) {
-  static_cast<void>(WalkEmptyKeys(engine, kHkeyUsers, L"", kHkeyUsersName));
-}
-
-namespace {
-
-// The empty-key walk, with its texts shared by every key it visits: the path of the key whose
-// subkey is walked (m_display, the text each examined entry reports) grows by a name on the way
-// down and is cut back on the way up.
-class CEmptyKeyWalk {
- public:
-  CEmptyKeyWalk(CRegistryCleaner& engine, std::wstring_view display)
-      : m_engine(engine),
-        m_registry(engine.Platform().registry),
-        m_display(display),
-        m_keyName(kWalkKeyNameChars + 1, L'\0') {}
-
-  // parent\name, parent being shown as m_display: true when that key was reported. m_display is
-  // the same again when it returns.
-  bool Walk(RegHandle parent, std::wstring_view name, int depth) {
-    if (m_engine.ShouldStop()) return false;
-    CRegKey key(m_registry);
-    if (key.OpenNoFollow(parent, name, kKeyReadWriteCreate) != kErrorSuccess) return false;
-    std::uint32_t subkeys = 0;
-    std::uint32_t values = 0;
-    if (m_registry.QueryInfoKey(key.get(), &subkeys, &values) != kErrorSuccess) return false;
-
-    const std::size_t displayChars = m_display.size();
-    if (subkeys == 0) {
-      if (values != 0) return false;
-      std::wstring path = JoinPath(m_display, name);
-      if (ContainsClassesMarker(path) || path.find(kUserClassesMarker) != std::wstring::npos) {
-        return false;
-      }
-      m_engine.ReportEntryExamined(m_display);
-      PROBLEM_EVIDENCE evidence{EVIDENCE_EMPTY_KEY, path, L""};
-      AddProblemWithEvidence(m_engine, std::move(path), std::wstring(kDefaultNameProblem), L"",
-                             REGPROBLEM_EMPTY_KEY, std::move(evidence));
-      return true;
-    }
-
-    // The name is read before the first subkey is enumerated (it may lie in m_keyName).
-    if (!name.empty()) {
-      m_display += L'\\';
-      m_display += name;
-    }
-    const std::wstring_view below(m_display);
-    // Nothing below HKEY_USERS\.DEFAULT or a classes key is walked.
-    const bool skipChildren = EqualsNoCase(below, kDefaultUsersKey) || ContainsClassesMarker(below);
-    for (std::uint32_t index = 0;; ++index) {
-      std::uint32_t chars = kWalkKeyNameChars;
-      const ErrorCode rc = m_registry.EnumKey(key.get(), index, m_keyName.data(), &chars);
-      if (EndsEnumeration(rc)) break;
-      // Each subkey enumerated is reported as the key above the one walked.
-      m_reported.assign(m_display, 0, displayChars);
-      m_engine.ReportEntryExamined(m_reported);
-      if (skipChildren || rc != kErrorSuccess) continue;
-      const std::wstring_view child(m_keyName.data(), chars);
-      if (PassOverNulName(m_engine, m_display, child)) continue;
-      if (AtDepthLimit(m_engine, depth + 1, m_display)) break;
-      static_cast<void>(Walk(key.get(), child, depth + 1));
-    }
-    m_display.resize(displayChars);
-    return false;
-  }
-
- private:
-  CRegistryCleaner& m_engine;
-  IRegistry& m_registry;
-  std::wstring m_display;
-  std::wstring m_reported;
-  std::wstring m_keyName;
-};
-
-}  // namespace
-
-bool WalkEmptyKeys(CRegistryCleaner& engine, RegHandle parent, std::wstring_view name,
-                   std::wstring_view display, int depth) {
-  return CEmptyKeyWalk(engine, display).Walk(parent, name, depth);
 }
 
 }  // namespace qv

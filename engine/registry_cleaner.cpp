@@ -38,6 +38,7 @@ void CRegistryCleaner::Prepare(const CATEGORY_SELECTION& selection) {
   m_totalFound = 0;
   m_totalFixed = 0;
   m_passedOver.clear();
+  m_emptyKeys.Clear();
   ForgetPaths();  // the drive may have changed since the last scan
   m_running.store(true);
 }

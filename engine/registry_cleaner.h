@@ -19,6 +19,7 @@
 
 #include "base/work_control.h"
 #include "engine/categories.h"
+#include "engine/empty_key_sightings.h"
 #include "engine/key_naming.h"
 #include "state/log_interface.h"
 #include "engine/path_references.h"
@@ -178,6 +179,8 @@ class CRegistryCleaner {
   // starts): the scan logs each after its header, and the front ends show them.
   void SetScanNotices(std::vector<std::wstring> notices) { m_notices = std::move(notices); }
   [[nodiscard]] const std::vector<std::wstring>& ScanNotices() const { return m_notices; }
+  // What the File/Path walk of HKEY_USERS saw for the empty-key check of the same scan.
+  [[nodiscard]] CEmptyKeySightings& EmptyKeySightings() { return m_emptyKeys; }
 
  private:
   CPlatform m_platform;
@@ -193,6 +196,7 @@ class CRegistryCleaner {
   bool m_remember = true;
   std::vector<PASSED_OVER> m_passedOver;
   std::vector<std::wstring> m_notices;
+  CEmptyKeySightings m_emptyKeys;
   CProblemList& m_problems;
   IProblemFilter* m_filter;
   IActivityLog* m_log;

@@ -112,6 +112,9 @@ int ScanThreadProc(CRegistryCleaner& engine, const SCAN_DRIVER_OPTIONS& options)
     }
   }
 
+  // What one check recorded for a later one is not kept past the scan (a cancelled scan leaves
+  // it unread).
+  engine.EmptyKeySightings().Clear();
   engine.ReportScanEnded();
   return 0;
 }

@@ -294,6 +294,56 @@ TEST_F(SystemChecksTest, BothWalksPassOverNulNamesAndStopAt512Levels) {
   }
 }
 
+// A scan that runs both walks reads HKEY_USERS once: the empty-key check works from what the
+// File/Path walk saw. It must find and report as examined what a walk of its own finds, over
+// every place the walk treats apart: classes keys, .DEFAULT, a link, an uninstall entry (whose
+// values the File/Path walk does not read), a subtree that refuses the File/Path walk's access,
+// and the depth limit below a classes key.
+TEST_F(SystemChecksTest, TheEmptyKeyCheckAfterTheFilePathWalkFindsWhatItsOwnWalkFinds) {
+  const std::wstring user = L"HKU\\S-1-5-21-0-0-0-1000\\Software";
+  for (const wchar_t* key : {L"\\Vendor\\Empty One", L"\\Vendor\\Empty Two",
+                             L"\\Locked\\Empty", L"\\Locked\\Deeper\\Empty",
+                             L"\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bare",
+                             L"\\Classes\\.ext"}) {
+    registry().CreatePath(user + key);
+  }
+  registry().SetString(user + L"\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App", L"v", L"x");
+  registry().CreatePath(L"HKU\\S-1-5-21-0-0-0-1000_Classes\\Empty");
+  registry().CreatePath(L"HKU\\.DEFAULT\\Software\\Empty");
+  registry().CreateLink(user + L"\\Link", L"HKLM\\Software");
+  registry().DenyAccess(user + L"\\Locked", kKeyAllAccess & ~kKeyReadWriteCreate);
+  std::wstring deep = user;  // a classes key one level above the limit, with three subkeys
+  for (int level = 3; level < kMaxRegistryDepth - 2; ++level) deep += L"\\k";
+  deep += L"\\Software\\Classes";
+  for (const wchar_t* leaf : {L"\\a", L"\\b", L"\\c"}) registry().CreatePath(deep + leaf);
+
+  const auto emptyKeys = [&] {
+    problems().Clear();
+    sink().Clear();
+    CheckEmptyKeys(engine());
+    return std::make_pair(ProblemRows(), sink().Examined().size());
+  };
+  engine().Prepare(AllCategories());
+  CheckFileReferences(engine());
+  ASSERT_TRUE(engine().EmptyKeySightings().Whole());
+  const auto recorded = emptyKeys();
+  EXPECT_FALSE(engine().EmptyKeySightings().Whole()) << "a record serves one check";
+  engine().Prepare(CATEGORY_SELECTION{});
+  const auto walked = emptyKeys();
+
+  const std::wstring shown = std::wstring(kUserKey) + L"\\Software\\";
+  EXPECT_EQ(walked.first, (std::vector<PROBLEM_ROW>{
+                              {shown + L"Locked\\Deeper\\Empty", L"(Default)", L"", 9},
+                              {shown + L"Locked\\Empty", L"(Default)", L"", 9},
+                              {shown + L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bare",
+                               L"(Default)", L"", 9},
+                              {shown + L"Vendor\\Empty One", L"(Default)", L"", 9},
+                              {shown + L"Vendor\\Empty Two", L"(Default)", L"", 9}}));
+  EXPECT_EQ(recorded.first, walked.first);
+  EXPECT_EQ(recorded.second, walked.second);
+  EXPECT_EQ(registry().OpenHandleCount(), 0u);
+}
+
 // ---- File Association References ----
 
 TEST_F(SystemChecksTest, ExtensionsWhoseOpenCommandNamesAMissingProgram) {
