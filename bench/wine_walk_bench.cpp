@@ -245,6 +245,7 @@ double ScanAgainstBareRead(qv::CWin32Platform& system) {
     qv::CProblemList problems;
     qv::CRegistryCleaner engine(system.platform(), problems, &lists, nullptr);
     engine.Prepare(qv::AllCategories());
+    engine.CountJudgedPaths(true);  // the figure printed with each round
     CCountingSink sink;
     engine.SetNotifySink(&sink);
     qv::SCAN_DRIVER_OPTIONS options;

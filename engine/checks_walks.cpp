@@ -9,6 +9,7 @@
 // more than kMaxRegistryDepth levels below where it starts, and a key or value whose name holds
 // a NUL character is passed over with a log line (opened by its name as text it would be the
 // parent again, and the walk would never end).
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -41,8 +42,8 @@ bool IsUninstallKey(std::wstring_view display) {
 }
 
 // Texts, as their bytes, by their fingerprints in a CHashIndex: two independent hashes of a text
-// (95 bits: the index's 64-bit hash and a 31-bit check as the value), so a lookup reads one slot
-// and no text. (A table of strings costs a bucket, a node and the string's storage, each a cache
+// (the index's 64-bit hash, of which a slot keeps the upper half and the lower bits choose the
+// slot, and a 31-bit check as the value), so a lookup reads one slot of 8 bytes and no text. (A table of strings costs a bucket, a node and the string's storage, each a cache
 // miss, for every value the walk reads; keeping the bytes costs one miss more for the compare.)
 // A text taken for another keeps its value, never loses it. Holds at most kLimit texts; Add does
 // nothing beyond that.
@@ -51,10 +52,11 @@ class CTextSet {
   static constexpr std::size_t kLimit = 1 << 16;
 
   [[nodiscard]] bool Contains(std::string_view bytes) const {
+    const std::uint64_t hash = std::hash<std::string_view>{}(bytes);
+    m_index.Prefetch(hash);  // its slot is on the way while the check is computed
     const std::uint32_t check = Check(bytes);
-    return m_index.Find(std::hash<std::string_view>{}(bytes), [check](std::uint32_t value) {
-      return value == check;
-    }) != CHashIndex::kNone;
+    return m_index.Find(hash, [check](std::uint32_t value) { return value == check; }) !=
+           CHashIndex::kNone;
   }
   [[nodiscard]] bool Full() const { return m_index.Size() >= kLimit; }
   // Adds a text not held yet (not empty).
@@ -273,18 +275,34 @@ class CFileReferenceWalk {
       }
     }
     if (first >= dataBytes) return false;
-    std::uint32_t i = 0;
-    for (; i < first; i += 2) {
-      if ((data[i] | data[i + 1]) == 0) return false;
-    }
-    for (i += 2; i + 1 < dataBytes; i += 2) {
-      if ((data[i] | data[i + 1]) == 0) break;
-    }
-    std::size_t units = i / 2;
+    const std::size_t units = dataBytes / 2;  // whole units
+    std::size_t textUnits = FirstNulUnit(data, units);
+    if (textUnits < first / 2) return false;  // the mark lies beyond the text
     constexpr std::size_t kCapacityUnits = kWalkValueDataBytes / 2;
-    if (i + 1 >= dataBytes && units >= kCapacityUnits) units = kCapacityUnits - 1;
-    *bytes = {reinterpret_cast<const char*>(data), units * 2};
+    if (textUnits == units && units >= kCapacityUnits) textUnits = kCapacityUnits - 1;
+    *bytes = {reinterpret_cast<const char*>(data), textUnits * 2};
     return true;
+  }
+
+  // The index of the first NUL among the first `units` UTF-16LE units of the data (`units` when
+  // there is none), four units to a 64-bit word at a time.
+  static std::size_t FirstNulUnit(const std::uint8_t* data, std::size_t units) {
+    static_assert(std::endian::native == std::endian::little, "a word's first unit is its low one");
+    constexpr std::uint64_t kOnes = 0x0001000100010001ULL;
+    constexpr std::uint64_t kHighs = 0x8000800080008000ULL;
+    std::size_t at = 0;
+    for (; at + 4 <= units; at += 4) {
+      std::uint64_t word;
+      std::memcpy(&word, data + at * 2, 8);
+      // The lowest set bit of this marks the first zero unit of the word (a borrow can mark
+      // units above it, never one below).
+      const std::uint64_t zero = (word - kOnes) & ~word & kHighs;
+      if (zero != 0) return at + static_cast<std::size_t>(std::countr_zero(zero)) / 16;
+    }
+    for (; at < units; ++at) {
+      if ((data[at * 2] | data[at * 2 + 1]) == 0) return at;
+    }
+    return units;
   }
 
   CRegistryCleaner& m_engine;

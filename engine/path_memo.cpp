@@ -235,7 +235,7 @@ ErrorCode CPathMemo::Existence(std::wstring_view path, IFileSystem& files) {
 bool CPathMemo::PathThere(std::wstring_view path, IFileSystem& files) {
   // A reference's reading and its judgement ask after the same path one after the other.
   if (m_hasLast && path == m_lastPath) return m_lastThere;
-  bool there = !IsNotFound(Answer(path, files, true));
+  bool there = !IsNotFound(Answer(path, files, m_countJudged));
   if (!there && MayBeAProgramName(path)) {
     std::wstring program(path);
     program += L".exe";

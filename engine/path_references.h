@@ -200,8 +200,11 @@ class CPathMemo {
   // no program's own content. A folder that cannot be listed holds none.
   [[nodiscard]] bool HoldsProgram(std::wstring_view folder, IFileSystem& files);
 
-  // How many distinct paths were judged (PathThere) since the last Forget.
+  // How many distinct paths were judged (PathThere) since the last Forget, counted only while
+  // counting is on (off at first: a figure for measuring the memo, which costs a lookup in a
+  // table of the absent names for every judgement).
   [[nodiscard]] std::size_t Size() const { return m_judged; }
+  void CountJudged(bool count) { m_countJudged = count; }
 
  private:
   struct ENTRY {
@@ -256,6 +259,7 @@ class CPathMemo {
   std::wstring m_name;  // the name Find looked for, in upper case
   // The names judged not to be in their folders, as a hash of the name and the folder.
   CHashIndex m_judgedAbsent;
+  bool m_countJudged = false;
   std::wstring m_lastPath;  // the last path PathThere answered, and its answer
   bool m_lastThere = false;
   bool m_hasLast = false;

@@ -153,8 +153,10 @@ class CRegistryCleaner {
   [[nodiscard]] MISSING_PATH LocateMissingPath(std::wstring_view path) const;
   [[nodiscard]] MISSING_PATH JudgeMissingPath(std::wstring_view path) const;
   [[nodiscard]] const CContainerFolders& Containers() const { return m_containers; }
-  // How many distinct paths the checks judged on the drive since Prepare (or ForgetPaths).
+  // How many distinct paths the checks judged on the drive since Prepare (or ForgetPaths), when
+  // counted (CountJudgedPaths; not counted by default, a scan has no use for the figure).
   [[nodiscard]] std::size_t JudgedPathCount() const { return m_paths.Size(); }
+  void CountJudgedPaths(bool count) { m_paths.CountJudged(count); }
   // The drive's answers remembered since Prepare (each folder listed once, its listing answering
   // for its entries: CPathMemo); forget them when files may have changed.
   void ForgetPaths() {
