@@ -68,6 +68,19 @@ bool ListingTellsAbsence(std::wstring_view name) {
 
 // Whether the path is a drive path whose folder a listing can answer for: "x:\\" and at least
 // one element, no empty element, no trailing backslash.
+// The first two units of an upper-case name as one number that orders as the names do: a name
+// of a lower head is lower. A unit above 0xFFFE (a wide character of the native build) stands as
+// 0xFFFF and hides the unit after it, so names of equal heads are compared in full.
+std::uint32_t NameHead(std::wstring_view upper) {
+  const auto unit = [](wchar_t c) {
+    return static_cast<std::uint32_t>(c) < 0xFFFF ? static_cast<std::uint32_t>(c) : 0xFFFFu;
+  };
+  if (upper.empty()) return 0;
+  const std::uint32_t first = unit(upper[0]);
+  if (first == 0xFFFF) return 0xFFFFFFFFu;
+  return first << 16 | (upper.size() > 1 ? unit(upper[1]) : 0);
+}
+
 bool HasListedFolder(std::wstring_view path) {
   if (path.size() < 4 || path[1] != L':' || path[2] != L'\\' || path[3] == L'\\') return false;
   if (path.back() == L'\\') return false;
@@ -100,7 +113,12 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
   // One reference's judgement asks after the same few folders again and again (the path's own,
   // the one above it on the climb), spelled the same way: those are found without a lookup.
   for (const RECENT& recent : m_recent) {
-    if (recent.folder != nullptr && recent.text == folder) return *recent.folder;
+    // Folders of one length mostly differ in their last name: its last character is looked at
+    // before the whole text is compared.
+    if (recent.folder != nullptr && recent.text.size() == folder.size() && !folder.empty() &&
+        recent.text.back() == folder.back() && recent.text == folder) {
+      return *recent.folder;
+    }
   }
   UpperInto(folder, &m_key);
   const std::uint64_t hash = std::hash<std::wstring_view>{}(m_key);
@@ -139,14 +157,18 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
       state.subfolders += entry.name;
       state.subfolders += L'\0';
     }
-    state.entries.push_back({static_cast<std::uint32_t>(used),
-                             static_cast<std::uint16_t>(entry.name.size()), flags});
+    const std::size_t start = used;
     for (const wchar_t c : entry.name) state.names[used++] = FoldChar(c);
+    state.entries.push_back(
+        {static_cast<std::uint32_t>(start),
+         NameHead(std::wstring_view(state.names).substr(start, entry.name.size())),
+         static_cast<std::uint16_t>(entry.name.size()), flags});
   }
   state.names.resize(used);
   // Upper-case names in the order of their code units: the order of names compared without case.
   const std::wstring_view names(state.names);
   std::sort(state.entries.begin(), state.entries.end(), [names](const ENTRY& a, const ENTRY& b) {
+    if (a.head != b.head) return a.head < b.head;
     return names.substr(a.offset, a.length) < names.substr(b.offset, b.length);
   });
   return state;
@@ -155,13 +177,15 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
 const CPathMemo::ENTRY* CPathMemo::Find(const FOLDER& folder, std::wstring_view name) {
   UpperInto(name, &m_name);
   const std::wstring_view upper(m_name);
+  const std::uint32_t head = NameHead(upper);
   const std::wstring_view names(folder.names);
   std::size_t low = 0;
   std::size_t high = folder.entries.size();
   while (low < high) {
     const std::size_t mid = (low + high) / 2;
     const ENTRY& entry = folder.entries[mid];
-    const int order = names.substr(entry.offset, entry.length).compare(upper);
+    const int order = entry.head != head ? (entry.head < head ? -1 : 1)
+                                         : names.substr(entry.offset, entry.length).compare(upper);
     if (order == 0) return &entry;
     if (order < 0) {
       low = mid + 1;

@@ -209,6 +209,7 @@ class CPathMemo {
  private:
   struct ENTRY {
     std::uint32_t offset;  // of its name in FOLDER::names
+    std::uint32_t head;    // NameHead of its name: most steps of a search stop at it
     std::uint16_t length;
     std::uint8_t flags;  // kEntry...
   };
