@@ -6,6 +6,7 @@
 #include "engine/exclusion_lists.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
@@ -38,10 +39,13 @@ std::uint32_t PairIndex(wchar_t first, wchar_t second) {
 }
 
 CRowIndex IndexRows(const std::vector<CExclusionLists::CSafeRow>& rows, bool folded) {
+  static std::atomic<std::uint64_t> lastId{0};
   CRowIndex index;
+  index.id = ++lastId;
   index.starts.assign(CRowIndex::kPairs / 64, 0);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const std::wstring& text = folded ? rows[i].folded : rows[i].row;
+    index.longest = std::max(index.longest, text.size());
     if (text.size() < 2) {  // (an empty row would be found in every subject)
       index.single.push_back(static_cast<std::uint32_t>(i));
       continue;
@@ -62,15 +66,21 @@ void IndexAllRows(CExclusionLists::CListState* state) {
   }
 }
 
-// Whether a row occurs in the subject (`folded`: a lower-cased row in a lower-cased subject).
-bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, const CRowIndex (&indexes)[2],
-              std::wstring_view subject, bool folded) {
-  const CRowIndex& index = indexes[folded ? 1 : 0];
+// The last subject a search of one kind was made in, and whether a row was found in it.
+struct ROW_SEARCH {
+  std::uint64_t index = 0;  // CRowIndex::id; 0: none yet
+  std::wstring subject;
+  bool found = false;
+};
+
+// Whether a row that starts at or after `from` occurs in the subject.
+bool AnyRowFrom(const std::vector<CExclusionLists::CSafeRow>& rows, const CRowIndex& index,
+                std::wstring_view subject, bool folded, std::size_t from) {
   for (const std::uint32_t row : index.single) {
     const std::wstring& text = folded ? rows[row].folded : rows[row].row;
-    if (subject.find(text) != std::wstring_view::npos) return true;
+    if (subject.find(text, from) != std::wstring_view::npos) return true;
   }
-  for (std::size_t i = 0; i + 1 < subject.size(); ++i) {
+  for (std::size_t i = from; i + 1 < subject.size(); ++i) {
     const std::uint32_t pair = PairIndex(subject[i], subject[i + 1]);
     if ((index.starts[pair / 64] & (std::uint64_t{1} << (pair % 64))) == 0) continue;
     const std::wstring_view rest = subject.substr(i);
@@ -82,6 +92,28 @@ bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, const CRowInde
     }
   }
   return false;
+}
+
+// Whether a row occurs in the subject (`folded`: a lower-cased row in a lower-cased subject).
+// The problems of a scan come in runs that share most of their text (the values of one key, the
+// empty subkeys of one parent): when no row was found in the last subject searched with the same
+// index, a row wholly within the text both begin with is not there either, and only the rest is
+// searched.
+bool AnyRowIn(const std::vector<CExclusionLists::CSafeRow>& rows, const CRowIndex (&indexes)[2],
+              std::wstring_view subject, bool folded, ROW_SEARCH& last) {
+  const CRowIndex& index = indexes[folded ? 1 : 0];
+  std::size_t from = 0;
+  if (last.index == index.id && !last.found) {
+    const std::size_t shared = static_cast<std::size_t>(
+        std::mismatch(subject.begin(), subject.end(), last.subject.begin(), last.subject.end())
+            .first -
+        subject.begin());
+    if (shared + 1 > index.longest) from = shared + 1 - index.longest;
+  }
+  last.index = index.id;
+  last.subject.assign(subject);
+  last.found = AnyRowFrom(rows, index, subject, folded, from);
+  return last.found;
 }
 
 std::vector<CExclusionLists::CSafeRow> BuiltInRows() {
@@ -308,16 +340,21 @@ bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
                                  AnyEntryEquals(m_state.blocked, loweredMerged, mergedHash))) {
     return true;
   }
-  if (AnyRowIn(m_state.mRows, m_state.mIndex, shortcut ? loweredKeyAndName : lowered, shortcut)) {
+  // The last search of each list on this thread.
+  thread_local ROW_SEARCH lastM;
+  thread_local ROW_SEARCH lastK;
+  thread_local ROW_SEARCH lastV;
+  if (AnyRowIn(m_state.mRows, m_state.mIndex, shortcut ? loweredKeyAndName : lowered, shortcut,
+               lastM)) {
     return true;
   }
   if (AnyRowIn(m_state.kRows, m_state.kIndex, shortcut ? loweredKeyAndName : keyAndName,
-               shortcut)) {
+               shortcut, lastK)) {
     return true;
   }
   if (AnyRowIn(m_state.vRows, m_state.vIndex,
                shortcut ? std::wstring_view(loweredData) : std::wstring_view(problem.data),
-               shortcut)) {
+               shortcut, lastV)) {
     return true;
   }
   return AnyOwnedAreaCovers(m_state.owned, problem.type, problem.key);

@@ -201,6 +201,8 @@ class CExclusionLists final : public IProblemFilter {
     std::vector<std::uint64_t> starts;  // a bit for each pair some row begins with
     std::vector<std::pair<std::uint32_t, std::uint32_t>> byPair;  // (pair, row), sorted
     std::vector<std::uint32_t> single;  // rows of fewer than two characters
+    std::size_t longest = 0;  // characters of the longest row
+    std::uint64_t id = 0;     // this index and no other (see the memo of IsProblemExcluded)
   };
   // Everything the lists hold.
   struct CListState {

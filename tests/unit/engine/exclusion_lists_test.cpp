@@ -375,6 +375,20 @@ TEST_F(ExclusionListsTest, SafeRowsFollowTheirCaseRules) {
   }
 }
 
+// A scan's problems come in runs that share most of their text: a row that ends beyond what two
+// problems share is found, and so is one wholly within it once the problem before held it.
+TEST_F(ExclusionListsTest, RowsAreFoundInRunsOfProblemsThatShareTheirText) {
+  const std::wstring vendor = L"HKEY_USERS\\S-1\\Software\\Vendor\\";
+  const auto excluded = [&](const wchar_t* below) {
+    return Excluded(Problem(REGPROBLEM_EMPTY_KEY, vendor + below, L"(Default)", L""));
+  };
+  EXPECT_FALSE(excluded(L"Trend Mic"));
+  EXPECT_TRUE(excluded(L"Trend Micro"));
+  EXPECT_TRUE(excluded(L"Trend Micro\\a"));
+  EXPECT_TRUE(excluded(L"Trend Micro\\b"));
+  EXPECT_FALSE(excluded(L"Trend"));
+}
+
 TEST_F(ExclusionListsTest, IgnoredAndBlockedProblemsMatchIgnoringAsciiCaseOnly) {
   ASSERT_EQ(lists.IgnoreProblem(RunProblem(L"Tool\u00c9", L"C:\\Gone\\Tool.exe")), kErrorSuccess);
   std::unique_ptr<CBackupFile> backup;
