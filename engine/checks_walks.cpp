@@ -43,8 +43,9 @@ bool IsUninstallKey(std::wstring_view display) {
 
 // Texts, as their bytes, by their fingerprints in a CHashIndex: two independent hashes of a text
 // (the index's 64-bit hash, of which a slot keeps the upper half and the lower bits choose the
-// slot, and a 31-bit check as the value), so a lookup reads one slot of 8 bytes and no text. (A table of strings costs a bucket, a node and the string's storage, each a cache
-// miss, for every value the walk reads; keeping the bytes costs one miss more for the compare.)
+// slot, and a 31-bit check as the value), so a lookup reads one slot of 8 bytes and no text. (A
+// table of strings costs a bucket, a node and the string's storage, each a cache miss, for every
+// value the walk reads; keeping the bytes costs one miss more for the compare.)
 // A text taken for another keeps its value, never loses it. Holds at most kLimit texts; Add does
 // nothing beyond that.
 class CTextSet {

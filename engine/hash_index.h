@@ -1,9 +1,9 @@
 // An open-addressed table from 64-bit hashes to 32-bit values, for a scan's many lookups without
 // a node or a key to chase per probe: one slot of 8 bytes is read per probe (a lookup's cost is
 // the cache miss on its slot, so the slots are kept small). A slot holds the hash's upper half,
-// its lower bits chose the slot; the whole hashes are kept apart, for growing. A hash is not a key: the caller tells which of the values filed
-// under a hash is the one it looks for. Never more than half full; grows by doubling. Not for
-// use by two threads at once.
+// its lower bits choose the slot; the whole hashes are kept apart, for growing. A hash is not a
+// key: the caller tells which of the values filed under a hash is the one it looks for. Never
+// more than half full; grows by doubling. Not for use by two threads at once.
 #pragma once
 
 #include <cstddef>
