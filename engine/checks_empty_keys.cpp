@@ -31,10 +31,16 @@ bool ContainsClassesMarker(std::wstring_view path) {
 }
 
 // The problem of an empty key, shown as `path`.
-void AddEmptyKey(CRegistryCleaner& engine, std::wstring path) {
+std::unique_ptr<CRegistryProblem> EmptyKeyProblem(std::wstring path) {
   PROBLEM_EVIDENCE evidence{EVIDENCE_EMPTY_KEY, path, L""};
-  AddProblemWithEvidence(engine, std::move(path), std::wstring(kDefaultNameProblem), L"",
-                         REGPROBLEM_EMPTY_KEY, std::move(evidence));
+  auto problem = std::make_unique<CRegistryProblem>(
+      std::move(path), std::wstring(kDefaultNameProblem), L"", REGPROBLEM_EMPTY_KEY);
+  problem->evidence = std::move(evidence);
+  return problem;
+}
+
+void AddEmptyKey(CRegistryCleaner& engine, std::wstring path) {
+  engine.AddProblem(EmptyKeyProblem(std::move(path)));
 }
 
 // The empty-key walk, with its texts shared by every key it visits: the path of the key whose
@@ -183,11 +189,7 @@ std::unique_ptr<CRegistryProblem> JudgeEmptyKey(CRegistryCleaner& engine,
       values != 0) {
     return nullptr;
   }
-  auto problem = std::make_unique<CRegistryProblem>(std::wstring(keyText),
-                                                    std::wstring(kDefaultNameProblem), L"",
-                                                    REGPROBLEM_EMPTY_KEY);
-  problem->evidence = {EVIDENCE_EMPTY_KEY, std::wstring(keyText), L""};
-  return problem;
+  return EmptyKeyProblem(std::wstring(keyText));
 }
 
 void CheckEmptyKeys(CRegistryCleaner& engine) {
