@@ -66,25 +66,24 @@ bool ListingTellsAbsence(std::wstring_view name) {
   return !IsDeviceName(name);
 }
 
-// Whether the path is a drive path whose folder a listing can answer for: "x:\\" and at least
-// one element, no empty element, no trailing backslash.
-// The first two units of an upper-case name as one number that orders as the names do: a name
-// of a lower head is lower. A unit above 0xFFFE (a wide character of the native build) stands as
-// 0xFFFF and hides the unit after it, so names of equal heads are compared in full.
-std::uint32_t NameHead(std::wstring_view upper) {
-  const auto unit = [](wchar_t c) {
-    return static_cast<std::uint32_t>(c) < 0xFFFF ? static_cast<std::uint32_t>(c) : 0xFFFFu;
-  };
-  if (upper.empty()) return 0;
-  const std::uint32_t first = unit(upper[0]);
-  if (first == 0xFFFF) return 0xFFFFFFFFu;
-  return first << 16 | (upper.size() > 1 ? unit(upper[1]) : 0);
+// A hash of an upper-case name, by which a listing's entries are ordered: the names of one folder
+// often begin alike (file1.dll, file2.dll; api-ms-win-...), and a search that meets an entry of
+// another hash need not read its name.
+std::uint32_t NameHash(std::wstring_view upper) {
+  const std::uint64_t hash = std::hash<std::wstring_view>{}(upper);
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
+// Whether the path is a drive path whose folder a listing can answer for: "x:\\" and at least
+// one element, no empty element, no trailing backslash.
 bool HasListedFolder(std::wstring_view path) {
   if (path.size() < 4 || path[1] != L':' || path[2] != L'\\' || path[3] == L'\\') return false;
   if (path.back() == L'\\') return false;
-  return path.find(L"\\\\", 3) == std::wstring_view::npos;
+  // (A search for the pair as a text would compare two units at every backslash.)
+  for (std::size_t i = 4; i < path.size(); ++i) {
+    if (path[i] == L'\\' && path[i - 1] == L'\\') return false;
+  }
+  return true;
 }
 
 // The folder that holds a path HasListedFolder accepts ("C:\\a\\b" gives "C:\\a", "C:\\a" gives
@@ -161,14 +160,14 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
     for (const wchar_t c : entry.name) state.names[used++] = FoldChar(c);
     state.entries.push_back(
         {static_cast<std::uint32_t>(start),
-         NameHead(std::wstring_view(state.names).substr(start, entry.name.size())),
+         NameHash(std::wstring_view(state.names).substr(start, entry.name.size())),
          static_cast<std::uint16_t>(entry.name.size()), flags});
   }
   state.names.resize(used);
-  // Upper-case names in the order of their code units: the order of names compared without case.
+  // By their hashes, and names of one hash in the order of their upper-case code units.
   const std::wstring_view names(state.names);
   std::sort(state.entries.begin(), state.entries.end(), [names](const ENTRY& a, const ENTRY& b) {
-    if (a.head != b.head) return a.head < b.head;
+    if (a.hash != b.hash) return a.hash < b.hash;
     return names.substr(a.offset, a.length) < names.substr(b.offset, b.length);
   });
   return state;
@@ -177,14 +176,14 @@ CPathMemo::FOLDER& CPathMemo::Listed(std::wstring_view folder, IFileSystem& file
 const CPathMemo::ENTRY* CPathMemo::Find(const FOLDER& folder, std::wstring_view name) {
   UpperInto(name, &m_name);
   const std::wstring_view upper(m_name);
-  const std::uint32_t head = NameHead(upper);
+  const std::uint32_t hash = NameHash(upper);
   const std::wstring_view names(folder.names);
   std::size_t low = 0;
   std::size_t high = folder.entries.size();
   while (low < high) {
     const std::size_t mid = (low + high) / 2;
     const ENTRY& entry = folder.entries[mid];
-    const int order = entry.head != head ? (entry.head < head ? -1 : 1)
+    const int order = entry.hash != hash ? (entry.hash < hash ? -1 : 1)
                                          : names.substr(entry.offset, entry.length).compare(upper);
     if (order == 0) return &entry;
     if (order < 0) {

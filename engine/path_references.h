@@ -209,7 +209,7 @@ class CPathMemo {
  private:
   struct ENTRY {
     std::uint32_t offset;  // of its name in FOLDER::names
-    std::uint32_t head;    // NameHead of its name: most steps of a search stop at it
+    std::uint32_t hash;    // NameHash of its name: most steps of a search stop at it
     std::uint16_t length;
     std::uint8_t flags;  // kEntry...
   };
@@ -222,7 +222,7 @@ class CPathMemo {
     std::wstring key;  // its path in upper case
     std::uint64_t hash = 0;  // of its key: where the memo's index files it
     std::wstring names;  // the entries' names in upper case, one after another
-    std::vector<ENTRY> entries;  // sorted by their names
+    std::vector<ENTRY> entries;  // sorted by their hashes, then names
     // The names of its subfolders that are no reparse points, as the listing spells them, each
     // ended by a NUL (the drive is asked about a folder by its own name).
     std::wstring subfolders;
