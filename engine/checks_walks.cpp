@@ -37,7 +37,12 @@ namespace {
 // installed programs: ...\Microsoft\Windows\CurrentVersion\Uninstall in any hive and view.
 bool IsUninstallKey(std::wstring_view display) {
   constexpr std::wstring_view kUninstallTail = L"\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  constexpr std::size_t kLastNameChars = std::wstring_view(L"\\Uninstall").size();
+  // (Most keys fail at their last character or at the backslash before their last name: only
+  // 'l' is 'L' in upper case, and no case changes a backslash.)
   return display.size() >= kUninstallTail.size() &&
+         (display.back() == L'l' || display.back() == L'L') &&
+         display[display.size() - kLastNameChars] == L'\\' &&
          EqualsNoCase(display.substr(display.size() - kUninstallTail.size()), kUninstallTail);
 }
 
@@ -53,36 +58,47 @@ class CTextSet {
   static constexpr std::size_t kLimit = 1 << 16;
 
   [[nodiscard]] bool Contains(std::string_view bytes) const {
-    const std::uint64_t hash = std::hash<std::string_view>{}(bytes);
-    m_index.Prefetch(hash);  // its slot is on the way while the check is computed
-    const std::uint32_t check = Check(bytes);
-    return m_index.Find(hash, [check](std::uint32_t value) { return value == check; }) !=
-           CHashIndex::kNone;
+    const PRINT print = Fingerprint(bytes);
+    return m_index.Find(print.hash, [&print](std::uint32_t value) {
+             return value == print.check;
+           }) != CHashIndex::kNone;
   }
   [[nodiscard]] bool Full() const { return m_index.Size() >= kLimit; }
   // Adds a text not held yet (not empty).
   void Add(std::string_view bytes) {
     if (Full() || bytes.empty()) return;
-    m_index.Add(std::hash<std::string_view>{}(bytes), Check(bytes));
+    const PRINT print = Fingerprint(bytes);
+    m_index.Add(print.hash, print.check);
   }
 
  private:
-  // The second hash mixes the bytes eight at a time with other constants than the first; its top
-  // 31 bits, so it is never the index's kNone.
-  static std::uint32_t Check(std::string_view bytes) {
+  struct PRINT {
+    std::uint64_t hash;
+    std::uint32_t check;  // below 2^31, so never the index's kNone
+  };
+  // Both hashes in one pass over the bytes, eight at a time: two chains of multiplications with
+  // their own constants, which the processor computes side by side.
+  static PRINT Fingerprint(std::string_view bytes) {
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ bytes.size();
     std::uint64_t check = 0x243F6A8885A308D3ULL ^ bytes.size();
     std::size_t i = 0;
     for (; i + 8 <= bytes.size(); i += 8) {
       std::uint64_t word;
       std::memcpy(&word, bytes.data() + i, 8);
+      hash = (hash ^ word) * 0x9FB21C651E98DF25ULL;
+      hash ^= hash >> 29;
       check = (check ^ word) * 0xFF51AFD7ED558CCDULL;
       check ^= check >> 32;
     }
     std::uint64_t tail = 0;
     std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    hash = (hash ^ tail) * 0xD6E8FEB86659FD93ULL;
+    hash ^= hash >> 32;
+    hash *= 0xD6E8FEB86659FD93ULL;
+    hash ^= hash >> 32;
     check = (check ^ tail) * 0xC4CEB9FE1A85EC53ULL;
     check ^= check >> 29;
-    return static_cast<std::uint32_t>(check >> 33);
+    return {hash, static_cast<std::uint32_t>(check >> 33)};
   }
 
   CHashIndex m_index;

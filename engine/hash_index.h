@@ -28,11 +28,6 @@ class CHashIndex {
       if (slot.tag == tag && matches(slot.value)) return slot.value;
     }
   }
-  // Asks the processor to fetch the slot a Find of the hash reads first, so the other work done
-  // before the Find is not spent waiting for it as well.
-  void Prefetch(std::uint64_t hash) const {
-    if (!m_slots.empty()) __builtin_prefetch(&m_slots[hash & m_mask]);
-  }
   // Files the value (not kNone) under the hash.
   void Add(std::uint64_t hash, std::uint32_t value) {
     if ((m_count + 1) * 2 > m_slots.size()) Grow();
