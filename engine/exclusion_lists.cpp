@@ -31,11 +31,15 @@ CExclusionLists::CSafeRow SafeRow(std::wstring row, std::wstring folded) {
 
 using CRowIndex = CExclusionLists::CRowIndex;
 
-// The index of a pair of characters; a character beyond ASCII counts as 127.
+// The index of a character in a pair; a character beyond ASCII counts as 127.
+std::uint32_t CharIndex(wchar_t c) {
+  const auto code = static_cast<std::uint32_t>(c);
+  return code < 128 ? code : 127;
+}
+
+// The index of a pair of characters.
 std::uint32_t PairIndex(wchar_t first, wchar_t second) {
-  const auto a = static_cast<std::uint32_t>(first);
-  const auto b = static_cast<std::uint32_t>(second);
-  return (a < 128 ? a : 127) * 128 + (b < 128 ? b : 127);
+  return CharIndex(first) * 128 + CharIndex(second);
 }
 
 CRowIndex IndexRows(const std::vector<CExclusionLists::CSafeRow>& rows, bool folded) {
@@ -52,6 +56,7 @@ CRowIndex IndexRows(const std::vector<CExclusionLists::CSafeRow>& rows, bool fol
     }
     const std::uint32_t pair = PairIndex(text[0], text[1]);
     index.starts[pair / 64] |= std::uint64_t{1} << (pair % 64);
+    index.firsts[CharIndex(text[0]) / 64] |= std::uint64_t{1} << (CharIndex(text[0]) % 64);
     index.byPair.emplace_back(pair, static_cast<std::uint32_t>(i));
   }
   std::sort(index.byPair.begin(), index.byPair.end());
@@ -81,7 +86,10 @@ bool AnyRowFrom(const std::vector<CExclusionLists::CSafeRow>& rows, const CRowIn
     if (subject.find(text, from) != std::wstring_view::npos) return true;
   }
   for (std::size_t i = from; i + 1 < subject.size(); ++i) {
-    const std::uint32_t pair = PairIndex(subject[i], subject[i + 1]);
+    // Most characters begin no row: looked up alone before the pair is.
+    const std::uint32_t first = CharIndex(subject[i]);
+    if ((index.firsts[first / 64] & (std::uint64_t{1} << (first % 64))) == 0) continue;
+    const std::uint32_t pair = first * 128 + CharIndex(subject[i + 1]);
     if ((index.starts[pair / 64] & (std::uint64_t{1} << (pair % 64))) == 0) continue;
     const std::wstring_view rest = subject.substr(i);
     auto at = std::lower_bound(index.byPair.begin(), index.byPair.end(),
@@ -157,6 +165,16 @@ void AppendEntries(const std::vector<EXCLUSION_ENTRY>& entries,
                    std::vector<CExclusionLists::CStoredEntry>* list) {
   for (const EXCLUSION_ENTRY& entry : entries)
     list->push_back(Stored(entry.category, entry.identity));
+}
+
+void MarkEntryHash(CExclusionLists::CListState* state, std::size_t hash) {
+  const std::size_t bit = hash % CExclusionLists::CListState::kEntryBits;
+  state->entryBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
+}
+
+bool MayHoldEntryHash(const CExclusionLists::CListState& state, std::size_t hash) {
+  const std::size_t bit = hash % CExclusionLists::CListState::kEntryBits;
+  return (state.entryBits[bit / 64] & (std::uint64_t{1} << (bit % 64))) != 0;
 }
 
 // Whether an entry's folded identity is the text; `hash` is FoldedHash of the text, so only an
@@ -295,6 +313,9 @@ void CExclusionLists::LoadExclusionLists() {
   state.ignoreChanged = false;
   state.blockedChanged = false;
   IndexAllRows(&state);
+  for (const std::vector<CStoredEntry>* list : {&state.ignore, &state.blocked}) {
+    for (const CStoredEntry& entry : *list) MarkEntryHash(&state, entry.hash);
+  }
 
   std::unique_lock lock(m_lock);
   m_state = std::move(state);
@@ -334,10 +355,14 @@ bool CExclusionLists::IsProblemExcluded(const CRegistryProblem& problem) {
   const std::size_t mergedHash = loweredMerged.empty() ? 0 : FoldedHash(loweredMerged);
 
   std::shared_lock lock(m_lock);
-  if (AnyEntryEquals(m_state.ignore, lowered, loweredHash)) return true;
-  if (AnyEntryEquals(m_state.blocked, lowered, loweredHash)) return true;
-  if (!loweredMerged.empty() && (AnyEntryEquals(m_state.ignore, loweredMerged, mergedHash) ||
-                                 AnyEntryEquals(m_state.blocked, loweredMerged, mergedHash))) {
+  if (MayHoldEntryHash(m_state, loweredHash) &&
+      (AnyEntryEquals(m_state.ignore, lowered, loweredHash) ||
+       AnyEntryEquals(m_state.blocked, lowered, loweredHash))) {
+    return true;
+  }
+  if (!loweredMerged.empty() && MayHoldEntryHash(m_state, mergedHash) &&
+      (AnyEntryEquals(m_state.ignore, loweredMerged, mergedHash) ||
+       AnyEntryEquals(m_state.blocked, loweredMerged, mergedHash))) {
     return true;
   }
   // The last search of each list on this thread.
@@ -371,6 +396,7 @@ ErrorCode CExclusionLists::IgnoreProblem(const CRegistryProblem& problem) {
   {
     std::unique_lock lock(m_lock);
     m_state.ignore.push_back(Stored(problem.type, ProblemIdentity(problem)));
+    MarkEntryHash(&m_state, m_state.ignore.back().hash);
     m_state.ignoreChanged = true;
   }
   return SaveExclusionListsIfChanged();
@@ -385,6 +411,7 @@ ErrorCode CExclusionLists::BlockProblem(const CRegistryProblem& problem,
   if (rc != kErrorSuccess) return rc;
   std::unique_lock lock(m_lock);
   m_state.blocked.push_back(Stored(problem.type, std::move(identity)));
+  MarkEntryHash(&m_state, m_state.blocked.back().hash);
   m_state.blockedChanged = true;
   return kErrorSuccess;
 }

@@ -27,6 +27,7 @@
 // outside that lock, so a query never waits for the disk.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -198,6 +199,7 @@ class CExclusionLists final : public IProblemFilter {
   // first pair stands is that row compared. `folded` indexes the lower-cased rows.
   struct CRowIndex {
     static constexpr std::size_t kPairs = 128 * 128;
+    std::array<std::uint64_t, 2> firsts{};  // a bit for each character some row begins with
     std::vector<std::uint64_t> starts;  // a bit for each pair some row begins with
     std::vector<std::pair<std::uint32_t, std::uint32_t>> byPair;  // (pair, row), sorted
     std::vector<std::uint32_t> single;  // rows of fewer than two characters
@@ -216,6 +218,11 @@ class CExclusionLists final : public IProblemFilter {
     std::vector<CStoredEntry> ignore;
     std::size_t shippedCount = 0;
     std::vector<CStoredEntry> blocked;
+    // A bit for the hash of every entry ever stored in `ignore` or `blocked` (the hash modulo
+    // kEntryBits): a problem whose hash has no bit set is in neither list. A removed entry leaves
+    // its bit, which costs only a search that finds nothing.
+    static constexpr std::size_t kEntryBits = 4096;
+    std::array<std::uint64_t, kEntryBits / 64> entryBits{};
     std::vector<OWNED_AREA> owned;
     // kBuiltInOwnedRowsNotice when the built-in rows apply; empty when the shipped file does.
     std::wstring ownedNoticePath;

@@ -43,10 +43,26 @@ std::wstring_view RootKeyName(RegHandle root) {
 }
 
 PARSED_KEY_PATH ParseRootKey(std::wstring_view keyPath) {
+  // A root written in full as the program writes it (every problem's key is), read without
+  // copying: the same answer as the general reading below.
+  for (std::size_t i = 0; i < 7; ++i) {
+    const std::wstring_view name = kRootSpellings[i].name;
+    if (keyPath.starts_with(name) &&
+        (keyPath.size() == name.size() || IsSeparator(keyPath[name.size()]))) {
+      PARSED_KEY_PATH parsed;
+      parsed.root = kRootSpellings[i].root;
+      if (keyPath.size() > name.size() + 1) parsed.subkeyOffset = name.size() + 1;
+      return parsed;
+    }
+  }
   std::wstring_view copy = keyPath.substr(0, kRootNameLimit);
   const std::size_t separatorInCopy = FindSeparator(copy);
   if (separatorInCopy != std::wstring_view::npos) copy = copy.substr(0, separatorInCopy);
-  const std::wstring cleaned = ToUpper(RemoveBlanks(copy));
+  // Upper case into a buffer of the limit's size: every problem a scan finds is named by its key.
+  const std::wstring_view blankless = RemoveBlanks(copy);
+  std::array<wchar_t, kRootNameLimit> upper;
+  for (std::size_t i = 0; i < blankless.size(); ++i) upper[i] = ToUpperChar(blankless[i]);
+  const std::wstring_view cleaned(upper.data(), blankless.size());
 
   RegHandle root = kNullRegHandle;
   for (const ROOT_SPELLING& spelling : kRootSpellings) {

@@ -23,6 +23,15 @@ bool NextKeyName(std::wstring_view* rest, std::wstring_view* name) {
   return true;
 }
 
+// False when two characters differ whatever their case: both ASCII and not the same letter. (Of
+// other characters only EqualsNoCase can tell.)
+bool MayEqualNoCase(wchar_t a, wchar_t b) {
+  const auto lower = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + 0x20 : c; };
+  return a >= 0x80 || b >= 0x80 || lower(a) == lower(b);
+}
+
+constexpr std::wstring_view kAnyKey(kAnyKeyName);
+
 // Whether the area covers a problem of the category whose key lies below `root` at the subkey
 // path `rest` (the key's root read once for every area).
 bool AreaCoversSubkey(const OWNED_AREA& area, int category, RegHandle root, std::wstring_view rest) {
@@ -41,7 +50,7 @@ bool AreaCoversSubkey(const OWNED_AREA& area, int category, RegHandle root, std:
   }
   for (const std::wstring& element : area.elements) {
     if (!NextKeyName(&rest, &name)) return false;
-    if (element != kAnyKeyName && !EqualsNoCase(element, name)) return false;
+    if (element != kAnyKey && !EqualsNoCase(element, name)) return false;
   }
   return true;
 }
@@ -99,14 +108,17 @@ bool AnyOwnedAreaCovers(const std::vector<OWNED_AREA>& areas, int category,
   if (areas.empty()) return false;
   const PARSED_KEY_PATH parsed = ParseRootKey(key);
   if (parsed.root == kNullRegHandle) return false;
-  // The first key names below the root, read once for every area (the rows name a few levels).
+  // The first key names below the root, read once for every area and only as far as an area
+  // asks (the rows name a few levels).
   constexpr std::size_t kNames = 12;
   std::array<std::wstring_view, kNames> names;
   std::size_t count = 0;
   std::wstring_view rest = SubkeyPath(key, parsed);
-  std::wstring_view name;
-  while (count < kNames && NextKeyName(&rest, &name)) names[count++] = name;
-  const bool deeper = !rest.empty();  // more names than were read
+  const auto readUpTo = [&](std::size_t wanted) {
+    std::wstring_view name;
+    while (count < wanted && NextKeyName(&rest, &name)) names[count++] = name;
+    return count >= wanted;
+  };
   for (const OWNED_AREA& area : areas) {
     if (area.category != OWNED_AREA::kAnyCategory && area.category != category) continue;
     std::size_t first = 0;
@@ -121,19 +133,23 @@ bool AnyOwnedAreaCovers(const std::vector<OWNED_AREA>& areas, int category,
     } else if (parsed.root != area.root) {
       continue;
     }
-    if (first + area.elements.size() > count) {
+    if (first + area.elements.size() > kNames) {
       // Only a key deeper than the names read can still lie in the area: asked in full.
-      if (deeper && AreaCoversSubkey(area, category, parsed.root, SubkeyPath(key, parsed))) {
+      readUpTo(kNames);
+      if (!rest.empty() && AreaCoversSubkey(area, category, parsed.root, SubkeyPath(key, parsed))) {
         return true;
       }
       continue;
     }
+    if (!readUpTo(first + area.elements.size())) continue;  // the key is not that deep
     bool covers = true;
     for (std::size_t i = 0; covers && i < area.elements.size(); ++i) {
       const std::wstring& element = area.elements[i];
       const std::wstring_view keyName = names[first + i];
-      covers = element == kAnyKeyName ||
-               (element.size() == keyName.size() && EqualsNoCase(element, keyName));
+      covers = element == kAnyKey ||
+               (element.size() == keyName.size() &&
+                (element.empty() || MayEqualNoCase(element[0], keyName[0])) &&
+                EqualsNoCase(element, keyName));
     }
     if (covers) return true;
   }
