@@ -93,7 +93,7 @@ SCAN_RESULT RunScan(CRegistryCleaner& engine, const CATEGORY_SELECTION& selectio
   for (std::size_t i = 0; i < list.size(); ++i) {
     const CRegistryProblem* problem = list.At(i);
     result.problems.push_back({static_cast<int>(problem->type), problem->key, problem->name,
-                               problem->data, problem->evidence});
+                               problem->data, ShownEvidence(*problem)});
   }
   return result;
 }

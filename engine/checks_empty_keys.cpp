@@ -32,10 +32,10 @@ bool ContainsClassesMarker(std::wstring_view path) {
 
 // The problem of an empty key, shown as `path`.
 std::unique_ptr<CRegistryProblem> EmptyKeyProblem(std::wstring path) {
-  PROBLEM_EVIDENCE evidence{EVIDENCE_EMPTY_KEY, path, L""};
+  // The evidence names the key itself (ShownEvidence): no second copy of its path.
   auto problem = std::make_unique<CRegistryProblem>(
       std::move(path), std::wstring(kDefaultNameProblem), L"", REGPROBLEM_EMPTY_KEY);
-  problem->evidence = std::move(evidence);
+  problem->evidence.kind = EVIDENCE_EMPTY_KEY;
   return problem;
 }
 

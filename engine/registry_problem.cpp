@@ -59,6 +59,12 @@ std::wstring EvidenceText(const PROBLEM_EVIDENCE& evidence, WORDING wording) {
   return line;
 }
 
+PROBLEM_EVIDENCE ShownEvidence(const CRegistryProblem& problem) {
+  PROBLEM_EVIDENCE shown = problem.evidence;
+  if (shown.kind == EVIDENCE_EMPTY_KEY && shown.tested.empty()) shown.tested = problem.key;
+  return shown;
+}
+
 std::wstring_view EvidenceKindName(EVIDENCE_KIND kind) {
   const EVIDENCE_TEXT* text = FindEvidenceText(kind);
   return text != nullptr ? text->name : kNoEvidenceName;

@@ -22,7 +22,7 @@ enum EVIDENCE_KIND : std::int32_t {
   EVIDENCE_NO_PROGRAM,      // `tested` is missing, and its folder `folder` holds no program
                             // any more
   EVIDENCE_NOT_REGISTERED,  // the key `tested` (a class or an application identifier) is not there
-  EVIDENCE_EMPTY_KEY,       // the key `tested` has neither subkeys nor values
+  EVIDENCE_EMPTY_KEY,       // the problem's own key has neither subkeys nor values
   EVIDENCE_MISSING_TARGET,  // the shortcut's target `tested` is missing
   EVIDENCE_NO_MENU_FOLDER,  // neither `tested` (the common menu's folder) nor `folder` (the
                             // user's) exists
@@ -91,9 +91,14 @@ class CRegistryProblem {
   // True at creation; the results page lets the user clear it; the repair only handles selected
   // problems.
   bool selected = true;
-  // What the check tested and found missing; set by the check that made the problem.
+  // What the check tested and found missing; set by the check that made the problem. Shown and
+  // reported through ShownEvidence.
   PROBLEM_EVIDENCE evidence;
 };
+
+// The problem's evidence as it is shown and reported. An empty key's evidence names the
+// problem's own key, which the problem does not keep twice (a scan finds tens of thousands).
+[[nodiscard]] PROBLEM_EVIDENCE ShownEvidence(const CRegistryProblem& problem);
 
 // The ordered list that owns the problems of the last scan. Problems keep their address for as
 // long as they are in the list (the list holds pointers), so references handed out by Add and At

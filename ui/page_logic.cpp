@@ -133,7 +133,8 @@ std::wstring BuildProblemRowText(const CRegistryProblem& problem) {
       break;
   }
   if (problem.type != REGPROBLEM_UNINSTALL && problem.evidence.kind != EVIDENCE_NONE) {
-    text += FormatNumbered(kRowEvidenceLine, {EscapeMarkup(EvidenceText(problem.evidence))});
+    text += FormatNumbered(kRowEvidenceLine,
+                           {EscapeMarkup(EvidenceText(ShownEvidence(problem)))});
   }
   if (problem.reserved > 0) text += DisplayCount(Tr(kAdditionalItemsFormat), problem.reserved);
   if (text.empty()) text = Tr(kNoErrorsFound);

@@ -100,6 +100,19 @@ TEST_F(ConsoleScanTest, CollectsTheScanAndRecordsItAsThePageDoes) {
   EXPECT_EQ(Stored(L"lastScan").size(), 19u);
 }
 
+TEST_F(ConsoleScanTest, AnEmptyKeysEvidenceNamesItsKey) {
+  // The empty-key check keeps the key once, in the problem; the result names it as the tested key.
+  const SCAN_RESULT result = RunScan(*engine, Select({REGPROBLEM_EMPTY_KEY}), nullptr,
+                                     [](CRegistryCleaner& e, int index) {
+                                       Add(e, L"HKEY_USERS\\S\\Software\\Empty", L"(Default)",
+                                           L"", index, {EVIDENCE_EMPTY_KEY, L"", L""});
+                                       return true;
+                                     });
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].evidence,
+            (PROBLEM_EVIDENCE{EVIDENCE_EMPTY_KEY, L"HKEY_USERS\\S\\Software\\Empty", L""}));
+}
+
 TEST_F(ConsoleScanTest, CancelledScanSaysSo) {
   const SCAN_RESULT result =
       RunScan(*engine, Select({0, 1, 2}), {}, [](CRegistryCleaner& e, int index) {

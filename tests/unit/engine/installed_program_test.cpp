@@ -232,7 +232,7 @@ TEST(ProblemEvidence, EveryCheckSaysWhatItTestedAndFoundMissing) {
   std::vector<std::wstring> texts;
   for (std::size_t i = 0; i < fx.problems().size(); ++i) {
     texts.push_back(std::to_wstring(fx.problems().At(i)->type) + L" " +
-                    EvidenceText(fx.problems().At(i)->evidence));
+                    EvidenceText(ShownEvidence(*fx.problems().At(i))));
   }
   const std::wstring user = L"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
   EXPECT_EQ(texts, (std::vector<std::wstring>{

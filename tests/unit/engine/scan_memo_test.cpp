@@ -81,7 +81,7 @@ SCAN_RESULT Scan(const std::function<void(CEngineFixture&)>& build, bool remembe
   }
   SCAN_RESULT result{fx.ProblemRows(), {}, {}, fx.sink().Examined()};
   for (std::size_t i = 0; i < fx.problems().size(); ++i) {
-    result.evidence.push_back(EvidenceText(fx.problems().At(i)->evidence));
+    result.evidence.push_back(EvidenceText(ShownEvidence(*fx.problems().At(i))));
   }
   for (const PASSED_OVER& entry : engine.PassedOver()) {
     result.passedOver.push_back(entry.key + L"|" + entry.name + L"|" + entry.data + L"|" +
