@@ -69,7 +69,9 @@
 //    only the levels an area names, and a root written in full is read as it stands); the
 //    safe-list rows are looked for where a character some row begins with stands. That cut the
 //    filter's instructions by a quarter and its first-level cache misses by two thirds; the
-//    empty-key check, which is mostly its problems, went from ~40 to ~29 ms.
+//    empty-key check, which is mostly its problems, went from ~40 to ~29 ms. An empty key's
+//    problem held its key's path twice (the evidence named it again): the evidence now names
+//    the problem's own key, and the scan's memory fell from 59.75 to 44.87 MiB.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
