@@ -13,6 +13,9 @@ namespace {
 // The fourteen spellings (kRootSpellings, platform/registry.h) are a constant table: it is
 // complete before any thread can look at it.
 
+// The first spellings of kRootSpellings are the roots' full names.
+constexpr std::size_t kFullNameSpellings = 7;
+
 // The longest root name the parser looks at, in characters.
 constexpr std::size_t kRootNameLimit = 31;
 
@@ -35,8 +38,7 @@ std::wstring_view RemoveBlanks(std::wstring_view text) {
 }  // namespace
 
 std::wstring_view RootKeyName(RegHandle root) {
-  // The first seven spellings are the full names.
-  for (std::size_t i = 0; i < 7; ++i) {
+  for (std::size_t i = 0; i < kFullNameSpellings; ++i) {
     if (kRootSpellings[i].root == root) return kRootSpellings[i].name;
   }
   return {};
@@ -45,7 +47,7 @@ std::wstring_view RootKeyName(RegHandle root) {
 PARSED_KEY_PATH ParseRootKey(std::wstring_view keyPath) {
   // A root written in full as the program writes it (every problem's key is), read without
   // copying: the same answer as the general reading below.
-  for (std::size_t i = 0; i < 7; ++i) {
+  for (std::size_t i = 0; i < kFullNameSpellings; ++i) {
     const std::wstring_view name = kRootSpellings[i].name;
     if (keyPath.starts_with(name) &&
         (keyPath.size() == name.size() || IsSeparator(keyPath[name.size()]))) {

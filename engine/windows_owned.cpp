@@ -26,8 +26,7 @@ bool NextKeyName(std::wstring_view* rest, std::wstring_view* name) {
 // False when two characters differ whatever their case: both ASCII and not the same letter. (Of
 // other characters only EqualsNoCase can tell.)
 bool MayEqualNoCase(wchar_t a, wchar_t b) {
-  const auto lower = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + 0x20 : c; };
-  return a >= 0x80 || b >= 0x80 || lower(a) == lower(b);
+  return a >= 0x80 || b >= 0x80 || ToLowerAsciiChar(a) == ToLowerAsciiChar(b);
 }
 
 constexpr std::wstring_view kAnyKey(kAnyKeyName);
